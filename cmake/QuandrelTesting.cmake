@@ -1,0 +1,22 @@
+# quandrel_add_test(NAME LABEL unit|x11 SOURCES ... LIBS ...)
+#
+# Unit tests run without any display (QT_QPA_PLATFORM=offscreen); x11 tests run only on the
+# private virtual desktop that tools/test.sh starts, one at a time because they share it.
+function(quandrel_add_test name)
+    cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(NOT T_LABEL)
+        set(T_LABEL unit)
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
+    if(T_LABEL STREQUAL "x11")
+        set_tests_properties(${name} PROPERTIES RUN_SERIAL ON)
+    else()
+        set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    endif()
+endfunction()

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Geometry.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace quandrel {
+
+// A native window handle: an X client window id on X11, an arbitrary id in the fake.
+using WindowHandle = std::uint32_t;
+
+// One window of another application. Two values name the same window when their handles
+// are equal.
+struct AXWindow {
+    WindowHandle element = 0;
+    std::int32_t pid = 0;
+    bool operator==(const AXWindow& o) const { return element == o.element; }
+};
+
+// Reading and writing other applications' windows. Frames are in window space (origin
+// top-left of the primary display, y down) and are the frames the user sees: decorations
+// included, invisible client-side shadows left out. Nothing here reports errors: unreadable
+// values are none and failed writes are ignored; a window that vanished is simply none.
+class WindowAccess {
+public:
+    virtual ~WindowAccess() = default;
+
+    // The frontmost application's focused window with that application's pid.
+    virtual std::optional<AXWindow> focusedWindow() = 0;
+
+    // A platform error code explaining why focusedWindow() found nothing readable;
+    // 0 when there simply is no focused window.
+    virtual int focusedWindowError() = 0;
+
+    virtual std::optional<Rect> readFrame(WindowHandle window) = 0;
+
+    // Places the window's frame at `frame`, size first, then position, then size again, and
+    // returns once the window manager has applied it (or refused to).
+    virtual void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) = 0;
+
+    // The standard window of another process under a point given in screen space.
+    virtual std::optional<AXWindow> windowAtPoint(Point screenPoint) = 0;
+
+    // An application's windows in the order the platform reports them.
+    virtual std::vector<AXWindow> windowsOfApplication(std::int32_t pid) = 0;
+};
+
+} // namespace quandrel

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quandrel {
+
+struct RunningApplication {
+    std::int32_t pid = 0;
+    std::string bundleIdentifier; // the desktop-entry ID; empty when unknown
+    bool operator==(const RunningApplication&) const = default;
+};
+
+// The running applications as far as window commands need them.
+class Workspace {
+public:
+    virtual ~Workspace() = default;
+    virtual std::optional<RunningApplication> frontmostApplication() = 0;
+};
+
+// Whether Quandrel may control other applications' windows. On X11 that is true when an
+// EWMH window manager runs; there is nothing to grant, so the prompt explains instead.
+class AccessTrust {
+public:
+    virtual ~AccessTrust() = default;
+    virtual bool isTrusted() = 0;
+    virtual void showTrustPrompt() = 0;
+};
+
+class SystemSound {
+public:
+    virtual ~SystemSound() = default;
+    virtual void beep() = 0;
+};
+
+} // namespace quandrel

@@ -1,0 +1,107 @@
+#include "FakeDesktop.h"
+
+#include <algorithm>
+
+namespace quandrel {
+
+void FakeDesktop::addDisplay(const Rect& frame, const Rect& visibleFrame, const std::string& name)
+{
+    m_displays.push_back({name.empty() ? "D" + std::to_string(m_displays.size() + 1) : name, frame, visibleFrame, 1});
+}
+
+void FakeDesktop::addApplication(std::int32_t pid, std::string bundleIdentifier)
+{
+    m_apps[pid] = {pid, std::move(bundleIdentifier), 0};
+}
+
+WindowHandle FakeDesktop::addWindow(std::int32_t pid, const Rect& screenFrame)
+{
+    const WindowHandle id = m_nextId++;
+    Window w;
+    w.id = id;
+    w.pid = pid;
+    w.frame = flipped(screenFrame, primaryHeight());
+    m_windows[id] = w;
+    m_stacking.push_back(id);
+    if (!m_apps.contains(pid))
+        addApplication(pid, {});
+    m_apps[pid].focusedWindow = id;
+    return id;
+}
+
+Rect FakeDesktop::screenFrame(WindowHandle id) const { return flipped(m_windows.at(id).frame, primaryHeight()); }
+
+std::optional<AXWindow> FakeDesktop::focusedWindow()
+{
+    const auto app = m_apps.find(m_frontmost);
+    if (app == m_apps.end())
+        return std::nullopt;
+    if (!m_windows.contains(app->second.focusedWindow))
+        return std::nullopt;
+    return AXWindow{app->second.focusedWindow, m_frontmost};
+}
+
+int FakeDesktop::focusedWindowError()
+{
+    // Mirrors the X11 backend: BadWindow for a window that cannot be read.
+    const auto w = focusedWindow();
+    return w && !m_windows.at(w->element).readable ? 3 : 0;
+}
+
+std::optional<Rect> FakeDesktop::readFrame(WindowHandle window)
+{
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end() || !it->second.readable)
+        return std::nullopt;
+    return it->second.frame;
+}
+
+void FakeDesktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
+{
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end() || it->second.ignoresFrames)
+        return;
+    ++m_frameWrites;
+    Window& w = it->second;
+    w.frame = frame;
+    w.frame.width = std::max(frame.width, w.minimumSize.width);
+    w.frame.height = std::max(frame.height, w.minimumSize.height);
+}
+
+std::optional<AXWindow> FakeDesktop::windowAtPoint(Point screenPoint)
+{
+    const Point p{screenPoint.x, primaryHeight() - screenPoint.y};
+    for (auto it = m_stacking.rbegin(); it != m_stacking.rend(); ++it) {
+        const auto w = m_windows.find(*it);
+        if (w == m_windows.end() || w->second.minimized)
+            continue;
+        const Rect& f = w->second.frame;
+        if (p.x >= f.minX() && p.x < f.maxX() && p.y >= f.minY() && p.y < f.maxY()) {
+            if (w->second.pid == m_ownPid || !w->second.standard)
+                return std::nullopt;
+            return AXWindow{w->first, w->second.pid};
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<AXWindow> FakeDesktop::windowsOfApplication(std::int32_t pid)
+{
+    std::vector<AXWindow> result;
+    for (auto it = m_stacking.rbegin(); it != m_stacking.rend(); ++it) {
+        const auto w = m_windows.find(*it);
+        if (w != m_windows.end() && w->second.pid == pid)
+            result.push_back({w->first, pid});
+    }
+    return result;
+}
+
+std::optional<RunningApplication> FakeDesktop::frontmostApplication()
+{
+    const auto app = m_apps.find(m_frontmost);
+    if (app == m_apps.end())
+        return std::nullopt;
+    return RunningApplication{app->first, app->second.bundleIdentifier};
+}
+
+} // namespace quandrel

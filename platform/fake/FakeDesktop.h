@@ -1,0 +1,93 @@
+#pragma once
+
+// An in-memory desktop for tests of the logic above the platform: displays, applications
+// with windows, a frontmost application, and windows that refuse or adjust frames the way
+// real applications do (minimum sizes). Everything is deterministic and synchronous.
+
+#include "Display.h"
+#include "WindowAccess.h"
+#include "Workspace.h"
+#include "PlatformServices.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quandrel {
+
+class FakeDesktop final : public DisplayProvider, public WindowAccess, public Workspace, public AccessTrust, public SystemSound {
+public:
+    struct Window {
+        WindowHandle id = 0;
+        std::int32_t pid = 0;
+        Rect frame; // window space
+        bool standard = true;
+        bool readable = true;    // false: reads fail as for a window that vanished
+        bool ignoresFrames = false; // true: every write is ignored
+        Size minimumSize;        // writes smaller than this are enlarged
+        bool minimized = false;
+    };
+
+    struct Application {
+        std::int32_t pid = 0;
+        std::string bundleIdentifier;
+        WindowHandle focusedWindow = 0;
+    };
+
+    // Setup. Displays are given in screen space, primary first.
+    void setDisplays(std::vector<Display> displays) { m_displays = std::move(displays); }
+    void addDisplay(const Rect& frame, const Rect& visibleFrame, const std::string& name = {});
+    void addApplication(std::int32_t pid, std::string bundleIdentifier);
+    // Adds a window with a frame in screen space; it becomes its application's focused window.
+    WindowHandle addWindow(std::int32_t pid, const Rect& screenFrame);
+    Window& window(WindowHandle id) { return m_windows.at(id); }
+    void removeWindow(WindowHandle id) { m_windows.erase(id); }
+    void setFrontmost(std::int32_t pid) { m_frontmost = pid; }
+    void setTrusted(bool trusted) { m_trusted = trusted; }
+    void setOwnPid(std::int32_t pid) { m_ownPid = pid; }
+
+    // Inspection.
+    Rect screenFrame(WindowHandle id) const;
+    int beeps() const { return m_beeps; }
+    int trustPrompts() const { return m_prompts; }
+    int frameWrites() const { return m_frameWrites; }
+    PlatformServices services() { return {this, this, this, this, this}; }
+
+    // DisplayProvider
+    std::vector<Display> displays() override { return m_displays; }
+
+    // WindowAccess
+    std::optional<AXWindow> focusedWindow() override;
+    int focusedWindowError() override;
+    std::optional<Rect> readFrame(WindowHandle window) override;
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    std::optional<AXWindow> windowAtPoint(Point screenPoint) override;
+    std::vector<AXWindow> windowsOfApplication(std::int32_t pid) override;
+
+    // Workspace
+    std::optional<RunningApplication> frontmostApplication() override;
+
+    // AccessTrust
+    bool isTrusted() override { return m_trusted; }
+    void showTrustPrompt() override { ++m_prompts; }
+
+    // SystemSound
+    void beep() override { ++m_beeps; }
+
+private:
+    double primaryHeight() const { return primaryScreenHeight(m_displays); }
+
+    std::vector<Display> m_displays;
+    std::map<std::int32_t, Application> m_apps;
+    std::map<WindowHandle, Window> m_windows;
+    std::vector<WindowHandle> m_stacking; // bottom to top
+    WindowHandle m_nextId = 100;
+    std::int32_t m_frontmost = 0;
+    std::int32_t m_ownPid = -1;
+    bool m_trusted = true;
+    int m_beeps = 0;
+    int m_prompts = 0;
+    int m_frameWrites = 0;
+};
+
+} // namespace quandrel

@@ -1,0 +1,473 @@
+#include "X11Desktop.h"
+
+#include "X11Connection.h"
+
+#include <xcb/randr.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+#include <xcb/xcb_icccm.h>
+
+#include <QLoggingCategory>
+
+#include <algorithm>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcX11, "quandrel.x11", QtInfoMsg)
+
+namespace quandrel::x11 {
+
+namespace {
+
+// Reads a property of 32-bit values; empty when it is missing or of another format.
+std::vector<std::uint32_t> cardinals(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
+{
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const int n = xcb_get_property_value_length(reply.get()) / 4;
+    return {data, data + n};
+}
+
+xcb_get_property_cookie_t cardinalProperty(xcb_connection_t* c, xcb_window_t w, xcb_atom_t property, std::uint32_t length = 64)
+{
+    return xcb_get_property_unchecked(c, 0, w, property, XCB_GET_PROPERTY_TYPE_ANY, 0, length);
+}
+
+bool contains(const std::vector<std::uint32_t>& v, std::uint32_t x) { return std::find(v.begin(), v.end(), x) != v.end(); }
+
+} // namespace
+
+// A client window's geometry in root coordinates with the extents that turn it into the frame
+// the user sees: the window manager's decorations add to it, a client-side shadow margin
+// (_GTK_FRAME_EXTENTS) is taken off.
+struct X11Desktop::Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+    Extents frame; // _NET_FRAME_EXTENTS
+    Extents gtk;   // _GTK_FRAME_EXTENTS
+
+    Rect visibleFrame() const
+    {
+        return {double(x - frame.left + gtk.left), double(y - frame.top + gtk.top),
+                double(width + frame.left + frame.right - gtk.left - gtk.right),
+                double(height + frame.top + frame.bottom - gtk.top - gtk.bottom)};
+    }
+};
+
+X11Desktop::X11Desktop(std::unique_ptr<X11Connection> connection)
+    : m_connection(std::move(connection))
+{
+}
+
+X11Desktop::~X11Desktop() = default;
+
+std::unique_ptr<X11Desktop> X11Desktop::open(const char* display)
+{
+    auto connection = X11Connection::open(display);
+    if (!connection)
+        return nullptr;
+    return std::make_unique<X11Desktop>(std::move(connection));
+}
+
+std::vector<Display> X11Desktop::displays()
+{
+    xcb_connection_t* c = m_connection->xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    const xcb_window_t root = m_connection->root();
+
+    // Monitors (root coordinates), primary first.
+    struct Monitor {
+        std::string name;
+        Rect area;
+    };
+    std::vector<Monitor> monitors;
+    auto monitorCookie = xcb_randr_get_monitors_unchecked(c, root, 1);
+    auto clientsCookie = xcb_ewmh_get_client_list_unchecked(ewmh, m_connection->screenNumber());
+    auto workareaCookie = cardinalProperty(c, root, ewmh->_NET_WORKAREA, 4);
+
+    if (Reply<xcb_randr_get_monitors_reply_t> reply{xcb_randr_get_monitors_reply(c, monitorCookie, nullptr)}) {
+        std::vector<xcb_get_atom_name_cookie_t> nameCookies;
+        std::vector<bool> primary;
+        for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
+            const xcb_randr_monitor_info_t* m = it.data;
+            monitors.push_back({{}, {double(m->x), double(m->y), double(m->width), double(m->height)}});
+            primary.push_back(m->primary);
+            nameCookies.push_back(xcb_get_atom_name_unchecked(c, m->name));
+        }
+        for (std::size_t i = 0; i < nameCookies.size(); ++i) {
+            Reply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, nameCookies[i], nullptr));
+            if (name)
+                monitors[i].name.assign(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
+        }
+        // The primary monitor leads; the others keep the server's order.
+        const auto first = std::find(primary.begin(), primary.end(), true);
+        if (first != primary.end())
+            std::rotate(monitors.begin(), monitors.begin() + (first - primary.begin()), monitors.begin() + (first - primary.begin()) + 1);
+    }
+    const xcb_screen_t* screen = m_connection->screen();
+    const double rootWidth = screen->width_in_pixels;
+    const double rootHeight = screen->height_in_pixels;
+    if (monitors.empty())
+        monitors.push_back({"screen", {0, 0, rootWidth, rootHeight}});
+
+    // Struts of docks and panels, read from every managed client in one batch.
+    std::vector<xcb_window_t> clients;
+    xcb_ewmh_get_windows_reply_t list;
+    if (xcb_ewmh_get_client_list_reply(ewmh, clientsCookie, &list, nullptr)) {
+        clients.assign(list.windows, list.windows + list.windows_len);
+        xcb_ewmh_get_windows_reply_wipe(&list);
+    }
+    std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> strutCookies;
+    for (xcb_window_t w : clients)
+        strutCookies.push_back({cardinalProperty(c, w, ewmh->_NET_WM_STRUT_PARTIAL, 12), cardinalProperty(c, w, ewmh->_NET_WM_STRUT, 4)});
+
+    struct Strut {
+        double left, right, top, bottom;
+        double leftStart, leftEnd, rightStart, rightEnd, topStart, topEnd, bottomStart, bottomEnd;
+    };
+    std::vector<Strut> struts;
+    for (auto& [partialCookie, plainCookie] : strutCookies) {
+        const auto partial = cardinals(c, partialCookie);
+        const auto plain = cardinals(c, plainCookie);
+        if (partial.size() >= 12) {
+            struts.push_back({double(partial[0]), double(partial[1]), double(partial[2]), double(partial[3]),
+                              double(partial[4]), double(partial[5]), double(partial[6]), double(partial[7]),
+                              double(partial[8]), double(partial[9]), double(partial[10]), double(partial[11])});
+        } else if (plain.size() >= 4) {
+            struts.push_back({double(plain[0]), double(plain[1]), double(plain[2]), double(plain[3]), 0, rootHeight - 1,
+                              0, rootHeight - 1, 0, rootWidth - 1, 0, rootWidth - 1});
+        }
+    }
+    const auto workarea = cardinals(c, workareaCookie);
+
+    const double primaryHeight = monitors.front().area.height;
+    std::vector<Display> result;
+    for (const Monitor& m : monitors) {
+        const Rect& a = m.area;
+        double left = a.minX(), right = a.maxX(), top = a.minY(), bottom = a.maxY();
+        // A strut reserves a band along an edge of the root window; it applies to the
+        // monitors that band touches.
+        auto spans = [](double start, double end, double min, double max) { return start < max && end >= min; };
+        for (const Strut& s : struts) {
+            if (s.left > 0 && a.minX() < s.left && spans(s.leftStart, s.leftEnd, a.minY(), a.maxY()))
+                left = std::max(left, s.left);
+            if (s.right > 0 && a.maxX() > rootWidth - s.right && spans(s.rightStart, s.rightEnd, a.minY(), a.maxY()))
+                right = std::min(right, rootWidth - s.right);
+            if (s.top > 0 && a.minY() < s.top && spans(s.topStart, s.topEnd, a.minX(), a.maxX()))
+                top = std::max(top, s.top);
+            if (s.bottom > 0 && a.maxY() > rootHeight - s.bottom && spans(s.bottomStart, s.bottomEnd, a.minX(), a.maxX()))
+                bottom = std::min(bottom, rootHeight - s.bottom);
+        }
+        Rect visible{left, top, std::max(0.0, right - left), std::max(0.0, bottom - top)};
+        if (struts.empty() && workarea.size() >= 4) {
+            const Rect w{double(workarea[0]), double(workarea[1]), double(workarea[2]), double(workarea[3])};
+            const Rect clipped = visible.intersected(w);
+            if (!clipped.isEmpty())
+                visible = clipped;
+        }
+        result.push_back({m.name, flipped(a, primaryHeight), flipped(visible, primaryHeight), 1});
+    }
+    return result;
+}
+
+std::optional<X11Desktop::Geometry> X11Desktop::readGeometry(WindowHandle window)
+{
+    xcb_connection_t* c = m_connection->xcb();
+    auto geometryCookie = xcb_get_geometry_unchecked(c, window);
+    auto translateCookie = xcb_translate_coordinates_unchecked(c, window, m_connection->root(), 0, 0);
+    auto frameCookie = cardinalProperty(c, window, m_connection->ewmh()->_NET_FRAME_EXTENTS, 4);
+    auto gtkCookie = cardinalProperty(c, window, m_connection->atom(Atom::GTK_FRAME_EXTENTS), 4);
+
+    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    Reply<xcb_translate_coordinates_reply_t> position(xcb_translate_coordinates_reply(c, translateCookie, nullptr));
+    const auto frame = cardinals(c, frameCookie);
+    const auto gtk = cardinals(c, gtkCookie);
+    if (!geometry || !position)
+        return std::nullopt;
+
+    Geometry g{position->dst_x, position->dst_y, geometry->width, geometry->height, {}, {}};
+    if (frame.size() == 4)
+        g.frame = {int(frame[0]), int(frame[1]), int(frame[2]), int(frame[3])};
+    if (gtk.size() == 4)
+        g.gtk = {int(gtk[0]), int(gtk[1]), int(gtk[2]), int(gtk[3])};
+    return g;
+}
+
+std::optional<Rect> X11Desktop::readFrame(WindowHandle window)
+{
+    if (window == 0)
+        return std::nullopt;
+    if (const auto g = readGeometry(window))
+        return g->visibleFrame();
+    return std::nullopt;
+}
+
+void X11Desktop::watch(WindowHandle window)
+{
+    if (m_watched.contains(window))
+        return;
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection->xcb(), window, XCB_CW_EVENT_MASK, &mask);
+    m_watched.insert(window);
+}
+
+void X11Desktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
+{
+    xcb_connection_t* c = m_connection->xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    const int screen = m_connection->screenNumber();
+
+    auto stateCookie = cardinalProperty(c, window, ewmh->_NET_WM_STATE);
+    auto current = readGeometry(window);
+    const auto state = cardinals(c, stateCookie);
+    if (!current)
+        return;
+    watch(window);
+
+    // Maximized and full-screen windows ignore moves; the state is cleared (not restored
+    // afterwards, which would undo the move). The decorations change with the state, so the
+    // geometry is read again once the window manager has dropped it.
+    const bool maxV = contains(state, ewmh->_NET_WM_STATE_MAXIMIZED_VERT);
+    const bool maxH = contains(state, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ);
+    const bool fullScreen = contains(state, ewmh->_NET_WM_STATE_FULLSCREEN);
+    if (maxV || maxH) {
+        xcb_ewmh_request_change_wm_state(ewmh, screen, window, XCB_EWMH_WM_STATE_REMOVE,
+                                         maxV ? ewmh->_NET_WM_STATE_MAXIMIZED_VERT : ewmh->_NET_WM_STATE_MAXIMIZED_HORZ,
+                                         maxV && maxH ? ewmh->_NET_WM_STATE_MAXIMIZED_HORZ : xcb_atom_t(XCB_ATOM_NONE),
+                                         XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    }
+    if (fullScreen) {
+        xcb_ewmh_request_change_wm_state(ewmh, screen, window, XCB_EWMH_WM_STATE_REMOVE, ewmh->_NET_WM_STATE_FULLSCREEN,
+                                         xcb_atom_t(XCB_ATOM_NONE), XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    }
+    if (maxV || maxH || fullScreen) {
+        auto stillSet = [&] {
+            const auto now = cardinals(c, cardinalProperty(c, window, ewmh->_NET_WM_STATE));
+            return contains(now, ewmh->_NET_WM_STATE_MAXIMIZED_VERT) || contains(now, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ)
+                || contains(now, ewmh->_NET_WM_STATE_FULLSCREEN);
+        };
+        const auto deadline = std::chrono::steady_clock::now() + settleTimeout;
+        while (stillSet() && std::chrono::steady_clock::now() < deadline) {
+            m_connection->waitForEvent(
+                [&](xcb_generic_event_t* e) {
+                    return (e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
+                        && reinterpret_cast<xcb_property_notify_event_t*>(e)->window == window;
+                },
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
+        }
+        // Decorations and geometry follow the state change in further requests of the
+        // window manager; take them once the window has been quiet for a moment.
+        auto forThisWindow = [&](xcb_generic_event_t* e) {
+            const auto type = e->response_type & 0x7f;
+            return (type == XCB_PROPERTY_NOTIFY && reinterpret_cast<xcb_property_notify_event_t*>(e)->window == window)
+                || (type == XCB_CONFIGURE_NOTIFY && reinterpret_cast<xcb_configure_notify_event_t*>(e)->window == window);
+        };
+        while (std::chrono::steady_clock::now() < deadline && m_connection->waitForEvent(forThisWindow, std::chrono::milliseconds(20))) {
+        }
+        current = readGeometry(window);
+        if (!current)
+            return;
+    }
+
+    // The client's own size is the frame less the decorations, plus any client-side margin;
+    // with north-west gravity the position names the outer frame's top-left corner.
+    const Extents& f = current->frame;
+    const Extents& g = current->gtk;
+    const int x = int(roundHalfAway(frame.x)) - g.left;
+    const int y = int(roundHalfAway(frame.y)) - g.top;
+    const int width = std::max(1, int(roundHalfAway(frame.width)) - f.left - f.right + g.left + g.right);
+    const int height = std::max(1, int(roundHalfAway(frame.height)) - f.top - f.bottom + g.top + g.bottom);
+    const int clientX = x + f.left;
+    const int clientY = y + f.top;
+
+    const auto size = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT);
+    const auto position = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y);
+    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
+    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, position, x, y, 0, 0);
+    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
+    m_connection->flush();
+
+    const bool alreadyThere = current->x == clientX && current->y == clientY && current->width == width
+        && current->height == height;
+    if (alreadyThere)
+        return;
+
+    // Wait until the window manager has put the window where asked. A window that refuses
+    // (minimum size, increments) never gets there: once the events stop for a moment the
+    // window is taken as settled.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + settleTimeout;
+    bool sawChange = false;
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return;
+        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        if (sawChange)
+            wait = std::min(wait, std::chrono::milliseconds(40));
+        bool destroyed = false;
+        const bool changed = m_connection->waitForEvent(
+            [&](xcb_generic_event_t* e) {
+                const auto type = e->response_type & 0x7f;
+                if (type == XCB_CONFIGURE_NOTIFY)
+                    return reinterpret_cast<xcb_configure_notify_event_t*>(e)->window == window;
+                if (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(e)->window == window) {
+                    destroyed = true;
+                    return true;
+                }
+                return false;
+            },
+            wait);
+        if (destroyed) {
+            m_watched.erase(window);
+            return;
+        }
+        if (!changed && sawChange)
+            return;
+        if (!changed)
+            continue;
+        sawChange = true;
+        const auto now2 = readGeometry(window);
+        if (!now2)
+            return;
+        if (now2->x == clientX && now2->y == clientY && now2->width == width && now2->height == height)
+            return;
+    }
+}
+
+std::vector<WindowHandle> X11Desktop::stackingTopToBottom()
+{
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    std::vector<WindowHandle> result;
+    xcb_ewmh_get_windows_reply_t list;
+    if (xcb_ewmh_get_client_list_stacking_reply(ewmh, xcb_ewmh_get_client_list_stacking_unchecked(ewmh, m_connection->screenNumber()), &list, nullptr)) {
+        result.assign(list.windows, list.windows + list.windows_len);
+        xcb_ewmh_get_windows_reply_wipe(&list);
+    }
+    std::reverse(result.begin(), result.end());
+    return result;
+}
+
+std::int32_t X11Desktop::pidOf(WindowHandle window)
+{
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    std::uint32_t pid = 0;
+    if (xcb_ewmh_get_wm_pid_reply(ewmh, xcb_ewmh_get_wm_pid_unchecked(ewmh, window), &pid, nullptr))
+        return std::int32_t(pid);
+    return 0;
+}
+
+std::optional<AXWindow> X11Desktop::focusedWindow()
+{
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (!xcb_ewmh_get_active_window_reply(ewmh, xcb_ewmh_get_active_window_unchecked(ewmh, m_connection->screenNumber()), &active, nullptr)
+        || active == XCB_WINDOW_NONE)
+        return std::nullopt;
+    return AXWindow{active, pidOf(active)};
+}
+
+int X11Desktop::focusedWindowError()
+{
+    const auto window = focusedWindow();
+    if (!window)
+        return 0;
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(m_connection->xcb(), xcb_get_geometry(m_connection->xcb(), window->element), &error));
+    const int code = error ? error->error_code : 0;
+    std::free(error);
+    return code;
+}
+
+std::optional<AXWindow> X11Desktop::windowAtPoint(Point screenPoint)
+{
+    xcb_connection_t* c = m_connection->xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    const auto list = displays();
+    const Point p{screenPoint.x, primaryScreenHeight(list) - screenPoint.y};
+
+    // Front to back, skip what the user cannot see; the first window under the point decides.
+    for (const WindowHandle w : stackingTopToBottom()) {
+        auto attributesCookie = xcb_get_window_attributes_unchecked(c, w);
+        auto stateCookie = cardinalProperty(c, w, ewmh->_NET_WM_STATE);
+        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+        const auto state = cardinals(c, stateCookie);
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || contains(state, ewmh->_NET_WM_STATE_HIDDEN))
+            continue;
+        const auto frame = readFrame(w);
+        if (!frame || !frame->contains(p))
+            continue;
+
+        const std::int32_t pid = pidOf(w);
+        if (pid == ::getpid())
+            return std::nullopt;
+        auto typeCookie = cardinalProperty(c, w, ewmh->_NET_WM_WINDOW_TYPE);
+        auto transientCookie = xcb_icccm_get_wm_transient_for_unchecked(c, w);
+        const auto types = cardinals(c, typeCookie);
+        xcb_window_t transientFor = XCB_WINDOW_NONE;
+        const bool isTransient = xcb_icccm_get_wm_transient_for_reply(c, transientCookie, &transientFor, nullptr) && transientFor != XCB_WINDOW_NONE;
+        const bool standard = types.empty() ? !isTransient : types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL;
+        if (!standard)
+            return std::nullopt;
+        return AXWindow{w, pid};
+    }
+    return std::nullopt;
+}
+
+std::vector<AXWindow> X11Desktop::windowsOfApplication(std::int32_t pid)
+{
+    std::vector<AXWindow> result;
+    for (const WindowHandle w : stackingTopToBottom()) {
+        if (pidOf(w) == pid)
+            result.push_back({w, pid});
+    }
+    return result;
+}
+
+std::optional<RunningApplication> X11Desktop::frontmostApplication()
+{
+    const auto window = focusedWindow();
+    if (!window)
+        return std::nullopt;
+    xcb_connection_t* c = m_connection->xcb();
+    RunningApplication app{window->pid, {}};
+
+    // The desktop-entry ID, as far as the window tells it: GTK applications publish their
+    // application ID; otherwise the WM_CLASS instance names the program.
+    auto idCookie = xcb_get_property_unchecked(c, 0, window->element, m_connection->atom(Atom::GTK_APPLICATION_ID), XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
+    auto classCookie = xcb_icccm_get_wm_class_unchecked(c, window->element);
+    if (Reply<xcb_get_property_reply_t> id{xcb_get_property_reply(c, idCookie, nullptr)}; id && id->format == 8)
+        app.bundleIdentifier.assign(static_cast<const char*>(xcb_get_property_value(id.get())), xcb_get_property_value_length(id.get()));
+    xcb_icccm_get_wm_class_reply_t wmClass;
+    if (xcb_icccm_get_wm_class_reply(c, classCookie, &wmClass, nullptr)) {
+        if (app.bundleIdentifier.empty() && wmClass.instance_name)
+            app.bundleIdentifier = wmClass.instance_name;
+        xcb_icccm_get_wm_class_reply_wipe(&wmClass);
+    }
+    return app;
+}
+
+bool X11Desktop::isTrusted()
+{
+    // An EWMH window manager announces itself through a check window that names itself.
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    xcb_window_t check = XCB_WINDOW_NONE;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check_unchecked(ewmh, m_connection->root()), &check, nullptr))
+        return false;
+    xcb_window_t self = XCB_WINDOW_NONE;
+    return xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check_unchecked(ewmh, check), &self, nullptr) && self == check;
+}
+
+void X11Desktop::showTrustPrompt()
+{
+    qCWarning(lcX11, "Quandrel arranges windows through an EWMH window manager, and none is running on this X display. "
+                     "Start one (for example openbox, xfwm4, KWin or Mutter) and try again.");
+}
+
+void X11Desktop::beep()
+{
+    xcb_bell(m_connection->xcb(), 0);
+    m_connection->flush();
+}
+
+} // namespace quandrel::x11

@@ -1,0 +1,70 @@
+#pragma once
+
+// The platform seam on an X server with an EWMH window manager. Displays are RandR 1.5
+// monitors; windows are client windows; frames are outer frames as the user sees them.
+// Every X error (a window that vanished, a refused request) turns into "none".
+
+#include "Display.h"
+#include "PlatformServices.h"
+#include "WindowAccess.h"
+#include "Workspace.h"
+
+#include <chrono>
+#include <memory>
+#include <set>
+
+namespace quandrel::x11 {
+
+class X11Connection;
+
+class X11Desktop final : public DisplayProvider, public WindowAccess, public Workspace, public AccessTrust, public SystemSound {
+public:
+    explicit X11Desktop(std::unique_ptr<X11Connection> connection);
+    ~X11Desktop() override;
+
+    // Opens the display named by the environment; none without an X server.
+    static std::unique_ptr<X11Desktop> open(const char* display = nullptr);
+
+    X11Connection& connection() { return *m_connection; }
+    PlatformServices services() { return {this, this, this, this, this}; }
+
+    // How long setFrame waits for the window manager at most.
+    std::chrono::milliseconds settleTimeout{250};
+
+    // DisplayProvider
+    std::vector<Display> displays() override;
+
+    // WindowAccess
+    std::optional<AXWindow> focusedWindow() override;
+    int focusedWindowError() override;
+    std::optional<Rect> readFrame(WindowHandle window) override;
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    std::optional<AXWindow> windowAtPoint(Point screenPoint) override;
+    std::vector<AXWindow> windowsOfApplication(std::int32_t pid) override;
+
+    // Workspace
+    std::optional<RunningApplication> frontmostApplication() override;
+
+    // AccessTrust
+    bool isTrusted() override;
+    void showTrustPrompt() override;
+
+    // SystemSound
+    void beep() override;
+
+private:
+    struct Extents {
+        int left = 0, right = 0, top = 0, bottom = 0;
+    };
+    struct Geometry;
+
+    std::optional<Geometry> readGeometry(WindowHandle window);
+    std::vector<WindowHandle> stackingTopToBottom();
+    std::int32_t pidOf(WindowHandle window);
+    void watch(WindowHandle window);
+
+    std::unique_ptr<X11Connection> m_connection;
+    std::set<WindowHandle> m_watched;
+};
+
+} // namespace quandrel::x11

@@ -1,0 +1,212 @@
+// Window commands on a real X server with a real EWMH window manager (openbox).
+
+#include "WindowLayout.h"
+#include "WindowManager.h"
+#include "X11Desktop.h"
+#include "XTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace quandrel;
+using quandrel::test::TestWindow;
+using quandrel::test::XDesktop;
+
+namespace {
+
+constexpr double primaryHeight = 900;
+
+Rect toWindowSpace(const Rect& screen) { return flipped(screen, primaryHeight); }
+
+class X11DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        x.setMonitors({"*MAIN 1440x900+0+0", "SIDE 1440x900+1440+0"});
+        desktop = x11::X11Desktop::open();
+        ASSERT_TRUE(desktop) << "no X display";
+        manager = std::make_unique<WindowManager>(desktop->services());
+        manager->gap = 8;
+    }
+    void TearDown() override { x.setMonitors({}); }
+
+    // A window without resize increments, active and ready for commands.
+    std::unique_ptr<TestWindow> activeWindow(std::vector<std::string> arguments = {"--geometry", "500x400+200+150"})
+    {
+        auto w = std::make_unique<TestWindow>(arguments);
+        EXPECT_TRUE(x.activate(w->id()));
+        return w;
+    }
+
+    XDesktop& x = XDesktop::instance();
+    std::unique_ptr<x11::X11Desktop> desktop;
+    std::unique_ptr<WindowManager> manager;
+};
+
+} // namespace
+
+TEST_F(X11DesktopTest, DisplaysAreMonitorsInScreenSpacePrimaryFirst)
+{
+    x.setMonitors({"SIDE 1440x900+1440+0", "*MAIN 1440x900+0+0", "TALL 900x1600+2880+0"});
+    const auto displays = desktop->displays();
+    ASSERT_EQ(displays.size(), 3u);
+    EXPECT_EQ(displays[0].name, "MAIN");
+    EXPECT_EQ(displays[0].frame, (Rect{0, 0, 1440, 900}));
+    EXPECT_EQ(displays[1].frame, (Rect{1440, 0, 1440, 900}));
+    EXPECT_EQ(displays[2].frame, (Rect{2880, -700, 900, 1600}));
+    EXPECT_EQ(displays[2].visibleFrame, displays[2].frame);
+    EXPECT_TRUE(desktop->isTrusted());
+}
+
+TEST_F(X11DesktopTest, LeftHalfPlacesTheOuterFrameExactly)
+{
+    auto w = activeWindow();
+    const Rect original = x.outerFrame(w->id());
+    const auto focused = desktop->focusedWindow();
+    ASSERT_TRUE(focused);
+    EXPECT_EQ(focused->element, w->id());
+    EXPECT_EQ(focused->pid, w->pid());
+    EXPECT_EQ(desktop->frontmostApplication()->bundleIdentifier, "quandrel-testwindow");
+
+    manager->perform(WindowAction::leftHalf);
+    const Rect expected = toWindowSpace({8, 8, 708, 884});
+    EXPECT_EQ(x.outerFrame(w->id()), expected);
+    EXPECT_EQ(desktop->readFrame(w->id()), expected);
+
+    // Three presses cycle ½ → ⅔ → ⅓; restore returns the first frame.
+    manager->perform(WindowAction::leftHalf);
+    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace(*targetFrame(WindowAction::leftHalf, 1, {0, 0, 1440, 900}, {}, 8)));
+    manager->perform(WindowAction::leftHalf);
+    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({8, 8, 471, 884}));
+    EXPECT_EQ(manager->last()->step, 2);
+
+    manager->perform(WindowAction::restore);
+    EXPECT_EQ(x.outerFrame(w->id()), original);
+    EXPECT_EQ(x.clientGeometry(w->id()).size(), (Size{500, 400}));
+}
+
+TEST_F(X11DesktopTest, MaximizedWindowIsUnmaximizedAndPlaced)
+{
+    auto w = activeWindow();
+    x.maximize(w->id());
+    ASSERT_TRUE(x.isMaximized(w->id()));
+    manager->perform(WindowAction::rightHalf);
+    EXPECT_FALSE(x.isMaximized(w->id()));
+    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({724, 8, 708, 884}));
+}
+
+TEST_F(X11DesktopTest, ClientSideDecorationsAreMeasuredByTheirVisibleEdges)
+{
+    auto w = activeWindow({"--geometry", "540x430+300+200", "--csd", "20,20,12,28"});
+    const Rect before = *desktop->readFrame(w->id());
+    EXPECT_EQ(before.width, 500);
+    EXPECT_EQ(before.height, 390);
+
+    manager->perform(WindowAction::topLeft);
+    const Rect expected = toWindowSpace(*targetFrame(WindowAction::topLeft, 0, {0, 0, 1440, 900}, {}, 8));
+    EXPECT_EQ(desktop->readFrame(w->id()), expected);
+    // The shadow margin reaches past the tile, the visible window does not.
+    EXPECT_EQ(x.clientGeometry(w->id()), (Rect{expected.x - 20, expected.y - 12, expected.width + 40, expected.height + 40}));
+}
+
+TEST_F(X11DesktopTest, DocksShrinkTheVisibleFrameOfTheirOwnMonitor)
+{
+    TestWindow top({"--geometry", "1440x30+0+0", "--dock-top", "30", "--dock-span", "0,1439"});
+    TestWindow side({"--geometry", "1440x45+1440+0", "--dock-top", "45", "--dock-span", "1440,2879"});
+    const auto displays = desktop->displays();
+    ASSERT_EQ(displays.size(), 2u);
+    EXPECT_EQ(displays[0].visibleFrame, (Rect{0, 0, 1440, 870}));
+    EXPECT_EQ(displays[1].visibleFrame, (Rect{1440, 0, 1440, 855}));
+
+    auto w = activeWindow();
+    manager->perform(WindowAction::maximize);
+    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({8, 8, 1424, 854}));
+}
+
+TEST_F(X11DesktopTest, DisplayMovesWalkAndWrapAcrossThreeMonitors)
+{
+    x.setMonitors({"*LEFT 1440x900+0+0", "RIGHT 1440x900+1440+0", "TALL 900x1600+2880+0"});
+    auto w = activeWindow();
+    const auto displays = desktop->displays();
+    std::vector<Rect> visible;
+    for (const Display& d : displays)
+        visible.push_back(d.visibleFrame);
+    auto displayOf = [&] { return *screenIndex(visible, flipped(*desktop->readFrame(w->id()), primaryHeight)); };
+
+    EXPECT_EQ(displayOf(), 0u);
+    for (const std::size_t expected : {1u, 2u, 0u}) {
+        manager->perform(WindowAction::nextDisplay);
+        EXPECT_EQ(displayOf(), expected);
+    }
+    for (const std::size_t expected : {2u, 1u, 0u}) {
+        manager->perform(WindowAction::previousDisplay);
+        EXPECT_EQ(displayOf(), expected);
+    }
+    // The window kept its size all the way.
+    EXPECT_EQ(x.clientGeometry(w->id()).size(), (Size{500, 400}));
+}
+
+TEST_F(X11DesktopTest, RepeatedLeftHalfCrossesToTheLeftMonitor)
+{
+    auto w = activeWindow({"--geometry", "500x400+1700+150"});
+    manager->repeatBehavior = RepeatBehavior::acrossDisplays;
+    manager->perform(WindowAction::leftHalf);
+    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({1448, 8, 708, 884}));
+    manager->perform(WindowAction::leftHalf);
+    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({724, 8, 708, 884}));
+}
+
+TEST_F(X11DesktopTest, WindowAtPointFindsOnlyStandardWindowsOfOtherProcesses)
+{
+    auto w = activeWindow({"--geometry", "300x300+100+100"});
+    const Rect frame = *desktop->readFrame(w->id());
+    const Point inside{frame.midX(), primaryHeight - frame.midY()};
+    const auto found = desktop->windowAtPoint(inside);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->element, w->id());
+    EXPECT_EQ(found->pid, w->pid());
+    EXPECT_FALSE(desktop->windowAtPoint({1400, 20}));
+
+    TestWindow dialog({"--geometry", "200x150+120+120", "--dialog"});
+    ASSERT_TRUE(x.activate(dialog.id()));
+    EXPECT_FALSE(desktop->windowAtPoint({frame.x + 30, primaryHeight - (frame.y + 60)}));
+    dialog.close();
+
+    TestWindow own({"--geometry", "200x150+120+120", "--pid", std::to_string(getpid())});
+    ASSERT_TRUE(x.activate(own.id()));
+    EXPECT_FALSE(desktop->windowAtPoint({frame.x + 30, primaryHeight - (frame.y + 60)}));
+    EXPECT_EQ(desktop->windowsOfApplication(w->pid()).size(), 1u);
+}
+
+TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
+{
+    EXPECT_FALSE(desktop->readFrame(0x7fffff0));
+    desktop->setFrame(0x7fffff0, 1, {0, 0, 100, 100});
+
+    auto w = activeWindow();
+    const AXWindow gone{w->id(), w->pid()};
+    w->close();
+    manager->perform(WindowAction::leftHalf, gone);
+    EXPECT_FALSE(manager->last());
+
+    // A window that closes while it is being moved.
+    for (int i = 0; i < 5; ++i) {
+        TestWindow racing({"--geometry", "300x200+100+100"});
+        const pid_t pid = racing.pid();
+        std::thread killer([pid] { kill(pid, SIGKILL); });
+        manager->perform(WindowAction::maximize, AXWindow{racing.id(), pid});
+        killer.join();
+    }
+    EXPECT_TRUE(desktop->isTrusted());
+}
+
+TEST_F(X11DesktopTest, CommandLineRunsAWindowCommandOnTheFocusedWindow)
+{
+    auto w = activeWindow();
+    ASSERT_EQ(quandrel::test::run(std::string(QUANDREL_EXECUTABLE) + " quandrel://window/rightHalf"), 0);
+    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({724, 8, 708, 884}));
+    EXPECT_NE(quandrel::test::run(std::string(QUANDREL_EXECUTABLE) + " quandrel://window/sideways 2>/dev/null"), 0);
+}

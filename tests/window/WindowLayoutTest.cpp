@@ -1,0 +1,200 @@
+#include "WindowLayout.h"
+
+#include <gtest/gtest.h>
+
+using namespace quandrel;
+
+namespace {
+
+const Rect landscape{0, 0, 1440, 875};
+const Rect portrait{0, 0, 1080, 1895};
+const Rect anyWindow{100, 100, 500, 400};
+
+struct Row {
+    WindowAction action;
+    int step;
+    Rect visible;
+    double gap;
+    Rect expected;
+};
+
+// Each row's frame must also stay inside the gap-inset visible frame.
+const Row rows[] = {
+    {WindowAction::leftHalf, 0, landscape, 8, {8, 8, 708, 859}},
+    {WindowAction::rightHalf, 0, landscape, 8, {724, 8, 708, 859}},
+    {WindowAction::leftHalf, 1, landscape, 8, {8, 8, 945, 859}},
+    {WindowAction::leftHalf, 2, landscape, 8, {8, 8, 471, 859}},
+    {WindowAction::leftHalf, 3, landscape, 8, {8, 8, 708, 859}},
+    {WindowAction::rightHalf, 1, landscape, 8, {487, 8, 945, 859}},
+    {WindowAction::firstThird, 0, landscape, 8, {8, 8, 471, 859}},
+    {WindowAction::firstThird, 1, landscape, 8, {487, 8, 466, 859}},
+    {WindowAction::firstThird, 2, landscape, 8, {961, 8, 471, 859}},
+    {WindowAction::lastThird, 0, landscape, 8, {961, 8, 471, 859}},
+    {WindowAction::lastThird, 1, landscape, 8, {487, 8, 466, 859}},
+    {WindowAction::lastThird, 2, landscape, 8, {8, 8, 471, 859}},
+    {WindowAction::centerThird, 5, landscape, 8, {487, 8, 466, 859}},
+    {WindowAction::topLeft, 0, landscape, 8, {8, 442, 708, 425}},
+    {WindowAction::topLeft, 2, landscape, 8, {8, 442, 708, 425}},
+    {WindowAction::bottomRight, 0, landscape, 8, {724, 8, 708, 426}},
+    {WindowAction::maximize, 0, landscape, 8, {8, 8, 1424, 859}},
+    {WindowAction::leftHalf, 0, landscape, 0, {0, 0, 720, 875}},
+    {WindowAction::firstThird, 0, portrait, 8, {8, 1265, 1064, 622}},
+    {WindowAction::firstThird, 1, portrait, 8, {8, 638, 1064, 619}},
+    {WindowAction::firstThird, 2, portrait, 8, {8, 8, 1064, 622}},
+    {WindowAction::firstTwoThirds, 0, portrait, 8, {8, 638, 1064, 1249}},
+    {WindowAction::lastTwoThirds, 0, portrait, 8, {8, 8, 1064, 1249}},
+    {WindowAction::firstTwoThirds, 0, landscape, 8, {8, 8, 945, 859}},
+    // A square visible frame counts as landscape: thirds are columns.
+    {WindowAction::centerThird, 0, Rect{0, 0, 900, 900}, 0, {300, 0, 300, 900}},
+    // Displays away from the origin, e.g. a second monitor to the left and lower.
+    {WindowAction::rightHalf, 0, Rect{-1440, -300, 1440, 900}, 8, {-716, -292, 708, 884}},
+};
+
+} // namespace
+
+TEST(WindowLayout, TargetFramesMatchTheTable)
+{
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(rawName(row.action)) + " step " + std::to_string(row.step));
+        const auto frame = targetFrame(row.action, row.step, row.visible, anyWindow, row.gap);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(*frame, row.expected) << toString(*frame);
+        const Rect area = row.visible.insetBy(row.gap, row.gap);
+        EXPECT_GE(frame->minX(), area.minX());
+        EXPECT_LE(frame->maxX(), area.maxX());
+        EXPECT_GE(frame->minY(), area.minY());
+        EXPECT_LE(frame->maxY(), area.maxY());
+    }
+}
+
+TEST(WindowLayout, NeighbouringTilesAreExactlyOneGapApart)
+{
+    for (const double gap : {0.0, 5.0, 8.0, 13.0}) {
+        for (const Rect& visible : {landscape, Rect{37, 11, 1921, 1043}, Rect{0, 0, 1081, 1917}}) {
+            const Rect left = *targetFrame(WindowAction::leftHalf, 0, visible, anyWindow, gap);
+            const Rect right = *targetFrame(WindowAction::rightHalf, 0, visible, anyWindow, gap);
+            const Rect top = *targetFrame(WindowAction::topHalf, 0, visible, anyWindow, gap);
+            const Rect bottom = *targetFrame(WindowAction::bottomHalf, 0, visible, anyWindow, gap);
+            // Rounding edges (not sizes) keeps the distance within one point of the gap.
+            EXPECT_NEAR(right.minX() - left.maxX(), gap, 1);
+            EXPECT_NEAR(top.minY() - bottom.maxY(), gap, 1);
+            const Rect t0 = *targetFrame(WindowAction::firstThird, 0, visible, anyWindow, gap);
+            const Rect t1 = *targetFrame(WindowAction::firstThird, 1, visible, anyWindow, gap);
+            const Rect t2 = *targetFrame(WindowAction::firstThird, 2, visible, anyWindow, gap);
+            if (visible.width >= visible.height) {
+                EXPECT_NEAR(t1.minX() - t0.maxX(), gap, 1);
+                EXPECT_NEAR(t2.minX() - t1.maxX(), gap, 1);
+            } else {
+                EXPECT_NEAR(t0.minY() - t1.maxY(), gap, 1);
+                EXPECT_NEAR(t1.minY() - t2.maxY(), gap, 1);
+            }
+            EXPECT_TRUE(t0.intersected(t1).isEmpty() && t1.intersected(t2).isEmpty());
+        }
+    }
+}
+
+TEST(WindowLayout, ActionsWithoutATargetAnswerNothing)
+{
+    for (const WindowAction a : {WindowAction::restore, WindowAction::nextDisplay, WindowAction::previousDisplay})
+        EXPECT_FALSE(targetFrame(a, 0, landscape, anyWindow, 8));
+    for (const WindowAction a : allWindowActions) {
+        if (a != WindowAction::restore && a != WindowAction::nextDisplay && a != WindowAction::previousDisplay) {
+            EXPECT_TRUE(targetFrame(a, 0, landscape, anyWindow, 8)) << rawName(a);
+        }
+    }
+}
+
+TEST(WindowLayout, CentringAndHeightIgnoreOrUseTheGapAsDefined)
+{
+    EXPECT_EQ(*targetFrame(WindowAction::almostMaximize, 0, landscape, anyWindow, 8), (Rect{72, 44, 1296, 788}));
+    // A window larger than the display becomes exactly the visible frame.
+    EXPECT_EQ(*targetFrame(WindowAction::center, 0, landscape, Rect{-50, -50, 3000, 2000}, 8), landscape);
+    EXPECT_EQ(*targetFrame(WindowAction::center, 0, landscape, Rect{0, 0, 501, 401}, 8), (Rect{470, 237, 501, 401}));
+    // maximizeHeight keeps x even outside the display.
+    EXPECT_EQ(*targetFrame(WindowAction::maximizeHeight, 0, landscape, Rect{-300, 40, 2000, 100}, 8), (Rect{-300, 8, 1424, 859}));
+}
+
+TEST(WindowLayout, ResizedFrameKeepsLimits)
+{
+    const Rect small = resizedFrame({100, 100, 220, 160}, -30, landscape);
+    EXPECT_EQ(small.size(), (Size{200, 150}));
+    EXPECT_EQ(small, (Rect{110, 105, 200, 150}));
+    EXPECT_EQ(resizedFrame(landscape, 30, landscape), landscape);
+    // Growing near a corner is clamped into the visible frame.
+    EXPECT_EQ(resizedFrame({0, 0, 400, 300}, 30, landscape), (Rect{0, 0, 460, 360}));
+    EXPECT_EQ(*targetFrame(WindowAction::larger, 0, landscape, {1340, 775, 100, 100}, 8), (Rect{1240, 715, 200, 160}));
+}
+
+TEST(WindowLayout, FrameOnDisplayKeepsRelativePlace)
+{
+    const Rect source{0, 0, 1440, 875};
+    const Rect destination{1440, 0, 1920, 1055};
+    // Flush right stays flush right.
+    EXPECT_EQ(frameOnDisplay({940, 100, 500, 400}, source, destination), (Rect{2860, 138, 500, 400}));
+    // As wide as the source: fraction 0, left edge.
+    EXPECT_EQ(frameOnDisplay({0, 0, 1440, 875}, source, destination).minX(), 1440);
+    // Larger than the destination: shrunk to fit.
+    EXPECT_EQ(frameOnDisplay({0, 0, 1440, 875}, destination, source), (Rect{0, 0, 1440, 875}));
+    // Off the source entirely: fractions clamp to [0, 1].
+    EXPECT_EQ(frameOnDisplay({-900, 5000, 500, 400}, source, destination), (Rect{1440, 655, 500, 400}));
+}
+
+TEST(WindowLayout, ScreenIndexPicksLargestOverlapThenNearest)
+{
+    const std::vector<Rect> frames{{0, 0, 1440, 875}, {1440, 0, 1920, 1055}};
+    EXPECT_FALSE(screenIndex({}, anyWindow));
+    EXPECT_EQ(screenIndex(frames, {1000, 100, 600, 400}), 0u);
+    EXPECT_EQ(screenIndex(frames, {1300, 100, 600, 400}), 1u);
+    // Equal overlap: the earlier display wins.
+    EXPECT_EQ(screenIndex(frames, {1240, 100, 400, 400}), 0u);
+    // In the strip above the first display: nearest display.
+    EXPECT_EQ(screenIndex(frames, {100, 880, 300, 10}), 0u);
+    EXPECT_EQ(screenIndex(frames, {3500, 2000, 100, 100}), 1u);
+    EXPECT_EQ(screenIndex({landscape}, {5000, 5000, 10, 10}), 0u);
+}
+
+TEST(WindowLayout, AdjacentDisplaysAndOrder)
+{
+    const Rect left{-1440, 0, 1440, 900};
+    const Rect middle{0, 0, 1440, 875};
+    const Rect farRight{2880, 0, 1440, 900};
+    const Rect right{1440, 0, 1440, 900};
+    const std::vector<Rect> frames{middle, farRight, left, right};
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::leftHalf, frames, middle), left);
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::firstThird, frames, middle), left);
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::rightHalf, frames, middle), right);
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::lastThird, frames, middle), right);
+    EXPECT_FALSE(adjacentVisibleFrame(WindowAction::leftHalf, frames, left));
+    EXPECT_FALSE(adjacentVisibleFrame(WindowAction::topHalf, frames, middle));
+
+    EXPECT_TRUE(displayOrder(left, middle));
+    EXPECT_FALSE(displayOrder(middle, left));
+    // Same left edge: the upper one first.
+    EXPECT_TRUE(displayOrder({0, 900, 100, 100}, {0, 0, 100, 100}));
+    EXPECT_FALSE(displayOrder(middle, middle));
+}
+
+TEST(WindowLayout, ApproximateEqualityIsInclusiveAtFourPoints)
+{
+    const Rect a{10, 10, 100, 100};
+    EXPECT_TRUE(approximatelyEqual(a, {14, 10, 100, 100}, 4));
+    EXPECT_TRUE(approximatelyEqual(a, {10, 6, 104, 96}, 4));
+    EXPECT_FALSE(approximatelyEqual(a, {14.5, 10, 100, 100}, 4));
+    EXPECT_FALSE(approximatelyEqual(a, {10, 10, 100, 104.5}, 4));
+}
+
+TEST(WindowLayout, NamesRoundTripAndStayInOrder)
+{
+    EXPECT_EQ(allWindowActions.size(), 22u);
+    for (std::size_t i = 0; i < allWindowActions.size(); ++i) {
+        EXPECT_EQ(static_cast<std::size_t>(allWindowActions[i]), i);
+        EXPECT_EQ(windowActionFromRawName(rawName(allWindowActions[i])), allWindowActions[i]);
+    }
+    EXPECT_EQ(title(WindowAction::firstTwoThirds), "First Two Thirds");
+    EXPECT_EQ(title(WindowAction::previousDisplay), "Previous Display");
+    EXPECT_FALSE(windowActionFromRawName("LeftHalf"));
+    EXPECT_FALSE(windowActionFromRawName(""));
+    EXPECT_EQ(repeatBehaviorFromRawName("acrossDisplays"), RepeatBehavior::acrossDisplays);
+    EXPECT_EQ(title(RepeatBehavior::cycleSizes), "Cycle through ½, ⅔ and ⅓");
+    EXPECT_FALSE(repeatBehaviorFromRawName("Nothing"));
+}

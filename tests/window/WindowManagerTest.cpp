@@ -1,0 +1,251 @@
+#include "FakeDesktop.h"
+#include "WindowManager.h"
+
+#include <QtGlobal>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace quandrel;
+
+namespace {
+
+std::vector<std::string> logLines;
+
+void captureLog(QtMsgType, const QMessageLogContext& context, const QString& message)
+{
+    logLines.push_back(std::string(context.category ? context.category : "") + ": " + message.toStdString());
+}
+
+class WindowManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        logLines.clear();
+        qInstallMessageHandler(captureLog);
+        desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875}, "main");
+        desktop.addApplication(42, "org.example.Editor");
+        window = desktop.addWindow(42, {100, 100, 600, 400});
+        desktop.setFrontmost(42);
+        manager.gap = 8;
+    }
+    void TearDown() override { qInstallMessageHandler(nullptr); }
+
+    Rect frame() const { return desktop.screenFrame(window); }
+
+    FakeDesktop desktop;
+    WindowManager manager{desktop.services()};
+    WindowHandle window = 0;
+};
+
+} // namespace
+
+TEST_F(WindowManagerTest, CycleSizesWalksHalfTwoThirdsThirdAndBack)
+{
+    const Rect expected[] = {{8, 8, 708, 859}, {8, 8, 945, 859}, {8, 8, 471, 859}, {8, 8, 708, 859}};
+    for (int press = 0; press < 4; ++press) {
+        manager.perform(WindowAction::leftHalf);
+        EXPECT_EQ(frame(), expected[press]) << "press " << press;
+        ASSERT_TRUE(manager.last());
+        EXPECT_EQ(manager.last()->step, press);
+    }
+    EXPECT_EQ(desktop.beeps(), 0);
+}
+
+TEST_F(WindowManagerTest, AnotherActionOrANudgeStartsAFreshSequence)
+{
+    manager.perform(WindowAction::leftHalf);
+    manager.perform(WindowAction::rightHalf);
+    EXPECT_EQ(frame(), (Rect{724, 8, 708, 859}));
+
+    // 3 points off still repeats; 5 points does not.
+    desktop.window(window).frame.x += 3;
+    manager.perform(WindowAction::rightHalf);
+    EXPECT_EQ(manager.last()->step, 1);
+    desktop.window(window).frame.x += 5;
+    manager.perform(WindowAction::rightHalf);
+    EXPECT_EQ(manager.last()->step, 0);
+    EXPECT_EQ(frame(), (Rect{724, 8, 708, 859}));
+}
+
+TEST_F(WindowManagerTest, ActionsThatIgnoreRepetitionKeepStepZero)
+{
+    for (const WindowAction a : {WindowAction::topLeft, WindowAction::maximize, WindowAction::center}) {
+        manager.perform(a);
+        const Rect first = frame();
+        manager.perform(a);
+        EXPECT_EQ(frame(), first) << rawName(a);
+        EXPECT_EQ(manager.last()->step, 0);
+    }
+}
+
+TEST_F(WindowManagerTest, RepeatComparesAgainstTheFrameReadBack)
+{
+    // The application enforces a minimum width, so the frame differs from the request; the
+    // next press must still count as a repeat.
+    desktop.window(window).minimumSize = {800, 0};
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(frame(), (Rect{8, 8, 800, 859}));
+    EXPECT_EQ(manager.last()->frame, frame());
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(manager.last()->step, 1);
+    EXPECT_EQ(frame(), (Rect{8, 8, 945, 859}));
+}
+
+TEST_F(WindowManagerTest, RestoreReturnsTheFrameFromBeforeTheFirstAction)
+{
+    const Rect before = frame();
+    manager.perform(WindowAction::leftHalf);
+    manager.perform(WindowAction::maximize);
+    // The user drags the window somewhere after it was snapped.
+    desktop.window(window).frame.x += 200;
+    manager.perform(WindowAction::restore);
+    EXPECT_EQ(frame(), before);
+    EXPECT_FALSE(manager.last());
+    EXPECT_EQ(desktop.beeps(), 0);
+    manager.perform(WindowAction::restore);
+    EXPECT_EQ(desktop.beeps(), 1);
+    EXPECT_EQ(frame(), before);
+}
+
+TEST_F(WindowManagerTest, HistoryKeepsTwoHundredWindows)
+{
+    std::vector<WindowHandle> windows{window};
+    for (int i = 0; i < 200; ++i)
+        windows.push_back(desktop.addWindow(42, {200.0 + i, 100, 300, 300}));
+    for (const WindowHandle w : windows)
+        manager.perform(WindowAction::leftHalf, AXWindow{w, 42});
+    EXPECT_EQ(manager.history().size(), 200u);
+
+    manager.perform(WindowAction::restore, AXWindow{windows.front(), 42});
+    EXPECT_EQ(desktop.beeps(), 1);
+    manager.perform(WindowAction::restore, AXWindow{windows[1], 42});
+    EXPECT_EQ(desktop.beeps(), 1);
+    EXPECT_EQ(desktop.screenFrame(windows[1]), (Rect{200, 100, 300, 300}));
+}
+
+TEST_F(WindowManagerTest, AcrossDisplaysCrossesToTheNeighbourAndStops)
+{
+    desktop.addDisplay({-1440, 0, 1440, 900}, {-1440, 0, 1440, 900}, "left");
+    manager.repeatBehavior = RepeatBehavior::acrossDisplays;
+
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(frame(), (Rect{8, 8, 708, 859}));
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(frame(), (Rect{-716, 8, 708, 884})); // right half of the left display
+    EXPECT_EQ(manager.last()->action, WindowAction::leftHalf);
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(frame(), (Rect{-1432, 8, 708, 884})); // nothing further left: first press there
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(frame(), (Rect{-1432, 8, 708, 884}));
+
+    manager.perform(WindowAction::topHalf);
+    const Rect top = frame();
+    manager.perform(WindowAction::topHalf);
+    EXPECT_EQ(frame(), top);
+}
+
+TEST_F(WindowManagerTest, NothingReappliesTheSameFrame)
+{
+    manager.repeatBehavior = RepeatBehavior::nothing;
+    manager.perform(WindowAction::leftHalf);
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(frame(), (Rect{8, 8, 708, 859}));
+    EXPECT_EQ(manager.last()->step, 0);
+}
+
+TEST_F(WindowManagerTest, NextAndPreviousDisplayWalkInOrderAndWrap)
+{
+    desktop.setDisplays({});
+    desktop.addDisplay({0, 0, 1000, 800}, {0, 0, 1000, 800}, "middle");
+    desktop.addDisplay({1000, 0, 1000, 800}, {1000, 0, 1000, 800}, "right");
+    desktop.addDisplay({-1000, 0, 1000, 800}, {-1000, 0, 1000, 800}, "left");
+    desktop.window(window).frame = {100, 100, 400, 300};
+
+    manager.perform(WindowAction::nextDisplay);
+    EXPECT_EQ(frame().minX(), 1100);
+    manager.perform(WindowAction::nextDisplay);
+    EXPECT_EQ(frame().minX(), -900);
+    manager.perform(WindowAction::nextDisplay);
+    EXPECT_EQ(frame().minX(), 100);
+    manager.perform(WindowAction::previousDisplay);
+    EXPECT_EQ(frame().minX(), -900);
+    EXPECT_EQ(desktop.beeps(), 0);
+}
+
+TEST_F(WindowManagerTest, DisplayMovesNeedAKnownSecondDisplay)
+{
+    manager.perform(WindowAction::nextDisplay);
+    EXPECT_EQ(desktop.beeps(), 1);
+    EXPECT_EQ(desktop.frameWrites(), 0);
+}
+
+TEST_F(WindowManagerTest, FailuresAreQuietAndLogged)
+{
+    desktop.setTrusted(false);
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(desktop.trustPrompts(), 1);
+    EXPECT_EQ(desktop.beeps(), 0);
+    ASSERT_EQ(logLines.size(), 1u);
+    EXPECT_EQ(logLines[0], "quandrel.windows: leftHalf: Accessibility isn't allowed");
+
+    desktop.setTrusted(true);
+    desktop.window(window).readable = false;
+    manager.perform(WindowAction::maximize);
+    EXPECT_EQ(desktop.beeps(), 1);
+    EXPECT_EQ(logLines.back(), "quandrel.windows: maximize: no focused window in org.example.Editor (AXError 3)");
+
+    desktop.setFrontmost(0);
+    manager.perform(WindowAction::maximize);
+    EXPECT_EQ(desktop.beeps(), 2);
+    EXPECT_EQ(logLines.back(), "quandrel.windows: maximize: no focused window in none (AXError 0)");
+
+    desktop.setFrontmost(42);
+    desktop.window(window).readable = true;
+    desktop.setDisplays({});
+    manager.perform(WindowAction::maximize);
+    EXPECT_EQ(desktop.beeps(), 2);
+    EXPECT_EQ(desktop.frameWrites(), 0);
+}
+
+TEST_F(WindowManagerTest, SuccessIsLoggedWithBothFrames)
+{
+    manager.perform(WindowAction::leftHalf);
+    ASSERT_FALSE(logLines.empty());
+    EXPECT_EQ(logLines.back(), "quandrel.windows: leftHalf in org.example.Editor: (100, 400, 600, 400) → (8, 33, 708, 859)");
+}
+
+TEST_F(WindowManagerTest, ExplicitWindowAndOriginalFrameAreUsed)
+{
+    const WindowHandle other = desktop.addWindow(7, {300, 300, 300, 300});
+    desktop.setFrontmost(42);
+    manager.perform(WindowAction::rightHalf, AXWindow{other, 7}, Rect{1, 2, 333, 222});
+    EXPECT_EQ(desktop.screenFrame(other), (Rect{724, 8, 708, 859}));
+    EXPECT_EQ(frame(), (Rect{100, 100, 600, 400}));
+    manager.perform(WindowAction::restore, AXWindow{other, 7});
+    EXPECT_EQ(desktop.screenFrame(other), (Rect{1, 2, 333, 222}));
+}
+
+TEST_F(WindowManagerTest, UnsnapRestoresSizeUnderThePointer)
+{
+    const Rect before = frame(); // 600 × 400
+    manager.perform(WindowAction::leftHalf);
+    const Rect snapped = frame(); // (8, 8, 708, 859)
+
+    // Started somewhere else: no longer where it was arranged.
+    EXPECT_FALSE(manager.unsnap({window, 42}, {300, 8, 708, 859}, 100));
+
+    // The pointer at a quarter of the width keeps that place; the top edge stays.
+    const double pointerX = snapped.minX() + snapped.width / 4;
+    EXPECT_TRUE(manager.unsnap({window, 42}, snapped, pointerX));
+    EXPECT_EQ(frame(), (Rect{std::round(pointerX - before.width / 4), snapped.maxY() - before.height, before.width, before.height}));
+    EXPECT_FALSE(manager.last());
+    EXPECT_TRUE(manager.history().empty());
+    EXPECT_FALSE(manager.unsnap({window, 42}, frame(), pointerX));
+
+    // Pointer outside the window: the fraction is limited to [0, 1].
+    manager.perform(WindowAction::rightHalf);
+    EXPECT_TRUE(manager.unsnap({window, 42}, frame(), 5000));
+    EXPECT_EQ(frame().maxX(), 5000);
+}

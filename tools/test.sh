@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: unit tests without a display, X11
+# tests on a private virtual desktop, then the same tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0 skips the sanitizer pass.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh || exit 1
+
+jobs=${QUANDREL_JOBS:-$(nproc)}
+failed=0
+
+run_suite() { # build-dir
+    local dir=$1
+    env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
+        ctest --test-dir "$dir" -L unit --output-on-failure -j "$jobs" || failed=1
+    tools/virtual-desktop.sh -- ctest --test-dir "$dir" -L x11 --output-on-failure || failed=1
+}
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
+cmake --build build -j "$jobs" || exit 1
+run_suite build
+
+if [ "${QUANDREL_SANITIZE:-1}" != 0 ]; then
+    cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUANDREL_SANITIZE=ON \
+        -DQUANDREL_BUILD_BENCH=OFF >/dev/null || exit 1
+    cmake --build build-sanitize -j "$jobs" || exit 1
+    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    run_suite build-sanitize
+fi
+
+if [ $failed -ne 0 ]; then
+    echo "Some tests failed." >&2
+    exit 1
+fi
+echo "All tests passed."

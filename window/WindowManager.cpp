@@ -1,0 +1,219 @@
+#include "WindowManager.h"
+
+#include "Display.h"
+#include "WindowLayout.h"
+#include "Workspace.h"
+
+#include <algorithm>
+
+Q_LOGGING_CATEGORY(lcWindows, "quandrel.windows", QtInfoMsg)
+
+namespace quandrel {
+
+namespace {
+
+WindowAction mirrored(WindowAction action)
+{
+    switch (action) {
+    case WindowAction::leftHalf:
+        return WindowAction::rightHalf;
+    case WindowAction::rightHalf:
+        return WindowAction::leftHalf;
+    case WindowAction::firstThird:
+        return WindowAction::lastThird;
+    case WindowAction::lastThird:
+        return WindowAction::firstThird;
+    default:
+        return action;
+    }
+}
+
+bool reactsToRepeat(WindowAction action)
+{
+    switch (action) {
+    case WindowAction::leftHalf:
+    case WindowAction::rightHalf:
+    case WindowAction::topHalf:
+    case WindowAction::bottomHalf:
+    case WindowAction::firstThird:
+    case WindowAction::lastThird:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* text(std::string_view v) { return v.data(); } // raw names are literals
+
+std::string describe(const std::optional<Rect>& r) { return r ? toString(*r) : std::string("nil"); }
+
+} // namespace
+
+WindowManager::WindowManager(PlatformServices platform)
+    : m_platform(platform)
+{
+}
+
+std::deque<WindowManager::History>::iterator WindowManager::findHistory(WindowHandle window)
+{
+    return std::find_if(m_history.begin(), m_history.end(), [&](const History& h) { return h.window == window; });
+}
+
+std::optional<Rect> WindowManager::readScreenFrame(WindowHandle window, double primaryHeight)
+{
+    if (const auto frame = m_platform.windows->readFrame(window))
+        return flipped(*frame, primaryHeight);
+    return std::nullopt;
+}
+
+void WindowManager::perform(WindowAction action, std::optional<AXWindow> window, std::optional<Rect> originalFrame)
+{
+    const char* actionName = text(rawName(action));
+
+    if (!m_platform.trust->isTrusted()) {
+        qCCritical(lcWindows, "%s: Accessibility isn't allowed", actionName);
+        m_platform.trust->showTrustPrompt();
+        return;
+    }
+
+    const auto frontmost = m_platform.workspace->frontmostApplication();
+    const std::string appName = frontmost && !frontmost->bundleIdentifier.empty() ? frontmost->bundleIdentifier : "none";
+
+    if (!window)
+        window = m_platform.windows->focusedWindow();
+    const std::optional<Rect> readFrame = window ? m_platform.windows->readFrame(window->element) : std::nullopt;
+    if (!readFrame) {
+        qCCritical(lcWindows, "%s: no focused window in %s (AXError %d)", actionName, appName.c_str(),
+                   m_platform.windows->focusedWindowError());
+        m_platform.sound->beep();
+        return;
+    }
+
+    const std::vector<Display> displays = m_platform.displays->displays();
+    const double h = primaryScreenHeight(displays);
+    const Rect current = flipped(*readFrame, h);
+
+    std::vector<Rect> visibleFrames;
+    visibleFrames.reserve(displays.size());
+    for (const Display& d : displays)
+        visibleFrames.push_back(d.visibleFrame);
+    const auto index = screenIndex(visibleFrames, current);
+    if (!index)
+        return;
+    const Rect visible = visibleFrames[*index];
+
+    const bool isRepeat = m_last && m_last->action == action && m_last->window == window->element
+        && approximatelyEqual(m_last->frame, current, repeatTolerance);
+
+    Rect frame;
+    int step = 0;
+    switch (action) {
+    case WindowAction::nextDisplay:
+    case WindowAction::previousDisplay: {
+        std::vector<Rect> sorted = visibleFrames;
+        std::stable_sort(sorted.begin(), sorted.end(), displayOrder);
+        const auto here = std::find(sorted.begin(), sorted.end(), visible);
+        if (sorted.size() < 2 || here == sorted.end()) {
+            m_platform.sound->beep();
+            return;
+        }
+        const std::size_t i = static_cast<std::size_t>(here - sorted.begin());
+        const std::size_t n = sorted.size();
+        const std::size_t destination = action == WindowAction::nextDisplay ? (i + 1) % n : (i + n - 1) % n;
+        frame = frameOnDisplay(current, visible, sorted[destination]);
+        break;
+    }
+    case WindowAction::restore: {
+        const auto entry = findHistory(window->element);
+        if (entry == m_history.end()) {
+            m_platform.sound->beep();
+            return;
+        }
+        frame = entry->original;
+        m_history.erase(entry);
+        break;
+    }
+    default: {
+        std::optional<Rect> target;
+        if (isRepeat && reactsToRepeat(action)) {
+            switch (repeatBehavior) {
+            case RepeatBehavior::cycleSizes:
+                step = m_last->step + 1;
+                target = targetFrame(action, step, visible, current, gap);
+                break;
+            case RepeatBehavior::acrossDisplays:
+                if (const auto neighbour = adjacentVisibleFrame(action, visibleFrames, visible))
+                    target = targetFrame(mirrored(action), 0, *neighbour, current, gap);
+                break;
+            case RepeatBehavior::nothing:
+                break;
+            }
+        }
+        if (!target)
+            target = targetFrame(action, 0, visible, current, gap);
+        if (!target) {
+            m_platform.sound->beep();
+            return;
+        }
+        frame = *target;
+        break;
+    }
+    }
+
+    if (action != WindowAction::restore)
+        remember(window->element, originalFrame.value_or(current));
+
+    m_platform.windows->setFrame(window->element, window->pid, flipped(frame, h));
+
+    const std::optional<Rect> after = m_platform.windows->readFrame(window->element);
+    qCInfo(lcWindows, "%s in %s: %s → %s", actionName, appName.c_str(), toString(*readFrame).c_str(),
+           describe(after).c_str());
+
+    if (action == WindowAction::restore) {
+        m_last.reset();
+        return;
+    }
+    const Rect result = after ? flipped(*after, h) : frame;
+    m_last = LastExecution{action, window->element, result, step};
+    if (const auto entry = findHistory(window->element); entry != m_history.end())
+        entry->snapped = result;
+}
+
+void WindowManager::remember(WindowHandle window, const Rect& frame)
+{
+    if (findHistory(window) != m_history.end())
+        return;
+    if (m_last && m_last->window == window && approximatelyEqual(m_last->frame, frame, repeatTolerance))
+        return;
+    if (m_history.size() >= historyLimit)
+        m_history.pop_front();
+    m_history.push_back({window, frame, frame});
+}
+
+bool WindowManager::unsnap(AXWindow window, const Rect& startFrame, double pointerX)
+{
+    const auto entry = findHistory(window.element);
+    if (entry == m_history.end() || !approximatelyEqual(entry->snapped, startFrame, repeatTolerance))
+        return false;
+
+    const double h = primaryScreenHeight(m_platform.displays->displays());
+    const auto current = readScreenFrame(window.element, h);
+    if (!current)
+        return false;
+
+    const double w0 = entry->original.width;
+    const double h0 = entry->original.height;
+    double f = 0.5;
+    if (current->width > 0) {
+        f = (pointerX - current->minX()) / current->width;
+        f = f <= 0 ? 0 : (f > 1 ? 1 : f);
+    }
+    const Rect frame = rounded({pointerX - w0 * f, current->maxY() - h0, w0, h0});
+    m_platform.windows->setFrame(window.element, window.pid, flipped(frame, h));
+
+    m_history.erase(entry);
+    m_last.reset();
+    return true;
+}
+
+} // namespace quandrel
