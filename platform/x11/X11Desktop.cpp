@@ -57,6 +57,23 @@ struct X11Desktop::Geometry {
 X11Desktop::X11Desktop(std::unique_ptr<X11Connection> connection)
     : m_connection(std::move(connection))
 {
+    const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection->xcb(), m_connection->root(), XCB_CW_EVENT_MASK, &mask);
+    m_connection->flush();
+    m_connection->addEventHandler([this](xcb_generic_event_t* e) {
+        const auto type = e->response_type & 0x7f;
+        if (type == XCB_PROPERTY_NOTIFY) {
+            const auto* p = reinterpret_cast<xcb_property_notify_event_t*>(e);
+            if (p->window == m_connection->root() && p->atom == m_connection->ewmh()->_NET_SUPPORTING_WM_CHECK)
+                m_trusted.reset();
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            const auto* d = reinterpret_cast<xcb_destroy_notify_event_t*>(e);
+            if (d->window == m_checkWindow)
+                m_trusted.reset();
+            m_watched.erase(d->window);
+        }
+        return false;
+    });
 }
 
 X11Desktop::~X11Desktop() = default;
@@ -85,32 +102,20 @@ std::vector<Display> X11Desktop::displays()
     auto clientsCookie = xcb_ewmh_get_client_list_unchecked(ewmh, m_connection->screenNumber());
     auto workareaCookie = cardinalProperty(c, root, ewmh->_NET_WORKAREA, 4);
 
+    // Requests go out in batches: monitor names and struts are asked for together, before
+    // any of their replies is read.
+    std::vector<xcb_get_atom_name_cookie_t> nameCookies;
+    std::vector<bool> primary;
     if (Reply<xcb_randr_get_monitors_reply_t> reply{xcb_randr_get_monitors_reply(c, monitorCookie, nullptr)}) {
-        std::vector<xcb_get_atom_name_cookie_t> nameCookies;
-        std::vector<bool> primary;
         for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
             const xcb_randr_monitor_info_t* m = it.data;
             monitors.push_back({{}, {double(m->x), double(m->y), double(m->width), double(m->height)}});
             primary.push_back(m->primary);
             nameCookies.push_back(xcb_get_atom_name_unchecked(c, m->name));
         }
-        for (std::size_t i = 0; i < nameCookies.size(); ++i) {
-            Reply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, nameCookies[i], nullptr));
-            if (name)
-                monitors[i].name.assign(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
-        }
-        // The primary monitor leads; the others keep the server's order.
-        const auto first = std::find(primary.begin(), primary.end(), true);
-        if (first != primary.end())
-            std::rotate(monitors.begin(), monitors.begin() + (first - primary.begin()), monitors.begin() + (first - primary.begin()) + 1);
     }
-    const xcb_screen_t* screen = m_connection->screen();
-    const double rootWidth = screen->width_in_pixels;
-    const double rootHeight = screen->height_in_pixels;
-    if (monitors.empty())
-        monitors.push_back({"screen", {0, 0, rootWidth, rootHeight}});
 
-    // Struts of docks and panels, read from every managed client in one batch.
+    // Struts of docks and panels, read from every managed client.
     std::vector<xcb_window_t> clients;
     xcb_ewmh_get_windows_reply_t list;
     if (xcb_ewmh_get_client_list_reply(ewmh, clientsCookie, &list, nullptr)) {
@@ -120,6 +125,22 @@ std::vector<Display> X11Desktop::displays()
     std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> strutCookies;
     for (xcb_window_t w : clients)
         strutCookies.push_back({cardinalProperty(c, w, ewmh->_NET_WM_STRUT_PARTIAL, 12), cardinalProperty(c, w, ewmh->_NET_WM_STRUT, 4)});
+
+    for (std::size_t i = 0; i < nameCookies.size(); ++i) {
+        Reply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, nameCookies[i], nullptr));
+        if (name)
+            monitors[i].name.assign(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
+    }
+    // The primary monitor leads; the others keep the server's order.
+    if (const auto first = std::find(primary.begin(), primary.end(), true); first != primary.end()) {
+        const auto index = first - primary.begin();
+        std::rotate(monitors.begin(), monitors.begin() + index, monitors.begin() + index + 1);
+    }
+    const xcb_screen_t* screen = m_connection->screen();
+    const double rootWidth = screen->width_in_pixels;
+    const double rootHeight = screen->height_in_pixels;
+    if (monitors.empty())
+        monitors.push_back({"screen", {0, 0, rootWidth, rootHeight}});
 
     struct Strut {
         double left, right, top, bottom;
@@ -292,11 +313,14 @@ void X11Desktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
     if (alreadyThere)
         return;
 
-    // Wait until the window manager has put the window where asked. A window that refuses
-    // (minimum size, increments) never gets there: once the events stop for a moment the
-    // window is taken as settled.
+    // Wait until the window manager has put the window where asked, following the window's
+    // geometry through its ConfigureNotify events: real ones carry the size, the window
+    // manager's synthetic ones (ICCCM) the position in root coordinates too. A window that
+    // refuses (minimum size, increments) never gets there: once the events stop for a moment
+    // the window is taken as settled.
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + settleTimeout;
+    int knownX = current->x, knownY = current->y, knownWidth = current->width, knownHeight = current->height;
     bool sawChange = false;
     for (;;) {
         const auto now = Clock::now();
@@ -309,8 +333,18 @@ void X11Desktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
         const bool changed = m_connection->waitForEvent(
             [&](xcb_generic_event_t* e) {
                 const auto type = e->response_type & 0x7f;
-                if (type == XCB_CONFIGURE_NOTIFY)
-                    return reinterpret_cast<xcb_configure_notify_event_t*>(e)->window == window;
+                if (type == XCB_CONFIGURE_NOTIFY) {
+                    const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(e);
+                    if (configure->window != window)
+                        return false;
+                    knownWidth = configure->width;
+                    knownHeight = configure->height;
+                    if (e->response_type & 0x80) {
+                        knownX = configure->x;
+                        knownY = configure->y;
+                    }
+                    return true;
+                }
                 if (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(e)->window == window) {
                     destroyed = true;
                     return true;
@@ -327,10 +361,7 @@ void X11Desktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
         if (!changed)
             continue;
         sawChange = true;
-        const auto now2 = readGeometry(window);
-        if (!now2)
-            return;
-        if (now2->x == clientX && now2->y == clientY && now2->width == width && now2->height == height)
+        if (knownX == clientX && knownY == clientY && knownWidth == width && knownHeight == height)
             return;
     }
 }
@@ -449,13 +480,26 @@ std::optional<RunningApplication> X11Desktop::frontmostApplication()
 
 bool X11Desktop::isTrusted()
 {
+    // The answer is kept until the window manager changes: a new check window on the root or
+    // the old one destroyed (see the event handler installed by the constructor).
+    m_connection->dispatchPending();
+    if (m_trusted)
+        return *m_trusted;
+
     // An EWMH window manager announces itself through a check window that names itself.
     xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
     xcb_window_t check = XCB_WINDOW_NONE;
-    if (!xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check_unchecked(ewmh, m_connection->root()), &check, nullptr))
-        return false;
     xcb_window_t self = XCB_WINDOW_NONE;
-    return xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check_unchecked(ewmh, check), &self, nullptr) && self == check;
+    const bool trusted = xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check_unchecked(ewmh, m_connection->root()), &check, nullptr)
+        && xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check_unchecked(ewmh, check), &self, nullptr)
+        && self == check;
+    if (trusted) {
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_connection->xcb(), check, XCB_CW_EVENT_MASK, &mask);
+        m_checkWindow = check;
+        m_trusted = true;
+    }
+    return trusted;
 }
 
 void X11Desktop::showTrustPrompt()

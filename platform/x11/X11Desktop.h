@@ -65,6 +65,8 @@ private:
 
     std::unique_ptr<X11Connection> m_connection;
     std::set<WindowHandle> m_watched;
+    std::optional<bool> m_trusted;
+    WindowHandle m_checkWindow = 0;
 };
 
 } // namespace quandrel::x11

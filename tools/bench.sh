@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark (executables under build/bench whose names contain
+# "bench") on a private virtual desktop. Each prints "name: value unit" lines.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build
+mapfile -t benches < <(find build/bench -type f -executable -name '*bench*' | sort)
+for b in "${benches[@]}"; do
+    echo "== $(basename "$b")"
+    tools/virtual-desktop.sh -- "$b" 2>/dev/null
+done
