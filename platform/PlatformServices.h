@@ -7,6 +7,8 @@ class WindowAccess;
 class Workspace;
 class AccessTrust;
 class SystemSound;
+class GlobalHotKeys;
+class ApplicationService;
 
 // The platform seam handed to the logic above it: the X11 backend in the application, the
 // in-memory fake in tests. The pointers are not owned and outlive every user.
@@ -16,6 +18,8 @@ struct PlatformServices {
     Workspace* workspace = nullptr;
     AccessTrust* trust = nullptr;
     SystemSound* sound = nullptr;
+    GlobalHotKeys* hotKeys = nullptr;
+    ApplicationService* applications = nullptr;
 };
 
 } // namespace quandrel

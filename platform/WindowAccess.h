@@ -43,8 +43,14 @@ public:
     // The standard window of another process under a point given in screen space.
     virtual std::optional<AXWindow> windowAtPoint(Point screenPoint) = 0;
 
-    // An application's windows in the order the platform reports them.
+    // An application's windows, front to back.
     virtual std::vector<AXWindow> windowsOfApplication(std::int32_t pid) = 0;
+
+    // A normal top-level window (not a dialog, dock, menu or palette); none when unreadable.
+    virtual std::optional<bool> isStandardWindow(WindowHandle window) = 0;
+    virtual std::optional<bool> isMinimized(WindowHandle window) = 0;
+    // Brings the window to the front and gives it the focus.
+    virtual void raise(WindowHandle window) = 0;
 };
 
 } // namespace quandrel

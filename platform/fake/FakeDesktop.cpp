@@ -96,6 +96,127 @@ std::vector<AXWindow> FakeDesktop::windowsOfApplication(std::int32_t pid)
     return result;
 }
 
+std::optional<bool> FakeDesktop::isStandardWindow(WindowHandle window)
+{
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end() || !it->second.readable)
+        return std::nullopt;
+    return it->second.standard;
+}
+
+std::optional<bool> FakeDesktop::isMinimized(WindowHandle window)
+{
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end() || !it->second.readable)
+        return std::nullopt;
+    return it->second.minimized;
+}
+
+void FakeDesktop::raise(WindowHandle window)
+{
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end())
+        return;
+    ++m_raises;
+    raised.push_back(window);
+    std::erase(m_stacking, window);
+    m_stacking.push_back(window);
+    it->second.minimized = false;
+    m_apps[it->second.pid].focusedWindow = window;
+    m_frontmost = it->second.pid;
+}
+
+bool FakeDesktop::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers)
+{
+    const HotKey combination{keyCode, modifiers};
+    if (m_foreignHotKeys.contains(combination))
+        return false;
+    for (const auto& [other, held] : m_hotKeys) {
+        if (held == combination && other != id)
+            return false;
+    }
+    m_hotKeys[id] = combination;
+    return true;
+}
+
+bool FakeDesktop::press(HotKey combination)
+{
+    for (const auto& [id, held] : m_hotKeys) {
+        if (held == combination) {
+            if (onPressed)
+                onPressed(id);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<RunningApplicationInfo> FakeDesktop::runningApplications(const std::string& desktopId)
+{
+    std::vector<RunningApplicationInfo> result;
+    for (const auto& [pid, app] : m_apps) {
+        if (app.bundleIdentifier == desktopId && !desktopId.empty())
+            result.push_back({pid, pid == m_frontmost});
+    }
+    return result;
+}
+
+bool FakeDesktop::isInstalled(const std::string& desktopId)
+{
+    if (m_installedOnly.contains(desktopId))
+        return true;
+    for (const auto& [pid, app] : m_apps) {
+        if (app.bundleIdentifier == desktopId)
+            return app.installed;
+    }
+    return false;
+}
+
+void FakeDesktop::hide(std::int32_t pid)
+{
+    for (auto& [id, w] : m_windows) {
+        if (w.pid == pid)
+            w.minimized = true;
+    }
+    m_apps[pid].hidden = true;
+    if (m_frontmost == pid)
+        m_frontmost = 0;
+}
+
+void FakeDesktop::unhide(std::int32_t pid)
+{
+    for (auto& [id, w] : m_windows) {
+        if (w.pid == pid)
+            w.minimized = false;
+    }
+    m_apps[pid].hidden = false;
+}
+
+void FakeDesktop::openAndActivate(const std::string& desktopId, std::function<void(bool ok)> done)
+{
+    launches.push_back(desktopId);
+    for (auto& [pid, app] : m_apps) {
+        if (app.bundleIdentifier == desktopId) {
+            if (app.launchFails) {
+                done(false);
+                return;
+            }
+            m_frontmost = pid;
+            done(true);
+            return;
+        }
+    }
+    if (!m_installedOnly.contains(desktopId)) {
+        done(false);
+        return;
+    }
+    const std::int32_t pid = 1000 + std::int32_t(m_apps.size());
+    addApplication(pid, desktopId);
+    m_installedOnly.erase(desktopId);
+    m_frontmost = pid;
+    done(true);
+}
+
 std::optional<RunningApplication> FakeDesktop::frontmostApplication()
 {
     const auto app = m_apps.find(m_frontmost);

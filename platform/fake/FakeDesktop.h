@@ -4,18 +4,27 @@
 // with windows, a frontmost application, and windows that refuse or adjust frames the way
 // real applications do (minimum sizes). Everything is deterministic and synchronous.
 
+#include "Applications.h"
 #include "Display.h"
+#include "GlobalHotKeys.h"
 #include "WindowAccess.h"
 #include "Workspace.h"
 #include "PlatformServices.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace quandrel {
 
-class FakeDesktop final : public DisplayProvider, public WindowAccess, public Workspace, public AccessTrust, public SystemSound {
+class FakeDesktop final : public DisplayProvider,
+                          public WindowAccess,
+                          public Workspace,
+                          public AccessTrust,
+                          public SystemSound,
+                          public GlobalHotKeys,
+                          public ApplicationService {
 public:
     struct Window {
         WindowHandle id = 0;
@@ -28,16 +37,27 @@ public:
         bool minimized = false;
     };
 
+    struct HotKey {
+        std::uint32_t keyCode;
+        std::uint32_t modifiers;
+        auto operator<=>(const HotKey&) const = default;
+    };
+
     struct Application {
         std::int32_t pid = 0;
         std::string bundleIdentifier;
         WindowHandle focusedWindow = 0;
+        bool installed = true;
+        bool hidden = false;
+        bool launchFails = false;
     };
 
     // Setup. Displays are given in screen space, primary first.
     void setDisplays(std::vector<Display> displays) { m_displays = std::move(displays); }
     void addDisplay(const Rect& frame, const Rect& visibleFrame, const std::string& name = {});
     void addApplication(std::int32_t pid, std::string bundleIdentifier);
+    // An application that is installed but not running; launching it starts it as `pid`.
+    void addInstalledApplication(std::string bundleIdentifier) { m_installedOnly.insert(std::move(bundleIdentifier)); }
     // Adds a window with a frame in screen space; it becomes its application's focused window.
     WindowHandle addWindow(std::int32_t pid, const Rect& screenFrame);
     Window& window(WindowHandle id) { return m_windows.at(id); }
@@ -51,7 +71,19 @@ public:
     int beeps() const { return m_beeps; }
     int trustPrompts() const { return m_prompts; }
     int frameWrites() const { return m_frameWrites; }
-    PlatformServices services() { return {this, this, this, this, this}; }
+    PlatformServices services() { return {this, this, this, this, this, this, this}; }
+
+    // Hot keys: combinations held by other programs are refused.
+    void takeByOtherProgram(HotKey combination) { m_foreignHotKeys.insert(combination); }
+    const std::map<std::uint32_t, HotKey>& grabbedHotKeys() const { return m_hotKeys; }
+    // Simulates a press; answers whether a registered hot key took it.
+    bool press(HotKey combination);
+
+    // Applications.
+    Application& application(std::int32_t pid) { return m_apps.at(pid); }
+    std::vector<std::string> launches; // desktop IDs launched, in order
+    int raises() const { return m_raises; }
+    std::vector<WindowHandle> raised;
 
     // DisplayProvider
     std::vector<Display> displays() override { return m_displays; }
@@ -63,6 +95,20 @@ public:
     void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
     std::optional<AXWindow> windowAtPoint(Point screenPoint) override;
     std::vector<AXWindow> windowsOfApplication(std::int32_t pid) override;
+    std::optional<bool> isStandardWindow(WindowHandle window) override;
+    std::optional<bool> isMinimized(WindowHandle window) override;
+    void raise(WindowHandle window) override;
+
+    // GlobalHotKeys
+    bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override;
+    void unregisterHotKey(std::uint32_t id) override { m_hotKeys.erase(id); }
+
+    // ApplicationService
+    std::vector<RunningApplicationInfo> runningApplications(const std::string& desktopId) override;
+    bool isInstalled(const std::string& desktopId) override;
+    void hide(std::int32_t pid) override;
+    void unhide(std::int32_t pid) override;
+    void openAndActivate(const std::string& desktopId, std::function<void(bool ok)> done) override;
 
     // Workspace
     std::optional<RunningApplication> frontmostApplication() override;
@@ -88,6 +134,10 @@ private:
     int m_beeps = 0;
     int m_prompts = 0;
     int m_frameWrites = 0;
+    int m_raises = 0;
+    std::map<std::uint32_t, HotKey> m_hotKeys;
+    std::set<HotKey> m_foreignHotKeys;
+    std::set<std::string> m_installedOnly; // installed, not running
 };
 
 } // namespace quandrel

@@ -14,6 +14,7 @@ constexpr std::array<const char*, static_cast<std::size_t>(Atom::Count)> atomNam
     "_GTK_FRAME_EXTENTS",
     "_GTK_APPLICATION_ID",
     "UTF8_STRING",
+    "WM_CHANGE_STATE",
 };
 } // namespace
 

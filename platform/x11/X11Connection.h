@@ -29,6 +29,7 @@ enum class Atom : std::size_t {
     GTK_FRAME_EXTENTS,
     GTK_APPLICATION_ID,
     UTF8_STRING,
+    WM_CHANGE_STATE,
     Count,
 };
 

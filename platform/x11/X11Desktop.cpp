@@ -1,6 +1,8 @@
 #include "X11Desktop.h"
 
+#include "DesktopEntries.h"
 #include "X11Connection.h"
+#include "X11HotKeys.h"
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
@@ -10,6 +12,8 @@
 #include <QLoggingCategory>
 
 #include <algorithm>
+#include <climits>
+#include <strings.h>
 #include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcX11, "quandrel.x11", QtInfoMsg)
@@ -77,6 +81,13 @@ X11Desktop::X11Desktop(std::unique_ptr<X11Connection> connection)
 }
 
 X11Desktop::~X11Desktop() = default;
+
+PlatformServices X11Desktop::services()
+{
+    if (!m_hotKeys)
+        m_hotKeys = std::make_unique<X11HotKeys>(*m_connection);
+    return {this, this, this, this, this, m_hotKeys.get(), this};
+}
 
 std::unique_ptr<X11Desktop> X11Desktop::open(const char* display)
 {
@@ -432,13 +443,7 @@ std::optional<AXWindow> X11Desktop::windowAtPoint(Point screenPoint)
         const std::int32_t pid = pidOf(w);
         if (pid == ::getpid())
             return std::nullopt;
-        auto typeCookie = cardinalProperty(c, w, ewmh->_NET_WM_WINDOW_TYPE);
-        auto transientCookie = xcb_icccm_get_wm_transient_for_unchecked(c, w);
-        const auto types = cardinals(c, typeCookie);
-        xcb_window_t transientFor = XCB_WINDOW_NONE;
-        const bool isTransient = xcb_icccm_get_wm_transient_for_reply(c, transientCookie, &transientFor, nullptr) && transientFor != XCB_WINDOW_NONE;
-        const bool standard = types.empty() ? !isTransient : types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL;
-        if (!standard)
+        if (!isStandardWindow(w).value_or(false))
             return std::nullopt;
         return AXWindow{w, pid};
     }
@@ -512,6 +517,175 @@ void X11Desktop::beep()
 {
     xcb_bell(m_connection->xcb(), 0);
     m_connection->flush();
+}
+
+} // namespace quandrel::x11
+
+namespace quandrel::x11 {
+
+std::optional<bool> X11Desktop::isStandardWindow(WindowHandle window)
+{
+    // A normal window, or one without a type that is not transient for another.
+    xcb_connection_t* c = m_connection->xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    auto geometryCookie = xcb_get_geometry_unchecked(c, window);
+    auto typeCookie = cardinalProperty(c, window, ewmh->_NET_WM_WINDOW_TYPE);
+    auto transientCookie = xcb_icccm_get_wm_transient_for_unchecked(c, window);
+    Reply<xcb_get_geometry_reply_t> exists(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    const auto types = cardinals(c, typeCookie);
+    xcb_window_t transientFor = XCB_WINDOW_NONE;
+    const bool isTransient = xcb_icccm_get_wm_transient_for_reply(c, transientCookie, &transientFor, nullptr) && transientFor != XCB_WINDOW_NONE;
+    if (!exists)
+        return std::nullopt;
+    return types.empty() ? !isTransient : types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL;
+}
+
+std::optional<bool> X11Desktop::isMinimized(WindowHandle window)
+{
+    xcb_connection_t* c = m_connection->xcb();
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cardinalProperty(c, window, m_connection->ewmh()->_NET_WM_STATE), nullptr));
+    if (!reply)
+        return std::nullopt;
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const int n = reply->format == 32 ? xcb_get_property_value_length(reply.get()) / 4 : 0;
+    return std::find(data, data + n, m_connection->ewmh()->_NET_WM_STATE_HIDDEN) != data + n;
+}
+
+void X11Desktop::raise(WindowHandle window)
+{
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    const auto active = focusedWindow();
+    xcb_ewmh_request_change_active_window(ewmh, m_connection->screenNumber(), window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
+                                          XCB_CURRENT_TIME, active ? active->element : xcb_window_t(XCB_WINDOW_NONE));
+    m_connection->flush();
+}
+
+std::vector<WindowHandle> X11Desktop::clientList()
+{
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    std::vector<WindowHandle> result;
+    xcb_ewmh_get_windows_reply_t list;
+    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list_unchecked(ewmh, m_connection->screenNumber()), &list, nullptr)) {
+        result.assign(list.windows, list.windows + list.windows_len);
+        xcb_ewmh_get_windows_reply_wipe(&list);
+    }
+    return result;
+}
+
+std::vector<WindowHandle> X11Desktop::windowsOfDesktopEntry(const std::string& desktopId)
+{
+    // A window belongs to the entry when its GTK application ID is the entry's ID, its
+    // WM_CLASS matches the entry's StartupWMClass or ID, or (for a window without a class)
+    // its process runs the entry's program. Client-list order: oldest first.
+    xcb_connection_t* c = m_connection->xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    const auto entry = findDesktopEntry(desktopId);
+    const std::vector<WindowHandle> clients = clientList();
+
+    struct Cookies {
+        xcb_get_property_cookie_t gtkId, wmClass;
+        xcb_get_property_cookie_t pid;
+    };
+    std::vector<Cookies> cookies;
+    for (const WindowHandle w : clients) {
+        cookies.push_back({xcb_get_property_unchecked(c, 0, w, m_connection->atom(Atom::GTK_APPLICATION_ID), XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                           xcb_icccm_get_wm_class_unchecked(c, w), cardinalProperty(c, w, ewmh->_NET_WM_PID, 1)});
+    }
+    auto same = [](const std::string& a, const std::string& b) { return !a.empty() && !b.empty() && strcasecmp(a.c_str(), b.c_str()) == 0; };
+
+    std::vector<WindowHandle> result;
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        std::string gtkId, instance, wmClass;
+        if (Reply<xcb_get_property_reply_t> r{xcb_get_property_reply(c, cookies[i].gtkId, nullptr)}; r && r->format == 8)
+            gtkId.assign(static_cast<const char*>(xcb_get_property_value(r.get())), xcb_get_property_value_length(r.get()));
+        xcb_icccm_get_wm_class_reply_t classReply;
+        if (xcb_icccm_get_wm_class_reply(c, cookies[i].wmClass, &classReply, nullptr)) {
+            instance = classReply.instance_name ? classReply.instance_name : std::string();
+            wmClass = classReply.class_name ? classReply.class_name : std::string();
+            xcb_icccm_get_wm_class_reply_wipe(&classReply);
+        }
+        const auto pid = cardinals(c, cookies[i].pid);
+
+        bool matches = gtkId == desktopId || same(instance, desktopId) || same(wmClass, desktopId);
+        if (!matches && entry && !entry->startupWMClass.empty())
+            matches = same(wmClass, entry->startupWMClass) || same(instance, entry->startupWMClass);
+        // The program is a last resort for windows that name no class: many programs share
+        // one interpreter or launcher binary.
+        if (!matches && entry && !entry->executable.empty() && !pid.empty() && instance.empty() && wmClass.empty()) {
+            char target[PATH_MAX];
+            const std::string link = "/proc/" + std::to_string(pid.front()) + "/exe";
+            const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+            if (n > 0) {
+                std::string path(target, std::size_t(n));
+                matches = path.substr(path.rfind('/') + 1) == entry->executable;
+            }
+        }
+        if (matches)
+            result.push_back(clients[i]);
+    }
+    return result;
+}
+
+std::vector<RunningApplicationInfo> X11Desktop::runningApplications(const std::string& desktopId)
+{
+    // An iconified window may stay the active one for a moment; it is not in front.
+    auto active = focusedWindow();
+    if (active && isMinimized(active->element).value_or(false))
+        active.reset();
+    std::vector<RunningApplicationInfo> result;
+    for (const WindowHandle w : windowsOfDesktopEntry(desktopId)) {
+        const std::int32_t pid = pidOf(w);
+        if (pid <= 0)
+            continue;
+        const bool isActive = active && active->pid == pid;
+        const auto known = std::find_if(result.begin(), result.end(), [&](const auto& r) { return r.pid == pid; });
+        if (known == result.end())
+            result.push_back({pid, isActive});
+    }
+    return result;
+}
+
+bool X11Desktop::isInstalled(const std::string& desktopId) { return findDesktopEntry(desktopId).has_value(); }
+
+void X11Desktop::hide(std::int32_t pid)
+{
+    // ICCCM: a request to the window manager to iconify the window.
+    for (const WindowHandle w : clientList()) {
+        if (pidOf(w) != pid)
+            continue;
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = w;
+        event.type = m_connection->atom(Atom::WM_CHANGE_STATE);
+        event.data.data32[0] = XCB_ICCCM_WM_STATE_ICONIC;
+        xcb_send_event(m_connection->xcb(), 0, m_connection->root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, reinterpret_cast<const char*>(&event));
+    }
+    m_connection->flush();
+}
+
+void X11Desktop::unhide(std::int32_t pid)
+{
+    // Activating an iconified window brings it back; the newest one ends up in front.
+    for (const WindowHandle w : clientList()) {
+        if (pidOf(w) == pid && isMinimized(w).value_or(false))
+            raise(w);
+    }
+}
+
+void X11Desktop::openAndActivate(const std::string& desktopId, std::function<void(bool ok)> done)
+{
+    const auto windows = windowsOfDesktopEntry(desktopId);
+    if (!windows.empty()) {
+        raise(windows.back());
+        if (done)
+            done(true);
+        return;
+    }
+    const bool ok = launchDesktopEntry(desktopId);
+    if (done)
+        done(ok);
 }
 
 } // namespace quandrel::x11

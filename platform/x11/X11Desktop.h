@@ -4,6 +4,7 @@
 // monitors; windows are client windows; frames are outer frames as the user sees them.
 // Every X error (a window that vanished, a refused request) turns into "none".
 
+#include "Applications.h"
 #include "Display.h"
 #include "PlatformServices.h"
 #include "WindowAccess.h"
@@ -17,7 +18,14 @@ namespace quandrel::x11 {
 
 class X11Connection;
 
-class X11Desktop final : public DisplayProvider, public WindowAccess, public Workspace, public AccessTrust, public SystemSound {
+class X11HotKeys;
+
+class X11Desktop final : public DisplayProvider,
+                         public WindowAccess,
+                         public Workspace,
+                         public AccessTrust,
+                         public SystemSound,
+                         public ApplicationService {
 public:
     explicit X11Desktop(std::unique_ptr<X11Connection> connection);
     ~X11Desktop() override;
@@ -26,7 +34,7 @@ public:
     static std::unique_ptr<X11Desktop> open(const char* display = nullptr);
 
     X11Connection& connection() { return *m_connection; }
-    PlatformServices services() { return {this, this, this, this, this}; }
+    PlatformServices services();
 
     // How long setFrame waits for the window manager at most.
     std::chrono::milliseconds settleTimeout{250};
@@ -41,6 +49,16 @@ public:
     void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
     std::optional<AXWindow> windowAtPoint(Point screenPoint) override;
     std::vector<AXWindow> windowsOfApplication(std::int32_t pid) override;
+    std::optional<bool> isStandardWindow(WindowHandle window) override;
+    std::optional<bool> isMinimized(WindowHandle window) override;
+    void raise(WindowHandle window) override;
+
+    // ApplicationService
+    std::vector<RunningApplicationInfo> runningApplications(const std::string& desktopId) override;
+    bool isInstalled(const std::string& desktopId) override;
+    void hide(std::int32_t pid) override;
+    void unhide(std::int32_t pid) override;
+    void openAndActivate(const std::string& desktopId, std::function<void(bool ok)> done) override;
 
     // Workspace
     std::optional<RunningApplication> frontmostApplication() override;
@@ -60,10 +78,13 @@ private:
 
     std::optional<Geometry> readGeometry(WindowHandle window);
     std::vector<WindowHandle> stackingTopToBottom();
+    std::vector<WindowHandle> clientList();
+    std::vector<WindowHandle> windowsOfDesktopEntry(const std::string& desktopId);
     std::int32_t pidOf(WindowHandle window);
     void watch(WindowHandle window);
 
     std::unique_ptr<X11Connection> m_connection;
+    std::unique_ptr<X11HotKeys> m_hotKeys;
     std::set<WindowHandle> m_watched;
     std::optional<bool> m_trusted;
     WindowHandle m_checkWindow = 0;

@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -55,7 +56,7 @@ void sendRootMessage(xcb_connection_t* c, xcb_window_t root, xcb_window_t window
 
 int run(const std::string& command) { return std::system(command.c_str()); }
 
-TestWindow::TestWindow(const std::vector<std::string>& arguments)
+TestWindow::TestWindow(const std::vector<std::string>& arguments, int windowCount)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
@@ -66,6 +67,10 @@ TestWindow::TestWindow(const std::vector<std::string>& arguments)
     posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     std::vector<std::string> args{QUANDREL_TESTWINDOW};
     args.insert(args.end(), arguments.begin(), arguments.end());
+    if (windowCount > 1) {
+        args.push_back("--count");
+        args.push_back(std::to_string(windowCount));
+    }
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
@@ -78,21 +83,34 @@ TestWindow::TestWindow(const std::vector<std::string>& arguments)
         throw std::runtime_error("cannot start the test window");
     }
 
-    std::string line;
+    std::string output;
     pollfd pfd{pipeFds[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && poll(&pfd, 1, 5000) > 0) {
-        char buffer[64];
+    auto lines = [&] { return std::size_t(std::count(output.begin(), output.end(), '\n')); };
+    while (lines() < std::size_t(windowCount) && poll(&pfd, 1, 5000) > 0) {
+        char buffer[256];
         const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
         if (n <= 0)
             break;
-        line.append(buffer, std::size_t(n));
+        output.append(buffer, std::size_t(n));
     }
     ::close(pipeFds[0]);
-    if (std::sscanf(line.c_str(), "READY %u", &m_window) != 1)
+    std::size_t at = 0;
+    std::uint32_t window = 0;
+    while (at < output.size() && std::sscanf(output.c_str() + at, "READY %u", &window) == 1) {
+        m_windows.push_back(window);
+        at = output.find('\n', at) + 1;
+        if (at == 0)
+            break;
+    }
+    if (m_windows.size() != std::size_t(windowCount)) {
+        close();
         throw std::runtime_error("the test window did not start");
+    }
     XDesktop& desktop = XDesktop::instance();
-    if (!desktop.waitUntil([&] { return desktop.isManaged(m_window); }))
-        throw std::runtime_error("the window manager did not manage the test window");
+    for (const std::uint32_t w : m_windows) {
+        if (!desktop.waitUntil([&] { return desktop.isManaged(w); }))
+            throw std::runtime_error("the window manager did not manage the test window");
+    }
 }
 
 TestWindow::~TestWindow() { close(); }
@@ -105,8 +123,8 @@ void TestWindow::close()
     waitpid(m_pid, nullptr, 0);
     m_pid = -1;
     XDesktop& desktop = XDesktop::instance();
-    const std::uint32_t window = m_window;
-    desktop.waitUntil([&] { return !desktop.isManaged(window); });
+    for (const std::uint32_t window : m_windows)
+        desktop.waitUntil([&] { return !desktop.isManaged(window); });
 }
 
 XDesktop& XDesktop::instance()
@@ -162,6 +180,21 @@ bool XDesktop::activate(std::uint32_t window)
 {
     sendRootMessage(m_connection, m_root, window, "_NET_ACTIVE_WINDOW", {2, XCB_CURRENT_TIME, 0});
     return waitUntil([&] { return activeWindow() == window; });
+}
+
+void XDesktop::minimize(std::uint32_t window)
+{
+    sendRootMessage(m_connection, m_root, window, "WM_CHANGE_STATE", {3});
+    waitUntil([&] { return isMinimized(window); });
+}
+
+bool XDesktop::isMinimized(std::uint32_t window)
+{
+    const xcb_atom_t hidden = intern(m_connection, "_NET_WM_STATE_HIDDEN");
+    for (auto s : cardinals(m_connection, window, "_NET_WM_STATE"))
+        if (s == hidden)
+            return true;
+    return false;
 }
 
 void XDesktop::maximize(std::uint32_t window)

@@ -22,19 +22,20 @@ namespace quandrel::test {
 class TestWindow {
 public:
     // Starts the program with `arguments` and waits until the window manager manages it.
-    explicit TestWindow(const std::vector<std::string>& arguments = {});
+    explicit TestWindow(const std::vector<std::string>& arguments = {}, int windowCount = 1);
     ~TestWindow();
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
 
-    std::uint32_t id() const { return m_window; }
+    std::uint32_t id() const { return m_windows.front(); }
+    const std::vector<std::uint32_t>& ids() const { return m_windows; }
     pid_t pid() const { return m_pid; }
     // Kills the process and waits until the window is gone from the client list.
     void close();
 
 private:
     pid_t m_pid = -1;
-    std::uint32_t m_window = 0;
+    std::vector<std::uint32_t> m_windows;
 };
 
 class XDesktop {
@@ -51,6 +52,9 @@ public:
     bool isManaged(std::uint32_t window);
     std::uint32_t activeWindow();
     bool activate(std::uint32_t window);
+    // Asks the window manager to iconify the window (ICCCM WM_CHANGE_STATE).
+    void minimize(std::uint32_t window);
+    bool isMinimized(std::uint32_t window);
     void maximize(std::uint32_t window);
     bool isMaximized(std::uint32_t window);
 

@@ -1,0 +1,50 @@
+#pragma once
+
+// The kinds of screenshot. Stored and exchanged by raw name (the case name); the declaration
+// order is the iteration order of menus, settings rows and hot-key registration.
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace quandrel {
+
+enum class CaptureMode {
+    area,
+    fullScreen,
+    window,
+    text,
+    repeatArea,
+};
+
+inline constexpr std::array allCaptureModes = {
+    CaptureMode::area, CaptureMode::fullScreen, CaptureMode::window, CaptureMode::text, CaptureMode::repeatArea,
+};
+
+namespace detail {
+struct CaptureModeNames {
+    std::string_view raw, title, symbol;
+};
+inline constexpr std::array<CaptureModeNames, allCaptureModes.size()> captureModeNames = {{
+    {"area", "Capture Area", "rectangle.dashed"},
+    {"fullScreen", "Capture Full Screen", "display"},
+    {"window", "Capture Window", "macwindow"},
+    {"text", "Copy Text from Area (OCR)", "text.viewfinder"},
+    {"repeatArea", "Repeat Last Area", "arrow.counterclockwise"},
+}};
+} // namespace detail
+
+constexpr std::string_view rawName(CaptureMode m) { return detail::captureModeNames[static_cast<std::size_t>(m)].raw; }
+constexpr std::string_view title(CaptureMode m) { return detail::captureModeNames[static_cast<std::size_t>(m)].title; }
+constexpr std::string_view symbolName(CaptureMode m) { return detail::captureModeNames[static_cast<std::size_t>(m)].symbol; }
+
+constexpr std::optional<CaptureMode> captureModeFromRawName(std::string_view raw)
+{
+    for (const CaptureMode m : allCaptureModes) {
+        if (rawName(m) == raw)
+            return m;
+    }
+    return std::nullopt;
+}
+
+} // namespace quandrel

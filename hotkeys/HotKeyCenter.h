@@ -1,0 +1,95 @@
+#pragma once
+
+// Turns shortcuts into system-wide hot keys and hot-key presses back into actions.
+//
+// Every registration gets a fresh id from a counter that is never reset, so a press that
+// arrives for an id from an earlier pass is simply unknown. The binding list's order
+// decides the ids: window actions, then capture modes, then app bindings.
+
+#include "AppBinding.h"
+#include "CaptureMode.h"
+#include "Shortcut.h"
+#include "WindowAction.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quandrel {
+
+class GlobalHotKeys;
+
+struct HotKeyAction {
+    enum class Kind { window, app, capture };
+    Kind kind = Kind::window;
+    WindowAction windowAction = WindowAction::leftHalf;
+    std::string bundleID;
+    CaptureMode captureMode = CaptureMode::area;
+
+    static HotKeyAction window(WindowAction a) { return {Kind::window, a, {}, CaptureMode::area}; }
+    static HotKeyAction app(std::string id) { return {Kind::app, WindowAction::leftHalf, std::move(id), CaptureMode::area}; }
+    static HotKeyAction capture(CaptureMode m) { return {Kind::capture, WindowAction::leftHalf, {}, m}; }
+
+    bool operator==(const HotKeyAction&) const = default;
+    auto operator<=>(const HotKeyAction&) const = default;
+};
+
+std::string describe(const HotKeyAction& action);
+
+struct HotKeyBinding {
+    Shortcut shortcut;
+    HotKeyAction action;
+    bool operator==(const HotKeyBinding&) const = default;
+};
+
+// The binding list in registration order.
+std::vector<HotKeyBinding> buildBindings(const std::map<WindowAction, Shortcut>& windowShortcuts,
+                                         const std::map<CaptureMode, Shortcut>& captureShortcuts,
+                                         const std::vector<AppBinding>& appBindings);
+
+// Shortcuts used by more than one action, with those actions in list order.
+std::map<Shortcut, std::vector<HotKeyAction>> sharedShortcuts(const std::vector<HotKeyBinding>& bindings);
+
+class HotKeyCenter {
+public:
+    explicit HotKeyCenter(GlobalHotKeys& platform);
+    ~HotKeyCenter();
+    HotKeyCenter(const HotKeyCenter&) = delete;
+    HotKeyCenter& operator=(const HotKeyCenter&) = delete;
+
+    std::function<void(const HotKeyAction&)> onPress;
+
+    const std::vector<HotKeyBinding>& bindings() const { return m_bindings; }
+    void setBindings(std::vector<HotKeyBinding> bindings) { m_bindings = std::move(bindings); }
+
+    // Replaces the bindings and registers them, unless suspended: then they are registered
+    // when the suspension ends.
+    void updateBindings(std::vector<HotKeyBinding> bindings);
+
+    void registerAll();
+    void unregisterAll();
+
+    // While suspended (a shortcut is being recorded) no hot key is active.
+    bool isSuspended() const { return m_suspended; }
+    void suspend();
+    void resume();
+
+    const std::set<HotKeyAction>& failed() const { return m_failed; }
+    const std::map<std::uint32_t, HotKeyAction>& registered() const { return m_registered; }
+    std::uint32_t nextID() const { return m_nextID; }
+
+private:
+    void pressed(std::uint32_t id);
+
+    GlobalHotKeys& m_platform;
+    std::vector<HotKeyBinding> m_bindings;
+    std::map<std::uint32_t, HotKeyAction> m_registered;
+    std::set<HotKeyAction> m_failed;
+    std::uint32_t m_nextID = 1;
+    bool m_suspended = false;
+};
+
+} // namespace quandrel

@@ -1,0 +1,33 @@
+#pragma once
+
+// Installed and running applications, named by their desktop-entry ID (the file name of the
+// desktop entry without ".desktop", e.g. "org.gnome.TextEditor", "xterm").
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quandrel {
+
+struct RunningApplicationInfo {
+    std::int32_t pid = 0;
+    bool active = false; // owns the active window
+    bool operator==(const RunningApplicationInfo&) const = default;
+};
+
+class ApplicationService {
+public:
+    virtual ~ApplicationService() = default;
+
+    virtual std::vector<RunningApplicationInfo> runningApplications(const std::string& desktopId) = 0;
+    virtual bool isInstalled(const std::string& desktopId) = 0;
+    // Hiding iconifies every window of the process; unhiding brings them back.
+    virtual void hide(std::int32_t pid) = 0;
+    virtual void unhide(std::int32_t pid) = 0;
+    // Launches the application, or brings its newest window to the front when it runs.
+    // `done` learns whether that worked; it is called on the main thread.
+    virtual void openAndActivate(const std::string& desktopId, std::function<void(bool ok)> done) = 0;
+};
+
+} // namespace quandrel

@@ -1,0 +1,36 @@
+#pragma once
+
+// Virtual key codes (the stored, layout-independent key numbers: 0 is the key labelled A on
+// an ANSI keyboard, 123 the left arrow) and the physical keys they stand for on Linux, as
+// evdev codes. An X keycode is the evdev code plus 8.
+
+#include <cstdint>
+#include <optional>
+
+namespace quandrel {
+
+std::optional<std::uint32_t> evdevCodeForKey(std::uint32_t virtualKeyCode);
+std::optional<std::uint32_t> virtualKeyForEvdevCode(std::uint32_t evdevCode);
+
+inline std::optional<std::uint32_t> xKeycodeForKey(std::uint32_t virtualKeyCode)
+{
+    if (const auto evdev = evdevCodeForKey(virtualKeyCode))
+        return *evdev + 8;
+    return std::nullopt;
+}
+
+inline std::optional<std::uint32_t> virtualKeyForXKeycode(std::uint32_t xKeycode)
+{
+    return xKeycode < 8 ? std::nullopt : virtualKeyForEvdevCode(xKeycode - 8);
+}
+
+// Carbon modifier bits, the stored form of a shortcut's modifiers.
+namespace modifier {
+inline constexpr std::uint32_t command = 0x0100;
+inline constexpr std::uint32_t shift = 0x0200;
+inline constexpr std::uint32_t option = 0x0800;
+inline constexpr std::uint32_t control = 0x1000;
+inline constexpr std::uint32_t all = command | shift | option | control;
+} // namespace modifier
+
+} // namespace quandrel

@@ -1,0 +1,46 @@
+#pragma once
+
+// The current keyboard layout, as far as shortcut display needs it: the symbol that a
+// physical key types without modifiers.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct xkb_keymap;
+struct xkb_state;
+
+namespace quandrel {
+
+class KeyboardLayout {
+public:
+    virtual ~KeyboardLayout() = default;
+    // UTF-8 text typed by the key with this X keycode and no modifiers; empty when none.
+    virtual std::string symbolForKeycode(std::uint32_t xKeycode) const = 0;
+};
+
+// The layout that shortcut texts use; none until the application sets one, and then
+// shortcut texts fall back to the named keys and "Key <number>".
+KeyboardLayout* currentKeyboardLayout();
+void setCurrentKeyboardLayout(KeyboardLayout* layout);
+
+// A layout compiled by xkbcommon, from the X server's keyboard or from layout names.
+class XkbKeyboardLayout final : public KeyboardLayout {
+public:
+    // Takes ownership of the keymap.
+    explicit XkbKeyboardLayout(xkb_keymap* keymap);
+    ~XkbKeyboardLayout() override;
+    XkbKeyboardLayout(const XkbKeyboardLayout&) = delete;
+    XkbKeyboardLayout& operator=(const XkbKeyboardLayout&) = delete;
+
+    // e.g. fromNames("us"), fromNames("de"), fromNames("fr", "azerty"); none when unknown.
+    static std::unique_ptr<XkbKeyboardLayout> fromNames(const std::string& layout, const std::string& variant = {});
+
+    std::string symbolForKeycode(std::uint32_t xKeycode) const override;
+
+private:
+    xkb_keymap* m_keymap = nullptr;
+    xkb_state* m_state = nullptr;
+};
+
+} // namespace quandrel

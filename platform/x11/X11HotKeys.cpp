@@ -1,0 +1,227 @@
+#include "X11HotKeys.h"
+
+#include "KeyCodes.h"
+#include "X11Connection.h"
+
+// xkb.h names a member "explicit", which C++ reserves.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
+
+#include <algorithm>
+
+namespace quandrel::x11 {
+
+namespace {
+constexpr std::uint32_t keysymSuperL = 0xffeb, keysymSuperR = 0xffec, keysymHyperL = 0xffed;
+constexpr std::uint32_t keysymAltL = 0xffe9, keysymAltR = 0xffea, keysymMetaL = 0xffe7, keysymMetaR = 0xffe8;
+constexpr std::uint32_t keysymNumLock = 0xff7f, keysymScrollLock = 0xff14;
+} // namespace
+
+X11HotKeys::X11HotKeys(X11Connection& connection)
+    : m_connection(connection)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    // With detectable auto-repeat a held key sends repeated presses and one release, instead
+    // of release/press pairs that would look like new presses.
+    Reply<xcb_xkb_use_extension_reply_t> xkb(xcb_xkb_use_extension_reply(c, xcb_xkb_use_extension(c, 1, 0), nullptr));
+    if (xkb && xkb->supported) {
+        Reply<xcb_xkb_per_client_flags_reply_t> flags(xcb_xkb_per_client_flags_reply(
+            c,
+            xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                                     XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
+            nullptr));
+    }
+    readModifierMapping();
+    m_connection.addEventHandler([this](xcb_generic_event_t* e) { return handleEvent(e); });
+}
+
+X11HotKeys::~X11HotKeys()
+{
+    const auto ids = m_grabs;
+    for (const auto& [id, grab] : ids)
+        unregisterHotKey(id);
+    m_connection.flush();
+}
+
+void X11HotKeys::readModifierMapping()
+{
+    xcb_connection_t* c = m_connection.xcb();
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const std::uint8_t minKeycode = setup->min_keycode;
+    const std::uint8_t maxKeycode = setup->max_keycode;
+    auto modifierCookie = xcb_get_modifier_mapping(c);
+    auto keyboardCookie = xcb_get_keyboard_mapping(c, minKeycode, std::uint8_t(maxKeycode - minKeycode + 1));
+    Reply<xcb_get_modifier_mapping_reply_t> modifiers(xcb_get_modifier_mapping_reply(c, modifierCookie, nullptr));
+    Reply<xcb_get_keyboard_mapping_reply_t> keyboard(xcb_get_keyboard_mapping_reply(c, keyboardCookie, nullptr));
+    m_alt = m_super = m_numLock = m_scrollLock = 0;
+    if (!modifiers || !keyboard)
+        return;
+
+    const xcb_keycode_t* modKeys = xcb_get_modifier_mapping_keycodes(modifiers.get());
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(keyboard.get());
+    const int symsPerCode = keyboard->keysyms_per_keycode;
+    const int symCount = xcb_get_keyboard_mapping_keysyms_length(keyboard.get());
+    const int perModifier = modifiers->keycodes_per_modifier;
+    // Modifier indices 3–7 are Mod1–Mod5; Shift, Lock and Control are fixed.
+    for (int index = 3; index < 8; ++index) {
+        const std::uint16_t mask = std::uint16_t(1u << index);
+        for (int k = 0; k < perModifier; ++k) {
+            const xcb_keycode_t code = modKeys[index * perModifier + k];
+            if (code < minKeycode || code > maxKeycode)
+                continue;
+            for (int s = 0; s < symsPerCode; ++s) {
+                const int at = (code - minKeycode) * symsPerCode + s;
+                if (at >= symCount)
+                    break;
+                const xcb_keysym_t sym = syms[at];
+                if ((sym == keysymAltL || sym == keysymAltR || sym == keysymMetaL || sym == keysymMetaR) && !m_alt)
+                    m_alt = mask;
+                else if ((sym == keysymSuperL || sym == keysymSuperR || sym == keysymHyperL) && !m_super)
+                    m_super = mask;
+                else if (sym == keysymNumLock)
+                    m_numLock = mask;
+                else if (sym == keysymScrollLock)
+                    m_scrollLock = mask;
+            }
+        }
+    }
+}
+
+std::vector<std::uint16_t> X11HotKeys::lockCombinations() const
+{
+    std::vector<std::uint16_t> locks{XCB_MOD_MASK_LOCK};
+    if (m_numLock)
+        locks.push_back(m_numLock);
+    if (m_scrollLock && m_scrollLock != m_numLock)
+        locks.push_back(m_scrollLock);
+    std::vector<std::uint16_t> combinations;
+    for (unsigned subset = 0; subset < (1u << locks.size()); ++subset) {
+        std::uint16_t mask = 0;
+        for (std::size_t i = 0; i < locks.size(); ++i) {
+            if (subset & (1u << i))
+                mask |= locks[i];
+        }
+        combinations.push_back(mask);
+    }
+    return combinations;
+}
+
+bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t carbonModifiers)
+{
+    const auto keycode = xKeycodeForKey(keyCode);
+    if (!keycode || *keycode > 255)
+        return false;
+    std::uint16_t mask = 0;
+    if (carbonModifiers & modifier::control)
+        mask |= XCB_MOD_MASK_CONTROL;
+    if (carbonModifiers & modifier::shift)
+        mask |= XCB_MOD_MASK_SHIFT;
+    if (carbonModifiers & modifier::option) {
+        if (!m_alt)
+            return false;
+        mask |= m_alt;
+    }
+    if (carbonModifiers & modifier::command) {
+        if (!m_super)
+            return false;
+        mask |= m_super;
+    }
+    const Grab grab{std::uint8_t(*keycode), mask};
+    // The server lets a client grab the same combination twice; for hot keys that is a
+    // conflict like any other.
+    for (const auto& [other, held] : m_grabs) {
+        if (held == grab && other != id)
+            return false;
+    }
+    if (m_grabs.contains(id))
+        unregisterHotKey(id);
+
+    xcb_connection_t* c = m_connection.xcb();
+    const xcb_window_t root = m_connection.root();
+    const auto locks = lockCombinations();
+    std::vector<xcb_void_cookie_t> cookies;
+    for (const std::uint16_t lock : locks)
+        cookies.push_back(xcb_grab_key_checked(c, 1, root, std::uint16_t(mask | lock), grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+    bool refused = false;
+    std::vector<bool> granted;
+    for (const xcb_void_cookie_t cookie : cookies) {
+        xcb_generic_error_t* error = xcb_request_check(c, cookie);
+        granted.push_back(error == nullptr);
+        refused = refused || error != nullptr;
+        std::free(error);
+    }
+    if (refused) {
+        // Leave nothing half grabbed behind.
+        for (std::size_t i = 0; i < locks.size(); ++i) {
+            if (granted[i])
+                xcb_ungrab_key(c, grab.keycode, root, std::uint16_t(mask | locks[i]));
+        }
+        m_connection.flush();
+        return false;
+    }
+    m_grabs[id] = grab;
+    return true;
+}
+
+void X11HotKeys::unregisterHotKey(std::uint32_t id)
+{
+    const auto it = m_grabs.find(id);
+    if (it == m_grabs.end())
+        return;
+    xcb_connection_t* c = m_connection.xcb();
+    for (const std::uint16_t lock : lockCombinations())
+        xcb_ungrab_key(c, it->second.keycode, m_connection.root(), std::uint16_t(it->second.modifiers | lock));
+    m_connection.flush();
+    m_down.erase(it->second.keycode);
+    m_grabs.erase(it);
+}
+
+bool X11HotKeys::handleEvent(void* raw)
+{
+    auto* e = static_cast<xcb_generic_event_t*>(raw);
+    const auto type = e->response_type & 0x7f;
+    if (type == XCB_MAPPING_NOTIFY) {
+        const auto* m = reinterpret_cast<xcb_mapping_notify_event_t*>(e);
+        if (m->request == XCB_MAPPING_MODIFIER)
+            readModifierMapping();
+        return false;
+    }
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
+        return false;
+    const auto* key = reinterpret_cast<xcb_key_press_event_t*>(e);
+    if (type == XCB_KEY_RELEASE) {
+        // Releases never fire anything; with synthetic input the modifiers may already be up.
+        m_down.erase(key->detail);
+        return true;
+    }
+    const std::uint16_t relevant = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | m_alt | m_super;
+    const Grab pressed{key->detail, std::uint16_t(key->state & relevant)};
+    for (const auto& [id, grab] : m_grabs) {
+        if (grab == pressed) {
+            if (m_down.insert(key->detail).second)
+                deliver(id);
+            return true;
+        }
+    }
+    return true;
+}
+
+void X11HotKeys::deliver(std::uint32_t id)
+{
+    // A press that arrives while an earlier one is being handled (its handler may wait for
+    // the X server) is queued and handled right after it, never inside it.
+    m_pending.push_back(id);
+    if (m_delivering)
+        return;
+    m_delivering = true;
+    while (!m_pending.empty()) {
+        const std::uint32_t next = m_pending.front();
+        m_pending.pop_front();
+        if (onPressed)
+            onPressed(next);
+    }
+    m_delivering = false;
+}
+
+} // namespace quandrel::x11

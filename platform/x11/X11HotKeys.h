@@ -1,0 +1,49 @@
+#pragma once
+
+// Global hot keys on X11: passive key grabs on the root window, one per combination of the
+// lock modifiers (Caps, Num, Scroll) so that a shortcut works whatever locks are on.
+
+#include "GlobalHotKeys.h"
+
+#include <deque>
+#include <map>
+#include <set>
+
+namespace quandrel::x11 {
+
+class X11Connection;
+
+class X11HotKeys final : public GlobalHotKeys {
+public:
+    explicit X11HotKeys(X11Connection& connection);
+    ~X11HotKeys() override;
+
+    bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
+    void unregisterHotKey(std::uint32_t id) override;
+
+private:
+    struct Grab {
+        std::uint8_t keycode;
+        std::uint16_t modifiers; // X modifier mask, locks excluded
+        auto operator<=>(const Grab&) const = default;
+    };
+
+    void readModifierMapping();
+    std::vector<std::uint16_t> lockCombinations() const;
+    bool handleEvent(void* event); // an xcb_generic_event_t
+    void deliver(std::uint32_t id);
+
+    X11Connection& m_connection;
+    std::map<std::uint32_t, Grab> m_grabs;
+    std::set<std::uint8_t> m_down; // grabbed keys currently held, to ignore key repeat
+    std::deque<std::uint32_t> m_pending;
+    bool m_delivering = false;
+
+    // Which X modifier bits hold Alt, Super, Num Lock and Scroll Lock on this server.
+    std::uint16_t m_alt = 0;
+    std::uint16_t m_super = 0;
+    std::uint16_t m_numLock = 0;
+    std::uint16_t m_scrollLock = 0;
+};
+
+} // namespace quandrel::x11

@@ -1,0 +1,153 @@
+// Global hot keys on a real X server: grabs, presses sent with xdotool (XTEST), lock
+// modifiers, and conflicts with other X clients.
+
+#include "GlobalHotKeys.h"
+#include "HotKeyCenter.h"
+#include "X11Connection.h"
+#include "X11Desktop.h"
+#include "XTestSupport.h"
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace quandrel;
+using quandrel::test::run;
+
+namespace {
+
+constexpr std::uint32_t left = 123, keyF = 3, keyG = 5;
+constexpr std::uint32_t ctrlOpt = 0x1800;
+
+// Another X client, to hold grabs of its own.
+class OtherClient {
+public:
+    OtherClient()
+        : m_c(xcb_connect(nullptr, nullptr))
+        , m_root(xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root)
+    {
+    }
+    ~OtherClient() { xcb_disconnect(m_c); }
+    // Answers whether the server granted the grab.
+    bool grab(std::uint8_t keycode, std::uint16_t modifiers)
+    {
+        xcb_generic_error_t* e = xcb_request_check(m_c, xcb_grab_key_checked(m_c, 1, m_root, modifiers, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        std::free(e);
+        return e == nullptr;
+    }
+    void ungrab(std::uint8_t keycode, std::uint16_t modifiers)
+    {
+        xcb_ungrab_key(m_c, keycode, m_root, modifiers);
+        xcb_aux_sync();
+    }
+
+private:
+    void xcb_aux_sync() { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
+    xcb_connection_t* m_c;
+    xcb_window_t m_root;
+};
+
+constexpr std::uint16_t ctrlAlt = XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1;
+constexpr std::uint8_t xF = 41, xG = 42;
+
+class X11HotKeysTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        desktop = x11::X11Desktop::open();
+        ASSERT_TRUE(desktop);
+        hotKeys = desktop->services().hotKeys;
+        hotKeys->onPressed = [this](std::uint32_t id) { presses.push_back(id); };
+    }
+
+    // Dispatches the connection's events until `count` presses arrived or a second passed.
+    bool waitForPresses(std::size_t count)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (presses.size() < count && std::chrono::steady_clock::now() < deadline)
+            desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
+        return presses.size() >= count;
+    }
+
+    // Lets every event that may still come arrive, so that "nothing happened" is meaningful.
+    void settle() { desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(150)); }
+
+    std::unique_ptr<x11::X11Desktop> desktop;
+    GlobalHotKeys* hotKeys = nullptr;
+    std::vector<std::uint32_t> presses;
+};
+
+} // namespace
+
+TEST_F(X11HotKeysTest, PressCallsBackOnceWhateverTheLocks)
+{
+    ASSERT_TRUE(hotKeys->registerHotKey(7, left, ctrlOpt));
+    ASSERT_EQ(run("xdotool key ctrl+alt+Left"), 0);
+    ASSERT_TRUE(waitForPresses(1));
+    EXPECT_EQ(presses, (std::vector<std::uint32_t>{7}));
+
+    // Num Lock and Caps Lock on: the press carries Mod2 and Lock and must still match.
+    ASSERT_EQ(run("xdotool key Num_Lock Caps_Lock"), 0);
+    ASSERT_EQ(run("xdotool key ctrl+alt+Left"), 0);
+    EXPECT_TRUE(waitForPresses(2));
+    ASSERT_EQ(run("xdotool key Num_Lock Caps_Lock"), 0);
+
+    // Other modifiers do not match, and the key alone does not either.
+    ASSERT_EQ(run("xdotool key ctrl+alt+shift+Left Left"), 0);
+    settle();
+    EXPECT_EQ(presses.size(), 2u);
+}
+
+TEST_F(X11HotKeysTest, HeldKeyFiresOnce)
+{
+    ASSERT_TRUE(hotKeys->registerHotKey(1, keyG, ctrlOpt));
+    // Two presses without a release are what key repeat sends.
+    ASSERT_EQ(run("xdotool keydown ctrl+alt+g keydown g keyup g keyup ctrl+alt"), 0);
+    ASSERT_TRUE(waitForPresses(1));
+    settle();
+    EXPECT_EQ(presses.size(), 1u);
+    ASSERT_EQ(run("xdotool key ctrl+alt+g"), 0);
+    EXPECT_TRUE(waitForPresses(2));
+}
+
+TEST_F(X11HotKeysTest, CombinationHeldByAnotherClientFailsWithoutPartialGrabs)
+{
+    OtherClient other;
+    // The other client holds only the Num Lock variant: our registration must fail as a
+    // whole and leave none of its other variants grabbed.
+    ASSERT_TRUE(other.grab(xF, ctrlAlt | XCB_MOD_MASK_2));
+    EXPECT_FALSE(hotKeys->registerHotKey(1, keyF, ctrlOpt));
+    OtherClient third;
+    EXPECT_TRUE(third.grab(xF, ctrlAlt));
+    EXPECT_TRUE(third.grab(xF, ctrlAlt | XCB_MOD_MASK_LOCK));
+}
+
+TEST_F(X11HotKeysTest, UnregisteringReleasesEveryGrab)
+{
+    ASSERT_TRUE(hotKeys->registerHotKey(3, keyG, ctrlOpt));
+    // The same combination under another id of ours is a conflict too.
+    EXPECT_FALSE(hotKeys->registerHotKey(4, keyG, ctrlOpt));
+    OtherClient other;
+    EXPECT_FALSE(other.grab(xG, ctrlAlt));
+    hotKeys->unregisterHotKey(3);
+    for (const int locks : {0, int(XCB_MOD_MASK_LOCK), int(XCB_MOD_MASK_2), int(XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2)})
+        EXPECT_TRUE(other.grab(xG, std::uint16_t(ctrlAlt | locks))) << locks;
+}
+
+TEST_F(X11HotKeysTest, DefaultBindingsRegisterThroughTheCenter)
+{
+    HotKeyCenter center(*hotKeys);
+    std::vector<HotKeyAction> actions;
+    center.onPress = [&](const HotKeyAction& a) { actions.push_back(a); };
+    center.updateBindings(buildBindings(defaultWindowShortcuts(), defaultCaptureShortcuts(), {}));
+    EXPECT_TRUE(center.failed().empty());
+    EXPECT_EQ(center.registered().size(), 25u);
+
+    ASSERT_EQ(run("xdotool key ctrl+alt+super+Right shift+super+2"), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (actions.size() < 2 && std::chrono::steady_clock::now() < deadline)
+        desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
+    EXPECT_EQ(actions, (std::vector<HotKeyAction>{HotKeyAction::window(WindowAction::nextDisplay), HotKeyAction::capture(CaptureMode::area)}));
+}

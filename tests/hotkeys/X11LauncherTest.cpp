@@ -1,0 +1,135 @@
+// The app launcher against real windows and a desktop entry installed into a temporary
+// XDG_DATA_HOME.
+
+#include "AppLauncher.h"
+#include "Workspace.h"
+#include "X11Desktop.h"
+#include "XTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+using namespace quandrel;
+using quandrel::test::TestWindow;
+using quandrel::test::XDesktop;
+
+namespace {
+
+const char* const appId = "quandrel-testapp";
+
+class CountingSound final : public SystemSound {
+public:
+    void beep() override { ++beeps; }
+    int beeps = 0;
+};
+
+class X11LauncherTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // GIO reads the data folders once, so the entry must exist before its first use.
+        dataHome = std::filesystem::temp_directory_path() / ("quandrel-launcher-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dataHome / "applications");
+        std::ofstream(dataHome / "applications" / (std::string(appId) + ".desktop"))
+            << "[Desktop Entry]\nType=Application\nName=Quandrel Test App\n"
+            << "Exec=" << QUANDREL_TESTWINDOW_PATH << " --class " << appId << " --geometry 300x200+400+300\n"
+            << "StartupWMClass=" << appId << "\n";
+        setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(dataHome); }
+
+    void SetUp() override
+    {
+        desktop = x11::X11Desktop::open();
+        ASSERT_TRUE(desktop);
+        PlatformServices services = desktop->services();
+        services.sound = &sound;
+        launcher = std::make_unique<AppLauncher>(services);
+    }
+
+    void TearDown() override
+    {
+        // Whatever the launcher started is ended.
+        for (const auto& app : desktop->runningApplications(appId))
+            kill(app.pid, SIGTERM);
+        x.waitUntil([&] { return desktop->runningApplications(appId).empty(); });
+    }
+
+    AppBinding binding(FrontmostBehavior when = FrontmostBehavior::hide) { return {appId, "Quandrel Test App", std::nullopt, when}; }
+    std::int32_t activePid() { return desktop->focusedWindow() ? desktop->focusedWindow()->pid : 0; }
+
+    static inline std::filesystem::path dataHome;
+    XDesktop& x = XDesktop::instance();
+    std::unique_ptr<x11::X11Desktop> desktop;
+    CountingSound sound;
+    std::unique_ptr<AppLauncher> launcher;
+};
+
+} // namespace
+
+TEST_F(X11LauncherTest, NotRunningIsLaunchedAndBecomesActive)
+{
+    EXPECT_TRUE(desktop->isInstalled(appId));
+    EXPECT_TRUE(desktop->runningApplications(appId).empty());
+    launcher->activate(binding());
+    ASSERT_TRUE(x.waitUntil([&] {
+        const auto running = desktop->runningApplications(appId);
+        return running.size() == 1 && running.front().active;
+    }));
+    EXPECT_EQ(sound.beeps, 0);
+}
+
+TEST_F(X11LauncherTest, BackgroundIsFrontedActiveIsHiddenAndBack)
+{
+    TestWindow app({"--class", appId, "--geometry", "300x200+100+100"});
+    TestWindow other({"--geometry", "300x200+600+100"});
+    ASSERT_TRUE(x.activate(other.id()));
+
+    const auto running = desktop->runningApplications(appId);
+    ASSERT_EQ(running.size(), 1u);
+    EXPECT_EQ(running.front().pid, app.pid());
+    EXPECT_FALSE(running.front().active);
+    launcher->activate(binding());
+    ASSERT_TRUE(x.waitUntil([&] { return activePid() == app.pid(); }));
+
+    launcher->activate(binding());
+    EXPECT_TRUE(x.waitUntil([&] { return x.isMinimized(app.id()); }));
+    EXPECT_TRUE(x.waitUntil([&] { return activePid() != app.pid(); }));
+    EXPECT_FALSE(desktop->runningApplications(appId).front().active);
+
+    launcher->activate(binding());
+    EXPECT_TRUE(x.waitUntil([&] { return !x.isMinimized(app.id()) && activePid() == app.pid(); }));
+
+    launcher->activate(binding(FrontmostBehavior::nothing));
+    EXPECT_FALSE(x.isMinimized(app.id()));
+    EXPECT_EQ(activePid(), app.pid());
+}
+
+TEST_F(X11LauncherTest, CycleWindowsVisitsEveryWindowButTheMinimizedOne)
+{
+    TestWindow app({"--class", appId, "--geometry", "300x200+100+100"}, 4);
+    x.minimize(app.ids()[3]);
+    ASSERT_TRUE(x.activate(app.ids()[0]));
+
+    std::set<std::uint32_t> visited;
+    for (int press = 0; press < 3; ++press) {
+        const std::uint32_t before = x.activeWindow();
+        launcher->activate(binding(FrontmostBehavior::cycleWindows));
+        ASSERT_TRUE(x.waitUntil([&] { return x.activeWindow() != before && x.activeWindow() != 0; })) << "press " << press;
+        EXPECT_NE(x.activeWindow(), app.ids()[3]);
+        visited.insert(x.activeWindow());
+    }
+    EXPECT_EQ(visited, (std::set<std::uint32_t>{app.ids()[0], app.ids()[1], app.ids()[2]}));
+    EXPECT_TRUE(x.isMinimized(app.ids()[3]));
+}
+
+TEST_F(X11LauncherTest, UnknownApplicationBeeps)
+{
+    launcher->activate({"org.example.NotInstalled", "Nothing", std::nullopt, FrontmostBehavior::hide});
+    EXPECT_EQ(sound.beeps, 1);
+    launcher->activate({"../../etc/passwd", "Nothing", std::nullopt, FrontmostBehavior::hide});
+    EXPECT_EQ(sound.beeps, 2);
+}
