@@ -1,0 +1,61 @@
+#pragma once
+
+// Every way an image leaves Quandrel: the clipboard, PNG bytes, the screenshot's file name,
+// saving into the screenshots folder and Save As. Main thread only; nothing here keeps state.
+//
+// The screenshots folder is stored as its absolute path in UTF-8 bytes. It is used when it
+// names an existing folder; otherwise screenshots go to "Quandrel" inside the XDG Pictures
+// folder, which is created when needed.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <variant>
+
+class QMimeData;
+class QWidget;
+
+namespace quandrel {
+
+// PNG bytes carrying a physical resolution of 72 x scale DPI (a pHYs chunk); none when the
+// image cannot be encoded.
+std::optional<QByteArray> pngData(const QImage& image, double scale);
+
+// The clipboard contents copyImage() sets: "image/png", encoded only once another program
+// asks for it, Qt's own image, and "x-kde-force-image-copy", without which KDE's clipboard
+// manager drops image-only copies.
+QMimeData* imageMimeData(const QImage& image, double scale);
+
+// Puts the image on the clipboard, where it stays while Quandrel runs or until replaced.
+void copyImage(const QImage& image, double scale);
+
+// "Quandrel 2026-12-05 at 15.49.42.png" for that moment in the local time zone.
+QString screenshotFileName(const QDateTime& when);
+
+// The folder screenshots are saved to, for the stored folder; it may not exist yet.
+QString screenshotsFolder(const std::optional<QByteArray>& folderBookmark);
+
+struct SaveError {
+    QString message;
+};
+using SaveResult = std::variant<QString, SaveError>; // the written file's path, or why not
+
+// Saves the image into the screenshots folder under screenshotFileName(), with " 2", " 3" ...
+// before the extension while that name is taken. The file appears complete or not at all,
+// and an existing file is never replaced, even by another program's save at the same moment.
+SaveResult saveImage(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
+                     const std::function<QDateTime()>& now = &QDateTime::currentDateTime);
+
+// Writes the PNG to `path` atomically, replacing what was there. Answers whether it did.
+bool writePng(const QImage& image, double scale, const QString& path);
+
+// Asks for a file name in a save dialog (PNG only, the screenshot's name proposed, starting
+// in the screenshots folder) and writes the PNG there. Failures show nothing; the answer
+// says whether a file was written, for callers that want to tell the user.
+bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, QWidget* parent = nullptr);
+
+} // namespace quandrel

@@ -1,0 +1,157 @@
+#include "ScreenCapturer.h"
+
+#include <QCoroTimer>
+
+#include <chrono>
+#include <cmath>
+#include <unistd.h>
+
+namespace quandrel {
+
+namespace {
+
+// The whole-pixel area of a display in window space.
+Rect pixelArea(const Display& display, double primaryHeight)
+{
+    const Rect points = flipped(display.frame, primaryHeight);
+    const double s = display.scale;
+    return rounded({points.x * s, points.y * s, points.width * s, points.height * s});
+}
+
+// Snaps values that are integral but for floating-point noise, so that 200.0000000001 does
+// not widen a crop by a whole pixel.
+double snapped(double v)
+{
+    const double r = std::round(v);
+    return std::abs(v - r) < 1e-6 ? r : v;
+}
+
+} // namespace
+
+ScreenCapturer::ScreenCapturer(ScreenCapture& capture, DisplayProvider& displays)
+    : ownPid(::getpid())
+    , m_capture(capture)
+    , m_displays(displays)
+{
+}
+
+QImage ScreenCapturer::imageOf(const PixelBuffer& pixels)
+{
+    // The image keeps the buffer's owner alive; the top byte of each pixel is undefined,
+    // which Format_RGB32 ignores.
+    auto* owner = new std::shared_ptr<void>(pixels.owner);
+    return QImage(pixels.data, pixels.width, pixels.height, qsizetype(pixels.bytesPerLine), QImage::Format_RGB32,
+                  [](void* info) { delete static_cast<std::shared_ptr<void>*>(info); }, owner);
+}
+
+QCoro::Task<CaptureResult<std::vector<FrozenDisplay>>> ScreenCapturer::freezeDisplays()
+{
+    const std::vector<Display> displays = m_displays.displays();
+    if (displays.empty())
+        co_return CaptureError::noDisplays();
+    const double primaryHeight = primaryScreenHeight(displays);
+
+    std::vector<FrozenDisplay> frozen;
+    {
+        // Our own windows stay out of sight until every display is taken, whatever happens.
+        const auto hidden = m_capture.hideOwnWindows();
+        if (hidden)
+            co_await QCoro::sleepFor(m_capture.repaintDelay());
+        for (std::size_t i = 0; i < displays.size(); ++i) {
+            if (i > 0)
+                co_await QCoro::sleepFor(std::chrono::milliseconds(0)); // let the event loop run
+            auto grabbed = m_capture.grabArea(pixelArea(displays[i], primaryHeight));
+            if (const auto* failure = std::get_if<GrabFailure>(&grabbed))
+                co_return CaptureError::platform(failure->message);
+            const auto& pixels = std::get<PixelBuffer>(grabbed);
+            const double scale = displays[i].frame.width > 0 ? pixels.width / displays[i].frame.width : 1;
+            frozen.push_back({displays[i], {imageOf(pixels), scale}});
+        }
+    }
+    if (frozen.empty())
+        co_return CaptureError::noDisplays();
+    co_return frozen;
+}
+
+QCoro::Task<CaptureResult<std::vector<PickableWindow>>> ScreenCapturer::pickableWindows()
+{
+    auto listed = m_capture.windowsFrontToBack();
+    if (const auto* failure = std::get_if<GrabFailure>(&listed))
+        co_return CaptureError::platform(failure->message);
+    const double primaryHeight = primaryScreenHeight(m_displays.displays());
+    std::vector<PickableWindow> result;
+    for (const ScreenWindow& w : std::get<std::vector<ScreenWindow>>(listed)) {
+        if (!w.ordinary || w.pid == ownPid || !(w.frame.width > 40) || !(w.frame.height > 40))
+            continue;
+        if (std::any_of(result.begin(), result.end(), [&](const PickableWindow& p) { return p.window == w.handle; }))
+            continue;
+        result.push_back({w.handle, flipped(w.frame, primaryHeight)});
+    }
+    co_return result;
+}
+
+QCoro::Task<CaptureResult<CapturedImage>> ScreenCapturer::captureWindow(PickableWindow window)
+{
+    auto prepared = m_capture.prepareWindow(window.window);
+    if (const auto* failure = std::get_if<GrabFailure>(&prepared))
+        co_return CaptureError::platform(failure->message);
+    auto image = std::move(std::get<std::unique_ptr<ScreenCapture::WindowImage>>(prepared));
+    if (image->needsRepaint())
+        co_await QCoro::sleepFor(m_capture.repaintDelay());
+    auto grabbed = image->read();
+    if (const auto* failure = std::get_if<GrabFailure>(&grabbed))
+        co_return CaptureError::platform(failure->message);
+    const auto& pixels = std::get<PixelBuffer>(grabbed);
+    const double scale = window.frame.width > 0 ? pixels.width / window.frame.width : 1;
+    co_return CapturedImage{imageOf(pixels), scale};
+}
+
+std::optional<Display> ScreenCapturer::screenAt(const std::vector<Display>& displays, Point p)
+{
+    for (const Display& d : displays) {
+        const Rect& f = d.frame;
+        if (p.x >= f.minX() && p.x < f.maxX() && p.y > f.minY() && p.y <= f.maxY())
+            return d;
+    }
+    if (displays.empty())
+        return std::nullopt;
+    return displays.front();
+}
+
+std::optional<Display> ScreenCapturer::screenUnderMouse()
+{
+    const std::vector<Display> displays = m_displays.displays();
+    const auto pointer = m_capture.pointerPosition();
+    if (!pointer)
+        return displays.empty() ? std::nullopt : std::optional<Display>(displays.front());
+    return screenAt(displays, {pointer->x, primaryScreenHeight(displays) - pointer->y});
+}
+
+std::optional<CapturedImage> ScreenCapturer::crop(const FrozenDisplay& display, const Rect& rect)
+{
+    const Rect& frame = display.screen.frame;
+    const double s = display.image.scale;
+    if (!std::isfinite(rect.x) || !std::isfinite(rect.y) || !std::isfinite(rect.width) || !std::isfinite(rect.height)
+        || !std::isfinite(s) || s <= 0)
+        return std::nullopt;
+    const Rect part = rect.intersected(frame);
+    if (part.isEmpty() || part.width < 1 || part.height < 1)
+        return std::nullopt;
+
+    // Pixels from the image's top-left corner, widened to the smallest whole-pixel rectangle
+    // that holds the area.
+    const double left = std::floor(snapped(s * (part.minX() - frame.minX())));
+    const double top = std::floor(snapped(s * (frame.maxY() - part.maxY())));
+    const double right = std::ceil(snapped(s * (part.maxX() - frame.minX())));
+    const double bottom = std::ceil(snapped(s * (frame.maxY() - part.minY())));
+    const QImage& image = display.image.image;
+    const QRect pixels = QRect(QPoint(int(left), int(top)), QPoint(int(right) - 1, int(bottom) - 1)).intersected(image.rect());
+    if (pixels.isEmpty())
+        return std::nullopt;
+    QImage cut = image.copy(pixels);
+    if (cut.isNull())
+        return std::nullopt;
+    return CapturedImage{std::move(cut), s};
+}
+
+} // namespace quandrel

@@ -1,0 +1,65 @@
+#pragma once
+
+// Turns the platform's screen reading into the still images a capture needs: every display
+// frozen before any selection is shown, the windows window mode can pick, a window by itself,
+// and crops of the frozen images. Geometry is in screen space (points, origin bottom-left of
+// the primary display, y up); images are measured in pixels from their top-left corner.
+//
+// The asynchronous operations wait without blocking the event loop: between two displays,
+// and while other programs repaint what was uncovered, the loop runs. The capturer, the
+// platform objects and the display provider must outlive every task they started.
+
+#include "CapturedImage.h"
+#include "ScreenCapture.h"
+
+#include <QCoroTask>
+
+#include <optional>
+#include <sys/types.h>
+#include <vector>
+
+namespace quandrel {
+
+class ScreenCapturer {
+public:
+    ScreenCapturer(ScreenCapture& capture, DisplayProvider& displays);
+
+    // Windows of this process are never pickable.
+    pid_t ownPid;
+
+    // Every display in the provider's order, each one image of its whole area at full pixel
+    // size, taken one after the other with this process's own windows out of sight. Fails
+    // when any grab is refused (nothing is returned then) or there is no display at all.
+    QCoro::Task<CaptureResult<std::vector<FrozenDisplay>>> freezeDisplays();
+
+    // The windows window mode offers, frontmost first: ordinary application windows of
+    // other processes larger than 40 x 40 points, with the frames the user sees.
+    QCoro::Task<CaptureResult<std::vector<PickableWindow>>> pickableWindows();
+
+    // A fresh image of the window by itself, title bar included, covered parts as the
+    // window draws them. The image has the window's native pixel size; its scale is
+    // measured from it. Fails when the platform cannot read the window by itself (the
+    // caller falls back to cropping the frozen display).
+    QCoro::Task<CaptureResult<CapturedImage>> captureWindow(PickableWindow window);
+
+    // The display under the pointer, else the primary display; none without displays.
+    std::optional<Display> screenUnderMouse();
+
+    // The part of the frozen image under `rect`, rounded outwards to whole pixels; none when
+    // the rectangle misses the display or is thinner than a point there.
+    static std::optional<CapturedImage> crop(const FrozenDisplay& display, const Rect& rect);
+
+    // The first display whose frame holds the screen-space point, else the first display.
+    // A frame holds its left and top edges, not its right and bottom ones: a pointer on the
+    // top pixel row of a display lies exactly on its top edge in screen space.
+    static std::optional<Display> screenAt(const std::vector<Display>& displays, Point screenPoint);
+
+    // Wraps grabbed pixels without copying them.
+    static QImage imageOf(const PixelBuffer& pixels);
+
+private:
+    ScreenCapture& m_capture;
+    DisplayProvider& m_displays;
+};
+
+} // namespace quandrel

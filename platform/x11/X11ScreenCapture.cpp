@@ -1,0 +1,496 @@
+#include "X11ScreenCapture.h"
+
+#include "X11Connection.h"
+#include "X11Desktop.h"
+
+#include <xcb/composite.h>
+#include <xcb/shape.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_ewmh.h>
+#include <xcb/xcb_icccm.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+namespace quandrel::x11 {
+
+namespace {
+
+bool present(xcb_connection_t* c, xcb_extension_t* extension)
+{
+    const xcb_query_extension_reply_t* data = xcb_get_extension_data(c, extension);
+    return data && data->present;
+}
+
+// Sends a checked request's error, if any, to a message; empty when it succeeded.
+std::string errorOf(xcb_connection_t* c, xcb_void_cookie_t cookie, const char* what)
+{
+    Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
+    if (!error)
+        return {};
+    return std::string(what) + " refused (X error " + std::to_string(error->error_code) + ")";
+}
+
+std::vector<std::uint32_t> cardinals(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
+{
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return {data, data + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+xcb_get_property_cookie_t property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t atom, std::uint32_t length = 32)
+{
+    return xcb_get_property_unchecked(c, 0, w, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, length);
+}
+
+std::int32_t pidFrom(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
+{
+    const auto values = cardinals(c, cookie);
+    return values.empty() ? 0 : std::int32_t(values.front());
+}
+
+// The viewable children of a window, bottom to top, with their outer rectangles (border
+// included) relative to it.
+struct Child {
+    xcb_window_t window;
+    Rect outer;
+};
+std::vector<xcb_window_t> childrenOf(xcb_connection_t* c, xcb_window_t window)
+{
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree_unchecked(c, window), nullptr));
+    if (!tree)
+        return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return {children, children + xcb_query_tree_children_length(tree.get())};
+}
+
+std::vector<Child> viewableChildren(xcb_connection_t* c, const std::vector<xcb_window_t>& windows)
+{
+    std::vector<std::pair<xcb_get_window_attributes_cookie_t, xcb_get_geometry_cookie_t>> cookies;
+    cookies.reserve(windows.size());
+    for (xcb_window_t w : windows)
+        cookies.push_back({xcb_get_window_attributes_unchecked(c, w), xcb_get_geometry_unchecked(c, w)});
+    std::vector<Child> result;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, cookies[i].first, nullptr));
+        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, cookies[i].second, nullptr));
+        if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
+            continue;
+        const int border = geometry->border_width;
+        result.push_back({windows[i], {double(geometry->x), double(geometry->y), double(geometry->width + 2 * border),
+                                       double(geometry->height + 2 * border)}});
+    }
+    return result;
+}
+
+} // namespace
+
+// The top-level windows made invisible by hideOwnWindows(), with the bounding shapes they had.
+class X11ScreenCapture::Hidden final {
+public:
+    struct Entry {
+        xcb_window_t window;
+        bool shaped;
+        std::uint8_t ordering;
+        std::vector<xcb_rectangle_t> rectangles;
+    };
+
+    Hidden(xcb_connection_t* c, std::vector<Entry> entries)
+        : m_connection(c)
+        , m_entries(std::move(entries))
+    {
+    }
+
+    // Puts every shape back as it was. A window that vanished meanwhile only earns an error
+    // that nobody waits for.
+    ~Hidden()
+    {
+        for (const Entry& e : m_entries) {
+            if (e.shaped) {
+                xcb_shape_rectangles(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, e.ordering, e.window, 0, 0,
+                                     std::uint32_t(e.rectangles.size()), e.rectangles.data());
+            } else {
+                xcb_shape_mask(m_connection, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, e.window, 0, 0, XCB_PIXMAP_NONE);
+            }
+        }
+        xcb_flush(m_connection);
+    }
+
+private:
+    xcb_connection_t* m_connection;
+    std::vector<Entry> m_entries;
+};
+
+// What hideOwnWindows() hands out. Overlapping captures share one set of hidden windows, so
+// that the second never takes the empty shape for the original one.
+class X11ScreenCapture::HiddenToken final : public HiddenWindows {
+public:
+    explicit HiddenToken(std::shared_ptr<Hidden> hidden)
+        : m_hidden(std::move(hidden))
+    {
+    }
+
+private:
+    std::shared_ptr<Hidden> m_hidden;
+};
+
+// A window's own image: either read straight off the screen, where nothing covers it, or from
+// its Composite pixmap, which holds the covered parts as well.
+class X11ScreenCapture::CompositeImage final : public WindowImage {
+public:
+    CompositeImage(X11ScreenCapture& owner, xcb_window_t frame, bool redirected, Rect area)
+        : m_owner(owner)
+        , m_frame(frame)
+        , m_redirected(redirected)
+        , m_area(area)
+    {
+    }
+
+    ~CompositeImage() override
+    {
+        xcb_connection_t* c = m_owner.m_connection.xcb();
+        if (m_redirected)
+            xcb_composite_unredirect_window(c, m_frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
+        xcb_flush(c);
+    }
+
+    bool needsRepaint() const override { return m_redirected; }
+
+    GrabResult<PixelBuffer> read() override
+    {
+        if (m_frame == XCB_WINDOW_NONE)
+            return m_owner.grabArea(m_area);
+        xcb_connection_t* c = m_owner.m_connection.xcb();
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        const std::string error = errorOf(c, xcb_composite_name_window_pixmap_checked(c, m_frame, pixmap), "NameWindowPixmap");
+        if (!error.empty())
+            return GrabFailure{error};
+        auto result = m_owner.grabDrawable(pixmap, int(m_area.x), int(m_area.y), int(m_area.width), int(m_area.height));
+        xcb_free_pixmap(c, pixmap);
+        xcb_flush(c);
+        return result;
+    }
+
+private:
+    X11ScreenCapture& m_owner;
+    xcb_window_t m_frame;   // none: read m_area off the root window
+    bool m_redirected;      // redirected by us, for the moment of this capture
+    Rect m_area;            // relative to the pixmap, or to the root window
+};
+
+X11ScreenCapture::X11ScreenCapture(X11Desktop& desktop)
+    : ownPid(::getpid())
+    , m_desktop(desktop)
+    , m_connection(desktop.connection())
+{
+    xcb_connection_t* c = m_connection.xcb();
+    // Every extension's version is asked for in one go before any answer is awaited.
+    xcb_prefetch_extension_data(c, &xcb_shm_id);
+    xcb_prefetch_extension_data(c, &xcb_composite_id);
+    xcb_prefetch_extension_data(c, &xcb_shape_id);
+    const bool shm = present(c, &xcb_shm_id);
+    const bool composite = present(c, &xcb_composite_id);
+    const bool shape = present(c, &xcb_shape_id);
+    xcb_shm_query_version_cookie_t shmCookie{};
+    xcb_composite_query_version_cookie_t compositeCookie{};
+    xcb_shape_query_version_cookie_t shapeCookie{};
+    if (shm)
+        shmCookie = xcb_shm_query_version(c);
+    if (composite)
+        compositeCookie = xcb_composite_query_version(c, 0, 4);
+    if (shape)
+        shapeCookie = xcb_shape_query_version(c);
+    if (shm)
+        m_shm = Reply<xcb_shm_query_version_reply_t>(xcb_shm_query_version_reply(c, shmCookie, nullptr)) != nullptr;
+    if (composite) {
+        // NameWindowPixmap arrived with version 0.2.
+        Reply<xcb_composite_query_version_reply_t> reply(xcb_composite_query_version_reply(c, compositeCookie, nullptr));
+        m_composite = reply && (reply->major_version > 0 || reply->minor_version >= 2);
+    }
+    if (shape)
+        m_shape = Reply<xcb_shape_query_version_reply_t>(xcb_shape_query_version_reply(c, shapeCookie, nullptr)) != nullptr;
+    m_useShm = m_shm;
+}
+
+X11ScreenCapture::~X11ScreenCapture() = default;
+
+std::uint32_t X11ScreenCapture::topLevelOf(std::uint32_t window)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    const xcb_window_t root = m_connection.root();
+    for (int depth = 0; depth < 32 && window != XCB_WINDOW_NONE; ++depth) {
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree_unchecked(c, window), nullptr));
+        if (!tree)
+            return XCB_WINDOW_NONE;
+        if (tree->parent == root || tree->parent == XCB_WINDOW_NONE)
+            return window;
+        window = tree->parent;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+std::unique_ptr<ScreenCapture::HiddenWindows> X11ScreenCapture::hideOwnWindows()
+{
+    if (!m_shape)
+        return nullptr;
+    if (auto current = m_hidden.lock())
+        return std::make_unique<HiddenToken>(std::move(current));
+    xcb_connection_t* c = m_connection.xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const xcb_window_t root = m_connection.root();
+
+    // Our windows are the managed clients that carry our pid, each shown through the window
+    // manager's frame, plus top-level windows of our own that the manager does not manage
+    // (menus, tooltips, toasts).
+    std::vector<xcb_window_t> candidates;
+    xcb_ewmh_get_windows_reply_t list;
+    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list_unchecked(ewmh, m_connection.screenNumber()), &list, nullptr)) {
+        candidates.assign(list.windows, list.windows + list.windows_len);
+        xcb_ewmh_get_windows_reply_wipe(&list);
+    }
+    const auto topLevels = viewableChildren(c, childrenOf(c, root));
+    for (const Child& child : topLevels)
+        candidates.push_back(child.window);
+
+    std::vector<xcb_get_property_cookie_t> pidCookies;
+    for (xcb_window_t w : candidates)
+        pidCookies.push_back(property(c, w, ewmh->_NET_WM_PID, 1));
+    std::vector<xcb_window_t> own;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (pidFrom(c, pidCookies[i]) != ownPid)
+            continue;
+        const xcb_window_t top = topLevelOf(candidates[i]);
+        const bool viewable = std::any_of(topLevels.begin(), topLevels.end(), [&](const Child& t) { return t.window == top; });
+        if (viewable && std::find(own.begin(), own.end(), top) == own.end())
+            own.push_back(top);
+    }
+    if (own.empty())
+        return nullptr;
+
+    std::vector<xcb_shape_query_extents_cookie_t> extentCookies;
+    std::vector<xcb_shape_get_rectangles_cookie_t> rectangleCookies;
+    for (xcb_window_t w : own) {
+        extentCookies.push_back(xcb_shape_query_extents_unchecked(c, w));
+        rectangleCookies.push_back(xcb_shape_get_rectangles_unchecked(c, w, XCB_SHAPE_SK_BOUNDING));
+    }
+    std::vector<Hidden::Entry> entries;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        Reply<xcb_shape_query_extents_reply_t> extents(xcb_shape_query_extents_reply(c, extentCookies[i], nullptr));
+        Reply<xcb_shape_get_rectangles_reply_t> rectangles(xcb_shape_get_rectangles_reply(c, rectangleCookies[i], nullptr));
+        if (!extents || !rectangles)
+            continue; // vanished
+        Hidden::Entry e{own[i], bool(extents->bounding_shaped), rectangles->ordering, {}};
+        if (e.shaped) {
+            const xcb_rectangle_t* r = xcb_shape_get_rectangles_rectangles(rectangles.get());
+            e.rectangles.assign(r, r + xcb_shape_get_rectangles_rectangles_length(rectangles.get()));
+        }
+        xcb_shape_rectangles(c, XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, XCB_CLIP_ORDERING_UNSORTED, e.window, 0, 0, 0, nullptr);
+        entries.push_back(std::move(e));
+    }
+    if (entries.empty())
+        return nullptr;
+    // A round trip: the server has applied every shape before anything is grabbed.
+    Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    auto hidden = std::make_shared<Hidden>(c, std::move(entries));
+    m_hidden = hidden;
+    return std::make_unique<HiddenToken>(std::move(hidden));
+}
+
+GrabResult<PixelBuffer> X11ScreenCapture::grabArea(const Rect& area)
+{
+    const xcb_screen_t* screen = m_connection.screen();
+    const Rect root{0, 0, double(screen->width_in_pixels), double(screen->height_in_pixels)};
+    const bool integral = area.x == std::floor(area.x) && area.y == std::floor(area.y) && area.width == std::floor(area.width)
+        && area.height == std::floor(area.height);
+    if (!integral || area.isEmpty() || root.intersected(area) != area)
+        return GrabFailure{"the area " + toString(area) + " is not a whole-pixel part of the screen " + toString(root)};
+    return grabDrawable(m_connection.root(), int(area.x), int(area.y), int(area.width), int(area.height));
+}
+
+GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, int x, int y, int width, int height)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    const bool nativeOrder = (setup->image_byte_order == XCB_IMAGE_ORDER_LSB_FIRST) == (std::endian::native == std::endian::little);
+    if (!nativeOrder)
+        return GrabFailure{"the X server's image byte order differs from this machine's"};
+    if (width <= 0 || height <= 0)
+        return GrabFailure{"an empty area"};
+
+    // Both depths that hold true colour store a pixel in 32 bits; the scan line pad decides
+    // the stride.
+    auto strideFor = [&](int depth) -> std::ptrdiff_t {
+        for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it)) {
+            if (it.data->depth == depth && it.data->bits_per_pixel == 32) {
+                const std::ptrdiff_t pad = it.data->scanline_pad;
+                return ((std::ptrdiff_t(width) * 32 + pad - 1) / pad) * pad / 8;
+            }
+        }
+        return 0;
+    };
+
+    if (m_useShm) {
+        // A fresh segment per grab, handed to the image: the pixels are never copied. The
+        // segment is marked for removal as soon as the server holds it, so nothing outlives
+        // this process.
+        const std::size_t size = std::size_t(strideFor(24) ? strideFor(24) : std::ptrdiff_t(width) * 4) * std::size_t(height);
+        const int id = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+        if (id >= 0) {
+            void* address = ::shmat(id, nullptr, 0);
+            if (address == reinterpret_cast<void*>(-1)) {
+                ::shmctl(id, IPC_RMID, nullptr);
+            } else {
+                std::shared_ptr<void> owner(address, [](void* p) { ::shmdt(p); });
+                const xcb_shm_seg_t segment = xcb_generate_id(c);
+                const auto attach = xcb_shm_attach_checked(c, segment, std::uint32_t(id), 0);
+                auto cookie = xcb_shm_get_image(c, drawable, std::int16_t(x), std::int16_t(y), std::uint16_t(width), std::uint16_t(height),
+                                                ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0);
+                xcb_shm_detach(c, segment);
+                const std::string attachError = errorOf(c, attach, "ShmAttach");
+                ::shmctl(id, IPC_RMID, nullptr);
+                xcb_generic_error_t* rawError = nullptr;
+                Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &rawError));
+                Reply<xcb_generic_error_t> error(rawError);
+                if (reply && attachError.empty()) {
+                    const std::ptrdiff_t stride = strideFor(reply->depth);
+                    if (stride == 0)
+                        return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
+                    return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(address), std::move(owner)};
+                }
+                if (attachError.empty())
+                    return GrabFailure{"ShmGetImage refused (X error " + std::to_string(error ? error->error_code : 0) + ")"};
+                // The server could not attach the segment (a remote server, say): fall back.
+            }
+        }
+    }
+
+    xcb_generic_error_t* rawError = nullptr;
+    auto cookie = xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, drawable, std::int16_t(x), std::int16_t(y), std::uint16_t(width),
+                                std::uint16_t(height), ~0u);
+    std::shared_ptr<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, &rawError), [](void* p) { std::free(p); });
+    Reply<xcb_generic_error_t> error(rawError);
+    if (!reply)
+        return GrabFailure{"GetImage refused (X error " + std::to_string(error ? error->error_code : 0) + ")"};
+    const std::ptrdiff_t stride = strideFor(reply->depth);
+    if (stride == 0)
+        return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
+    if (xcb_get_image_data_length(reply.get()) < stride * height)
+        return GrabFailure{"GetImage answered with too little data"};
+    std::uint8_t* data = xcb_get_image_data(reply.get());
+    return PixelBuffer{width, height, stride, data, std::move(reply)};
+}
+
+GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()
+{
+    xcb_connection_t* c = m_connection.xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    xcb_ewmh_get_windows_reply_t list;
+    if (!xcb_ewmh_get_client_list_stacking_reply(ewmh, xcb_ewmh_get_client_list_stacking_unchecked(ewmh, m_connection.screenNumber()), &list, nullptr))
+        return GrabFailure{"the window manager publishes no _NET_CLIENT_LIST_STACKING"};
+    std::vector<xcb_window_t> stacking(list.windows, list.windows + list.windows_len);
+    xcb_ewmh_get_windows_reply_wipe(&list);
+    std::reverse(stacking.begin(), stacking.end());
+
+    struct Cookies {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_get_property_cookie_t state, type, pid;
+        xcb_get_property_cookie_t transient;
+    };
+    std::vector<Cookies> cookies;
+    cookies.reserve(stacking.size());
+    for (xcb_window_t w : stacking) {
+        cookies.push_back({xcb_get_window_attributes_unchecked(c, w), property(c, w, ewmh->_NET_WM_STATE),
+                           property(c, w, ewmh->_NET_WM_WINDOW_TYPE), property(c, w, ewmh->_NET_WM_PID, 1),
+                           xcb_icccm_get_wm_transient_for_unchecked(c, w)});
+    }
+    std::vector<ScreenWindow> result;
+    for (std::size_t i = 0; i < stacking.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, cookies[i].attributes, nullptr));
+        const auto state = cardinals(c, cookies[i].state);
+        const auto types = cardinals(c, cookies[i].type);
+        const std::int32_t pid = pidFrom(c, cookies[i].pid);
+        xcb_window_t transientFor = XCB_WINDOW_NONE;
+        xcb_icccm_get_wm_transient_for_reply(c, cookies[i].transient, &transientFor, nullptr);
+        const bool hidden = std::find(state.begin(), state.end(), ewmh->_NET_WM_STATE_HIDDEN) != state.end();
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || hidden)
+            continue;
+        // Application windows and their dialogs; an untyped window is one of those too.
+        const bool ordinary = types.empty() || types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL
+            || types.front() == ewmh->_NET_WM_WINDOW_TYPE_DIALOG;
+        const auto frame = m_desktop.readFrame(stacking[i]);
+        if (!frame)
+            continue; // vanished
+        result.push_back({stacking[i], pid, *frame, ordinary});
+    }
+    return result;
+}
+
+GrabResult<std::unique_ptr<ScreenCapture::WindowImage>> X11ScreenCapture::prepareWindow(WindowHandle window)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    const xcb_window_t root = m_connection.root();
+    const auto frame = m_desktop.readFrame(window);
+    const xcb_window_t top = topLevelOf(window);
+    if (!frame || top == XCB_WINDOW_NONE)
+        return GrabFailure{"the window " + std::to_string(window) + " is gone"};
+
+    // Where nothing lies above the window and it is wholly on the screen, the screen shows
+    // exactly its pixels.
+    const auto topLevels = viewableChildren(c, childrenOf(c, root));
+    const auto self = std::find_if(topLevels.begin(), topLevels.end(), [&](const Child& t) { return t.window == top; });
+    if (self == topLevels.end())
+        return GrabFailure{"the window " + std::to_string(window) + " is not on screen"};
+    const bool covered = std::any_of(std::next(self), topLevels.end(), [&](const Child& t) { return !t.outer.intersected(*frame).isEmpty(); });
+    const xcb_screen_t* screen = m_connection.screen();
+    const Rect rootArea{0, 0, double(screen->width_in_pixels), double(screen->height_in_pixels)};
+    if (!covered && rootArea.intersected(*frame) == *frame)
+        return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, XCB_WINDOW_NONE, false, *frame));
+
+    if (!m_composite)
+        return GrabFailure{"the window is covered and the X server has no Composite extension"};
+
+    // The frame as the user sees it, relative to the top-level window's pixmap, which starts
+    // at the outside of its border.
+    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry_unchecked(c, top), nullptr));
+    Reply<xcb_translate_coordinates_reply_t> origin(
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates_unchecked(c, top, root, 0, 0), nullptr));
+    if (!geometry || !origin)
+        return GrabFailure{"the window " + std::to_string(window) + " is gone"};
+    const int border = geometry->border_width;
+    const Rect pixmapArea{0, 0, double(geometry->width + 2 * border), double(geometry->height + 2 * border)};
+    Rect area{frame->x - (origin->dst_x - border), frame->y - (origin->dst_y - border), frame->width, frame->height};
+    area = area.intersected(pixmapArea);
+    if (area.isEmpty())
+        return GrabFailure{"the window " + std::to_string(window) + " has nothing to show"};
+
+    // A compositing manager keeps every top-level window redirected already; otherwise the
+    // window gets its own pixmap for the moment of the capture and must draw into it first.
+    const xcb_pixmap_t probe = xcb_generate_id(c);
+    const bool alreadyRedirected = errorOf(c, xcb_composite_name_window_pixmap_checked(c, top, probe), "NameWindowPixmap").empty();
+    if (alreadyRedirected) {
+        xcb_free_pixmap(c, probe);
+        return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, top, false, area));
+    }
+    const std::string error = errorOf(c, xcb_composite_redirect_window_checked(c, top, XCB_COMPOSITE_REDIRECT_AUTOMATIC), "RedirectWindow");
+    if (!error.empty())
+        return GrabFailure{error};
+    return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, top, true, area));
+}
+
+std::optional<Point> X11ScreenCapture::pointerPosition()
+{
+    xcb_connection_t* c = m_connection.xcb();
+    Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c, xcb_query_pointer(c, m_connection.root()), nullptr));
+    if (!reply || !reply->same_screen)
+        return std::nullopt;
+    return Point{double(reply->root_x), double(reply->root_y)};
+}
+
+} // namespace quandrel::x11

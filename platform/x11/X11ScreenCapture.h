@@ -1,0 +1,62 @@
+#pragma once
+
+// Screen reading on an X server. Areas of the root window are read through MIT-SHM when the
+// server has it (into a fresh shared segment that the image keeps, so nothing is copied) and
+// through a plain GetImage otherwise. A covered window is read from its own pixmap through
+// the Composite extension. This process's own windows are kept out of grabs by giving their
+// top-level windows an empty bounding shape for the moment of the grab: unlike unmapping,
+// that leaves focus, stacking and the window manager's state alone.
+
+#include "ScreenCapture.h"
+
+#include <cstdint>
+#include <sys/types.h>
+
+namespace quandrel::x11 {
+
+class X11Connection;
+class X11Desktop;
+
+class X11ScreenCapture final : public ScreenCapture {
+public:
+    // Reads through the desktop's connection; the desktop outlives this object.
+    explicit X11ScreenCapture(X11Desktop& desktop);
+    ~X11ScreenCapture() override;
+
+    bool hasSharedMemory() const { return m_shm; }
+    bool hasComposite() const { return m_composite; }
+
+    // For benchmarks and tests: read through plain GetImage even when MIT-SHM is there.
+    void setSharedMemoryEnabled(bool enabled) { m_useShm = enabled && m_shm; }
+    // The process whose windows hideOwnWindows() and windowsFrontToBack() consider our own.
+    pid_t ownPid;
+    // What repaintDelay() answers.
+    std::chrono::milliseconds repaint{40};
+
+    std::unique_ptr<HiddenWindows> hideOwnWindows() override;
+    std::chrono::milliseconds repaintDelay() const override { return repaint; }
+    GrabResult<PixelBuffer> grabArea(const Rect& area) override;
+    GrabResult<std::vector<ScreenWindow>> windowsFrontToBack() override;
+    GrabResult<std::unique_ptr<WindowImage>> prepareWindow(WindowHandle window) override;
+    std::optional<Point> pointerPosition() override;
+
+    // Reads a rectangle of a drawable (pixels relative to it) of depth 24 or 32.
+    GrabResult<PixelBuffer> grabDrawable(std::uint32_t drawable, int x, int y, int width, int height);
+
+private:
+    class Hidden;
+    class HiddenToken;
+    class CompositeImage;
+
+    std::uint32_t topLevelOf(std::uint32_t window);
+
+    X11Desktop& m_desktop;
+    X11Connection& m_connection;
+    bool m_shm = false;
+    bool m_useShm = false;
+    bool m_composite = false;
+    bool m_shape = false;
+    std::weak_ptr<Hidden> m_hidden;
+};
+
+} // namespace quandrel::x11

@@ -1,0 +1,251 @@
+// Image export without a display: PNG resolution, file names, saving with its collisions,
+// folder fallback and failures, and what the clipboard is given.
+
+#include "ImageExport.h"
+#include "TestApplication.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <ctime>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace quandrel;
+
+namespace {
+
+QImage noise(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    std::uint32_t state = 12345;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, state >> 8);
+        }
+    }
+    return image;
+}
+
+// The pHYs chunk of a PNG: pixels per unit in x and y, and the unit (1: metre).
+struct Resolution {
+    std::uint32_t x = 0, y = 0;
+    int unit = -1;
+};
+std::optional<Resolution> physicalResolution(const QByteArray& png)
+{
+    auto be32 = [&](qsizetype at) {
+        const auto* p = reinterpret_cast<const unsigned char*>(png.constData() + at);
+        return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+    };
+    for (qsizetype at = 8; at + 8 <= png.size();) {
+        const std::uint32_t length = be32(at);
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type == "pHYs" && length == 9 && at + 17 <= png.size())
+            return Resolution{be32(at + 8), be32(at + 12), static_cast<unsigned char>(png[at + 16])};
+        at += 12 + qsizetype(length);
+    }
+    return std::nullopt;
+}
+
+QStringList everything(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+class ImageExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::application();
+        ASSERT_TRUE(home.isValid());
+        QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        // The Pictures folder follows the home folder when no user-dirs file says otherwise.
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
+    }
+
+    QString picturesFolder() const { return home.path() + "/Pictures/Quandrel"; }
+
+    QTemporaryDir home;
+    const QDateTime moment{QDate(2026, 12, 5), QTime(15, 49, 42)};
+};
+
+} // namespace
+
+TEST(ScreenshotFileName, IsTheLocalTimeInAFixedFormatWhateverTheLocale)
+{
+    ::setenv("TZ", "UTC+3", 1);
+    ::tzset();
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    EXPECT_EQ(screenshotFileName(QDateTime(QDate(2026, 12, 5), QTime(15, 49, 42))), "Quandrel 2026-12-05 at 15.49.42.png");
+    EXPECT_EQ(screenshotFileName(QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5))), "Quandrel 2026-01-02 at 03.04.05.png");
+    // A moment given in UTC is named by the local clock.
+    EXPECT_EQ(screenshotFileName(QDateTime(QDate(2026, 12, 5), QTime(18, 49, 42), Qt::UTC)), "Quandrel 2026-12-05 at 15.49.42.png");
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(PngData, CarriesTheResolutionOfTheScale)
+{
+    test::application();
+    const QImage image = noise(30, 20);
+    for (const auto& [scale, dotsPerMetre] : {std::pair{2.0, 5669u}, {1.0, 2835u}, {0.0, 2835u}}) {
+        const auto png = pngData(image, scale);
+        ASSERT_TRUE(png);
+        const auto resolution = physicalResolution(*png);
+        ASSERT_TRUE(resolution) << "no pHYs chunk at scale " << scale;
+        EXPECT_EQ(resolution->x, dotsPerMetre);
+        EXPECT_EQ(resolution->y, dotsPerMetre);
+        EXPECT_EQ(resolution->unit, 1);
+        const QImage decoded = QImage::fromData(*png, "png");
+        EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB32), image);
+    }
+    EXPECT_FALSE(pngData(QImage(), 1));
+}
+
+TEST_F(ImageExportTest, SavingInTheSameSecondCountsUpFromTwo)
+{
+    QTemporaryDir folder;
+    const std::optional<QByteArray> bookmark = folder.path().toUtf8();
+    const QImage image = noise(64, 48);
+    QStringList written;
+    for (int i = 0; i < 3; ++i) {
+        const auto result = saveImage(image, 2, bookmark, [&] { return moment; });
+        ASSERT_TRUE(std::holds_alternative<QString>(result)) << std::get<SaveError>(result).message.toStdString();
+        written << std::get<QString>(result);
+    }
+    EXPECT_EQ(written, (QStringList{folder.path() + "/Quandrel 2026-12-05 at 15.49.42.png",
+                                    folder.path() + "/Quandrel 2026-12-05 at 15.49.42 2.png",
+                                    folder.path() + "/Quandrel 2026-12-05 at 15.49.42 3.png"}));
+    // Only the screenshots are left, each one complete, with its resolution.
+    EXPECT_EQ(everything(folder.path()).size(), 3);
+    for (const QString& path : written) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        EXPECT_EQ(QImage::fromData(bytes, "png").convertToFormat(QImage::Format_RGB32), image);
+        EXPECT_EQ(physicalResolution(bytes)->x, 5669u);
+    }
+}
+
+TEST_F(ImageExportTest, AStoredFolderThatIsGoneFallsBackToPicturesAndIsCreated)
+{
+    EXPECT_EQ(screenshotsFolder(std::nullopt), picturesFolder());
+    EXPECT_EQ(screenshotsFolder(QByteArray("relative/folder")), picturesFolder());
+    const auto result = saveImage(noise(8, 8), 1, QByteArray("/nonexistent/quandrel-gone"), [&] { return moment; });
+    ASSERT_TRUE(std::holds_alternative<QString>(result)) << std::get<SaveError>(result).message.toStdString();
+    EXPECT_EQ(std::get<QString>(result), picturesFolder() + "/Quandrel 2026-12-05 at 15.49.42.png");
+    EXPECT_TRUE(QFile::exists(std::get<QString>(result)));
+}
+
+TEST_F(ImageExportTest, AFolderThatCannotBeCreatedIsReported)
+{
+    QFile blocker(home.path() + "/Pictures");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the Pictures folder should be
+    blocker.close();
+    const auto result = saveImage(noise(8, 8), 1, std::nullopt, [&] { return moment; });
+    ASSERT_TRUE(std::holds_alternative<SaveError>(result));
+    EXPECT_TRUE(std::get<SaveError>(result).message.contains("could not be created"));
+}
+
+TEST_F(ImageExportTest, AReadOnlyFolderIsReportedAndLeftEmpty)
+{
+    const QString folder = home.path() + "/read-only";
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                                  | QFile::ReadOther | QFile::ExeOther));
+    const QImage image = noise(32, 32);
+    auto attempt = [&] { return saveImage(image, 1, folder.toUtf8(), [&] { return moment; }); };
+    if (::geteuid() != 0) {
+        const auto result = attempt();
+        ASSERT_TRUE(std::holds_alternative<SaveError>(result));
+    } else {
+        // Permissions do not stop root: save as an unprivileged user in a child process.
+        const pid_t child = ::fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(3);
+            const auto result = attempt();
+            ::_exit(std::holds_alternative<SaveError>(result) ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the save succeeded, 3: could not drop privileges";
+    }
+    EXPECT_TRUE(everything(folder).isEmpty());
+}
+
+TEST_F(ImageExportTest, AWriteCutShortLeavesNothingBehind)
+{
+    QTemporaryDir folder;
+    const QImage image = noise(256, 256); // far larger than the limit once encoded
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = previous;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const auto result = saveImage(image, 1, folder.path().toUtf8(), [&] { return moment; });
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    ASSERT_TRUE(std::holds_alternative<SaveError>(result));
+    EXPECT_TRUE(everything(folder.path()).isEmpty()) << everything(folder.path()).join(", ").toStdString();
+}
+
+TEST_F(ImageExportTest, SavingNeverReplacesAnExistingFile)
+{
+    QTemporaryDir folder;
+    QFile existing(folder.path() + "/Quandrel 2026-12-05 at 15.49.42.png");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("someone else's");
+    existing.close();
+    const auto result = saveImage(noise(8, 8), 1, folder.path().toUtf8(), [&] { return moment; });
+    ASSERT_TRUE(std::holds_alternative<QString>(result));
+    EXPECT_TRUE(std::get<QString>(result).endsWith(" 2.png"));
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), "someone else's");
+}
+
+TEST_F(ImageExportTest, WritePngReplacesAtomically)
+{
+    QTemporaryDir folder;
+    const QString path = folder.path() + "/chosen.png";
+    ASSERT_TRUE(writePng(noise(4, 4), 1, path));
+    ASSERT_TRUE(writePng(noise(9, 7), 2, path));
+    EXPECT_EQ(QImage(path).size(), QSize(9, 7));
+    EXPECT_EQ(everything(folder.path()), QStringList{"chosen.png"});
+    EXPECT_FALSE(writePng(noise(4, 4), 1, folder.path() + "/missing/sub/folder.png"));
+}
+
+TEST_F(ImageExportTest, ClipboardOffersPngNativeImageAndTheKeepMark)
+{
+    const QImage image = noise(40, 30);
+    std::unique_ptr<QMimeData> data(imageMimeData(image, 2));
+    const QStringList formats = data->formats();
+    EXPECT_TRUE(formats.contains("image/png"));
+    EXPECT_TRUE(formats.contains("application/x-qt-image"));
+    EXPECT_TRUE(formats.contains("x-kde-force-image-copy"));
+    const QByteArray png = data->data("image/png");
+    EXPECT_EQ(physicalResolution(png)->x, 5669u);
+    EXPECT_EQ(QImage::fromData(png, "png").convertToFormat(QImage::Format_RGB32), image);
+    EXPECT_EQ(data->data("image/png"), png); // encoded once, then kept
+
+    copyImage(image, 2);
+    const QMimeData* onClipboard = QGuiApplication::clipboard()->mimeData();
+    ASSERT_TRUE(onClipboard);
+    EXPECT_TRUE(onClipboard->hasFormat("image/png"));
+    EXPECT_EQ(qvariant_cast<QImage>(onClipboard->imageData()).convertToFormat(QImage::Format_RGB32), image);
+}
