@@ -219,7 +219,7 @@ X11ScreenCapture::X11ScreenCapture(X11Desktop& desktop)
     m_useShm = m_shm;
 }
 
-X11ScreenCapture::~X11ScreenCapture() = default;
+X11ScreenCapture::~X11ScreenCapture() { releaseBuffers(); }
 
 std::uint32_t X11ScreenCapture::topLevelOf(std::uint32_t window)
 {
@@ -303,6 +303,64 @@ std::unique_ptr<ScreenCapture::HiddenWindows> X11ScreenCapture::hideOwnWindows()
     return std::make_unique<HiddenToken>(std::move(hidden));
 }
 
+// A shared memory segment attached on both sides. Only the local mapping is undone here:
+// the server's attachment is dropped by the pool, on the connection's thread, even while an
+// image still reads the pixels.
+struct X11ScreenCapture::Segment {
+    void* address = nullptr;
+    std::size_t size = 0;
+    std::uint32_t id = 0; // the server's name for it
+    ~Segment() { ::shmdt(address); }
+};
+
+std::shared_ptr<X11ScreenCapture::Segment> X11ScreenCapture::freeSegment(std::size_t size)
+{
+    // A segment that no image holds any more is reused as it is: its pages are already in
+    // place in both processes, which spares a fault on every page of every grab.
+    for (const auto& segment : m_segments) {
+        if (segment.use_count() == 1 && segment->size >= size)
+            return segment;
+    }
+    // Segments that are too small, or more than are needed, are let go.
+    xcb_connection_t* c = m_connection.xcb();
+    std::erase_if(m_segments, [&](const std::shared_ptr<Segment>& segment) {
+        if (segment.use_count() > 1 && m_segments.size() < maxSegments)
+            return false;
+        xcb_shm_detach(c, segment->id);
+        return true;
+    });
+
+    const int id = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
+    if (id < 0)
+        return nullptr;
+    void* address = ::shmat(id, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        ::shmctl(id, IPC_RMID, nullptr);
+        return nullptr;
+    }
+    auto segment = std::make_shared<Segment>();
+    segment->address = address;
+    segment->size = size;
+    segment->id = xcb_generate_id(c);
+    const std::string error = errorOf(c, xcb_shm_attach_checked(c, segment->id, std::uint32_t(id), 0), "ShmAttach");
+    // Once the server holds it, the segment goes away with the last mapping, whatever
+    // becomes of this process.
+    ::shmctl(id, IPC_RMID, nullptr);
+    if (!error.empty())
+        return nullptr;
+    m_segments.push_back(segment);
+    return segment;
+}
+
+void X11ScreenCapture::releaseBuffers()
+{
+    xcb_connection_t* c = m_connection.xcb();
+    for (const auto& segment : m_segments)
+        xcb_shm_detach(c, segment->id);
+    m_segments.clear();
+    xcb_flush(c);
+}
+
 GrabResult<PixelBuffer> X11ScreenCapture::grabArea(const Rect& area)
 {
     const xcb_screen_t* screen = m_connection.screen();
@@ -337,38 +395,24 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
     };
 
     if (m_useShm) {
-        // A fresh segment per grab, handed to the image: the pixels are never copied. The
-        // segment is marked for removal as soon as the server holds it, so nothing outlives
-        // this process.
         const std::size_t size = std::size_t(strideFor(24) ? strideFor(24) : std::ptrdiff_t(width) * 4) * std::size_t(height);
-        const int id = ::shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
-        if (id >= 0) {
-            void* address = ::shmat(id, nullptr, 0);
-            if (address == reinterpret_cast<void*>(-1)) {
-                ::shmctl(id, IPC_RMID, nullptr);
-            } else {
-                std::shared_ptr<void> owner(address, [](void* p) { ::shmdt(p); });
-                const xcb_shm_seg_t segment = xcb_generate_id(c);
-                const auto attach = xcb_shm_attach_checked(c, segment, std::uint32_t(id), 0);
-                auto cookie = xcb_shm_get_image(c, drawable, std::int16_t(x), std::int16_t(y), std::uint16_t(width), std::uint16_t(height),
-                                                ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment, 0);
-                xcb_shm_detach(c, segment);
-                const std::string attachError = errorOf(c, attach, "ShmAttach");
-                ::shmctl(id, IPC_RMID, nullptr);
-                xcb_generic_error_t* rawError = nullptr;
-                Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(c, cookie, &rawError));
-                Reply<xcb_generic_error_t> error(rawError);
-                if (reply && attachError.empty()) {
-                    const std::ptrdiff_t stride = strideFor(reply->depth);
-                    if (stride == 0)
-                        return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
-                    return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(address), std::move(owner)};
-                }
-                if (attachError.empty())
-                    return GrabFailure{"ShmGetImage refused (X error " + std::to_string(error ? error->error_code : 0) + ")"};
-                // The server could not attach the segment (a remote server, say): fall back.
-            }
+        if (const auto segment = freeSegment(size)) {
+            xcb_generic_error_t* rawError = nullptr;
+            Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+                c,
+                xcb_shm_get_image(c, drawable, std::int16_t(x), std::int16_t(y), std::uint16_t(width), std::uint16_t(height), ~0u,
+                                  XCB_IMAGE_FORMAT_Z_PIXMAP, segment->id, 0),
+                &rawError));
+            Reply<xcb_generic_error_t> error(rawError);
+            if (!reply)
+                return GrabFailure{"ShmGetImage refused (X error " + std::to_string(error ? error->error_code : 0) + ")"};
+            const std::ptrdiff_t stride = strideFor(reply->depth);
+            if (stride == 0)
+                return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
+            // The image holds the segment; it goes back to the pool when the image goes.
+            return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(segment->address), segment};
         }
+        // No segment the server could attach (a remote server, say): fall back.
     }
 
     xcb_generic_error_t* rawError = nullptr;

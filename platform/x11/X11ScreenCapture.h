@@ -1,15 +1,19 @@
 #pragma once
 
 // Screen reading on an X server. Areas of the root window are read through MIT-SHM when the
-// server has it (into a fresh shared segment that the image keeps, so nothing is copied) and
-// through a plain GetImage otherwise. A covered window is read from its own pixmap through
+// server has it and through a plain GetImage otherwise. Shared segments are kept in a small
+// pool and handed to the images without copying; a segment returns to the pool when its
+// image goes, so the next capture reuses memory whose pages are already in place. A covered window is read from its own pixmap through
 // the Composite extension. This process's own windows are kept out of grabs by giving their
 // top-level windows an empty bounding shape for the moment of the grab: unlike unmapping,
 // that leaves focus, stacking and the window manager's state alone.
 
 #include "ScreenCapture.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 #include <sys/types.h>
 
 namespace quandrel::x11 {
@@ -40,6 +44,9 @@ public:
     GrabResult<std::unique_ptr<WindowImage>> prepareWindow(WindowHandle window) override;
     std::optional<Point> pointerPosition() override;
 
+    // Gives the pooled shared memory back (a capture's images may still hold some of it).
+    void releaseBuffers();
+
     // Reads a rectangle of a drawable (pixels relative to it) of depth 24 or 32.
     GrabResult<PixelBuffer> grabDrawable(std::uint32_t drawable, int x, int y, int width, int height);
 
@@ -47,6 +54,10 @@ private:
     class Hidden;
     class HiddenToken;
     class CompositeImage;
+    struct Segment;
+
+    std::shared_ptr<Segment> freeSegment(std::size_t size);
+    static constexpr std::size_t maxSegments = 4;
 
     std::uint32_t topLevelOf(std::uint32_t window);
 
@@ -57,6 +68,7 @@ private:
     bool m_composite = false;
     bool m_shape = false;
     std::weak_ptr<Hidden> m_hidden;
+    std::vector<std::shared_ptr<Segment>> m_segments;
 };
 
 } // namespace quandrel::x11
