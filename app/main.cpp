@@ -1,11 +1,24 @@
-// quandrel quandrel://window/<action>: runs one window command on the focused window of the
-// X display and exits.
+// Quandrel: a tray application for window layouts, app shortcuts and screenshots on X11.
+//
+//   quandrel                      starts Quandrel (or does nothing when it already runs)
+//   quandrel quandrel://…         hands the command URLs to the running Quandrel, starting
+//                                 it first when none runs
 
-#include "WindowAction.h"
-#include "WindowManager.h"
+#include "AppController.h"
+#include "SingleInstance.h"
+#include "TrayMenu.h"
+#include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11EventPump.h"
+#include "X11KeyboardLayout.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QSettings>
 #include <QUrl>
 
 #include <cstdio>
@@ -14,51 +27,79 @@ using namespace quandrel;
 
 namespace {
 
-std::optional<WindowAction> windowCommand(const QString& argument)
+// Follows edits of the settings file made by other programs (another Quandrel, a script,
+// a text editor). The file is replaced on every save, so the watch is renewed each time.
+void watchSettingsFile(QSettings& domain, SettingsStore& store, QObject* owner)
 {
-    const QUrl url(argument);
-    if (url.scheme().compare(QLatin1String("quandrel"), Qt::CaseInsensitive) != 0
-        || url.host().compare(QLatin1String("window"), Qt::CaseInsensitive) != 0)
-        return std::nullopt;
-    const QString path = url.path();
-    const QString name = path.startsWith(QLatin1Char('/')) ? path.mid(1) : path;
-    return windowActionFromRawName(name.toStdString());
+    auto* watcher = new QFileSystemWatcher(owner);
+    const QString file = domain.fileName();
+    const QString folder = QFileInfo(file).absolutePath();
+    QDir().mkpath(folder);
+    watcher->addPath(folder);
+    if (QFileInfo::exists(file))
+        watcher->addPath(file);
+    auto changed = [watcher, file, &store] {
+        if (QFileInfo::exists(file) && !watcher->files().contains(file))
+            watcher->addPath(file);
+        store.reload();
+    };
+    QObject::connect(watcher, &QFileSystemWatcher::fileChanged, owner, changed);
+    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, owner, changed);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quandrel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Quandrel"));
+    QElapsedTimer startup;
+    startup.start();
+    QApplication::setOrganizationName(QStringLiteral("Quandrel"));
+    QApplication::setApplicationName(QStringLiteral("Quandrel"));
+    QApplication::setDesktopFileName(QStringLiteral("quandrel"));
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
 
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.isEmpty()) {
-        std::fprintf(stderr, "usage: quandrel quandrel://window/<action>\nactions:");
-        for (const WindowAction action : allWindowActions)
-            std::fprintf(stderr, " %s", rawName(action).data());
-        std::fprintf(stderr, "\n");
-        return 2;
+    QStringList urls = QApplication::arguments().mid(1);
+
+    SingleInstance instance(SingleInstance::defaultSocketPath());
+    if (instance.sendToRunningInstance(urls)) {
+        if (urls.isEmpty())
+            std::fprintf(stderr, "Quandrel is already running.\n");
+        return 0;
     }
 
     auto desktop = x11::X11Desktop::open();
     if (!desktop) {
-        std::fprintf(stderr, "quandrel: cannot open the X display\n");
+        std::fprintf(stderr, "Quandrel needs an X11 display.\n");
         return 1;
     }
-    WindowManager manager(desktop->services());
-    manager.gap = 8;
+    x11::X11EventPump pump(desktop->connection());
+    const auto layout = x11::keyboardLayoutFromServer(desktop->connection());
+    setCurrentKeyboardLayout(layout.get());
 
-    int status = 0;
-    for (const QString& argument : arguments) {
-        if (const auto action = windowCommand(argument)) {
-            manager.perform(*action);
-        } else {
-            desktop->beep();
-            std::fprintf(stderr, "quandrel: not a window command: %s\n", qPrintable(argument));
-            status = 1;
-        }
+    QSettings domain;
+    AppController controller(desktop->services(), domain);
+    // Until the settings window exists, Settings… opens the settings file itself.
+    controller.settingsOpener = [&domain] { QDesktopServices::openUrl(QUrl::fromLocalFile(domain.fileName())); };
+    watchSettingsFile(domain, controller.store(), &controller);
+
+    if (!instance.listen()) {
+        // Another instance won the race to start: hand over and leave.
+        if (instance.sendToRunningInstance(urls))
+            return 0;
+        qWarning("Quandrel could not open its command socket; command URLs from other programs will not reach it.");
     }
+    QObject::connect(&instance, &SingleInstance::urlReceived, &controller, [&controller](const QString& url) { controller.handleURL(QUrl(url)); });
+
+    TrayMenu tray(controller);
+    controller.start();
+    if (!controller.accessibilityTrusted())
+        desktop->showTrustPrompt();
+    for (const QString& url : urls)
+        controller.handleURL(QUrl(url));
+
+    qInfo("Quandrel is ready (%lld ms, %zu hot keys).", static_cast<long long>(startup.elapsed()), controller.hotKeys().registered().size());
+    const int status = app.exec();
+    setCurrentKeyboardLayout(nullptr);
     return status;
 }

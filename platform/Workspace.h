@@ -19,13 +19,15 @@ public:
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
 };
 
-// Whether Quandrel may control other applications' windows. On X11 that is true when an
-// EWMH window manager runs; there is nothing to grant, so the prompt explains instead.
+// Whether Quandrel may control other applications' windows (true on X11 when an EWMH window
+// manager runs; there is nothing to grant, so the prompt explains instead) and read the
+// screen's pixels (true when the root window can be read).
 class AccessTrust {
 public:
     virtual ~AccessTrust() = default;
     virtual bool isTrusted() = 0;
     virtual void showTrustPrompt() = 0;
+    virtual bool screenRecordingAllowed() = 0;
 };
 
 class SystemSound {

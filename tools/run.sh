@@ -6,6 +6,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --target quandrel
+tools/install-desktop-entry.sh build/app/quandrel
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     exec build/app/quandrel "$@"
 fi

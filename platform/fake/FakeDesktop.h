@@ -116,6 +116,8 @@ public:
     // AccessTrust
     bool isTrusted() override { return m_trusted; }
     void showTrustPrompt() override { ++m_prompts; }
+    bool screenRecordingAllowed() override { return m_screenAllowed; }
+    void setScreenRecordingAllowed(bool allowed) { m_screenAllowed = allowed; }
 
     // SystemSound
     void beep() override { ++m_beeps; }
@@ -131,6 +133,7 @@ private:
     std::int32_t m_frontmost = 0;
     std::int32_t m_ownPid = -1;
     bool m_trusted = true;
+    bool m_screenAllowed = true;
     int m_beeps = 0;
     int m_prompts = 0;
     int m_frameWrites = 0;

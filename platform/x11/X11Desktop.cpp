@@ -487,6 +487,9 @@ bool X11Desktop::isTrusted()
 {
     // The answer is kept until the window manager changes: a new check window on the root or
     // the old one destroyed (see the event handler installed by the constructor).
+    // Under Wayland only Xwayland's own windows would obey; that is not window control.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+        return false;
     m_connection->dispatchPending();
     if (m_trusted)
         return *m_trusted;
@@ -505,6 +508,17 @@ bool X11Desktop::isTrusted()
         m_trusted = true;
     }
     return trusted;
+}
+
+bool X11Desktop::screenRecordingAllowed()
+{
+    // Under Wayland the X server here is Xwayland, whose root window shows nothing.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY"))
+        return false;
+    xcb_connection_t* c = m_connection->xcb();
+    Reply<xcb_get_image_reply_t> pixel(xcb_get_image_reply(
+        c, xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_connection->root(), 0, 0, 1, 1, ~0u), nullptr));
+    return pixel != nullptr;
 }
 
 void X11Desktop::showTrustPrompt()

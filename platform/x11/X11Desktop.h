@@ -66,6 +66,7 @@ public:
     // AccessTrust
     bool isTrusted() override;
     void showTrustPrompt() override;
+    bool screenRecordingAllowed() override;
 
     // SystemSound
     void beep() override;

@@ -1,0 +1,55 @@
+#pragma once
+
+// Every user setting in one record, stored as one JSON document. Missing members take their
+// defaults; any malformed member makes the whole document undecodable (and the caller then
+// uses the defaults), so a half-understood document never mixes with defaults.
+
+#include "AppBinding.h"
+#include "CaptureMode.h"
+#include "Shortcut.h"
+#include "WindowAction.h"
+
+#include <QByteArray>
+
+#include <array>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace quandrel {
+
+enum class AfterCapture {
+    copyAndThumbnail,
+    openEditor,
+    pin,
+    copyOnly,
+    save,
+};
+
+inline constexpr std::array allAfterCaptures = {AfterCapture::copyAndThumbnail, AfterCapture::openEditor, AfterCapture::pin,
+                                                AfterCapture::copyOnly, AfterCapture::save};
+
+std::string_view rawName(AfterCapture value);
+std::string_view label(AfterCapture value);
+std::optional<AfterCapture> afterCaptureFromRawName(std::string_view raw);
+
+struct QuandrelSettings {
+    std::map<WindowAction, Shortcut> windowShortcuts = defaultWindowShortcuts();
+    std::map<CaptureMode, Shortcut> captureShortcuts = defaultCaptureShortcuts();
+    std::vector<AppBinding> appBindings;
+    double gap = 0;
+    RepeatBehavior repeatBehavior = RepeatBehavior::cycleSizes;
+    bool dragToSnap = true;
+    bool restoreSizeOnDrag = true;
+    AfterCapture afterCapture = AfterCapture::copyAndThumbnail;
+    std::optional<QByteArray> saveFolderBookmark; // the folder's absolute path, UTF-8
+    bool hasCompletedOnboarding = false;
+
+    bool operator==(const QuandrelSettings&) const = default;
+};
+
+QByteArray encodeSettings(const QuandrelSettings& settings);
+std::optional<QuandrelSettings> decodeSettings(const QByteArray& json);
+
+} // namespace quandrel

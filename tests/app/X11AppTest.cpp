@@ -1,0 +1,165 @@
+// The quandrel application as a user runs it, on the private desktop: hot keys move the
+// focused window, a settings change applies without a restart, and a second launch hands
+// its command URL to the running instance.
+
+#include "SettingsStore.h"
+#include "XTestSupport.h"
+
+#include <QSettings>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+using namespace quandrel;
+using quandrel::test::TestWindow;
+using quandrel::test::XDesktop;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class X11AppTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        root = fs::temp_directory_path() / ("quandrel-app-" + std::to_string(getpid()));
+        fs::create_directories(root / "config");
+        fs::create_directories(root / "runtime");
+        fs::create_directories(root / "data");
+        setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+        fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+        XDesktop::instance().setMonitors({"*MAIN 1440x900+0+0"});
+
+        const std::string log = (root / "quandrel.log").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        char* argv[] = {const_cast<char*>(QUANDREL_EXECUTABLE), nullptr};
+        ASSERT_EQ(posix_spawn(&app, QUANDREL_EXECUTABLE, &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_TRUE(XDesktop::instance().waitUntil([] { return logText().find("Quandrel is ready") != std::string::npos; }))
+            << logText();
+    }
+
+    static void TearDownTestSuite()
+    {
+        if (app > 0) {
+            kill(app, SIGTERM);
+            waitpid(app, nullptr, 0);
+        }
+        XDesktop::instance().setMonitors({});
+        fs::remove_all(root);
+    }
+
+    static std::string logText()
+    {
+        std::ifstream in(root / "quandrel.log");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    static int occurrences(const std::string& text)
+    {
+        const std::string log = logText();
+        int n = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++n;
+        return n;
+    }
+
+    bool landsAt(std::uint32_t window, const Rect& frame)
+    {
+        return x.waitUntil([&] { return x.outerFrame(window) == frame; });
+    }
+
+    static inline fs::path root;
+    static inline pid_t app = -1;
+    XDesktop& x = XDesktop::instance();
+};
+
+const Rect leftHalf{0, 0, 720, 900};
+const Rect rightHalf{720, 0, 720, 900};
+
+} // namespace
+
+TEST_F(X11AppTest, ShortcutMovesTheFocusedWindow)
+{
+    TestWindow w({"--geometry", "400x300+300+200"});
+    ASSERT_TRUE(x.activate(w.id()));
+    ASSERT_EQ(test::run("xdotool key ctrl+alt+Left"), 0);
+    EXPECT_TRUE(landsAt(w.id(), leftHalf)) << logText();
+}
+
+TEST_F(X11AppTest, ChangedShortcutWorksWithoutRestart)
+{
+    TestWindow w({"--geometry", "400x300+300+200"});
+    ASSERT_TRUE(x.activate(w.id()));
+    {
+        QSettings domain((root / "config" / "Quandrel" / "Quandrel.conf").c_str(), QSettings::IniFormat);
+        SettingsStore store(domain);
+        QuandrelSettings next = store.settings();
+        next.windowShortcuts[WindowAction::leftHalf] = {0, 0x1800}; // ⌃⌥A
+        store.setSettings(next);
+    }
+    // The running instance notices the file change; the new combination starts working.
+    ASSERT_TRUE(x.waitUntil([&] {
+        test::run("xdotool key ctrl+alt+a");
+        return x.waitUntil([&] { return x.outerFrame(w.id()) == leftHalf; }, std::chrono::milliseconds(100));
+    })) << logText();
+
+    // The old combination does nothing: a later press of another shortcut is handled, and
+    // no left-half command came before it.
+    const int before = occurrences("leftHalf in");
+    ASSERT_EQ(test::run("xdotool key ctrl+alt+Left ctrl+alt+Right"), 0);
+    EXPECT_TRUE(landsAt(w.id(), rightHalf));
+    EXPECT_EQ(occurrences("leftHalf in"), before);
+}
+
+TEST_F(X11AppTest, SecondLaunchHandsItsURLToTheRunningInstanceOnce)
+{
+    TestWindow w({"--geometry", "400x300+300+200"});
+    ASSERT_TRUE(x.activate(w.id()));
+    const std::string url = "quandrel://window/rightHalf?second-launch";
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " '" + url + "'"), 0);
+    EXPECT_TRUE(landsAt(w.id(), rightHalf));
+    EXPECT_TRUE(x.waitUntil([&] { return occurrences("Opened " + url) == 1; }));
+    EXPECT_EQ(occurrences("Quandrel is ready"), 1);
+}
+
+TEST_F(X11AppTest, XdgOpenReachesTheRunningInstance)
+{
+    ASSERT_EQ(test::run(std::string(QUANDREL_SOURCE_DIR) + "/tools/install-desktop-entry.sh " + QUANDREL_EXECUTABLE), 0);
+    EXPECT_TRUE(fs::exists(root / "data" / "applications" / "quandrel.desktop"));
+    TestWindow w({"--geometry", "400x300+300+200"});
+    ASSERT_TRUE(x.activate(w.id()));
+    ASSERT_EQ(test::run("xdg-open 'quandrel://window/leftHalf?from-xdg-open' >/dev/null 2>&1"), 0);
+    EXPECT_TRUE(landsAt(w.id(), leftHalf)) << logText();
+    EXPECT_TRUE(x.waitUntil([&] { return occurrences("Opened quandrel://window/leftHalf?from-xdg-open") == 1; }));
+}
+
+TEST_F(X11AppTest, CommandSocketIsPrivateToTheUser)
+{
+    int sockets = 0;
+    for (const auto& entry : fs::directory_iterator(root / "runtime")) {
+        struct stat info {};
+        ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
+        if (!S_ISSOCK(info.st_mode))
+            continue;
+        ++sockets;
+        EXPECT_EQ(info.st_mode & 077, 0u) << entry.path();
+        EXPECT_EQ(info.st_uid, getuid());
+    }
+    EXPECT_EQ(sockets, 1);
+}
