@@ -1,0 +1,51 @@
+#pragma once
+
+// File-system helpers of the installer and downloader, and running blocking work off the
+// calling thread.
+
+#include <QCoroFuture>
+#include <QCoroTask>
+#include <QFuture>
+#include <QPromise>
+#include <QString>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+
+namespace ostry {
+
+// Copies a folder tree keeping permission bits and symlinks (never following them). Refuses
+// devices, pipes and sockets. `destination` must not exist. Sets *error on failure and leaves
+// what was copied so far for the caller to remove.
+bool copyTree(const QString& source, const QString& destination, QString* error);
+
+// Removes a tree without following symlinks. True when nothing is left.
+bool removeTree(const QString& path);
+
+// Flushes the file system holding `path` to disk.
+void syncFileSystem(const QString& path);
+
+// Moves an item to the user's Trash. Qt 6.4 fails when the data folder (~/.local/share) does
+// not exist yet, so it is created first.
+bool moveToTrash(const QString& path);
+
+// Runs `work` on the global thread pool and resumes the caller on its own thread when done;
+// an exception thrown by `work` is rethrown to the caller.
+inline QCoro::Task<void> runInThread(std::function<void()> work)
+{
+    auto promise = std::make_shared<QPromise<void>>();
+    QFuture<void> future = promise->future();
+    QThreadPool::globalInstance()->start([promise, work = std::move(work)] {
+        promise->start();
+        try {
+            work();
+        } catch (...) {
+            promise->setException(std::current_exception());
+        }
+        promise->finish();
+    });
+    co_await future;
+}
+
+} // namespace ostry

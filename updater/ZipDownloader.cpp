@@ -1,0 +1,245 @@
+#include "ZipDownloader.h"
+
+#include "Errors.h"
+#include "FileOps.h"
+#include "SignatureVerifier.h"
+#include "UpdaterLog.h"
+
+#include <QBuffer>
+#include <QCoroNetworkReply>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QTimer>
+#include <QUuid>
+
+#include <sys/stat.h>
+
+namespace ostry {
+
+namespace {
+
+enum class Abort { none, tooLarge, stalled, timedOut, insecure, io };
+
+// A reply dropped early (the task was cancelled or failed) must not call back into the
+// coroutine's frame, so it is cut off and stopped before it goes.
+struct DiscardReply {
+    void operator()(QNetworkReply* reply) const
+    {
+        QObject::disconnect(reply, nullptr, nullptr, nullptr);
+        reply->abort();
+        reply->deleteLater();
+    }
+};
+
+struct Transfer {
+    QUrl url;
+    qint64 limit;                     // bytes accepted at most
+    QIODevice* sink;
+    std::function<void(qint64)> onBytes;
+    int stallTimeoutMs;
+    int deadlineMs;
+};
+
+// Streams one URL into `sink`. Returns the HTTP status; throws DownloadError on transport
+// failures and on every limit.
+QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
+{
+    QNetworkRequest request(transfer.url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(10);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    std::unique_ptr<QNetworkReply, DiscardReply> reply(network->get(request));
+    QNetworkReply* raw = reply.get();
+
+    auto abort = std::make_shared<Abort>(Abort::none);
+    auto stop = [raw, abort](Abort why) {
+        if (*abort == Abort::none)
+            *abort = why;
+        raw->abort();
+    };
+    qint64 received = 0;
+
+    QObject::connect(raw, &QNetworkReply::redirected, raw, [raw, stop](const QUrl& target) {
+        if (ZipDownloader::isAcceptableURL(target))
+            Q_EMIT raw->redirectAllowed();
+        else
+            stop(Abort::insecure);
+    });
+    QTimer stall;
+    stall.setSingleShot(true);
+    stall.setInterval(transfer.stallTimeoutMs);
+    QObject::connect(&stall, &QTimer::timeout, raw, [stop] { stop(Abort::stalled); });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, raw, [stop] { stop(Abort::timedOut); });
+    QObject::connect(raw, &QNetworkReply::metaDataChanged, raw, [raw, stop, &transfer] {
+        const QVariant length = raw->header(QNetworkRequest::ContentLengthHeader);
+        const int status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status == 200 && length.isValid() && length.toLongLong() > transfer.limit)
+            stop(Abort::tooLarge);
+    });
+    QObject::connect(raw, &QNetworkReply::readyRead, raw, [&] {
+        stall.start();
+        const QByteArray chunk = raw->readAll();
+        // Bodies of error answers are not kept.
+        if (raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
+            return;
+        received += chunk.size();
+        if (received > transfer.limit) {
+            stop(Abort::tooLarge);
+            return;
+        }
+        if (transfer.sink->write(chunk) != chunk.size()) {
+            stop(Abort::io);
+            return;
+        }
+        if (transfer.onBytes)
+            transfer.onBytes(received);
+    });
+    stall.start();
+    deadline.start(transfer.deadlineMs);
+
+    co_await raw;
+    stall.stop();
+    deadline.stop();
+
+    switch (*abort) {
+    case Abort::none:
+        break;
+    case Abort::tooLarge:
+        throw DownloadError::tooLarge();
+    case Abort::stalled:
+        throw DownloadError::stalled();
+    case Abort::timedOut:
+        throw DownloadError::timedOut();
+    case Abort::insecure:
+        throw DownloadError::insecureURL();
+    case Abort::io:
+        throw DownloadError::io(transfer.sink->errorString());
+    }
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!status.isValid())
+        throw DownloadError::network(raw->errorString());
+    if (status.toInt() == 200 && raw->error() != QNetworkReply::NoError)
+        throw DownloadError::network(raw->errorString());
+    co_return status.toInt();
+}
+
+QString createWorkingFolder()
+{
+    const QString path = QDir::tempPath() + QLatin1String("/OstryUpdater-")
+        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    QDir().mkpath(QDir::tempPath());
+    // mkdir fails on an existing path, so nothing planted there beforehand is reused.
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0)
+        throw DownloadError::io(QStringLiteral("the folder %1 couldn't be created").arg(path));
+    return path;
+}
+
+} // namespace
+
+ZipDownloader::ZipDownloader(QNetworkAccessManager* network, AppBundle running, DownloadLimits limits)
+    : m_network(network), m_running(std::move(running)), m_limits(limits)
+{
+}
+
+bool ZipDownloader::isAcceptableURL(const QUrl& url)
+{
+    if (!url.isValid())
+        return false;
+    if (url.scheme() == QLatin1String("https"))
+        return true;
+    return url.scheme() == QLatin1String("http") && QHostAddress(url.host()).isLoopback();
+}
+
+AppBundle findBundle(const QString& extractedFolder, const QString& appName)
+{
+    auto isBundleFolder = [](const QFileInfo& info) { return info.isDir() && !info.isSymLink(); };
+    const QFileInfo preferred(extractedFolder + QLatin1Char('/') + appName + QLatin1String(AppBundle::extension));
+    if (isBundleFolder(preferred))
+        return AppBundle(preferred.absoluteFilePath());
+    QStringList found;
+    const QFileInfoList items = QDir(extractedFolder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    for (const QFileInfo& item : items) {
+        if (item.fileName().endsWith(QLatin1String(AppBundle::extension)) && isBundleFolder(item))
+            found.append(item.absoluteFilePath());
+    }
+    if (found.size() != 1)
+        throw DownloadError::appNotFound(appName);
+    return AppBundle(found.first());
+}
+
+QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QString appName,
+                                               std::function<void(double)> progress)
+{
+    if (candidate.signatureURL.isEmpty())
+        throw DownloadError::signatureMissing();
+    if (!isAcceptableURL(candidate.downloadURL) || !isAcceptableURL(candidate.signatureURL))
+        throw DownloadError::insecureURL();
+    // Refused before anything is fetched: without a trusted key nothing can be checked.
+    SignatureVerifier::trustedKey(m_running);
+
+    m_workingFolder = createWorkingFolder();
+    const QString folder = m_workingFolder;
+    try {
+        QBuffer signature;
+        signature.open(QIODevice::WriteOnly);
+        const int signatureStatus = co_await fetch(
+            m_network, {candidate.signatureURL, m_limits.maxSignatureSize, &signature, {},
+                        m_limits.stallTimeoutMs, m_limits.deadlineMs});
+        if (signatureStatus == 404)
+            throw DownloadError::signatureMissing();
+        if (signatureStatus != 200)
+            throw DownloadError::badStatus(signatureStatus);
+
+        const QString zipPath = folder + QLatin1String("/update.zip");
+        QFile zip(zipPath);
+        if (!zip.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            throw DownloadError::io(zip.errorString());
+        const qint64 declared = candidate.downloadSize;
+        const qint64 limit = declared > 0 ? declared + m_limits.sizeMargin : m_limits.extraction.maxTotalBytes;
+        auto onBytes = [progress, declared](qint64 received) {
+            if (progress && declared > 0)
+                progress(std::min(0.999, double(received) / double(declared)));
+        };
+        const int status = co_await fetch(
+            m_network, {candidate.downloadURL, limit, &zip, onBytes, m_limits.stallTimeoutMs,
+                        m_limits.deadlineMs});
+        if (status != 200)
+            throw DownloadError::badStatus(status);
+        if (!zip.flush())
+            throw DownloadError::io(zip.errorString());
+        zip.close();
+        if (progress)
+            progress(1.0);
+
+        // Untrusted bytes: the signature is checked before the archive is parsed at all.
+        const QString extracted = folder + QLatin1String("/extracted");
+        const QByteArray signatureText = signature.data();
+        const AppBundle running = m_running;
+        const QString fileName = QFileInfo(candidate.downloadURL.path()).fileName();
+        const QString expectedName = candidate.assetName.isEmpty() ? fileName : candidate.assetName;
+        const AppVersion version = candidate.version;
+        const ExtractionLimits extraction = m_limits.extraction;
+        co_await runInThread([=] {
+            SignatureVerifier::verifyArchive(zipPath, signatureText, running, expectedName, version);
+            if (::mkdir(QFile::encodeName(extracted).constData(), 0700) != 0)
+                throw DownloadError::io(QStringLiteral("the folder %1 couldn't be created").arg(extracted));
+            extractZip(zipPath, extracted, extraction);
+        });
+        QFile::remove(zipPath);
+        co_return findBundle(extracted, appName);
+    } catch (...) {
+        // A failed download leaves nothing behind: the archive may be hostile.
+        removeTree(folder);
+        throw;
+    }
+}
+
+} // namespace ostry
