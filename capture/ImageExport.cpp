@@ -1,5 +1,7 @@
 #include "ImageExport.h"
 
+#include "PngEncoder.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -30,11 +32,13 @@ const QString forceImageCopyType = QStringLiteral("x-kde-force-image-copy");
 
 double validScale(double scale) { return std::isfinite(scale) && scale > 0 ? scale : 1; }
 
+int dotsPerMeterFor(double scale) { return int(std::lround(72 * validScale(scale) / 0.0254)); }
+
 // A shallow copy that carries the resolution; the pixels are shared, not copied.
 QImage withResolution(const QImage& image, double scale)
 {
     QImage result = image;
-    const int dotsPerMeter = int(std::lround(72 * validScale(scale) / 0.0254));
+    const int dotsPerMeter = dotsPerMeterFor(scale);
     result.setDotsPerMeterX(dotsPerMeter);
     result.setDotsPerMeterY(dotsPerMeter);
     return result;
@@ -100,6 +104,16 @@ std::optional<QByteArray> pngData(const QImage& image, double scale)
 {
     if (image.isNull())
         return std::nullopt;
+    // Screenshots are opaque: they take the fast encoder, which compresses on every core at
+    // a level that keeps files as small as other screenshot tools make them.
+    if (!image.hasAlphaChannel()) {
+        PngOptions options;
+        options.dotsPerMeter = dotsPerMeterFor(scale);
+        options.level = 3;
+        options.filter = PngOptions::Filter::sub;
+        if (auto png = encodeOpaquePng(image, options))
+            return png;
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
