@@ -1,0 +1,64 @@
+#include "EditorTool.h"
+
+namespace quandrel {
+
+namespace {
+
+struct ToolInfo {
+    std::string_view rawName;
+    std::string_view title;
+    std::string_view symbolName;
+    char key;
+};
+
+ToolInfo info(EditorTool tool)
+{
+    switch (tool) {
+    case EditorTool::select: return {"select", "Select", "cursorarrow", 'v'};
+    case EditorTool::arrow: return {"arrow", "Arrow", "arrow.up.right", 'a'};
+    case EditorTool::line: return {"line", "Line", "line.diagonal", 'l'};
+    case EditorTool::rectangle: return {"rectangle", "Rectangle", "rectangle", 'r'};
+    case EditorTool::ellipse: return {"ellipse", "Ellipse", "circle", 'o'};
+    case EditorTool::highlight: return {"highlight", "Highlight", "highlighter", 'h'};
+    case EditorTool::text: return {"text", "Text", "textformat", 't'};
+    case EditorTool::step: return {"step", "Step Number", "1.circle", 'n'};
+    case EditorTool::pixelate: return {"pixelate", "Pixelate", "checkerboard.rectangle", 'b'};
+    case EditorTool::crop: return {"crop", "Crop", "crop", 'c'};
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace
+
+std::string_view rawName(EditorTool tool) { return info(tool).rawName; }
+std::string_view title(EditorTool tool) { return info(tool).title; }
+std::string_view symbolName(EditorTool tool) { return info(tool).symbolName; }
+char shortcutKey(EditorTool tool) { return info(tool).key; }
+
+std::optional<Annotation::Kind> annotationKind(EditorTool tool)
+{
+    switch (tool) {
+    case EditorTool::arrow: return Annotation::Kind::arrow();
+    case EditorTool::line: return Annotation::Kind::line();
+    case EditorTool::rectangle: return Annotation::Kind::rectangle();
+    case EditorTool::ellipse: return Annotation::Kind::ellipse();
+    case EditorTool::highlight: return Annotation::Kind::highlight();
+    case EditorTool::pixelate: return Annotation::Kind::pixelate();
+    case EditorTool::select:
+    case EditorTool::text:
+    case EditorTool::step:
+    case EditorTool::crop: return std::nullopt;
+    }
+    Q_UNREACHABLE();
+}
+
+std::optional<EditorTool> editorToolFromRawName(std::string_view raw)
+{
+    for (const EditorTool tool : allEditorTools) {
+        if (rawName(tool) == raw)
+            return tool;
+    }
+    return std::nullopt;
+}
+
+} // namespace quandrel
