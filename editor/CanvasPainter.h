@@ -1,6 +1,6 @@
 #pragma once
 
-// The canvas's on-screen painting (Part 4.3's drawCanvas): backdrop, the image's drop
+// The canvas's on-screen painting (drawCanvas): backdrop, the image's drop
 // shadow, the annotations, the selection with its handles and the crop shade.
 //
 // The painter is in the view's own coordinates, Qt's widget convention (origin top-left,

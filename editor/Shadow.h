@@ -7,7 +7,7 @@
 // As there, the offset and the blur are in the device's units (logical pixels of the paint
 // device), not scaled by the painter's transformation: a badge's shadow is as many screen
 // pixels on the canvas as image pixels in the flattened bitmap. The offset is given with y
-// up (0, −1 is one pixel down on screen), matching the specification's values.
+// up (0, −1 is one pixel down on screen), as the shadow constants are given.
 
 #include <QColor>
 #include <QPointF>
