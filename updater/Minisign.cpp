@@ -174,7 +174,8 @@ std::optional<SecretKey> decodeSecretKey(const QByteArray& text, const QByteArra
         return fail("unsupported secret key algorithm");
 
     std::uint8_t* payload = bytes + secretHeaderBytes;
-    if (std::memcmp(bytes + 2, "Sc", 2) == 0) {
+    const bool encrypted = std::memcmp(bytes + 2, "Sc", 2) == 0;
+    if (encrypted) {
         const std::uint64_t opslimit = readLE64(bytes + 38);
         const std::uint64_t memlimit = readLE64(bytes + 46);
         std::array<std::uint8_t, secretPayloadBytes> stream{};
@@ -193,7 +194,9 @@ std::optional<SecretKey> decodeSecretKey(const QByteArray& text, const QByteArra
     std::memcpy(key.keyId.data(), payload, 8);
     std::memcpy(key.key.data(), payload + 8, 64);
     const auto checksum = secretChecksum(key);
-    const bool intact = sodium_memcmp(checksum.data(), payload + 72, 32) == 0;
+    // minisign leaves the checksum of an unencrypted key at zero.
+    const bool noChecksum = !encrypted && sodium_is_zero(payload + 72, 32);
+    const bool intact = noChecksum || sodium_memcmp(checksum.data(), payload + 72, 32) == 0;
     sodium_memzero(raw->data(), raw->size());
     if (!intact)
         return fail("wrong password or damaged secret key");

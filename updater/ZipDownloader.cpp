@@ -25,15 +25,8 @@ namespace {
 
 enum class Abort { none, tooLarge, stalled, timedOut, insecure, io };
 
-// A reply dropped early (the task was cancelled or failed) must not call back into the
-// coroutine's frame, so it is cut off and stopped before it goes.
-struct DiscardReply {
-    void operator()(QNetworkReply* reply) const
-    {
-        QObject::disconnect(reply, nullptr, nullptr, nullptr);
-        reply->abort();
-        reply->deleteLater();
-    }
+struct DeleteLater {
+    void operator()(QObject* object) const { object->deleteLater(); }
 };
 
 struct Transfer {
@@ -54,8 +47,11 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     request.setMaximumRedirectsAllowed(10);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    std::unique_ptr<QNetworkReply, DiscardReply> reply(network->get(request));
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(network->get(request));
     QNetworkReply* raw = reply.get();
+    // Every handler below lives on `context`, which goes before the reply does, so a reply
+    // outliving this frame (deleted later) can't call into it.
+    QObject context;
 
     auto abort = std::make_shared<Abort>(Abort::none);
     auto stop = [raw, abort](Abort why) {
@@ -65,7 +61,7 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     };
     qint64 received = 0;
 
-    QObject::connect(raw, &QNetworkReply::redirected, raw, [raw, stop](const QUrl& target) {
+    QObject::connect(raw, &QNetworkReply::redirected, &context, [raw, stop](const QUrl& target) {
         if (ZipDownloader::isAcceptableURL(target))
             Q_EMIT raw->redirectAllowed();
         else
@@ -74,17 +70,17 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     QTimer stall;
     stall.setSingleShot(true);
     stall.setInterval(transfer.stallTimeoutMs);
-    QObject::connect(&stall, &QTimer::timeout, raw, [stop] { stop(Abort::stalled); });
+    QObject::connect(&stall, &QTimer::timeout, &context, [stop] { stop(Abort::stalled); });
     QTimer deadline;
     deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, raw, [stop] { stop(Abort::timedOut); });
-    QObject::connect(raw, &QNetworkReply::metaDataChanged, raw, [raw, stop, &transfer] {
+    QObject::connect(&deadline, &QTimer::timeout, &context, [stop] { stop(Abort::timedOut); });
+    QObject::connect(raw, &QNetworkReply::metaDataChanged, &context, [raw, stop, &transfer] {
         const QVariant length = raw->header(QNetworkRequest::ContentLengthHeader);
         const int status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         if (status == 200 && length.isValid() && length.toLongLong() > transfer.limit)
             stop(Abort::tooLarge);
     });
-    QObject::connect(raw, &QNetworkReply::readyRead, raw, [&] {
+    QObject::connect(raw, &QNetworkReply::readyRead, &context, [&] {
         stall.start();
         const QByteArray chunk = raw->readAll();
         // Bodies of error answers are not kept.
@@ -190,9 +186,11 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
     try {
         QBuffer signature;
         signature.open(QIODevice::WriteOnly);
-        const int signatureStatus = co_await fetch(
-            m_network, {candidate.signatureURL, m_limits.maxSignatureSize, &signature, {},
-                        m_limits.stallTimeoutMs, m_limits.deadlineMs});
+        // Arguments are named locals: GCC 12 destroys temporaries of a co_await expression
+        // twice.
+        Transfer signatureTransfer{candidate.signatureURL, m_limits.maxSignatureSize, &signature, {},
+                                   m_limits.stallTimeoutMs, m_limits.deadlineMs};
+        const int signatureStatus = co_await fetch(m_network, std::move(signatureTransfer));
         if (signatureStatus == 404)
             throw DownloadError::signatureMissing();
         if (signatureStatus != 200)
@@ -208,9 +206,9 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
             if (progress && declared > 0)
                 progress(std::min(0.999, double(received) / double(declared)));
         };
-        const int status = co_await fetch(
-            m_network, {candidate.downloadURL, limit, &zip, onBytes, m_limits.stallTimeoutMs,
-                        m_limits.deadlineMs});
+        Transfer archiveTransfer{candidate.downloadURL, limit, &zip, onBytes, m_limits.stallTimeoutMs,
+                                 m_limits.deadlineMs};
+        const int status = co_await fetch(m_network, std::move(archiveTransfer));
         if (status != 200)
             throw DownloadError::badStatus(status);
         if (!zip.flush())
@@ -227,12 +225,14 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
         const QString expectedName = candidate.assetName.isEmpty() ? fileName : candidate.assetName;
         const AppVersion version = candidate.version;
         const ExtractionLimits extraction = m_limits.extraction;
-        co_await runInThread([=] {
+        std::function<void()> checkAndUnpack = [=] {
             SignatureVerifier::verifyArchive(zipPath, signatureText, running, expectedName, version);
             if (::mkdir(QFile::encodeName(extracted).constData(), 0700) != 0)
                 throw DownloadError::io(QStringLiteral("the folder %1 couldn't be created").arg(extracted));
             extractZip(zipPath, extracted, extraction);
-        });
+        };
+        QCoro::Task<void> work = runInThread(std::move(checkAndUnpack));
+        co_await std::move(work);
         QFile::remove(zipPath);
         co_return findBundle(extracted, appName);
     } catch (...) {

@@ -1,1 +1,287 @@
+#include "AwaitTask.h"
+#include "BundleManifest.h"
+#include "Errors.h"
+#include "ReleaseBuilder.h"
+#include "SignatureVerifier.h"
+#include "TestHttpServer.h"
+#include "UpdaterFixtures.h"
+#include "ZipDownloader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace ostry;
+using namespace ostry::test;
+
+namespace {
+
+const QByteArray zipPath = "/download/Quandrel-2.0.zip";
+const QByteArray signaturePath = "/download/Quandrel-2.0.zip.minisig";
+
+class DownloaderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(dir.filePath("installed"));
+        QDir().mkpath(dir.filePath("release"));
+        installed = AppBundle(makeBundle(dir.filePath("installed"), {"1.0", &keys, &keys}));
+        installedManifest = BundleManifest::scan(installed.path())->encode();
+        const QString bundle = makeBundle(dir.filePath("release"), {"2.0", &keys, &keys});
+        QString error;
+        const auto zip = release::packageRelease(bundle, dir.filePath("release"), keys.secret, &error);
+        ASSERT_TRUE(zip) << error.toStdString();
+        serve(readFile(*zip), readFile(*zip + ".minisig"));
+        limits.stallTimeoutMs = 400;
+    }
+
+    void serve(const QByteArray& zip, const QByteArray& signature)
+    {
+        zipBytes = zip;
+        server.setResponse(zipPath, Response{200, {}, zip});
+        server.setResponse(signaturePath, Response{200, {}, signature});
+    }
+
+    // Serves a hand-made archive signed with the trusted key (or `signer`).
+    void serveRaw(const QList<ZipItem>& items, const TestKeys* signer = nullptr)
+    {
+        const QString path = dir.filePath("raw/Quandrel-2.0.zip");
+        QDir().mkpath(dir.filePath("raw"));
+        QFile::remove(path);
+        writeRawZip(path, items);
+        signArchive(path, signer ? *signer : keys, "Quandrel-2.0.zip", "2.0");
+        serve(readFile(path), readFile(path + ".minisig"));
+    }
+
+    UpdateCandidate candidate() const
+    {
+        UpdateCandidate result;
+        result.version = *AppVersion::parse(u"2.0");
+        result.title = "Quandrel 2.0";
+        result.downloadURL = server.url(zipPath);
+        result.downloadSize = zipBytes.size();
+        result.assetName = "Quandrel-2.0.zip";
+        result.signatureURL = server.url(signaturePath);
+        return result;
+    }
+
+    AppBundle download(const UpdateCandidate& update)
+    {
+        downloader = std::make_unique<ZipDownloader>(&network, installed, limits);
+        return await(downloader->download(update, "Quandrel", [this](double fraction) { progress.push_back(fraction); }));
+    }
+
+    // Downloads expecting failure; checks that nothing is left behind and the installed
+    // bundle is untouched. Returns the error.
+    template <typename Error>
+    Error failure(const UpdateCandidate& update)
+    {
+        try {
+            const AppBundle bundle = download(update);
+            ADD_FAILURE() << "the download succeeded: " << bundle.path().toStdString();
+        } catch (const Error& error) {
+            if (downloader && !downloader->workingFolder().isEmpty()) {
+                EXPECT_FALSE(QFileInfo::exists(downloader->workingFolder())) << "working folder left behind";
+            }
+            EXPECT_EQ(BundleManifest::scan(installed.path())->encode(), installedManifest);
+            return error;
+        } catch (const UpdateError& other) {
+            ADD_FAILURE() << "unexpected error: " << other.what();
+        }
+        throw std::runtime_error("no error of the expected kind");
+    }
+
+    QTemporaryDir dir;
+    TestKeys keys = makeKeys();
+    AppBundle installed;
+    QByteArray installedManifest;
+    QByteArray zipBytes;
+    TestHttpServer server;
+    QNetworkAccessManager network;
+    DownloadLimits limits;
+    std::unique_ptr<ZipDownloader> downloader;
+    std::vector<double> progress;
+};
+
+TEST_F(DownloaderTest, DownloadsChecksAndUnpacksTheRelease)
+{
+    const AppBundle bundle = download(candidate());
+    EXPECT_EQ(bundle.path(), downloader->workingFolder() + "/extracted/Quandrel.AppDir");
+    EXPECT_TRUE(QFileInfo(downloader->workingFolder()).fileName().startsWith("OstryUpdater-"));
+    EXPECT_TRUE(downloader->workingFolder().startsWith(QDir::tempPath()));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(downloader->workingFolder()), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_FALSE(QFileInfo::exists(downloader->workingFolder() + "/update.zip"));
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 1.0);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+
+    // Unpacked exactly: the signed manifest matches, so the verifier accepts it.
+    SignatureVerifier verifier(std::make_shared<AcceptedVersionStore>(dir.filePath("accepted")));
+    EXPECT_NO_THROW(verifier.verify(bundle, installed));
+}
+
+TEST_F(DownloaderTest, FollowsRedirectsOnTheSameSafeScheme)
+{
+    server.setResponse("/redirect", Response{302, {{"Location", server.url(zipPath).toEncoded()}}, {}});
+    UpdateCandidate update = candidate();
+    update.downloadURL = server.url("/redirect");
+    EXPECT_NO_THROW(download(update));
+}
+
+TEST_F(DownloaderTest, RefusesPlainHttpAnywhereButLoopback)
+{
+    server.setResponse("/redirect", Response{302, {{"Location", "http://downloads.example.invalid/Quandrel-2.0.zip"}}, {}});
+    UpdateCandidate update = candidate();
+    update.downloadURL = server.url("/redirect");
+    EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::insecureURL);
+
+    update = candidate();
+    update.downloadURL = QUrl("http://downloads.example.invalid/Quandrel-2.0.zip");
+    EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::insecureURL);
+    EXPECT_EQ(server.requests().size(), 2) << "only the loopback redirect was requested";
+}
+
+TEST_F(DownloaderTest, MissingArchiveOrSignature)
+{
+    UpdateCandidate update = candidate();
+    update.downloadURL = server.url("/download/gone.zip");
+    EXPECT_EQ(failure<DownloadError>(update).message(), "The download failed with status 404.");
+
+    update = candidate();
+    update.signatureURL = server.url("/download/gone.zip.minisig");
+    EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::signatureMissing);
+
+    update = candidate();
+    update.signatureURL.clear();
+    EXPECT_EQ(failure<DownloadError>(update).message(), "The update has no signature, so it can't be installed.");
+
+    server.setResponse(zipPath, Response{500, {}, "broken"});
+    EXPECT_EQ(failure<DownloadError>(candidate()).message(), "The download failed with status 500.");
+}
+
+TEST_F(DownloaderTest, StopsDownloadsLargerThanDeclared)
+{
+    limits.sizeMargin = 16;
+    UpdateCandidate update = candidate();
+    update.downloadSize = zipBytes.size() / 2;
+    EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::tooLarge);
+
+    // Without a length announced, the stream itself is cut off.
+    server.setResponse(zipPath, Response{200, {}, zipBytes, -1, -1, /*omitLength*/ true});
+    EXPECT_EQ(failure<DownloadError>(update).message(), "The download was larger than the update's declared size.");
+}
+
+TEST_F(DownloaderTest, StalledAndTruncatedTransfers)
+{
+    server.setResponse(zipPath, Response{200, {}, zipBytes, /*stallAfter*/ 1000});
+    EXPECT_EQ(failure<DownloadError>(candidate()).kind(), DownloadError::Kind::stalled);
+
+    server.setResponse(zipPath, Response{200, {}, zipBytes, -1, /*closeAfter*/ zipBytes.size() / 2});
+    EXPECT_EQ(failure<DownloadError>(candidate()).kind(), DownloadError::Kind::network);
+
+    limits.deadlineMs = 300;
+    limits.stallTimeoutMs = 5000;
+    server.setResponse(zipPath, Response{200, {}, zipBytes, /*stallAfter*/ 1000});
+    EXPECT_EQ(failure<DownloadError>(candidate()).kind(), DownloadError::Kind::timedOut);
+}
+
+TEST_F(DownloaderTest, ArchivesAreCheckedBeforeTheyAreRead)
+{
+    // A complete transfer of a truncated file: the signature no longer matches.
+    const QByteArray signature = readFile(dir.filePath("release/Quandrel-2.0.zip.minisig"));
+    serve(zipBytes.left(zipBytes.size() / 2), signature);
+    EXPECT_EQ(failure<VerificationError>(candidate()).detail(), "the signature doesn't match the signed data");
+
+    // Signed by someone else.
+    const TestKeys stranger = makeKeys();
+    serveRaw({{"Quandrel.AppDir/", ZipItem::Kind::directory, 0755}}, &stranger);
+    EXPECT_EQ(failure<VerificationError>(candidate()).detail(), "it was signed with a different key");
+
+    // A valid signature for another file or version.
+    serveRaw({{"Quandrel.AppDir/", ZipItem::Kind::directory, 0755}});
+    UpdateCandidate renamed = candidate();
+    renamed.assetName = "Quandrel-2.1.zip";
+    EXPECT_EQ(failure<VerificationError>(renamed).detail(), "the signature is for Quandrel-2.0.zip, not Quandrel-2.1.zip");
+    UpdateCandidate otherVersion = candidate();
+    otherVersion.version = *AppVersion::parse(u"2.1");
+    EXPECT_EQ(failure<VerificationError>(otherVersion).detail(), "the signature is for version 2.0, not 2.1");
+}
+
+TEST_F(DownloaderTest, HostileArchivesAreRefusedEvenWhenSigned)
+{
+    const QString outside = QDir::tempPath() + "/ostry-escaped";
+    struct Case {
+        const char* name;
+        QList<ZipItem> items;
+        const char* detail;
+    };
+    const Case cases[] = {
+        {"parent path", {{"Quandrel.AppDir/../../ostry-escaped", ZipItem::Kind::file, 0644, "x"}},
+         "Quandrel.AppDir/../../ostry-escaped is an absolute path or leaves the folder"},
+        {"absolute path", {{QFile::encodeName(outside), ZipItem::Kind::file, 0644, "x"}}, nullptr},
+        {"symlink outside", {{"Quandrel.AppDir/lib", ZipItem::Kind::symlink, 0777, {}, "../../../../../../etc"}},
+         "the symlink Quandrel.AppDir/lib points outside the bundle"},
+        {"write through symlink", {{"Quandrel.AppDir/sub/", ZipItem::Kind::directory, 0755},
+                                   {"Quandrel.AppDir/l", ZipItem::Kind::symlink, 0777, {}, "sub"},
+                                   {"Quandrel.AppDir/l/x", ZipItem::Kind::file, 0644, "x"}}, nullptr},
+        {"setuid", {{"Quandrel.AppDir/AppRun", ZipItem::Kind::file, 04755, "x"}},
+         "Quandrel.AppDir/AppRun has the setuid or setgid bit"},
+        {"duplicate entry", {{"Quandrel.AppDir/a", ZipItem::Kind::file, 0644, "x"},
+                             {"Quandrel.AppDir/a", ZipItem::Kind::file, 0644, "y"}}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        serveRaw(c.items);
+        const DownloadError error = failure<DownloadError>(candidate());
+        EXPECT_EQ(error.kind(), DownloadError::Kind::badArchive) << c.name;
+        if (c.detail) {
+            EXPECT_EQ(error.message(), QStringLiteral("The update archive couldn't be unpacked safely: ") + c.detail) << c.name;
+        }
+        EXPECT_FALSE(QFileInfo::exists(outside)) << c.name;
+    }
+}
+
+TEST_F(DownloaderTest, SizeAndEntryCaps)
+{
+    QList<ZipItem> many{{"Quandrel.AppDir/", ZipItem::Kind::directory, 0755}};
+    for (int i = 0; i < 20; ++i)
+        many.append({"Quandrel.AppDir/f" + QByteArray::number(i), ZipItem::Kind::file, 0644, QByteArray(1000, 'a')});
+    serveRaw(many);
+    limits.extraction.maxEntries = 10;
+    EXPECT_EQ(failure<DownloadError>(candidate()).message(),
+              "The update archive couldn't be unpacked safely: it has more than 10 entries");
+    limits.extraction.maxEntries = 100;
+    limits.extraction.maxTotalBytes = 5000;
+    EXPECT_EQ(failure<DownloadError>(candidate()).message(),
+              "The update archive couldn't be unpacked safely: it unpacks to more than 5000 bytes");
+}
+
+TEST_F(DownloaderTest, AnArchiveWithoutTheBundle)
+{
+    serveRaw({{"README", ZipItem::Kind::file, 0644, "x"}, {"Other.AppDir", ZipItem::Kind::file, 0644, "not a folder"}});
+    EXPECT_EQ(failure<DownloadError>(candidate()).message(), "The update didn't contain Quandrel.AppDir.");
+}
+
+TEST(BundleDiscovery, PrefersTheAppsNameThenTheOnlyBundle)
+{
+    QTemporaryDir dir;
+    auto folder = [&](const QString& name, QStringList bundles) {
+        for (const QString& bundle : bundles)
+            QDir().mkpath(dir.filePath(name + "/" + bundle));
+        return dir.filePath(name);
+    };
+    EXPECT_EQ(findBundle(folder("a", {"Quandrel.AppDir", "Extra.AppDir"}), "Quandrel").fileName(), "Quandrel.AppDir");
+    EXPECT_EQ(findBundle(folder("b", {"Other.AppDir", "notes"}), "Quandrel").fileName(), "Other.AppDir");
+    EXPECT_THROW(findBundle(folder("c", {"One.AppDir", "Two.AppDir"}), "Quandrel"), DownloadError);
+    EXPECT_THROW(findBundle(folder("d", {}), "Quandrel"), DownloadError);
+}
+
+} // namespace

@@ -40,8 +40,8 @@ struct ZipItem {
     QByteArray name;
     Kind kind = Kind::file;
     unsigned mode = 0644;
-    QByteArray data;
-    QByteArray link; // symlink target or hard link source
+    QByteArray data = {};
+    QByteArray link = {}; // symlink target or hard link source
 };
 
 // Writes a zip with exactly these entries, names unchecked.
