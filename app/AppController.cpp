@@ -34,6 +34,7 @@ AppController::AppController(PlatformServices platform, QSettings& domain, QObje
 
 AppController::~AppController()
 {
+    m_dragSnapper.reset();
     m_hotKeys.onPress = nullptr;
     m_store.onChange = nullptr;
 }
@@ -50,8 +51,10 @@ void AppController::applySettings(const QuandrelSettings& settings)
 {
     m_windows.gap = std::max(0.0, settings.gap);
     m_windows.repeatBehavior = settings.repeatBehavior;
-    if (dragSnapping)
-        dragSnapping(settings.dragToSnap, settings.restoreSizeOnDrag);
+    if (DragSnapper* snapper = dragSnapper()) {
+        snapper->setEnabled(settings.dragToSnap);
+        snapper->restoresSizeOnDrag = settings.restoreSizeOnDrag;
+    }
     m_hotKeys.setBindings(buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings));
     if (!m_hotKeys.isSuspended())
         m_hotKeys.registerAll();
@@ -59,6 +62,25 @@ void AppController::applySettings(const QuandrelSettings& settings)
         m_failedActions = m_hotKeys.failed();
         Q_EMIT failedActionsChanged();
     }
+}
+
+namespace {
+class NoPreview final : public SnapPreviewSurface {
+public:
+    void show(const Rect&) override {}
+    void hide() override {}
+};
+} // namespace
+
+DragSnapper* AppController::dragSnapper()
+{
+    if (!m_dragSnapper && m_platform.pointer) {
+        auto preview = makeSnapPreview ? makeSnapPreview() : std::unique_ptr<SnapPreviewSurface>(new NoPreview);
+        m_dragSnapper = std::make_unique<DragSnapper>(m_platform, m_windows, std::move(preview), [this](int ms, std::function<void()> run) {
+            QTimer::singleShot(ms, this, std::move(run));
+        });
+    }
+    return m_dragSnapper.get();
 }
 
 void AppController::perform(const HotKeyAction& action)

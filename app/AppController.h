@@ -6,6 +6,7 @@
 
 #include "AppLauncher.h"
 #include "CommandURL.h"
+#include "DragSnapper.h"
 #include "HotKeyCenter.h"
 #include "PlatformServices.h"
 #include "SettingsStore.h"
@@ -46,8 +47,10 @@ public:
     std::function<void(CaptureMode, std::optional<AfterCapture>)> captureStarter;
     std::function<void()> settingsOpener;
     std::function<void()> pinsCloser;
-    // Drag snapping follows the settings once installed: (enabled, restoreSizeOnDrag).
-    std::function<void(bool, bool)> dragSnapping;
+    // Makes the drag-snapping preview window; without one, drags snap without a preview.
+    std::function<std::unique_ptr<SnapPreviewSurface>()> makeSnapPreview;
+    // Created on first use; none when the platform has no pointer monitor.
+    DragSnapper* dragSnapper();
 
     void startCapture(CaptureMode mode, std::optional<AfterCapture> then = std::nullopt);
     void openSettings();
@@ -78,6 +81,7 @@ private:
     HotKeyCenter m_hotKeys;
     WindowManager m_windows;
     AppLauncher m_launcher;
+    std::unique_ptr<DragSnapper> m_dragSnapper;
     std::set<HotKeyAction> m_failedActions;
     bool m_accessibilityTrusted = false;
     bool m_screenRecordingAllowed = false;

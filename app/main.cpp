@@ -6,6 +6,7 @@
 
 #include "AppController.h"
 #include "SingleInstance.h"
+#include "SnapPreview.h"
 #include "TrayMenu.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
@@ -82,6 +83,11 @@ int main(int argc, char** argv)
     // Until the settings window exists, Settings… opens the settings file itself.
     controller.settingsOpener = [&domain] { QDesktopServices::openUrl(QUrl::fromLocalFile(domain.fileName())); };
     watchSettingsFile(domain, controller.store(), &controller);
+    controller.makeSnapPreview = [&desktop] {
+        x11::X11Desktop* d = desktop.get();
+        return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays()); },
+                                             [d] { return d->hasCompositingManager(); });
+    };
 
     if (!instance.listen()) {
         // Another instance won the race to start: hand over and leave.

@@ -9,6 +9,8 @@ class AccessTrust;
 class SystemSound;
 class GlobalHotKeys;
 class ApplicationService;
+class PointerMonitor;
+class SystemTilingSource;
 
 // The platform seam handed to the logic above it: the X11 backend in the application, the
 // in-memory fake in tests. The pointers are not owned and outlive every user.
@@ -20,6 +22,8 @@ struct PlatformServices {
     SystemSound* sound = nullptr;
     GlobalHotKeys* hotKeys = nullptr;
     ApplicationService* applications = nullptr;
+    PointerMonitor* pointer = nullptr;
+    SystemTilingSource* tiling = nullptr;
 };
 
 } // namespace quandrel

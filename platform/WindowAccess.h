@@ -51,6 +51,13 @@ public:
     virtual std::optional<bool> isMinimized(WindowHandle window) = 0;
     // Brings the window to the front and gives it the focus.
     virtual void raise(WindowHandle window) = 0;
+
+    // While the window manager moves a window with the mouse it owns the window's geometry.
+    // To change the size in the middle of such a move, the move is stopped and then handed
+    // back with the pointer at `screenPointer`. Platforms without interactive moves ignore
+    // both.
+    virtual void stopInteractiveMove(WindowHandle) {}
+    virtual void resumeInteractiveMove(WindowHandle, Point /*screenPointer*/) {}
 };
 
 } // namespace quandrel

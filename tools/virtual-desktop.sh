@@ -47,7 +47,18 @@ unset WAYLAND_DISPLAY
 
 HOME_FOR_WM="$workdir/home"
 mkdir -p "$HOME_FOR_WM"
-HOME="$HOME_FOR_WM" XDG_CONFIG_HOME="$HOME_FOR_WM/.config" openbox --config-file "$here/openbox-rc.xml" \
+# openbox's own default configuration without its key bindings (it grabs Control+Alt+arrows
+# and more), with one desktop and no screen-edge desktop switching.
+config="$here/openbox-rc.xml"
+if [ -f /etc/xdg/openbox/rc.xml ]; then
+    config="$workdir/rc.xml"
+    sed -e '/<keyboard>/,/<\/keyboard>/c\  <keyboard></keyboard>' \
+        -e 's|<number>[0-9]*</number>|<number>1</number>|' \
+        -e 's|<screenEdgeWarpTime>[0-9]*</screenEdgeWarpTime>|<screenEdgeWarpTime>0</screenEdgeWarpTime>|' \
+        -e 's|<dragThreshold>[0-9]*</dragThreshold>|<dragThreshold>1</dragThreshold>|' \
+        /etc/xdg/openbox/rc.xml > "$config"
+fi
+HOME="$HOME_FOR_WM" XDG_CONFIG_HOME="$HOME_FOR_WM/.config" openbox --config-file "$config" \
     >"$workdir/openbox.log" 2>&1 &
 wm_pid=$!
 for _ in $(seq 1 100); do

@@ -190,6 +190,12 @@ void WindowManager::remember(WindowHandle window, const Rect& frame)
     m_history.push_back({window, frame, frame});
 }
 
+bool WindowManager::isSnapped(WindowHandle window, const Rect& frame)
+{
+    const auto entry = findHistory(window);
+    return entry != m_history.end() && approximatelyEqual(entry->snapped, frame, repeatTolerance);
+}
+
 bool WindowManager::unsnap(AXWindow window, const Rect& startFrame, double pointerX)
 {
     const auto entry = findHistory(window.element);

@@ -48,6 +48,8 @@ public:
 
     // Gives a snapped window its original size back under the pointer when a drag begins.
     bool unsnap(AXWindow window, const Rect& startFrame, double pointerX);
+    // Whether unsnap would act: the window is still where it was last arranged.
+    bool isSnapped(WindowHandle window, const Rect& frame);
 
     const std::optional<LastExecution>& last() const { return m_last; }
     const std::deque<History>& history() const { return m_history; }

@@ -7,6 +7,8 @@
 #include "Applications.h"
 #include "Display.h"
 #include "GlobalHotKeys.h"
+#include "PointerMonitor.h"
+#include "SystemTiling.h"
 #include "WindowAccess.h"
 #include "Workspace.h"
 #include "PlatformServices.h"
@@ -24,7 +26,9 @@ class FakeDesktop final : public DisplayProvider,
                           public AccessTrust,
                           public SystemSound,
                           public GlobalHotKeys,
-                          public ApplicationService {
+                          public ApplicationService,
+                          public PointerMonitor,
+                          public SystemTilingSource {
 public:
     struct Window {
         WindowHandle id = 0;
@@ -71,7 +75,17 @@ public:
     int beeps() const { return m_beeps; }
     int trustPrompts() const { return m_prompts; }
     int frameWrites() const { return m_frameWrites; }
-    PlatformServices services() { return {this, this, this, this, this, this, this}; }
+    PlatformServices services() { return {this, this, this, this, this, this, this, this, this}; }
+
+    // Pointer: moves change the location; events reach the monitor only while monitoring.
+    void movePointer(Point screenPoint) { m_pointer = screenPoint; }
+    void sendPointer(PointerEvent event)
+    {
+        if (m_monitoring && onEvent)
+            onEvent(event);
+    }
+    void setSystemTiling(SystemTiling tiling) { m_tiling = tiling; }
+    int tilingReads() const { return m_tilingReads; }
 
     // Hot keys: combinations held by other programs are refused.
     void takeByOtherProgram(HotKey combination) { m_foreignHotKeys.insert(combination); }
@@ -102,6 +116,18 @@ public:
     // GlobalHotKeys
     bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override;
     void unregisterHotKey(std::uint32_t id) override { m_hotKeys.erase(id); }
+
+    // PointerMonitor
+    void setMonitoring(bool on) override { m_monitoring = on; }
+    bool isMonitoring() const override { return m_monitoring; }
+    Point pointerLocation() override { return m_pointer; }
+
+    // SystemTilingSource
+    SystemTiling read() override
+    {
+        ++m_tilingReads;
+        return m_tiling;
+    }
 
     // ApplicationService
     std::vector<RunningApplicationInfo> runningApplications(const std::string& desktopId) override;
@@ -138,6 +164,10 @@ private:
     int m_prompts = 0;
     int m_frameWrites = 0;
     int m_raises = 0;
+    Point m_pointer;
+    bool m_monitoring = false;
+    SystemTiling m_tiling;
+    int m_tilingReads = 0;
     std::map<std::uint32_t, HotKey> m_hotKeys;
     std::set<HotKey> m_foreignHotKeys;
     std::set<std::string> m_installedOnly; // installed, not running

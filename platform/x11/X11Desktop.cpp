@@ -2,7 +2,9 @@
 
 #include "DesktopEntries.h"
 #include "X11Connection.h"
+#include "DesktopSystemTiling.h"
 #include "X11HotKeys.h"
+#include "X11PointerMonitor.h"
 
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
@@ -84,9 +86,12 @@ X11Desktop::~X11Desktop() = default;
 
 PlatformServices X11Desktop::services()
 {
-    if (!m_hotKeys)
+    if (!m_hotKeys) {
         m_hotKeys = std::make_unique<X11HotKeys>(*m_connection);
-    return {this, this, this, this, this, m_hotKeys.get(), this};
+        m_pointer = std::make_unique<X11PointerMonitor>(*m_connection, *this);
+        m_tiling = std::make_unique<DesktopSystemTiling>(*m_connection);
+    }
+    return {this, this, this, this, this, m_hotKeys.get(), this, m_pointer.get(), m_tiling.get()};
 }
 
 std::unique_ptr<X11Desktop> X11Desktop::open(const char* display)
@@ -510,6 +515,15 @@ bool X11Desktop::isTrusted()
     return trusted;
 }
 
+bool X11Desktop::hasCompositingManager()
+{
+    // A compositing manager owns the _NET_WM_CM_Sn selection of its screen.
+    xcb_connection_t* c = m_connection->xcb();
+    Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        c, xcb_get_selection_owner(c, m_connection->ewmh()->_NET_WM_CM_Sn[m_connection->screenNumber()]), nullptr));
+    return owner && owner->owner != XCB_WINDOW_NONE;
+}
+
 bool X11Desktop::screenRecordingAllowed()
 {
     // Under Wayland the X server here is Xwayland, whose root window shows nothing.
@@ -571,6 +585,25 @@ void X11Desktop::raise(WindowHandle window)
     const auto active = focusedWindow();
     xcb_ewmh_request_change_active_window(ewmh, m_connection->screenNumber(), window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
                                           XCB_CURRENT_TIME, active ? active->element : xcb_window_t(XCB_WINDOW_NONE));
+    m_connection->flush();
+}
+
+void X11Desktop::stopInteractiveMove(WindowHandle window)
+{
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    xcb_ewmh_request_wm_moveresize(ewmh, m_connection->screenNumber(), window, 0, 0, XCB_EWMH_WM_MOVERESIZE_CANCEL,
+                                   XCB_BUTTON_INDEX_ANY, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    m_connection->flush();
+}
+
+void X11Desktop::resumeInteractiveMove(WindowHandle window, Point screenPointer)
+{
+    // The window manager takes the pointer again and goes on moving while the button is held.
+    xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
+    const double h = primaryScreenHeight(displays());
+    xcb_ewmh_request_wm_moveresize(ewmh, m_connection->screenNumber(), window, std::uint32_t(screenPointer.x),
+                                   std::uint32_t(h - screenPointer.y), XCB_EWMH_WM_MOVERESIZE_MOVE, XCB_BUTTON_INDEX_1,
+                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     m_connection->flush();
 }
 

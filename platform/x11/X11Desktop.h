@@ -19,6 +19,8 @@ namespace quandrel::x11 {
 class X11Connection;
 
 class X11HotKeys;
+class X11PointerMonitor;
+class DesktopSystemTiling;
 
 class X11Desktop final : public DisplayProvider,
                          public WindowAccess,
@@ -36,6 +38,9 @@ public:
     X11Connection& connection() { return *m_connection; }
     PlatformServices services();
 
+    // Whether a compositing manager runs (translucent windows are possible).
+    bool hasCompositingManager();
+
     // How long setFrame waits for the window manager at most.
     std::chrono::milliseconds settleTimeout{250};
 
@@ -52,6 +57,8 @@ public:
     std::optional<bool> isStandardWindow(WindowHandle window) override;
     std::optional<bool> isMinimized(WindowHandle window) override;
     void raise(WindowHandle window) override;
+    void stopInteractiveMove(WindowHandle window) override;
+    void resumeInteractiveMove(WindowHandle window, Point screenPointer) override;
 
     // ApplicationService
     std::vector<RunningApplicationInfo> runningApplications(const std::string& desktopId) override;
@@ -86,6 +93,8 @@ private:
 
     std::unique_ptr<X11Connection> m_connection;
     std::unique_ptr<X11HotKeys> m_hotKeys;
+    std::unique_ptr<X11PointerMonitor> m_pointer;
+    std::unique_ptr<DesktopSystemTiling> m_tiling;
     std::set<WindowHandle> m_watched;
     std::optional<bool> m_trusted;
     WindowHandle m_checkWindow = 0;

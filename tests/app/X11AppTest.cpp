@@ -149,6 +149,20 @@ TEST_F(X11AppTest, XdgOpenReachesTheRunningInstance)
     EXPECT_TRUE(x.waitUntil([&] { return occurrences("Opened quandrel://window/leftHalf?from-xdg-open") == 1; }));
 }
 
+TEST_F(X11AppTest, DraggingAWindowToTheLeftEdgeSnapsIt)
+{
+    TestWindow w({"--geometry", "400x300+300+200"});
+    ASSERT_TRUE(x.activate(w.id()));
+    const Rect frame = x.outerFrame(w.id());
+    std::string drag = "xdotool mousemove " + std::to_string(int(frame.midX())) + " " + std::to_string(int(frame.y + 8))
+        + " mousedown 1 sleep 0.02";
+    for (int i = 0; i < 40; ++i)
+        drag += " mousemove_relative -- -40 0 sleep 0.005";
+    drag += " sleep 0.05 mouseup 1";
+    ASSERT_EQ(test::run(drag), 0);
+    EXPECT_TRUE(landsAt(w.id(), leftHalf)) << logText();
+}
+
 TEST_F(X11AppTest, CommandSocketIsPrivateToTheUser)
 {
     int sockets = 0;

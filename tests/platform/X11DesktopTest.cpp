@@ -202,11 +202,3 @@ TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
     }
     EXPECT_TRUE(desktop->isTrusted());
 }
-
-TEST_F(X11DesktopTest, CommandLineRunsAWindowCommandOnTheFocusedWindow)
-{
-    auto w = activeWindow();
-    ASSERT_EQ(quandrel::test::run(std::string(QUANDREL_EXECUTABLE) + " quandrel://window/rightHalf"), 0);
-    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({724, 8, 708, 884}));
-    EXPECT_NE(quandrel::test::run(std::string(QUANDREL_EXECUTABLE) + " quandrel://window/sideways 2>/dev/null"), 0);
-}

@@ -1,0 +1,74 @@
+#include "DesktopSystemTiling.h"
+
+#include "X11Connection.h"
+
+#include <gio/gio.h>
+
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace quandrel::x11 {
+
+namespace {
+
+// GNOME's setting, read only when its schema is installed (GSettings aborts otherwise).
+std::optional<bool> mutterEdgeTiling()
+{
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    if (!source)
+        return std::nullopt;
+    GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gnome.mutter", TRUE);
+    if (!schema)
+        return std::nullopt;
+    std::optional<bool> value;
+    if (g_settings_schema_has_key(schema, "edge-tiling")) {
+        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
+        value = g_settings_get_boolean(settings, "edge-tiling");
+        g_object_unref(settings);
+    }
+    g_settings_schema_unref(schema);
+    return value;
+}
+
+} // namespace
+
+DesktopSystemTiling::DesktopSystemTiling(X11Connection& connection)
+    : m_connection(connection)
+{
+}
+
+std::string DesktopSystemTiling::windowManagerName()
+{
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    xcb_window_t check = XCB_WINDOW_NONE;
+    if (!xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check(ewmh, m_connection.root()), &check, nullptr))
+        return {};
+    xcb_ewmh_get_utf8_strings_reply_t name;
+    if (!xcb_ewmh_get_wm_name_reply(ewmh, xcb_ewmh_get_wm_name(ewmh, check), &name, nullptr))
+        return {};
+    std::string result(name.strings, name.strings_len);
+    xcb_ewmh_get_utf8_strings_reply_wipe(&name);
+    return result;
+}
+
+SystemTiling DesktopSystemTiling::forWindowManager(const std::string& name)
+{
+    if (name == "GNOME Shell" || name == "Mutter" || name.rfind("Mutter ", 0) == 0) {
+        const bool on = mutterEdgeTiling().value_or(false);
+        return {on, on};
+    }
+    if (name == "KWin") {
+        const QString file = QStandardPaths::locate(QStandardPaths::GenericConfigLocation, QStringLiteral("kwinrc"));
+        if (file.isEmpty())
+            return {true, true}; // KWin's defaults
+        QSettings kwin(file, QSettings::IniFormat);
+        kwin.beginGroup(QStringLiteral("Windows"));
+        return {kwin.value(QStringLiteral("ElectricBorderTiling"), true).toBool(),
+                kwin.value(QStringLiteral("ElectricBorderMaximize"), true).toBool()};
+    }
+    return {};
+}
+
+SystemTiling DesktopSystemTiling::read() { return forWindowManager(windowManagerName()); }
+
+} // namespace quandrel::x11

@@ -1,0 +1,215 @@
+#include "DragSnapper.h"
+
+#include "Display.h"
+#include "PointerMonitor.h"
+#include "WindowLayout.h"
+#include "WindowManager.h"
+#include "Workspace.h"
+
+#include <cmath>
+
+namespace quandrel {
+
+std::optional<WindowAction> snapZone(Point p, const Rect& f)
+{
+    constexpr double edge = 5;
+    constexpr double corner = 24;
+    const bool atLeft = p.x <= f.minX() + edge;
+    const bool atRight = p.x >= f.maxX() - edge;
+    const bool atTop = p.y >= f.maxY() - edge;
+    const bool atBottom = p.y <= f.minY() + edge;
+    if (!atLeft && !atRight && !atTop && !atBottom)
+        return std::nullopt;
+
+    if ((atLeft && p.y >= f.maxY() - corner) || (atTop && p.x <= f.minX() + corner))
+        return WindowAction::topLeft;
+    if ((atRight && p.y >= f.maxY() - corner) || (atTop && p.x >= f.maxX() - corner))
+        return WindowAction::topRight;
+    if ((atLeft && p.y <= f.minY() + corner) || (atBottom && p.x <= f.minX() + corner))
+        return WindowAction::bottomLeft;
+    if ((atRight && p.y <= f.minY() + corner) || (atBottom && p.x >= f.maxX() - corner))
+        return WindowAction::bottomRight;
+    if (atLeft)
+        return WindowAction::leftHalf;
+    if (atRight)
+        return WindowAction::rightHalf;
+    if (atTop)
+        return WindowAction::maximize;
+
+    const double t = (p.x - f.minX()) / f.width;
+    if (t < 1.0 / 3.0)
+        return WindowAction::firstThird;
+    if (t < 2.0 / 3.0)
+        return WindowAction::centerThird;
+    return WindowAction::lastThird;
+}
+
+bool isLeftToSystem(WindowAction zone, const SystemTiling& tiling)
+{
+    switch (zone) {
+    case WindowAction::leftHalf:
+    case WindowAction::rightHalf:
+    case WindowAction::topLeft:
+    case WindowAction::topRight:
+    case WindowAction::bottomLeft:
+    case WindowAction::bottomRight:
+        return tiling.edges;
+    case WindowAction::maximize:
+        return tiling.top;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// A point on a display the way the pointer is: left and top edges inside, right and bottom
+// edges outside (in screen space, y up).
+bool pointerInRect(Point p, const Rect& r) { return p.x >= r.minX() && p.x < r.maxX() && p.y > r.minY() && p.y <= r.maxY(); }
+
+} // namespace
+
+DragSnapper::DragSnapper(PlatformServices platform, WindowManager& windows, std::unique_ptr<SnapPreviewSurface> preview, Scheduler schedule)
+    : m_platform(platform)
+    , m_windows(windows)
+    , m_preview(std::move(preview))
+    , m_schedule(std::move(schedule))
+{
+    m_platform.pointer->onEvent = [this](PointerEvent e) { handle(e); };
+}
+
+DragSnapper::~DragSnapper()
+{
+    m_platform.pointer->setMonitoring(false);
+    m_platform.pointer->onEvent = nullptr;
+}
+
+bool DragSnapper::isEnabled() const { return m_platform.pointer->isMonitoring(); }
+
+void DragSnapper::setEnabled(bool on)
+{
+    if (on == isEnabled())
+        return;
+    m_platform.pointer->setMonitoring(on);
+    if (!on)
+        reset();
+}
+
+void DragSnapper::handle(PointerEvent event)
+{
+    switch (event) {
+    case PointerEvent::leftDown:
+        reset();
+        begin();
+        return;
+    case PointerEvent::leftDragged:
+        moved();
+        return;
+    case PointerEvent::leftUp:
+        released();
+        return;
+    }
+}
+
+void DragSnapper::reset()
+{
+    m_drag.reset();
+    m_preview->hide();
+}
+
+void DragSnapper::begin()
+{
+    if (!m_platform.trust->isTrusted())
+        return;
+    const Point p = m_platform.pointer->pointerLocation();
+    const auto window = m_platform.windows->windowAtPoint(p);
+    if (!window)
+        return;
+    const auto frame = m_platform.windows->readFrame(window->element);
+    if (!frame)
+        return;
+    Drag drag;
+    drag.window = window;
+    drag.startFrame = flipped(*frame, primaryScreenHeight(m_platform.displays->displays()));
+    m_drag = drag;
+}
+
+void DragSnapper::moved()
+{
+    if (!m_drag || m_drag->ignored || !m_drag->window)
+        return;
+    Drag& drag = *m_drag;
+    const std::vector<Display> displays = m_platform.displays->displays();
+    const double h = primaryScreenHeight(displays);
+
+    if (!drag.isMovingWindow) {
+        if (++drag.checks > maximumChecks) {
+            drag.ignored = true;
+            return;
+        }
+        const auto frame = m_platform.windows->readFrame(drag.window->element);
+        if (!frame) {
+            drag.ignored = true;
+            return;
+        }
+        const Rect current = flipped(*frame, h);
+        if (current.width != drag.startFrame.width || current.height != drag.startFrame.height) {
+            drag.ignored = true; // a resize, not a move
+            return;
+        }
+        if (std::fabs(current.minX() - drag.startFrame.minX()) <= moveThreshold
+            && std::fabs(current.minY() - drag.startFrame.minY()) <= moveThreshold)
+            return;
+        drag.isMovingWindow = true;
+        drag.systemTiling = m_platform.tiling ? m_platform.tiling->read() : SystemTiling{};
+        if (restoresSizeOnDrag && m_windows.isSnapped(drag.window->element, drag.startFrame)) {
+            const Point pointer = m_platform.pointer->pointerLocation();
+            m_platform.windows->stopInteractiveMove(drag.window->element);
+            drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, pointer.x);
+            m_platform.windows->resumeInteractiveMove(drag.window->element, pointer);
+        }
+    }
+
+    const Point p = m_platform.pointer->pointerLocation();
+    const Display* display = nullptr;
+    for (const Display& d : displays) {
+        if (pointerInRect(p, d.frame)) {
+            display = &d;
+            break;
+        }
+    }
+    if (!display)
+        return;
+
+    const auto zone = snapZone(p, display->frame);
+    if (!zone || isLeftToSystem(*zone, drag.systemTiling)) {
+        if (drag.action) {
+            drag.action.reset();
+            m_preview->hide();
+        }
+        return;
+    }
+    if (drag.action == zone)
+        return;
+    drag.action = zone;
+    const auto frame = m_platform.windows->readFrame(drag.window->element);
+    const Rect windowFrame = frame ? flipped(*frame, h) : drag.startFrame;
+    if (const auto target = targetFrame(*zone, 0, display->visibleFrame, windowFrame, m_windows.gap))
+        m_preview->show(*target);
+    else
+        m_preview->hide();
+}
+
+void DragSnapper::released()
+{
+    if (m_drag && m_drag->window && m_drag->isMovingWindow && m_drag->action) {
+        const WindowAction action = *m_drag->action;
+        const AXWindow window = *m_drag->window;
+        const std::optional<Rect> original = m_drag->unsnapped ? std::nullopt : std::optional(m_drag->startFrame);
+        WindowManager& windows = m_windows;
+        m_schedule(dropDelayMs, [&windows, action, window, original] { windows.perform(action, window, original); });
+    }
+    reset();
+}
+
+} // namespace quandrel
