@@ -74,7 +74,7 @@ void drawStep(QPainter& painter, const Annotation& a)
                 QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), drawBadge);
     drawBadge(painter);
 
-    // The number has no shadow (macOS draws it with a fully transparent one).
+    // The number itself casts no shadow; the badge's shadow is enough.
     const QString number = QString::number(a.kind.stepNumber());
     const double size = r * rendering::numberFontFactor;
     const TextMetrics metrics = textMetrics(number, size, FontWeight::bold);

@@ -52,8 +52,7 @@ struct CanvasScene {
     QColor accent;                    // the selection's colour
 };
 
-// The palette's window and highlight colours, the desktop's nearest equivalents of the
-// macOS window background and control accent colours.
+// The canvas backdrop and accent: the desktop palette's window and highlight colours.
 QColor defaultCanvasBackground();
 QColor defaultCanvasAccent();
 

@@ -41,7 +41,7 @@ inline constexpr std::array<RGBA, 7> editorPalette = {{
 }};
 
 // Linux desktops have no system-wide "system red"; the fallback for colours without an sRGB
-// form is the palette's red, which is the macOS system red in sRGB to two decimals.
+// form is the editor palette's red.
 inline constexpr RGBA systemRed = editorPalette[0];
 
 size_t qHash(const RGBA& color, size_t seed = 0) noexcept;

@@ -1,10 +1,9 @@
 #pragma once
 
-// Soft drop shadows for QPainter, the way the macOS drawing context makes them: the alpha of
-// what is drawn is blurred with a Gaussian and painted, tinted with the shadow colour and
-// offset, underneath.
+// Soft drop shadows for QPainter: the alpha of what is drawn is blurred with a Gaussian and
+// painted, tinted with the shadow colour and offset, underneath.
 //
-// As there, the offset and the blur are in the device's units (logical pixels of the paint
+// The offset and the blur are in the device's units (logical pixels of the paint
 // device), not scaled by the painter's transformation: a badge's shadow is as many screen
 // pixels on the canvas as image pixels in the flattened bitmap. The offset is given with y
 // up (0, −1 is one pixel down on screen), as the shadow constants are given.
