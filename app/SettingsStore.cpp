@@ -1,9 +1,8 @@
 #include "SettingsStore.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "ImageExport.h"
+
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace quandrel {
 
@@ -56,18 +55,6 @@ void SettingsStore::adopt(const QuandrelSettings& settings)
         onChange(m_settings);
 }
 
-QString SettingsStore::screenshotsFolder() const
-{
-    if (m_settings.saveFolderBookmark) {
-        const QString path = QString::fromUtf8(*m_settings.saveFolderBookmark);
-        const QFileInfo folder(path);
-        if (folder.isAbsolute() && folder.isDir())
-            return QDir::cleanPath(path);
-    }
-    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (pictures.isEmpty())
-        pictures = QDir::homePath() + QStringLiteral("/Pictures");
-    return pictures + QStringLiteral("/Quandrel");
-}
+QString SettingsStore::screenshotsFolder() const { return quandrel::screenshotsFolder(m_settings.saveFolderBookmark); }
 
 } // namespace quandrel
