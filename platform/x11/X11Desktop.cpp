@@ -319,9 +319,14 @@ void X11Desktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
 
     const auto size = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT);
     const auto position = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y);
-    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
+    // Size, position, size again: a window moved to another display may only fit there
+    // after the move. When the size stays, the size steps change nothing and are left out.
+    const bool resizes = current->width != width || current->height != height;
+    if (resizes)
+        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
     xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, position, x, y, 0, 0);
-    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
+    if (resizes)
+        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
     m_connection->flush();
 
     const bool alreadyThere = current->x == clientX && current->y == clientY && current->width == width
