@@ -9,6 +9,7 @@
 #undef explicit
 
 #include <algorithm>
+#include <utility>
 
 namespace quandrel::x11 {
 
@@ -31,6 +32,12 @@ X11HotKeys::X11HotKeys(X11Connection& connection)
             xcb_xkb_per_client_flags(c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
                                      XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
             nullptr));
+        // An XKB client is told of modifier-map changes by XKB's own map notification.
+        if (const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_xkb_id); extension && extension->present) {
+            m_xkbEvent = extension->first_event;
+            xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, XCB_XKB_EVENT_TYPE_MAP_NOTIFY, 0, XCB_XKB_EVENT_TYPE_MAP_NOTIFY,
+                                  XCB_XKB_MAP_PART_MODIFIER_MAP, XCB_XKB_MAP_PART_MODIFIER_MAP, nullptr);
+        }
     }
     readModifierMapping();
     m_connection.addEventHandler([this](xcb_generic_event_t* e) { return handleEvent(e); });
@@ -161,7 +168,25 @@ bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::ui
         return false;
     }
     m_grabs[id] = grab;
+    m_combinations[id] = {keyCode, carbonModifiers};
     return true;
+}
+
+void X11HotKeys::regrabAll(const std::vector<std::uint16_t>& previousLocks)
+{
+    // The modifier bits of Alt, Super and the locks may have moved: every grab is released
+    // with the old bits and made again with the new ones.
+    xcb_connection_t* c = m_connection.xcb();
+    for (const auto& [id, grab] : m_grabs) {
+        for (const std::uint16_t lock : previousLocks)
+            xcb_ungrab_key(c, grab.keycode, m_connection.root(), std::uint16_t(grab.modifiers | lock));
+    }
+    m_grabs.clear();
+    m_down.clear();
+    const auto combinations = std::exchange(m_combinations, {});
+    for (const auto& [id, combination] : combinations)
+        registerHotKey(id, combination.first, combination.second);
+    m_connection.flush();
 }
 
 void X11HotKeys::unregisterHotKey(std::uint32_t id)
@@ -175,16 +200,20 @@ void X11HotKeys::unregisterHotKey(std::uint32_t id)
     m_connection.flush();
     m_down.erase(it->second.keycode);
     m_grabs.erase(it);
+    m_combinations.erase(id);
 }
 
 bool X11HotKeys::handleEvent(void* raw)
 {
     auto* e = static_cast<xcb_generic_event_t*>(raw);
     const auto type = e->response_type & 0x7f;
-    if (type == XCB_MAPPING_NOTIFY) {
-        const auto* m = reinterpret_cast<xcb_mapping_notify_event_t*>(e);
-        if (m->request == XCB_MAPPING_MODIFIER)
-            readModifierMapping();
+    const bool modifiersChanged = (type == XCB_MAPPING_NOTIFY && reinterpret_cast<xcb_mapping_notify_event_t*>(e)->request == XCB_MAPPING_MODIFIER)
+        || (m_xkbEvent && type == m_xkbEvent && reinterpret_cast<xcb_xkb_map_notify_event_t*>(e)->xkbType == XCB_XKB_MAP_NOTIFY
+            && (reinterpret_cast<xcb_xkb_map_notify_event_t*>(e)->changed & XCB_XKB_MAP_PART_MODIFIER_MAP));
+    if (modifiersChanged) {
+        const auto previousLocks = lockCombinations();
+        readModifierMapping();
+        regrabAll(previousLocks);
         return false;
     }
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)

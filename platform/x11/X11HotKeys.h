@@ -33,8 +33,12 @@ private:
     bool handleEvent(void* event); // an xcb_generic_event_t
     void deliver(std::uint32_t id);
 
+    void regrabAll(const std::vector<std::uint16_t>& previousLocks);
+
     X11Connection& m_connection;
     std::map<std::uint32_t, Grab> m_grabs;
+    // The stored combination of every id, to grab again when the modifier map changes.
+    std::map<std::uint32_t, std::pair<std::uint32_t, std::uint32_t>> m_combinations;
     std::set<std::uint8_t> m_down; // grabbed keys currently held, to ignore key repeat
     std::deque<std::uint32_t> m_pending;
     bool m_delivering = false;
@@ -44,6 +48,9 @@ private:
     std::uint16_t m_super = 0;
     std::uint16_t m_numLock = 0;
     std::uint16_t m_scrollLock = 0;
+    // The first event number of XKB (whose map notifications replace the core MappingNotify
+    // for a client that uses XKB); 0 without XKB.
+    std::uint8_t m_xkbEvent = 0;
 };
 
 } // namespace quandrel::x11
