@@ -75,8 +75,7 @@ int main(int argc, char** argv)
         return 1;
     }
     x11::X11EventPump pump(desktop->connection());
-    const auto layout = x11::keyboardLayoutFromServer(desktop->connection());
-    setCurrentKeyboardLayout(layout.get());
+    x11::ServerKeyboardLayout layout(desktop->connection());
 
     QSettings domain;
     AppController controller(desktop->services(), domain);
@@ -105,7 +104,5 @@ int main(int argc, char** argv)
         controller.handleURL(QUrl(url));
 
     qInfo("Quandrel is ready (%lld ms, %zu hot keys).", static_cast<long long>(startup.elapsed()), controller.hotKeys().registered().size());
-    const int status = app.exec();
-    setCurrentKeyboardLayout(nullptr);
-    return status;
+    return app.exec();
 }

@@ -2,6 +2,10 @@
 
 #include "X11Connection.h"
 
+// xkb.h names a member "explicit", which C++ reserves.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
 
 namespace quandrel::x11 {
@@ -23,6 +27,48 @@ std::unique_ptr<KeyboardLayout> keyboardLayoutFromServer(X11Connection& connecti
     if (!keymap)
         return nullptr;
     return std::make_unique<XkbKeyboardLayout>(keymap);
+}
+
+ServerKeyboardLayout::ServerKeyboardLayout(X11Connection& connection)
+    : m_connection(connection)
+{
+    reload();
+    xcb_connection_t* c = m_connection.xcb();
+    const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_xkb_id);
+    if (!extension || !extension->present)
+        return;
+    m_xkbEvent = extension->first_event;
+    // Selecting every detail of both kinds; other parts of Quandrel may listen to them too.
+    const std::uint16_t kinds = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
+    xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, kinds, 0, kinds, 0xff, 0xff, nullptr);
+    m_connection.flush();
+    m_connection.addEventHandler([this](xcb_generic_event_t* e) { return handleEvent(e); });
+}
+
+ServerKeyboardLayout::~ServerKeyboardLayout()
+{
+    if (currentKeyboardLayout() == m_layout.get())
+        setCurrentKeyboardLayout(nullptr);
+}
+
+void ServerKeyboardLayout::reload()
+{
+    auto layout = keyboardLayoutFromServer(m_connection);
+    setCurrentKeyboardLayout(layout.get());
+    m_layout = std::move(layout);
+    ++m_reloads;
+}
+
+bool ServerKeyboardLayout::handleEvent(void* raw)
+{
+    auto* e = static_cast<xcb_generic_event_t*>(raw);
+    if (!m_xkbEvent || (e->response_type & 0x7f) != m_xkbEvent)
+        return false;
+    const auto xkbType = reinterpret_cast<xcb_xkb_map_notify_event_t*>(e)->xkbType;
+    if (xkbType == XCB_XKB_NEW_KEYBOARD_NOTIFY
+        || (xkbType == XCB_XKB_MAP_NOTIFY && (reinterpret_cast<xcb_xkb_map_notify_event_t*>(e)->changed & XCB_XKB_MAP_PART_KEY_SYMS)))
+        reload();
+    return false;
 }
 
 } // namespace quandrel::x11

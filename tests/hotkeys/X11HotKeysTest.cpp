@@ -5,6 +5,7 @@
 #include "HotKeyCenter.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11KeyboardLayout.h"
 #include "XTestSupport.h"
 
 #include <xcb/xcb.h>
@@ -170,4 +171,24 @@ TEST_F(X11HotKeysTest, DefaultBindingsRegisterThroughTheCenter)
     while (actions.size() < 2 && std::chrono::steady_clock::now() < deadline)
         desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
     EXPECT_EQ(actions, (std::vector<HotKeyAction>{HotKeyAction::window(WindowAction::nextDisplay), HotKeyAction::capture(CaptureMode::area)}));
+}
+
+TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)
+{
+    struct Restore {
+        ~Restore() { run("setxkbmap us"); }
+    } restore;
+    ASSERT_EQ(run("setxkbmap us"), 0);
+    x11::ServerKeyboardLayout layout(desktop->connection());
+    EXPECT_EQ(keyName(16), "Y");
+    EXPECT_EQ(displayText({6, 0x1800}), "⌃⌥Z");
+
+    // Another layout chosen while Quandrel runs: the names change, the stored codes do not.
+    ASSERT_EQ(run("setxkbmap de"), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (keyName(16) != "Z" && std::chrono::steady_clock::now() < deadline)
+        desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
+    EXPECT_EQ(keyName(16), "Z");
+    EXPECT_EQ(displayText({6, 0x1800}), "⌃⌥Y");
+    EXPECT_GT(layout.reloads(), 1);
 }
