@@ -320,4 +320,13 @@ VerifyResult verify(const PublicKey& key, const Signature& signature, const Preh
     return VerifyResult::valid;
 }
 
+std::optional<QByteArray> trustedCommentValue(const QByteArray& comment, const QByteArray& key)
+{
+    for (const QByteArray& token : comment.simplified().split(' ')) {
+        if (token.startsWith(key + ':'))
+            return token.mid(key.size() + 1);
+    }
+    return std::nullopt;
+}
+
 } // namespace ostry::minisign

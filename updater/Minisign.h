@@ -79,6 +79,10 @@ QByteArray sign(const SecretKey& key, const Prehash& hash, const QByteArray& tru
 // Parses a .minisig file. Nothing when it is malformed or not in the prehashed form.
 std::optional<Signature> decodeSignature(const QByteArray& text, QString* error = nullptr);
 
+// The value of one "key:value" field of a trusted comment such as
+// "timestamp:1700000000\tfile:App-1.2.zip\tversion:1.2".
+std::optional<QByteArray> trustedCommentValue(const QByteArray& comment, const QByteArray& key);
+
 VerifyResult verify(const PublicKey& key, const Signature& signature, const Prehash& hash);
 
 } // namespace ostry::minisign

@@ -27,16 +27,6 @@ std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit)
     return data;
 }
 
-// "timestamp:1700000000\tfile:App-1.2.zip\tversion:1.2" → the value of `key`.
-std::optional<QByteArray> commentValue(const QByteArray& comment, const QByteArray& key)
-{
-    for (const QByteArray& token : comment.simplified().split(' ')) {
-        if (token.startsWith(key + ':'))
-            return token.mid(key.size() + 1);
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 QString AcceptedVersionStore::defaultPath(const QString& identifier)
@@ -98,19 +88,19 @@ void SignatureVerifier::verifyArchive(const QString& archivePath, const QByteArr
     if (result != minisign::VerifyResult::valid)
         throw VerificationError::invalidSignature(minisign::describe(result));
 
-    const auto signedFile = commentValue(signature->trustedComment, "file");
+    const auto signedFile = minisign::trustedCommentValue(signature->trustedComment, "file");
     if (!signedFile || QString::fromUtf8(*signedFile) != fileName)
         throw VerificationError::invalidSignature(
             QStringLiteral("the signature is for %1, not %2")
                 .arg(signedFile ? QString::fromUtf8(*signedFile) : QStringLiteral("another file"), fileName));
-    const auto signedVersionText = commentValue(signature->trustedComment, "version");
+    const auto signedVersionText = minisign::trustedCommentValue(signature->trustedComment, "version");
     const auto signedVersion = signedVersionText ? AppVersion::parse(QString::fromUtf8(*signedVersionText))
                                                  : std::nullopt;
     if (!signedVersion || !(*signedVersion == version))
         throw VerificationError::invalidSignature(
             QStringLiteral("the signature is for version %1, not %2")
                 .arg(signedVersion ? signedVersion->text() : QStringLiteral("(none)"), version.text()));
-    const auto signedIdentifier = commentValue(signature->trustedComment, "identifier");
+    const auto signedIdentifier = minisign::trustedCommentValue(signature->trustedComment, "identifier");
     const auto info = running.info();
     if (signedIdentifier && info && QString::fromUtf8(*signedIdentifier) != info->identifier)
         throw VerificationError::invalidSignature(

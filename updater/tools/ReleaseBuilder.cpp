@@ -98,15 +98,6 @@ bool addToZip(archive* zip, const std::filesystem::path& absolute, const QByteAr
     return true;
 }
 
-std::optional<QByteArray> commentValue(const QByteArray& comment, const QByteArray& key)
-{
-    for (const QByteArray& token : comment.simplified().split(' ')) {
-        if (token.startsWith(key + ':'))
-            return token.mid(key.size() + 1);
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 bool buildBundle(const BundleOptions& options, QString* error)
@@ -264,7 +255,7 @@ QString verifyRelease(const QString& candidate, const QString& installed, bool* 
                 throw DownloadError::signatureMissing();
             const QByteArray signatureText = signatureFile.read(4097);
             const auto signature = minisign::decodeSignature(signatureText);
-            const auto versionText = signature ? commentValue(signature->trustedComment, "version") : std::nullopt;
+            const auto versionText = signature ? minisign::trustedCommentValue(signature->trustedComment, "version") : std::nullopt;
             const auto version = versionText ? AppVersion::parse(QString::fromUtf8(*versionText)) : std::nullopt;
             if (!version)
                 throw VerificationError::invalidSignature(QStringLiteral("the signature names no version"));
