@@ -91,7 +91,7 @@ void AppController::perform(const HotKeyAction& action)
         return;
     case HotKeyAction::Kind::app: {
         const auto& bindings = m_store.settings().appBindings;
-        const auto it = std::find_if(bindings.begin(), bindings.end(), [&](const AppBinding& b) { return b.bundleID == action.bundleID; });
+        const auto it = std::find_if(bindings.begin(), bindings.end(), [&](const AppBinding& b) { return b.desktopId == action.desktopId; });
         if (it != bindings.end())
             m_launcher.activate(*it);
         return;
@@ -129,17 +129,17 @@ void AppController::handleURL(const QUrl& url)
         return;
     case Command::Kind::app: {
         const auto& bindings = m_store.settings().appBindings;
-        const auto it = std::find_if(bindings.begin(), bindings.end(), [&](const AppBinding& b) { return b.bundleID == command.bundleID; });
+        const auto it = std::find_if(bindings.begin(), bindings.end(), [&](const AppBinding& b) { return b.desktopId == command.desktopId; });
         if (it != bindings.end()) {
             m_launcher.activate(*it);
             return;
         }
         // An installed application without a binding gets a temporary one, never stored.
-        if (!m_platform.applications->isInstalled(command.bundleID)) {
+        if (!m_platform.applications->isInstalled(command.desktopId)) {
             m_platform.sound->beep();
             return;
         }
-        m_launcher.activate({command.bundleID, command.bundleID, std::nullopt, FrontmostBehavior::hide});
+        m_launcher.activate({command.desktopId, command.desktopId, std::nullopt, FrontmostBehavior::hide});
         return;
     }
     case Command::Kind::settings:

@@ -57,7 +57,7 @@ Command parseCommandURL(const QUrl& url)
     } else if (host == QLatin1String("app")) {
         if (!argument.isEmpty()) {
             command.kind = Command::Kind::app;
-            command.bundleID = argument.toStdString();
+            command.desktopId = argument.toStdString();
             return command;
         }
     } else if (host == QLatin1String("settings")) {

@@ -22,7 +22,7 @@ struct Command {
     WindowAction windowAction = WindowAction::leftHalf;
     CaptureMode captureMode = CaptureMode::area;
     std::optional<AfterCapture> then;
-    std::string bundleID;
+    std::string desktopId;
     bool operator==(const Command&) const = default;
 };
 

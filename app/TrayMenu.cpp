@@ -1,6 +1,7 @@
 #include "TrayMenu.h"
 
 #include "AppController.h"
+#include "Symbols.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -46,7 +47,7 @@ TrayMenu::TrayMenu(AppController& controller, QObject* parent)
     connect(&controller, &AppController::permissionsChanged, this, &TrayMenu::rebuild);
     rebuild();
 
-    m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/icons/rectangle.split.2x1.svg")), this);
+    m_tray = new QSystemTrayIcon(ui::applicationIcon(), this);
     m_tray->setToolTip(QStringLiteral("Quandrel"));
     m_tray->setContextMenu(m_menu);
     if (!QSystemTrayIcon::isSystemTrayAvailable())

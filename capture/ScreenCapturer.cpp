@@ -1,4 +1,5 @@
 #include "ScreenCapturer.h"
+#include "ScreenSpace.h"
 
 #include <QCoroTimer>
 
@@ -11,9 +12,9 @@ namespace quandrel {
 namespace {
 
 // The whole-pixel area of a display in window space.
-Rect pixelArea(const Display& display, double primaryHeight)
+Rect pixelArea(const Display& display, const ScreenSpace& space)
 {
-    const Rect points = flipped(display.frame, primaryHeight);
+    const Rect points = space.toWindow(display.frame);
     const double s = display.scale;
     return rounded({points.x * s, points.y * s, points.width * s, points.height * s});
 }
@@ -49,7 +50,7 @@ QCoro::Task<CaptureResult<std::vector<FrozenDisplay>>> ScreenCapturer::freezeDis
     const std::vector<Display> displays = m_displays.displays();
     if (displays.empty())
         co_return CaptureError::noDisplays();
-    const double primaryHeight = primaryScreenHeight(displays);
+    const ScreenSpace space = ScreenSpace::of(displays);
 
     std::vector<FrozenDisplay> frozen;
     {
@@ -60,7 +61,7 @@ QCoro::Task<CaptureResult<std::vector<FrozenDisplay>>> ScreenCapturer::freezeDis
         for (std::size_t i = 0; i < displays.size(); ++i) {
             if (i > 0)
                 co_await QCoro::sleepFor(std::chrono::milliseconds(0)); // let the event loop run
-            auto grabbed = m_capture.grabArea(pixelArea(displays[i], primaryHeight));
+            auto grabbed = m_capture.grabArea(pixelArea(displays[i], space));
             if (const auto* failure = std::get_if<GrabFailure>(&grabbed))
                 co_return CaptureError::platform(failure->message);
             const auto& pixels = std::get<PixelBuffer>(grabbed);
@@ -78,14 +79,14 @@ QCoro::Task<CaptureResult<std::vector<PickableWindow>>> ScreenCapturer::pickable
     auto listed = m_capture.windowsFrontToBack();
     if (const auto* failure = std::get_if<GrabFailure>(&listed))
         co_return CaptureError::platform(failure->message);
-    const double primaryHeight = primaryScreenHeight(m_displays.displays());
+    const ScreenSpace space = ScreenSpace::of(m_displays.displays());
     std::vector<PickableWindow> result;
     for (const ScreenWindow& w : std::get<std::vector<ScreenWindow>>(listed)) {
         if (!w.ordinary || w.pid == ownPid || !(w.frame.width > 40) || !(w.frame.height > 40))
             continue;
         if (std::any_of(result.begin(), result.end(), [&](const PickableWindow& p) { return p.window == w.handle; }))
             continue;
-        result.push_back({w.handle, flipped(w.frame, primaryHeight)});
+        result.push_back({w.handle, space.fromWindow(w.frame)});
     }
     co_return result;
 }
@@ -109,8 +110,7 @@ QCoro::Task<CaptureResult<CapturedImage>> ScreenCapturer::captureWindow(Pickable
 std::optional<Display> ScreenCapturer::screenAt(const std::vector<Display>& displays, Point p)
 {
     for (const Display& d : displays) {
-        const Rect& f = d.frame;
-        if (p.x >= f.minX() && p.x < f.maxX() && p.y > f.minY() && p.y <= f.maxY())
+        if (containsPoint(d.frame, p))
             return d;
     }
     if (displays.empty())
@@ -124,7 +124,7 @@ std::optional<Display> ScreenCapturer::screenUnderMouse()
     const auto pointer = m_capture.pointerPosition();
     if (!pointer)
         return displays.empty() ? std::nullopt : std::optional<Display>(displays.front());
-    return screenAt(displays, {pointer->x, primaryScreenHeight(displays) - pointer->y});
+    return screenAt(displays, ScreenSpace::of(displays).fromWindow(*pointer));
 }
 
 std::optional<CapturedImage> ScreenCapturer::crop(const FrozenDisplay& display, const Rect& rect)

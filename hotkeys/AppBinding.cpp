@@ -26,7 +26,7 @@ std::optional<FrontmostBehavior> frontmostBehaviorFromRawName(std::string_view r
 QJsonObject toJson(const AppBinding& binding)
 {
     QJsonObject o{
-        {QStringLiteral("bundleID"), QString::fromStdString(binding.bundleID)},
+        {QStringLiteral("bundleID"), QString::fromStdString(binding.desktopId)},
         {QStringLiteral("name"), QString::fromStdString(binding.name)},
         {QStringLiteral("whenFrontmost"), QString::fromLatin1(rawName(binding.whenFrontmost).data(), qsizetype(rawName(binding.whenFrontmost).size()))},
     };

@@ -27,7 +27,7 @@ std::string_view label(FrontmostBehavior behavior);
 std::optional<FrontmostBehavior> frontmostBehaviorFromRawName(std::string_view raw);
 
 struct AppBinding {
-    std::string bundleID; // the desktop-entry ID
+    std::string desktopId; // the desktop-entry ID
     std::string name;
     std::optional<Shortcut> shortcut;
     FrontmostBehavior whenFrontmost = FrontmostBehavior::hide;

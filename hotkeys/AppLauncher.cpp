@@ -14,7 +14,7 @@ AppLauncher::AppLauncher(PlatformServices platform)
 void AppLauncher::activate(const AppBinding& binding)
 {
     ApplicationService& apps = *m_platform.applications;
-    const auto running = apps.runningApplications(binding.bundleID);
+    const auto running = apps.runningApplications(binding.desktopId);
     const RunningApplicationInfo* instance = running.empty() ? nullptr : &running.front();
 
     if (instance && instance->active) {
@@ -30,14 +30,14 @@ void AppLauncher::activate(const AppBinding& binding)
         }
     }
 
-    if (!apps.isInstalled(binding.bundleID)) {
+    if (!apps.isInstalled(binding.desktopId)) {
         m_platform.sound->beep();
         return;
     }
     if (instance)
         apps.unhide(instance->pid);
     SystemSound* sound = m_platform.sound;
-    apps.openAndActivate(binding.bundleID, [sound](bool ok) {
+    apps.openAndActivate(binding.desktopId, [sound](bool ok) {
         if (!ok)
             sound->beep();
     });
@@ -51,9 +51,9 @@ void AppLauncher::cycleWindows(std::int32_t pid)
     }
     WindowAccess& windows = *m_platform.windows;
     std::vector<WindowHandle> kept;
-    for (const AXWindow& w : windows.windowsOfApplication(pid)) {
-        if (windows.isStandardWindow(w.element).value_or(false) && !windows.isMinimized(w.element).value_or(false))
-            kept.push_back(w.element);
+    for (const ClientWindow& w : windows.windowsOfApplication(pid)) {
+        if (windows.isStandardWindow(w.handle).value_or(false) && !windows.isMinimized(w.handle).value_or(false))
+            kept.push_back(w.handle);
     }
     if (kept.size() < 2)
         return;

@@ -10,7 +10,7 @@ std::string describe(const HotKeyAction& action)
     case HotKeyAction::Kind::window:
         return "window(" + std::string(rawName(action.windowAction)) + ")";
     case HotKeyAction::Kind::app:
-        return "app(" + action.bundleID + ")";
+        return "app(" + action.desktopId + ")";
     case HotKeyAction::Kind::capture:
         return "capture(" + std::string(rawName(action.captureMode)) + ")";
     }
@@ -32,7 +32,7 @@ std::vector<HotKeyBinding> buildBindings(const std::map<WindowAction, Shortcut>&
     }
     for (const AppBinding& b : appBindings) {
         if (b.shortcut)
-            list.push_back({*b.shortcut, HotKeyAction::app(b.bundleID)});
+            list.push_back({*b.shortcut, HotKeyAction::app(b.desktopId)});
     }
     return list;
 }

@@ -26,7 +26,7 @@ struct HotKeyAction {
     enum class Kind { window, app, capture };
     Kind kind = Kind::window;
     WindowAction windowAction = WindowAction::leftHalf;
-    std::string bundleID;
+    std::string desktopId;
     CaptureMode captureMode = CaptureMode::area;
 
     static HotKeyAction window(WindowAction a) { return {Kind::window, a, {}, CaptureMode::area}; }

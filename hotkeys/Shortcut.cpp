@@ -72,7 +72,7 @@ std::string displayText(const Shortcut& shortcut)
     return text + keyName(shortcut.keyCode);
 }
 
-std::uint32_t carbonModifiers(Qt::KeyboardModifiers modifiers)
+std::uint32_t modifierMask(Qt::KeyboardModifiers modifiers)
 {
     std::uint32_t mask = 0;
     if (modifiers & Qt::MetaModifier)
@@ -91,7 +91,7 @@ std::optional<Shortcut> shortcutFromKeyEvent(std::uint32_t nativeScanCode, Qt::K
     const auto keyCode = virtualKeyForXKeycode(nativeScanCode);
     if (!keyCode)
         return std::nullopt;
-    const std::uint32_t mask = carbonModifiers(modifiers);
+    const std::uint32_t mask = modifierMask(modifiers);
     if (mask == 0 && !isFunctionKey(*keyCode))
         return std::nullopt;
     return Shortcut{*keyCode, mask};

@@ -37,7 +37,7 @@ bool isFunctionKey(std::uint32_t keyCode);
 
 // Carbon modifiers from Qt's modifier flags: Meta (Super) is ⌘, Alt ⌥, Control ⌃, Shift ⇧.
 // Keypad and lock states are ignored.
-std::uint32_t carbonModifiers(Qt::KeyboardModifiers modifiers);
+std::uint32_t modifierMask(Qt::KeyboardModifiers modifiers);
 
 // A shortcut from a key press: the X keycode (Qt's native scan code) and the modifiers.
 // Needs a modifier unless the key is F1–F19.

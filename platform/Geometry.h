@@ -6,7 +6,8 @@
 // primary display with y growing upwards; all layout, snapping and capture geometry lives
 // there. Window space ("accessibility space") has its origin at the top-left of the primary
 // display with y growing downwards: it is the X root window's coordinate system, in which
-// other applications' frames are read and written. flipped() converts either way.
+// other applications' frames are read and written. ScreenSpace (ScreenSpace.h) converts
+// between the two.
 
 #include <algorithm>
 #include <cmath>
@@ -42,9 +43,6 @@ struct Rect {
     Size size() const { return {width, height}; }
     bool isEmpty() const { return width <= 0 || height <= 0; }
 
-    // Half-open containment: the right and top edges belong to the neighbour.
-    bool contains(Point p) const { return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY(); }
-
     // The overlap of two rectangles, or an empty rectangle when they do not overlap.
     Rect intersected(const Rect& o) const
     {
@@ -68,13 +66,6 @@ inline double roundHalfAway(double v) { return std::round(v); }
 inline Rect rounded(const Rect& r)
 {
     return {roundHalfAway(r.x), roundHalfAway(r.y), roundHalfAway(r.width), roundHalfAway(r.height)};
-}
-
-// Converts a rectangle between screen space and window space; the same formula serves both
-// directions. primaryHeight is the height of the first display's full frame.
-inline Rect flipped(const Rect& r, double primaryHeight)
-{
-    return {r.x, primaryHeight - (r.y + r.height), r.width, r.height};
 }
 
 // "(x, y, w, h)" with integral values printed without decimals.

@@ -15,7 +15,7 @@ public:
     // Grabs the combination under `id`. Answers false, leaving nothing grabbed, when the
     // combination is taken (by another program, the window manager, or an earlier id of this
     // program) or cannot be expressed on this keyboard.
-    virtual bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t carbonModifiers) = 0;
+    virtual bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask) = 0;
     virtual void unregisterHotKey(std::uint32_t id) = 0;
 
     // Called on the main thread once per press of a registered combination; key repeat

@@ -11,12 +11,22 @@ namespace quandrel {
 // A native window handle: an X client window id on X11, an arbitrary id in the fake.
 using WindowHandle = std::uint32_t;
 
-// One window of another application. Two values name the same window when their handles
-// are equal.
-struct AXWindow {
-    WindowHandle element = 0;
+// One top-level window of another application: an X client window on X11. Two values name
+// the same window when their handles are equal.
+// Why a window could not be read, in the platform's terms but without its protocol numbers.
+enum class WindowAccessError {
+    none,         // nothing went wrong (there may simply be no window)
+    windowGone,   // the window was destroyed while Quandrel looked at it
+    refused,      // the display server refused the request
+};
+
+// A short English description for logs ("window gone", …).
+const char* describe(WindowAccessError error);
+
+struct ClientWindow {
+    WindowHandle handle = 0;
     std::int32_t pid = 0;
-    bool operator==(const AXWindow& o) const { return element == o.element; }
+    bool operator==(const ClientWindow& o) const { return handle == o.handle; }
 };
 
 // Reading and writing other applications' windows. Frames are in window space (origin
@@ -28,11 +38,11 @@ public:
     virtual ~WindowAccess() = default;
 
     // The frontmost application's focused window with that application's pid.
-    virtual std::optional<AXWindow> focusedWindow() = 0;
+    virtual std::optional<ClientWindow> focusedWindow() = 0;
 
-    // A platform error code explaining why focusedWindow() found nothing readable;
-    // 0 when there simply is no focused window.
-    virtual int focusedWindowError() = 0;
+    // Why focusedWindow() found nothing readable; `none` when there simply is no focused
+    // window.
+    virtual WindowAccessError focusedWindowError() = 0;
 
     virtual std::optional<Rect> readFrame(WindowHandle window) = 0;
 
@@ -41,10 +51,10 @@ public:
     virtual void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) = 0;
 
     // The standard window of another process under a point given in screen space.
-    virtual std::optional<AXWindow> windowAtPoint(Point screenPoint) = 0;
+    virtual std::optional<ClientWindow> windowAtPoint(Point screenPoint) = 0;
 
     // An application's windows, front to back.
-    virtual std::vector<AXWindow> windowsOfApplication(std::int32_t pid) = 0;
+    virtual std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) = 0;
 
     // A normal top-level window (not a dialog, dock, menu or palette); none when unreadable.
     virtual std::optional<bool> isStandardWindow(WindowHandle window) = 0;

@@ -8,7 +8,7 @@ namespace quandrel {
 
 struct RunningApplication {
     std::int32_t pid = 0;
-    std::string bundleIdentifier; // the desktop-entry ID; empty when unknown
+    std::string desktopId; // the desktop-entry ID; empty when unknown
     bool operator==(const RunningApplication&) const = default;
 };
 

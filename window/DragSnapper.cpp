@@ -1,4 +1,5 @@
 #include "DragSnapper.h"
+#include "ScreenSpace.h"
 
 #include "Display.h"
 #include "PointerMonitor.h"
@@ -61,14 +62,6 @@ bool isLeftToSystem(WindowAction zone, const SystemTiling& tiling)
     }
 }
 
-namespace {
-
-// A point on a display the way the pointer is: left and top edges inside, right and bottom
-// edges outside (in screen space, y up).
-bool pointerInRect(Point p, const Rect& r) { return p.x >= r.minX() && p.x < r.maxX() && p.y > r.minY() && p.y <= r.maxY(); }
-
-} // namespace
-
 DragSnapper::DragSnapper(PlatformServices platform, WindowManager& windows, std::unique_ptr<SnapPreviewSurface> preview, Scheduler schedule)
     : m_platform(platform)
     , m_windows(windows)
@@ -125,12 +118,12 @@ void DragSnapper::begin()
     const auto window = m_platform.windows->windowAtPoint(p);
     if (!window)
         return;
-    const auto frame = m_platform.windows->readFrame(window->element);
+    const auto frame = m_windows.readScreenFrame(window->handle, ScreenSpace::of(m_platform.displays->displays()));
     if (!frame)
         return;
     Drag drag;
     drag.window = window;
-    drag.startFrame = flipped(*frame, primaryScreenHeight(m_platform.displays->displays()));
+    drag.startFrame = *frame;
     m_drag = drag;
 }
 
@@ -140,19 +133,19 @@ void DragSnapper::moved()
         return;
     Drag& drag = *m_drag;
     const std::vector<Display> displays = m_platform.displays->displays();
-    const double h = primaryScreenHeight(displays);
+    const ScreenSpace space = ScreenSpace::of(displays);
 
     if (!drag.isMovingWindow) {
         if (++drag.checks > maximumChecks) {
             drag.ignored = true;
             return;
         }
-        const auto frame = m_platform.windows->readFrame(drag.window->element);
+        const auto frame = m_windows.readScreenFrame(drag.window->handle, space);
         if (!frame) {
             drag.ignored = true;
             return;
         }
-        const Rect current = flipped(*frame, h);
+        const Rect current = *frame;
         if (current.width != drag.startFrame.width || current.height != drag.startFrame.height) {
             drag.ignored = true; // a resize, not a move
             return;
@@ -162,18 +155,18 @@ void DragSnapper::moved()
             return;
         drag.isMovingWindow = true;
         drag.systemTiling = m_platform.tiling ? m_platform.tiling->read() : SystemTiling{};
-        if (restoresSizeOnDrag && m_windows.isSnapped(drag.window->element, drag.startFrame)) {
+        if (restoresSizeOnDrag && m_windows.isSnapped(drag.window->handle, drag.startFrame)) {
             const Point pointer = m_platform.pointer->pointerLocation();
-            m_platform.windows->stopInteractiveMove(drag.window->element);
+            m_platform.windows->stopInteractiveMove(drag.window->handle);
             drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, pointer.x);
-            m_platform.windows->resumeInteractiveMove(drag.window->element, pointer);
+            m_platform.windows->resumeInteractiveMove(drag.window->handle, pointer);
         }
     }
 
     const Point p = m_platform.pointer->pointerLocation();
     const Display* display = nullptr;
     for (const Display& d : displays) {
-        if (pointerInRect(p, d.frame)) {
+        if (containsPoint(d.frame, p)) {
             display = &d;
             break;
         }
@@ -192,8 +185,7 @@ void DragSnapper::moved()
     if (drag.action == zone)
         return;
     drag.action = zone;
-    const auto frame = m_platform.windows->readFrame(drag.window->element);
-    const Rect windowFrame = frame ? flipped(*frame, h) : drag.startFrame;
+    const Rect windowFrame = m_windows.readScreenFrame(drag.window->handle, space).value_or(drag.startFrame);
     if (const auto target = targetFrame(*zone, 0, display->visibleFrame, windowFrame, m_windows.gap))
         m_preview->show(*target);
     else
@@ -204,7 +196,7 @@ void DragSnapper::released()
 {
     if (m_drag && m_drag->window && m_drag->isMovingWindow && m_drag->action) {
         const WindowAction action = *m_drag->action;
-        const AXWindow window = *m_drag->window;
+        const ClientWindow window = *m_drag->window;
         const std::optional<Rect> original = m_drag->unsnapped ? std::nullopt : std::optional(m_drag->startFrame);
         WindowManager& windows = m_windows;
         m_schedule(dropDelayMs, [&windows, action, window, original] { windows.perform(action, window, original); });

@@ -40,7 +40,7 @@ public:
     static constexpr int dropDelayMs = 40;
 
     struct Drag {
-        std::optional<AXWindow> window;
+        std::optional<ClientWindow> window;
         Rect startFrame;
         int checks = 0;
         bool ignored = false;

@@ -1,4 +1,5 @@
 #include "WindowManager.h"
+#include "ScreenSpace.h"
 
 #include "Display.h"
 #include "WindowLayout.h"
@@ -59,14 +60,14 @@ std::deque<WindowManager::History>::iterator WindowManager::findHistory(WindowHa
     return std::find_if(m_history.begin(), m_history.end(), [&](const History& h) { return h.window == window; });
 }
 
-std::optional<Rect> WindowManager::readScreenFrame(WindowHandle window, double primaryHeight)
+std::optional<Rect> WindowManager::readScreenFrame(WindowHandle window, const ScreenSpace& space)
 {
     if (const auto frame = m_platform.windows->readFrame(window))
-        return flipped(*frame, primaryHeight);
+        return space.fromWindow(*frame);
     return std::nullopt;
 }
 
-void WindowManager::perform(WindowAction action, std::optional<AXWindow> window, std::optional<Rect> originalFrame)
+void WindowManager::perform(WindowAction action, std::optional<ClientWindow> window, std::optional<Rect> originalFrame)
 {
     const char* actionName = text(rawName(action));
 
@@ -77,21 +78,21 @@ void WindowManager::perform(WindowAction action, std::optional<AXWindow> window,
     }
 
     const auto frontmost = m_platform.workspace->frontmostApplication();
-    const std::string appName = frontmost && !frontmost->bundleIdentifier.empty() ? frontmost->bundleIdentifier : "none";
+    const std::string appName = frontmost && !frontmost->desktopId.empty() ? frontmost->desktopId : "none";
 
     if (!window)
         window = m_platform.windows->focusedWindow();
-    const std::optional<Rect> readFrame = window ? m_platform.windows->readFrame(window->element) : std::nullopt;
+    const std::optional<Rect> readFrame = window ? m_platform.windows->readFrame(window->handle) : std::nullopt;
     if (!readFrame) {
-        qCCritical(lcWindows, "%s: no focused window in %s (AXError %d)", actionName, appName.c_str(),
-                   m_platform.windows->focusedWindowError());
+        qCCritical(lcWindows, "%s: no focused window in %s (%s)", actionName, appName.c_str(),
+                   describe(m_platform.windows->focusedWindowError()));
         m_platform.sound->beep();
         return;
     }
 
     const std::vector<Display> displays = m_platform.displays->displays();
-    const double h = primaryScreenHeight(displays);
-    const Rect current = flipped(*readFrame, h);
+    const ScreenSpace space = ScreenSpace::of(displays);
+    const Rect current = space.fromWindow(*readFrame);
 
     std::vector<Rect> visibleFrames;
     visibleFrames.reserve(displays.size());
@@ -102,7 +103,7 @@ void WindowManager::perform(WindowAction action, std::optional<AXWindow> window,
         return;
     const Rect visible = visibleFrames[*index];
 
-    const bool isRepeat = m_last && m_last->action == action && m_last->window == window->element
+    const bool isRepeat = m_last && m_last->action == action && m_last->window == window->handle
         && approximatelyEqual(m_last->frame, current, repeatTolerance);
 
     Rect frame;
@@ -124,7 +125,7 @@ void WindowManager::perform(WindowAction action, std::optional<AXWindow> window,
         break;
     }
     case WindowAction::restore: {
-        const auto entry = findHistory(window->element);
+        const auto entry = findHistory(window->handle);
         if (entry == m_history.end()) {
             m_platform.sound->beep();
             return;
@@ -161,11 +162,11 @@ void WindowManager::perform(WindowAction action, std::optional<AXWindow> window,
     }
 
     if (action != WindowAction::restore)
-        remember(window->element, originalFrame.value_or(current));
+        remember(window->handle, originalFrame.value_or(current));
 
-    m_platform.windows->setFrame(window->element, window->pid, flipped(frame, h));
+    m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(frame));
 
-    const std::optional<Rect> after = m_platform.windows->readFrame(window->element);
+    const std::optional<Rect> after = m_platform.windows->readFrame(window->handle);
     qCInfo(lcWindows, "%s in %s: %s → %s", actionName, appName.c_str(), toString(*readFrame).c_str(),
            describe(after).c_str());
 
@@ -173,9 +174,9 @@ void WindowManager::perform(WindowAction action, std::optional<AXWindow> window,
         m_last.reset();
         return;
     }
-    const Rect result = after ? flipped(*after, h) : frame;
-    m_last = LastExecution{action, window->element, result, step};
-    if (const auto entry = findHistory(window->element); entry != m_history.end())
+    const Rect result = after ? space.fromWindow(*after) : frame;
+    m_last = LastExecution{action, window->handle, result, step};
+    if (const auto entry = findHistory(window->handle); entry != m_history.end())
         entry->snapped = result;
 }
 
@@ -196,14 +197,14 @@ bool WindowManager::isSnapped(WindowHandle window, const Rect& frame)
     return entry != m_history.end() && approximatelyEqual(entry->snapped, frame, repeatTolerance);
 }
 
-bool WindowManager::unsnap(AXWindow window, const Rect& startFrame, double pointerX)
+bool WindowManager::unsnap(ClientWindow window, const Rect& startFrame, double pointerX)
 {
-    const auto entry = findHistory(window.element);
+    const auto entry = findHistory(window.handle);
     if (entry == m_history.end() || !approximatelyEqual(entry->snapped, startFrame, repeatTolerance))
         return false;
 
-    const double h = primaryScreenHeight(m_platform.displays->displays());
-    const auto current = readScreenFrame(window.element, h);
+    const ScreenSpace space = ScreenSpace::of(m_platform.displays->displays());
+    const auto current = readScreenFrame(window.handle, space);
     if (!current)
         return false;
 
@@ -215,7 +216,7 @@ bool WindowManager::unsnap(AXWindow window, const Rect& startFrame, double point
         f = f <= 0 ? 0 : (f > 1 ? 1 : f);
     }
     const Rect frame = rounded({pointerX - w0 * f, current->maxY() - h0, w0, h0});
-    m_platform.windows->setFrame(window.element, window.pid, flipped(frame, h));
+    m_platform.windows->setFrame(window.handle, window.pid, space.toWindow(frame));
 
     m_history.erase(entry);
     m_last.reset();

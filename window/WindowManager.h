@@ -5,6 +5,7 @@
 // frame, remembers the window's original frame for restore, and writes the new frame.
 
 #include "Geometry.h"
+#include "ScreenSpace.h"
 #include "PlatformServices.h"
 #include "WindowAccess.h"
 #include "WindowAction.h"
@@ -43,13 +44,16 @@ public:
 
     // Runs an action on `window` (or, when none, the frontmost application's focused window).
     // originalFrame, in screen space, is remembered for restore instead of the current frame.
-    void perform(WindowAction action, std::optional<AXWindow> window = std::nullopt,
+    void perform(WindowAction action, std::optional<ClientWindow> window = std::nullopt,
                  std::optional<Rect> originalFrame = std::nullopt);
 
     // Gives a snapped window its original size back under the pointer when a drag begins.
-    bool unsnap(AXWindow window, const Rect& startFrame, double pointerX);
+    bool unsnap(ClientWindow window, const Rect& startFrame, double pointerX);
     // Whether unsnap would act: the window is still where it was last arranged.
     bool isSnapped(WindowHandle window, const Rect& frame);
+
+    // A window's frame in screen space; none when it cannot be read.
+    std::optional<Rect> readScreenFrame(WindowHandle window, const ScreenSpace& space);
 
     const std::optional<LastExecution>& last() const { return m_last; }
     const std::deque<History>& history() const { return m_history; }
@@ -57,7 +61,6 @@ public:
 private:
     void remember(WindowHandle window, const Rect& frame);
     std::deque<History>::iterator findHistory(WindowHandle window);
-    std::optional<Rect> readScreenFrame(WindowHandle window, double primaryHeight);
 
     PlatformServices m_platform;
     std::optional<LastExecution> m_last;

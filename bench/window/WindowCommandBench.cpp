@@ -5,6 +5,7 @@
 // Run on the private virtual desktop: tools/virtual-desktop.sh -- window_command_bench
 
 #include "WindowLayout.h"
+#include "ScreenSpace.h"
 #include "WindowManager.h"
 #include "X11Desktop.h"
 #include "XTestSupport.h"
@@ -57,7 +58,7 @@ int main(int argc, char** argv)
     const WindowAction actions[] = {WindowAction::leftHalf, WindowAction::rightHalf};
     std::vector<Rect> expected; // outer frames in root coordinates
     for (const WindowAction a : actions)
-        expected.push_back(flipped(*targetFrame(a, 0, {0, 0, 1440, 900}, {}, 8), 900));
+        expected.push_back(ScreenSpace(900).toWindow(*targetFrame(a, 0, {0, 0, 1440, 900}, {}, 8)));
 
     std::vector<double> quandrel;
     for (int i = 0; i < rounds; ++i) {

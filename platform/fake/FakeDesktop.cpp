@@ -9,9 +9,9 @@ void FakeDesktop::addDisplay(const Rect& frame, const Rect& visibleFrame, const 
     m_displays.push_back({name.empty() ? "D" + std::to_string(m_displays.size() + 1) : name, frame, visibleFrame, 1});
 }
 
-void FakeDesktop::addApplication(std::int32_t pid, std::string bundleIdentifier)
+void FakeDesktop::addApplication(std::int32_t pid, std::string desktopId)
 {
-    m_apps[pid] = {pid, std::move(bundleIdentifier), 0};
+    m_apps[pid] = {pid, std::move(desktopId), 0};
 }
 
 WindowHandle FakeDesktop::addWindow(std::int32_t pid, const Rect& screenFrame)
@@ -20,7 +20,7 @@ WindowHandle FakeDesktop::addWindow(std::int32_t pid, const Rect& screenFrame)
     Window w;
     w.id = id;
     w.pid = pid;
-    w.frame = flipped(screenFrame, primaryHeight());
+    w.frame = space().toWindow(screenFrame);
     m_windows[id] = w;
     m_stacking.push_back(id);
     if (!m_apps.contains(pid))
@@ -29,23 +29,22 @@ WindowHandle FakeDesktop::addWindow(std::int32_t pid, const Rect& screenFrame)
     return id;
 }
 
-Rect FakeDesktop::screenFrame(WindowHandle id) const { return flipped(m_windows.at(id).frame, primaryHeight()); }
+Rect FakeDesktop::screenFrame(WindowHandle id) const { return space().fromWindow(m_windows.at(id).frame); }
 
-std::optional<AXWindow> FakeDesktop::focusedWindow()
+std::optional<ClientWindow> FakeDesktop::focusedWindow()
 {
     const auto app = m_apps.find(m_frontmost);
     if (app == m_apps.end())
         return std::nullopt;
     if (!m_windows.contains(app->second.focusedWindow))
         return std::nullopt;
-    return AXWindow{app->second.focusedWindow, m_frontmost};
+    return ClientWindow{app->second.focusedWindow, m_frontmost};
 }
 
-int FakeDesktop::focusedWindowError()
+WindowAccessError FakeDesktop::focusedWindowError()
 {
-    // Mirrors the X11 backend: BadWindow for a window that cannot be read.
     const auto w = focusedWindow();
-    return w && !m_windows.at(w->element).readable ? 3 : 0;
+    return w && !m_windows.at(w->handle).readable ? WindowAccessError::windowGone : WindowAccessError::none;
 }
 
 std::optional<Rect> FakeDesktop::readFrame(WindowHandle window)
@@ -68,26 +67,24 @@ void FakeDesktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
     w.frame.height = std::max(frame.height, w.minimumSize.height);
 }
 
-std::optional<AXWindow> FakeDesktop::windowAtPoint(Point screenPoint)
+std::optional<ClientWindow> FakeDesktop::windowAtPoint(Point screenPoint)
 {
-    const Point p{screenPoint.x, primaryHeight() - screenPoint.y};
     for (auto it = m_stacking.rbegin(); it != m_stacking.rend(); ++it) {
         const auto w = m_windows.find(*it);
         if (w == m_windows.end() || w->second.minimized)
             continue;
-        const Rect& f = w->second.frame;
-        if (p.x >= f.minX() && p.x < f.maxX() && p.y >= f.minY() && p.y < f.maxY()) {
+        if (containsPoint(space().fromWindow(w->second.frame), screenPoint)) {
             if (w->second.pid == m_ownPid || !w->second.standard)
                 return std::nullopt;
-            return AXWindow{w->first, w->second.pid};
+            return ClientWindow{w->first, w->second.pid};
         }
     }
     return std::nullopt;
 }
 
-std::vector<AXWindow> FakeDesktop::windowsOfApplication(std::int32_t pid)
+std::vector<ClientWindow> FakeDesktop::windowsOfApplication(std::int32_t pid)
 {
-    std::vector<AXWindow> result;
+    std::vector<ClientWindow> result;
     for (auto it = m_stacking.rbegin(); it != m_stacking.rend(); ++it) {
         const auto w = m_windows.find(*it);
         if (w != m_windows.end() && w->second.pid == pid)
@@ -155,7 +152,7 @@ std::vector<RunningApplicationInfo> FakeDesktop::runningApplications(const std::
 {
     std::vector<RunningApplicationInfo> result;
     for (const auto& [pid, app] : m_apps) {
-        if (app.bundleIdentifier == desktopId && !desktopId.empty())
+        if (app.desktopId == desktopId && !desktopId.empty())
             result.push_back({pid, pid == m_frontmost});
     }
     return result;
@@ -166,7 +163,7 @@ bool FakeDesktop::isInstalled(const std::string& desktopId)
     if (m_installedOnly.contains(desktopId))
         return true;
     for (const auto& [pid, app] : m_apps) {
-        if (app.bundleIdentifier == desktopId)
+        if (app.desktopId == desktopId)
             return app.installed;
     }
     return false;
@@ -196,7 +193,7 @@ void FakeDesktop::openAndActivate(const std::string& desktopId, std::function<vo
 {
     launches.push_back(desktopId);
     for (auto& [pid, app] : m_apps) {
-        if (app.bundleIdentifier == desktopId) {
+        if (app.desktopId == desktopId) {
             if (app.launchFails) {
                 done(false);
                 return;
@@ -222,7 +219,7 @@ std::optional<RunningApplication> FakeDesktop::frontmostApplication()
     const auto app = m_apps.find(m_frontmost);
     if (app == m_apps.end())
         return std::nullopt;
-    return RunningApplication{app->first, app->second.bundleIdentifier};
+    return RunningApplication{app->first, app->second.desktopId};
 }
 
 } // namespace quandrel

@@ -5,6 +5,7 @@
 // real applications do (minimum sizes). Everything is deterministic and synchronous.
 
 #include "Applications.h"
+#include "ScreenSpace.h"
 #include "Display.h"
 #include "GlobalHotKeys.h"
 #include "PointerMonitor.h"
@@ -49,7 +50,7 @@ public:
 
     struct Application {
         std::int32_t pid = 0;
-        std::string bundleIdentifier;
+        std::string desktopId;
         WindowHandle focusedWindow = 0;
         bool installed = true;
         bool hidden = false;
@@ -59,9 +60,9 @@ public:
     // Setup. Displays are given in screen space, primary first.
     void setDisplays(std::vector<Display> displays) { m_displays = std::move(displays); }
     void addDisplay(const Rect& frame, const Rect& visibleFrame, const std::string& name = {});
-    void addApplication(std::int32_t pid, std::string bundleIdentifier);
+    void addApplication(std::int32_t pid, std::string desktopId);
     // An application that is installed but not running; launching it starts it as `pid`.
-    void addInstalledApplication(std::string bundleIdentifier) { m_installedOnly.insert(std::move(bundleIdentifier)); }
+    void addInstalledApplication(std::string desktopId) { m_installedOnly.insert(std::move(desktopId)); }
     // Adds a window with a frame in screen space; it becomes its application's focused window.
     WindowHandle addWindow(std::int32_t pid, const Rect& screenFrame);
     Window& window(WindowHandle id) { return m_windows.at(id); }
@@ -103,12 +104,12 @@ public:
     std::vector<Display> displays() override { return m_displays; }
 
     // WindowAccess
-    std::optional<AXWindow> focusedWindow() override;
-    int focusedWindowError() override;
+    std::optional<ClientWindow> focusedWindow() override;
+    WindowAccessError focusedWindowError() override;
     std::optional<Rect> readFrame(WindowHandle window) override;
     void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
-    std::optional<AXWindow> windowAtPoint(Point screenPoint) override;
-    std::vector<AXWindow> windowsOfApplication(std::int32_t pid) override;
+    std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
+    std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
     std::optional<bool> isStandardWindow(WindowHandle window) override;
     std::optional<bool> isMinimized(WindowHandle window) override;
     void raise(WindowHandle window) override;
@@ -149,7 +150,7 @@ public:
     void beep() override { ++m_beeps; }
 
 private:
-    double primaryHeight() const { return primaryScreenHeight(m_displays); }
+    ScreenSpace space() const { return ScreenSpace::of(m_displays); }
 
     std::vector<Display> m_displays;
     std::map<std::int32_t, Application> m_apps;

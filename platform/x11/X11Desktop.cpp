@@ -1,4 +1,5 @@
 #include "X11Desktop.h"
+#include "ScreenSpace.h"
 
 #include "DesktopEntries.h"
 #include "X11Connection.h"
@@ -177,7 +178,7 @@ std::vector<Display> X11Desktop::displays()
     }
     const auto workarea = cardinals(c, workareaCookie);
 
-    const double primaryHeight = monitors.front().area.height;
+    const ScreenSpace space(monitors.front().area.height);
     std::vector<Display> result;
     for (const Monitor& m : monitors) {
         const Rect& a = m.area;
@@ -202,7 +203,7 @@ std::vector<Display> X11Desktop::displays()
             if (!clipped.isEmpty())
                 visible = clipped;
         }
-        result.push_back({m.name, flipped(a, primaryHeight), flipped(visible, primaryHeight), 1});
+        result.push_back({m.name, space.fromWindow(a), space.fromWindow(visible), 1});
     }
     return result;
 }
@@ -409,34 +410,35 @@ std::int32_t X11Desktop::pidOf(WindowHandle window)
     return 0;
 }
 
-std::optional<AXWindow> X11Desktop::focusedWindow()
+std::optional<ClientWindow> X11Desktop::focusedWindow()
 {
     xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
     xcb_window_t active = XCB_WINDOW_NONE;
     if (!xcb_ewmh_get_active_window_reply(ewmh, xcb_ewmh_get_active_window_unchecked(ewmh, m_connection->screenNumber()), &active, nullptr)
         || active == XCB_WINDOW_NONE)
         return std::nullopt;
-    return AXWindow{active, pidOf(active)};
+    return ClientWindow{active, pidOf(active)};
 }
 
-int X11Desktop::focusedWindowError()
+WindowAccessError X11Desktop::focusedWindowError()
 {
     const auto window = focusedWindow();
     if (!window)
-        return 0;
+        return WindowAccessError::none;
     xcb_generic_error_t* error = nullptr;
-    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(m_connection->xcb(), xcb_get_geometry(m_connection->xcb(), window->element), &error));
+    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(m_connection->xcb(), xcb_get_geometry(m_connection->xcb(), window->handle), &error));
     const int code = error ? error->error_code : 0;
     std::free(error);
-    return code;
+    if (code == 0)
+        return WindowAccessError::none;
+    return code == XCB_WINDOW || code == XCB_DRAWABLE ? WindowAccessError::windowGone : WindowAccessError::refused;
 }
 
-std::optional<AXWindow> X11Desktop::windowAtPoint(Point screenPoint)
+std::optional<ClientWindow> X11Desktop::windowAtPoint(Point screenPoint)
 {
     xcb_connection_t* c = m_connection->xcb();
     xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
-    const auto list = displays();
-    const Point p{screenPoint.x, primaryScreenHeight(list) - screenPoint.y};
+    const ScreenSpace space = ScreenSpace::of(displays());
 
     // Front to back, skip what the user cannot see; the first window under the point decides.
     for (const WindowHandle w : stackingTopToBottom()) {
@@ -447,7 +449,7 @@ std::optional<AXWindow> X11Desktop::windowAtPoint(Point screenPoint)
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || contains(state, ewmh->_NET_WM_STATE_HIDDEN))
             continue;
         const auto frame = readFrame(w);
-        if (!frame || !frame->contains(p))
+        if (!frame || !containsPoint(space.fromWindow(*frame), screenPoint))
             continue;
 
         const std::int32_t pid = pidOf(w);
@@ -455,14 +457,14 @@ std::optional<AXWindow> X11Desktop::windowAtPoint(Point screenPoint)
             return std::nullopt;
         if (!isStandardWindow(w).value_or(false))
             return std::nullopt;
-        return AXWindow{w, pid};
+        return ClientWindow{w, pid};
     }
     return std::nullopt;
 }
 
-std::vector<AXWindow> X11Desktop::windowsOfApplication(std::int32_t pid)
+std::vector<ClientWindow> X11Desktop::windowsOfApplication(std::int32_t pid)
 {
-    std::vector<AXWindow> result;
+    std::vector<ClientWindow> result;
     for (const WindowHandle w : stackingTopToBottom()) {
         if (pidOf(w) == pid)
             result.push_back({w, pid});
@@ -480,14 +482,14 @@ std::optional<RunningApplication> X11Desktop::frontmostApplication()
 
     // The desktop-entry ID, as far as the window tells it: GTK applications publish their
     // application ID; otherwise the WM_CLASS instance names the program.
-    auto idCookie = xcb_get_property_unchecked(c, 0, window->element, m_connection->atom(Atom::GTK_APPLICATION_ID), XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
-    auto classCookie = xcb_icccm_get_wm_class_unchecked(c, window->element);
+    auto idCookie = xcb_get_property_unchecked(c, 0, window->handle, m_connection->atom(Atom::GTK_APPLICATION_ID), XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
+    auto classCookie = xcb_icccm_get_wm_class_unchecked(c, window->handle);
     if (Reply<xcb_get_property_reply_t> id{xcb_get_property_reply(c, idCookie, nullptr)}; id && id->format == 8)
-        app.bundleIdentifier.assign(static_cast<const char*>(xcb_get_property_value(id.get())), xcb_get_property_value_length(id.get()));
+        app.desktopId.assign(static_cast<const char*>(xcb_get_property_value(id.get())), xcb_get_property_value_length(id.get()));
     xcb_icccm_get_wm_class_reply_t wmClass;
     if (xcb_icccm_get_wm_class_reply(c, classCookie, &wmClass, nullptr)) {
-        if (app.bundleIdentifier.empty() && wmClass.instance_name)
-            app.bundleIdentifier = wmClass.instance_name;
+        if (app.desktopId.empty() && wmClass.instance_name)
+            app.desktopId = wmClass.instance_name;
         xcb_icccm_get_wm_class_reply_wipe(&wmClass);
     }
     return app;
@@ -589,7 +591,7 @@ void X11Desktop::raise(WindowHandle window)
     xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
     const auto active = focusedWindow();
     xcb_ewmh_request_change_active_window(ewmh, m_connection->screenNumber(), window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
-                                          XCB_CURRENT_TIME, active ? active->element : xcb_window_t(XCB_WINDOW_NONE));
+                                          XCB_CURRENT_TIME, active ? active->handle : xcb_window_t(XCB_WINDOW_NONE));
     m_connection->flush();
 }
 
@@ -605,9 +607,8 @@ void X11Desktop::resumeInteractiveMove(WindowHandle window, Point screenPointer)
 {
     // The window manager takes the pointer again and goes on moving while the button is held.
     xcb_ewmh_connection_t* ewmh = m_connection->ewmh();
-    const double h = primaryScreenHeight(displays());
-    xcb_ewmh_request_wm_moveresize(ewmh, m_connection->screenNumber(), window, std::uint32_t(screenPointer.x),
-                                   std::uint32_t(h - screenPointer.y), XCB_EWMH_WM_MOVERESIZE_MOVE, XCB_BUTTON_INDEX_1,
+    const Point p = ScreenSpace::of(displays()).toWindow(screenPointer);
+    xcb_ewmh_request_wm_moveresize(ewmh, m_connection->screenNumber(), window, std::uint32_t(p.x), std::uint32_t(p.y), XCB_EWMH_WM_MOVERESIZE_MOVE, XCB_BUTTON_INDEX_1,
                                    XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     m_connection->flush();
 }
@@ -682,7 +683,7 @@ std::vector<RunningApplicationInfo> X11Desktop::runningApplications(const std::s
 {
     // An iconified window may stay the active one for a moment; it is not in front.
     auto active = focusedWindow();
-    if (active && isMinimized(active->element).value_or(false))
+    if (active && isMinimized(active->handle).value_or(false))
         active.reset();
     std::vector<RunningApplicationInfo> result;
     for (const WindowHandle w : windowsOfDesktopEntry(desktopId)) {

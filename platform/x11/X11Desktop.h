@@ -48,12 +48,12 @@ public:
     std::vector<Display> displays() override;
 
     // WindowAccess
-    std::optional<AXWindow> focusedWindow() override;
-    int focusedWindowError() override;
+    std::optional<ClientWindow> focusedWindow() override;
+    WindowAccessError focusedWindowError() override;
     std::optional<Rect> readFrame(WindowHandle window) override;
     void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
-    std::optional<AXWindow> windowAtPoint(Point screenPoint) override;
-    std::vector<AXWindow> windowsOfApplication(std::int32_t pid) override;
+    std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
+    std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
     std::optional<bool> isStandardWindow(WindowHandle window) override;
     std::optional<bool> isMinimized(WindowHandle window) override;
     void raise(WindowHandle window) override;

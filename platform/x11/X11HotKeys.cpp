@@ -114,22 +114,22 @@ std::vector<std::uint16_t> X11HotKeys::lockCombinations() const
     return combinations;
 }
 
-bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t carbonModifiers)
+bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask)
 {
     const auto keycode = xKeycodeForKey(keyCode);
     if (!keycode || *keycode > 255)
         return false;
     std::uint16_t mask = 0;
-    if (carbonModifiers & modifier::control)
+    if (modifierMask & modifier::control)
         mask |= XCB_MOD_MASK_CONTROL;
-    if (carbonModifiers & modifier::shift)
+    if (modifierMask & modifier::shift)
         mask |= XCB_MOD_MASK_SHIFT;
-    if (carbonModifiers & modifier::option) {
+    if (modifierMask & modifier::option) {
         if (!m_alt)
             return false;
         mask |= m_alt;
     }
-    if (carbonModifiers & modifier::command) {
+    if (modifierMask & modifier::command) {
         if (!m_super)
             return false;
         mask |= m_super;
@@ -168,7 +168,7 @@ bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::ui
         return false;
     }
     m_grabs[id] = grab;
-    m_combinations[id] = {keyCode, carbonModifiers};
+    m_combinations[id] = {keyCode, modifierMask};
     return true;
 }
 

@@ -18,7 +18,7 @@ public:
     explicit X11HotKeys(X11Connection& connection);
     ~X11HotKeys() override;
 
-    bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t carbonModifiers) override;
+    bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask) override;
     void unregisterHotKey(std::uint32_t id) override;
 
 private:

@@ -1,4 +1,5 @@
 #include "X11PointerMonitor.h"
+#include "ScreenSpace.h"
 
 #include "Display.h"
 #include "X11Connection.h"
@@ -57,8 +58,7 @@ Point X11PointerMonitor::pointerLocation()
     Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, m_connection.root()), nullptr));
     if (!pointer)
         return {};
-    // Root coordinates to screen space: y grows upwards from the primary display's bottom.
-    return {double(pointer->root_x), primaryScreenHeight(m_displays.displays()) - double(pointer->root_y)};
+    return ScreenSpace::of(m_displays.displays()).fromWindow(Point{double(pointer->root_x), double(pointer->root_y)});
 }
 
 bool X11PointerMonitor::handleEvent(void* raw)

@@ -46,10 +46,10 @@ TEST(CommandURL, AppSettingsAndPins)
 {
     const Command app = parse("quandrel://app/org.gnome.TextEditor");
     EXPECT_EQ(app.kind, Command::Kind::app);
-    EXPECT_EQ(app.bundleID, "org.gnome.TextEditor");
+    EXPECT_EQ(app.desktopId, "org.gnome.TextEditor");
     EXPECT_EQ(parse("quandrel://app/").kind, Command::Kind::invalid);
     EXPECT_EQ(parse("quandrel://app").kind, Command::Kind::invalid);
-    EXPECT_EQ(parse("quandrel://app/%2E%2E%2Fsecret").bundleID, ".."); // decoded; no desktop entry has that ID
+    EXPECT_EQ(parse("quandrel://app/%2E%2E%2Fsecret").desktopId, ".."); // decoded; no desktop entry has that ID
     EXPECT_EQ(parse("quandrel://settings").kind, Command::Kind::settings);
     EXPECT_EQ(parse("quandrel://settings/anything").kind, Command::Kind::settings);
     EXPECT_EQ(parse("quandrel://pins/CLOSE").kind, Command::Kind::closePins);

@@ -71,7 +71,7 @@ TEST(RandomInput, URLParserNeverCrashes)
         const Command c = parseCommandURL(QUrl(QString::fromLatin1(input)));
         valid += c.kind != Command::Kind::invalid;
         if (c.kind == Command::Kind::app) {
-            EXPECT_FALSE(c.bundleID.empty());
+            EXPECT_FALSE(c.desktopId.empty());
         }
     }
     EXPECT_GT(valid, 0);

@@ -3,6 +3,7 @@
 // covered windows are read from their own pixmaps, and the clipboard serves other programs.
 
 #include "ImageExport.h"
+#include "ScreenSpace.h"
 #include "ScreenCapturer.h"
 #include "TestApplication.h"
 #include "X11Connection.h"
@@ -226,7 +227,7 @@ TEST_F(X11CaptureTest, PickableWindowsComeFrontToBackAndFollowARaise)
     const auto windows = valueOf(QCoro::waitFor(capturer->pickableWindows()));
     const auto listed = std::find_if(windows.begin(), windows.end(), [&](const PickableWindow& w) { return w.window == front.id(); });
     ASSERT_NE(listed, windows.end());
-    EXPECT_EQ(listed->frame, flipped(x.outerFrame(front.id()), 900));
+    EXPECT_EQ(listed->frame, ScreenSpace(900).toWindow(x.outerFrame(front.id())));
 
     ASSERT_TRUE(x.activate(back.id()));
     ASSERT_TRUE(x.waitUntil([&] { return stacking().back() == back.id(); }));
@@ -245,7 +246,7 @@ TEST_F(X11CaptureTest, ACoveredWindowIsCapturedWithItsOwnPixels)
     for (const std::uint32_t id : {covered.id(), cover.id()}) {
         const PickableWindow window = find(id);
         const auto image = valueOf(QCoro::waitFor(capturer->captureWindow(window)));
-        const Rect frame = flipped(window.frame, 900);
+        const Rect frame = ScreenSpace(900).toWindow(window.frame);
         EXPECT_EQ(image.image.size(), QSize(int(frame.width), int(frame.height)));
         EXPECT_EQ(image.scale, 1);
         if (id == covered.id()) {

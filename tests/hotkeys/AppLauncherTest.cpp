@@ -35,7 +35,7 @@ TEST_F(AppLauncherTest, NotRunningIsLaunchedAndActive)
     desktop.addInstalledApplication("org.example.Viewer");
     launcher.activate(binding("org.example.Viewer"));
     EXPECT_EQ(desktop.launches, (std::vector<std::string>{"org.example.Viewer"}));
-    EXPECT_EQ(desktop.frontmostApplication()->bundleIdentifier, "org.example.Viewer");
+    EXPECT_EQ(desktop.frontmostApplication()->desktopId, "org.example.Viewer");
     EXPECT_EQ(desktop.beeps(), 0);
 }
 

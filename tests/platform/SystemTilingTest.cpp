@@ -32,6 +32,7 @@ TEST(SystemTiling, FollowsTheRunningWindowManager)
     EXPECT_EQ(DesktopSystemTiling::forWindowManager("KWin"), (SystemTiling{false, false}));
 
     // Mutter without its settings schema installed: nothing to read, nothing left to it.
-    if (!QFile::exists(QStringLiteral("/usr/share/glib-2.0/schemas/org.gnome.mutter.gschema.xml")))
+    if (!QFile::exists(QStringLiteral("/usr/share/glib-2.0/schemas/org.gnome.mutter.gschema.xml"))) {
         EXPECT_EQ(DesktopSystemTiling::forWindowManager("GNOME Shell"), (SystemTiling{false, false}));
+    }
 }

@@ -1,6 +1,7 @@
 // Window commands on a real X server with a real EWMH window manager (openbox).
 
 #include "WindowLayout.h"
+#include "ScreenSpace.h"
 #include "WindowManager.h"
 #include "X11Desktop.h"
 #include "XTestSupport.h"
@@ -19,7 +20,7 @@ namespace {
 
 constexpr double primaryHeight = 900;
 
-Rect toWindowSpace(const Rect& screen) { return flipped(screen, primaryHeight); }
+Rect toWindowSpace(const Rect& screen) { return ScreenSpace(primaryHeight).toWindow(screen); }
 
 class X11DesktopTest : public ::testing::Test {
 protected:
@@ -67,9 +68,9 @@ TEST_F(X11DesktopTest, LeftHalfPlacesTheOuterFrameExactly)
     const Rect original = x.outerFrame(w->id());
     const auto focused = desktop->focusedWindow();
     ASSERT_TRUE(focused);
-    EXPECT_EQ(focused->element, w->id());
+    EXPECT_EQ(focused->handle, w->id());
     EXPECT_EQ(focused->pid, w->pid());
-    EXPECT_EQ(desktop->frontmostApplication()->bundleIdentifier, "quandrel-testwindow");
+    EXPECT_EQ(desktop->frontmostApplication()->desktopId, "quandrel-testwindow");
 
     manager->perform(WindowAction::leftHalf);
     const Rect expected = toWindowSpace({8, 8, 708, 884});
@@ -134,7 +135,7 @@ TEST_F(X11DesktopTest, DisplayMovesWalkAndWrapAcrossThreeMonitors)
     std::vector<Rect> visible;
     for (const Display& d : displays)
         visible.push_back(d.visibleFrame);
-    auto displayOf = [&] { return *screenIndex(visible, flipped(*desktop->readFrame(w->id()), primaryHeight)); };
+    auto displayOf = [&] { return *screenIndex(visible, ScreenSpace(primaryHeight).fromWindow(*desktop->readFrame(w->id()))); };
 
     EXPECT_EQ(displayOf(), 0u);
     for (const std::size_t expected : {1u, 2u, 0u}) {
@@ -166,7 +167,7 @@ TEST_F(X11DesktopTest, WindowAtPointFindsOnlyStandardWindowsOfOtherProcesses)
     const Point inside{frame.midX(), primaryHeight - frame.midY()};
     const auto found = desktop->windowAtPoint(inside);
     ASSERT_TRUE(found);
-    EXPECT_EQ(found->element, w->id());
+    EXPECT_EQ(found->handle, w->id());
     EXPECT_EQ(found->pid, w->pid());
     EXPECT_FALSE(desktop->windowAtPoint({1400, 20}));
 
@@ -187,7 +188,7 @@ TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
     desktop->setFrame(0x7fffff0, 1, {0, 0, 100, 100});
 
     auto w = activeWindow();
-    const AXWindow gone{w->id(), w->pid()};
+    const ClientWindow gone{w->id(), w->pid()};
     w->close();
     manager->perform(WindowAction::leftHalf, gone);
     EXPECT_FALSE(manager->last());
@@ -197,7 +198,7 @@ TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
         TestWindow racing({"--geometry", "300x200+100+100"});
         const pid_t pid = racing.pid();
         std::thread killer([pid] { kill(pid, SIGKILL); });
-        manager->perform(WindowAction::maximize, AXWindow{racing.id(), pid});
+        manager->perform(WindowAction::maximize, ClientWindow{racing.id(), pid});
         killer.join();
     }
     EXPECT_TRUE(desktop->isTrusted());

@@ -1,4 +1,5 @@
 #include "DragSnapper.h"
+#include "ScreenSpace.h"
 #include "FakeDesktop.h"
 #include "WindowManager.h"
 
@@ -140,7 +141,7 @@ TEST_F(DragSnapperTest, DragToTheLeftEdgePreviewsAndSnaps)
     EXPECT_FALSE(preview->visible);
     EXPECT_EQ(desktop.screenFrame(window), (Rect{8, 8, 708, 859}));
     // The frame from before the drag is what restore gives back.
-    windows.perform(WindowAction::restore, AXWindow{window, 7});
+    windows.perform(WindowAction::restore, ClientWindow{window, 7});
     EXPECT_EQ(desktop.screenFrame(window), (Rect{400, 300, 500, 400}));
 }
 
@@ -196,7 +197,7 @@ TEST_F(DragSnapperTest, ResizesAndLateMovesAreIgnored)
 
     // A move within the first twelve events counts.
     release();
-    desktop.window(window).frame = flipped(Rect{400, 300, 500, 400}, 900);
+    desktop.window(window).frame = ScreenSpace(900).toWindow(Rect{400, 300, 500, 400});
     press({650, 690});
     for (int i = 0; i < 11; ++i)
         desktop.sendPointer(PointerEvent::leftDragged);
@@ -220,7 +221,7 @@ TEST_F(DragSnapperTest, NothingWithoutTrustOrWindowOrWhenOff)
 
 TEST_F(DragSnapperTest, DraggingASnappedWindowAwayRestoresItsSize)
 {
-    windows.perform(WindowAction::leftHalf, AXWindow{window, 7});
+    windows.perform(WindowAction::leftHalf, ClientWindow{window, 7});
     const Rect snapped = desktop.screenFrame(window); // (8, 8, 708, 859)
     // Grab the title bar a quarter of the way across.
     const Point grab{snapped.minX() + snapped.width / 4, snapped.maxY() - 10};
@@ -236,12 +237,12 @@ TEST_F(DragSnapperTest, DraggingASnappedWindowAwayRestoresItsSize)
     dragTo({1439, 450});
     release();
     EXPECT_EQ(desktop.screenFrame(window), (Rect{724, 8, 708, 859}));
-    windows.perform(WindowAction::restore, AXWindow{window, 7});
+    windows.perform(WindowAction::restore, ClientWindow{window, 7});
     EXPECT_EQ(desktop.screenFrame(window).size(), (Size{500, 400}));
     EXPECT_NE(desktop.screenFrame(window), (Rect{400, 300, 500, 400}));
 
     // With restoring switched off the size stays.
-    windows.perform(WindowAction::leftHalf, AXWindow{window, 7});
+    windows.perform(WindowAction::leftHalf, ClientWindow{window, 7});
     snapper->restoresSizeOnDrag = false;
     press({300, 850});
     dragBy(5, 0);

@@ -115,12 +115,12 @@ TEST_F(WindowManagerTest, HistoryKeepsTwoHundredWindows)
     for (int i = 0; i < 200; ++i)
         windows.push_back(desktop.addWindow(42, {200.0 + i, 100, 300, 300}));
     for (const WindowHandle w : windows)
-        manager.perform(WindowAction::leftHalf, AXWindow{w, 42});
+        manager.perform(WindowAction::leftHalf, ClientWindow{w, 42});
     EXPECT_EQ(manager.history().size(), 200u);
 
-    manager.perform(WindowAction::restore, AXWindow{windows.front(), 42});
+    manager.perform(WindowAction::restore, ClientWindow{windows.front(), 42});
     EXPECT_EQ(desktop.beeps(), 1);
-    manager.perform(WindowAction::restore, AXWindow{windows[1], 42});
+    manager.perform(WindowAction::restore, ClientWindow{windows[1], 42});
     EXPECT_EQ(desktop.beeps(), 1);
     EXPECT_EQ(desktop.screenFrame(windows[1]), (Rect{200, 100, 300, 300}));
 }
@@ -194,12 +194,12 @@ TEST_F(WindowManagerTest, FailuresAreQuietAndLogged)
     desktop.window(window).readable = false;
     manager.perform(WindowAction::maximize);
     EXPECT_EQ(desktop.beeps(), 1);
-    EXPECT_EQ(logLines.back(), "quandrel.windows: maximize: no focused window in org.example.Editor (AXError 3)");
+    EXPECT_EQ(logLines.back(), "quandrel.windows: maximize: no focused window in org.example.Editor (window gone)");
 
     desktop.setFrontmost(0);
     manager.perform(WindowAction::maximize);
     EXPECT_EQ(desktop.beeps(), 2);
-    EXPECT_EQ(logLines.back(), "quandrel.windows: maximize: no focused window in none (AXError 0)");
+    EXPECT_EQ(logLines.back(), "quandrel.windows: maximize: no focused window in none (no error)");
 
     desktop.setFrontmost(42);
     desktop.window(window).readable = true;
@@ -220,10 +220,10 @@ TEST_F(WindowManagerTest, ExplicitWindowAndOriginalFrameAreUsed)
 {
     const WindowHandle other = desktop.addWindow(7, {300, 300, 300, 300});
     desktop.setFrontmost(42);
-    manager.perform(WindowAction::rightHalf, AXWindow{other, 7}, Rect{1, 2, 333, 222});
+    manager.perform(WindowAction::rightHalf, ClientWindow{other, 7}, Rect{1, 2, 333, 222});
     EXPECT_EQ(desktop.screenFrame(other), (Rect{724, 8, 708, 859}));
     EXPECT_EQ(frame(), (Rect{100, 100, 600, 400}));
-    manager.perform(WindowAction::restore, AXWindow{other, 7});
+    manager.perform(WindowAction::restore, ClientWindow{other, 7});
     EXPECT_EQ(desktop.screenFrame(other), (Rect{1, 2, 333, 222}));
 }
 

@@ -3,6 +3,7 @@
 // follows through XInput 2 raw events.
 
 #include "DragSnapper.h"
+#include "ScreenSpace.h"
 #include "PointerMonitor.h"
 #include "WindowLayout.h"
 #include "WindowManager.h"
@@ -118,7 +119,7 @@ TEST_F(X11DragSnapTest, DragToTheTopLeftCornerSnapsToTheQuarter)
     ASSERT_TRUE(x.activate(w.id()));
     const Point grab = titleBar(w.id());
     drag(int(grab.x), int(grab.y), 40, -30, -15);
-    const Rect quarter = flipped(*targetFrame(WindowAction::topLeft, 0, {0, 0, 1440, 900}, {}, 8), 900);
+    const Rect quarter = ScreenSpace(900).toWindow(*targetFrame(WindowAction::topLeft, 0, {0, 0, 1440, 900}, {}, 8));
     EXPECT_TRUE(x.waitUntil([&] { return x.outerFrame(w.id()) == quarter; })) << toString(x.outerFrame(w.id()));
 }
 

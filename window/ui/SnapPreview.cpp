@@ -1,4 +1,5 @@
 #include "SnapPreview.h"
+#include "ScreenSpace.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -25,7 +26,7 @@ SnapPreview::SnapPreview(std::function<double()> primaryHeight, std::function<bo
 
 void SnapPreview::show(const Rect& screenFrame)
 {
-    const Rect r = flipped(screenFrame, m_primaryHeight());
+    const Rect r = ScreenSpace(m_primaryHeight()).toWindow(screenFrame);
     m_target = QRect(int(r.x), int(r.y), int(r.width), int(r.height));
     if (isVisible()) {
         m_geometryAnimation->stop();
