@@ -44,7 +44,7 @@ TrayMenu::TrayMenu(AppController& controller, QObject* parent)
 {
     connect(m_menu, &QMenu::aboutToShow, this, &TrayMenu::rebuild);
     connect(&controller.store(), &SettingsStore::settingsChanged, this, &TrayMenu::rebuild);
-    connect(&controller, &AppController::permissionsChanged, this, &TrayMenu::rebuild);
+    connect(&controller.permissions(), &PermissionMonitor::changed, this, &TrayMenu::rebuild);
     rebuild();
 
     m_tray = new QSystemTrayIcon(ui::applicationIcon(), this);
@@ -74,7 +74,7 @@ void TrayMenu::rebuild()
             showShortcut(item, it == settings.windowShortcuts.end() ? std::nullopt : std::optional(it->second));
             // Wait for the menu to close and the previous window to get the focus back.
             connect(item, &QAction::triggered, this, [this, a] {
-                QTimer::singleShot(150, &m_controller, [controller = &m_controller, a] { controller->windows().perform(a); });
+                QTimer::singleShot(150, &m_controller, [controller = &m_controller, a] { controller->perform(WindowCommand{a}); });
             });
         }
     }
@@ -85,7 +85,7 @@ void TrayMenu::rebuild()
         for (const AppBinding& binding : settings.appBindings) {
             QAction* item = apps->addAction(QString::fromStdString(binding.name));
             showShortcut(item, binding.shortcut);
-            connect(item, &QAction::triggered, this, [this, binding] { m_controller.launcher().activate(binding); });
+            connect(item, &QAction::triggered, this, [this, id = binding.desktopId] { m_controller.perform(AppCommand{id}); });
         }
     }
 
@@ -93,7 +93,7 @@ void TrayMenu::rebuild()
     QAction* settingsItem = m_menu->addAction(QStringLiteral("Settings…"));
     settingsItem->setShortcut(QKeySequence(Qt::MetaModifier | Qt::Key_Comma));
     settingsItem->setShortcutContext(Qt::WidgetShortcut);
-    connect(settingsItem, &QAction::triggered, &m_controller, &AppController::openSettings);
+    connect(settingsItem, &QAction::triggered, this, [this] { m_controller.perform(OpenSettingsCommand{}); });
 
     m_menu->addSeparator();
     QAction* quit = m_menu->addAction(QStringLiteral("Quit Quandrel"));

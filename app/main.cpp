@@ -8,6 +8,7 @@
 #include "SingleInstance.h"
 #include "SnapPreview.h"
 #include "TrayMenu.h"
+#include "Workspace.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
 #include "X11EventPump.h"
@@ -20,6 +21,7 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSettings>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdio>
@@ -47,6 +49,27 @@ void watchSettingsFile(QSettings& domain, SettingsStore& store, QObject* owner)
     QObject::connect(watcher, &QFileSystemWatcher::fileChanged, owner, changed);
     QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, owner, changed);
 }
+
+// Screenshots are not wired into the application yet: their commands beep.
+class UnwiredCapture final : public CaptureService {
+public:
+    explicit UnwiredCapture(SystemSound& sound) : m_sound(sound) {}
+    void startCapture(CaptureMode, std::optional<AfterCapture>) override { m_sound.beep(); }
+    void closeAllPins() override {}
+
+private:
+    SystemSound& m_sound;
+};
+
+// Until the settings window exists, Settings… opens the settings file itself.
+class SettingsFileOpener final : public SettingsPresenter {
+public:
+    explicit SettingsFileOpener(QSettings& domain) : m_domain(domain) {}
+    void showSettings() override { QDesktopServices::openUrl(QUrl::fromLocalFile(m_domain.fileName())); }
+
+private:
+    QSettings& m_domain;
+};
 
 } // namespace
 
@@ -78,15 +101,18 @@ int main(int argc, char** argv)
     x11::ServerKeyboardLayout layout(desktop->connection());
 
     QSettings domain;
-    AppController controller(desktop->services(), domain);
-    // Until the settings window exists, Settings… opens the settings file itself.
-    controller.settingsOpener = [&domain] { QDesktopServices::openUrl(QUrl::fromLocalFile(domain.fileName())); };
+    UnwiredCapture capture(*desktop->services().sound);
+    SettingsFileOpener settingsOpener(domain);
+    x11::X11Desktop* d = desktop.get();
+    AppServices services{capture, settingsOpener, [d]() -> std::unique_ptr<SnapPreviewSurface> {
+                             return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays()); },
+                                                                  [d] { return d->hasCompositingManager(); });
+                         }};
+    QObject scheduler;
+    AppController controller(desktop->services(), domain, services, [&scheduler](int ms, std::function<void()> run) {
+        QTimer::singleShot(ms, &scheduler, std::move(run));
+    });
     watchSettingsFile(domain, controller.store(), &controller);
-    controller.makeSnapPreview = [&desktop] {
-        x11::X11Desktop* d = desktop.get();
-        return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays()); },
-                                             [d] { return d->hasCompositingManager(); });
-    };
 
     if (!instance.listen()) {
         // Another instance won the race to start: hand over and leave.
@@ -98,7 +124,7 @@ int main(int argc, char** argv)
 
     TrayMenu tray(controller);
     controller.start();
-    if (!controller.accessibilityTrusted())
+    if (!controller.permissions().windowControlAllowed())
         desktop->showTrustPrompt();
     for (const QString& url : urls)
         controller.handleURL(QUrl(url));

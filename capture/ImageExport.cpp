@@ -2,11 +2,10 @@
 
 #include "PngEncoder.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QBuffer>
 #include <QClipboard>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QLocale>
@@ -14,7 +13,6 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QTimer>
 
 #include <cerrno>
 #include <cmath>
@@ -199,23 +197,12 @@ bool writePng(const QImage& image, double scale, const QString& path)
     return file.commit();
 }
 
-bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, QWidget* parent)
+bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, const SavePathQuestion& ask)
 {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setMimeTypeFilters({pngType});
-    dialog.setDefaultSuffix(QStringLiteral("png"));
-    dialog.setDirectory(screenshotsFolder(folderBookmark));
-    dialog.selectFile(screenshotFileName(QDateTime::currentDateTime()));
-    // Quandrel has no window in front when this is asked from a tray menu or a pin.
-    QTimer::singleShot(0, &dialog, [&dialog] {
-        dialog.raise();
-        dialog.activateWindow();
-    });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const auto path = ask(screenshotsFolder(folderBookmark), screenshotFileName(QDateTime::currentDateTime()));
+    if (!path || path->isEmpty())
         return false;
-    return writePng(image, scale, dialog.selectedFiles().constFirst());
+    return writePng(image, scale, *path);
 }
 
 } // namespace quandrel

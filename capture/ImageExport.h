@@ -17,7 +17,6 @@
 #include <variant>
 
 class QMimeData;
-class QWidget;
 
 namespace quandrel {
 
@@ -53,9 +52,10 @@ SaveResult saveImage(const QImage& image, double scale, const std::optional<QByt
 // Writes the PNG to `path` atomically, replacing what was there. Answers whether it did.
 bool writePng(const QImage& image, double scale, const QString& path);
 
-// Asks for a file name in a save dialog (PNG only, the screenshot's name proposed, starting
-// in the screenshots folder) and writes the PNG there. Failures show nothing; the answer
-// says whether a file was written, for callers that want to tell the user.
-bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, QWidget* parent = nullptr);
+// Asks where to save (the UI answers with a path, or none when the person cancels), proposing
+// the screenshot's name in the screenshots folder, then writes the PNG there. Failures show
+// nothing; the answer says whether a file was written, for callers that want to tell the user.
+using SavePathQuestion = std::function<std::optional<QString>(const QString& folder, const QString& proposedName)>;
+bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, const SavePathQuestion& ask);
 
 } // namespace quandrel

@@ -1,9 +1,10 @@
-# quandrel_add_test(NAME LABEL unit|x11 SOURCES ... LIBS ...)
+# quandrel_add_test(NAME LABEL unit|x11 [QT] SOURCES ... LIBS ...)
 #
+# QT gives the test a Qt application object and a private home folder (tests/support/QtTestMain.cpp).
 # Unit tests run without any display (QT_QPA_PLATFORM=offscreen); x11 tests run only on the
 # private virtual desktop that tools/test.sh starts, one at a time because they share it.
 function(quandrel_add_test name)
-    cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "QT" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT T_LABEL)
         set(T_LABEL unit)
     endif()
@@ -11,7 +12,11 @@ function(quandrel_add_test name)
         set(T_TIMEOUT 300)
     endif()
     add_executable(${name} ${T_SOURCES})
-    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    if(T_QT)
+        target_link_libraries(${name} PRIVATE ${T_LIBS} QuandrelQtTestMain GTest::gtest GTest::gmock)
+    else()
+        target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+    endif()
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
     if(T_LABEL STREQUAL "x11")

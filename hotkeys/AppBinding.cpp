@@ -23,6 +23,15 @@ std::optional<FrontmostBehavior> frontmostBehaviorFromRawName(std::string_view r
     return std::nullopt;
 }
 
+const AppBinding* findAppBinding(const std::vector<AppBinding>& bindings, const std::string& desktopId)
+{
+    for (const AppBinding& b : bindings) {
+        if (b.desktopId == desktopId)
+            return &b;
+    }
+    return nullptr;
+}
+
 QJsonObject toJson(const AppBinding& binding)
 {
     QJsonObject o{

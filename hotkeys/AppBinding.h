@@ -10,6 +10,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace quandrel {
@@ -33,6 +34,9 @@ struct AppBinding {
     FrontmostBehavior whenFrontmost = FrontmostBehavior::hide;
     bool operator==(const AppBinding&) const = default;
 };
+
+// The binding for an application among `bindings`; none when it has none.
+const AppBinding* findAppBinding(const std::vector<AppBinding>& bindings, const std::string& desktopId);
 
 // {"bundleID", "name", "shortcut" (left out when absent), "whenFrontmost"}; decoding fails
 // when a required member is missing or malformed.

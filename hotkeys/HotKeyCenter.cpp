@@ -4,42 +4,34 @@
 
 namespace quandrel {
 
-std::string describe(const HotKeyAction& action)
-{
-    switch (action.kind) {
-    case HotKeyAction::Kind::window:
-        return "window(" + std::string(rawName(action.windowAction)) + ")";
-    case HotKeyAction::Kind::app:
-        return "app(" + action.desktopId + ")";
-    case HotKeyAction::Kind::capture:
-        return "capture(" + std::string(rawName(action.captureMode)) + ")";
-    }
-    return {};
-}
-
 std::vector<HotKeyBinding> buildBindings(const std::map<WindowAction, Shortcut>& windowShortcuts,
                                          const std::map<CaptureMode, Shortcut>& captureShortcuts,
                                          const std::vector<AppBinding>& appBindings)
 {
     std::vector<HotKeyBinding> list;
+    const auto add = [&list](const Shortcut& shortcut, Command command) {
+        list.emplace_back();
+        list.back().shortcut = shortcut;
+        list.back().action = std::move(command);
+    };
     for (const WindowAction a : allWindowActions) {
         if (const auto it = windowShortcuts.find(a); it != windowShortcuts.end())
-            list.push_back({it->second, HotKeyAction::window(a)});
+            add(it->second, WindowCommand{a});
     }
     for (const CaptureMode m : allCaptureModes) {
         if (const auto it = captureShortcuts.find(m); it != captureShortcuts.end())
-            list.push_back({it->second, HotKeyAction::capture(m)});
+            add(it->second, CaptureCommand{m, std::nullopt});
     }
     for (const AppBinding& b : appBindings) {
         if (b.shortcut)
-            list.push_back({*b.shortcut, HotKeyAction::app(b.desktopId)});
+            add(*b.shortcut, AppCommand{b.desktopId});
     }
     return list;
 }
 
-std::map<Shortcut, std::vector<HotKeyAction>> sharedShortcuts(const std::vector<HotKeyBinding>& bindings)
+std::map<Shortcut, std::vector<Command>> sharedShortcuts(const std::vector<HotKeyBinding>& bindings)
 {
-    std::map<Shortcut, std::vector<HotKeyAction>> byShortcut;
+    std::map<Shortcut, std::vector<Command>> byShortcut;
     for (const HotKeyBinding& b : bindings)
         byShortcut[b.shortcut].push_back(b.action);
     std::erase_if(byShortcut, [](const auto& entry) { return entry.second.size() < 2; });
@@ -105,7 +97,7 @@ void HotKeyCenter::pressed(std::uint32_t id)
     if (it == m_registered.end() || !onPress)
         return;
     // A copy: the callback may change the registrations.
-    const HotKeyAction action = it->second;
+    const Command action = it->second;
     onPress(action);
 }
 

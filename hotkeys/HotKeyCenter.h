@@ -1,15 +1,14 @@
 #pragma once
 
-// Turns shortcuts into system-wide hot keys and hot-key presses back into actions.
+// Turns shortcuts into system-wide hot keys and hot-key presses back into commands.
 //
 // Every registration gets a fresh id from a counter that is never reset, so a press that
 // arrives for an id from an earlier pass is simply unknown. The binding list's order
 // decides the ids: window actions, then capture modes, then app bindings.
 
 #include "AppBinding.h"
-#include "CaptureMode.h"
+#include "Command.h"
 #include "Shortcut.h"
-#include "WindowAction.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,26 +21,9 @@ namespace quandrel {
 
 class GlobalHotKeys;
 
-struct HotKeyAction {
-    enum class Kind { window, app, capture };
-    Kind kind = Kind::window;
-    WindowAction windowAction = WindowAction::leftHalf;
-    std::string desktopId;
-    CaptureMode captureMode = CaptureMode::area;
-
-    static HotKeyAction window(WindowAction a) { return {Kind::window, a, {}, CaptureMode::area}; }
-    static HotKeyAction app(std::string id) { return {Kind::app, WindowAction::leftHalf, std::move(id), CaptureMode::area}; }
-    static HotKeyAction capture(CaptureMode m) { return {Kind::capture, WindowAction::leftHalf, {}, m}; }
-
-    bool operator==(const HotKeyAction&) const = default;
-    auto operator<=>(const HotKeyAction&) const = default;
-};
-
-std::string describe(const HotKeyAction& action);
-
 struct HotKeyBinding {
     Shortcut shortcut;
-    HotKeyAction action;
+    Command action;
     bool operator==(const HotKeyBinding&) const = default;
 };
 
@@ -51,7 +33,7 @@ std::vector<HotKeyBinding> buildBindings(const std::map<WindowAction, Shortcut>&
                                          const std::vector<AppBinding>& appBindings);
 
 // Shortcuts used by more than one action, with those actions in list order.
-std::map<Shortcut, std::vector<HotKeyAction>> sharedShortcuts(const std::vector<HotKeyBinding>& bindings);
+std::map<Shortcut, std::vector<Command>> sharedShortcuts(const std::vector<HotKeyBinding>& bindings);
 
 class HotKeyCenter {
 public:
@@ -60,7 +42,7 @@ public:
     HotKeyCenter(const HotKeyCenter&) = delete;
     HotKeyCenter& operator=(const HotKeyCenter&) = delete;
 
-    std::function<void(const HotKeyAction&)> onPress;
+    std::function<void(const Command&)> onPress;
 
     const std::vector<HotKeyBinding>& bindings() const { return m_bindings; }
     void setBindings(std::vector<HotKeyBinding> bindings) { m_bindings = std::move(bindings); }
@@ -77,8 +59,8 @@ public:
     void suspend();
     void resume();
 
-    const std::set<HotKeyAction>& failed() const { return m_failed; }
-    const std::map<std::uint32_t, HotKeyAction>& registered() const { return m_registered; }
+    const std::set<Command>& failed() const { return m_failed; }
+    const std::map<std::uint32_t, Command>& registered() const { return m_registered; }
     std::uint32_t nextID() const { return m_nextID; }
 
 private:
@@ -86,8 +68,8 @@ private:
 
     GlobalHotKeys& m_platform;
     std::vector<HotKeyBinding> m_bindings;
-    std::map<std::uint32_t, HotKeyAction> m_registered;
-    std::set<HotKeyAction> m_failed;
+    std::map<std::uint32_t, Command> m_registered;
+    std::set<Command> m_failed;
     std::uint32_t m_nextID = 1;
     bool m_suspended = false;
 };

@@ -1,7 +1,6 @@
 #include "AppController.h"
 #include "FakeDesktop.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -9,6 +8,36 @@
 using namespace quandrel;
 
 namespace {
+
+struct RecordingCapture final : CaptureService {
+    std::vector<std::pair<CaptureMode, std::optional<AfterCapture>>> captures;
+    int pinClosings = 0;
+    void startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { captures.push_back({mode, then}); }
+    void closeAllPins() override { ++pinClosings; }
+};
+
+struct RecordingSettings final : SettingsPresenter {
+    int shown = 0;
+    void showSettings() override { ++shown; }
+};
+
+// Delayed work waits here until a test runs it.
+struct ManualScheduler {
+    std::vector<std::pair<int, std::function<void()>>> pending;
+    DragSnapper::Scheduler function()
+    {
+        return [this](int ms, std::function<void()> run) { pending.emplace_back(ms, std::move(run)); };
+    }
+    // Runs what is due now, answering how many ran.
+    int runPending()
+    {
+        auto due = std::move(pending);
+        pending.clear();
+        for (auto& [ms, run] : due)
+            run();
+        return int(due.size());
+    }
+};
 
 class AppControllerTest : public ::testing::Test {
 protected:
@@ -18,12 +47,21 @@ protected:
         desktop.addApplication(42, "org.example.Editor");
         window = desktop.addWindow(42, {100, 100, 600, 400});
         desktop.setFrontmost(42);
-        controller = std::make_unique<AppController>(desktop.services(), domain);
+        controller = makeController();
+    }
+
+    std::unique_ptr<AppController> makeController()
+    {
+        return std::make_unique<AppController>(desktop.services(), domain, AppServices{capture, settingsWindow, nullptr},
+                                               scheduler.function());
     }
 
     QTemporaryDir dir;
     QSettings domain{dir.filePath(QStringLiteral("q.conf")), QSettings::IniFormat};
     FakeDesktop desktop;
+    RecordingCapture capture;
+    RecordingSettings settingsWindow;
+    ManualScheduler scheduler;
     WindowHandle window = 0;
     std::unique_ptr<AppController> controller;
 };
@@ -52,7 +90,7 @@ TEST_F(AppControllerTest, ChangingASettingReregistersAndRefreshesFailures)
     next.repeatBehavior = RepeatBehavior::nothing;
     controller->store().setSettings(next);
 
-    EXPECT_EQ(controller->failedActions(), (std::set<HotKeyAction>{HotKeyAction::window(WindowAction::leftHalf)}));
+    EXPECT_EQ(controller->failedActions(), (std::set<Command>{Command{WindowCommand{WindowAction::leftHalf}}}));
     EXPECT_EQ(failureSignals, 1);
     EXPECT_EQ(controller->windows().gap, 8);
     EXPECT_EQ(controller->windows().repeatBehavior, RepeatBehavior::nothing);
@@ -74,25 +112,24 @@ TEST_F(AppControllerTest, NegativeGapsAreTreatedAsNone)
 TEST_F(AppControllerTest, URLsRunCommandsAndBeepOtherwise)
 {
     controller->start();
-    std::vector<std::pair<CaptureMode, std::optional<AfterCapture>>> captures;
-    int settingsOpened = 0;
     controller->handleURL(QUrl(QStringLiteral("quandrel://window/LEFTHALF")));
     EXPECT_EQ(desktop.screenFrame(window), (Rect{0, 0, 720, 875}));
 
     controller->handleURL(QUrl(QStringLiteral("quandrel://capture/area")));
-    EXPECT_EQ(desktop.beeps(), 1); // no capture yet
-    controller->captureStarter = [&](CaptureMode m, std::optional<AfterCapture> a) { captures.push_back({m, a}); };
-    controller->settingsOpener = [&] { ++settingsOpened; };
     controller->handleURL(QUrl(QStringLiteral("quandrel://capture/area?then=EDIT")));
     controller->handleURL(QUrl(QStringLiteral("quandrel://settings/anything")));
-    ASSERT_EQ(captures.size(), 1u);
-    EXPECT_EQ(captures[0].second, AfterCapture::openEditor);
-    EXPECT_EQ(settingsOpened, 1);
+    controller->handleURL(QUrl(QStringLiteral("quandrel://pins/close")));
+    ASSERT_EQ(capture.captures.size(), 2u);
+    EXPECT_EQ(capture.captures[0].second, std::nullopt);
+    EXPECT_EQ(capture.captures[1].second, AfterCapture::openEditor);
+    EXPECT_EQ(settingsWindow.shown, 1);
+    EXPECT_EQ(capture.pinClosings, 1);
+    EXPECT_EQ(desktop.beeps(), 0);
 
     controller->handleURL(QUrl(QStringLiteral("quandrel://window/sideways")));
     controller->handleURL(QUrl(QStringLiteral("quandrel://app/")));
     controller->handleURL(QUrl(QStringLiteral("quandrel://app/org.example.Missing")));
-    EXPECT_EQ(desktop.beeps(), 4);
+    EXPECT_EQ(desktop.beeps(), 3);
 }
 
 TEST_F(AppControllerTest, AppCommandsUseBindingsOrATemporaryOne)
@@ -117,31 +154,48 @@ TEST_F(AppControllerTest, AppCommandsUseBindingsOrATemporaryOne)
     EXPECT_TRUE(desktop.press({14, 0x1000}));
     EXPECT_EQ(desktop.frontmostApplication()->pid, 42);
 
-    // A press for a binding that has gone does nothing.
-    controller->perform(HotKeyAction::app("org.example.Gone"));
-    EXPECT_EQ(desktop.beeps(), 0);
+    // A press for a binding that has gone, of an application that is not installed, beeps.
+    controller->perform(Command{AppCommand{"org.example.Gone"}});
+    EXPECT_EQ(desktop.beeps(), 1);
 }
 
 TEST_F(AppControllerTest, PermissionPollEndsOnceBothAreGranted)
 {
-    int argc = 0;
-    QCoreApplication app(argc, nullptr);
     desktop.setTrusted(false);
     desktop.setScreenRecordingAllowed(false);
-    AppController c(desktop.services(), domain);
-    EXPECT_FALSE(c.accessibilityTrusted());
+    auto c = makeController();
+    PermissionMonitor& permissions = c->permissions();
+    EXPECT_FALSE(permissions.windowControlAllowed());
     int changes = 0;
-    QObject::connect(&c, &AppController::permissionsChanged, [&] { ++changes; });
-    c.startPermissionPoll();
-    EXPECT_TRUE(c.isPollingPermissions());
+    QObject::connect(&permissions, &PermissionMonitor::changed, [&] { ++changes; });
+    permissions.startPolling();
+    EXPECT_TRUE(permissions.isPolling());
+    ASSERT_EQ(scheduler.pending.size(), 1u);
+    EXPECT_EQ(scheduler.pending[0].first, PermissionMonitor::pollInterval);
 
+    // Nothing changed: the poll goes on without announcing anything.
+    EXPECT_EQ(scheduler.runPending(), 1);
+    EXPECT_EQ(changes, 0);
+    EXPECT_TRUE(permissions.isPolling());
+
+    // Granting one is announced; the poll waits for the other.
     desktop.setTrusted(true);
-    desktop.setScreenRecordingAllowed(true);
-    QTimer::singleShot(2500, &app, &QCoreApplication::quit);
-    QObject::connect(&c, &AppController::permissionsChanged, &app, &QCoreApplication::quit);
-    app.exec();
-    EXPECT_TRUE(c.accessibilityTrusted());
-    EXPECT_TRUE(c.screenRecordingAllowed());
+    scheduler.runPending();
     EXPECT_EQ(changes, 1);
-    EXPECT_FALSE(c.isPollingPermissions());
+    EXPECT_TRUE(permissions.isPolling());
+
+    desktop.setScreenRecordingAllowed(true);
+    scheduler.runPending();
+    EXPECT_TRUE(permissions.windowControlAllowed());
+    EXPECT_TRUE(permissions.screenReadingAllowed());
+    EXPECT_EQ(changes, 2);
+    EXPECT_FALSE(permissions.isPolling());
+    EXPECT_TRUE(scheduler.pending.empty());
+
+    // Restarting a poll drops the older chain: only one re-read per interval.
+    desktop.setTrusted(false);
+    permissions.startPolling();
+    permissions.startPolling();
+    EXPECT_EQ(scheduler.runPending(), 2);
+    EXPECT_EQ(scheduler.pending.size(), 1u);
 }

@@ -2,8 +2,8 @@
 // folder fallback and failures, and what the clipboard is given.
 
 #include "ImageExport.h"
-#include "TestApplication.h"
 
+#include <QGuiApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -66,7 +66,6 @@ class ImageExportTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::application();
         ASSERT_TRUE(home.isValid());
         QFile::setPermissions(home.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                                               | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
@@ -97,7 +96,6 @@ TEST(ScreenshotFileName, IsTheLocalTimeInAFixedFormatWhateverTheLocale)
 
 TEST(PngData, CarriesTheResolutionOfTheScale)
 {
-    test::application();
     const QImage image = noise(30, 20);
     for (const auto& [scale, dotsPerMetre] : {std::pair{2.0, 5669u}, {1.0, 2835u}, {0.0, 2835u}}) {
         const auto png = pngData(image, scale);

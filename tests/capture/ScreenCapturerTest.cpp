@@ -3,7 +3,6 @@
 
 #include "FakeScreenCapture.h"
 #include "ScreenCapturer.h"
-#include "TestApplication.h"
 
 #include <QCoroTask>
 
@@ -35,7 +34,6 @@ class ScreenCapturerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::application();
         screen.pixelAt = positionColour;
     }
 

@@ -5,7 +5,6 @@
 #include "ImageExport.h"
 #include "ScreenSpace.h"
 #include "ScreenCapturer.h"
-#include "TestApplication.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
 #include "X11ScreenCapture.h"
@@ -143,7 +142,6 @@ class X11CaptureTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        test::application();
         x.setMonitors({"*MAIN 1600x900+0+0", "SIDE 1280x1024+1600+0"});
         desktop = x11::X11Desktop::open();
         ASSERT_TRUE(desktop) << "no X display";

@@ -21,12 +21,12 @@ TEST(HotKeyCenter, DefaultsUseIdsOneToTwentyFiveThenTwentySixToFifty)
     center.updateBindings(defaults());
     ASSERT_EQ(center.registered().size(), 25u);
     EXPECT_EQ(center.registered().begin()->first, 1u);
-    EXPECT_EQ(center.registered().at(1), HotKeyAction::window(WindowAction::leftHalf));
-    EXPECT_EQ(center.registered().at(14), HotKeyAction::window(WindowAction::maximize));
-    EXPECT_EQ(center.registered().at(15), HotKeyAction::window(WindowAction::maximizeHeight)); // almostMaximize has none
-    EXPECT_EQ(center.registered().at(21), HotKeyAction::window(WindowAction::previousDisplay));
-    EXPECT_EQ(center.registered().at(22), HotKeyAction::capture(CaptureMode::area));
-    EXPECT_EQ(center.registered().at(25), HotKeyAction::capture(CaptureMode::text));
+    EXPECT_EQ(center.registered().at(1), Command{WindowCommand{WindowAction::leftHalf}});
+    EXPECT_EQ(center.registered().at(14), Command{WindowCommand{WindowAction::maximize}});
+    EXPECT_EQ(center.registered().at(15), Command{WindowCommand{WindowAction::maximizeHeight}}); // almostMaximize has none
+    EXPECT_EQ(center.registered().at(21), Command{WindowCommand{WindowAction::previousDisplay}});
+    EXPECT_EQ(center.registered().at(22), (Command{CaptureCommand{CaptureMode::area, std::nullopt}}));
+    EXPECT_EQ(center.registered().at(25), (Command{CaptureCommand{CaptureMode::text, std::nullopt}}));
 
     center.registerAll();
     EXPECT_EQ(center.registered().begin()->first, 26u);
@@ -39,15 +39,15 @@ TEST(HotKeyCenter, PressesReachOnPressOnlyForCurrentRegistrations)
 {
     FakeDesktop desktop;
     HotKeyCenter center(desktop);
-    std::vector<HotKeyAction> pressed;
-    center.onPress = [&](const HotKeyAction& a) { pressed.push_back(a); };
+    std::vector<Command> pressed;
+    center.onPress = [&](const Command& a) { pressed.push_back(a); };
     center.updateBindings(defaults());
 
     EXPECT_TRUE(desktop.press({124, 0x1800}));
     EXPECT_TRUE(desktop.press({19, 0x0300}));
     ASSERT_EQ(pressed.size(), 2u);
-    EXPECT_EQ(pressed[0], HotKeyAction::window(WindowAction::rightHalf));
-    EXPECT_EQ(pressed[1], HotKeyAction::capture(CaptureMode::area));
+    EXPECT_EQ(pressed[0], Command{WindowCommand{WindowAction::rightHalf}});
+    EXPECT_EQ(pressed[1], (Command{CaptureCommand{CaptureMode::area, std::nullopt}}));
 
     // A stale id (from before a re-registration) does nothing.
     center.registerAll();
@@ -71,10 +71,10 @@ TEST(HotKeyCenter, TakenAndDuplicateShortcutsFail)
     EXPECT_EQ(bindings.size(), 22u);
     center.updateBindings(bindings);
 
-    EXPECT_EQ(center.failed(), (std::set<HotKeyAction>{HotKeyAction::window(WindowAction::leftHalf), HotKeyAction::app("org.example.Editor")}));
+    EXPECT_EQ(center.failed(), (std::set<Command>{Command{WindowCommand{WindowAction::leftHalf}}, Command{AppCommand{"org.example.Editor"}}}));
     const auto shared = sharedShortcuts(bindings);
     ASSERT_EQ(shared.size(), 1u);
-    EXPECT_EQ(shared.begin()->second, (std::vector<HotKeyAction>{HotKeyAction::window(WindowAction::rightHalf), HotKeyAction::app("org.example.Editor")}));
+    EXPECT_EQ(shared.begin()->second, (std::vector<Command>{Command{WindowCommand{WindowAction::rightHalf}}, Command{AppCommand{"org.example.Editor"}}}));
 
     // Unregistering keeps the failures; registering again starts from scratch.
     center.unregisterAll();
@@ -113,7 +113,7 @@ TEST(HotKeyCenter, CallbackMayReregisterWhileHandlingAPress)
     FakeDesktop desktop;
     HotKeyCenter center(desktop);
     int presses = 0;
-    center.onPress = [&](const HotKeyAction&) {
+    center.onPress = [&](const Command&) {
         ++presses;
         center.registerAll();
     };

@@ -160,8 +160,8 @@ TEST_F(X11HotKeysTest, GrabsFollowAChangedModifierMap)
 TEST_F(X11HotKeysTest, DefaultBindingsRegisterThroughTheCenter)
 {
     HotKeyCenter center(*hotKeys);
-    std::vector<HotKeyAction> actions;
-    center.onPress = [&](const HotKeyAction& a) { actions.push_back(a); };
+    std::vector<Command> actions;
+    center.onPress = [&](const Command& a) { actions.push_back(a); };
     center.updateBindings(buildBindings(defaultWindowShortcuts(), defaultCaptureShortcuts(), {}));
     EXPECT_TRUE(center.failed().empty());
     EXPECT_EQ(center.registered().size(), 25u);
@@ -170,7 +170,7 @@ TEST_F(X11HotKeysTest, DefaultBindingsRegisterThroughTheCenter)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (actions.size() < 2 && std::chrono::steady_clock::now() < deadline)
         desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
-    EXPECT_EQ(actions, (std::vector<HotKeyAction>{HotKeyAction::window(WindowAction::nextDisplay), HotKeyAction::capture(CaptureMode::area)}));
+    EXPECT_EQ(actions, (std::vector<Command>{Command{WindowCommand{WindowAction::nextDisplay}}, Command{CaptureCommand{CaptureMode::area, std::nullopt}}}));
 }
 
 TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)

@@ -9,17 +9,6 @@ namespace quandrel {
 
 namespace {
 
-struct Names {
-    std::string_view raw, label;
-};
-constexpr std::array<Names, allAfterCaptures.size()> afterCaptureNames = {{
-    {"copyAndThumbnail", "Copy and show a thumbnail"},
-    {"openEditor", "Open the editor"},
-    {"pin", "Pin it to the screen"},
-    {"copyOnly", "Copy to the clipboard"},
-    {"save", "Save to the screenshots folder"},
-}};
-
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
 template <typename Key>
@@ -50,17 +39,6 @@ std::optional<std::map<Key, Shortcut>> decodeMap(const QJsonValue& value, Parse 
 
 } // namespace
 
-std::string_view rawName(AfterCapture v) { return afterCaptureNames[static_cast<std::size_t>(v)].raw; }
-std::string_view label(AfterCapture v) { return afterCaptureNames[static_cast<std::size_t>(v)].label; }
-
-std::optional<AfterCapture> afterCaptureFromRawName(std::string_view raw)
-{
-    for (const AfterCapture v : allAfterCaptures) {
-        if (rawName(v) == raw)
-            return v;
-    }
-    return std::nullopt;
-}
 
 QByteArray encodeSettings(const QuandrelSettings& s)
 {

@@ -2,7 +2,7 @@
 // document and command URLs. They must neither crash nor hang, and what the settings
 // decoder accepts must survive a round trip.
 
-#include "CommandURL.h"
+#include "Command.h"
 #include "QuandrelSettings.h"
 
 #include <gtest/gtest.h>
@@ -68,10 +68,10 @@ TEST(RandomInput, URLParserNeverCrashes)
     int valid = 0;
     for (int i = 0; i < 20000; ++i) {
         const QByteArray input = mutate(seeds[i % 5], rng);
-        const Command c = parseCommandURL(QUrl(QString::fromLatin1(input)));
-        valid += c.kind != Command::Kind::invalid;
-        if (c.kind == Command::Kind::app) {
-            EXPECT_FALSE(c.desktopId.empty());
+        const auto c = parseCommandURL(QUrl(QString::fromLatin1(input)));
+        valid += c.has_value();
+        if (const auto* app = c ? std::get_if<AppCommand>(&*c) : nullptr) {
+            EXPECT_FALSE(app->desktopId.empty());
         }
     }
     EXPECT_GT(valid, 0);

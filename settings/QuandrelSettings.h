@@ -4,6 +4,7 @@
 // defaults; any malformed member makes the whole document undecodable (and the caller then
 // uses the defaults), so a half-understood document never mixes with defaults.
 
+#include "AfterCapture.h"
 #include "AppBinding.h"
 #include "CaptureMode.h"
 #include "Shortcut.h"
@@ -18,21 +19,6 @@
 #include <vector>
 
 namespace quandrel {
-
-enum class AfterCapture {
-    copyAndThumbnail,
-    openEditor,
-    pin,
-    copyOnly,
-    save,
-};
-
-inline constexpr std::array allAfterCaptures = {AfterCapture::copyAndThumbnail, AfterCapture::openEditor, AfterCapture::pin,
-                                                AfterCapture::copyOnly, AfterCapture::save};
-
-std::string_view rawName(AfterCapture value);
-std::string_view label(AfterCapture value);
-std::optional<AfterCapture> afterCaptureFromRawName(std::string_view raw);
 
 struct QuandrelSettings {
     std::map<WindowAction, Shortcut> windowShortcuts = defaultWindowShortcuts();

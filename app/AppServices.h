@@ -1,0 +1,41 @@
+#pragma once
+
+// The features the controller hands commands to. main() composes the real ones; tests hand
+// in recording doubles.
+
+#include "AfterCapture.h"
+#include "CaptureMode.h"
+#include "DragSnapper.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace quandrel {
+
+// Screenshots and the pinned screenshots they leave behind.
+class CaptureService {
+public:
+    virtual ~CaptureService() = default;
+    // `then` overrides the after-capture choice of the settings.
+    virtual void startCapture(CaptureMode mode, std::optional<AfterCapture> then) = 0;
+    virtual void closeAllPins() = 0;
+};
+
+// Shows the settings to the person.
+class SettingsPresenter {
+public:
+    virtual ~SettingsPresenter() = default;
+    virtual void showSettings() = 0;
+};
+
+// Makes the preview window of drag snapping; called once, when drag snapping is first used.
+using SnapPreviewFactory = std::function<std::unique_ptr<SnapPreviewSurface>()>;
+
+struct AppServices {
+    CaptureService& capture;
+    SettingsPresenter& settings;
+    SnapPreviewFactory makeSnapPreview; // none: drags snap without a preview
+};
+
+} // namespace quandrel

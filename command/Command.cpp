@@ -1,0 +1,92 @@
+#include "Command.h"
+
+#include <QUrlQuery>
+
+namespace quandrel {
+
+std::optional<AfterCapture> afterCaptureFromThen(const QString& value)
+{
+    const QString v = value.toLower();
+    if (v == QLatin1String("editor") || v == QLatin1String("edit"))
+        return AfterCapture::openEditor;
+    if (v == QLatin1String("pin"))
+        return AfterCapture::pin;
+    if (v == QLatin1String("copy"))
+        return AfterCapture::copyOnly;
+    if (v == QLatin1String("save"))
+        return AfterCapture::save;
+    if (v == QLatin1String("thumbnail"))
+        return AfterCapture::copyAndThumbnail;
+    return std::nullopt;
+}
+
+namespace {
+
+template <typename Enum, std::size_t N>
+std::optional<Enum> caseInsensitiveRawName(const std::array<Enum, N>& all, const QString& argument)
+{
+    for (const Enum value : all) {
+        const std::string_view raw = rawName(value);
+        if (argument.compare(QLatin1String(raw.data(), qsizetype(raw.size())), Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
+template <typename... Ts>
+struct Overloaded : Ts... {
+    using Ts::operator()...;
+};
+
+} // namespace
+
+std::string describe(const Command& command)
+{
+    return std::visit(Overloaded{
+                          [](const WindowCommand& c) { return "window(" + std::string(rawName(c.action)) + ")"; },
+                          [](const CaptureCommand& c) { return "capture(" + std::string(rawName(c.mode)) + ")"; },
+                          [](const AppCommand& c) { return "app(" + c.desktopId + ")"; },
+                          [](const OpenSettingsCommand&) { return std::string("settings"); },
+                          [](const ClosePinsCommand&) { return std::string("pins(close)"); },
+                      },
+                      command);
+}
+
+std::optional<Command> parseCommandURL(const QUrl& url)
+{
+    if (!url.isValid() || url.scheme().compare(QLatin1String("quandrel"), Qt::CaseInsensitive) != 0 || url.host().isEmpty())
+        return std::nullopt;
+    const QString host = url.host().toLower();
+    // The first path component after the host, decoded.
+    const QString path = url.path(QUrl::FullyDecoded);
+    const QStringList components = path.split(QLatin1Char('/'));
+    const QString argument = components.size() > 1 ? components.at(1) : QString();
+
+    if (host == QLatin1String("window")) {
+        if (const auto action = caseInsensitiveRawName(allWindowActions, argument))
+            return WindowCommand{*action};
+    } else if (host == QLatin1String("capture")) {
+        if (const auto mode = caseInsensitiveRawName(allCaptureModes, argument)) {
+            CaptureCommand command{*mode, std::nullopt};
+            const QUrlQuery query(url);
+            for (const auto& [name, value] : query.queryItems(QUrl::FullyDecoded)) {
+                if (name == QLatin1String("then")) {
+                    command.then = afterCaptureFromThen(value);
+                    break;
+                }
+            }
+            return command;
+        }
+    } else if (host == QLatin1String("app")) {
+        if (!argument.isEmpty())
+            return AppCommand{argument.toStdString()};
+    } else if (host == QLatin1String("settings")) {
+        return OpenSettingsCommand{};
+    } else if (host == QLatin1String("pins")) {
+        if (argument.toLower() == QLatin1String("close"))
+            return ClosePinsCommand{};
+    }
+    return std::nullopt;
+}
+
+} // namespace quandrel

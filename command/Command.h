@@ -1,0 +1,58 @@
+#pragma once
+
+// One command Quandrel carries out, whoever asks for it: a hot key, the tray menu, or another
+// program through a quandrel:// URL:
+//
+//   quandrel://window/<action>        quandrel://capture/<mode>[?then=editor|edit|pin|copy|save|thumbnail]
+//   quandrel://app/<desktop id>       quandrel://settings        quandrel://pins/close
+
+#include "AfterCapture.h"
+#include "CaptureMode.h"
+#include "WindowAction.h"
+
+#include <QUrl>
+
+#include <compare>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace quandrel {
+
+struct WindowCommand {
+    WindowAction action = WindowAction::leftHalf;
+    auto operator<=>(const WindowCommand&) const = default;
+};
+
+struct CaptureCommand {
+    CaptureMode mode = CaptureMode::area;
+    std::optional<AfterCapture> then; // none: the after-capture choice of the settings
+    auto operator<=>(const CaptureCommand&) const = default;
+};
+
+struct AppCommand {
+    std::string desktopId;
+    auto operator<=>(const AppCommand&) const = default;
+};
+
+struct OpenSettingsCommand {
+    auto operator<=>(const OpenSettingsCommand&) const = default;
+};
+
+struct ClosePinsCommand {
+    auto operator<=>(const ClosePinsCommand&) const = default;
+};
+
+using Command = std::variant<WindowCommand, CaptureCommand, AppCommand, OpenSettingsCommand, ClosePinsCommand>;
+
+// "window(leftHalf)", "capture(area)", "app(org.gnome.TextEditor)", "settings", "pins(close)".
+std::string describe(const Command& command);
+
+// The command a URL names; none for anything else (another scheme, an unknown host or
+// argument).
+std::optional<Command> parseCommandURL(const QUrl& url);
+
+// The value of a capture URL's "then" item.
+std::optional<AfterCapture> afterCaptureFromThen(const QString& value);
+
+} // namespace quandrel

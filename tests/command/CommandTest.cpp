@@ -1,0 +1,68 @@
+#include "Command.h"
+
+#include <gtest/gtest.h>
+
+using namespace quandrel;
+
+namespace {
+std::optional<Command> parse(const char* url) { return parseCommandURL(QUrl(QString::fromUtf8(url))); }
+
+template <typename T>
+T as(const char* url)
+{
+    const auto command = parse(url);
+    EXPECT_TRUE(command && std::holds_alternative<T>(*command)) << url;
+    return command && std::holds_alternative<T>(*command) ? std::get<T>(*command) : T{};
+}
+} // namespace
+
+TEST(CommandURL, WindowActionsIgnoreCase)
+{
+    EXPECT_EQ(parse("quandrel://window/leftHalf"), Command{WindowCommand{WindowAction::leftHalf}});
+    EXPECT_EQ(as<WindowCommand>("quandrel://window/LEFTHALF").action, WindowAction::leftHalf);
+    EXPECT_EQ(as<WindowCommand>("QUANDREL://Window/previousdisplay").action, WindowAction::previousDisplay);
+    EXPECT_EQ(as<WindowCommand>("quandrel://window/lastTwoThirds/extra?x=1").action, WindowAction::lastTwoThirds);
+    for (const char* bad : {"quandrel://window/sideways", "quandrel://window/", "quandrel://window", "quandrel://window//leftHalf",
+                            "quandrel:window/leftHalf", "https://window/leftHalf", "quandrel:///leftHalf", "quandrel://desk/leftHalf"})
+        EXPECT_EQ(parse(bad), std::nullopt) << bad;
+}
+
+TEST(CommandURL, CaptureThenVocabulary)
+{
+    EXPECT_EQ(parse("quandrel://capture/fullscreen?then=save"), Command{(CaptureCommand{CaptureMode::fullScreen, AfterCapture::save})});
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/area?then=EDIT").then, AfterCapture::openEditor);
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/area?then=editor").then, AfterCapture::openEditor);
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/area?then=thumbnail").then, AfterCapture::copyAndThumbnail);
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/area?then=copy").then, AfterCapture::copyOnly);
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/area?then=pin").then, AfterCapture::pin);
+    // Raw names are not the vocabulary, and unknown or empty values are no override.
+    EXPECT_FALSE(as<CaptureCommand>("quandrel://capture/area?then=openEditor").then);
+    EXPECT_FALSE(as<CaptureCommand>("quandrel://capture/area?then").then);
+    EXPECT_FALSE(as<CaptureCommand>("quandrel://capture/area?Then=save").then);
+    // The first "then" counts.
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/area?x=1&then=pin&then=save").then, AfterCapture::pin);
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/repeatarea").mode, CaptureMode::repeatArea);
+    EXPECT_EQ(parse("quandrel://capture/screen"), std::nullopt);
+}
+
+TEST(CommandURL, AppSettingsAndPins)
+{
+    EXPECT_EQ(parse("quandrel://app/org.gnome.TextEditor"), Command{AppCommand{"org.gnome.TextEditor"}});
+    EXPECT_EQ(parse("quandrel://app/"), std::nullopt);
+    EXPECT_EQ(parse("quandrel://app"), std::nullopt);
+    EXPECT_EQ(as<AppCommand>("quandrel://app/%2E%2E%2Fsecret").desktopId, ".."); // decoded; no desktop entry has that ID
+    EXPECT_EQ(parse("quandrel://settings"), Command{OpenSettingsCommand{}});
+    EXPECT_EQ(parse("quandrel://settings/anything"), Command{OpenSettingsCommand{}});
+    EXPECT_EQ(parse("quandrel://pins/CLOSE"), Command{ClosePinsCommand{}});
+    EXPECT_EQ(parse("quandrel://pins/open"), std::nullopt);
+    EXPECT_EQ(parse("quandrel://pins"), std::nullopt);
+}
+
+TEST(Command, DescriptionsNameTheCommand)
+{
+    EXPECT_EQ(describe(WindowCommand{WindowAction::leftHalf}), "window(leftHalf)");
+    EXPECT_EQ(describe(CaptureCommand{CaptureMode::repeatArea, AfterCapture::pin}), "capture(repeatArea)");
+    EXPECT_EQ(describe(AppCommand{"xterm"}), "app(xterm)");
+    EXPECT_EQ(describe(OpenSettingsCommand{}), "settings");
+    EXPECT_EQ(describe(ClosePinsCommand{}), "pins(close)");
+}
