@@ -4,6 +4,8 @@
 //
 // Run on the private virtual desktop: tools/virtual-desktop.sh -- app_bench
 
+#include "BenchStats.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -98,8 +100,7 @@ int main(int argc, char** argv)
             idlePid = process->processId();
         }
     }
-    std::sort(startup.begin(), startup.end());
-    std::printf("startup_to_ready_median: %.1f ms\n", startup[startup.size() / 2]);
+    quandrel::bench::print("startup_to_ready_median", quandrel::bench::median(startup), "ms", 1);
 
     QThread::sleep(2);
     std::printf("idle_rss_quandrel: %.1f MiB\n", residentMiB(idlePid));

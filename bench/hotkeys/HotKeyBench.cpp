@@ -3,6 +3,7 @@
 //
 // Run on the private virtual desktop: tools/virtual-desktop.sh -- hotkey_bench [presses]
 
+#include "BenchStats.h"
 #include "GlobalHotKeys.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
@@ -29,6 +30,8 @@ extern char** environ;
 using namespace quandrel;
 using Clock = std::chrono::steady_clock;
 
+using quandrel::bench::ms;
+
 namespace {
 
 constexpr std::uint8_t xControl = 37, xAlt = 64, xF = 41, xG = 42;
@@ -43,14 +46,8 @@ struct Input {
     void up(std::uint8_t k) { key(XCB_KEY_RELEASE, k); }
 };
 
-void report(const char* name, std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    std::printf("%s_median: %.3f ms\n", name, v[v.size() / 2]);
-    std::printf("%s_p95: %.3f ms\n", name, v[std::min(v.size() - 1, v.size() * 95 / 100)]);
-}
+void report(const char* name, const std::vector<double>& v) { bench::printStats(name, v, 3); }
 
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 } // namespace
 

@@ -4,6 +4,7 @@
 //
 // Run on the private virtual desktop: tools/virtual-desktop.sh -- window_command_bench
 
+#include "BenchStats.h"
 #include "WindowLayout.h"
 #include "ScreenSpace.h"
 #include "WindowManager.h"
@@ -20,23 +21,7 @@
 #include <vector>
 
 using namespace quandrel;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-
-struct Stats {
-    double median, p95;
-};
-
-Stats stats(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return {v[v.size() / 2], v[std::min(v.size() - 1, v.size() * 95 / 100)]};
-}
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-} // namespace
+using namespace quandrel::bench;
 
 int main(int argc, char** argv)
 {
