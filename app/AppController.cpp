@@ -3,7 +3,6 @@
 #include "Applications.h"
 #include "Workspace.h"
 
-#include <QSettings>
 
 #include <algorithm>
 
@@ -26,13 +25,13 @@ public:
 
 } // namespace
 
-AppController::AppController(PlatformServices platform, QSettings& domain, AppServices services,
+AppController::AppController(PlatformServices platform, std::unique_ptr<SettingsStore> store, AppServices services,
                              DragSnapper::Scheduler schedule, QObject* parent)
     : QObject(parent)
     , m_platform(platform)
     , m_services(std::move(services))
     , m_schedule(std::move(schedule))
-    , m_store(domain)
+    , m_store(std::move(store))
     , m_hotKeys(*platform.hotKeys)
     , m_windows(platform)
     , m_launcher(platform)
@@ -44,15 +43,15 @@ AppController::~AppController()
 {
     m_dragSnapper.reset();
     m_hotKeys.onPress = nullptr;
-    m_store.onChange = nullptr;
+    m_store->onChange = nullptr;
 }
 
 void AppController::start()
 {
     // The controller owns both objects, so the callbacks cannot outlive it.
     m_hotKeys.onPress = [this](const Command& command) { perform(command); };
-    m_store.onChange = [this](const QuandrelSettings& settings) { applySettings(settings); };
-    applySettings(m_store.settings());
+    m_store->onChange = [this](const QuandrelSettings& settings) { applySettings(settings); };
+    applySettings(m_store->settings());
 }
 
 void AppController::applySettings(const QuandrelSettings& settings)
@@ -97,7 +96,7 @@ void AppController::perform(const Command& command)
 
 void AppController::activateApp(const std::string& desktopId)
 {
-    if (const AppBinding* binding = findAppBinding(m_store.settings().appBindings, desktopId)) {
+    if (const AppBinding* binding = findAppBinding(m_store->settings().appBindings, desktopId)) {
         m_launcher.activate(*binding);
         return;
     }
@@ -108,13 +107,16 @@ void AppController::activateApp(const std::string& desktopId)
     m_launcher.activate({desktopId, desktopId, std::nullopt, FrontmostBehavior::hide});
 }
 
-void AppController::handleURL(const QUrl& url)
+bool AppController::handleURL(const QUrl& url)
 {
     qCInfo(lcUrl, "Opened %s", qUtf8Printable(url.toString(QUrl::FullyEncoded)));
-    if (const auto command = parseCommandURL(url))
-        perform(*command);
-    else
+    const auto command = parseCommandURL(url);
+    if (!command) {
         m_platform.sound->beep();
+        return false;
+    }
+    perform(*command);
+    return true;
 }
 
 } // namespace quandrel

@@ -22,8 +22,6 @@
 #include <memory>
 #include <set>
 
-class QSettings;
-
 Q_DECLARE_LOGGING_CATEGORY(lcUrl)
 
 namespace quandrel {
@@ -31,11 +29,11 @@ namespace quandrel {
 class AppController : public QObject {
     Q_OBJECT
 public:
-    AppController(PlatformServices platform, QSettings& domain, AppServices services,
+    AppController(PlatformServices platform, std::unique_ptr<SettingsStore> store, AppServices services,
                   DragSnapper::Scheduler schedule, QObject* parent = nullptr);
     ~AppController() override;
 
-    SettingsStore& store() { return m_store; }
+    SettingsStore& store() { return *m_store; }
     HotKeyCenter& hotKeys() { return m_hotKeys; }
     WindowManager& windows() { return m_windows; }
     PermissionMonitor& permissions() { return m_permissions; }
@@ -46,7 +44,8 @@ public:
     // Carries out a command. An app command for an installed application without a binding
     // gets a temporary one (never stored) that hides it when it is in front.
     void perform(const Command& command);
-    void handleURL(const QUrl& url);
+    // Answers whether the URL named a command.
+    bool handleURL(const QUrl& url);
 
     // Created on first use; none when the platform has no pointer monitor.
     DragSnapper* dragSnapper();
@@ -63,7 +62,7 @@ private:
     PlatformServices m_platform;
     AppServices m_services;
     DragSnapper::Scheduler m_schedule;
-    SettingsStore m_store;
+    std::unique_ptr<SettingsStore> m_store;
     HotKeyCenter m_hotKeys;
     WindowManager m_windows;
     AppLauncher m_launcher;

@@ -19,8 +19,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QSettings>
+#include <optional>
 #include <QTimer>
 #include <QUrl>
 
@@ -29,26 +29,6 @@
 using namespace quandrel;
 
 namespace {
-
-// Follows edits of the settings file made by other programs (another Quandrel, a script,
-// a text editor). The file is replaced on every save, so the watch is renewed each time.
-void watchSettingsFile(QSettings& domain, SettingsStore& store, QObject* owner)
-{
-    auto* watcher = new QFileSystemWatcher(owner);
-    const QString file = domain.fileName();
-    const QString folder = QFileInfo(file).absolutePath();
-    QDir().mkpath(folder);
-    watcher->addPath(folder);
-    if (QFileInfo::exists(file))
-        watcher->addPath(file);
-    auto changed = [watcher, file, &store] {
-        if (QFileInfo::exists(file) && !watcher->files().contains(file))
-            watcher->addPath(file);
-        store.reload();
-    };
-    QObject::connect(watcher, &QFileSystemWatcher::fileChanged, owner, changed);
-    QObject::connect(watcher, &QFileSystemWatcher::directoryChanged, owner, changed);
-}
 
 // Screenshots are not wired into the application yet: their commands beep.
 class UnwiredCapture final : public CaptureService {
@@ -61,15 +41,28 @@ private:
     SystemSound& m_sound;
 };
 
-// Until the settings window exists, Settings… opens the settings file itself.
+// Until the settings window exists, Settings… opens the settings file itself, writing the
+// current settings first when there is no file yet.
 class SettingsFileOpener final : public SettingsPresenter {
 public:
-    explicit SettingsFileOpener(QSettings& domain) : m_domain(domain) {}
-    void showSettings() override { QDesktopServices::openUrl(QUrl::fromLocalFile(m_domain.fileName())); }
-
-private:
-    QSettings& m_domain;
+    void showSettings() override
+    {
+        if (!store || !store->ensureFileExists())
+            return;
+        QDesktopServices::openUrl(QUrl::fromLocalFile(store->path()));
+    }
+    SettingsStore* store = nullptr;
 };
+
+// The settings document an earlier Quandrel kept under the key "settings" of its INI file.
+std::optional<QByteArray> legacySettingsDocument()
+{
+    QSettings domain;
+    const QVariant stored = domain.value(QStringLiteral("settings"));
+    if (!stored.isValid())
+        return std::nullopt;
+    return stored.typeId() == QMetaType::QByteArray ? stored.toByteArray() : stored.toString().toUtf8();
+}
 
 } // namespace
 
@@ -100,19 +93,21 @@ int main(int argc, char** argv)
     x11::X11EventPump pump(desktop->connection());
     x11::ServerKeyboardLayout layout(desktop->connection());
 
-    QSettings domain;
     UnwiredCapture capture(*desktop->services().sound);
-    SettingsFileOpener settingsOpener(domain);
+    SettingsFileOpener settingsOpener;
     x11::X11Desktop* d = desktop.get();
     AppServices services{capture, settingsOpener, [d]() -> std::unique_ptr<SnapPreviewSurface> {
                              return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays()); },
                                                                   [d] { return d->hasCompositingManager(); });
                          }};
     QObject scheduler;
-    AppController controller(desktop->services(), domain, services, [&scheduler](int ms, std::function<void()> run) {
+    auto store = std::make_unique<SettingsStore>(SettingsStore::defaultPath(),
+                                                 QFileInfo::exists(SettingsStore::defaultPath()) ? std::nullopt : legacySettingsDocument());
+    settingsOpener.store = store.get();
+    store->watchFile();
+    AppController controller(desktop->services(), std::move(store), services, [&scheduler](int ms, std::function<void()> run) {
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
-    watchSettingsFile(domain, controller.store(), &controller);
 
     if (!instance.listen()) {
         // Another instance won the race to start: hand over and leave.

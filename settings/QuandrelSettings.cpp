@@ -40,7 +40,7 @@ std::optional<std::map<Key, Shortcut>> decodeMap(const QJsonValue& value, Parse 
 } // namespace
 
 
-QByteArray encodeSettings(const QuandrelSettings& s)
+QByteArray encodeSettings(const QuandrelSettings& s, QJsonDocument::JsonFormat format)
 {
     QJsonArray bindings;
     for (const AppBinding& b : s.appBindings)
@@ -58,15 +58,22 @@ QByteArray encodeSettings(const QuandrelSettings& s)
     };
     if (s.saveFolderBookmark)
         o.insert(QStringLiteral("saveFolderBookmark"), QString::fromLatin1(s.saveFolderBookmark->toBase64()));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    return QJsonDocument(o).toJson(format);
 }
 
-std::optional<QuandrelSettings> decodeSettings(const QByteArray& json)
+SettingsDecoding decodeSettingsDocument(const QByteArray& json)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
+    if (error.error != QJsonParseError::NoError) {
+        // Qt reports a byte offset; people read lines and columns.
+        const QByteArray before = json.left(error.offset);
+        const qsizetype line = before.count('\n') + 1;
+        const qsizetype column = error.offset - (before.lastIndexOf('\n') + 1) + 1;
+        return SettingsError{QStringLiteral("line %1, column %2: %3").arg(line).arg(column).arg(error.errorString())};
+    }
+    if (!document.isObject())
+        return SettingsError{QStringLiteral("the document is not a JSON object")};
     const QJsonObject o = document.object();
     QuandrelSettings s;
 
@@ -76,63 +83,74 @@ std::optional<QuandrelSettings> decodeSettings(const QByteArray& json)
             return std::nullopt;
         return v;
     };
+    auto refuse = [](const char* name, const char* expected) {
+        return SettingsError{QStringLiteral("member \"%1\": %2").arg(QLatin1String(name), QLatin1String(expected))};
+    };
 
     if (const auto v = member("windowShortcuts")) {
         auto map = decodeMap<WindowAction>(*v, [](const std::string& k) { return windowActionFromRawName(k); });
         if (!map)
-            return std::nullopt;
+            return refuse("windowShortcuts", "expected an object of window action names and shortcuts {\"keyCode\", \"modifiers\"}");
         s.windowShortcuts = std::move(*map);
     }
     if (const auto v = member("captureShortcuts")) {
         auto map = decodeMap<CaptureMode>(*v, [](const std::string& k) { return captureModeFromRawName(k); });
         if (!map)
-            return std::nullopt;
+            return refuse("captureShortcuts", "expected an object of capture mode names and shortcuts {\"keyCode\", \"modifiers\"}");
         s.captureShortcuts = std::move(*map);
     }
     if (const auto v = member("appBindings")) {
         if (!v->isArray())
-            return std::nullopt;
+            return refuse("appBindings", "expected an array");
         for (const QJsonValue& item : v->toArray()) {
             auto binding = appBindingFromJson(item);
             if (!binding)
-                return std::nullopt;
+                return refuse("appBindings", "expected objects with \"bundleID\", \"name\", \"whenFrontmost\" and an optional \"shortcut\"");
             s.appBindings.push_back(std::move(*binding));
         }
     }
     if (const auto v = member("gap")) {
         if (!v->isDouble())
-            return std::nullopt;
+            return refuse("gap", "expected a number");
         s.gap = v->toDouble();
     }
     if (const auto v = member("repeatBehavior")) {
         const auto b = v->isString() ? repeatBehaviorFromRawName(v->toString().toStdString()) : std::nullopt;
         if (!b)
-            return std::nullopt;
+            return refuse("repeatBehavior", "expected \"cycleSizes\", \"acrossDisplays\" or \"nothing\"");
         s.repeatBehavior = *b;
     }
     for (auto [name, field] : {std::pair{"dragToSnap", &s.dragToSnap}, std::pair{"restoreSizeOnDrag", &s.restoreSizeOnDrag},
                                std::pair{"hasCompletedOnboarding", &s.hasCompletedOnboarding}}) {
         if (const auto v = member(name)) {
             if (!v->isBool())
-                return std::nullopt;
+                return refuse(name, "expected true or false");
             *field = v->toBool();
         }
     }
     if (const auto v = member("afterCapture")) {
         const auto a = v->isString() ? afterCaptureFromRawName(v->toString().toStdString()) : std::nullopt;
         if (!a)
-            return std::nullopt;
+            return refuse("afterCapture", "expected \"copyAndThumbnail\", \"openEditor\", \"pin\", \"copyOnly\" or \"save\"");
         s.afterCapture = *a;
     }
     if (const auto v = member("saveFolderBookmark")) {
         if (!v->isString())
-            return std::nullopt;
+            return refuse("saveFolderBookmark", "expected a base64 string");
         const auto decoded = QByteArray::fromBase64Encoding(v->toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)
-            return std::nullopt;
+            return refuse("saveFolderBookmark", "expected a base64 string");
         s.saveFolderBookmark = *decoded;
     }
     return s;
+}
+
+std::optional<QuandrelSettings> decodeSettings(const QByteArray& json)
+{
+    auto decoded = decodeSettingsDocument(json);
+    if (auto* settings = std::get_if<QuandrelSettings>(&decoded))
+        return std::move(*settings);
+    return std::nullopt;
 }
 
 } // namespace quandrel

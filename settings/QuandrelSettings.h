@@ -11,11 +11,14 @@
 #include "WindowAction.h"
 
 #include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
 
 #include <array>
 #include <map>
 #include <optional>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace quandrel {
@@ -35,7 +38,17 @@ struct QuandrelSettings {
     bool operator==(const QuandrelSettings&) const = default;
 };
 
-QByteArray encodeSettings(const QuandrelSettings& settings);
+QByteArray encodeSettings(const QuandrelSettings& settings, QJsonDocument::JsonFormat format = QJsonDocument::Compact);
+
+// Why a settings document was refused: the member and what it should hold, or the line and
+// column of a syntax error.
+struct SettingsError {
+    QString message;
+};
+using SettingsDecoding = std::variant<QuandrelSettings, SettingsError>;
+SettingsDecoding decodeSettingsDocument(const QByteArray& json);
+
+// The same without the reason.
 std::optional<QuandrelSettings> decodeSettings(const QByteArray& json);
 
 } // namespace quandrel

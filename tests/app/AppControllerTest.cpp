@@ -1,7 +1,6 @@
 #include "AppController.h"
 #include "FakeDesktop.h"
 
-#include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -52,12 +51,11 @@ protected:
 
     std::unique_ptr<AppController> makeController()
     {
-        return std::make_unique<AppController>(desktop.services(), domain, AppServices{capture, settingsWindow, nullptr},
+        return std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))), AppServices{capture, settingsWindow, nullptr},
                                                scheduler.function());
     }
 
     QTemporaryDir dir;
-    QSettings domain{dir.filePath(QStringLiteral("q.conf")), QSettings::IniFormat};
     FakeDesktop desktop;
     RecordingCapture capture;
     RecordingSettings settingsWindow;

@@ -5,7 +5,6 @@
 #include "SettingsStore.h"
 #include "XTestSupport.h"
 
-#include <QSettings>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -107,8 +106,7 @@ TEST_F(X11AppTest, ChangedShortcutWorksWithoutRestart)
     TestWindow w({"--geometry", "400x300+300+200"});
     ASSERT_TRUE(x.activate(w.id()));
     {
-        QSettings domain((root / "config" / "Quandrel" / "Quandrel.conf").c_str(), QSettings::IniFormat);
-        SettingsStore store(domain);
+        SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
         QuandrelSettings next = store.settings();
         next.windowShortcuts[WindowAction::leftHalf] = {0, 0x1800}; // ⌃⌥A
         store.setSettings(next);

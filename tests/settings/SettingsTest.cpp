@@ -1,8 +1,10 @@
 #include "SettingsStore.h"
 
 #include <QDir>
-#include <QSettings>
+#include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace quandrel;
@@ -12,22 +14,43 @@ namespace {
 // A settings file of its own in a temporary folder.
 class SettingsTest : public ::testing::Test {
 protected:
-    QSettings& domain()
-    {
-        if (!m_domain)
-            m_domain = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("Quandrel.conf")), QSettings::IniFormat);
-        return *m_domain;
-    }
+    QString path() const { return m_dir.filePath(QStringLiteral("Quandrel/settings.json")); }
     void store(const QByteArray& json)
     {
-        domain().setValue(QStringLiteral("settings"), QString::fromUtf8(json));
-        domain().sync();
+        QDir().mkpath(m_dir.filePath(QStringLiteral("Quandrel")));
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(json);
     }
-    QuandrelSettings loaded() { return SettingsStore(domain()).settings(); }
+    QByteArray stored() const
+    {
+        QFile file(path());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QStringList keptCopies() const
+    {
+        return QDir(m_dir.filePath(QStringLiteral("Quandrel"))).entryList({QStringLiteral("settings.json.refused-*")}, QDir::Files);
+    }
+    QuandrelSettings loaded() { return SettingsStore(path()).settings(); }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<QSettings> m_domain;
 };
+
+// Runs the event loop until `done` holds, for at most five seconds.
+bool waitFor(const std::function<bool()>& done)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    poll.start(10);
+    if (!done())
+        loop.exec();
+    return done();
+}
 
 } // namespace
 
@@ -78,22 +101,24 @@ TEST_F(SettingsTest, AnyMalformedMemberDiscardsTheWholeDocument)
         store(json);
         EXPECT_EQ(loaded(), QuandrelSettings{}) << json;
     }
-    // The stored bytes stay until the next change overwrites them.
-    EXPECT_EQ(domain().value(QStringLiteral("settings")).toString(), QString());
-    store(broken[0]);
-    SettingsStore s(domain());
-    EXPECT_EQ(domain().value(QStringLiteral("settings")).toString(), QString::fromUtf8(broken[0]));
+    // A refusal names what was wrong.
+    store(broken[1]);
+    SettingsStore refused(path());
+    ASSERT_TRUE(refused.refusal());
+    EXPECT_TRUE(refused.refusal()->contains(QStringLiteral("afterCapture"))) << refused.refusal()->toStdString();
+    store("{\n  \"gap\": 12,\n  \"dragToSnap\": tru\n}");
+    EXPECT_TRUE(SettingsStore(path()).refusal()->startsWith(QStringLiteral("line "))) << SettingsStore(path()).refusal()->toStdString();
 }
 
 TEST_F(SettingsTest, ChangesAreSavedAnnouncedOnceAndSurviveARestart)
 {
-    SettingsStore s(domain());
+    SettingsStore s(path());
     int changes = 0;
     s.onChange = [&](const QuandrelSettings&) { ++changes; };
     QuandrelSettings next = s.settings();
     s.setSettings(next);
     EXPECT_EQ(changes, 0);
-    EXPECT_FALSE(domain().contains(QStringLiteral("settings")));
+    EXPECT_FALSE(QFile::exists(path()));
 
     next.gap = 8;
     next.appBindings.push_back({"org.gnome.TextEditor", "Text Editor", Shortcut{17, 0x0900}, FrontmostBehavior::cycleWindows});
@@ -102,36 +127,97 @@ TEST_F(SettingsTest, ChangesAreSavedAnnouncedOnceAndSurviveARestart)
     s.setSettings(next);
     EXPECT_EQ(changes, 1);
 
-    m_domain.reset(); // a new process reads the file
-    EXPECT_EQ(loaded(), next);
-    const QString json = domain().value(QStringLiteral("settings")).toString();
-    EXPECT_TRUE(json.contains(QStringLiteral("saveFolderBookmark")));
+    EXPECT_EQ(loaded(), next); // a new process reads the file
+    const QByteArray json = stored();
+    EXPECT_TRUE(json.contains("\n    \"gap\": 8")) << json.constData(); // pretty-printed for people
+    EXPECT_TRUE(json.contains("saveFolderBookmark"));
     next.saveFolderBookmark.reset();
-    SettingsStore(domain()).setSettings(next);
-    EXPECT_FALSE(domain().value(QStringLiteral("settings")).toString().contains(QStringLiteral("saveFolderBookmark")));
+    SettingsStore(path()).setSettings(next);
+    EXPECT_FALSE(stored().contains("saveFolderBookmark"));
+}
+
+TEST_F(SettingsTest, AHandWrittenFileIsReadAndARefusedOneIsKeptBesideOnTheNextChange)
+{
+    store("{\n    \"gap\": 20,\n    \"afterCapture\": \"save\"\n}\n");
+    EXPECT_EQ(loaded().gap, 20);
+    EXPECT_EQ(loaded().afterCapture, AfterCapture::save);
+
+    const QByteArray edit = "{\n    \"gap\": 20,\n    \"afterCapture\": \"saved\"\n}\n";
+    store(edit);
+    SettingsStore s(path());
+    EXPECT_EQ(s.settings(), QuandrelSettings{});
+    EXPECT_TRUE(s.ensureFileExists());
+    EXPECT_EQ(stored(), edit); // opening the file never overwrites the edit
+    EXPECT_TRUE(keptCopies().isEmpty());
+
+    QuandrelSettings next = s.settings();
+    next.gap = 4;
+    s.setSettings(next);
+    ASSERT_EQ(keptCopies().size(), 1);
+    QFile kept(m_dir.filePath(QStringLiteral("Quandrel/") + keptCopies().constFirst()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), edit);
+    EXPECT_EQ(loaded().gap, 4);
+    EXPECT_FALSE(s.refusal());
+
+    // Later changes replace the file as usual, keeping no more copies.
+    next.gap = 6;
+    s.setSettings(next);
+    EXPECT_EQ(keptCopies().size(), 1);
+}
+
+TEST_F(SettingsTest, FirstOpeningWritesTheCurrentSettings)
+{
+    SettingsStore s(path());
+    EXPECT_TRUE(s.ensureFileExists());
+    EXPECT_EQ(decodeSettings(stored()), QuandrelSettings{});
+}
+
+TEST_F(SettingsTest, AnEarlierINIDocumentIsTakenOverOnce)
+{
+    SettingsStore migrated(path(), QByteArray(R"({"gap": 14})"));
+    EXPECT_EQ(migrated.settings().gap, 14);
+    EXPECT_EQ(loaded().gap, 14);
+    // Once the JSON file exists it wins; a broken legacy document is ignored.
+    EXPECT_EQ(SettingsStore(path(), QByteArray(R"({"gap": 30})")).settings().gap, 14);
+    QFile::remove(path());
+    EXPECT_EQ(SettingsStore(path(), QByteArray("{")).settings(), QuandrelSettings{});
 }
 
 TEST_F(SettingsTest, ReloadAdoptsChangesMadeElsewhereWithoutWritingBack)
 {
-    SettingsStore s(domain());
+    SettingsStore s(path());
     int changes = 0;
     s.onChange = [&](const QuandrelSettings& n) {
         ++changes;
         EXPECT_EQ(n.gap, 4);
     };
-    QSettings other(m_dir.filePath(QStringLiteral("Quandrel.conf")), QSettings::IniFormat);
-    other.setValue(QStringLiteral("settings"), QStringLiteral(R"({"gap": 4})"));
-    other.sync();
+    store(R"({"gap": 4})");
     s.reload();
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(s.settings().gap, 4);
     s.reload();
     EXPECT_EQ(changes, 1);
+    EXPECT_EQ(stored(), QByteArray(R"({"gap": 4})"));
+}
+
+TEST_F(SettingsTest, EditsAreFollowedAlsoAfterTheFolderIsMadeAgain)
+{
+    SettingsStore s(path());
+    s.ensureFileExists();
+    s.watchFile();
+    store(R"({"gap": 3})");
+    EXPECT_TRUE(waitFor([&] { return s.settings().gap == 3; }));
+
+    QDir(m_dir.filePath(QStringLiteral("Quandrel"))).removeRecursively();
+    EXPECT_TRUE(waitFor([&] { return s.settings().gap == 0; })); // no file: the defaults
+    store(R"({"gap": 5})");
+    EXPECT_TRUE(waitFor([&] { return s.settings().gap == 5; }));
 }
 
 TEST_F(SettingsTest, ScreenshotsFolderFollowsTheBookmarkWhileItExists)
 {
-    SettingsStore s(domain());
+    SettingsStore s(path());
     EXPECT_TRUE(s.screenshotsFolder().endsWith(QStringLiteral("/Quandrel")));
     QuandrelSettings next = s.settings();
     next.saveFolderBookmark = m_dir.path().toUtf8();
