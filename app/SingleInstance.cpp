@@ -5,7 +5,10 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QTimer>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,36 +16,60 @@ namespace quandrel {
 
 namespace {
 
-// A folder only this user can enter, or empty.
-QString privateFolder()
+// Whether `folder` is a folder of this user that nobody else may enter or write.
+QString privateFolderProblem(const QString& folder)
 {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
-        return QString::fromLocal8Bit(runtime);
-    const QString folder = QDir::tempPath() + QStringLiteral("/quandrel-") + QString::number(getuid());
-    ::mkdir(QFile::encodeName(folder).constData(), 0700);
     struct stat info {};
-    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()
-        || (info.st_mode & 077) != 0)
-        return {};
-    return folder;
+    if (::lstat(QFile::encodeName(folder).constData(), &info) != 0)
+        return QStringLiteral("%1 does not exist").arg(folder);
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(folder);
+    if (info.st_uid != ::getuid())
+        return QStringLiteral("%1 belongs to another user").arg(folder);
+    if ((info.st_mode & 077) != 0)
+        return QStringLiteral("%1 is open to other users").arg(folder);
+    return {};
 }
 
-QString displayTag()
+bool hasControlCharacters(const QString& text)
 {
-    QString display = QString::fromLocal8Bit(qgetenv("DISPLAY"));
-    display.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return display.isEmpty() ? QStringLiteral("none") : display;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
 
-QString SingleInstance::defaultSocketPath()
+QString SingleInstance::displayTag(const QString& display)
 {
-    const QString folder = privateFolder();
-    if (folder.isEmpty())
-        return {};
-    return folder + QStringLiteral("/quandrel-") + displayTag() + QStringLiteral(".socket");
+    QString host = display.section(QLatin1Char(':'), 0, -2);
+    QString number = display.section(QLatin1Char(':'), -1);
+    if (host == QLatin1String("unix"))
+        host.clear();
+    number = number.section(QLatin1Char('.'), 0, 0); // the screen does not make another instance
+    if (number.isEmpty())
+        return QStringLiteral("quandrel-none");
+    QString tag = QStringLiteral("quandrel-") + host + QLatin1Char(':') + number;
+    tag.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return tag;
+}
+
+SingleInstance::Location SingleInstance::defaultLocation()
+{
+    const QString tag = displayTag(QString::fromLocal8Bit(qgetenv("DISPLAY")));
+    const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+    if (!runtime.isEmpty() && privateFolderProblem(runtime).isEmpty())
+        return {runtime + QLatin1Char('/') + tag + QStringLiteral(".socket"), {}};
+
+    const QString folder = QDir::tempPath() + QStringLiteral("/quandrel-") + QString::number(::getuid());
+    ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    const QString problem = privateFolderProblem(folder);
+    if (!problem.isEmpty())
+        return {{}, QStringLiteral("Quandrel cannot keep its command socket in %1: %2. Set XDG_RUNTIME_DIR to a private folder.")
+                        .arg(folder, problem)};
+    return {folder + QLatin1Char('/') + tag + QStringLiteral(".socket"), {}};
 }
 
 SingleInstance::SingleInstance(QString socketPath, QObject* parent)
@@ -51,59 +78,131 @@ SingleInstance::SingleInstance(QString socketPath, QObject* parent)
 {
 }
 
-bool SingleInstance::sendToRunningInstance(const QStringList& urls)
+SingleInstance::~SingleInstance()
+{
+    if (m_server) {
+        m_server->close();
+        QFile::remove(m_path);
+    }
+    if (m_lockFile >= 0)
+        ::close(m_lockFile); // releases the lock
+}
+
+std::optional<QString> SingleInstance::checkURL(const QString& url)
+{
+    if (url.toUtf8().size() > maxURLLength)
+        return QStringLiteral("a URL longer than %1 bytes").arg(maxURLLength);
+    if (hasControlCharacters(url))
+        return QStringLiteral("a URL with control characters (such as a line break)");
+    return std::nullopt;
+}
+
+SingleInstance::Delivery SingleInstance::sendToRunningInstance(const QStringList& urls, QString* answer)
 {
     if (m_path.isEmpty())
-        return false;
+        return Delivery::noInstance;
     QLocalSocket socket;
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(1000))
-        return false;
-    for (const QString& url : urls)
+        return Delivery::noInstance;
+    for (const QString& url : urls) {
+        if (const auto problem = checkURL(url)) {
+            if (answer)
+                *answer = QStringLiteral("error ") + *problem;
+            return Delivery::refused;
+        }
         socket.write(url.toUtf8() + '\n');
+    }
     socket.write("\n"); // an empty line ends the message
     socket.flush();
-    // Wait for the instance to confirm, so that nothing is lost when this process exits.
     while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
     }
-    socket.waitForReadyRead(2000);
+    // Wait for the instance's answer, so that nothing is lost when this process exits.
+    QByteArray reply;
+    while (!reply.contains('\n') && socket.waitForReadyRead(5000))
+        reply += socket.readAll();
     socket.disconnectFromServer();
+    reply = reply.trimmed();
+    if (answer)
+        *answer = QString::fromUtf8(reply);
+    if (reply.isEmpty())
+        return Delivery::noInstance; // the instance went away before it answered
+    return reply == "ok" ? Delivery::delivered : Delivery::refused;
+}
+
+bool SingleInstance::acquire()
+{
+    if (m_lockFile >= 0)
+        return true;
+    if (m_path.isEmpty())
+        return false;
+    const QByteArray lockPath = QFile::encodeName(m_path + QStringLiteral(".lock"));
+    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    m_lockFile = fd;
     return true;
 }
 
-bool SingleInstance::listen()
+bool SingleInstance::listen(std::function<bool(const QString& url)> handle)
 {
-    if (m_path.isEmpty())
+    if (m_lockFile < 0)
         return false;
+    m_handle = std::move(handle);
+    // Holding the lock, any socket at the path was left behind by an instance that ended.
+    QLocalServer::removeServer(m_path);
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_path)) {
-        // A socket left behind by an instance that crashed: nobody answers on it.
-        QLocalSocket probe;
-        probe.connectToServer(m_path);
-        if (probe.waitForConnected(200))
-            return false;
-        QLocalServer::removeServer(m_path);
-        if (!m_server->listen(m_path))
-            return false;
-    }
+    m_server->setMaxPendingConnections(maxClients);
+    if (!m_server->listen(m_path))
+        return false;
     ::chmod(QFile::encodeName(m_path).constData(), 0600);
+
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            const auto clients = m_server->findChildren<QLocalSocket*>(QString(), Qt::FindDirectChildrenOnly);
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (clients.size() > maxClients) {
+                socket->abort();
+                continue;
+            }
+            auto* idle = new QTimer(socket);
+            idle->setSingleShot(true);
+            idle->setInterval(idleTimeout);
+            connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+            idle->start();
+            auto refusedURLs = std::make_shared<int>(0);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle, refusedURLs] {
+                idle->start();
                 while (socket->canReadLine()) {
-                    const QByteArray line = socket->readLine(64 * 1024).trimmed();
-                    if (line.isEmpty()) {
-                        socket->write("ok\n");
+                    QByteArray line = socket->readLine(maxURLLength + 2);
+                    if (!line.endsWith('\n')) {
+                        socket->write("error a URL longer than " + QByteArray::number(maxURLLength) + " bytes\n");
                         socket->flush();
+                        socket->disconnectFromServer();
+                        return;
+                    }
+                    line.chop(1);
+                    if (line.isEmpty()) {
+                        socket->write(*refusedURLs == 0 ? QByteArray("ok\n") : "refused " + QByteArray::number(*refusedURLs) + '\n');
+                        socket->flush();
+                        *refusedURLs = 0;
                         continue;
                     }
-                    Q_EMIT urlReceived(QString::fromUtf8(line));
+                    const QString url = QString::fromUtf8(line);
+                    if (checkURL(url) || !m_handle || !m_handle(url))
+                        ++*refusedURLs;
                 }
-                // A peer that sends endless data without newlines is cut off.
-                if (socket->bytesAvailable() > 64 * 1024)
-                    socket->abort();
+                // A peer that sends endless data without a line break is cut off.
+                if (socket->bytesAvailable() > maxURLLength + 1) {
+                    socket->write("error a URL longer than " + QByteArray::number(maxURLLength) + " bytes\n");
+                    socket->flush();
+                    socket->disconnectFromServer();
+                }
             });
         }
     });

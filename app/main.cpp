@@ -15,6 +15,7 @@
 #include "X11KeyboardLayout.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
@@ -25,6 +26,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <unistd.h>
 
 using namespace quandrel;
 
@@ -64,26 +66,108 @@ std::optional<QByteArray> legacySettingsDocument()
     return stored.typeId() == QMetaType::QByteArray ? stored.toByteArray() : stored.toString().toUtf8();
 }
 
+// Hands the URLs to the running instance. Answers the exit status when this process is done
+// (handed over, or refused), none when no instance runs.
+std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
+{
+    QString answer;
+    switch (instance.sendToRunningInstance(urls, &answer)) {
+    case SingleInstance::Delivery::delivered:
+        if (urls.isEmpty())
+            std::fprintf(stderr, "Quandrel is already running.\n");
+        return 0;
+    case SingleInstance::Delivery::refused:
+        std::fprintf(stderr, "quandrel: the running Quandrel refused the command: %s\n", qUtf8Printable(answer));
+        return 1;
+    case SingleInstance::Delivery::noInstance:
+        break;
+    }
+    return std::nullopt;
+}
+
+// Why Quandrel cannot run in this session; empty when it can.
+QString sessionProblem()
+{
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
+    if (x11)
+        return {};
+    if (wayland)
+        return QStringLiteral("Quandrel needs an X11 session: in a Wayland session other programs' windows cannot be "
+                              "moved or read. Log in to an X11 session (on the login screen, for example \"GNOME on Xorg\").");
+    return QStringLiteral("Quandrel needs an X11 display, and DISPLAY is not set. Start it from your desktop session, "
+                          "or run tools/run.sh, which starts a private virtual desktop.");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QElapsedTimer startup;
     startup.start();
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Window layouts, app shortcuts and screenshots for the X11 desktop."));
+    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("quandrel:// command URLs for the running Quandrel."),
+                                 QStringLiteral("[url…]"));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
+    parser.addOption(help);
+    parser.addOption(version);
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        std::printf("%s", qUtf8Printable(parser.helpText()));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("Quandrel %s\n", QUANDREL_VERSION);
+        return 0;
+    }
+    const QStringList urls = parser.positionalArguments();
+    for (const QString& url : urls) {
+        if (const auto problem = SingleInstance::checkURL(url)) {
+            std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
+            return 2;
+        }
+    }
+
+    const SingleInstance::Location location = SingleInstance::defaultLocation();
+    if (!location.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(location.error));
+        return 1;
+    }
+    SingleInstance instance(location.socketPath);
+    if (const auto status = handOver(instance, urls))
+        return *status;
+    if (!instance.acquire()) {
+        // Another process is becoming the instance: hand over once it listens.
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 10000) {
+            if (const auto status = handOver(instance, urls))
+                return *status;
+            ::usleep(50 * 1000);
+        }
+        std::fprintf(stderr, "quandrel: another Quandrel is starting but does not answer.\n");
+        return 1;
+    }
+
+    if (const QString problem = sessionProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
+        return 1;
+    }
     QApplication::setOrganizationName(QStringLiteral("Quandrel"));
     QApplication::setApplicationName(QStringLiteral("Quandrel"));
+    QApplication::setApplicationVersion(QStringLiteral(QUANDREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quandrel"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-
-    QStringList urls = QApplication::arguments().mid(1);
-
-    SingleInstance instance(SingleInstance::defaultSocketPath());
-    if (instance.sendToRunningInstance(urls)) {
-        if (urls.isEmpty())
-            std::fprintf(stderr, "Quandrel is already running.\n");
-        return 0;
-    }
 
     auto desktop = x11::X11Desktop::open();
     if (!desktop) {
@@ -109,13 +193,8 @@ int main(int argc, char** argv)
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
 
-    if (!instance.listen()) {
-        // Another instance won the race to start: hand over and leave.
-        if (instance.sendToRunningInstance(urls))
-            return 0;
+    if (!instance.listen([&controller](const QString& url) { return controller.handleURL(QUrl(url)); }))
         qWarning("Quandrel could not open its command socket; command URLs from other programs will not reach it.");
-    }
-    QObject::connect(&instance, &SingleInstance::urlReceived, &controller, [&controller](const QString& url) { controller.handleURL(QUrl(url)); });
 
     TrayMenu tray(controller);
     controller.start();
