@@ -1,12 +1,15 @@
 #include "AppController.h"
 
 #include "Applications.h"
+#include "TrayMenuModel.h"
 #include "Workspace.h"
 
 
 #include <algorithm>
+#include <iterator>
 
 Q_LOGGING_CATEGORY(lcUrl, "quandrel.url", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcHotKeys, "quandrel.hotkeys", QtInfoMsg)
 
 namespace quandrel {
 
@@ -52,6 +55,8 @@ void AppController::start()
     m_hotKeys.onPress = [this](const Command& command) { perform(command); };
     m_store->onChange = [this](const QuandrelSettings& settings) { applySettings(settings); };
     applySettings(m_store->settings());
+    reportTakenShortcuts(m_failedActions, true);
+    m_started = true;
 }
 
 void AppController::applySettings(const QuandrelSettings& settings)
@@ -66,7 +71,12 @@ void AppController::applySettings(const QuandrelSettings& settings)
     if (!m_hotKeys.isSuspended())
         m_hotKeys.registerAll();
     if (m_failedActions != m_hotKeys.failed()) {
+        std::set<Command> newlyTaken;
+        std::set_difference(m_hotKeys.failed().begin(), m_hotKeys.failed().end(), m_failedActions.begin(), m_failedActions.end(),
+                            std::inserter(newlyTaken, newlyTaken.end()));
         m_failedActions = m_hotKeys.failed();
+        if (m_started)
+            reportTakenShortcuts(newlyTaken, false);
         Q_EMIT failedActionsChanged();
     }
 }
@@ -92,6 +102,28 @@ void AppController::perform(const Command& command)
                    [this](const ClosePinsCommand&) { m_services.capture.closeAllPins(); },
                },
                command);
+}
+
+void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, bool notify)
+{
+    if (newlyTaken.empty())
+        return;
+    const QuandrelSettings& settings = m_store->settings();
+    QStringList names;
+    for (const HotKeyBinding& binding : m_hotKeys.bindings()) {
+        if (!newlyTaken.contains(binding.action))
+            continue;
+        const QString shortcut = QString::fromStdString(displayText(binding.shortcut));
+        const QString title = commandTitle(binding.action, settings);
+        qCWarning(lcHotKeys, "Shortcut %s for %s is held by another program; it does nothing in Quandrel.", qUtf8Printable(shortcut),
+                  qUtf8Printable(title));
+        names << QStringLiteral("%1 (%2)").arg(shortcut, title);
+    }
+    if (notify && m_services.notifier && !names.isEmpty()) {
+        m_services.notifier->notify(QStringLiteral("Some Quandrel shortcuts are taken"),
+                                    QStringLiteral("Another program holds %1. Choose other shortcuts in Quandrel's settings.")
+                                        .arg(names.join(QStringLiteral(", "))));
+    }
 }
 
 void AppController::activateApp(const std::string& desktopId)

@@ -23,6 +23,7 @@
 #include <set>
 
 Q_DECLARE_LOGGING_CATEGORY(lcUrl)
+Q_DECLARE_LOGGING_CATEGORY(lcHotKeys)
 
 namespace quandrel {
 
@@ -50,7 +51,9 @@ public:
     // Created on first use; none when the platform has no pointer monitor.
     DragSnapper* dragSnapper();
 
-    // The commands whose hot keys could not be registered (another program holds them).
+    // The commands whose hot keys could not be registered (another program holds them). Each
+    // is logged when it fails; the first start that finds any tells the person once with a
+    // desktop notification.
     const std::set<Command>& failedActions() const { return m_failedActions; }
 
 Q_SIGNALS:
@@ -58,6 +61,7 @@ Q_SIGNALS:
 
 private:
     void activateApp(const std::string& desktopId);
+    void reportTakenShortcuts(const std::set<Command>& newlyTaken, bool notify);
 
     PlatformServices m_platform;
     AppServices m_services;
@@ -69,6 +73,7 @@ private:
     PermissionMonitor m_permissions;
     std::unique_ptr<DragSnapper> m_dragSnapper;
     std::set<Command> m_failedActions;
+    bool m_started = false;
 };
 
 } // namespace quandrel

@@ -5,6 +5,7 @@
 
 #include "AfterCapture.h"
 #include "CaptureMode.h"
+#include "DesktopNotifier.h"
 #include "DragSnapper.h"
 
 #include <functional>
@@ -20,6 +21,7 @@ public:
     // `then` overrides the after-capture choice of the settings.
     virtual void startCapture(CaptureMode mode, std::optional<AfterCapture> then) = 0;
     virtual void closeAllPins() = 0;
+    virtual bool hasPins() const { return false; }
 };
 
 // Shows the settings to the person.
@@ -36,6 +38,7 @@ struct AppServices {
     CaptureService& capture;
     SettingsPresenter& settings;
     SnapPreviewFactory makeSnapPreview; // none: drags snap without a preview
+    DesktopNotifier* notifier = nullptr; // none: no notifications
 };
 
 } // namespace quandrel

@@ -5,6 +5,7 @@
 //                                 it first when none runs
 
 #include "AppController.h"
+#include "FreedesktopNotifier.h"
 #include "SingleInstance.h"
 #include "SnapPreview.h"
 #include "TrayMenu.h"
@@ -180,10 +181,13 @@ int main(int argc, char** argv)
     UnwiredCapture capture(*desktop->services().sound);
     SettingsFileOpener settingsOpener;
     x11::X11Desktop* d = desktop.get();
-    AppServices services{capture, settingsOpener, [d]() -> std::unique_ptr<SnapPreviewSurface> {
+    FreedesktopNotifier notifier;
+    AppServices services{capture, settingsOpener,
+                         [d]() -> std::unique_ptr<SnapPreviewSurface> {
                              return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays()); },
                                                                   [d] { return d->hasCompositingManager(); });
-                         }};
+                         },
+                         &notifier};
     QObject scheduler;
     auto store = std::make_unique<SettingsStore>(SettingsStore::defaultPath(),
                                                  QFileInfo::exists(SettingsStore::defaultPath()) ? std::nullopt : legacySettingsDocument());
@@ -197,6 +201,7 @@ int main(int argc, char** argv)
         qWarning("Quandrel could not open its command socket; command URLs from other programs will not reach it.");
 
     TrayMenu tray(controller);
+    tray.showIcon();
     controller.start();
     if (!controller.permissions().windowControlAllowed())
         desktop->showTrustPrompt();

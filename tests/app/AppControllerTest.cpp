@@ -15,6 +15,15 @@ struct RecordingCapture final : CaptureService {
     void closeAllPins() override { ++pinClosings; }
 };
 
+struct RecordingNotifier final : DesktopNotifier {
+    std::vector<std::pair<QString, QString>> shown;
+    std::uint32_t notify(const QString& summary, const QString& body, std::uint32_t) override
+    {
+        shown.push_back({summary, body});
+        return std::uint32_t(shown.size());
+    }
+};
+
 struct RecordingSettings final : SettingsPresenter {
     int shown = 0;
     void showSettings() override { ++shown; }
@@ -51,7 +60,7 @@ protected:
 
     std::unique_ptr<AppController> makeController()
     {
-        return std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))), AppServices{capture, settingsWindow, nullptr},
+        return std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))), AppServices{capture, settingsWindow, nullptr, &notifier},
                                                scheduler.function());
     }
 
@@ -59,6 +68,7 @@ protected:
     FakeDesktop desktop;
     RecordingCapture capture;
     RecordingSettings settingsWindow;
+    RecordingNotifier notifier;
     ManualScheduler scheduler;
     WindowHandle window = 0;
     std::unique_ptr<AppController> controller;
@@ -196,4 +206,39 @@ TEST_F(AppControllerTest, PermissionPollEndsOnceBothAreGranted)
     permissions.startPolling();
     EXPECT_EQ(scheduler.runPending(), 2);
     EXPECT_EQ(scheduler.pending.size(), 1u);
+}
+
+TEST_F(AppControllerTest, TakenShortcutsAreLoggedAndNotifiedOncePerStart)
+{
+    static QStringList log;
+    log.clear();
+    const auto previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& message) {
+        if (QLatin1String(context.category) == QLatin1String("quandrel.hotkeys"))
+            log << message;
+    });
+    desktop.takeByOtherProgram({123, 0x1800}); // ⌃⌥←
+    desktop.takeByOtherProgram({124, 0x1800}); // ⌃⌥→
+    controller->start();
+    qInstallMessageHandler(previous);
+
+    EXPECT_EQ(controller->failedActions(), (std::set<Command>{WindowCommand{WindowAction::leftHalf}, WindowCommand{WindowAction::rightHalf}}));
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log[0].contains(QStringLiteral("for Left Half is held by another program"))) << log[0].toStdString();
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("(Left Half)")));
+    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("(Right Half)")));
+
+    // A later change that meets another taken shortcut is logged, but not notified again.
+    desktop.takeByOtherProgram({0, 0x1800});
+    QuandrelSettings next = controller->store().settings();
+    next.windowShortcuts[WindowAction::center] = {0, 0x1800};
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& message) {
+        if (QLatin1String(context.category) == QLatin1String("quandrel.hotkeys"))
+            log << message;
+    });
+    controller->store().setSettings(next);
+    qInstallMessageHandler(previous);
+    ASSERT_EQ(log.size(), 3);
+    EXPECT_TRUE(log[2].contains(QStringLiteral("for Center"))) << log[2].toStdString();
+    EXPECT_EQ(notifier.shown.size(), 1u);
 }

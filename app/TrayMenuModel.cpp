@@ -1,0 +1,114 @@
+#include "TrayMenuModel.h"
+
+namespace quandrel {
+
+namespace {
+
+const std::vector<std::vector<WindowAction>> windowGroups = {
+    {WindowAction::leftHalf, WindowAction::rightHalf, WindowAction::topHalf, WindowAction::bottomHalf},
+    {WindowAction::topLeft, WindowAction::topRight, WindowAction::bottomLeft, WindowAction::bottomRight},
+    {WindowAction::firstThird, WindowAction::centerThird, WindowAction::lastThird, WindowAction::firstTwoThirds, WindowAction::lastTwoThirds},
+    {WindowAction::maximize, WindowAction::almostMaximize, WindowAction::maximizeHeight, WindowAction::center, WindowAction::smaller,
+     WindowAction::larger, WindowAction::restore},
+    {WindowAction::nextDisplay, WindowAction::previousDisplay},
+};
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+template <typename Key>
+std::optional<Shortcut> shortcutOf(const std::map<Key, Shortcut>& map, Key key)
+{
+    const auto it = map.find(key);
+    return it == map.end() ? std::nullopt : std::optional<Shortcut>(it->second);
+}
+
+TrayMenuEntry divider()
+{
+    TrayMenuEntry entry;
+    entry.kind = TrayMenuEntry::Kind::divider;
+    return entry;
+}
+
+TrayMenuEntry submenu(QString title)
+{
+    TrayMenuEntry entry;
+    entry.kind = TrayMenuEntry::Kind::submenu;
+    entry.title = std::move(title);
+    return entry;
+}
+
+TrayMenuEntry commandItem(const TrayMenuState& state, QString title, Command command, std::optional<Shortcut> shortcut, int delay)
+{
+    TrayMenuEntry entry;
+    entry.title = std::move(title);
+    entry.shortcut = shortcut;
+    entry.shortcutTaken = shortcut && state.takenShortcuts.contains(command);
+    entry.command = std::move(command);
+    entry.delay = delay;
+    return entry;
+}
+
+} // namespace
+
+QString commandTitle(const Command& command, const QuandrelSettings& settings)
+{
+    if (const auto* window = std::get_if<WindowCommand>(&command))
+        return qstr(title(window->action));
+    if (const auto* capture = std::get_if<CaptureCommand>(&command))
+        return qstr(title(capture->mode));
+    if (const auto* app = std::get_if<AppCommand>(&command)) {
+        const AppBinding* binding = findAppBinding(settings.appBindings, app->desktopId);
+        return QString::fromStdString(binding ? binding->name : app->desktopId);
+    }
+    if (std::holds_alternative<OpenSettingsCommand>(command))
+        return QStringLiteral("Settings…");
+    return QStringLiteral("Close All Pins");
+}
+
+std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
+{
+    const QuandrelSettings& settings = state.settings;
+    std::vector<TrayMenuEntry> menu;
+
+    TrayMenuEntry window = submenu(QStringLiteral("Window"));
+    for (const auto& group : windowGroups) {
+        if (!window.children.empty())
+            window.children.push_back(divider());
+        for (const WindowAction a : group)
+            window.children.push_back(commandItem(state, qstr(title(a)), WindowCommand{a}, shortcutOf(settings.windowShortcuts, a), windowCommandDelay));
+    }
+    menu.push_back(std::move(window));
+
+    menu.push_back(divider());
+    for (const CaptureMode m : allCaptureModes) {
+        TrayMenuEntry item = commandItem(state, qstr(title(m)), CaptureCommand{m, std::nullopt}, shortcutOf(settings.captureShortcuts, m),
+                                         captureCommandDelay);
+        item.symbol = qstr(symbolName(m));
+        menu.push_back(std::move(item));
+    }
+    if (state.hasPins)
+        menu.push_back(commandItem(state, QStringLiteral("Close All Pins"), ClosePinsCommand{}, std::nullopt, 0));
+
+    if (!settings.appBindings.empty()) {
+        menu.push_back(divider());
+        TrayMenuEntry apps = submenu(QStringLiteral("Apps"));
+        for (const AppBinding& binding : settings.appBindings)
+            apps.children.push_back(commandItem(state, QString::fromStdString(binding.name), AppCommand{binding.desktopId}, binding.shortcut, 0));
+        menu.push_back(std::move(apps));
+    }
+
+    menu.push_back(divider());
+    TrayMenuEntry settingsItem = commandItem(state, QStringLiteral("Settings…"), OpenSettingsCommand{}, std::nullopt, 0);
+    settingsItem.ownKeys = QKeySequence(Qt::ControlModifier | Qt::Key_Comma);
+    menu.push_back(std::move(settingsItem));
+
+    menu.push_back(divider());
+    TrayMenuEntry quit;
+    quit.title = QStringLiteral("Quit Quandrel");
+    quit.ownKeys = QKeySequence(Qt::ControlModifier | Qt::Key_Q);
+    quit.action = TrayMenuEntry::Action::quit;
+    menu.push_back(std::move(quit));
+    return menu;
+}
+
+} // namespace quandrel

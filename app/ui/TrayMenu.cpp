@@ -1,0 +1,99 @@
+#include "TrayMenu.h"
+
+#include "AppController.h"
+#include "Symbols.h"
+#include "TrayMenuModel.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QPalette>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace quandrel {
+
+TrayMenu::TrayMenu(AppController& controller, std::function<bool()> hasPins, QObject* parent)
+    : QObject(parent)
+    , m_controller(controller)
+    , m_hasPins(std::move(hasPins))
+    , m_menu(new QMenu)
+{
+    connect(m_menu, &QMenu::aboutToShow, this, &TrayMenu::rebuild);
+    connect(&controller.store(), &SettingsStore::settingsChanged, this, &TrayMenu::rebuild);
+    connect(&controller.permissions(), &PermissionMonitor::changed, this, &TrayMenu::rebuild);
+    connect(&controller, &AppController::failedActionsChanged, this, &TrayMenu::rebuild);
+    rebuild();
+}
+
+TrayMenu::~TrayMenu() { delete m_menu; }
+
+void TrayMenu::showIcon()
+{
+    if (m_tray)
+        return;
+    m_tray = new QSystemTrayIcon(ui::applicationIcon(), this);
+    m_tray->setToolTip(QStringLiteral("Quandrel"));
+    m_tray->setContextMenu(m_menu);
+    // The icon has no other action: a left click opens the menu as a right click does.
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            m_menu->popup(QCursor::pos());
+    });
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        qInfo("No system tray is available: Quandrel keeps running and takes its commands from shortcuts and quandrel:// URLs.");
+    m_tray->show();
+}
+
+void TrayMenu::rebuild()
+{
+    // clear() removes actions but not the submenus made for them; those go here, or every
+    // rebuild would leave two menus behind.
+    m_menu->clear();
+    for (QMenu* submenu : m_menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
+        delete submenu;
+    const std::set<Command>& taken = m_controller.failedActions();
+    fill(m_menu, trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins()}));
+}
+
+void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
+{
+    const QColor text = menu->palette().color(QPalette::WindowText);
+    for (const TrayMenuEntry& entry : entries) {
+        switch (entry.kind) {
+        case TrayMenuEntry::Kind::divider:
+            menu->addSeparator();
+            continue;
+        case TrayMenuEntry::Kind::submenu:
+            fill(menu->addMenu(entry.title), entry.children);
+            continue;
+        case TrayMenuEntry::Kind::item:
+            break;
+        }
+        QAction* item = menu->addAction(entry.title);
+        if (!entry.symbol.isEmpty())
+            item->setIcon(ui::symbolIcon(entry.symbol, text));
+        std::optional<QKeySequence> keys = entry.ownKeys;
+        if (!keys && entry.shortcut)
+            keys = menuKeyEquivalent(*entry.shortcut);
+        if (keys) {
+            item->setShortcut(*keys);
+            // Shown in the menu only; the global hot key or the menu itself does the work.
+            item->setShortcutContext(Qt::WidgetShortcut);
+        }
+        if (entry.shortcutTaken) {
+            item->setIcon(ui::symbolIcon(QStringLiteral("exclamationmark.triangle"), text));
+            item->setToolTip(QStringLiteral("Another program holds this shortcut."));
+            item->setText(entry.title + QStringLiteral(" (shortcut taken)"));
+        }
+        if (entry.action == TrayMenuEntry::Action::quit) {
+            connect(item, &QAction::triggered, qApp, &QApplication::quit);
+            continue;
+        }
+        connect(item, &QAction::triggered, this, [this, command = *entry.command, delay = entry.delay] {
+            QTimer::singleShot(delay, &m_controller, [controller = &m_controller, command] { controller->perform(command); });
+        });
+    }
+    menu->setToolTipsVisible(true);
+}
+
+} // namespace quandrel
