@@ -3,8 +3,10 @@
 //   quandrel                      starts Quandrel (or does nothing when it already runs)
 //   quandrel quandrel://…         hands the command URLs to the running Quandrel, starting
 //                                 it first when none runs
+//   quandrel --edit FILE.png…     opens the annotation editor on image files (for developers)
 
 #include "AppController.h"
+#include "DeveloperEditor.h"
 #include "SingleInstance.h"
 #include "SnapPreview.h"
 #include "TrayMenu.h"
@@ -82,6 +84,8 @@ int main(int argc, char** argv)
     QApplication::setDesktopFileName(QStringLiteral("quandrel"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    if (argc > 1 && QApplication::arguments().at(1) == QStringLiteral("--edit"))
+        return runDeveloperEditor(QApplication::arguments().mid(2));
 
     QStringList urls = QApplication::arguments().mid(1);
 
