@@ -34,6 +34,8 @@ protected:
     {
         view.resize(440, 340);
         view.show();
+        view.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&view));
         view.setFocus();
     }
 
@@ -195,11 +197,13 @@ TEST_F(CanvasTest, ShiftSnapsLinesTo45DegreesAndShapesToSquares)
     EXPECT_NEAR(document.annotations()[0].end.x(), 107.70, 0.01);
     EXPECT_NEAR(document.annotations()[0].end.y(), 0, 1e-9);
 
+    key(Qt::Key_Escape); // the new line is selected; its start handle would be grabbed
     drag({0, 0}, {100, 80}, Qt::ShiftModifier);
     ASSERT_EQ(document.annotations().size(), 2);
     EXPECT_NEAR(document.annotations()[1].end.x(), 90.55, 0.01);
     EXPECT_NEAR(document.annotations()[1].end.y(), 90.55, 0.01);
 
+    key(Qt::Key_Escape);
     document.setTool(EditorTool::rectangle);
     drag({10, 10}, {50, 20}, Qt::ShiftModifier);
     ASSERT_EQ(document.annotations().size(), 3);

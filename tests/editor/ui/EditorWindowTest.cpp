@@ -1,6 +1,7 @@
 // The editor window: its size and place, the toolbar, and the output commands with their
 // failures, on the offscreen platform with the outputs replaced by recorders.
 
+#include "CanvasGeometry.h"
 #include "EditorCanvasView.h"
 #include "EditorView.h"
 #include "EditorWindowController.h"
@@ -61,6 +62,7 @@ protected:
         controller->outputs.alert = [this](QWidget*, const QString& message) { recorded.alerts.append(message); };
         controller->onClose = [this](EditorWindowController*) { ++recorded.closed; };
         controller->show();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(controller->window()));
         return controller;
     }
 
@@ -102,7 +104,7 @@ TEST_F(WindowTest, SizedByTheRuleAndCentredOnTheVisibleFrame)
     const QSize size = small->window()->size();
     EXPECT_EQ(size.height(), 420);
     EXPECT_EQ(size.width(), std::max(720, small->window()->minimumSizeHint().width()));
-    EXPECT_EQ(small->window()->geometry().center(), QRect(100, 50, 1440, 900).center());
+    EXPECT_EQ(small->window()->pos(), centredOrigin(QSizeF(size), QRectF(100, 50, 1440, 900)).toPoint());
 }
 
 TEST_F(WindowTest, BadImagesOpenAndPaint)
@@ -289,6 +291,9 @@ TEST_F(WindowTest, SeveralEditorsAreIndependent)
     a->editorDocument().add(Annotation::create(Kind::line(), {1, 1}, {50, 50}, editorPalette[0], 4));
     EXPECT_EQ(b->editorDocument().tool(), EditorTool::arrow);
     EXPECT_TRUE(b->editorDocument().annotations().isEmpty());
+    // Ctrl+C acts on the window in front only.
+    a->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(a->window()));
     keys(*a, QKeySequence(Qt::CTRL | Qt::Key_C));
     EXPECT_FALSE(a->window()->isVisible());
     EXPECT_TRUE(b->window()->isVisible());
