@@ -7,6 +7,7 @@
 //
 // Runs on the offscreen platform; the painting is Qt's raster painting as on a desktop.
 
+#include "BenchStats.h"
 #include "EditorCanvasView.h"
 #include "EditorView.h"
 #include "EditorWindowController.h"
@@ -122,12 +123,7 @@ std::vector<double> timedDrag(EditorCanvasView* canvas, QPointF from, QPointF to
     return times;
 }
 
-void report(const char* name, std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    std::printf("%s_median: %.2f ms\n", name, times[times.size() / 2]);
-    std::printf("%s_p95: %.2f ms\n", name, times[size_t(double(times.size() - 1) * 0.95)]);
-}
+void report(const char* name, const std::vector<double>& times) { bench::printStats(name, times); }
 
 } // namespace
 

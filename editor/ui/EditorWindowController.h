@@ -11,6 +11,7 @@
 #include "Display.h"
 #include "EditorDocument.h"
 #include "ImageExport.h"
+#include "SaveAsDialog.h"
 
 #include <QObject>
 #include <QPointer>
