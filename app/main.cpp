@@ -3,8 +3,10 @@
 //   quandrel                      starts Quandrel (or does nothing when it already runs)
 //   quandrel quandrel://…         hands the command URLs to the running Quandrel, starting
 //                                 it first when none runs
+//   quandrel --edit FILE.png…     opens the annotation editor on image files (for developers)
 
 #include "AppController.h"
+#include "DeveloperEditor.h"
 #include "FreedesktopNotifier.h"
 #include "SingleInstance.h"
 #include "SnapPreview.h"
@@ -116,8 +118,10 @@ int main(int argc, char** argv)
                                  QStringLiteral("[url…]"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
+    const QCommandLineOption edit(QStringLiteral("edit"), QStringLiteral("Opens the annotation editor on the image files given (for developers)."));
     parser.addOption(help);
     parser.addOption(version);
+    parser.addOption(edit);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
         return 2;
@@ -129,6 +133,14 @@ int main(int argc, char** argv)
     if (parser.isSet(version)) {
         std::printf("Quandrel %s\n", QUANDREL_VERSION);
         return 0;
+    }
+    if (parser.isSet(edit)) {
+        if (const QString problem = sessionProblem(); !problem.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
+            return 1;
+        }
+        QApplication app(argc, argv);
+        return runDeveloperEditor(parser.positionalArguments());
     }
     const QStringList urls = parser.positionalArguments();
     for (const QString& url : urls) {

@@ -55,20 +55,22 @@ std::optional<Annotation> EditorDocument::annotationAt(QPointF point, double tol
 
 double EditorDocument::lineWidthForStrokeSize() const { return rawValue(m_strokeSize) * m_scale; }
 
-QImage EditorDocument::flattened() const
+QImage EditorDocument::flattened() const { return tryFlatten().value_or(m_image); }
+
+std::optional<QImage> EditorDocument::tryFlatten() const
 {
     const int width = m_image.width();
     const int height = m_image.height();
     // Qt's native raster format: 8 bits per component, premultiplied alpha.
     QImage canvas(width, height, QImage::Format_ARGB32_Premultiplied);
     if (canvas.isNull())
-        return m_image;
+        return std::nullopt;
     canvas.fill(Qt::transparent);
     canvas.setColorSpace(m_image.colorSpace().isValid() ? m_image.colorSpace() : QColorSpace(QColorSpace::SRgb));
     {
         QPainter painter(&canvas);
         if (!painter.isActive())
-            return m_image;
+            return std::nullopt;
         painter.setTransform(imagePixelSpace(height));
         renderScene(painter, m_annotations, m_image);
     }
@@ -78,7 +80,9 @@ QImage EditorDocument::flattened() const
     // The crop is kept with the origin at the bottom-left; QImage rows start at the top.
     const QRectF topDown(minX(*m_crop), height - maxY(*m_crop), m_crop->width(), m_crop->height());
     const QImage cut = canvas.copy(integralRect(topDown).toRect());
-    return cut.isNull() ? m_image : cut;
+    if (cut.isNull())
+        return std::nullopt;
+    return cut;
 }
 
 void EditorDocument::changed()

@@ -68,6 +68,9 @@ public:
     // The image with every annotation drawn, cut to the crop. Its scale is scale(). When
     // drawing is impossible (no memory for the bitmap), the captured image as it is.
     QImage flattened() const;
+    // The same image, or nothing when drawing it was impossible, for callers that tell the
+    // user that the annotations were left out.
+    std::optional<QImage> tryFlatten() const;
 
     // Mutations of the annotations and the crop; each ends with the change callback.
     void checkpoint(); // records the current state for undo; no callback

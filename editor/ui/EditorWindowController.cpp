@@ -1,0 +1,185 @@
+#include "EditorWindowController.h"
+
+#include "CanvasGeometry.h"
+#include "EditorCanvasView.h"
+#include "EditorView.h"
+#include "ScreenCapturer.h"
+#include "ScreenSpace.h"
+#include "Symbols.h"
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+namespace quandrel {
+
+namespace {
+
+const QString doneSymbol = QStringLiteral("checkmark.circle.fill");
+const QString warningSymbol = QStringLiteral("exclamationmark.triangle.fill");
+
+// The top-level window; tells its controller before it closes.
+class EditorWindow : public QWidget {
+public:
+    std::function<void()> closing;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        QWidget::closeEvent(event);
+        if (event->isAccepted() && closing)
+            closing();
+    }
+};
+
+} // namespace
+
+EditorWindowController::EditorWindowController(CapturedImage image,
+                                               std::function<std::optional<QByteArray>()> folderProvider,
+                                               std::function<void(const QImage&, double)> pinAction, ToastFunction toast,
+                                               std::optional<QRectF> visibleFrame, QObject* parent)
+    : QObject(parent)
+    , m_document(std::make_unique<EditorDocument>(std::move(image.image), image.scale > 0 ? image.scale : 1))
+    , m_folderProvider(std::move(folderProvider))
+    , m_pinAction(std::move(pinAction))
+    , m_toast(std::move(toast))
+{
+    outputs.alert = [](QWidget* parent, const QString& message) {
+        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(windowTitle), QStringLiteral("Couldn't save the screenshot"),
+                        QMessageBox::Ok, parent);
+        box.setInformativeText(message);
+        box.exec();
+    };
+    flatten = [](const EditorDocument& document) { return document.tryFlatten(); };
+
+    auto window = std::make_unique<EditorWindow>();
+    window->setWindowTitle(QString::fromUtf8(windowTitle));
+    window->setWindowIcon(ui::applicationIcon());
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->closing = [this] { windowClosing(); };
+
+    // Each action holds the controller weakly: one arriving after it is gone does nothing.
+    QPointer<EditorWindowController> self(this);
+    const auto weakly = [self](void (EditorWindowController::*command)()) {
+        return [self, command] {
+            if (self)
+                (self.data()->*command)();
+        };
+    };
+    m_view = new EditorView(*m_document,
+                            {weakly(&EditorWindowController::copy), weakly(&EditorWindowController::save),
+                             weakly(&EditorWindowController::saveAs), weakly(&EditorWindowController::pin)},
+                            window.get());
+    auto* layout = new QVBoxLayout(window.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+
+    const QRectF frame = visibleFrame.value_or(fallbackVisibleFrame);
+    const QSizeF content = editorContentSize(m_document->image().size(), m_document->scale(), frame.size());
+    // The toolbar may need more width than the rule gives on a small display; the layout's
+    // minimum wins then.
+    const QSize size = content.toSize().expandedTo(window->minimumSizeHint());
+    window->resize(size);
+    window->move(centredOrigin(QSizeF(size), frame).toPoint());
+    m_window = std::move(window);
+}
+
+EditorWindowController::~EditorWindowController()
+{
+    // The window goes before the document its views refer to.
+    m_window.reset();
+}
+
+std::optional<QRectF> EditorWindowController::visibleFrameUnderPointer(const std::vector<Display>& displays,
+                                                                      std::optional<Point> pointer)
+{
+    if (displays.empty())
+        return std::nullopt;
+    const ScreenSpace space = ScreenSpace::of(displays);
+    std::optional<Display> display = pointer ? ScreenCapturer::screenAt(displays, space.fromWindow(*pointer))
+                                             : std::optional<Display>(displays.front());
+    if (!display)
+        display = displays.front();
+    const Rect r = space.toWindow(display->visibleFrame);
+    return QRectF(r.x, r.y, r.width, r.height);
+}
+
+QWidget* EditorWindowController::window() const { return m_window.get(); }
+
+void EditorWindowController::show()
+{
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    m_view->canvasView()->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void EditorWindowController::windowClosing()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    if (onClose)
+        onClose(this);
+}
+
+EditorWindowController::Output EditorWindowController::output() const
+{
+    std::optional<QImage> flat = flatten ? flatten(*m_document) : m_document->tryFlatten();
+    if (flat && !flat->isNull())
+        return {*flat, true};
+    // The captured image is better than nothing; the user is told it lacks the annotations.
+    return {m_document->image(), false};
+}
+
+void EditorWindowController::copy()
+{
+    const Output out = output();
+    if (outputs.copy)
+        outputs.copy(out.image, m_document->scale());
+    if (m_toast)
+        m_toast(out.complete ? QStringLiteral("Copied") : QStringLiteral("Copied without the annotations"),
+                out.complete ? doneSymbol : warningSymbol);
+    m_window->close();
+}
+
+void EditorWindowController::save()
+{
+    const Output out = output();
+    const SaveResult result = outputs.save ? outputs.save(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : std::nullopt)
+                                           : SaveResult(SaveError{QStringLiteral("Saving is not available.")});
+    if (const auto* error = std::get_if<SaveError>(&result)) {
+        if (outputs.alert)
+            outputs.alert(m_window.get(), error->message);
+        return;
+    }
+    const QString name = QFileInfo(std::get<QString>(result)).fileName();
+    if (m_toast)
+        m_toast(out.complete ? QStringLiteral("Saved %1").arg(name)
+                             : QStringLiteral("Saved %1 without the annotations").arg(name),
+                out.complete ? doneSymbol : warningSymbol);
+}
+
+void EditorWindowController::saveAs()
+{
+    const Output out = output();
+    if (!outputs.saveAs)
+        return;
+    const bool written = outputs.saveAs(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : std::nullopt,
+                                        m_window.get());
+    if (written && !out.complete && m_toast)
+        m_toast(QStringLiteral("Saved without the annotations"), warningSymbol);
+}
+
+void EditorWindowController::pin()
+{
+    const Output out = output();
+    if (m_pinAction)
+        m_pinAction(out.image, m_document->scale());
+    if (!out.complete && m_toast)
+        m_toast(QStringLiteral("Pinned without the annotations"), warningSymbol);
+    m_window->close();
+}
+
+} // namespace quandrel

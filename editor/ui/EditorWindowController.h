@@ -1,0 +1,105 @@
+#pragma once
+
+// One editor window: the document for a captured image, the window with the toolbar and
+// the canvas, its place on screen, and the four output commands (copy, save, save as, pin)
+// on the flattened image. Several can be open at once; each is independent.
+//
+// The owner keeps the controller and drops it in onClose, later than the call itself
+// (deleteLater), since onClose runs while the window is closing.
+
+#include "CapturedImage.h"
+#include "Display.h"
+#include "EditorDocument.h"
+#include "ImageExport.h"
+#include "SaveAsDialog.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRectF>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace quandrel {
+
+class EditorView;
+
+// Shows a short notice ("Copied", "Saved …") with a symbol name; the floating toast.
+using ToastFunction = std::function<void(const QString& text, const QString& symbol)>;
+
+// Where the images go. The defaults are the application's image export; tests replace them.
+struct EditorOutputs {
+    std::function<void(const QImage& image, double scale)> copy = &copyImage;
+    std::function<SaveResult(const QImage& image, double scale, const std::optional<QByteArray>& folder)> save =
+        [](const QImage& image, double scale, const std::optional<QByteArray>& folder) {
+            return saveImage(image, scale, folder);
+        };
+    std::function<bool(const QImage& image, double scale, const std::optional<QByteArray>& folder, QWidget* parent)>
+        saveAs = [](const QImage& image, double scale, const std::optional<QByteArray>& folder, QWidget* parent) {
+            return saveImageAs(image, scale, folder, parent);
+        };
+    // Tells about a failed save, modally; a message box by default.
+    std::function<void(QWidget* parent, const QString& message)> alert;
+};
+
+class EditorWindowController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr const char* windowTitle = "Quandrel Screenshot";
+    // Used when no display is known at all.
+    static constexpr QRectF fallbackVisibleFrame{0, 0, 1440, 900};
+
+    // visibleFrame: the visible frame (without docks and panels) of the display to open on,
+    // in window space (the X root's coordinates, y down); none for the fallback frame.
+    EditorWindowController(CapturedImage image, std::function<std::optional<QByteArray>()> folderProvider,
+                           std::function<void(const QImage& image, double scale)> pinAction, ToastFunction toast,
+                           std::optional<QRectF> visibleFrame, QObject* parent = nullptr);
+    ~EditorWindowController() override;
+
+    // The visible frame, in window space, of the display under the pointer (itself in window
+    // space), else of the primary display; none without displays.
+    static std::optional<QRectF> visibleFrameUnderPointer(const std::vector<Display>& displays,
+                                                          std::optional<Point> pointer);
+
+    EditorDocument& editorDocument() { return *m_document; }
+    QWidget* window() const;
+    EditorView* view() const { return m_view; }
+
+    // Invoked when the window is about to close, with this controller.
+    std::function<void(EditorWindowController*)> onClose;
+
+    // Replaceable outputs and the flattening step (tests make them fail).
+    EditorOutputs outputs;
+    std::function<std::optional<QImage>(const EditorDocument&)> flatten;
+
+    // Shows the window, brings it to the front and gives it the keyboard.
+    void show();
+
+    void copy();
+    void save();
+    void saveAs();
+    void pin();
+
+private:
+    struct Output {
+        QImage image;
+        bool complete = true; // false: the annotations could not be drawn
+    };
+    Output output() const;
+    void windowClosing();
+
+    std::unique_ptr<EditorDocument> m_document;
+    std::unique_ptr<QWidget> m_window;
+    EditorView* m_view = nullptr;
+    std::function<std::optional<QByteArray>()> m_folderProvider;
+    std::function<void(const QImage&, double)> m_pinAction;
+    ToastFunction m_toast;
+    bool m_closing = false;
+};
+
+} // namespace quandrel
