@@ -51,6 +51,7 @@ public:
     DragSnapper* dragSnapper();
 
     // The commands whose hot keys could not be registered (another program holds them).
+    const PlatformServices& platform() const { return m_platform; }
     const std::set<Command>& failedActions() const { return m_failedActions; }
 
 Q_SIGNALS:

@@ -24,11 +24,11 @@ const std::vector<std::vector<WindowAction>> windowGroups = {
 
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
-void showShortcut(QAction* action, const std::optional<Shortcut>& shortcut)
+void showShortcut(QAction* action, const std::optional<Shortcut>& shortcut, const KeyboardLayout* layout)
 {
     if (!shortcut)
         return;
-    if (const auto sequence = menuKeyEquivalent(*shortcut)) {
+    if (const auto sequence = menuKeyEquivalent(*shortcut, layout)) {
         action->setShortcut(*sequence);
         // Shown in the menu only; the global hot key does the work.
         action->setShortcutContext(Qt::WidgetShortcut);
@@ -71,7 +71,7 @@ void TrayMenu::rebuild()
         for (const WindowAction a : group) {
             QAction* item = window->addAction(qstr(title(a)));
             const auto it = settings.windowShortcuts.find(a);
-            showShortcut(item, it == settings.windowShortcuts.end() ? std::nullopt : std::optional(it->second));
+            showShortcut(item, it == settings.windowShortcuts.end() ? std::nullopt : std::optional(it->second), m_controller.platform().keyboardLayout);
             // Wait for the menu to close and the previous window to get the focus back.
             connect(item, &QAction::triggered, this, [this, a] {
                 QTimer::singleShot(150, &m_controller, [controller = &m_controller, a] { controller->perform(WindowCommand{a}); });
@@ -84,7 +84,7 @@ void TrayMenu::rebuild()
         QMenu* apps = m_menu->addMenu(QStringLiteral("Apps"));
         for (const AppBinding& binding : settings.appBindings) {
             QAction* item = apps->addAction(QString::fromStdString(binding.name));
-            showShortcut(item, binding.shortcut);
+            showShortcut(item, binding.shortcut, m_controller.platform().keyboardLayout);
             connect(item, &QAction::triggered, this, [this, id = binding.desktopId] { m_controller.perform(AppCommand{id}); });
         }
     }
