@@ -44,6 +44,14 @@ protected:
         return w;
     }
 
+    // A round trip: the server has handled everything the connection sent, a release too,
+    // before another client asks for anything.
+    static void sync(X11Connection& connection)
+    {
+        xcb_connection_t* c = connection.xcb();
+        Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    }
+
     std::unique_ptr<X11Connection> ours;
     std::unique_ptr<X11Connection> theirs;
 };
@@ -67,6 +75,7 @@ TEST_F(X11InputGrabsTest, GrabsAreExclusiveUntilReleased)
     EXPECT_EQ(grabs.grab(window), InputGrabError::none);
 
     grabs.release();
+    sync(*ours);
     EXPECT_FALSE(grabs.isGrabbed());
     EXPECT_EQ(other.grab(theirWindow), InputGrabError::none);
     EXPECT_EQ(grabs.grab(window), InputGrabError::heldByOtherProgram);
@@ -76,6 +85,7 @@ TEST_F(X11InputGrabsTest, GrabsAreExclusiveUntilReleased)
         other.release();
         EXPECT_EQ(scoped.grab(theirWindow), InputGrabError::none);
     }
+    sync(*theirs);
     EXPECT_EQ(grabs.grab(window), InputGrabError::none);
 }
 
@@ -88,6 +98,7 @@ TEST_F(X11InputGrabsTest, AWindowNotOnScreenCannotBeGrabbedFor)
     // Neither half was kept: another program grabs both at once.
     EXPECT_EQ(other.grab(makeWindow(*theirs, true)), InputGrabError::none);
     other.release();
+    sync(*theirs);
     // A window that never existed is refused, not a crash.
     EXPECT_EQ(grabs.grab(0x7fffff0), InputGrabError::refused);
     EXPECT_FALSE(grabs.isGrabbed());
