@@ -113,7 +113,7 @@ void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, bo
     for (const HotKeyBinding& binding : m_hotKeys.bindings()) {
         if (!newlyTaken.contains(binding.action))
             continue;
-        const QString shortcut = QString::fromStdString(displayText(binding.shortcut));
+        const QString shortcut = QString::fromStdString(displayText(binding.shortcut, m_platform.keyboardLayout));
         const QString title = commandTitle(binding.action, settings);
         qCWarning(lcHotKeys, "Shortcut %s for %s is held by another program; it does nothing in Quandrel.", qUtf8Printable(shortcut),
                   qUtf8Printable(title));

@@ -51,6 +51,8 @@ public:
     // Created on first use; none when the platform has no pointer monitor.
     DragSnapper* dragSnapper();
 
+    const PlatformServices& platform() const { return m_platform; }
+
     // The commands whose hot keys could not be registered (another program holds them). Each
     // is logged when it fails; the first start that finds any tells the person once with a
     // desktop notification.

@@ -14,8 +14,10 @@
 #include "Workspace.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11Displays.h"
 #include "X11EventPump.h"
-#include "X11KeyboardLayout.h"
+#include "X11InputGrabs.h"
+#include "X11Session.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,6 +25,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QSettings>
 #include <optional>
 #include <QTimer>
@@ -188,16 +191,22 @@ int main(int argc, char** argv)
         return 1;
     }
     x11::X11EventPump pump(desktop->connection());
-    x11::ServerKeyboardLayout layout(desktop->connection());
+    PlatformServices platform = desktop->services();
+    // Grabs send the events to the grabbing connection: Qt's, which owns Quandrel's windows.
+    std::unique_ptr<x11::X11InputGrabs> qtGrabs;
+    if (auto* x11App = app.nativeInterface<QNativeInterface::QX11Application>()) {
+        qtGrabs = std::make_unique<x11::X11InputGrabs>(x11App->connection());
+        platform.grabs = qtGrabs.get();
+    }
 
-    UnwiredCapture capture(*desktop->services().sound);
+    UnwiredCapture capture(*platform.sound);
     SettingsFileOpener settingsOpener;
     x11::X11Desktop* d = desktop.get();
     FreedesktopNotifier notifier;
     AppServices services{capture, settingsOpener,
                          [d]() -> std::unique_ptr<SnapPreviewSurface> {
-                             return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays()); },
-                                                                  [d] { return d->hasCompositingManager(); });
+                             return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays().displays()); },
+                                                                  [d] { return d->session().hasCompositingManager(); });
                          },
                          &notifier};
     QObject scheduler;
@@ -205,7 +214,7 @@ int main(int argc, char** argv)
                                                  QFileInfo::exists(SettingsStore::defaultPath()) ? std::nullopt : legacySettingsDocument());
     settingsOpener.store = store.get();
     store->watchFile();
-    AppController controller(desktop->services(), std::move(store), services, [&scheduler](int ms, std::function<void()> run) {
+    AppController controller(platform, std::move(store), services, [&scheduler](int ms, std::function<void()> run) {
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
 
@@ -216,7 +225,7 @@ int main(int argc, char** argv)
     tray.showIcon();
     controller.start();
     if (!controller.permissions().windowControlAllowed())
-        desktop->showTrustPrompt();
+        platform.trust->showTrustPrompt();
     for (const QString& url : urls)
         controller.handleURL(QUrl(url));
 

@@ -25,7 +25,10 @@ struct FrozenDisplay {
     CapturedImage image;
 };
 
-// A window that window mode offers, with its frame in screen space.
+// A window that window mode offers, with its frame in screen space. Not a ScreenWindow
+// (ScreenCapture.h): that is the platform's listing in window space with what it was chosen
+// by (pid, ordinary); this is the capture's choice in the space its selection works in, and
+// keeping the two types apart keeps the two spaces from being mixed up.
 struct PickableWindow {
     WindowHandle window = 0;
     Rect frame;

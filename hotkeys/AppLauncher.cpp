@@ -15,7 +15,7 @@ void AppLauncher::activate(const AppBinding& binding)
 {
     ApplicationService& apps = *m_platform.applications;
     const auto running = apps.runningApplications(binding.desktopId);
-    const RunningApplicationInfo* instance = running.empty() ? nullptr : &running.front();
+    const RunningApplication* instance = running.empty() ? nullptr : &running.front();
 
     if (instance && instance->active) {
         switch (binding.whenFrontmost) {

@@ -41,13 +41,13 @@ bool isFunctionKey(std::uint32_t keyCode)
     return false;
 }
 
-std::string keyName(std::uint32_t keyCode)
+std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout)
 {
     for (const auto& [code, name] : namedKeys) {
         if (code == keyCode)
             return name;
     }
-    if (const KeyboardLayout* layout = currentKeyboardLayout()) {
+    if (layout) {
         if (const auto xKeycode = xKeycodeForKey(keyCode)) {
             const QString symbol = QString::fromStdString(layout->symbolForKeycode(*xKeycode)).trimmed();
             // Control characters (Escape, Backspace on some layouts) are not names.
@@ -58,7 +58,7 @@ std::string keyName(std::uint32_t keyCode)
     return "Key " + std::to_string(keyCode);
 }
 
-std::string displayText(const Shortcut& shortcut)
+std::string displayText(const Shortcut& shortcut, const KeyboardLayout* layout)
 {
     std::string text;
     if (shortcut.modifiers & modifier::control)
@@ -69,7 +69,7 @@ std::string displayText(const Shortcut& shortcut)
         text += "⇧";
     if (shortcut.modifiers & modifier::command)
         text += "⌘";
-    return text + keyName(shortcut.keyCode);
+    return text + keyName(shortcut.keyCode, layout);
 }
 
 std::uint32_t modifierMask(Qt::KeyboardModifiers modifiers)
@@ -97,7 +97,7 @@ std::optional<Shortcut> shortcutFromKeyEvent(std::uint32_t nativeScanCode, Qt::K
     return Shortcut{*keyCode, mask};
 }
 
-std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut)
+std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut, const KeyboardLayout* layout)
 {
     Qt::KeyboardModifiers modifiers;
     if (shortcut.modifiers & modifier::command)
@@ -113,7 +113,7 @@ std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut)
         if (code == shortcut.keyCode)
             return QKeySequence(QKeyCombination(modifiers, key));
     }
-    const QString name = QString::fromStdString(keyName(shortcut.keyCode)).toLower();
+    const QString name = QString::fromStdString(keyName(shortcut.keyCode, layout)).toLower();
     if (name.size() != 1)
         return std::nullopt;
     // Qt names character keys by their upper-case code point.

@@ -19,6 +19,8 @@
 
 namespace quandrel {
 
+class KeyboardLayout;
+
 struct Shortcut {
     std::uint32_t keyCode = 0;
     std::uint32_t modifiers = 0;
@@ -27,11 +29,12 @@ struct Shortcut {
 };
 
 // "⌃⌥⇧⌘" as far as set, always in that order, then the key name: "⌃⌥←", "⇧⌘2".
-std::string displayText(const Shortcut& shortcut);
+std::string displayText(const Shortcut& shortcut, const KeyboardLayout* layout = nullptr);
 
-// The name of one key: the named-key table, else the current layout's symbol for that key
-// (upper-cased), else "Key <number>".
-std::string keyName(std::uint32_t keyCode);
+// The name of one key: the named-key table, else the layout's symbol for that key
+// (upper-cased), else "Key <number>". The layout is the platform's (PlatformServices);
+// without one, only named keys have names.
+std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout = nullptr);
 
 bool isFunctionKey(std::uint32_t keyCode);
 
@@ -44,7 +47,7 @@ std::uint32_t modifierMask(Qt::KeyboardModifiers modifiers);
 std::optional<Shortcut> shortcutFromKeyEvent(std::uint32_t nativeScanCode, Qt::KeyboardModifiers modifiers);
 
 // How a menu item shows the shortcut, or none when the key has no single-character name.
-std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut);
+std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut, const KeyboardLayout* layout = nullptr);
 
 const std::map<WindowAction, Shortcut>& defaultWindowShortcuts();
 const std::map<CaptureMode, Shortcut>& defaultCaptureShortcuts();

@@ -10,17 +10,19 @@
 
 namespace quandrel {
 
-struct RunningApplicationInfo {
+// One running application: a process with windows of a desktop entry.
+struct RunningApplication {
     std::int32_t pid = 0;
-    bool active = false; // owns the active window
-    bool operator==(const RunningApplicationInfo&) const = default;
+    std::string desktopId; // the desktop-entry ID; empty when unknown
+    bool active = false;   // owns the active window
+    bool operator==(const RunningApplication&) const = default;
 };
 
 class ApplicationService {
 public:
     virtual ~ApplicationService() = default;
 
-    virtual std::vector<RunningApplicationInfo> runningApplications(const std::string& desktopId) = 0;
+    virtual std::vector<RunningApplication> runningApplications(const std::string& desktopId) = 0;
     virtual bool isInstalled(const std::string& desktopId) = 0;
     // Hiding iconifies every window of the process; unhiding brings them back.
     virtual void hide(std::int32_t pid) = 0;

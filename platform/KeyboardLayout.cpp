@@ -4,13 +4,6 @@
 
 namespace quandrel {
 
-namespace {
-KeyboardLayout* current = nullptr;
-}
-
-KeyboardLayout* currentKeyboardLayout() { return current; }
-void setCurrentKeyboardLayout(KeyboardLayout* layout) { current = layout; }
-
 XkbKeyboardLayout::XkbKeyboardLayout(xkb_keymap* keymap)
     : m_keymap(keymap)
     , m_state(keymap ? xkb_state_new(keymap) : nullptr)

@@ -19,11 +19,6 @@ public:
     virtual std::string symbolForKeycode(std::uint32_t xKeycode) const = 0;
 };
 
-// The layout that shortcut texts use; none until the application sets one, and then
-// shortcut texts fall back to the named keys and "Key <number>".
-KeyboardLayout* currentKeyboardLayout();
-void setCurrentKeyboardLayout(KeyboardLayout* layout);
-
 // A layout compiled by xkbcommon, from the X server's keyboard or from layout names.
 class XkbKeyboardLayout final : public KeyboardLayout {
 public:

@@ -30,20 +30,20 @@ struct PixelBuffer {
     std::shared_ptr<void> owner;
 };
 
-// Why the platform refused, in words fit for a log.
+// Why the platform refused, in words fit for a log, and what kind of failure it was.
 struct GrabFailure {
     std::string message;
+    WindowAccessError reason = WindowAccessError::refused;
 };
 
 template <typename T>
 using GrabResult = std::variant<T, GrabFailure>;
 
-// A top-level window as the user sees it.
-struct ScreenWindow {
-    WindowHandle handle = 0;
-    std::int32_t pid = 0;  // 0 when the window does not say
+// A top-level client window as the user sees it: the client window of WindowAccess (pid 0
+// when the window does not say) with what a screen listing adds to it.
+struct ScreenWindow : ClientWindow {
     Rect frame;            // window space, decorations included, client-side shadow left out
-    bool ordinary = false; // an application's own window: not a dock, panel, menu or desktop
+    bool ordinary = false; // an application's own window or dialog: not a dock, panel, menu or desktop
 };
 
 class ScreenCapture {

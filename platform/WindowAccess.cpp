@@ -1,3 +1,4 @@
+#include "InputGrabs.h"
 #include "WindowAccess.h"
 
 namespace quandrel {
@@ -11,6 +12,21 @@ const char* describe(WindowAccessError error)
         return "window gone";
     case WindowAccessError::refused:
         return "request refused";
+    }
+    return "unknown error";
+}
+
+const char* describe(InputGrabError error)
+{
+    switch (error) {
+    case InputGrabError::none:
+        return "no error";
+    case InputGrabError::heldByOtherProgram:
+        return "held by another program";
+    case InputGrabError::windowNotViewable:
+        return "window not on screen";
+    case InputGrabError::refused:
+        return "grab refused";
     }
     return "unknown error";
 }

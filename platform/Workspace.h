@@ -1,21 +1,17 @@
 #pragma once
 
-#include <cstdint>
+#include "Applications.h"
+
 #include <optional>
-#include <string>
 
 namespace quandrel {
-
-struct RunningApplication {
-    std::int32_t pid = 0;
-    std::string desktopId; // the desktop-entry ID; empty when unknown
-    bool operator==(const RunningApplication&) const = default;
-};
 
 // The running applications as far as window commands need them.
 class Workspace {
 public:
     virtual ~Workspace() = default;
+    // The application that owns the active window (`active` is true), with the desktop-entry
+    // ID as far as its window tells it.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
 };
 

@@ -74,7 +74,7 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
             item->setIcon(ui::symbolIcon(entry.symbol, text));
         std::optional<QKeySequence> keys = entry.ownKeys;
         if (!keys && entry.shortcut)
-            keys = menuKeyEquivalent(*entry.shortcut);
+            keys = menuKeyEquivalent(*entry.shortcut, m_controller.platform().keyboardLayout);
         if (keys) {
             item->setShortcut(*keys);
             // Shown in the menu only; the global hot key or the menu itself does the work.

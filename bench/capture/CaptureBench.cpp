@@ -12,6 +12,7 @@
 #include "ImageExport.h"
 #include "ScreenCapturer.h"
 #include "X11Desktop.h"
+#include "X11Displays.h"
 #include "X11ScreenCapture.h"
 #include "XTestSupport.h"
 
@@ -155,8 +156,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no X display\n");
         return 1;
     }
-    x11::X11ScreenCapture capture(*desktop);
-    ScreenCapturer capturer(capture, *desktop);
+    x11::X11ScreenCapture capture(desktop->connection());
+    ScreenCapturer capturer(capture, desktop->displays());
     auto& x = test::XDesktop::instance();
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(x.connection())).data;
     const int width = screen->width_in_pixels, height = screen->height_in_pixels;

@@ -2,6 +2,7 @@
 
 #include "EditorWindowController.h"
 #include "X11Desktop.h"
+#include "X11Displays.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,7 +26,7 @@ int runDeveloperEditor(const QStringList& files)
     std::optional<QRectF> visibleFrame;
     if (auto desktop = x11::X11Desktop::open()) {
         const QPoint pointer = QCursor::pos();
-        visibleFrame = EditorWindowController::visibleFrameUnderPointer(desktop->displays(),
+        visibleFrame = EditorWindowController::visibleFrameUnderPointer(desktop->displays().displays(),
                                                                          Point{double(pointer.x()), double(pointer.y())});
     }
 

@@ -148,12 +148,12 @@ bool FakeDesktop::press(HotKey combination)
     return false;
 }
 
-std::vector<RunningApplicationInfo> FakeDesktop::runningApplications(const std::string& desktopId)
+std::vector<RunningApplication> FakeDesktop::runningApplications(const std::string& desktopId)
 {
-    std::vector<RunningApplicationInfo> result;
+    std::vector<RunningApplication> result;
     for (const auto& [pid, app] : m_apps) {
         if (app.desktopId == desktopId && !desktopId.empty())
-            result.push_back({pid, pid == m_frontmost});
+            result.push_back({pid, desktopId, pid == m_frontmost});
     }
     return result;
 }
@@ -219,7 +219,7 @@ std::optional<RunningApplication> FakeDesktop::frontmostApplication()
     const auto app = m_apps.find(m_frontmost);
     if (app == m_apps.end())
         return std::nullopt;
-    return RunningApplication{app->first, app->second.desktopId};
+    return RunningApplication{app->first, app->second.desktopId, true};
 }
 
 } // namespace quandrel

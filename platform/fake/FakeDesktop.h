@@ -5,14 +5,16 @@
 // real applications do (minimum sizes). Everything is deterministic and synchronous.
 
 #include "Applications.h"
-#include "ScreenSpace.h"
 #include "Display.h"
+#include "FakeScreenCapture.h"
 #include "GlobalHotKeys.h"
+#include "InputGrabs.h"
+#include "PlatformServices.h"
 #include "PointerMonitor.h"
+#include "ScreenSpace.h"
 #include "SystemTiling.h"
 #include "WindowAccess.h"
 #include "Workspace.h"
-#include "PlatformServices.h"
 
 #include <map>
 #include <set>
@@ -29,7 +31,8 @@ class FakeDesktop final : public DisplayProvider,
                           public GlobalHotKeys,
                           public ApplicationService,
                           public PointerMonitor,
-                          public SystemTilingSource {
+                          public SystemTilingSource,
+                          public InputGrabs {
 public:
     struct Window {
         WindowHandle id = 0;
@@ -76,7 +79,19 @@ public:
     int beeps() const { return m_beeps; }
     int trustPrompts() const { return m_prompts; }
     int frameWrites() const { return m_frameWrites; }
-    PlatformServices services() { return {this, this, this, this, this, this, this, this, this}; }
+    PlatformServices services()
+    {
+        return {this, this, this, this, this, this, this, this, this, &screen, this, keyboardLayout};
+    }
+
+    // The screen that services() hands out, and the keyboard layout (none: no key has a
+    // symbol).
+    FakeScreenCapture screen;
+    const KeyboardLayout* keyboardLayout = nullptr;
+
+    // Input grabs: the window holding them, and the answer the next grabs get.
+    std::optional<WindowHandle> grabbedWindow() const { return m_grabbed; }
+    InputGrabError grabAnswer = InputGrabError::none;
 
     // Pointer: moves change the location; events reach the monitor only while monitoring.
     void movePointer(Point screenPoint) { m_pointer = screenPoint; }
@@ -130,8 +145,19 @@ public:
         return m_tiling;
     }
 
+    // InputGrabs
+    InputGrabError grab(WindowHandle window) override
+    {
+        m_grabbed.reset();
+        if (grabAnswer == InputGrabError::none)
+            m_grabbed = window;
+        return grabAnswer;
+    }
+    void release() override { m_grabbed.reset(); }
+    bool isGrabbed() const override { return m_grabbed.has_value(); }
+
     // ApplicationService
-    std::vector<RunningApplicationInfo> runningApplications(const std::string& desktopId) override;
+    std::vector<RunningApplication> runningApplications(const std::string& desktopId) override;
     bool isInstalled(const std::string& desktopId) override;
     void hide(std::int32_t pid) override;
     void unhide(std::int32_t pid) override;
@@ -172,6 +198,7 @@ private:
     std::map<std::uint32_t, HotKey> m_hotKeys;
     std::set<HotKey> m_foreignHotKeys;
     std::set<std::string> m_installedOnly; // installed, not running
+    std::optional<WindowHandle> m_grabbed;
 };
 
 } // namespace quandrel

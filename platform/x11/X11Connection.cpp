@@ -1,8 +1,11 @@
 #include "X11Connection.h"
 
+#include "X11EventFilter.h"
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <poll.h>
@@ -59,6 +62,10 @@ std::unique_ptr<X11Connection> X11Connection::open(const char* display)
 
 X11Connection::~X11Connection()
 {
+    for (X11EventFilter* filter : m_filters) {
+        if (filter)
+            filter->m_connection = nullptr;
+    }
     if (m_ewmh)
         xcb_ewmh_connection_wipe(m_ewmh.get());
     if (m_connection)
@@ -77,10 +84,48 @@ void X11Connection::dispatch(xcb_generic_event_t* event)
     // are dropped: they are expected and harmless.
     if (event->response_type == 0)
         return;
-    for (const EventHandler& handler : m_handlers) {
-        if (handler(event))
-            return;
+    // By index and up to the count at the start: a handler may add filters (which reallocates
+    // the list) or remove them (which empties their slots), and may dispatch again itself
+    // while it waits for the server.
+    ++m_dispatching;
+    const std::size_t count = m_filters.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        X11EventFilter* filter = m_filters[i];
+        if (filter && filter->m_handler(event))
+            break;
     }
+    if (--m_dispatching == 0 && m_removedDuringDispatch) {
+        std::erase(m_filters, nullptr);
+        m_removedDuringDispatch = false;
+    }
+}
+
+void X11Connection::add(X11EventFilter* filter) { m_filters.push_back(filter); }
+
+void X11Connection::remove(X11EventFilter* filter)
+{
+    const auto it = std::find(m_filters.begin(), m_filters.end(), filter);
+    if (it == m_filters.end())
+        return;
+    if (m_dispatching > 0) {
+        *it = nullptr;
+        m_removedDuringDispatch = true;
+    } else {
+        m_filters.erase(it);
+    }
+}
+
+X11EventFilter::X11EventFilter(X11Connection& connection, Handler handler)
+    : m_connection(&connection)
+    , m_handler(std::move(handler))
+{
+    m_connection->add(this);
+}
+
+X11EventFilter::~X11EventFilter()
+{
+    if (m_connection)
+        m_connection->remove(this);
 }
 
 void X11Connection::dispatchPending()

@@ -17,6 +17,8 @@
 
 namespace quandrel::x11 {
 
+class X11EventFilter;
+
 // Frees XCB replies, which are allocated with malloc.
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -52,27 +54,32 @@ public:
     int fileDescriptor() const;
     void flush();
 
-    // Handlers see every event that no waiter consumed; returning true consumes it.
-    using EventHandler = std::function<bool(xcb_generic_event_t*)>;
-    void addEventHandler(EventHandler handler) { m_handlers.push_back(std::move(handler)); }
-
-    // Reads and dispatches whatever has arrived, without blocking.
+    // Reads whatever has arrived, without blocking, and hands each event to the event
+    // filters (X11EventFilter.h).
     void dispatchPending();
 
     // Waits until an event satisfies `predicate` (which may inspect it) or the timeout runs
-    // out. Other events go to the handlers meanwhile. Answers whether the predicate matched.
+    // out. Other events go to the event filters meanwhile. Answers whether the predicate matched.
     bool waitForEvent(const std::function<bool(xcb_generic_event_t*)>& predicate, std::chrono::milliseconds timeout);
 
 private:
+    friend class X11EventFilter;
+
     X11Connection() = default;
     void dispatch(xcb_generic_event_t* event);
+    void add(X11EventFilter* filter);
+    void remove(X11EventFilter* filter);
 
     xcb_connection_t* m_connection = nullptr;
     std::unique_ptr<xcb_ewmh_connection_t> m_ewmh;
     xcb_screen_t* m_screen = nullptr;
     int m_screenNumber = 0;
     std::vector<std::uint32_t> m_atoms;
-    std::vector<EventHandler> m_handlers;
+    // In the order they were made. A filter removed during dispatch leaves a null slot,
+    // swept once no dispatch is running.
+    std::vector<X11EventFilter*> m_filters;
+    int m_dispatching = 0;
+    bool m_removedDuringDispatch = false;
 };
 
 } // namespace quandrel::x11

@@ -21,6 +21,7 @@ constexpr std::uint32_t keysymNumLock = 0xff7f, keysymScrollLock = 0xff14;
 
 X11HotKeys::X11HotKeys(X11Connection& connection)
     : m_connection(connection)
+    , m_filter(connection, [this](xcb_generic_event_t* e) { return handleEvent(e); })
 {
     xcb_connection_t* c = m_connection.xcb();
     // With detectable auto-repeat a held key sends repeated presses and one release, instead
@@ -40,7 +41,6 @@ X11HotKeys::X11HotKeys(X11Connection& connection)
         }
     }
     readModifierMapping();
-    m_connection.addEventHandler([this](xcb_generic_event_t* e) { return handleEvent(e); });
 }
 
 X11HotKeys::~X11HotKeys()
@@ -203,9 +203,8 @@ void X11HotKeys::unregisterHotKey(std::uint32_t id)
     m_combinations.erase(id);
 }
 
-bool X11HotKeys::handleEvent(void* raw)
+bool X11HotKeys::handleEvent(xcb_generic_event_t* e)
 {
-    auto* e = static_cast<xcb_generic_event_t*>(raw);
     const auto type = e->response_type & 0x7f;
     const bool modifiersChanged = (type == XCB_MAPPING_NOTIFY && reinterpret_cast<xcb_mapping_notify_event_t*>(e)->request == XCB_MAPPING_MODIFIER)
         || (m_xkbEvent && type == m_xkbEvent && reinterpret_cast<xcb_xkb_map_notify_event_t*>(e)->xkbType == XCB_XKB_MAP_NOTIFY

@@ -4,6 +4,7 @@
 // lock modifiers (Caps, Num, Scroll) so that a shortcut works whatever locks are on.
 
 #include "GlobalHotKeys.h"
+#include "X11EventFilter.h"
 
 #include <deque>
 #include <map>
@@ -30,7 +31,7 @@ private:
 
     void readModifierMapping();
     std::vector<std::uint16_t> lockCombinations() const;
-    bool handleEvent(void* event); // an xcb_generic_event_t
+    bool handleEvent(xcb_generic_event_t* event);
     void deliver(std::uint32_t id);
 
     void regrabAll(const std::vector<std::uint16_t>& previousLocks);
@@ -51,6 +52,8 @@ private:
     // The first event number of XKB (whose map notifications replace the core MappingNotify
     // for a client that uses XKB); 0 without XKB.
     std::uint8_t m_xkbEvent = 0;
+
+    X11EventFilter m_filter; // last: it goes first
 };
 
 } // namespace quandrel::x11

@@ -31,6 +31,7 @@ std::unique_ptr<KeyboardLayout> keyboardLayoutFromServer(X11Connection& connecti
 
 ServerKeyboardLayout::ServerKeyboardLayout(X11Connection& connection)
     : m_connection(connection)
+    , m_filter(connection, [this](xcb_generic_event_t* e) { return handleEvent(e); })
 {
     reload();
     xcb_connection_t* c = m_connection.xcb();
@@ -42,26 +43,21 @@ ServerKeyboardLayout::ServerKeyboardLayout(X11Connection& connection)
     const std::uint16_t kinds = XCB_XKB_EVENT_TYPE_NEW_KEYBOARD_NOTIFY | XCB_XKB_EVENT_TYPE_MAP_NOTIFY;
     xcb_xkb_select_events(c, XCB_XKB_ID_USE_CORE_KBD, kinds, 0, kinds, 0xff, 0xff, nullptr);
     m_connection.flush();
-    m_connection.addEventHandler([this](xcb_generic_event_t* e) { return handleEvent(e); });
 }
 
-ServerKeyboardLayout::~ServerKeyboardLayout()
+std::string ServerKeyboardLayout::symbolForKeycode(std::uint32_t xKeycode) const
 {
-    if (currentKeyboardLayout() == m_layout.get())
-        setCurrentKeyboardLayout(nullptr);
+    return m_layout ? m_layout->symbolForKeycode(xKeycode) : std::string();
 }
 
 void ServerKeyboardLayout::reload()
 {
-    auto layout = keyboardLayoutFromServer(m_connection);
-    setCurrentKeyboardLayout(layout.get());
-    m_layout = std::move(layout);
+    m_layout = keyboardLayoutFromServer(m_connection);
     ++m_reloads;
 }
 
-bool ServerKeyboardLayout::handleEvent(void* raw)
+bool ServerKeyboardLayout::handleEvent(xcb_generic_event_t* e)
 {
-    auto* e = static_cast<xcb_generic_event_t*>(raw);
     if (!m_xkbEvent || (e->response_type & 0x7f) != m_xkbEvent)
         return false;
     const auto xkbType = reinterpret_cast<xcb_xkb_map_notify_event_t*>(e)->xkbType;

@@ -11,6 +11,7 @@ namespace quandrel::x11 {
 X11PointerMonitor::X11PointerMonitor(X11Connection& connection, DisplayProvider& displays)
     : m_connection(connection)
     , m_displays(displays)
+    , m_filter(connection, [this](xcb_generic_event_t* e) { return handleEvent(e); })
 {
     xcb_connection_t* c = m_connection.xcb();
     const xcb_query_extension_reply_t* extension = xcb_get_extension_data(c, &xcb_input_id);
@@ -22,7 +23,6 @@ X11PointerMonitor::X11PointerMonitor(X11Connection& connection, DisplayProvider&
     if (!version || version->major_version < 2 || (version->major_version == 2 && version->minor_version < 1))
         return;
     m_opcode = extension->major_opcode;
-    m_connection.addEventHandler([this](xcb_generic_event_t* e) { return handleEvent(e); });
 }
 
 X11PointerMonitor::~X11PointerMonitor()
@@ -61,10 +61,9 @@ Point X11PointerMonitor::pointerLocation()
     return ScreenSpace::of(m_displays.displays()).fromWindow(Point{double(pointer->root_x), double(pointer->root_y)});
 }
 
-bool X11PointerMonitor::handleEvent(void* raw)
+bool X11PointerMonitor::handleEvent(xcb_generic_event_t* e)
 {
-    auto* e = static_cast<xcb_generic_event_t*>(raw);
-    if ((e->response_type & 0x7f) != XCB_GE_GENERIC)
+    if (!m_opcode || (e->response_type & 0x7f) != XCB_GE_GENERIC)
         return false;
     auto* generic = reinterpret_cast<xcb_ge_generic_event_t*>(e);
     if (generic->extension != m_opcode)

@@ -5,6 +5,7 @@
 // window, which ordinary events do not.
 
 #include "PointerMonitor.h"
+#include "X11EventFilter.h"
 
 namespace quandrel {
 class DisplayProvider;
@@ -27,7 +28,7 @@ public:
     bool isAvailable() const { return m_opcode != 0; }
 
 private:
-    bool handleEvent(void* event); // an xcb_generic_event_t
+    bool handleEvent(xcb_generic_event_t* event);
     void select(bool on);
 
     X11Connection& m_connection;
@@ -35,6 +36,7 @@ private:
     std::uint8_t m_opcode = 0;
     bool m_monitoring = false;
     bool m_leftDown = false;
+    X11EventFilter m_filter; // last: it goes first
 };
 
 } // namespace quandrel::x11

@@ -1,7 +1,7 @@
 #include "X11ScreenCapture.h"
 
 #include "X11Connection.h"
-#include "X11Desktop.h"
+#include "X11Properties.h"
 
 #include <xcb/composite.h>
 #include <xcb/shape.h>
@@ -27,33 +27,20 @@ bool present(xcb_connection_t* c, xcb_extension_t* extension)
     return data && data->present;
 }
 
-// Sends a checked request's error, if any, to a message; empty when it succeeded.
-std::string errorOf(xcb_connection_t* c, xcb_void_cookie_t cookie, const char* what)
+// A refused request as a failure fit for a log, without the protocol's error numbers.
+GrabFailure refusal(const char* what, const xcb_generic_error_t* error)
+{
+    const WindowAccessError kind = error ? errorKind(error) : WindowAccessError::refused;
+    return GrabFailure{std::string(what) + " refused (" + describe(kind) + ")", kind};
+}
+
+// A checked request's failure, if any; none when it succeeded.
+std::optional<GrabFailure> errorOf(xcb_connection_t* c, xcb_void_cookie_t cookie, const char* what)
 {
     Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
     if (!error)
-        return {};
-    return std::string(what) + " refused (X error " + std::to_string(error->error_code) + ")";
-}
-
-std::vector<std::uint32_t> cardinals(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
-{
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, cookie, nullptr));
-    if (!reply || reply->format != 32)
-        return {};
-    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
-    return {data, data + xcb_get_property_value_length(reply.get()) / 4};
-}
-
-xcb_get_property_cookie_t property(xcb_connection_t* c, xcb_window_t w, xcb_atom_t atom, std::uint32_t length = 32)
-{
-    return xcb_get_property_unchecked(c, 0, w, atom, XCB_GET_PROPERTY_TYPE_ANY, 0, length);
-}
-
-std::int32_t pidFrom(xcb_connection_t* c, xcb_get_property_cookie_t cookie)
-{
-    const auto values = cardinals(c, cookie);
-    return values.empty() ? 0 : std::int32_t(values.front());
+        return std::nullopt;
+    return refusal(what, error.get());
 }
 
 // The viewable children of a window, bottom to top, with their outer rectangles (border
@@ -169,9 +156,8 @@ public:
             return m_owner.grabArea(m_area);
         xcb_connection_t* c = m_owner.m_connection.xcb();
         const xcb_pixmap_t pixmap = xcb_generate_id(c);
-        const std::string error = errorOf(c, xcb_composite_name_window_pixmap_checked(c, m_frame, pixmap), "NameWindowPixmap");
-        if (!error.empty())
-            return GrabFailure{error};
+        if (auto error = errorOf(c, xcb_composite_name_window_pixmap_checked(c, m_frame, pixmap), "NameWindowPixmap"))
+            return *error;
         auto result = m_owner.grabDrawable(pixmap, int(m_area.x), int(m_area.y), int(m_area.width), int(m_area.height));
         xcb_free_pixmap(c, pixmap);
         xcb_flush(c);
@@ -185,10 +171,9 @@ private:
     Rect m_area;            // relative to the pixmap, or to the root window
 };
 
-X11ScreenCapture::X11ScreenCapture(X11Desktop& desktop)
+X11ScreenCapture::X11ScreenCapture(X11Connection& connection)
     : ownPid(::getpid())
-    , m_desktop(desktop)
-    , m_connection(desktop.connection())
+    , m_connection(connection)
 {
     xcb_connection_t* c = m_connection.xcb();
     // Every extension's version is asked for in one go before any answer is awaited.
@@ -249,19 +234,14 @@ std::unique_ptr<ScreenCapture::HiddenWindows> X11ScreenCapture::hideOwnWindows()
     // Our windows are the managed clients that carry our pid, each shown through the window
     // manager's frame, plus top-level windows of our own that the manager does not manage
     // (menus, tooltips, toasts).
-    std::vector<xcb_window_t> candidates;
-    xcb_ewmh_get_windows_reply_t list;
-    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list_unchecked(ewmh, m_connection.screenNumber()), &list, nullptr)) {
-        candidates.assign(list.windows, list.windows + list.windows_len);
-        xcb_ewmh_get_windows_reply_wipe(&list);
-    }
+    std::vector<xcb_window_t> candidates = clientList(m_connection);
     const auto topLevels = viewableChildren(c, childrenOf(c, root));
     for (const Child& child : topLevels)
         candidates.push_back(child.window);
 
     std::vector<xcb_get_property_cookie_t> pidCookies;
     for (xcb_window_t w : candidates)
-        pidCookies.push_back(property(c, w, ewmh->_NET_WM_PID, 1));
+        pidCookies.push_back(requestProperty(c, w, ewmh->_NET_WM_PID, 1));
     std::vector<xcb_window_t> own;
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         if (pidFrom(c, pidCookies[i]) != ownPid)
@@ -342,11 +322,11 @@ std::shared_ptr<X11ScreenCapture::Segment> X11ScreenCapture::freeSegment(std::si
     segment->address = address;
     segment->size = size;
     segment->id = xcb_generate_id(c);
-    const std::string error = errorOf(c, xcb_shm_attach_checked(c, segment->id, std::uint32_t(id), 0), "ShmAttach");
+    const bool refused = errorOf(c, xcb_shm_attach_checked(c, segment->id, std::uint32_t(id), 0), "ShmAttach").has_value();
     // Once the server holds it, the segment goes away with the last mapping, whatever
     // becomes of this process.
     ::shmctl(id, IPC_RMID, nullptr);
-    if (!error.empty())
+    if (refused)
         return nullptr;
     m_segments.push_back(segment);
     return segment;
@@ -405,7 +385,7 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
                 &rawError));
             Reply<xcb_generic_error_t> error(rawError);
             if (!reply)
-                return GrabFailure{"ShmGetImage refused (X error " + std::to_string(error ? error->error_code : 0) + ")"};
+                return refusal("ShmGetImage", error.get());
             const std::ptrdiff_t stride = strideFor(reply->depth);
             if (stride == 0)
                 return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
@@ -421,7 +401,7 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
     std::shared_ptr<xcb_get_image_reply_t> reply(xcb_get_image_reply(c, cookie, &rawError), [](void* p) { std::free(p); });
     Reply<xcb_generic_error_t> error(rawError);
     if (!reply)
-        return GrabFailure{"GetImage refused (X error " + std::to_string(error ? error->error_code : 0) + ")"};
+        return refusal("GetImage", error.get());
     const std::ptrdiff_t stride = strideFor(reply->depth);
     if (stride == 0)
         return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
@@ -435,12 +415,10 @@ GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()
 {
     xcb_connection_t* c = m_connection.xcb();
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
-    xcb_ewmh_get_windows_reply_t list;
-    if (!xcb_ewmh_get_client_list_stacking_reply(ewmh, xcb_ewmh_get_client_list_stacking_unchecked(ewmh, m_connection.screenNumber()), &list, nullptr))
+    const auto frontToBack = clientsFrontToBack(m_connection);
+    if (!frontToBack)
         return GrabFailure{"the window manager publishes no _NET_CLIENT_LIST_STACKING"};
-    std::vector<xcb_window_t> stacking(list.windows, list.windows + list.windows_len);
-    xcb_ewmh_get_windows_reply_wipe(&list);
-    std::reverse(stacking.begin(), stacking.end());
+    const std::vector<xcb_window_t>& stacking = *frontToBack;
 
     struct Cookies {
         xcb_get_window_attributes_cookie_t attributes;
@@ -450,8 +428,8 @@ GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()
     std::vector<Cookies> cookies;
     cookies.reserve(stacking.size());
     for (xcb_window_t w : stacking) {
-        cookies.push_back({xcb_get_window_attributes_unchecked(c, w), property(c, w, ewmh->_NET_WM_STATE),
-                           property(c, w, ewmh->_NET_WM_WINDOW_TYPE), property(c, w, ewmh->_NET_WM_PID, 1),
+        cookies.push_back({xcb_get_window_attributes_unchecked(c, w), requestProperty(c, w, ewmh->_NET_WM_STATE),
+                           requestProperty(c, w, ewmh->_NET_WM_WINDOW_TYPE), requestProperty(c, w, ewmh->_NET_WM_PID, 1),
                            xcb_icccm_get_wm_transient_for_unchecked(c, w)});
     }
     std::vector<ScreenWindow> result;
@@ -462,16 +440,16 @@ GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()
         const std::int32_t pid = pidFrom(c, cookies[i].pid);
         xcb_window_t transientFor = XCB_WINDOW_NONE;
         xcb_icccm_get_wm_transient_for_reply(c, cookies[i].transient, &transientFor, nullptr);
-        const bool hidden = std::find(state.begin(), state.end(), ewmh->_NET_WM_STATE_HIDDEN) != state.end();
+        const bool hidden = contains(state, ewmh->_NET_WM_STATE_HIDDEN);
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || hidden)
             continue;
         // Application windows and their dialogs; an untyped window is one of those too.
         const bool ordinary = types.empty() || types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL
             || types.front() == ewmh->_NET_WM_WINDOW_TYPE_DIALOG;
-        const auto frame = m_desktop.readFrame(stacking[i]);
+        const auto frame = readVisibleFrame(m_connection, stacking[i]);
         if (!frame)
             continue; // vanished
-        result.push_back({stacking[i], pid, *frame, ordinary});
+        result.push_back({{stacking[i], pid}, *frame, ordinary});
     }
     return result;
 }
@@ -480,10 +458,10 @@ GrabResult<std::unique_ptr<ScreenCapture::WindowImage>> X11ScreenCapture::prepar
 {
     xcb_connection_t* c = m_connection.xcb();
     const xcb_window_t root = m_connection.root();
-    const auto frame = m_desktop.readFrame(window);
+    const auto frame = readVisibleFrame(m_connection, window);
     const xcb_window_t top = topLevelOf(window);
     if (!frame || top == XCB_WINDOW_NONE)
-        return GrabFailure{"the window " + std::to_string(window) + " is gone"};
+        return GrabFailure{"the window " + std::to_string(window) + " is gone", WindowAccessError::windowGone};
 
     // Where nothing lies above the window and it is wholly on the screen, the screen shows
     // exactly its pixels.
@@ -506,7 +484,7 @@ GrabResult<std::unique_ptr<ScreenCapture::WindowImage>> X11ScreenCapture::prepar
     Reply<xcb_translate_coordinates_reply_t> origin(
         xcb_translate_coordinates_reply(c, xcb_translate_coordinates_unchecked(c, top, root, 0, 0), nullptr));
     if (!geometry || !origin)
-        return GrabFailure{"the window " + std::to_string(window) + " is gone"};
+        return GrabFailure{"the window " + std::to_string(window) + " is gone", WindowAccessError::windowGone};
     const int border = geometry->border_width;
     const Rect pixmapArea{0, 0, double(geometry->width + 2 * border), double(geometry->height + 2 * border)};
     Rect area{frame->x - (origin->dst_x - border), frame->y - (origin->dst_y - border), frame->width, frame->height};
@@ -517,14 +495,13 @@ GrabResult<std::unique_ptr<ScreenCapture::WindowImage>> X11ScreenCapture::prepar
     // A compositing manager keeps every top-level window redirected already; otherwise the
     // window gets its own pixmap for the moment of the capture and must draw into it first.
     const xcb_pixmap_t probe = xcb_generate_id(c);
-    const bool alreadyRedirected = errorOf(c, xcb_composite_name_window_pixmap_checked(c, top, probe), "NameWindowPixmap").empty();
+    const bool alreadyRedirected = !errorOf(c, xcb_composite_name_window_pixmap_checked(c, top, probe), "NameWindowPixmap");
     if (alreadyRedirected) {
         xcb_free_pixmap(c, probe);
         return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, top, false, area));
     }
-    const std::string error = errorOf(c, xcb_composite_redirect_window_checked(c, top, XCB_COMPOSITE_REDIRECT_AUTOMATIC), "RedirectWindow");
-    if (!error.empty())
-        return GrabFailure{error};
+    if (auto error = errorOf(c, xcb_composite_redirect_window_checked(c, top, XCB_COMPOSITE_REDIRECT_AUTOMATIC), "RedirectWindow"))
+        return *error;
     return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, top, true, area));
 }
 

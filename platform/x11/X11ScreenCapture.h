@@ -19,12 +19,11 @@
 namespace quandrel::x11 {
 
 class X11Connection;
-class X11Desktop;
 
 class X11ScreenCapture final : public ScreenCapture {
 public:
-    // Reads through the desktop's connection; the desktop outlives this object.
-    explicit X11ScreenCapture(X11Desktop& desktop);
+    // Reads through Quandrel's own connection, which outlives this object.
+    explicit X11ScreenCapture(X11Connection& connection);
     ~X11ScreenCapture() override;
 
     bool hasSharedMemory() const { return m_shm; }
@@ -61,7 +60,6 @@ private:
 
     std::uint32_t topLevelOf(std::uint32_t window);
 
-    X11Desktop& m_desktop;
     X11Connection& m_connection;
     bool m_shm = false;
     bool m_useShm = false;

@@ -7,6 +7,7 @@
 #include "ScreenCapturer.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11Displays.h"
 #include "X11ScreenCapture.h"
 #include "XTestSupport.h"
 
@@ -145,8 +146,8 @@ protected:
         x.setMonitors({"*MAIN 1600x900+0+0", "SIDE 1280x1024+1600+0"});
         desktop = x11::X11Desktop::open();
         ASSERT_TRUE(desktop) << "no X display";
-        capture = std::make_unique<x11::X11ScreenCapture>(*desktop);
-        capturer = std::make_unique<ScreenCapturer>(*capture, *desktop);
+        capture = std::make_unique<x11::X11ScreenCapture>(desktop->connection());
+        capturer = std::make_unique<ScreenCapturer>(*capture, desktop->displays());
     }
     void TearDown() override { x.setMonitors({}); }
 

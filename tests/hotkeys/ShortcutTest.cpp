@@ -8,16 +8,17 @@ using namespace quandrel;
 
 namespace {
 
-// Shortcut texts read the process-wide layout; each test sets the one it needs.
+// Shortcut texts name keys by a layout; each test chooses the one it needs.
 class ShortcutTest : public ::testing::Test {
 protected:
-    void use(const std::string& layout)
+    void use(const std::string& name)
     {
-        m_layout = XkbKeyboardLayout::fromNames(layout);
-        ASSERT_TRUE(m_layout) << layout;
-        setCurrentKeyboardLayout(m_layout.get());
+        m_layout = XkbKeyboardLayout::fromNames(name);
+        ASSERT_TRUE(m_layout) << name;
+        layout = m_layout.get();
     }
-    void TearDown() override { setCurrentKeyboardLayout(nullptr); }
+
+    const KeyboardLayout* layout = nullptr;
 
 private:
     std::unique_ptr<XkbKeyboardLayout> m_layout;
@@ -28,30 +29,30 @@ private:
 TEST_F(ShortcutTest, DisplayTextOrdersGlyphsAndNamesKeys)
 {
     use("us");
-    EXPECT_EQ(displayText({0, 0x1B00}), "⌃⌥⇧⌘A");
-    EXPECT_EQ(displayText({123, 0x1800}), "⌃⌥←");
-    EXPECT_EQ(displayText({19, 0x0300}), "⇧⌘2");
-    EXPECT_EQ(displayText({126, 0x1A00}), "⌃⌥⇧↑");
-    EXPECT_EQ(keyName(49), "Space");
-    EXPECT_EQ(keyName(109), "F10");
-    EXPECT_EQ(keyName(27), "-");
-    EXPECT_EQ(keyName(24), "=");
+    EXPECT_EQ(displayText({0, 0x1B00}, layout), "⌃⌥⇧⌘A");
+    EXPECT_EQ(displayText({123, 0x1800}, layout), "⌃⌥←");
+    EXPECT_EQ(displayText({19, 0x0300}, layout), "⇧⌘2");
+    EXPECT_EQ(displayText({126, 0x1A00}, layout), "⌃⌥⇧↑");
+    EXPECT_EQ(keyName(49, layout), "Space");
+    EXPECT_EQ(keyName(109, layout), "F10");
+    EXPECT_EQ(keyName(27, layout), "-");
+    EXPECT_EQ(keyName(24, layout), "=");
     // A code with no physical key, and one whose key types nothing printable.
-    EXPECT_EQ(keyName(52), "Key 52");
-    EXPECT_EQ(keyName(71), "Key 71");
+    EXPECT_EQ(keyName(52, layout), "Key 52");
+    EXPECT_EQ(keyName(71, layout), "Key 71");
 }
 
 TEST_F(ShortcutTest, KeyNamesFollowTheLayoutButStoredCodesDoNot)
 {
     use("de");
     // The key in the US "Y" position types Z on a German keyboard.
-    EXPECT_EQ(keyName(16), "Z");
-    EXPECT_EQ(displayText({6, 0x1000}), "⌃Y");
+    EXPECT_EQ(keyName(16, layout), "Z");
+    EXPECT_EQ(displayText({6, 0x1000}, layout), "⌃Y");
     use("fr");
-    EXPECT_EQ(keyName(0), "Q");
-    setCurrentKeyboardLayout(nullptr);
-    EXPECT_EQ(keyName(0), "Key 0");
-    EXPECT_EQ(keyName(123), "←");
+    EXPECT_EQ(keyName(0, layout), "Q");
+    layout = nullptr;
+    EXPECT_EQ(keyName(0, layout), "Key 0");
+    EXPECT_EQ(keyName(123, layout), "←");
 }
 
 TEST_F(ShortcutTest, KeyEventsNeedAModifierUnlessFunctionKey)
@@ -83,12 +84,12 @@ TEST_F(ShortcutTest, KeyTableRoundTrips)
 TEST_F(ShortcutTest, MenuEquivalents)
 {
     use("us");
-    EXPECT_EQ(menuKeyEquivalent({18, 0x0300}), QKeySequence(Qt::ShiftModifier | Qt::MetaModifier | Qt::Key_1));
-    EXPECT_EQ(menuKeyEquivalent({123, 0x1800}), QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_Left));
-    EXPECT_EQ(menuKeyEquivalent({0, 0x1000}), QKeySequence(Qt::ControlModifier | Qt::Key_A));
-    EXPECT_FALSE(menuKeyEquivalent({96, 0}));
-    setCurrentKeyboardLayout(nullptr);
-    EXPECT_FALSE(menuKeyEquivalent({0, 0x1000})); // "Key 0" is no single character
+    EXPECT_EQ(menuKeyEquivalent({18, 0x0300}, layout), QKeySequence(Qt::ShiftModifier | Qt::MetaModifier | Qt::Key_1));
+    EXPECT_EQ(menuKeyEquivalent({123, 0x1800}, layout), QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_Left));
+    EXPECT_EQ(menuKeyEquivalent({0, 0x1000}, layout), QKeySequence(Qt::ControlModifier | Qt::Key_A));
+    EXPECT_FALSE(menuKeyEquivalent({96, 0}, layout));
+    layout = nullptr;
+    EXPECT_FALSE(menuKeyEquivalent({0, 0x1000}, layout)); // "Key 0" is no single character
 }
 
 TEST_F(ShortcutTest, DefaultTables)
@@ -98,10 +99,10 @@ TEST_F(ShortcutTest, DefaultTables)
     EXPECT_EQ(defaultCaptureShortcuts().size(), 4u);
     EXPECT_FALSE(defaultWindowShortcuts().contains(WindowAction::almostMaximize));
     EXPECT_FALSE(defaultCaptureShortcuts().contains(CaptureMode::repeatArea));
-    EXPECT_EQ(displayText(defaultWindowShortcuts().at(WindowAction::maximizeHeight)), "⌃⌥⇧↑");
-    EXPECT_EQ(displayText(defaultWindowShortcuts().at(WindowAction::previousDisplay)), "⌃⌥⌘←");
-    EXPECT_EQ(displayText(defaultWindowShortcuts().at(WindowAction::smaller)), "⌃⌥-");
-    EXPECT_EQ(displayText(defaultCaptureShortcuts().at(CaptureMode::text)), "⇧⌘7");
+    EXPECT_EQ(displayText(defaultWindowShortcuts().at(WindowAction::maximizeHeight), layout), "⌃⌥⇧↑");
+    EXPECT_EQ(displayText(defaultWindowShortcuts().at(WindowAction::previousDisplay), layout), "⌃⌥⌘←");
+    EXPECT_EQ(displayText(defaultWindowShortcuts().at(WindowAction::smaller), layout), "⌃⌥-");
+    EXPECT_EQ(displayText(defaultCaptureShortcuts().at(CaptureMode::text), layout), "⇧⌘7");
     // Every default is a distinct combination.
     std::set<Shortcut> seen;
     for (const auto& [a, s] : defaultWindowShortcuts())

@@ -180,15 +180,15 @@ TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)
     } restore;
     ASSERT_EQ(run("setxkbmap us"), 0);
     x11::ServerKeyboardLayout layout(desktop->connection());
-    EXPECT_EQ(keyName(16), "Y");
-    EXPECT_EQ(displayText({6, 0x1800}), "⌃⌥Z");
+    EXPECT_EQ(keyName(16, &layout), "Y");
+    EXPECT_EQ(displayText({6, 0x1800}, &layout), "⌃⌥Z");
 
     // Another layout chosen while Quandrel runs: the names change, the stored codes do not.
     ASSERT_EQ(run("setxkbmap de"), 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (keyName(16) != "Z" && std::chrono::steady_clock::now() < deadline)
+    while (keyName(16, &layout) != "Z" && std::chrono::steady_clock::now() < deadline)
         desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
-    EXPECT_EQ(keyName(16), "Z");
-    EXPECT_EQ(displayText({6, 0x1800}), "⌃⌥Y");
+    EXPECT_EQ(keyName(16, &layout), "Z");
+    EXPECT_EQ(displayText({6, 0x1800}, &layout), "⌃⌥Y");
     EXPECT_GT(layout.reloads(), 1);
 }

@@ -3,7 +3,11 @@
 
 #include "AppLauncher.h"
 #include "Workspace.h"
+#include "X11Applications.h"
 #include "X11Desktop.h"
+#include "X11Displays.h"
+#include "X11Session.h"
+#include "X11Windows.h"
 #include "XTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,13 +57,13 @@ protected:
     void TearDown() override
     {
         // Whatever the launcher started is ended.
-        for (const auto& app : desktop->runningApplications(appId))
+        for (const auto& app : desktop->applications().runningApplications(appId))
             kill(app.pid, SIGTERM);
-        x.waitUntil([&] { return desktop->runningApplications(appId).empty(); });
+        x.waitUntil([&] { return desktop->applications().runningApplications(appId).empty(); });
     }
 
     AppBinding binding(FrontmostBehavior when = FrontmostBehavior::hide) { return {appId, "Quandrel Test App", std::nullopt, when}; }
-    std::int32_t activePid() { return desktop->focusedWindow() ? desktop->focusedWindow()->pid : 0; }
+    std::int32_t activePid() { return desktop->windows().focusedWindow() ? desktop->windows().focusedWindow()->pid : 0; }
 
     static inline std::filesystem::path dataHome;
     XDesktop& x = XDesktop::instance();
@@ -72,11 +76,11 @@ protected:
 
 TEST_F(X11LauncherTest, NotRunningIsLaunchedAndBecomesActive)
 {
-    EXPECT_TRUE(desktop->isInstalled(appId));
-    EXPECT_TRUE(desktop->runningApplications(appId).empty());
+    EXPECT_TRUE(desktop->applications().isInstalled(appId));
+    EXPECT_TRUE(desktop->applications().runningApplications(appId).empty());
     launcher->activate(binding());
     ASSERT_TRUE(x.waitUntil([&] {
-        const auto running = desktop->runningApplications(appId);
+        const auto running = desktop->applications().runningApplications(appId);
         return running.size() == 1 && running.front().active;
     }));
     EXPECT_EQ(sound.beeps, 0);
@@ -88,7 +92,7 @@ TEST_F(X11LauncherTest, BackgroundIsFrontedActiveIsHiddenAndBack)
     TestWindow other({"--geometry", "300x200+600+100"});
     ASSERT_TRUE(x.activate(other.id()));
 
-    const auto running = desktop->runningApplications(appId);
+    const auto running = desktop->applications().runningApplications(appId);
     ASSERT_EQ(running.size(), 1u);
     EXPECT_EQ(running.front().pid, app.pid());
     EXPECT_FALSE(running.front().active);
@@ -98,7 +102,7 @@ TEST_F(X11LauncherTest, BackgroundIsFrontedActiveIsHiddenAndBack)
     launcher->activate(binding());
     EXPECT_TRUE(x.waitUntil([&] { return x.isMinimized(app.id()); }));
     EXPECT_TRUE(x.waitUntil([&] { return activePid() != app.pid(); }));
-    EXPECT_FALSE(desktop->runningApplications(appId).front().active);
+    EXPECT_FALSE(desktop->applications().runningApplications(appId).front().active);
 
     launcher->activate(binding());
     EXPECT_TRUE(x.waitUntil([&] { return !x.isMinimized(app.id()) && activePid() == app.pid(); }));

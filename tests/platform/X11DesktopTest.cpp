@@ -3,7 +3,11 @@
 #include "WindowLayout.h"
 #include "ScreenSpace.h"
 #include "WindowManager.h"
+#include "X11Applications.h"
 #include "X11Desktop.h"
+#include "X11Displays.h"
+#include "X11Session.h"
+#include "X11Windows.h"
 #include "XTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -52,30 +56,30 @@ protected:
 TEST_F(X11DesktopTest, DisplaysAreMonitorsInScreenSpacePrimaryFirst)
 {
     x.setMonitors({"SIDE 1440x900+1440+0", "*MAIN 1440x900+0+0", "TALL 900x1600+2880+0"});
-    const auto displays = desktop->displays();
+    const auto displays = desktop->displays().displays();
     ASSERT_EQ(displays.size(), 3u);
     EXPECT_EQ(displays[0].name, "MAIN");
     EXPECT_EQ(displays[0].frame, (Rect{0, 0, 1440, 900}));
     EXPECT_EQ(displays[1].frame, (Rect{1440, 0, 1440, 900}));
     EXPECT_EQ(displays[2].frame, (Rect{2880, -700, 900, 1600}));
     EXPECT_EQ(displays[2].visibleFrame, displays[2].frame);
-    EXPECT_TRUE(desktop->isTrusted());
+    EXPECT_TRUE(desktop->session().isTrusted());
 }
 
 TEST_F(X11DesktopTest, LeftHalfPlacesTheOuterFrameExactly)
 {
     auto w = activeWindow();
     const Rect original = x.outerFrame(w->id());
-    const auto focused = desktop->focusedWindow();
+    const auto focused = desktop->windows().focusedWindow();
     ASSERT_TRUE(focused);
     EXPECT_EQ(focused->handle, w->id());
     EXPECT_EQ(focused->pid, w->pid());
-    EXPECT_EQ(desktop->frontmostApplication()->desktopId, "quandrel-testwindow");
+    EXPECT_EQ(desktop->applications().frontmostApplication()->desktopId, "quandrel-testwindow");
 
     manager->perform(WindowAction::leftHalf);
     const Rect expected = toWindowSpace({8, 8, 708, 884});
     EXPECT_EQ(x.outerFrame(w->id()), expected);
-    EXPECT_EQ(desktop->readFrame(w->id()), expected);
+    EXPECT_EQ(desktop->windows().readFrame(w->id()), expected);
 
     // Three presses cycle ½ → ⅔ → ⅓; restore returns the first frame.
     manager->perform(WindowAction::leftHalf);
@@ -102,13 +106,13 @@ TEST_F(X11DesktopTest, MaximizedWindowIsUnmaximizedAndPlaced)
 TEST_F(X11DesktopTest, ClientSideDecorationsAreMeasuredByTheirVisibleEdges)
 {
     auto w = activeWindow({"--geometry", "540x430+300+200", "--csd", "20,20,12,28"});
-    const Rect before = *desktop->readFrame(w->id());
+    const Rect before = *desktop->windows().readFrame(w->id());
     EXPECT_EQ(before.width, 500);
     EXPECT_EQ(before.height, 390);
 
     manager->perform(WindowAction::topLeft);
     const Rect expected = toWindowSpace(*targetFrame(WindowAction::topLeft, 0, {0, 0, 1440, 900}, {}, 8));
-    EXPECT_EQ(desktop->readFrame(w->id()), expected);
+    EXPECT_EQ(desktop->windows().readFrame(w->id()), expected);
     // The shadow margin reaches past the tile, the visible window does not.
     EXPECT_EQ(x.clientGeometry(w->id()), (Rect{expected.x - 20, expected.y - 12, expected.width + 40, expected.height + 40}));
 }
@@ -117,7 +121,7 @@ TEST_F(X11DesktopTest, DocksShrinkTheVisibleFrameOfTheirOwnMonitor)
 {
     TestWindow top({"--geometry", "1440x30+0+0", "--dock-top", "30", "--dock-span", "0,1439"});
     TestWindow side({"--geometry", "1440x45+1440+0", "--dock-top", "45", "--dock-span", "1440,2879"});
-    const auto displays = desktop->displays();
+    const auto displays = desktop->displays().displays();
     ASSERT_EQ(displays.size(), 2u);
     EXPECT_EQ(displays[0].visibleFrame, (Rect{0, 0, 1440, 870}));
     EXPECT_EQ(displays[1].visibleFrame, (Rect{1440, 0, 1440, 855}));
@@ -131,11 +135,11 @@ TEST_F(X11DesktopTest, DisplayMovesWalkAndWrapAcrossThreeMonitors)
 {
     x.setMonitors({"*LEFT 1440x900+0+0", "RIGHT 1440x900+1440+0", "TALL 900x1600+2880+0"});
     auto w = activeWindow();
-    const auto displays = desktop->displays();
+    const auto displays = desktop->displays().displays();
     std::vector<Rect> visible;
     for (const Display& d : displays)
         visible.push_back(d.visibleFrame);
-    auto displayOf = [&] { return *screenIndex(visible, ScreenSpace(primaryHeight).fromWindow(*desktop->readFrame(w->id()))); };
+    auto displayOf = [&] { return *screenIndex(visible, ScreenSpace(primaryHeight).fromWindow(*desktop->windows().readFrame(w->id()))); };
 
     EXPECT_EQ(displayOf(), 0u);
     for (const std::size_t expected : {1u, 2u, 0u}) {
@@ -163,29 +167,29 @@ TEST_F(X11DesktopTest, RepeatedLeftHalfCrossesToTheLeftMonitor)
 TEST_F(X11DesktopTest, WindowAtPointFindsOnlyStandardWindowsOfOtherProcesses)
 {
     auto w = activeWindow({"--geometry", "300x300+100+100"});
-    const Rect frame = *desktop->readFrame(w->id());
+    const Rect frame = *desktop->windows().readFrame(w->id());
     const Point inside{frame.midX(), primaryHeight - frame.midY()};
-    const auto found = desktop->windowAtPoint(inside);
+    const auto found = desktop->windows().windowAtPoint(inside);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->handle, w->id());
     EXPECT_EQ(found->pid, w->pid());
-    EXPECT_FALSE(desktop->windowAtPoint({1400, 20}));
+    EXPECT_FALSE(desktop->windows().windowAtPoint({1400, 20}));
 
     TestWindow dialog({"--geometry", "200x150+120+120", "--dialog"});
     ASSERT_TRUE(x.activate(dialog.id()));
-    EXPECT_FALSE(desktop->windowAtPoint({frame.x + 30, primaryHeight - (frame.y + 60)}));
+    EXPECT_FALSE(desktop->windows().windowAtPoint({frame.x + 30, primaryHeight - (frame.y + 60)}));
     dialog.close();
 
     TestWindow own({"--geometry", "200x150+120+120", "--pid", std::to_string(getpid())});
     ASSERT_TRUE(x.activate(own.id()));
-    EXPECT_FALSE(desktop->windowAtPoint({frame.x + 30, primaryHeight - (frame.y + 60)}));
-    EXPECT_EQ(desktop->windowsOfApplication(w->pid()).size(), 1u);
+    EXPECT_FALSE(desktop->windows().windowAtPoint({frame.x + 30, primaryHeight - (frame.y + 60)}));
+    EXPECT_EQ(desktop->windows().windowsOfApplication(w->pid()).size(), 1u);
 }
 
 TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
 {
-    EXPECT_FALSE(desktop->readFrame(0x7fffff0));
-    desktop->setFrame(0x7fffff0, 1, {0, 0, 100, 100});
+    EXPECT_FALSE(desktop->windows().readFrame(0x7fffff0));
+    desktop->windows().setFrame(0x7fffff0, 1, {0, 0, 100, 100});
 
     auto w = activeWindow();
     const ClientWindow gone{w->id(), w->pid()};
@@ -201,5 +205,5 @@ TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
         manager->perform(WindowAction::maximize, ClientWindow{racing.id(), pid});
         killer.join();
     }
-    EXPECT_TRUE(desktop->isTrusted());
+    EXPECT_TRUE(desktop->session().isTrusted());
 }

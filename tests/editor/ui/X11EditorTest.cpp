@@ -6,6 +6,7 @@
 #include "EditorView.h"
 #include "EditorWindowController.h"
 #include "X11Desktop.h"
+#include "X11Displays.h"
 #include "XTestSupport.h"
 
 #include <QApplication>
@@ -50,7 +51,7 @@ TEST(X11Editor, OpensUnderThePointerDrawsARectangleAndCopiesIt)
     ASSERT_TRUE(desktop);
     ASSERT_TRUE(QTest::qWaitFor([] { return QCursor::pos() == QPoint(2400, 500); }));
     const QPoint pointer = QCursor::pos();
-    const auto frame = EditorWindowController::visibleFrameUnderPointer(desktop->displays(),
+    const auto frame = EditorWindowController::visibleFrameUnderPointer(desktop->displays().displays(),
                                                                         Point{double(pointer.x()), double(pointer.y())});
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->left(), 1600);

@@ -1,0 +1,85 @@
+#include "X11Displays.h"
+
+#include "ScreenSpace.h"
+#include "WorkArea.h"
+#include "X11Connection.h"
+#include "X11Properties.h"
+
+#include <xcb/randr.h>
+#include <xcb/xcb_ewmh.h>
+
+#include <algorithm>
+
+namespace quandrel::x11 {
+
+X11Displays::X11Displays(X11Connection& connection)
+    : m_connection(connection)
+{
+}
+
+std::vector<Display> X11Displays::displays()
+{
+    xcb_connection_t* c = m_connection.xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const xcb_window_t root = m_connection.root();
+
+    // Monitors (root coordinates), primary first.
+    struct Monitor {
+        std::string name;
+        Rect area;
+    };
+    std::vector<Monitor> monitors;
+    auto monitorCookie = xcb_randr_get_monitors_unchecked(c, root, 1);
+    auto clientsCookie = xcb_ewmh_get_client_list_unchecked(ewmh, m_connection.screenNumber());
+    auto workareaCookie = requestProperty(c, root, ewmh->_NET_WORKAREA, 4);
+
+    // Requests go out in batches: monitor names and struts are asked for together, before
+    // any of their replies is read.
+    std::vector<xcb_get_atom_name_cookie_t> nameCookies;
+    std::vector<bool> primary;
+    if (Reply<xcb_randr_get_monitors_reply_t> reply{xcb_randr_get_monitors_reply(c, monitorCookie, nullptr)}) {
+        for (auto it = xcb_randr_get_monitors_monitors_iterator(reply.get()); it.rem; xcb_randr_monitor_info_next(&it)) {
+            const xcb_randr_monitor_info_t* m = it.data;
+            monitors.push_back({{}, {double(m->x), double(m->y), double(m->width), double(m->height)}});
+            primary.push_back(m->primary);
+            nameCookies.push_back(xcb_get_atom_name_unchecked(c, m->name));
+        }
+    }
+
+    // Struts of docks and panels, read from every managed client.
+    std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> strutCookies;
+    for (xcb_window_t w : windowList(ewmh, clientsCookie).value_or(std::vector<xcb_window_t>{}))
+        strutCookies.push_back({requestProperty(c, w, ewmh->_NET_WM_STRUT_PARTIAL, 12), requestProperty(c, w, ewmh->_NET_WM_STRUT, 4)});
+
+    for (std::size_t i = 0; i < nameCookies.size(); ++i) {
+        Reply<xcb_get_atom_name_reply_t> name(xcb_get_atom_name_reply(c, nameCookies[i], nullptr));
+        if (name)
+            monitors[i].name.assign(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
+    }
+    // The primary monitor leads; the others keep the server's order.
+    if (const auto first = std::find(primary.begin(), primary.end(), true); first != primary.end()) {
+        const auto index = first - primary.begin();
+        std::rotate(monitors.begin(), monitors.begin() + index, monitors.begin() + index + 1);
+    }
+    const xcb_screen_t* screen = m_connection.screen();
+    const Size rootSize{double(screen->width_in_pixels), double(screen->height_in_pixels)};
+    if (monitors.empty())
+        monitors.push_back({"screen", {0, 0, rootSize.width, rootSize.height}});
+
+    std::vector<Strut> struts;
+    for (auto& [partialCookie, plainCookie] : strutCookies) {
+        const auto partial = cardinals(c, partialCookie);
+        const auto plain = cardinals(c, plainCookie);
+        if (const auto strut = strutFrom(partial, plain, rootSize))
+            struts.push_back(*strut);
+    }
+    const auto workarea = cardinals(c, workareaCookie);
+
+    const ScreenSpace space(monitors.front().area.height);
+    std::vector<Display> result;
+    for (const Monitor& m : monitors)
+        result.push_back({m.name, space.fromWindow(m.area), space.fromWindow(visibleArea(m.area, struts, rootSize, workarea)), 1});
+    return result;
+}
+
+} // namespace quandrel::x11

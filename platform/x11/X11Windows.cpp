@@ -1,0 +1,292 @@
+#include "X11Windows.h"
+
+#include "ScreenSpace.h"
+#include "X11Connection.h"
+#include "X11Properties.h"
+
+#include <xcb/xcb_ewmh.h>
+#include <xcb/xcb_icccm.h>
+
+#include <algorithm>
+#include <unistd.h>
+
+namespace quandrel::x11 {
+
+X11Windows::X11Windows(X11Connection& connection, DisplayProvider& displays)
+    : m_connection(connection)
+    , m_displays(displays)
+    , m_filter(connection, [this](xcb_generic_event_t* e) {
+        if ((e->response_type & 0x7f) == XCB_DESTROY_NOTIFY)
+            m_watched.erase(reinterpret_cast<xcb_destroy_notify_event_t*>(e)->window);
+        return false;
+    })
+{
+}
+
+std::optional<Rect> X11Windows::readFrame(WindowHandle window) { return readVisibleFrame(m_connection, window); }
+
+void X11Windows::watch(WindowHandle window)
+{
+    if (m_watched.contains(window))
+        return;
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(m_connection.xcb(), window, XCB_CW_EVENT_MASK, &mask);
+    m_watched.insert(window);
+}
+
+void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const int screen = m_connection.screenNumber();
+
+    auto stateCookie = requestProperty(c, window, ewmh->_NET_WM_STATE);
+    auto current = readClientGeometry(m_connection, window);
+    const auto state = cardinals(c, stateCookie);
+    if (!current)
+        return;
+    watch(window);
+
+    // Maximized and full-screen windows ignore moves; the state is cleared (not restored
+    // afterwards, which would undo the move). The decorations change with the state, so the
+    // geometry is read again once the window manager has dropped it.
+    const bool maxV = contains(state, ewmh->_NET_WM_STATE_MAXIMIZED_VERT);
+    const bool maxH = contains(state, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ);
+    const bool fullScreen = contains(state, ewmh->_NET_WM_STATE_FULLSCREEN);
+    if (maxV || maxH) {
+        xcb_ewmh_request_change_wm_state(ewmh, screen, window, XCB_EWMH_WM_STATE_REMOVE,
+                                         maxV ? ewmh->_NET_WM_STATE_MAXIMIZED_VERT : ewmh->_NET_WM_STATE_MAXIMIZED_HORZ,
+                                         maxV && maxH ? ewmh->_NET_WM_STATE_MAXIMIZED_HORZ : xcb_atom_t(XCB_ATOM_NONE),
+                                         XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    }
+    if (fullScreen) {
+        xcb_ewmh_request_change_wm_state(ewmh, screen, window, XCB_EWMH_WM_STATE_REMOVE, ewmh->_NET_WM_STATE_FULLSCREEN,
+                                         xcb_atom_t(XCB_ATOM_NONE), XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    }
+    if (maxV || maxH || fullScreen) {
+        auto stillSet = [&] {
+            const auto now = cardinals(c, requestProperty(c, window, ewmh->_NET_WM_STATE));
+            return contains(now, ewmh->_NET_WM_STATE_MAXIMIZED_VERT) || contains(now, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ)
+                || contains(now, ewmh->_NET_WM_STATE_FULLSCREEN);
+        };
+        const auto deadline = std::chrono::steady_clock::now() + settleTimeout;
+        while (stillSet() && std::chrono::steady_clock::now() < deadline) {
+            m_connection.waitForEvent(
+                [&](xcb_generic_event_t* e) {
+                    return (e->response_type & 0x7f) == XCB_PROPERTY_NOTIFY
+                        && reinterpret_cast<xcb_property_notify_event_t*>(e)->window == window;
+                },
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
+        }
+        // Decorations and geometry follow the state change in further requests of the
+        // window manager; take them once the window has been quiet for a moment.
+        auto forThisWindow = [&](xcb_generic_event_t* e) {
+            const auto type = e->response_type & 0x7f;
+            return (type == XCB_PROPERTY_NOTIFY && reinterpret_cast<xcb_property_notify_event_t*>(e)->window == window)
+                || (type == XCB_CONFIGURE_NOTIFY && reinterpret_cast<xcb_configure_notify_event_t*>(e)->window == window);
+        };
+        while (std::chrono::steady_clock::now() < deadline && m_connection.waitForEvent(forThisWindow, std::chrono::milliseconds(20))) {
+        }
+        current = readClientGeometry(m_connection, window);
+        if (!current)
+            return;
+    }
+
+    // The client's own size is the frame less the decorations, plus any client-side margin;
+    // with north-west gravity the position names the outer frame's top-left corner.
+    const ClientGeometry::Extents& f = current->frame;
+    const ClientGeometry::Extents& g = current->gtk;
+    const int x = int(roundHalfAway(frame.x)) - g.left;
+    const int y = int(roundHalfAway(frame.y)) - g.top;
+    const int width = std::max(1, int(roundHalfAway(frame.width)) - f.left - f.right + g.left + g.right);
+    const int height = std::max(1, int(roundHalfAway(frame.height)) - f.top - f.bottom + g.top + g.bottom);
+    const int clientX = x + f.left;
+    const int clientY = y + f.top;
+
+    const auto size = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT);
+    const auto position = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y);
+    // Size, position, size again: a window moved to another display may only fit there
+    // after the move. When the size stays, the size steps change nothing and are left out.
+    const bool resizes = current->width != width || current->height != height;
+    if (resizes)
+        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
+    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, position, x, y, 0, 0);
+    if (resizes)
+        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
+    m_connection.flush();
+
+    const bool alreadyThere = current->x == clientX && current->y == clientY && current->width == width
+        && current->height == height;
+    if (alreadyThere)
+        return;
+
+    // Wait until the window manager has put the window where asked, following the window's
+    // geometry through its ConfigureNotify events: real ones carry the size, the window
+    // manager's synthetic ones (ICCCM) the position in root coordinates too. A window that
+    // refuses (minimum size, increments) never gets there: once the events stop for a moment
+    // the window is taken as settled.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + settleTimeout;
+    int knownX = current->x, knownY = current->y, knownWidth = current->width, knownHeight = current->height;
+    bool sawChange = false;
+    for (;;) {
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return;
+        auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+        if (sawChange)
+            wait = std::min(wait, std::chrono::milliseconds(40));
+        bool destroyed = false;
+        const bool changed = m_connection.waitForEvent(
+            [&](xcb_generic_event_t* e) {
+                const auto type = e->response_type & 0x7f;
+                if (type == XCB_CONFIGURE_NOTIFY) {
+                    const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(e);
+                    if (configure->window != window)
+                        return false;
+                    knownWidth = configure->width;
+                    knownHeight = configure->height;
+                    if (e->response_type & 0x80) {
+                        knownX = configure->x;
+                        knownY = configure->y;
+                    }
+                    return true;
+                }
+                if (type == XCB_DESTROY_NOTIFY && reinterpret_cast<xcb_destroy_notify_event_t*>(e)->window == window) {
+                    destroyed = true;
+                    return true;
+                }
+                return false;
+            },
+            wait);
+        if (destroyed) {
+            m_watched.erase(window);
+            return;
+        }
+        if (!changed && sawChange)
+            return;
+        if (!changed)
+            continue;
+        sawChange = true;
+        if (knownX == clientX && knownY == clientY && knownWidth == width && knownHeight == height)
+            return;
+    }
+}
+
+
+std::vector<WindowHandle> X11Windows::frontToBack() { return clientsFrontToBack(m_connection).value_or(std::vector<WindowHandle>{}); }
+
+std::optional<ClientWindow> X11Windows::focusedWindow()
+{
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    xcb_window_t active = XCB_WINDOW_NONE;
+    if (!xcb_ewmh_get_active_window_reply(ewmh, xcb_ewmh_get_active_window_unchecked(ewmh, m_connection.screenNumber()), &active, nullptr)
+        || active == XCB_WINDOW_NONE)
+        return std::nullopt;
+    return ClientWindow{active, pidOf(m_connection, active)};
+}
+
+WindowAccessError X11Windows::focusedWindowError()
+{
+    const auto window = focusedWindow();
+    if (!window)
+        return WindowAccessError::none;
+    xcb_generic_error_t* error = nullptr;
+    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(m_connection.xcb(), xcb_get_geometry(m_connection.xcb(), window->handle), &error));
+    return errorKind(Reply<xcb_generic_error_t>(error).get());
+}
+
+std::optional<ClientWindow> X11Windows::windowAtPoint(Point screenPoint)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const ScreenSpace space = ScreenSpace::of(m_displays.displays());
+
+    // Front to back, skip what the user cannot see; the first window under the point decides.
+    for (const WindowHandle w : frontToBack()) {
+        auto attributesCookie = xcb_get_window_attributes_unchecked(c, w);
+        auto stateCookie = requestProperty(c, w, ewmh->_NET_WM_STATE);
+        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
+        const auto state = cardinals(c, stateCookie);
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || contains(state, ewmh->_NET_WM_STATE_HIDDEN))
+            continue;
+        const auto frame = readFrame(w);
+        if (!frame || !containsPoint(space.fromWindow(*frame), screenPoint))
+            continue;
+
+        const std::int32_t pid = pidOf(m_connection, w);
+        if (pid == ::getpid())
+            return std::nullopt;
+        if (!isStandardWindow(w).value_or(false))
+            return std::nullopt;
+        return ClientWindow{w, pid};
+    }
+    return std::nullopt;
+}
+
+std::vector<ClientWindow> X11Windows::windowsOfApplication(std::int32_t pid)
+{
+    std::vector<ClientWindow> result;
+    for (const WindowHandle w : frontToBack()) {
+        if (pidOf(m_connection, w) == pid)
+            result.push_back({w, pid});
+    }
+    return result;
+}
+
+std::optional<bool> X11Windows::isStandardWindow(WindowHandle window)
+{
+    // A normal window, or one without a type that is not transient for another.
+    xcb_connection_t* c = m_connection.xcb();
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    auto geometryCookie = xcb_get_geometry_unchecked(c, window);
+    auto typeCookie = requestProperty(c, window, ewmh->_NET_WM_WINDOW_TYPE);
+    auto transientCookie = xcb_icccm_get_wm_transient_for_unchecked(c, window);
+    Reply<xcb_get_geometry_reply_t> exists(xcb_get_geometry_reply(c, geometryCookie, nullptr));
+    const auto types = cardinals(c, typeCookie);
+    xcb_window_t transientFor = XCB_WINDOW_NONE;
+    const bool isTransient = xcb_icccm_get_wm_transient_for_reply(c, transientCookie, &transientFor, nullptr) && transientFor != XCB_WINDOW_NONE;
+    if (!exists)
+        return std::nullopt;
+    return types.empty() ? !isTransient : types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL;
+}
+
+std::optional<bool> X11Windows::isMinimized(WindowHandle window)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, requestProperty(c, window, m_connection.ewmh()->_NET_WM_STATE), nullptr));
+    if (!reply)
+        return std::nullopt;
+    const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    const int n = reply->format == 32 ? xcb_get_property_value_length(reply.get()) / 4 : 0;
+    return std::find(data, data + n, m_connection.ewmh()->_NET_WM_STATE_HIDDEN) != data + n;
+}
+
+void X11Windows::raise(WindowHandle window)
+{
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const auto active = focusedWindow();
+    xcb_ewmh_request_change_active_window(ewmh, m_connection.screenNumber(), window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
+                                          XCB_CURRENT_TIME, active ? active->handle : xcb_window_t(XCB_WINDOW_NONE));
+    m_connection.flush();
+}
+
+void X11Windows::stopInteractiveMove(WindowHandle window)
+{
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    xcb_ewmh_request_wm_moveresize(ewmh, m_connection.screenNumber(), window, 0, 0, XCB_EWMH_WM_MOVERESIZE_CANCEL,
+                                   XCB_BUTTON_INDEX_ANY, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    m_connection.flush();
+}
+
+void X11Windows::resumeInteractiveMove(WindowHandle window, Point screenPointer)
+{
+    // The window manager takes the pointer again and goes on moving while the button is held.
+    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
+    const Point p = ScreenSpace::of(m_displays.displays()).toWindow(screenPointer);
+    xcb_ewmh_request_wm_moveresize(ewmh, m_connection.screenNumber(), window, std::uint32_t(p.x), std::uint32_t(p.y), XCB_EWMH_WM_MOVERESIZE_MOVE, XCB_BUTTON_INDEX_1,
+                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+    m_connection.flush();
+}
+
+} // namespace quandrel::x11

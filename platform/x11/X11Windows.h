@@ -1,0 +1,49 @@
+#pragma once
+
+// Other applications' windows on X11: EWMH client windows, read and placed through the window
+// manager. Frames are the outer frames the user sees (X11Properties.h); every X error (a
+// window that vanished, a refused request) turns into "none".
+
+#include "Display.h"
+#include "WindowAccess.h"
+#include "X11EventFilter.h"
+
+#include <chrono>
+#include <set>
+
+namespace quandrel::x11 {
+
+class X11Connection;
+
+class X11Windows final : public WindowAccess {
+public:
+    // The displays give the flip between screen and window space.
+    X11Windows(X11Connection& connection, DisplayProvider& displays);
+
+    // How long setFrame waits for the window manager at most.
+    std::chrono::milliseconds settleTimeout{250};
+
+    std::optional<ClientWindow> focusedWindow() override;
+    WindowAccessError focusedWindowError() override;
+    std::optional<Rect> readFrame(WindowHandle window) override;
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
+    std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
+    std::optional<bool> isStandardWindow(WindowHandle window) override;
+    std::optional<bool> isMinimized(WindowHandle window) override;
+    void raise(WindowHandle window) override;
+    void stopInteractiveMove(WindowHandle window) override;
+    void resumeInteractiveMove(WindowHandle window, Point screenPointer) override;
+
+private:
+    std::vector<WindowHandle> frontToBack();
+    // Selects structure and property events of a window whose frame is being set.
+    void watch(WindowHandle window);
+
+    X11Connection& m_connection;
+    DisplayProvider& m_displays;
+    std::set<WindowHandle> m_watched;
+    X11EventFilter m_filter; // last: it goes first
+};
+
+} // namespace quandrel::x11
