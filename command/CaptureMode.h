@@ -28,7 +28,7 @@ struct CaptureModeNames {
 inline constexpr std::array<CaptureModeNames, allCaptureModes.size()> captureModeNames = {{
     {"area", "Capture Area", "rectangle.dashed"},
     {"fullScreen", "Capture Full Screen", "display"},
-    {"window", "Capture Window", "macwindow"},
+    {"window", "Capture Window", "window"},
     {"text", "Copy Text from Area (OCR)", "text.viewfinder"},
     {"repeatArea", "Repeat Last Area", "arrow.counterclockwise"},
 }};

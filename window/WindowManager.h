@@ -1,6 +1,8 @@
 #pragma once
 
-// Runs one window command against a window of another application: finds the window, works
+// Quandrel's window-layout service (the class the design calls the window manager; it is not
+// the X window manager, which it asks to place windows). It runs one window command against a
+// window of another application: finds the window, works
 // out its display, decides whether the press repeats the previous one, computes the target
 // frame, remembers the window's original frame for restore, and writes the new frame.
 

@@ -130,7 +130,7 @@ TEST(CaptureModes, NamesAndOrder)
     EXPECT_EQ(rawName(allCaptureModes.front()), "area");
     EXPECT_EQ(rawName(allCaptureModes.back()), "repeatArea");
     EXPECT_EQ(title(CaptureMode::text), "Copy Text from Area (OCR)");
-    EXPECT_EQ(symbolName(CaptureMode::window), "macwindow");
+    EXPECT_EQ(symbolName(CaptureMode::window), "window");
     for (const CaptureMode m : allCaptureModes)
         EXPECT_EQ(captureModeFromRawName(rawName(m)), m);
     EXPECT_FALSE(captureModeFromRawName("Area"));
