@@ -39,26 +39,9 @@ QTransform canvasImageTransform(const CanvasScene& scene)
     return QTransform(scene.scale, 0, 0, -scene.scale, r.left(), r.bottom());
 }
 
-void drawCanvas(QPainter& painter, const CanvasScene& scene, const QRectF& viewBounds)
+void drawSelectionAndCrop(QPainter& painter, const CanvasScene& scene, const QList<Annotation>& annotations)
 {
-    Q_ASSERT(scene.scale > 0);
     const double s = scene.scale;
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-
-    painter.fillRect(viewBounds, scene.background);
-    paintShadow(painter, {QColor::fromRgbF(0, 0, 0, float(canvas::imageShadowAlpha)), {0, -2}, canvas::imageShadowBlur},
-                scene.imageRect, [&](QPainter& p) { p.fillRect(scene.imageRect, scene.background); });
-    painter.fillRect(scene.imageRect, scene.background);
-
-    painter.save();
-    painter.setClipRect(scene.imageRect);
-    painter.setTransform(canvasImageTransform(scene), true);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-
-    const QList<Annotation> annotations = visibleAnnotations(scene);
-    renderScene(painter, annotations, scene.source);
-
     if (scene.selectedID) {
         const auto selected = std::find_if(annotations.begin(), annotations.end(),
                                            [&](const Annotation& a) { return a.id == *scene.selectedID; });
@@ -91,6 +74,29 @@ void drawCanvas(QPainter& painter, const CanvasScene& scene, const QRectF& viewB
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(*crop);
     }
+}
+
+void drawCanvas(QPainter& painter, const CanvasScene& scene, const QRectF& viewBounds)
+{
+    Q_ASSERT(scene.scale > 0);
+    const double s = scene.scale;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    painter.fillRect(viewBounds, scene.background);
+    paintShadow(painter, {QColor::fromRgbF(0, 0, 0, float(canvas::imageShadowAlpha)), {0, -2}, canvas::imageShadowBlur},
+                scene.imageRect, [&](QPainter& p) { p.fillRect(scene.imageRect, scene.background); });
+    painter.fillRect(scene.imageRect, scene.background);
+
+    painter.save();
+    painter.setClipRect(scene.imageRect);
+    painter.setTransform(canvasImageTransform(scene), true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+
+    const QList<Annotation> annotations = visibleAnnotations(scene);
+    renderScene(painter, annotations, scene.source);
+
+    drawSelectionAndCrop(painter, scene, annotations);
 
     painter.restore();
     painter.restore();

@@ -65,4 +65,8 @@ QTransform canvasImageTransform(const CanvasScene& scene);
 
 void drawCanvas(QPainter& painter, const CanvasScene& scene, const QRectF& viewBounds);
 
+// The selected annotation's dashed outline and handles, and the crop's shade and border, in
+// image coordinates (the painter already maps the image to the view).
+void drawSelectionAndCrop(QPainter& painter, const CanvasScene& scene, const QList<Annotation>& annotations);
+
 } // namespace quandrel

@@ -128,7 +128,6 @@ void CanvasRenderer::paint(QPainter& painter, const CanvasScene& scene, const QR
                            double dpr)
 {
     Q_ASSERT(scene.scale > 0);
-    const double s = scene.scale;
     painter.save();
 
     const QImage& back = backdrop(scene, viewBounds, dpr);
@@ -176,36 +175,7 @@ void CanvasRenderer::paint(QPainter& painter, const CanvasScene& scene, const QR
         }
 
         painter.setTransform(toWidget);
-        if (scene.selectedID) {
-            const auto selected = std::find_if(annotations.begin(), annotations.end(),
-                                               [&](const Annotation& a) { return a.id == *scene.selectedID; });
-            if (selected != annotations.end()) {
-                QPen outline(scene.accent, canvas::selectionWidth / s, Qt::CustomDashLine, Qt::FlatCap, Qt::MiterJoin);
-                outline.setDashPattern({canvas::selectionDashOn / canvas::selectionWidth,
-                                        canvas::selectionDashOff / canvas::selectionWidth});
-                outline.setDashOffset(0);
-                painter.setPen(outline);
-                painter.setBrush(Qt::NoBrush);
-                painter.drawRect(grown(selected->bounds(), canvas::selectionOutset / s));
-                painter.setPen(QPen(scene.accent, canvas::handleStrokeWidth / s));
-                painter.setBrush(Qt::white);
-                const double radius = canvas::handleDiameter / s / 2;
-                for (const Annotation::HandlePosition& handle : selected->handles())
-                    painter.drawEllipse(handle.position, radius, radius);
-            }
-        }
-
-        const std::optional<QRectF> crop = scene.cropDraft ? scene.cropDraft : scene.crop;
-        if (crop) {
-            QPainterPath shade;
-            shade.setFillRule(Qt::OddEvenFill);
-            shade.addRect(QRectF(0, 0, scene.source.width(), scene.source.height()));
-            shade.addRect(*crop);
-            painter.fillPath(shade, QColor::fromRgbF(0, 0, 0, float(canvas::cropShadeAlpha)));
-            painter.setPen(QPen(Qt::white, canvas::cropBorderWidth / s));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRect(*crop);
-        }
+        drawSelectionAndCrop(painter, scene, annotations);
     }
     painter.restore();
 }
