@@ -79,7 +79,6 @@ void drawSelectionAndCrop(QPainter& painter, const CanvasScene& scene, const QLi
 void drawCanvas(QPainter& painter, const CanvasScene& scene, const QRectF& viewBounds)
 {
     Q_ASSERT(scene.scale > 0);
-    const double s = scene.scale;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
 
