@@ -160,7 +160,7 @@ InstallError InstallError::authorizationUnavailable(const QString& detail)
 
 InstallError InstallError::failed(const QString& detail)
 {
-    return InstallError(Kind::failed, QStringLiteral("The update couldn't be installed: %1").arg(detail));
+    return InstallError(Kind::failed, QStringLiteral("The update couldn't be installed: %1").arg(detail), detail);
 }
 
 ShellFailure::ShellFailure(QString command, int status, QString output)

@@ -106,10 +106,14 @@ public:
     static InstallError failed(const QString& detail);
 
     Kind kind() const { return m_kind; }
+    // What `failed` was given; empty for the other kinds.
+    const QString& detail() const { return m_detail; }
 
 private:
-    InstallError(Kind kind, QString message) : UpdateError(std::move(message)), m_kind(kind) {}
+    InstallError(Kind kind, QString message, QString detail = {})
+        : UpdateError(std::move(message)), m_kind(kind), m_detail(std::move(detail)) {}
     Kind m_kind;
+    QString m_detail;
 };
 
 // A program run by `Shell::run` exited with a non-zero status (or could not be started, in

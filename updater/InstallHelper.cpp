@@ -205,6 +205,10 @@ int InstallHelper::main(int argc, char** argv, const Hook& hook)
     ::umask(022);
     try {
         install(QFile::decodeName(argv[1]), QFile::decodeName(argv[2]), hook);
+    } catch (const InstallError& error) {
+        // The user's side puts this in its own "couldn't be installed" message.
+        std::fprintf(stderr, "%s\n", qPrintable(error.detail().isEmpty() ? error.message() : error.detail()));
+        return 1;
     } catch (const UpdateError& error) {
         std::fprintf(stderr, "%s\n", error.what());
         return 1;
