@@ -43,7 +43,7 @@ bool writeAll(int fd, const char* data, ssize_t count)
 
 class TreeCopier {
 public:
-    TreeCopier(mode_t dropBits, QString* error) : m_drop(dropBits), m_error(error) {}
+    TreeCopier(mode_t dropBits, QString* error, CopyBudget budget) : m_drop(dropBits), m_error(error), m_budget(budget) {}
 
     // Copies the entries of the folder `from` into the empty folder `to`; `shown` names the
     // folder in messages.
@@ -79,8 +79,16 @@ private:
         return false;
     }
 
+    bool overBudget()
+    {
+        *m_error = QStringLiteral("it holds more than its manifest lists");
+        return false;
+    }
+
     bool copyEntry(int from, int to, const QByteArray& name, const QByteArray& shown)
     {
+        if (m_budget.entries >= 0 && --m_budget.entries < 0)
+            return overBudget();
         struct stat info {};
         if (::fstatat(from, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0)
             return fail(shown);
@@ -148,6 +156,10 @@ private:
             }
             if (count == 0)
                 break;
+            if (m_budget.bytes >= 0 && (m_budget.bytes -= count) < 0) {
+                ok = overBudget();
+                break;
+            }
             if (!writeAll(out, buffer, count)) {
                 ok = fail(shown);
                 break;
@@ -162,6 +174,7 @@ private:
 
     mode_t m_drop;
     QString* m_error;
+    CopyBudget m_budget;
 };
 
 bool removeEntries(int folder)
@@ -188,14 +201,14 @@ bool removeEntries(int folder)
 
 } // namespace
 
-bool copyTreeAt(int sourceFd, int destinationFd, mode_t dropBits, QString* error)
+bool copyTreeAt(int sourceFd, int destinationFd, mode_t dropBits, QString* error, CopyBudget budget)
 {
     struct stat info {};
     if (::fstat(sourceFd, &info) != 0 || !S_ISDIR(info.st_mode)) {
         *error = QStringLiteral("the source is not a folder");
         return false;
     }
-    TreeCopier copier(dropBits, error);
+    TreeCopier copier(dropBits, error, budget);
     if (!copier.copyEntries(sourceFd, destinationFd, {}))
         return false;
     if (::fchmod(destinationFd, copier.kept(info.st_mode)) != 0) {

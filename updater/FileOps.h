@@ -26,7 +26,13 @@ bool copyTree(const QString& source, const QString& destination, QString* error,
 // `destinationFd`, which then takes the source's mode (less `dropBits`). Every item is
 // reached through its parent's descriptor and opened without following symlinks, so a
 // rename or symlink planted in the source while it is copied can't lead the copy elsewhere.
-bool copyTreeAt(int sourceFd, int destinationFd, mode_t dropBits, QString* error);
+// With a budget, the copy stops with an error as soon as it would hold more items or bytes
+// than that (negative: no limit).
+struct CopyBudget {
+    qint64 entries = -1;
+    qint64 bytes = -1;
+};
+bool copyTreeAt(int sourceFd, int destinationFd, mode_t dropBits, QString* error, CopyBudget budget = {});
 
 // Removes `name` in the folder `parentFd` and everything below it, never following a
 // symlink. True when nothing is left.

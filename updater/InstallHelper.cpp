@@ -1,6 +1,7 @@
 #include "InstallHelper.h"
 
 #include "AppBundle.h"
+#include "BundleManifest.h"
 #include "Errors.h"
 #include "FileOps.h"
 #include "SignatureVerifier.h"
@@ -139,6 +140,14 @@ void InstallHelper::install(const QString& source, const QString& target, const 
     if (!from.valid())
         fail(QStringLiteral("%1: %2").arg(source, lastError()));
 
+    // Before anything is copied: the source must carry a manifest signed by the installed
+    // bundle's key, and the copy may hold no more than that manifest lists. Whatever the
+    // path leads to, root copies no more than the signed release's size.
+    const BundleManifest expected = SignatureVerifier::signedManifest(AppBundle(descriptorPath(from.get())), running);
+    CopyBudget budget{qint64(expected.entries.size()) + 3, 4096 + BundleManifest::maxEncodedSize};
+    for (const ManifestEntry& entry : expected.entries)
+        budget.bytes += entry.size;
+
     // 2. A private copy, made item by item with the dangerous bits dropped.
     const QByteArray staging = prefix + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toLatin1();
     const QString stagingPath = parentPath + QLatin1Char('/') + QFile::decodeName(staging);
@@ -151,7 +160,7 @@ void InstallHelper::install(const QString& source, const QString& target, const 
         // Private until it is complete and checked: the copy's own mode comes last.
         QString error;
         struct stat sourceInfo {};
-        if (::fstat(from.get(), &sourceInfo) != 0 || !copyTreeAt(from.get(), copy.get(), droppedBits, &error)
+        if (::fstat(from.get(), &sourceInfo) != 0 || !copyTreeAt(from.get(), copy.get(), droppedBits, &error, budget)
             || ::fchmod(copy.get(), 0700) != 0)
             fail(error.isEmpty() ? lastError() : error);
         if (hook)

@@ -10,7 +10,8 @@
 //     into a folder other accounts control.
 //  2. The new bundle is copied into a fresh private staging folder (0700) beside the
 //     installed one, on the same file system, item by item through directory descriptors,
-//     never following symlinks, with setuid/setgid/sticky and group/other write bits dropped.
+//     never following symlinks, with setuid/setgid/sticky and group/other write bits dropped,
+//     and no larger than the signed manifest of the source says (checked before copying).
 //  3. That copy, which no other account can reach, is verified with the updater's own checks
 //     (SignatureVerifier::checkBundle) against the installed bundle's trusted key and
 //     identifier. What the user side verified earlier counts for nothing here.

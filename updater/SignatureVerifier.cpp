@@ -122,7 +122,7 @@ void SignatureVerifier::verifyArchive(int archiveFd, const QByteArray& signature
                 .arg(QString::fromUtf8(*signedIdentifier), info->identifier));
 }
 
-AppVersion SignatureVerifier::checkBundle(const AppBundle& newBundle, const AppBundle& running)
+BundleManifest SignatureVerifier::signedManifest(const AppBundle& newBundle, const AppBundle& running)
 {
     const auto runningInfo = running.info();
     if (!runningInfo)
@@ -150,7 +150,13 @@ AppVersion SignatureVerifier::checkBundle(const AppBundle& newBundle, const AppB
     if (manifest->identifier != runningInfo->identifier)
         throw VerificationError::invalidSignature(
             QStringLiteral("it is signed as %1, not %2").arg(manifest->identifier, runningInfo->identifier));
+    return *manifest;
+}
 
+AppVersion SignatureVerifier::checkBundle(const AppBundle& newBundle, const AppBundle& running)
+{
+    const std::optional<BundleManifest> manifest = signedManifest(newBundle, running);
+    QString problem;
     const auto actual = BundleManifest::scan(newBundle.path(), &problem);
     if (!actual)
         throw VerificationError::invalidSignature(problem);

@@ -4,6 +4,7 @@
 // application, and newer than both the running copy and every version accepted before.
 
 #include "AppVersion.h"
+#include "BundleManifest.h"
 #include "Minisign.h"
 #include "UpdateComponents.h"
 
@@ -56,6 +57,10 @@ public:
     // newer than the running one. Returns the new version. Throws VerificationError. The
     // privileged install helper runs exactly this on its own copy.
     static AppVersion checkBundle(const AppBundle& newBundle, const AppBundle& running);
+
+    // The first half of checkBundle: the new bundle's manifest, once its signature by the
+    // running bundle's key and its identifier are checked; the files are not looked at.
+    static BundleManifest signedManifest(const AppBundle& newBundle, const AppBundle& running);
 
     // The key that signs this application's updates. Throws currentAppUnsigned.
     static minisign::PublicKey trustedKey(const AppBundle& running);

@@ -400,6 +400,24 @@ TEST_F(AuthorizedInstallTest, TheHelperWritesNowhereOtherAccountsCanChange)
     expectRunningUntouched();
 }
 
+TEST_F(AuthorizedInstallTest, RootCopiesNothingBeyondASignedManifest)
+{
+    // Any folder handed over that isn't a signed release is refused before a byte is copied.
+    auto error = install(AppBundle("/usr"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: The update's signature couldn't be verified: "
+                                "the new version isn't signed");
+    expectRunningUntouched();
+
+    // A signed release padded with more than its manifest lists stops the copy early.
+    for (int i = 0; i < 10; ++i)
+        writeFile(newBundle.path() + "/usr/share/pad" + QByteArray::number(i), "x");
+    error = install(newBundle);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: it holds more than its manifest lists");
+    expectRunningUntouched();
+}
+
 TEST_F(AuthorizedInstallTest, TheHelperChecksAgainstTheInstalledBundlesKey)
 {
     const TestKeys stranger = makeKeys();
