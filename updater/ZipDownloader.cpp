@@ -70,8 +70,8 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
         else
             stop(Abort::insecure);
     });
-    // Every window must bring its share of bytes (response headers and error bodies count:
-    // they show the server is alive, and a server that only talks is stopped by the deadline).
+    // Every window must bring its share of bytes, error bodies included: a drip of a few
+    // bytes now and then can't hold the transfer open until the deadline.
     qint64 arrived = 0;
     qint64 arrivedAtWindowStart = 0;
     const qint64 perWindow = transfer.minimumBytesPerSecond * transfer.rateWindowMs / 1000;
