@@ -78,9 +78,12 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     QTimer window;
     window.setInterval(transfer.rateWindowMs);
     QObject::connect(&window, &QTimer::timeout, &context, [&, stop] {
-        if (arrived - arrivedAtWindowStart < std::max<qint64>(perWindow, 1))
-            stop(Abort::stalled);
+        const qint64 fresh = arrived - arrivedAtWindowStart;
         arrivedAtWindowStart = arrived;
+        // Stopping finishes the reply, which may resume and end this coroutine at once:
+        // nothing of its frame is touched after it.
+        if (fresh < std::max<qint64>(perWindow, 1))
+            stop(Abort::stalled);
     });
     QTimer deadline;
     deadline.setSingleShot(true);
