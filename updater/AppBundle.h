@@ -9,6 +9,8 @@
 //   Bundle/package-receipt            present only in copies installed by a package manager
 //   Bundle/Signature/manifest         every file, folder and symlink of the bundle
 //   Bundle/Signature/manifest.minisig minisign signature of the manifest
+//   usr/libexec/ostry-install-helper  run as root through pkexec to install updates into
+//                                     folders the user can't write
 //
 // Everything except the two files in Bundle/Signature is listed in the manifest.
 
@@ -33,6 +35,8 @@ public:
     static constexpr const char* manifestFile = "Bundle/Signature/manifest";
     static constexpr const char* manifestSignatureFile = "Bundle/Signature/manifest.minisig";
     static constexpr const char* launcherFile = "AppRun";
+    // The privileged half of an install into a folder the user can't write (InstallHelper).
+    static constexpr const char* installHelperFile = "usr/libexec/ostry-install-helper";
     static constexpr const char* extension = ".AppDir";
 
     AppBundle() = default;

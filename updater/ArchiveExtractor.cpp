@@ -12,6 +12,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace ostry {
 
@@ -54,7 +55,7 @@ QByteArray cleanEntryPath(const QByteArray& raw)
 
 } // namespace
 
-void extractZip(const QString& archivePath, const QString& destination, const ExtractionLimits& limits)
+void extractZip(int archiveFd, const QString& destination, const ExtractionLimits& limits)
 {
     // libarchive refuses symlinks anywhere on the written path, so the destination prefix is
     // written in its canonical form.
@@ -64,7 +65,9 @@ void extractZip(const QString& archivePath, const QString& destination, const Ex
 
     std::unique_ptr<archive, ReadDeleter> reader(archive_read_new());
     archive_read_support_format_zip(reader.get());
-    if (archive_read_open_filename(reader.get(), QFile::encodeName(archivePath).constData(), 64 * 1024) != ARCHIVE_OK)
+    if (::lseek(archiveFd, 0, SEEK_SET) != 0)
+        reject(QStringLiteral("the archive couldn't be read"));
+    if (archive_read_open_fd(reader.get(), archiveFd, 64 * 1024) != ARCHIVE_OK)
         reject(archiveError(reader.get()));
 
     std::unique_ptr<archive, WriteDeleter> writer(archive_write_disk_new());

@@ -13,8 +13,9 @@ struct ExtractionLimits {
     qint64 maxEntries = 100000;
 };
 
-// Unpacks into `destination`, which must exist and be empty. Throws DownloadError::badArchive
-// naming the first offending entry; what was unpacked so far stays for the caller to remove.
-void extractZip(const QString& archivePath, const QString& destination, const ExtractionLimits& limits = {});
+// Unpacks the archive open as `archiveFd` (read from its start) into `destination`, which must
+// exist and be empty. The descriptor stays open. Throws DownloadError::badArchive naming the
+// first offending entry; what was unpacked so far stays for the caller to remove.
+void extractZip(int archiveFd, const QString& destination, const ExtractionLimits& limits = {});
 
 } // namespace ostry

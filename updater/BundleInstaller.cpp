@@ -4,37 +4,21 @@
 #include "Shell.h"
 #include "UpdaterLog.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
-#include <QUrl>
 #include <QUuid>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace ostry {
-
-const char* const BundleInstaller::installScript =
-    "set -e\n"
-    "dir=\"$(/usr/bin/dirname \"$2\")\"\n"
-    "base=\"$(/usr/bin/basename \"$2\")\"\n"
-    "staged=\"$dir/.$base.ostryupdater\"\n"
-    "old=\"$dir/.$base.ostryupdater-old\"\n"
-    "/bin/rm -rf \"$staged\" \"$old\"\n"
-    "/bin/cp -R --no-dereference --preserve=mode,timestamps \"$1\" \"$staged\"\n"
-    "/bin/chown -R --no-dereference --reference=\"$2\" \"$staged\"\n"
-    "/bin/mv -T \"$2\" \"$old\"\n"
-    "/bin/mv -T \"$staged\" \"$2\" || { /bin/mv -T \"$old\" \"$2\"; exit 1; }\n"
-    "{ /bin/mv -T \"$old\" \"$3\" && /bin/chown -R --no-dereference \"$4\" \"$3\"; } || /bin/rm -rf \"$old\"\n";
 
 namespace {
 
@@ -48,15 +32,6 @@ QString baseName(const QString& fileName)
     if (fileName.endsWith(QLatin1String(AppBundle::extension)))
         return fileName.chopped(qsizetype(std::strlen(AppBundle::extension)));
     return fileName;
-}
-
-// Throws the staged copy away after a failure; the Trash first, deletion when that fails.
-void discard(const BundleInstaller::Trash& trash, const QString& path)
-{
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
-        return;
-    if (!trash(path))
-        removeTree(path);
 }
 
 } // namespace
@@ -115,14 +90,14 @@ void BundleInstaller::installDirect(const AppBundle& newBundle, const QString& r
     const QString staging = folder + QLatin1String("/.") + running.fileName() + QLatin1Char('.') + newId();
 
     QString error;
-    if (!copyTree(newBundle.path(), staging, &error)) {
-        discard(m_trash, staging);
+    if (!copyTree(newBundle.path(), staging, &error, S_ISUID | S_ISGID | S_IWGRP | S_IWOTH)) {
+        removeTree(staging);
         throw InstallError::failed(error);
     }
     // The new files must be on disk before the swap makes them the app.
     syncFileSystem(staging);
     if (!exchange(staging, running.absoluteFilePath(), &error)) {
-        discard(m_trash, staging);
+        removeTree(staging);
         throw InstallError::failed(error);
     }
 
@@ -142,47 +117,27 @@ void BundleInstaller::installWithAuthorization(const AppBundle& newBundle, const
     if (pkexec.isEmpty())
         throw InstallError::authorizationUnavailable(QStringLiteral("pkexec isn't installed."));
 
-    // The old copy goes to the user's Trash (freedesktop layout), with its .trashinfo record
-    // written by us beforehand so that the Trash can put it back.
-    const QFileInfo running(runningPath);
-    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1String("/Trash");
-    QDir().mkpath(trash + QLatin1String("/files"));
-    QDir().mkpath(trash + QLatin1String("/info"));
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString stamp = now.toString(Qt::ISODate).replace(QLatin1Char(':'), QLatin1Char('.'));
-    QString name = baseName(running.fileName()) + QLatin1Char(' ') + stamp + QLatin1String(AppBundle::extension);
-    for (int n = 2; QFileInfo::exists(trash + QLatin1String("/files/") + name)
-                    || QFileInfo::exists(trash + QLatin1String("/info/") + name + QLatin1String(".trashinfo"));
-         ++n)
-        name = baseName(running.fileName()) + QLatin1Char(' ') + stamp + QLatin1Char(' ') + QString::number(n)
-            + QLatin1String(AppBundle::extension);
-    const QString backup = trash + QLatin1String("/files/") + name;
-    const QString infoPath = trash + QLatin1String("/info/") + name + QLatin1String(".trashinfo");
-    QSaveFile info(infoPath);
-    if (info.open(QIODevice::WriteOnly)) {
-        info.write("[Trash Info]\nPath=" + QUrl::toPercentEncoding(running.absoluteFilePath(), "/")
-                   + "\nDeletionDate=" + now.toString(QStringLiteral("yyyy-MM-ddThh:mm:ss")).toLatin1() + '\n');
-        info.commit();
-    }
-
-    const QString owner = QStringLiteral("%1:%2").arg(::getuid()).arg(::getgid());
+    // The helper comes from the installed bundle, which the user can't change in this mode;
+    // it gets nothing but the two paths.
+    const QString running = QFileInfo(runningPath).absoluteFilePath();
+    const QString helper = AppBundle(running).file(AppBundle::installHelperFile);
+    if (!QFileInfo(helper).isExecutable())
+        throw InstallError::failed(QStringLiteral("this copy of the app has no install helper (%1)").arg(helper));
+    const QString source = QFileInfo(newBundle.path()).absoluteFilePath();
     try {
-        Shell::run(pkexec, {QStringLiteral("/bin/sh"), QStringLiteral("-c"), QString::fromLatin1(installScript),
-                            QStringLiteral("sh"), newBundle.path(), running.absoluteFilePath(), backup, owner});
+        Shell::run(pkexec, {helper, source, running});
     } catch (const ShellFailure& failure) {
-        if (!QFileInfo::exists(backup))
-            QFile::remove(infoPath);
         // pkexec: 126 when the user dismissed the authentication dialog, 127 when no
-        // authentication agent could ask or the request was refused.
+        // authentication agent could ask or the request was refused. The helper itself
+        // exits with 1 and its reason.
         if (failure.status() == 126)
             throw InstallError::cancelled();
         if (failure.status() == 127)
             throw InstallError::authorizationUnavailable(failure.output());
-        throw;
+        const QString reason = failure.output().trimmed();
+        throw InstallError::failed(reason.isEmpty() ? failure.message() : reason);
     }
-    if (!QFileInfo::exists(backup))
-        QFile::remove(infoPath);
-    qCInfo(lcUpdater, "Installed the update at %s with administrator rights", qUtf8Printable(running.absoluteFilePath()));
+    qCInfo(lcUpdater, "Installed the update at %s with administrator rights", qUtf8Printable(running));
 }
 
 } // namespace ostry

@@ -3,13 +3,14 @@
 // Replaces the running bundle by a verified new one.
 //
 // Direct mode (the user can write the bundle and its folder): the new bundle is copied to a
-// hidden staging name beside the running one and swapped in with one atomic
-// renameat2(RENAME_EXCHANGE); the old copy then goes to the Trash. Until the swap the
-// running bundle is untouched, and on any failure the staged copy is thrown away.
+// hidden staging name beside the running one, flushed to disk and swapped in with one atomic
+// renameat2(RENAME_EXCHANGE); the old copy then goes to the user's Trash. Until the swap the
+// running bundle is untouched, and on any failure the staged copy, which never became the
+// app, is deleted (never trashed: on a full disk the Trash is on the same full disk).
 //
-// Otherwise the install script runs as root through pkexec. It stages the copy the same way,
-// renames the old bundle aside and the staged copy into place (putting the old one back if
-// that fails), and only then moves the old copy into the user's Trash.
+// Otherwise the install helper of the *installed* bundle runs as root through pkexec
+// (InstallHelper.h): it copies, verifies and swaps in the new bundle on its own, trusting
+// nothing the user can write, and deletes the old copy itself.
 
 #include "FileOps.h"
 #include "UpdateComponents.h"
@@ -22,9 +23,6 @@ class BundleInstaller : public UpdateInstaller {
 public:
     using Trash = std::function<bool(const QString& path)>;
     using Exchange = std::function<bool(const QString& a, const QString& b, QString* error)>;
-
-    // $1 new bundle, $2 running bundle, $3 backup path in the Trash, $4 owner "uid:gid".
-    static const char* const installScript;
 
     explicit BundleInstaller(Trash trash = moveToTrash);
 

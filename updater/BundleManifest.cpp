@@ -59,6 +59,18 @@ std::optional<unsigned> parseMode(const QByteArray& text)
     return mode;
 }
 
+// Why an item with these mode bits can't be part of a bundle, or nothing when it can: another
+// account could change a group- or world-writable item after it was checked, and a setuid or
+// setgid program would run with its owner's rights.
+const char* unsafeMode(mode_t mode)
+{
+    if (mode & (S_ISUID | S_ISGID))
+        return "has the setuid or setgid bit";
+    if (mode & (S_IWGRP | S_IWOTH))
+        return "is writable by other accounts";
+    return nullptr;
+}
+
 struct PendingFile {
     std::size_t entry;
     QByteArray absolutePath;
@@ -122,16 +134,24 @@ public:
 
         for (const QByteArray& name : names) {
             const QByteArray path = relative.isEmpty() ? name : relative + '/' + name;
-            if (path == AppBundle::manifestFile || path == AppBundle::manifestSignatureFile
-                || path == AppBundle::signatureFolder) {
-                if (path == AppBundle::signatureFolder && !walk(path))
-                    return false;
-                continue;
-            }
             const QByteArray absolute = m_root + '/' + path;
             struct stat info {};
             if (::lstat(absolute.constData(), &info) != 0)
                 return fail(QStringLiteral("%1 couldn't be read").arg(describePath(path)));
+            if (!S_ISLNK(info.st_mode)) {
+                if (const char* problem = unsafeMode(info.st_mode))
+                    return fail(QStringLiteral("%1 %2").arg(describePath(path), QLatin1String(problem)));
+            }
+            // The signature folder and its two files are not listed, but their modes are
+            // checked like everything else's.
+            if (path == AppBundle::manifestFile || path == AppBundle::manifestSignatureFile
+                || path == AppBundle::signatureFolder) {
+                if (path == AppBundle::signatureFolder && !S_ISDIR(info.st_mode))
+                    return fail(QStringLiteral("%1 is not a folder").arg(describePath(path)));
+                if (path == AppBundle::signatureFolder && !walk(path))
+                    return false;
+                continue;
+            }
 
             ManifestEntry entry;
             entry.path = path;
@@ -148,8 +168,6 @@ public:
                 m_manifest.entries.push_back(entry);
                 continue;
             }
-            if (info.st_mode & (S_ISUID | S_ISGID))
-                return fail(QStringLiteral("%1 has the setuid or setgid bit").arg(describePath(path)));
             entry.mode = info.st_mode & 07777;
             if (S_ISDIR(info.st_mode)) {
                 entry.type = ManifestEntry::Type::directory;
@@ -366,6 +384,18 @@ std::optional<BundleManifest> BundleManifest::scan(const QString& bundlePath, QS
         return std::nullopt;
     }
     Scanner scanner(QFile::encodeName(bundlePath));
+    // The root isn't listed (its name is the installer's business), but its mode counts.
+    struct stat root {};
+    const char* rootProblem = nullptr;
+    if (::stat(QFile::encodeName(bundlePath).constData(), &root) != 0 || !S_ISDIR(root.st_mode))
+        rootProblem = "is not a folder";
+    else
+        rootProblem = unsafeMode(root.st_mode);
+    if (rootProblem) {
+        if (error)
+            *error = QStringLiteral("the bundle folder %1").arg(QLatin1String(rootProblem));
+        return std::nullopt;
+    }
     if (!scanner.walk({}) || !scanner.hashAll(threads)) {
         if (error)
             *error = scanner.m_error;

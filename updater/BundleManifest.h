@@ -47,8 +47,9 @@ struct BundleManifest {
     static std::optional<BundleManifest> decode(const QByteArray& text, QString* error = nullptr);
 
     // Lists the bundle on disk, hashing files on up to `threads` threads. Fails on items a
-    // bundle must not hold: devices, sockets and pipes, setuid or setgid files, and symlinks
-    // that are absolute or lead out of the bundle.
+    // bundle must not hold: devices, sockets and pipes, symlinks that are absolute or lead out
+    // of the bundle, and anything (the bundle folder and Bundle/Signature included) that is
+    // setuid, setgid, or writable by group or others.
     static std::optional<BundleManifest> scan(const QString& bundlePath, QString* error = nullptr,
                                               int threads = 0);
 };

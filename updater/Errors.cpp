@@ -41,6 +41,13 @@ FeedError FeedError::malformed(const QString& detail)
                      QStringLiteral("The update server's answer couldn't be read: %1").arg(detail));
 }
 
+FeedError FeedError::tooLarge(qint64 limit)
+{
+    return FeedError(Kind::tooLarge,
+                     QStringLiteral("The update server's answer was larger than %1 and was stopped.")
+                         .arg(QLocale::c().formattedDataSize(limit, 0, QLocale::DataSizeTraditionalFormat)));
+}
+
 DownloadError DownloadError::badStatus(int status)
 {
     DownloadError error(Kind::badStatus,
@@ -121,6 +128,15 @@ VerificationError VerificationError::currentAppUnsigned()
         QStringLiteral("This copy of the app isn't signed with a Developer ID, so updates can't be verified."));
 }
 
+VerificationError VerificationError::stateUnreadable(const QString& path, const QString& detail)
+{
+    return VerificationError(
+        Kind::stateUnreadable,
+        QStringLiteral("Updates are off because the record of installed versions (%1) %2. "
+                       "Remove or repair it to update again.").arg(path, detail),
+        detail);
+}
+
 InstallError InstallError::readOnlyVolume()
 {
     return InstallError(
@@ -144,7 +160,7 @@ InstallError InstallError::authorizationUnavailable(const QString& detail)
 
 InstallError InstallError::failed(const QString& detail)
 {
-    return InstallError(Kind::failed, QStringLiteral("The update couldn't be installed: %1").arg(detail));
+    return InstallError(Kind::failed, QStringLiteral("The update couldn't be installed: %1").arg(detail), detail);
 }
 
 ShellFailure::ShellFailure(QString command, int status, QString output)

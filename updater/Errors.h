@@ -27,13 +27,15 @@ private:
 
 class FeedError : public UpdateError {
 public:
-    enum class Kind { badStatus, rateLimited, network, malformed };
+    enum class Kind { badStatus, rateLimited, network, malformed, tooLarge };
 
     static FeedError badStatus(int status);
     static FeedError rateLimited(std::optional<QDateTime> resetTime);
     // Transport failures keep Qt's own description.
     static FeedError network(const QString& description);
     static FeedError malformed(const QString& detail);
+    // The answer grew past `limit` bytes and was cut off.
+    static FeedError tooLarge(qint64 limit);
 
     Kind kind() const { return m_kind; }
     int status() const { return m_status; }
@@ -75,11 +77,14 @@ private:
 
 class VerificationError : public UpdateError {
 public:
-    enum class Kind { invalidSignature, notNewer, currentAppUnsigned };
+    enum class Kind { invalidSignature, notNewer, currentAppUnsigned, stateUnreadable };
 
     static VerificationError invalidSignature(const QString& detail);
     static VerificationError notNewer(const QString& downloaded, const QString& current);
     static VerificationError currentAppUnsigned();
+    // The record of accepted versions can't be read or written: updates stay off until it is
+    // repaired, so that a damaged record never lets an older release back in.
+    static VerificationError stateUnreadable(const QString& path, const QString& detail);
 
     Kind kind() const { return m_kind; }
     const QString& detail() const { return m_detail; }
@@ -101,10 +106,14 @@ public:
     static InstallError failed(const QString& detail);
 
     Kind kind() const { return m_kind; }
+    // What `failed` was given; empty for the other kinds.
+    const QString& detail() const { return m_detail; }
 
 private:
-    InstallError(Kind kind, QString message) : UpdateError(std::move(message)), m_kind(kind) {}
+    InstallError(Kind kind, QString message, QString detail = {})
+        : UpdateError(std::move(message)), m_kind(kind), m_detail(std::move(detail)) {}
     Kind m_kind;
+    QString m_detail;
 };
 
 // A program run by `Shell::run` exited with a non-zero status (or could not be started, in

@@ -13,12 +13,34 @@
 #include <functional>
 #include <memory>
 
+#include <sys/types.h>
+
 namespace ostry {
 
-// Copies a folder tree keeping permission bits and symlinks (never following them). Refuses
-// devices, pipes and sockets. `destination` must not exist. Sets *error on failure and leaves
-// what was copied so far for the caller to remove.
-bool copyTree(const QString& source, const QString& destination, QString* error);
+// Copies a folder tree keeping permission bits, less `dropBits`, and symlinks (never
+// following them). Refuses devices, pipes and sockets. `destination` must not exist. Sets
+// *error on failure and leaves what was copied so far for the caller to remove.
+bool copyTree(const QString& source, const QString& destination, QString* error, mode_t dropBits = 0);
+
+// The same between two open folders: the entries of `sourceFd` go into the empty folder
+// `destinationFd`, which then takes the source's mode (less `dropBits`). Every item is
+// reached through its parent's descriptor and opened without following symlinks, so a
+// rename or symlink planted in the source while it is copied can't lead the copy elsewhere.
+// With a budget, the copy stops with an error as soon as it would hold more items or bytes
+// than that (negative: no limit).
+struct CopyBudget {
+    qint64 entries = -1;
+    qint64 bytes = -1;
+};
+bool copyTreeAt(int sourceFd, int destinationFd, mode_t dropBits, QString* error, CopyBudget budget = {});
+
+// Removes `name` in the folder `parentFd` and everything below it, never following a
+// symlink. True when nothing is left.
+bool removeTreeAt(int parentFd, const QByteArray& name);
+
+// Gives everything below the folder `folderFd`, then the folder itself, to owner:group,
+// never following a symlink.
+bool chownTreeAt(int folderFd, uid_t owner, gid_t group);
 
 // Removes a tree without following symlinks. True when nothing is left.
 bool removeTree(const QString& path);

@@ -60,7 +60,29 @@ QCoro::Task<std::optional<UpdateCandidate>> GitHubReleaseFeed::latestCandidate()
         request.setRawHeader("If-None-Match", *entry->etag);
 
     std::unique_ptr<QNetworkReply, DeleteLater> reply(m_network->get(request));
-    co_await reply.get();
+    // The transfer timeout only fires when nothing arrives, so an endless answer is cut off
+    // by its size: announced too large, or grown past the cap while it streams in.
+    bool tooLarge = false;
+    {
+        QObject context;
+        QNetworkReply* raw = reply.get();
+        const qint64 cap = m_maxAnswerSize;
+        auto check = [raw, cap, &tooLarge](qint64 received, qint64 total) {
+            if (!tooLarge && (received > cap || total > cap)) {
+                tooLarge = true;
+                raw->abort();
+            }
+        };
+        QObject::connect(raw, &QNetworkReply::downloadProgress, &context, check);
+        QObject::connect(raw, &QNetworkReply::metaDataChanged, &context, [raw, check] {
+            const QVariant length = raw->header(QNetworkRequest::ContentLengthHeader);
+            if (length.isValid())
+                check(0, length.toLongLong());
+        });
+        co_await raw;
+    }
+    if (tooLarge)
+        throw FeedError::tooLarge(m_maxAnswerSize);
 
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!statusAttribute.isValid()) {

@@ -40,6 +40,8 @@ private:
 class GitHubReleaseFeed : public ReleaseFeed {
 public:
     static constexpr int timeoutMilliseconds = 60 * 1000;
+    // A page of 100 releases is a few hundred kB; anything past this is cut off.
+    static constexpr qint64 defaultMaxAnswerSize = 8 * 1024 * 1024;
 
     GitHubReleaseFeed(UpdaterConfiguration configuration, QNetworkAccessManager* network,
                       std::shared_ptr<ResponseCache> cache = std::make_shared<ResponseCache>());
@@ -48,11 +50,13 @@ public:
 
     QUrl requestURL() const;
     const ResponseCache& cache() const { return *m_cache; }
+    void setMaxAnswerSize(qint64 bytes) { m_maxAnswerSize = bytes; }
 
 private:
     UpdaterConfiguration m_configuration;
     QNetworkAccessManager* m_network;
     std::shared_ptr<ResponseCache> m_cache;
+    qint64 m_maxAnswerSize = defaultMaxAnswerSize;
 };
 
 } // namespace ostry

@@ -5,7 +5,10 @@
 
 #include <sodium.h>
 
+#include <cerrno>
 #include <cstring>
+
+#include <unistd.h>
 
 namespace ostry::minisign {
 
@@ -117,23 +120,43 @@ QByteArray encodePublicKey(const PublicKey& key)
         + raw.toBase64() + '\n';
 }
 
-QByteArray encodeSecretKey(const SecretKey& key)
+QByteArray encodeSecretKey(const SecretKey& key, const QByteArray& password, KdfCost cost)
 {
     initSodium();
+    const bool encrypted = !password.isEmpty();
     std::array<std::uint8_t, secretKeyBytes> raw{};
     std::memcpy(raw.data(), "Ed", 2);
-    // kdf_alg stays zero: not encrypted. The salt is random as minisign writes it.
+    // kdf_alg stays zero when the key is not encrypted. The salt is random as minisign writes it.
+    if (encrypted)
+        std::memcpy(raw.data() + 2, "Sc", 2);
     std::memcpy(raw.data() + 4, "B2", 2);
     randombytes_buf(raw.data() + 6, 32);
+    for (int i = 0; i < 8; ++i) {
+        raw[38 + std::size_t(i)] = std::uint8_t(cost.opslimit >> (8 * i));
+        raw[46 + std::size_t(i)] = std::uint8_t(cost.memlimit >> (8 * i));
+    }
     std::uint8_t* payload = raw.data() + secretHeaderBytes;
     std::memcpy(payload, key.keyId.data(), 8);
     std::memcpy(payload + 8, key.key.data(), 64);
     const auto checksum = secretChecksum(key);
     std::memcpy(payload + 72, checksum.data(), 32);
+    if (encrypted) {
+        std::array<std::uint8_t, secretPayloadBytes> stream{};
+        if (crypto_pwhash_scryptsalsa208sha256(stream.data(), stream.size(), password.constData(),
+                                               std::size_t(password.size()), raw.data() + 6, cost.opslimit,
+                                               std::size_t(cost.memlimit)) != 0) {
+            sodium_memzero(raw.data(), raw.size());
+            return {};
+        }
+        for (std::size_t i = 0; i < secretPayloadBytes; ++i)
+            payload[i] ^= stream[i];
+        sodium_memzero(stream.data(), stream.size());
+    }
     const QByteArray encoded =
         QByteArray(reinterpret_cast<const char*>(raw.data()), raw.size()).toBase64();
     sodium_memzero(raw.data(), raw.size());
-    return QByteArray(untrustedPrefix) + "minisign secret key (unencrypted)\n" + encoded + '\n';
+    return QByteArray(untrustedPrefix)
+        + (encrypted ? "minisign encrypted secret key\n" : "minisign secret key (unencrypted)\n") + encoded + '\n';
 }
 
 std::optional<PublicKey> decodePublicKey(const QByteArray& text)
@@ -242,6 +265,29 @@ std::optional<Prehash> prehashFile(const QString& path, qint64 maxSize)
     qint64 total = 0;
     for (;;) {
         const qint64 count = file.read(buffer.data(), buffer.size());
+        if (count < 0)
+            return std::nullopt;
+        if (count == 0)
+            break;
+        total += count;
+        if (maxSize >= 0 && total > maxSize)
+            return std::nullopt;
+        hasher.update(buffer.constData(), std::size_t(count));
+    }
+    return hasher.final();
+}
+
+std::optional<Prehash> prehashDescriptor(int fd, qint64 maxSize)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return std::nullopt;
+    Hasher hasher;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer.data(), std::size_t(buffer.size()));
+        if (count < 0 && errno == EINTR)
+            continue;
         if (count < 0)
             return std::nullopt;
         if (count == 0)

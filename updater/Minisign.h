@@ -51,8 +51,18 @@ QString describe(VerifyResult result);
 SecretKey generateSecretKey();
 
 QByteArray encodePublicKey(const PublicKey& key);
-// An unencrypted secret key file (as `minisign -G -W` writes it).
-QByteArray encodeSecretKey(const SecretKey& key);
+// The cost of deriving a secret key's encryption from its password (scrypt).
+struct KdfCost {
+    std::uint64_t opslimit;
+    std::uint64_t memlimit;
+};
+// What `minisign -G` uses: about a second and 1 GiB of memory per derivation.
+inline constexpr KdfCost sensitiveKdfCost{33554432, 1073741824};
+
+// A secret key file as minisign writes it: encrypted with scrypt from `password`, or, with
+// an empty password, unencrypted (as `minisign -G -W` writes it).
+QByteArray encodeSecretKey(const SecretKey& key, const QByteArray& password = {},
+                           KdfCost cost = sensitiveKdfCost);
 std::optional<PublicKey> decodePublicKey(const QByteArray& text);
 // Reads an unencrypted key, or an encrypted one with its password. Sets *error on failure.
 std::optional<SecretKey> decodeSecretKey(const QByteArray& text, const QByteArray& password,
@@ -72,6 +82,9 @@ private:
 Prehash prehash(const QByteArray& data);
 // Streams the file; nothing when it can't be read or is larger than maxSize.
 std::optional<Prehash> prehashFile(const QString& path, qint64 maxSize = -1);
+// Hashes everything of an open file from its start, whatever its current offset; the offset
+// is left at the end.
+std::optional<Prehash> prehashDescriptor(int fd, qint64 maxSize = -1);
 
 QByteArray sign(const SecretKey& key, const Prehash& hash, const QByteArray& trustedComment,
                 const QByteArray& untrustedComment = "signature from minisign secret key");

@@ -35,17 +35,31 @@ QString AcceptedVersionStore::defaultPath(const QString& identifier)
         + QLatin1String("/OstryUpdater/") + identifier + QLatin1String("/accepted-version");
 }
 
-std::optional<AppVersion> AcceptedVersionStore::highest() const
+AcceptedVersionStore::Reading AcceptedVersionStore::read() const
 {
-    const auto text = readSmallFile(m_path, 256);
-    if (!text)
-        return std::nullopt;
-    return AppVersion::parse(QString::fromUtf8(text->trimmed()));
+    const QFileInfo info(m_path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    if (!info.isFile())
+        return {std::nullopt, QStringLiteral("isn't a file")};
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt, QStringLiteral("can't be read")};
+    const QByteArray text = file.read(257);
+    if (text.size() > 256 || file.error() != QFileDevice::NoError)
+        return {std::nullopt, QStringLiteral("is damaged")};
+    const auto version = AppVersion::parse(QString::fromUtf8(text.trimmed()));
+    if (!version)
+        return {std::nullopt, QStringLiteral("is damaged")};
+    return {version, std::nullopt};
 }
 
 bool AcceptedVersionStore::raise(const AppVersion& version)
 {
-    if (const auto current = highest(); current && !(*current < version))
+    const Reading current = read();
+    if (current.problem)
+        return false;
+    if (current.version && !(*current.version < version))
         return true;
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return false;
@@ -72,7 +86,7 @@ minisign::PublicKey SignatureVerifier::trustedKey(const AppBundle& running)
     return *key;
 }
 
-void SignatureVerifier::verifyArchive(const QString& archivePath, const QByteArray& signatureText,
+void SignatureVerifier::verifyArchive(int archiveFd, const QByteArray& signatureText,
                                       const AppBundle& running, const QString& fileName,
                                       const AppVersion& version)
 {
@@ -81,7 +95,7 @@ void SignatureVerifier::verifyArchive(const QString& archivePath, const QByteArr
     const auto signature = minisign::decodeSignature(signatureText, &problem);
     if (!signature)
         throw VerificationError::invalidSignature(problem);
-    const auto hash = minisign::prehashFile(archivePath);
+    const auto hash = minisign::prehashDescriptor(archiveFd);
     if (!hash)
         throw VerificationError::invalidSignature(QStringLiteral("the archive couldn't be read"));
     const auto result = minisign::verify(key, *signature, *hash);
@@ -108,7 +122,7 @@ void SignatureVerifier::verifyArchive(const QString& archivePath, const QByteArr
                 .arg(QString::fromUtf8(*signedIdentifier), info->identifier));
 }
 
-void SignatureVerifier::verify(const AppBundle& newBundle, const AppBundle& running)
+BundleManifest SignatureVerifier::signedManifest(const AppBundle& newBundle, const AppBundle& running)
 {
     const auto runningInfo = running.info();
     if (!runningInfo)
@@ -136,7 +150,13 @@ void SignatureVerifier::verify(const AppBundle& newBundle, const AppBundle& runn
     if (manifest->identifier != runningInfo->identifier)
         throw VerificationError::invalidSignature(
             QStringLiteral("it is signed as %1, not %2").arg(manifest->identifier, runningInfo->identifier));
+    return *manifest;
+}
 
+AppVersion SignatureVerifier::checkBundle(const AppBundle& newBundle, const AppBundle& running)
+{
+    const std::optional<BundleManifest> manifest = signedManifest(newBundle, running);
+    QString problem;
     const auto actual = BundleManifest::scan(newBundle.path(), &problem);
     if (!actual)
         throw VerificationError::invalidSignature(problem);
@@ -153,14 +173,24 @@ void SignatureVerifier::verify(const AppBundle& newBundle, const AppBundle& runn
         throw VerificationError::invalidSignature(QStringLiteral("missing version"));
     if (!(*currentVersion < *newVersion))
         throw VerificationError::notNewer(newVersion->text(), currentVersion->text());
+    return *newVersion;
+}
 
+void SignatureVerifier::verify(const AppBundle& newBundle, const AppBundle& running)
+{
+    const AppVersion newVersion = checkBundle(newBundle, running);
     auto store = m_store ? m_store
                          : std::make_shared<AcceptedVersionStore>(
-                               AcceptedVersionStore::defaultPath(runningInfo->identifier));
-    if (const auto highest = store->highest(); highest && *newVersion < *highest)
-        throw VerificationError::notNewer(newVersion->text(), highest->text());
-    if (!store->raise(*newVersion))
+                               AcceptedVersionStore::defaultPath(running.info()->identifier));
+    const AcceptedVersionStore::Reading accepted = store->read();
+    if (accepted.problem)
+        throw VerificationError::stateUnreadable(store->path(), *accepted.problem);
+    if (accepted.version && newVersion < *accepted.version)
+        throw VerificationError::notNewer(newVersion.text(), accepted.version->text());
+    if (!store->raise(newVersion)) {
         qCWarning(lcUpdater, "Couldn't record the accepted version in %s", qUtf8Printable(store->path()));
+        throw VerificationError::stateUnreadable(store->path(), QStringLiteral("can't be written"));
+    }
 }
 
 } // namespace ostry

@@ -20,6 +20,9 @@ public:
     // `progress` receives fractions from 0.0 to 1.0 on the calling thread. Throws UpdateError.
     virtual QCoro::Task<AppBundle> download(UpdateCandidate candidate, QString appName,
                                             std::function<void(double)> progress) = 0;
+    // Removes what the latest download left on disk (its unpacked bundle included); called
+    // once that bundle was installed or given up.
+    virtual void discard() {}
 };
 
 class UpdateVerifier {

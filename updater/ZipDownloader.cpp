@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace ostry {
@@ -34,7 +36,8 @@ struct Transfer {
     qint64 limit;                     // bytes accepted at most
     QIODevice* sink;
     std::function<void(qint64)> onBytes;
-    int stallTimeoutMs;
+    qint64 minimumBytesPerSecond;
+    int rateWindowMs;
     int deadlineMs;
 };
 
@@ -67,10 +70,21 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
         else
             stop(Abort::insecure);
     });
-    QTimer stall;
-    stall.setSingleShot(true);
-    stall.setInterval(transfer.stallTimeoutMs);
-    QObject::connect(&stall, &QTimer::timeout, &context, [stop] { stop(Abort::stalled); });
+    // Every window must bring its share of bytes, error bodies included: a drip of a few
+    // bytes now and then can't hold the transfer open until the deadline.
+    qint64 arrived = 0;
+    qint64 arrivedAtWindowStart = 0;
+    const qint64 perWindow = transfer.minimumBytesPerSecond * transfer.rateWindowMs / 1000;
+    QTimer window;
+    window.setInterval(transfer.rateWindowMs);
+    QObject::connect(&window, &QTimer::timeout, &context, [&, stop] {
+        const qint64 fresh = arrived - arrivedAtWindowStart;
+        arrivedAtWindowStart = arrived;
+        // Stopping finishes the reply, which may resume and end this coroutine at once:
+        // nothing of its frame is touched after it.
+        if (fresh < std::max<qint64>(perWindow, 1))
+            stop(Abort::stalled);
+    });
     QTimer deadline;
     deadline.setSingleShot(true);
     QObject::connect(&deadline, &QTimer::timeout, &context, [stop] { stop(Abort::timedOut); });
@@ -81,8 +95,8 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
             stop(Abort::tooLarge);
     });
     QObject::connect(raw, &QNetworkReply::readyRead, &context, [&] {
-        stall.start();
         const QByteArray chunk = raw->readAll();
+        arrived += chunk.size();
         // Bodies of error answers are not kept.
         if (raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
             return;
@@ -98,11 +112,11 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
         if (transfer.onBytes)
             transfer.onBytes(received);
     });
-    stall.start();
+    window.start();
     deadline.start(transfer.deadlineMs);
 
     co_await raw;
-    stall.stop();
+    window.stop();
     deadline.stop();
 
     switch (*abort) {
@@ -145,6 +159,18 @@ ZipDownloader::ZipDownloader(QNetworkAccessManager* network, AppBundle running, 
 {
 }
 
+ZipDownloader::~ZipDownloader()
+{
+    discard();
+}
+
+void ZipDownloader::discard()
+{
+    if (!m_workingFolder.isEmpty() && !removeTree(m_workingFolder))
+        qCWarning(lcUpdater, "Couldn't remove %s", qUtf8Printable(m_workingFolder));
+    m_workingFolder.clear();
+}
+
 bool ZipDownloader::isAcceptableURL(const QUrl& url)
 {
     if (!url.isValid())
@@ -181,6 +207,7 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
     // Refused before anything is fetched: without a trusted key nothing can be checked.
     SignatureVerifier::trustedKey(m_running);
 
+    discard();
     m_workingFolder = createWorkingFolder();
     const QString folder = m_workingFolder;
     try {
@@ -189,31 +216,33 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
         // Arguments are named locals: GCC 12 destroys temporaries of a co_await expression
         // twice.
         Transfer signatureTransfer{candidate.signatureURL, m_limits.maxSignatureSize, &signature, {},
-                                   m_limits.stallTimeoutMs, m_limits.deadlineMs};
+                                   m_limits.minimumBytesPerSecond, m_limits.rateWindowMs, m_limits.deadlineMs};
         const int signatureStatus = co_await fetch(m_network, std::move(signatureTransfer));
         if (signatureStatus == 404)
             throw DownloadError::signatureMissing();
         if (signatureStatus != 200)
             throw DownloadError::badStatus(signatureStatus);
 
+        // One descriptor from the first byte written to the last byte unpacked: the archive
+        // is never looked up by name again, so nothing can be put in its place between the
+        // signature check and the unpacking.
         const QString zipPath = folder + QLatin1String("/update.zip");
-        QFile zip(zipPath);
-        if (!zip.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            throw DownloadError::io(zip.errorString());
+        auto zip = std::make_shared<QFile>(zipPath);
+        if (!zip->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered))
+            throw DownloadError::io(zip->errorString());
         const qint64 declared = candidate.downloadSize;
-        const qint64 limit = declared > 0 ? declared + m_limits.sizeMargin : m_limits.extraction.maxTotalBytes;
+        const qint64 limit = declared > 0 ? declared + m_limits.sizeMargin : m_limits.unknownSizeCap;
         auto onBytes = [progress, declared](qint64 received) {
             if (progress && declared > 0)
                 progress(std::min(0.999, double(received) / double(declared)));
         };
-        Transfer archiveTransfer{candidate.downloadURL, limit, &zip, onBytes, m_limits.stallTimeoutMs,
-                                 m_limits.deadlineMs};
+        Transfer archiveTransfer{candidate.downloadURL, limit, zip.get(), onBytes, m_limits.minimumBytesPerSecond,
+                                 m_limits.rateWindowMs, m_limits.deadlineMs};
         const int status = co_await fetch(m_network, std::move(archiveTransfer));
         if (status != 200)
             throw DownloadError::badStatus(status);
-        if (!zip.flush())
-            throw DownloadError::io(zip.errorString());
-        zip.close();
+        if (!zip->flush())
+            throw DownloadError::io(zip->errorString());
         if (progress)
             progress(1.0);
 
@@ -225,14 +254,18 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
         const QString expectedName = candidate.assetName.isEmpty() ? fileName : candidate.assetName;
         const AppVersion version = candidate.version;
         const ExtractionLimits extraction = m_limits.extraction;
+        const auto checked = archiveChecked;
         std::function<void()> checkAndUnpack = [=] {
-            SignatureVerifier::verifyArchive(zipPath, signatureText, running, expectedName, version);
+            SignatureVerifier::verifyArchive(zip->handle(), signatureText, running, expectedName, version);
+            if (checked)
+                checked(zipPath);
             if (::mkdir(QFile::encodeName(extracted).constData(), 0700) != 0)
                 throw DownloadError::io(QStringLiteral("the folder %1 couldn't be created").arg(extracted));
-            extractZip(zipPath, extracted, extraction);
+            extractZip(zip->handle(), extracted, extraction);
         };
         QCoro::Task<void> work = runInThread(std::move(checkAndUnpack));
         co_await std::move(work);
+        zip->close();
         QFile::remove(zipPath);
         co_return findBundle(extracted, appName);
     } catch (...) {

@@ -13,7 +13,12 @@ namespace ostry {
 
 struct DownloadLimits {
     qint64 sizeMargin = 64 * 1024;          // accepted beyond the asset's declared size
-    int stallTimeoutMs = 30 * 1000;         // no bytes for this long stops the download
+    qint64 unknownSizeCap = qint64(512) * 1024 * 1024; // when the feed declares no size (or 0)
+    // A transfer that brings fewer than minimumBytesPerSecond on average over any window of
+    // rateWindowMs (counted from its start) is stopped as stalled; a slow drip can't hold
+    // it open until the deadline.
+    qint64 minimumBytesPerSecond = 1024;
+    int rateWindowMs = 30 * 1000;
     int deadlineMs = 30 * 60 * 1000;        // the whole archive must arrive within this
     qint64 maxSignatureSize = 4096;
     ExtractionLimits extraction;
@@ -22,6 +27,8 @@ struct DownloadLimits {
 class ZipDownloader : public UpdateDownloader {
 public:
     ZipDownloader(QNetworkAccessManager* network, AppBundle running, DownloadLimits limits = {});
+    // Removes the working folder of the latest download.
+    ~ZipDownloader() override;
 
     QCoro::Task<AppBundle> download(UpdateCandidate candidate, QString appName,
                                     std::function<void(double)> progress) override;
@@ -29,8 +36,15 @@ public:
     // Only https is accepted, and plain http to the loopback address for local testing.
     static bool isAcceptableURL(const QUrl& url);
 
-    // The working folder of the latest download (removed again when the download failed).
+    // The working folder of the latest download. A failed download removes it at once; a
+    // successful one keeps it (it holds the unpacked bundle) until discard(), the next
+    // download, or the downloader's end.
     const QString& workingFolder() const { return m_workingFolder; }
+    void discard() override;
+
+    // Test hook: runs on the worker thread after the archive's signature was checked and
+    // before it is unpacked, with the archive's path.
+    std::function<void(const QString& archivePath)> archiveChecked;
 
 private:
     QNetworkAccessManager* m_network;

@@ -2,6 +2,7 @@
 #include "BundleManifest.h"
 #include "Errors.h"
 #include "ReleaseBuilder.h"
+#include "Shell.h"
 #include "SignatureVerifier.h"
 #include "TestHttpServer.h"
 #include "UpdaterFixtures.h"
@@ -22,6 +23,11 @@ using namespace ostry::test;
 
 namespace {
 
+QStringList contents(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+}
+
 const QByteArray zipPath = "/download/Quandrel-2.0.zip";
 const QByteArray signaturePath = "/download/Quandrel-2.0.zip.minisig";
 
@@ -38,7 +44,7 @@ protected:
         const auto zip = release::packageRelease(bundle, dir.filePath("release"), keys.secret, &error);
         ASSERT_TRUE(zip) << error.toStdString();
         serve(readFile(*zip), readFile(*zip + ".minisig"));
-        limits.stallTimeoutMs = 400;
+        limits.rateWindowMs = 400;
     }
 
     void serve(const QByteArray& zip, const QByteArray& signature)
@@ -188,9 +194,75 @@ TEST_F(DownloaderTest, StalledAndTruncatedTransfers)
     EXPECT_EQ(failure<DownloadError>(candidate()).kind(), DownloadError::Kind::network);
 
     limits.deadlineMs = 300;
-    limits.stallTimeoutMs = 5000;
+    limits.rateWindowMs = 5000;
     server.setResponse(zipPath, Response{200, {}, zipBytes, /*stallAfter*/ 1000});
     EXPECT_EQ(failure<DownloadError>(candidate()).kind(), DownloadError::Kind::timedOut);
+}
+
+TEST_F(DownloaderTest, ASlowDripIsStoppedButASteadyTrickleIsNot)
+{
+    // Below the minimum rate, bytes keep coming but never enough: stopped long before the
+    // deadline.
+    limits.rateWindowMs = 300;
+    limits.minimumBytesPerSecond = 4000;
+    limits.deadlineMs = 60000;
+    server.setResponse(zipPath, Response{200, {}, zipBytes, -1, -1, false, /*dripBytes*/ 40, /*every ms*/ 20});
+    EXPECT_EQ(failure<DownloadError>(candidate()).kind(), DownloadError::Kind::stalled);
+
+    server.setResponse(zipPath, Response{200, {}, zipBytes, -1, -1, false, /*dripBytes*/ 400, /*every ms*/ 20});
+    EXPECT_NO_THROW(download(candidate()));
+}
+
+TEST_F(DownloaderTest, AnUndeclaredSizeHasAFixedCap)
+{
+    EXPECT_EQ(DownloadLimits().unknownSizeCap, 512 * 1024 * 1024);
+    limits.unknownSizeCap = 1000;
+    UpdateCandidate update = candidate();
+    for (const qint64 declared : {qint64(0), qint64(-1)}) {
+        update.downloadSize = declared;
+        server.setResponse(zipPath, Response{200, {}, zipBytes});
+        EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::tooLarge) << declared;
+        server.setResponse(zipPath, Response{200, {}, zipBytes, -1, -1, /*omitLength*/ true});
+        EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::tooLarge) << declared;
+    }
+    limits.unknownSizeCap = zipBytes.size();
+    update.downloadSize = 0;
+    EXPECT_NO_THROW(download(update));
+}
+
+TEST_F(DownloaderTest, TheWorkingFolderGoesOnceTheBundleIsDone)
+{
+    download(candidate());
+    const QString first = downloader->workingFolder();
+    ASSERT_TRUE(QFileInfo::exists(first + "/extracted/Quandrel.AppDir"));
+    downloader->discard();
+    EXPECT_FALSE(QFileInfo::exists(first));
+
+    // The next download and the downloader's end take the previous folder along.
+    const QString second = download(candidate()).path();
+    ASSERT_TRUE(QFileInfo::exists(second));
+    const QString secondFolder = downloader->workingFolder();
+    downloader.reset();
+    EXPECT_FALSE(QFileInfo::exists(secondFolder));
+    EXPECT_EQ(contents(QDir::tempPath()).filter("OstryUpdater-"), QStringList{});
+}
+
+TEST_F(DownloaderTest, TheCheckedArchiveIsTheOneUnpacked)
+{
+    // Between the signature check and the unpacking, another archive takes the name.
+    const QString hostile = dir.filePath("hostile.zip");
+    writeRawZip(hostile, {{"Quandrel.AppDir/", ZipItem::Kind::directory, 0755},
+                          {"Quandrel.AppDir/AppRun", ZipItem::Kind::file, 0755, "#!/bin/sh\necho owned\n"}});
+    downloader = std::make_unique<ZipDownloader>(&network, installed, limits);
+    bool swapped = false;
+    downloader->archiveChecked = [&](const QString& path) {
+        swapped = ::rename(QFile::encodeName(hostile), QFile::encodeName(path)) == 0;
+    };
+    const AppBundle bundle = await(downloader->download(candidate(), "Quandrel", {}));
+    EXPECT_TRUE(swapped);
+    SignatureVerifier verifier(std::make_shared<AcceptedVersionStore>(dir.filePath("accepted")));
+    EXPECT_NO_THROW(verifier.verify(bundle, installed));
+    EXPECT_EQ(Shell::run(bundle.launcherPath(), {}).trimmed(), "2.0");
 }
 
 TEST_F(DownloaderTest, ArchivesAreCheckedBeforeTheyAreRead)

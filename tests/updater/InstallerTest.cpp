@@ -3,21 +3,29 @@
 #include "BundleManifest.h"
 #include "DistributionGuard.h"
 #include "Errors.h"
+#include "InstallHelper.h"
 #include "Shell.h"
+#include "SignatureVerifier.h"
 #include "UpdaterFixtures.h"
 
 #include <QDir>
-#include <QElapsedTimer>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 using namespace ostry;
 using namespace ostry::test;
@@ -27,6 +35,33 @@ namespace {
 QString trashFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+}
+
+QStringList contents(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+}
+
+QString runBundle(const QString& bundle)
+{
+    return Shell::run(bundle + "/AppRun", {}).trimmed();
+}
+
+// Every item below `root` (root included) whose mode has any of `bits`, symlinks aside.
+QStringList itemsWithBits(const QString& root, mode_t bits)
+{
+    QStringList found;
+    QStringList paths{root};
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths.append(it.next());
+    for (const QString& path : paths) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(path), &info) == 0 && !S_ISLNK(info.st_mode) && (info.st_mode & bits))
+            found.append(path);
+    }
+    return found;
 }
 
 class InstallerTest : public ::testing::Test {
@@ -41,9 +76,9 @@ protected:
         runningManifest = BundleManifest::scan(running)->encode();
     }
 
-    QString runApp() { return Shell::run(running + "/AppRun", {}).trimmed(); }
+    QString runApp() { return runBundle(running); }
 
-    QStringList folderContents() { return QDir(dir.filePath("Applications")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System); }
+    QStringList folderContents() { return contents(dir.filePath("Applications")); }
 
     void expectRunningUntouched()
     {
@@ -79,7 +114,7 @@ TEST_F(InstallerTest, DirectInstallSwapsTheBundleAndTrashesTheOldOne)
     EXPECT_TRUE(QFileInfo::exists(trashFolder() + "/info/" + trashed[0] + ".trashinfo"));
 }
 
-TEST_F(InstallerTest, AFailedCopyLeavesTheRunningBundle)
+TEST_F(InstallerTest, AFailedCopyIsDeletedNotTrashed)
 {
     ::mkfifo(QFile::encodeName(newBundle.path() + "/usr/share/doc/pipe"), 0644);
     std::vector<QString> trashed;
@@ -91,19 +126,20 @@ TEST_F(InstallerTest, AFailedCopyLeavesTheRunningBundle)
         EXPECT_EQ(error.kind(), InstallError::Kind::failed);
         EXPECT_TRUE(error.message().startsWith("The update couldn't be installed: ")) << error.what();
     }
-    ASSERT_EQ(trashed.size(), 1u);
-    EXPECT_TRUE(QFileInfo(trashed[0]).fileName().startsWith(".Quandrel.AppDir.")) << "the staged copy goes";
+    EXPECT_TRUE(trashed.empty()) << "a copy that never became the app is deleted, not trashed";
     expectRunningUntouched();
 }
 
 TEST_F(InstallerTest, AFailedSwapLeavesTheRunningBundle)
 {
-    BundleInstaller installer([](const QString& path) { return QDir(path).removeRecursively(); });
+    std::vector<QString> trashed;
+    BundleInstaller installer([&](const QString& path) { trashed.push_back(path); return QDir(path).removeRecursively(); });
     installer.exchange = [](const QString&, const QString&, QString* error) {
         *error = "Device or resource busy";
         return false;
     };
     EXPECT_THROW(installer.install(newBundle, running, InstallMode::direct), InstallError);
+    EXPECT_TRUE(trashed.empty());
     expectRunningUntouched();
 }
 
@@ -118,13 +154,72 @@ TEST_F(InstallerTest, ExchangeSwapsTwoFolders)
     EXPECT_FALSE(BundleInstaller::exchangePaths(dir.filePath("x"), dir.filePath("missing"), &error));
 }
 
+// A small file system that the new bundle doesn't fit on: needs root to mount it.
+class FullDiskTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "mounting a small tmpfs for the full-disk case needs root; skipped";
+        QDir(trashFolder()).removeRecursively();
+        mountPoint = dir.filePath("small");
+        QDir().mkpath(mountPoint);
+        ASSERT_EQ(::mount("tmpfs", QFile::encodeName(mountPoint), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0755"), 0)
+            << std::strerror(errno);
+        mounted = true;
+    }
+
+    void TearDown() override
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(mountPoint), MNT_DETACH);
+    }
+
+    qint64 freeBytes()
+    {
+        struct statvfs info {};
+        ::statvfs(QFile::encodeName(mountPoint), &info);
+        return qint64(info.f_bavail) * qint64(info.f_frsize);
+    }
+
+    QTemporaryDir dir;
+    QString mountPoint;
+    bool mounted = false;
+    TestKeys keys = makeKeys();
+};
+
+TEST_F(FullDiskTest, AnInstallThatFillsTheDiskLeavesNoResidue)
+{
+    const QString running = makeBundle(mountPoint, {"1.0", &keys, &keys});
+    QDir().mkpath(dir.filePath("new"));
+    const QString next = makeBundle(dir.filePath("new"), {"2.0", &keys, &keys});
+    writeFile(next + "/usr/share/big", QByteArray(1024 * 1024, 'b'));
+    signAgain(next, keys);
+    const qint64 before = freeBytes();
+
+    // The real Trash: on another file system it is a .Trash-<uid> folder at that file
+    // system's top, where a trashed copy would keep the disk full.
+    BundleInstaller installer;
+    ASSERT_EQ(installer.installMode(running), InstallMode::direct);
+    try {
+        installer.install(AppBundle(next), running, InstallMode::direct);
+        ADD_FAILURE() << "installed on a full disk";
+    } catch (const InstallError& error) {
+        EXPECT_TRUE(error.message().contains("No space left on device")) << error.what();
+    }
+    EXPECT_EQ(contents(mountPoint), QStringList{"Quandrel.AppDir"});
+    EXPECT_EQ(freeBytes(), before) << "the half-written copy is gone";
+    EXPECT_EQ(runBundle(running), "1.0");
+}
+
+// The install helper of the installed bundle, run through a pkexec double.
 class AuthorizedInstallTest : public InstallerTest {
 protected:
     void SetUp() override
     {
         InstallerTest::SetUp();
         // A stand-in for pkexec on PATH: it records its arguments and then refuses, or runs
-        // the command as this user.
+        // the program as this user (as root when the tests run as root).
         QDir().mkpath(dir.filePath("bin"));
         writeFile(dir.filePath("bin/pkexec"),
                   "#!/bin/sh\n"
@@ -138,76 +233,272 @@ protected:
         oldPath = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(dir.filePath("bin")) + ':' + oldPath);
         qputenv("PKEXEC_LOG", QFile::encodeName(dir.filePath("pkexec.log")));
+        // Both bundles carry their helper, as released bundles do.
+        giveHelper(running);
+        runningManifest = BundleManifest::scan(running)->encode();
+        giveHelper(newBundle.path());
+        signAgain(newBundle.path(), keys);
     }
 
     void TearDown() override
     {
         qputenv("PATH", oldPath);
-        qunsetenv("PKEXEC_DOUBLE");
+        for (const char* name : {"PKEXEC_DOUBLE", "OSTRY_TEST_HELPER_RUN", "OSTRY_TEST_HELPER_KILL_AT"})
+            qunsetenv(name);
+    }
+
+    // The installed bundle's helper: the test build with its hooks.
+    static void giveHelper(const QString& bundle)
+    {
+        const QString helper = AppBundle(bundle).file(AppBundle::installHelperFile);
+        writeFile(helper, "#!/bin/sh\nexec '" + QByteArray(OSTRY_HOOKED_HELPER) + "' \"$@\"\n");
+        QFile::setPermissions(helper, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                                          | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    }
+
+    // Runs `command` inside the helper after every step.
+    void atEveryStep(const QByteArray& command) { qputenv("OSTRY_TEST_HELPER_RUN", command); }
+
+    std::optional<InstallError> install(const AppBundle& bundle)
+    {
+        try {
+            BundleInstaller([](const QString& path) {
+                ADD_FAILURE() << "the root side trashed " << path.toStdString();
+                return false;
+            }).install(bundle, running, InstallMode::needsAuthorization);
+        } catch (const InstallError& error) {
+            return error;
+        }
+        return std::nullopt;
     }
 
     QByteArray oldPath;
 };
 
-TEST_F(AuthorizedInstallTest, RunsTheInstallScriptThroughPkexec)
+TEST_F(AuthorizedInstallTest, TheInstalledBundlesHelperInstallsThroughPkexec)
 {
-    BundleInstaller installer;
-    installer.install(newBundle, running, InstallMode::needsAuthorization);
+    ASSERT_FALSE(install(newBundle));
     EXPECT_EQ(runApp(), "2.0");
-    EXPECT_EQ(folderContents(), QStringList{"Quandrel.AppDir"});
+    EXPECT_EQ(BundleManifest::scan(running)->encode(), BundleManifest::scan(newBundle.path())->encode());
+    EXPECT_EQ(folderContents(), QStringList{"Quandrel.AppDir"}) << "the old copy is deleted by the helper";
+    EXPECT_FALSE(QFileInfo::exists(trashFolder())) << "the root side never writes into the user's Trash";
 
     const QStringList arguments = QString::fromUtf8(readFile(dir.filePath("pkexec.log"))).split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(arguments.size(), 4);
-    EXPECT_EQ(arguments[0], "/bin/sh");
-    EXPECT_EQ(arguments[1], "-c");
-
-    const QStringList trashed = QDir(trashFolder() + "/files").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    ASSERT_EQ(trashed.size(), 1);
-    EXPECT_TRUE(trashed[0].startsWith("Quandrel ")) << trashed[0].toStdString();
-    EXPECT_FALSE(trashed[0].contains(':'));
-    EXPECT_EQ(AppBundle(trashFolder() + "/files/" + trashed[0]).info()->version, "1.0");
-    const QByteArray info = readFile(trashFolder() + "/info/" + trashed[0] + ".trashinfo");
-    EXPECT_TRUE(info.contains("Path=" + QUrl::toPercentEncoding(running, "/"))) << info.constData();
+    EXPECT_EQ(arguments, (QStringList{running + "/usr/libexec/ostry-install-helper", newBundle.path(), running}));
 }
 
 TEST_F(AuthorizedInstallTest, DismissedAuthenticationIsACancel)
 {
     qputenv("PKEXEC_DOUBLE", "dismiss");
-    try {
-        BundleInstaller().install(newBundle, running, InstallMode::needsAuthorization);
-        ADD_FAILURE() << "installed";
-    } catch (const InstallError& error) {
-        EXPECT_EQ(error.kind(), InstallError::Kind::cancelled);
-        EXPECT_EQ(error.message(), "The update wasn't installed.");
-    }
+    const auto error = install(newBundle);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), InstallError::Kind::cancelled);
+    EXPECT_EQ(error->message(), "The update wasn't installed.");
     expectRunningUntouched();
-    EXPECT_TRUE(QDir(trashFolder() + "/info").isEmpty()) << "no Trash record for a backup that never came";
 }
 
 TEST_F(AuthorizedInstallTest, NoAuthenticationAgentIsAClearFailure)
 {
     qputenv("PKEXEC_DOUBLE", "noagent");
-    try {
-        BundleInstaller().install(newBundle, running, InstallMode::needsAuthorization);
-        ADD_FAILURE() << "installed";
-    } catch (const InstallError& error) {
-        EXPECT_EQ(error.kind(), InstallError::Kind::authorizationUnavailable);
-        EXPECT_EQ(error.message(), "The update couldn't be installed because administrator rights couldn't be obtained. "
-                                   "Error executing command as another user: No authentication agent found.");
-    }
+    const auto error = install(newBundle);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), InstallError::Kind::authorizationUnavailable);
+    EXPECT_EQ(error->message(), "The update couldn't be installed because administrator rights couldn't be obtained. "
+                                "Error executing command as another user: No authentication agent found.");
     expectRunningUntouched();
 }
 
-TEST_F(AuthorizedInstallTest, AFailingScriptLeavesTheRunningBundle)
+TEST_F(AuthorizedInstallTest, ACopyWithoutAHelperIsRefusedBeforeAskingForRights)
 {
-    try {
-        BundleInstaller().install(AppBundle(dir.filePath("new/Missing.AppDir")), running, InstallMode::needsAuthorization);
-        ADD_FAILURE() << "installed";
-    } catch (const ShellFailure& failure) {
-        EXPECT_EQ(failure.command(), "pkexec");
-        EXPECT_NE(failure.status(), 0);
-    }
+    QFile::remove(AppBundle(running).file(AppBundle::installHelperFile));
+    runningManifest = BundleManifest::scan(running)->encode();
+    const auto error = install(newBundle);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->message().contains("no install helper")) << error->what();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("pkexec.log")));
+}
+
+TEST_F(AuthorizedInstallTest, ASwapAfterTheUsersCheckIsCaughtByTheHelpersOwnCheck)
+{
+    // The user side checked the download...
+    SignatureVerifier(std::make_shared<AcceptedVersionStore>(dir.filePath("accepted"))).verify(newBundle, AppBundle(running));
+    // ...then another process of the user's replaces the launcher before the helper copies.
+    writeFile(newBundle.file(AppBundle::launcherFile), "#!/bin/sh\necho owned\n");
+    const auto error = install(newBundle);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: The update's signature couldn't be verified: "
+                                "AppRun was modified");
     expectRunningUntouched();
+}
+
+TEST_F(AuthorizedInstallTest, ChangesToTheSourceAfterTheCopyDoNotReachTheTarget)
+{
+    // At every step the hostile process rewrites the user's copy; the helper's private copy
+    // is what gets checked and installed.
+    atEveryStep("printf '#!/bin/sh\\necho owned\\n' > '" + QFile::encodeName(newBundle.file(AppBundle::launcherFile))
+                + "'");
+    const QByteArray signedManifest = BundleManifest::scan(newBundle.path())->encode();
+    ASSERT_FALSE(install(newBundle));
+    EXPECT_EQ(runApp(), "2.0");
+    EXPECT_EQ(BundleManifest::scan(running)->encode(), signedManifest);
+}
+
+TEST_F(AuthorizedInstallTest, NoSetuidOrWritableBitEverAppearsBesideTheTarget)
+{
+    // After the user's check, the user's copy gains a setuid program and world-writable
+    // folders. The helper drops those bits while copying, so its copy still matches the
+    // signed manifest, and no moment of the install shows them in the target's folder.
+    const QString program = newBundle.path() + "/usr/bin/quandrel";
+    ASSERT_EQ(::chmod(QFile::encodeName(program), 04755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(newBundle.path() + "/usr/bin"), 0777), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(newBundle.path()), 0777), 0);
+    const QString log = dir.filePath("bits.log");
+    atEveryStep("find '" + QFile::encodeName(dir.filePath("Applications")) + "' ! -type l -perm /6022 -printf \"$OSTRY_STEP %p\\n\" >> '"
+                + QFile::encodeName(log) + "'; echo \"$OSTRY_STEP\" >> '" + QFile::encodeName(log) + ".steps'");
+    ASSERT_FALSE(install(newBundle));
+    EXPECT_EQ(runApp(), "2.0");
+    EXPECT_EQ(readFile(log), "");
+    EXPECT_EQ(readFile(log + ".steps"), "copied\nverified\nsynced\nexchanged\nfinished\n");
+    EXPECT_EQ(itemsWithBits(running, S_ISUID | S_ISGID | S_IWGRP | S_IWOTH), QStringList{});
+}
+
+TEST_F(AuthorizedInstallTest, KillingTheHelperAtAnyStepLeavesACompleteBundle)
+{
+    const QByteArray newManifest = BundleManifest::scan(newBundle.path())->encode();
+    for (const char* step : {"copied", "verified", "synced", "exchanged", "finished"}) {
+        SCOPED_TRACE(step);
+        // A fresh 1.0 in a folder of its own.
+        const QString folder = dir.filePath(QStringLiteral("Apps-") + step);
+        QDir().mkpath(folder);
+        running = makeBundle(folder, {"1.0", &keys, &keys});
+        giveHelper(running);
+        const QByteArray before = BundleManifest::scan(running)->encode();
+
+        qputenv("OSTRY_TEST_HELPER_KILL_AT", step);
+        EXPECT_TRUE(install(newBundle)) << "a killed helper reports no success";
+        qunsetenv("OSTRY_TEST_HELPER_KILL_AT");
+        const bool swapped = QByteArrayView(step) == "exchanged" || QByteArrayView(step) == "finished";
+        EXPECT_EQ(BundleManifest::scan(running)->encode(), swapped ? newManifest : before);
+        EXPECT_EQ(runApp(), swapped ? "2.0" : "1.0");
+
+        // The next run clears what the killed one left, whatever the outcome.
+        const auto error = install(newBundle);
+        EXPECT_EQ(bool(error), swapped) << (error ? error->what() : "");
+        EXPECT_EQ(runApp(), "2.0");
+        EXPECT_EQ(contents(folder), QStringList{"Quandrel.AppDir"});
+    }
+}
+
+TEST_F(AuthorizedInstallTest, TheHelperWritesNowhereOtherAccountsCanChange)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("Applications")), 0777), 0);
+    const auto error = install(newBundle);
+    ::chmod(QFile::encodeName(dir.filePath("Applications")), 0755);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: the folder " + dir.filePath("Applications")
+                                    + " can be changed by other accounts");
+    expectRunningUntouched();
+}
+
+TEST_F(AuthorizedInstallTest, RootCopiesNothingBeyondASignedManifest)
+{
+    // Any folder handed over that isn't a signed release is refused before a byte is copied.
+    auto error = install(AppBundle("/usr"));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: The update's signature couldn't be verified: "
+                                "the new version isn't signed");
+    expectRunningUntouched();
+
+    // A signed release padded with more than its manifest lists stops the copy early.
+    for (int i = 0; i < 10; ++i)
+        writeFile(newBundle.path() + "/usr/share/pad" + QByteArray::number(i), "x");
+    error = install(newBundle);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: it holds more than its manifest lists");
+    expectRunningUntouched();
+}
+
+TEST_F(AuthorizedInstallTest, TheHelperChecksAgainstTheInstalledBundlesKey)
+{
+    const TestKeys stranger = makeKeys();
+    signAgain(newBundle.path(), stranger);
+    const auto error = install(newBundle);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: The update's signature couldn't be verified: "
+                                "it was signed with a different key");
+    expectRunningUntouched();
+}
+
+// The helper run for real as root against a bundle owned by an ordinary account that the
+// test creates and removes. Needs root (CI runs as root); pkexec stays the double.
+class RootInstallTest : public AuthorizedInstallTest {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "the real root run of the install helper needs root; skipped";
+        AuthorizedInstallTest::SetUp();
+        user = QStringLiteral("ostrytest%1").arg(::getpid());
+        const QStringList system{"/usr/sbin", "/sbin", "/usr/bin", "/bin"};
+        const QString useradd = QStandardPaths::findExecutable("useradd", system);
+        ASSERT_FALSE(useradd.isEmpty());
+        Shell::run(useradd, {"--system", "--no-create-home", "--user-group", "--shell", "/usr/sbin/nologin", user});
+        created = true;
+        const QStringList ids = Shell::run("/usr/bin/id", {"-u", user}).split('\n') + Shell::run("/usr/bin/id", {"-g", user}).split('\n');
+        uid = ids.value(0).toUInt();
+        gid = ids.value(2).toUInt();
+        ASSERT_NE(uid, 0u);
+
+        // The folders on the way are root's and open to all; the bundle and the download are
+        // the user's.
+        for (QString path = dir.filePath("Applications"); path != "/"; path = QFileInfo(path).absolutePath())
+            ::chmod(QFile::encodeName(path), 0755);
+        ::chmod(QFile::encodeName(dir.path()), 0755);
+        const QString owner = user + ":" + user;
+        Shell::run("/bin/chown", {"-R", owner, running, dir.filePath("new")});
+        runningManifest = BundleManifest::scan(running)->encode();
+    }
+
+    void TearDown() override
+    {
+        AuthorizedInstallTest::TearDown();
+        if (created)
+            Shell::run(QStandardPaths::findExecutable("userdel", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"}), {user});
+    }
+
+    QString user;
+    bool created = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+TEST_F(RootInstallTest, TheResultBelongsToTheBundlesOwnerWithCleanModes)
+{
+    // While the copy is root's, the user can neither change nor read into it.
+    const QString log = dir.filePath("user-wrote.log");
+    atEveryStep("case \"$OSTRY_STEP\" in copied|verified) setpriv --reuid=" + QByteArray::number(uid) + " --regid="
+                + QByteArray::number(gid) + " --clear-groups -- /bin/sh -c 'echo owned > \"$OSTRY_STAGING/AppRun\" || ls \"$OSTRY_STAGING\"' "
+                "2>/dev/null && echo \"$OSTRY_STEP\" >> '" + QFile::encodeName(log) + "';; esac");
+    const auto error = install(newBundle);
+    ASSERT_FALSE(error) << error->what();
+    EXPECT_FALSE(QFileInfo::exists(log)) << readFile(log).constData();
+    EXPECT_EQ(runApp(), "2.0");
+    EXPECT_EQ(folderContents(), QStringList{"Quandrel.AppDir"});
+
+    QStringList wrong;
+    QStringList paths{running};
+    QDirIterator it(running, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths.append(it.next());
+    for (const QString& path : paths) {
+        struct stat info {};
+        ASSERT_EQ(::lstat(QFile::encodeName(path), &info), 0);
+        const mode_t mode = info.st_mode & 07777;
+        const bool modeOk = S_ISLNK(info.st_mode) || (S_ISDIR(info.st_mode) ? mode == 0755 : mode == 0755 || mode == 0644);
+        if (info.st_uid != uid || info.st_gid != gid || !modeOk)
+            wrong.append(QStringLiteral("%1 %2:%3 %4").arg(path).arg(info.st_uid).arg(info.st_gid).arg(mode, 4, 8, QLatin1Char('0')));
+    }
+    EXPECT_EQ(wrong, QStringList{});
 }
 
 TEST(InstallMode, ReadOnlyVolumesCannotBeUpdated)
@@ -274,23 +565,29 @@ TEST(Shell, RunReportsStatusAndCombinedOutput)
 TEST(Shell, RelaunchWaitsForTheOldProcessThenStartsTheLauncher)
 {
     QTemporaryDir dir;
-    const QString marker = dir.filePath("started");
-    const QString launcher = dir.filePath("AppRun");
-    writeFile(launcher, "#!/bin/sh\necho relaunched > '" + QFile::encodeName(marker) + "'\n");
-    QFile::setPermissions(launcher, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString started = dir.filePath("started");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(started), 0600), 0);
 
+    // The old process lives half a second of its own; the launcher notes whether it was
+    // still there when the launcher ran, and says so through the FIFO.
     QProcess old;
     old.start("/bin/sleep", {"0.5"});
     ASSERT_TRUE(old.waitForStarted());
+    const QString launcher = dir.filePath("AppRun");
+    writeFile(launcher, "#!/bin/sh\nif /bin/kill -0 " + QByteArray::number(old.processId())
+                            + " 2>/dev/null; then s=early; else s=after; fi\necho $s > '" + QFile::encodeName(started) + "'\n");
+    QFile::setPermissions(launcher, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const int fifo = ::open(QFile::encodeName(started), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fifo, 0);
+
     ASSERT_TRUE(Shell::scheduleRelaunch(old.processId(), launcher));
-    QThread::msleep(200);
-    EXPECT_FALSE(QFileInfo::exists(marker)) << "started before the old process ended";
-    old.waitForFinished();
-    QElapsedTimer timer;
-    timer.start();
-    while (!QFileInfo::exists(marker) && timer.elapsed() < 5000)
-        QThread::msleep(50);
-    EXPECT_TRUE(QFileInfo::exists(marker));
+    ASSERT_TRUE(old.waitForFinished());
+    pollfd ready{fifo, POLLIN, 0};
+    ASSERT_EQ(::poll(&ready, 1, 20000), 1) << "the launcher never started";
+    char text[16] = {};
+    const ssize_t count = ::read(fifo, text, sizeof text - 1);
+    ::close(fifo);
+    EXPECT_EQ(QByteArray(text, int(std::max<ssize_t>(count, 0))), "after\n");
 }
 
 } // namespace

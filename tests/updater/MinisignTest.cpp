@@ -54,6 +54,24 @@ TEST(Minisign, KeysAndSignaturesRoundTrip)
     EXPECT_EQ(verify(impostor, *signature, prehash(data)), VerifyResult::badSignature);
 }
 
+TEST(Minisign, EncryptedSecretKeysNeedTheirPassword)
+{
+    // A cheap derivation keeps the test fast; minisign reads the cost from the file.
+    const KdfCost cheap{524288, 16 * 1024 * 1024};
+    const SecretKey key = generateSecretKey();
+    const QByteArray text = encodeSecretKey(key, "correct horse", cheap);
+    EXPECT_TRUE(text.startsWith("untrusted comment: minisign encrypted secret key\n"));
+    EXPECT_FALSE(text.contains(QByteArray(reinterpret_cast<const char*>(key.key.data()), 64).toBase64().left(12)));
+    QString error;
+    EXPECT_FALSE(decodeSecretKey(text, {}, &error));
+    EXPECT_FALSE(decodeSecretKey(text, "wrong horse", &error));
+    EXPECT_EQ(error, QStringLiteral("wrong password or damaged secret key"));
+    const auto decoded = decodeSecretKey(text, "correct horse");
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->publicKey(), key.publicKey());
+    EXPECT_EQ(decoded->key, key.key);
+}
+
 TEST(Minisign, RejectsMalformedFiles)
 {
     const SecretKey key = generateSecretKey();

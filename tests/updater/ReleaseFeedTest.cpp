@@ -246,6 +246,25 @@ TEST_F(FeedTest, ServerErrorAndMalformedPageKeepTheCache)
     EXPECT_EQ(server.requests().last().headers.value("if-none-match"), "\"v1\"");
 }
 
+TEST_F(FeedTest, AnOversizedAnswerIsCutOff)
+{
+    EXPECT_EQ(GitHubReleaseFeed::defaultMaxAnswerSize, 8 * 1024 * 1024);
+    feed->setMaxAnswerSize(64 * 1024);
+    const QByteArray good = page({release("Quandrel/2.0", {asset("Quandrel-2.0.zip")})});
+    // A page that never ends as far as the cap goes, streamed without a length, then
+    // announced with one.
+    const QByteArray endless = "[" + QByteArray(4 * 1024 * 1024, ' ');
+    server.setResponses(path, {Response{200, {{"ETag", "\"v1\""}}, good}, Response{200, {}, endless, -1, -1, /*omitLength*/ true},
+                               Response{200, {}, endless}});
+    ASSERT_TRUE(fetch());
+    for (int i = 0; i < 2; ++i) {
+        const FeedError error = fetchError();
+        EXPECT_EQ(error.kind(), FeedError::Kind::tooLarge);
+        EXPECT_EQ(error.message().toStdString(), "The update server's answer was larger than 64 kB and was stopped.");
+    }
+    EXPECT_EQ(feed->cache().entry()->etag, "\"v1\"") << "the cut-off answer isn't cached";
+}
+
 TEST_F(FeedTest, TransportErrorPassesThrough)
 {
     // A port that was just open and is now closed refuses the connection.

@@ -1,12 +1,15 @@
 #include "UpdaterFixtures.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using namespace ostry::test;
 
@@ -17,26 +20,36 @@ struct ToolRun {
     QString output;
 };
 
-ToolRun run(const QString& program, const QStringList& arguments)
+ToolRun run(const QString& program, const QStringList& arguments, const QByteArray& input = {}, bool umaskZero = false)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    if (umaskZero)
+        process.setChildProcessModifier([] { ::umask(0); });
     process.start(program, arguments);
+    process.write(input);
     process.closeWriteChannel();
-    process.waitForFinished(60000);
+    process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
 }
 
-ToolRun tool(const QStringList& arguments)
+ToolRun tool(const QStringList& arguments, const QByteArray& input = {})
 {
-    return run(QStringLiteral(OSTRY_RELEASE_TOOL), arguments);
+    return run(QStringLiteral(OSTRY_RELEASE_TOOL), arguments, input);
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info {};
+    ::lstat(QFile::encodeName(path), &info);
+    return info.st_mode & 07777;
 }
 
 class ReleaseToolTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const ToolRun keygen = tool({"keygen", "--secret-key", path("test-only.key"), "--public-key", path("test-only.pub")});
+        const ToolRun keygen = tool({"keygen", "--unencrypted", "--secret-key", path("test-only.key"), "--public-key", path("test-only.pub")});
         ASSERT_EQ(keygen.status, 0) << keygen.output.toStdString();
         writeFile(path("quandrel"), "#!/bin/sh\necho hello\n");
         QFile::setPermissions(path("quandrel"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -101,9 +114,76 @@ TEST_F(ReleaseToolTest, BuildsSignsAndPackagesReleasesThatMinisignVerifies)
     EXPECT_EQ(verdict.output.trimmed(), "REFUSED: The update has no signature, so it can't be installed.");
 }
 
+TEST_F(ReleaseToolTest, ModesAreNormalisedWhateverTheUmask)
+{
+    writeFile(path("notes"), "notes");
+    ::chmod(QFile::encodeName(path("notes")), 0666);
+    ::chmod(QFile::encodeName(path("quandrel")), 0777);
+    const QString installed = path("installed/Quandrel.AppDir");
+    ASSERT_EQ(bundle(installed, "1.0").status, 0);
+    const QString next = path("next/Quandrel.AppDir");
+    const ToolRun built = run(QStringLiteral(OSTRY_RELEASE_TOOL),
+                              {"bundle", "--output", next, "--executable", path("quandrel"), "--version", "2.0",
+                               "--identifier", testIdentifier, "--public-key", path("test-only.pub"), "--secret-key",
+                               path("test-only.key"), "--add", path("notes") + "=usr/share/doc/notes"},
+                              {}, /*umaskZero*/ true);
+    ASSERT_EQ(built.status, 0) << built.output.toStdString();
+
+    QStringList wrong;
+    QStringList paths{next};
+    QDirIterator it(next, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths.append(it.next());
+    for (const QString& item : paths) {
+        const bool executable = item.endsWith("/AppRun") || item.endsWith("/usr/bin/quandrel");
+        const mode_t expected = QFileInfo(item).isDir() || executable ? 0755 : 0644;
+        if (modeOf(item) != expected)
+            wrong.append(QStringLiteral("%1 %2").arg(item).arg(modeOf(item), 4, 8, QLatin1Char('0')));
+    }
+    EXPECT_EQ(wrong, QStringList{});
+    const ToolRun verdict = tool({"verify", next, installed});
+    EXPECT_EQ(verdict.output.trimmed(), "OK: 2.0 would replace 1.0");
+
+    // Signing again normalises a bundle whose modes were loosened since.
+    ::chmod(QFile::encodeName(next), 0777);
+    ::chmod(QFile::encodeName(next + "/usr/share/doc/notes"), 0666);
+    ASSERT_EQ(tool({"sign", "--secret-key", path("test-only.key"), next}).status, 0);
+    EXPECT_EQ(modeOf(next), 0755u);
+    EXPECT_EQ(modeOf(next + "/usr/share/doc/notes"), 0644u);
+    EXPECT_EQ(tool({"verify", next, installed}).status, 0);
+}
+
+TEST_F(ReleaseToolTest, KeygenEncryptsTheSecretKeyWithAPassword)
+{
+    const QString key = path("release.key");
+    const ToolRun made = tool({"keygen", "--secret-key", key, "--public-key", path("release.pub")}, "long password\n");
+    ASSERT_EQ(made.status, 0) << made.output.toStdString();
+    EXPECT_TRUE(readFile(key).startsWith("untrusted comment: minisign encrypted secret key\n"));
+    EXPECT_EQ(modeOf(key), 0600u);
+
+    // Used with its password only.
+    const QString release = path("release/Quandrel.AppDir");
+    QStringList arguments{"bundle", "--output", release, "--executable", path("quandrel"), "--version", "1.0",
+                          "--identifier", testIdentifier, "--public-key", path("release.pub"), "--secret-key", key};
+    ToolRun signedRun = tool(arguments, "long password\n");
+    ASSERT_EQ(signedRun.status, 0) << signedRun.output.toStdString();
+    const ToolRun check = run("minisign", {"-V", "-p", path("release.pub"), "-m", release + "/Bundle/Signature/manifest"});
+    EXPECT_EQ(check.status, 0) << check.output.toStdString();
+    signedRun = tool({"sign", "--secret-key", key, release}, "wrong password\n");
+    EXPECT_NE(signedRun.status, 0);
+    EXPECT_TRUE(signedRun.output.contains("wrong password")) << signedRun.output.toStdString();
+
+    // No password, no key: an unencrypted key must be asked for by name.
+    const ToolRun empty = tool({"keygen", "--secret-key", path("empty.key"), "--public-key", path("empty.pub")}, "\n");
+    EXPECT_NE(empty.status, 0);
+    EXPECT_TRUE(empty.output.contains("--unencrypted")) << empty.output.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path("empty.key")));
+    EXPECT_FALSE(QFileInfo::exists(path("empty.pub")));
+}
+
 TEST_F(ReleaseToolTest, RefusesBadInput)
 {
-    EXPECT_NE(tool({"keygen", "--secret-key", path("test-only.key"), "--public-key", path("x.pub")}).status, 0)
+    EXPECT_NE(tool({"keygen", "--unencrypted", "--secret-key", path("test-only.key"), "--public-key", path("x.pub")}).status, 0)
         << "an existing key is never overwritten";
     EXPECT_NE(bundle(path("bad/Quandrel.AppDir"), "one").status, 0);
     EXPECT_NE(tool({"sign", "--secret-key", path("test-only.pub"), path("x")}).status, 0);

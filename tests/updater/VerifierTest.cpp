@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -95,8 +96,20 @@ TEST_F(VerifierTest, TamperedBundlesAreRejected)
          "usr/share/doc/README is missing"},
         {"changed mode", [](const QString& root) { ::chmod(QFile::encodeName(root + "/usr/share/doc/README"), 0755); },
          "the permissions of usr/share/doc/README changed"},
-        {"changed folder mode", [](const QString& root) { ::chmod(QFile::encodeName(root + "/usr/lib"), 0777); },
+        {"changed folder mode", [](const QString& root) { ::chmod(QFile::encodeName(root + "/usr/lib"), 0700); },
          "the permissions of usr/lib changed"},
+        {"world-writable folder", [](const QString& root) { ::chmod(QFile::encodeName(root + "/usr/lib"), 0777); },
+         "usr/lib is writable by other accounts"},
+        {"world-writable root", [](const QString& root) { ::chmod(QFile::encodeName(root), 0777); },
+         "the bundle folder is writable by other accounts"},
+        {"group-writable root", [](const QString& root) { ::chmod(QFile::encodeName(root), 0775); },
+         "the bundle folder is writable by other accounts"},
+        {"setgid root", [](const QString& root) { ::chmod(QFile::encodeName(root), 02755); },
+         "the bundle folder has the setuid or setgid bit"},
+        {"world-writable signature folder", [](const QString& root) { ::chmod(QFile::encodeName(root + "/Bundle/Signature"), 0777); },
+         "Bundle/Signature is writable by other accounts"},
+        {"group-writable manifest", [](const QString& root) { ::chmod(QFile::encodeName(root + "/Bundle/Signature/manifest"), 0664); },
+         "Bundle/Signature/manifest is writable by other accounts"},
         {"retargeted symlink", [](const QString& root) {
              QFile::remove(root + "/usr/lib/libdemo.so");
              QFile::link("../share/doc/README", root + "/usr/lib/libdemo.so");
@@ -157,6 +170,67 @@ TEST_F(VerifierTest, SymlinkChainsThatClimbOutAreRejectedEvenWhenSigned)
     const auto error = verify(bundle);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->detail(), QStringLiteral("the symlink escape points outside the bundle"));
+}
+
+TEST_F(VerifierTest, ModesWritableByOthersAreRefusedEvenWhenSigned)
+{
+    // A publisher's manifest that lists a group-writable file still doesn't install.
+    const AppBundle bundle = newBundle();
+    ::chmod(QFile::encodeName(bundle.path() + "/usr/share/doc/README"), 0664);
+    auto manifest = BundleManifest::scan(bundle.path());
+    EXPECT_FALSE(manifest) << "the scan itself refuses it";
+    ::chmod(QFile::encodeName(bundle.path() + "/usr/share/doc/README"), 0644);
+    manifest = BundleManifest::scan(bundle.path());
+    ASSERT_TRUE(manifest);
+    for (ManifestEntry& entry : manifest->entries) {
+        if (entry.path == "usr/share/doc/README")
+            entry.mode = 0664;
+    }
+    manifest->identifier = testIdentifier;
+    manifest->version = QStringLiteral("2.0");
+    signManifest(bundle.path(), keys, *manifest);
+    ::chmod(QFile::encodeName(bundle.path() + "/usr/share/doc/README"), 0664);
+    const auto error = verify(bundle);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->detail(), QStringLiteral("usr/share/doc/README is writable by other accounts"));
+}
+
+TEST_F(VerifierTest, ADamagedVersionRecordRefusesUpdatesAndIsNeverLowered)
+{
+    struct Damage {
+        const char* name;
+        std::function<void()> apply;
+        const char* problem;
+    };
+    const Damage damages[] = {
+        {"unparsable", [&] { writeFile(store->path(), "three point oh\n"); }, "is damaged"},
+        {"too long", [&] { writeFile(store->path(), QByteArray(4000, '9')); }, "is damaged"},
+        {"folder in its place", [&] { QDir().mkpath(store->path()); }, "isn't a file"},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        QDir(dir.filePath(QStringLiteral("state"))).removeRecursively();
+        damage.apply();
+        const QByteArray before = QFileInfo(store->path()).isFile() ? readFile(store->path()) : QByteArray();
+        const auto error = verify(newBundle(QStringLiteral("2.0")));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), VerificationError::Kind::stateUnreadable);
+        EXPECT_EQ(error->message(), QStringLiteral("Updates are off because the record of installed versions (")
+                                        + store->path() + QStringLiteral(") ") + QLatin1String(damage.problem)
+                                        + QStringLiteral(". Remove or repair it to update again."));
+        if (QFileInfo(store->path()).isFile()) {
+            EXPECT_EQ(readFile(store->path()), before) << "a damaged record is left for repair, not rewritten";
+        }
+        EXPECT_FALSE(store->raise(*AppVersion::parse(u"1.5")));
+    }
+
+    // A record that can't be written refuses too: the version would not be remembered.
+    QDir(dir.filePath(QStringLiteral("state"))).removeRecursively();
+    writeFile(dir.filePath(QStringLiteral("state")), "a file where the folder goes");
+    const auto error = verify(newBundle(QStringLiteral("2.0")));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->kind(), VerificationError::Kind::stateUnreadable);
+    EXPECT_TRUE(error->message().contains(QStringLiteral("can't be written"))) << error->what();
 }
 
 TEST_F(VerifierTest, OtherKeysAndIdentifiersAreRejected)

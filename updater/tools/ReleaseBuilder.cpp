@@ -98,6 +98,36 @@ bool addToZip(archive* zip, const std::filesystem::path& absolute, const QByteAr
     return true;
 }
 
+// Gives every folder and executable 0755 and every other file 0644, the bundle folder
+// included, whatever the umask or the source files' modes were. Symlinks keep theirs.
+bool normaliseModes(const std::filesystem::path& root, QString* error)
+{
+    std::error_code failure;
+    auto normalise = [&](const std::filesystem::path& path) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+            return true;
+        const mode_t mode = S_ISDIR(info.st_mode) || (info.st_mode & 0111) ? 0755 : 0644;
+        if (::chmod(path.c_str(), mode) != 0) {
+            *error = QStringLiteral("%1: the mode couldn't be set").arg(QString::fromStdString(path.string()));
+            return false;
+        }
+        return true;
+    };
+    if (!normalise(root))
+        return false;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, failure);
+         !failure && it != std::filesystem::recursive_directory_iterator(); it.increment(failure)) {
+        if (!normalise(it->path()))
+            return false;
+    }
+    if (failure) {
+        *error = QStringLiteral("%1: %2").arg(QString::fromStdString(root.string()), QString::fromStdString(failure.message()));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool buildBundle(const BundleOptions& options, QString* error)
@@ -140,6 +170,16 @@ bool buildBundle(const BundleOptions& options, QString* error)
         || !writeFile(root + QLatin1Char('/') + QLatin1String(AppBundle::trustedKeyFile), options.publicKey,
                       regular, error))
         return false;
+    if (!options.installHelper.isEmpty()) {
+        QFile helper(options.installHelper);
+        if (!helper.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("%1: %2").arg(options.installHelper, helper.errorString());
+            return false;
+        }
+        if (!writeFile(root + QLatin1Char('/') + QLatin1String(AppBundle::installHelperFile), helper.readAll(),
+                       executable, error))
+            return false;
+    }
     for (const QString& pair : options.extraFiles) {
         const qsizetype split = pair.indexOf(QLatin1Char('='));
         QFile source(pair.left(split));
@@ -157,7 +197,7 @@ bool buildBundle(const BundleOptions& options, QString* error)
         if (!writeFile(root + QLatin1Char('/') + destination, source.readAll(), isExecutable ? executable : regular, error))
             return false;
     }
-    return true;
+    return normaliseModes(QFile::encodeName(root).toStdString(), error);
 }
 
 bool signBundle(const QString& bundlePath, const minisign::SecretKey& key, QString* error)
@@ -171,6 +211,8 @@ bool signBundle(const QString& bundlePath, const minisign::SecretKey& key, QStri
     // A stale signature folder is replaced, not listed.
     const QString signatureFolder = bundle.file(AppBundle::signatureFolder);
     removeTree(signatureFolder);
+    if (!normaliseModes(QFile::encodeName(bundlePath).toStdString(), error))
+        return false;
     auto manifest = BundleManifest::scan(bundlePath, error);
     if (!manifest)
         return false;
@@ -259,10 +301,14 @@ QString verifyRelease(const QString& candidate, const QString& installed, bool* 
             const auto version = versionText ? AppVersion::parse(QString::fromUtf8(*versionText)) : std::nullopt;
             if (!version)
                 throw VerificationError::invalidSignature(QStringLiteral("the signature names no version"));
-            SignatureVerifier::verifyArchive(candidate, signatureText, running, QFileInfo(candidate).fileName(), *version);
+            // Checked and unpacked from one descriptor.
+            QFile archive(candidate);
+            if (!archive.open(QIODevice::ReadOnly))
+                throw DownloadError::io(archive.errorString());
+            SignatureVerifier::verifyArchive(archive.handle(), signatureText, running, QFileInfo(candidate).fileName(), *version);
             const QString extracted = scratch.filePath(QStringLiteral("extracted"));
             QDir().mkpath(extracted);
-            extractZip(candidate, extracted);
+            extractZip(archive.handle(), extracted);
             const auto info = running.info();
             newBundle = findBundle(extracted, info && !info->name.isEmpty() ? info->name : QStringLiteral("Quandrel"));
         }

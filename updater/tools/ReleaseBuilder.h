@@ -22,13 +22,16 @@ struct BundleOptions {
     QString version;
     QByteArray publicKey;      // text of the minisign public key file
     QStringList extraFiles;    // "source=relative/destination" pairs
+    QString installHelper;     // copied to usr/libexec/ostry-install-helper when set
 };
 
-// Lays out an AppDir: AppRun, <name>.desktop, usr/bin/<executable>, Bundle/Info.json and
-// Bundle/update-key.pub.
+// Lays out an AppDir: AppRun, <name>.desktop, usr/bin/<executable>, Bundle/Info.json,
+// Bundle/update-key.pub and the install helper. Every mode is normalised (folders and
+// executables 0755, other files 0644), whatever the umask.
 bool buildBundle(const BundleOptions& options, QString* error);
 
-// Writes Bundle/Signature/manifest and its .minisig for the bundle as it is on disk.
+// Normalises every mode as buildBundle does, then writes Bundle/Signature/manifest and its
+// .minisig for the bundle as it is on disk.
 bool signBundle(const QString& bundlePath, const minisign::SecretKey& key, QString* error);
 
 // Packs the bundle folder (as the archive's only top-level item) into a zip, keeping

@@ -1,26 +1,33 @@
 // ostry-release: the maintainers' tool for signed releases.
 //
-//   ostry-release keygen  --secret-key FILE --public-key FILE
+//   ostry-release keygen  --secret-key FILE --public-key FILE [--unencrypted]
 //   ostry-release bundle  --output DIR.AppDir --executable FILE --version V --identifier ID
 //                         --public-key FILE [--name NAME] [--add SRC=DEST]... [--secret-key FILE]
+//                         [--install-helper FILE]
 //   ostry-release sign    --secret-key FILE BUNDLE.AppDir
 //   ostry-release package --secret-key FILE --output-dir DIR BUNDLE.AppDir
 //   ostry-release verify  NEW(.AppDir|.zip) INSTALLED.AppDir
 //
-// Secret keys are minisign secret key files; an encrypted one asks for its password on
-// standard input.
+// Secret keys are minisign secret key files. `keygen` encrypts the new key with a password
+// (scrypt, as minisign does), read from the terminal without echo or else as one line of
+// standard input; `--unencrypted` is only for throwaway test keys. An encrypted key asks for
+// its password the same way whenever it is used.
 
 #include "ReleaseBuilder.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QTextStream>
 
 #include <cstdio>
 #include <iostream>
 #include <string>
+
+#include <termios.h>
+#include <unistd.h>
 
 using namespace ostry;
 
@@ -30,6 +37,32 @@ int fail(const QString& message)
 {
     std::fprintf(stderr, "ostry-release: %s\n", qPrintable(message));
     return 1;
+}
+
+// Reads one line: from the terminal with echo off, else from standard input as it comes.
+QByteArray readPassword(const char* prompt)
+{
+    const bool terminal = ::isatty(STDIN_FILENO);
+    termios saved {};
+    if (terminal) {
+        std::fprintf(stderr, "%s", prompt);
+        std::fflush(stderr);
+        if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios quiet = saved;
+            quiet.c_lflag &= tcflag_t(~ECHO);
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fprintf(stderr, "\n");
+    }
+    QByteArray password = QByteArray::fromStdString(line);
+    if (password.endsWith('\r'))
+        password.chop(1);
+    return password;
 }
 
 std::optional<minisign::SecretKey> loadSecretKey(const QString& path, QString* error)
@@ -42,10 +75,8 @@ std::optional<minisign::SecretKey> loadSecretKey(const QString& path, QString* e
     const QByteArray text = file.readAll();
     if (auto key = minisign::decodeSecretKey(text, {}, error))
         return key;
-    std::fprintf(stderr, "Password for %s: ", qPrintable(path));
-    std::string password;
-    std::getline(std::cin, password);
-    return minisign::decodeSecretKey(text, QByteArray::fromStdString(password), error);
+    const QByteArray prompt = "Password for " + QFile::encodeName(path) + ": ";
+    return minisign::decodeSecretKey(text, readPassword(prompt.constData()), error);
 }
 
 bool writeSecret(const QString& path, const QByteArray& data, QFile::Permissions permissions, QString* error)
@@ -81,7 +112,13 @@ int main(int argc, char** argv)
     const QCommandLineOption identifier(QStringLiteral("identifier"), QStringLiteral("bundle identifier"), QStringLiteral("id"));
     const QCommandLineOption name(QStringLiteral("name"), QStringLiteral("application name"), QStringLiteral("name"), QStringLiteral("Quandrel"));
     const QCommandLineOption add(QStringLiteral("add"), QStringLiteral("extra file"), QStringLiteral("source=dest"));
-    parser.addOptions({secretKey, publicKey, output, outputDir, executable, version, identifier, name, add});
+    const QCommandLineOption unencrypted(QStringLiteral("unencrypted"),
+                                         QStringLiteral("keygen: leave the secret key unencrypted (throwaway test keys only)"));
+    const QCommandLineOption installHelper(QStringLiteral("install-helper"),
+                                           QStringLiteral("bundle: the ostry-install-helper program to ship"),
+                                           QStringLiteral("file"));
+    parser.addOptions({secretKey, publicKey, output, outputDir, executable, version, identifier, name, add, unencrypted,
+                       installHelper});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -91,12 +128,28 @@ int main(int argc, char** argv)
     if (command == QLatin1String("keygen")) {
         if (!parser.isSet(secretKey) || !parser.isSet(publicKey))
             return fail(QStringLiteral("keygen needs --secret-key and --public-key"));
+        for (const QCommandLineOption* file : {&secretKey, &publicKey}) {
+            if (QFileInfo::exists(parser.value(*file)) || QFileInfo(parser.value(*file)).isSymLink())
+                return fail(QStringLiteral("%1 already exists").arg(parser.value(*file)));
+        }
+        QByteArray password;
+        if (!parser.isSet(unencrypted)) {
+            password = readPassword("Password for the new secret key: ");
+            if (password.isEmpty())
+                return fail(QStringLiteral("the password is empty (use --unencrypted only for throwaway test keys)"));
+            if (::isatty(STDIN_FILENO) && readPassword("Password again: ") != password)
+                return fail(QStringLiteral("the passwords differ"));
+        }
         const minisign::SecretKey key = minisign::generateSecretKey();
-        if (!writeSecret(parser.value(secretKey), minisign::encodeSecretKey(key), QFile::ReadOwner | QFile::WriteOwner, &error)
+        const QByteArray secretText = minisign::encodeSecretKey(key, password);
+        if (secretText.isEmpty())
+            return fail(QStringLiteral("the password couldn't be turned into a key (not enough memory?)"));
+        if (!writeSecret(parser.value(secretKey), secretText, QFile::ReadOwner | QFile::WriteOwner, &error)
             || !writeSecret(parser.value(publicKey), minisign::encodePublicKey(key.publicKey()),
                             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther, &error))
             return fail(error);
-        std::printf("Key %s written (unencrypted: keep the secret key offline)\n", qPrintable(key.publicKey().keyIdText()));
+        std::printf("Key %s written (%s; keep the secret key offline)\n", qPrintable(key.publicKey().keyIdText()),
+                    password.isEmpty() ? "unencrypted" : "encrypted with the password");
         return 0;
     }
     if (command == QLatin1String("bundle")) {
@@ -107,6 +160,7 @@ int main(int argc, char** argv)
         options.identifier = parser.value(identifier);
         options.name = parser.value(name);
         options.extraFiles = parser.values(add);
+        options.installHelper = parser.value(installHelper);
         QFile keyFile(parser.value(publicKey));
         if (options.output.isEmpty() || options.executable.isEmpty() || !keyFile.open(QIODevice::ReadOnly))
             return fail(QStringLiteral("bundle needs --output, --executable, --version, --identifier and a readable --public-key"));

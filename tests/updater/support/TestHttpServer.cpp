@@ -1,6 +1,9 @@
 #include "TestHttpServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 namespace ostry::test {
 
@@ -66,6 +69,20 @@ void TestHttpServer::serve(QTcpSocket* socket)
     socket->write(head);
     if (response.stallAfter >= 0) {
         socket->write(response.body.left(response.stallAfter));
+        return;
+    }
+    if (response.dripBytes > 0) {
+        auto* timer = new QTimer(socket);
+        auto sent = std::make_shared<qint64>(0);
+        connect(timer, &QTimer::timeout, socket, [socket, timer, sent, response] {
+            socket->write(response.body.mid(*sent, response.dripBytes));
+            *sent += response.dripBytes;
+            if (*sent >= response.body.size()) {
+                timer->stop();
+                socket->disconnectFromHost();
+            }
+        });
+        timer->start(response.dripIntervalMs);
         return;
     }
     if (response.closeAfter >= 0) {

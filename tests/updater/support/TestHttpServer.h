@@ -25,6 +25,9 @@ struct Response {
     qint64 closeAfter = -1;
     // Leaves out Content-Length so that the client can't know the size in advance.
     bool omitLength = false;
+    // Sends the body `dripBytes` at a time, one piece every `dripIntervalMs` (a slow drip).
+    qint64 dripBytes = 0;
+    int dripIntervalMs = 0;
 };
 
 struct Request {

@@ -8,6 +8,14 @@
 #include <QList>
 #include <QString>
 
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace ostry::test {
 
 inline const QString testIdentifier = QStringLiteral("org.quandrel.Quandrel.test");
