@@ -10,6 +10,8 @@
 #include "ReleaseBuilder.h"
 #include "SignatureVerifier.h"
 
+#include "BenchStats.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -63,11 +65,7 @@ QString makeBundle(const QString& parent, const QString& version, const minisign
     return root;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
+using quandrel::bench::median;
 
 QByteArray releasePage(int count)
 {

@@ -26,6 +26,9 @@ int main(int argc, char** argv)
     set("XDG_CACHE_HOME", "home/.cache");
     set("XDG_RUNTIME_DIR", "runtime");
     set("TMPDIR", "tmp");
+    // Tests decide for themselves whether they run inside an application bundle or a sandbox.
+    qunsetenv("APPDIR");
+    qunsetenv("SNAP");
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
