@@ -38,8 +38,7 @@ ScreenCapturer::ScreenCapturer(ScreenCapture& capture, DisplayProvider& displays
 
 QImage ScreenCapturer::imageOf(const PixelBuffer& pixels)
 {
-    // The image keeps the buffer's owner alive; the top byte of each pixel is undefined,
-    // which Format_RGB32 ignores.
+    // The image keeps the buffer's owner alive.
     auto* owner = new std::shared_ptr<void>(pixels.owner);
     return QImage(pixels.data, pixels.width, pixels.height, qsizetype(pixels.bytesPerLine), QImage::Format_RGB32,
                   [](void* info) { delete static_cast<std::shared_ptr<void>*>(info); }, owner);

@@ -19,9 +19,9 @@
 
 namespace quandrel {
 
-// Pixels, 32 bits each, 0x??RRGGBB in native byte order (the top byte is undefined), the top
-// row first. `data` stays valid for as long as any copy of `owner` lives, so an image can
-// wrap the buffer without copying it.
+// Pixels, 32 bits each, 0xffRRGGBB in native byte order (always opaque, as the screen shows
+// them), the top row first. `data` stays valid for as long as any copy of `owner` lives, so
+// an image can wrap the buffer without copying it.
 struct PixelBuffer {
     int width = 0;
     int height = 0;

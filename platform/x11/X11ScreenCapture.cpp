@@ -77,6 +77,34 @@ std::vector<Child> viewableChildren(xcb_connection_t* c, const std::vector<xcb_w
     return result;
 }
 
+// The server hands a pixel over in 32 bits and leaves the top byte of a depth-24 pixel as it
+// found it: 0, or whatever a client put there; a depth-32 window's own image has its alpha
+// there, which the screen without a compositing manager ignores too. Images read that byte
+// as alpha, so it is made opaque once, where the pixels arrive. Eight pixels at a time,
+// which the compiler turns into vector instructions.
+void makeOpaque(std::uint8_t* data, std::ptrdiff_t stride, int width, int height)
+{
+    const bool contiguous = stride == std::ptrdiff_t(width) * 4;
+    const std::size_t rowLength = contiguous ? std::size_t(width) * std::size_t(height) : std::size_t(width);
+    const int rows = contiguous ? 1 : height;
+    for (int y = 0; y < rows; ++y) {
+        auto* p = reinterpret_cast<std::uint32_t*>(data + stride * y);
+        std::size_t x = 0;
+        for (; x + 8 <= rowLength; x += 8) {
+            for (std::size_t i = 0; i < 8; ++i)
+                p[x + i] |= 0xff000000u;
+        }
+        for (; x < rowLength; ++x)
+            p[x] |= 0xff000000u;
+    }
+}
+
+PixelBuffer opaquePixels(int width, int height, std::ptrdiff_t stride, std::uint8_t* data, std::shared_ptr<void> owner)
+{
+    makeOpaque(data, stride, width, height);
+    return {width, height, stride, data, std::move(owner)};
+}
+
 } // namespace
 
 // The top-level windows made invisible by hideOwnWindows(), with the bounding shapes they had.
@@ -390,7 +418,7 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
             if (stride == 0)
                 return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
             // The image holds the segment; it goes back to the pool when the image goes.
-            return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(segment->address), segment};
+            return opaquePixels(width, height, stride, static_cast<std::uint8_t*>(segment->address), segment);
         }
         // No segment the server could attach (a remote server, say): fall back.
     }
@@ -408,7 +436,7 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
     if (xcb_get_image_data_length(reply.get()) < stride * height)
         return GrabFailure{"GetImage answered with too little data"};
     std::uint8_t* data = xcb_get_image_data(reply.get());
-    return PixelBuffer{width, height, stride, data, std::move(reply)};
+    return opaquePixels(width, height, stride, data, std::move(reply));
 }
 
 GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()
