@@ -19,11 +19,13 @@
 #include <QStandardPaths>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <memory>
 #include <unistd.h>
 
@@ -48,14 +50,37 @@ QImage withResolution(const QImage& image, double scale)
     return result;
 }
 
-// Runs `work` on a thread of the global pool; the future gets its result.
+// The threads that encode and write images. They run at a lower priority than the event
+// loop's thread (the encoder's own threads inherit it), so that on a machine with few cores
+// the loop still gets its turn at once while an image is being compressed on all of them.
+QThreadPool& encodingPool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
+void lowerThisThreadsPriority()
+{
+    thread_local bool lowered = false;
+    if (!lowered) {
+        const id_t self = id_t(::gettid());
+        errno = 0;
+        const int nice = ::getpriority(PRIO_PROCESS, self);
+        if (errno == 0)
+            ::setpriority(PRIO_PROCESS, self, std::min(nice + 5, 19));
+        lowered = true;
+    }
+}
+
+// Runs `work` on an encoding thread; the future gets its result.
 template <typename T, typename Work>
 QFuture<T> inBackground(Work work)
 {
     auto promise = std::make_shared<QPromise<T>>();
     QFuture<T> future = promise->future();
     promise->start();
-    QThreadPool::globalInstance()->start([promise, work = std::move(work)]() mutable {
+    encodingPool().start([promise, work = std::move(work)]() mutable {
+        lowerThisThreadsPriority();
         promise->addResult(work());
         promise->finish();
     });

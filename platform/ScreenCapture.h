@@ -1,9 +1,10 @@
 #pragma once
 
 // The platform's screen reading, beneath the screen capturer. Everything here is in window
-// space (origin top-left of the primary display, y down): window frames in points as
-// WindowAccess reports them, grabbed areas in device pixels. The capturer converts to screen
-// space. Nothing throws: refused requests come back as a GrabFailure.
+// space (origin top-left of the primary display, y down) and in pixels of the one pixel grid
+// all displays share: window frames, grabbed areas and the pointer. The capturer converts to
+// points of screen space (see Display.h). Nothing throws: refused requests come back as a
+// GrabFailure.
 
 #include "Geometry.h"
 #include "WindowAccess.h"
@@ -42,7 +43,7 @@ using GrabResult = std::variant<T, GrabFailure>;
 // A top-level client window as the user sees it: the client window of WindowAccess (pid 0
 // when the window does not say) with what a screen listing adds to it.
 struct ScreenWindow : ClientWindow {
-    Rect frame;            // window space, decorations included, client-side shadow left out
+    Rect frame;            // window-space pixels, decorations included, client-side shadow left out
     bool ordinary = false; // an application's own window or dialog: not a dock, panel, menu or desktop
 };
 
