@@ -80,7 +80,7 @@ public:
     };
     virtual GrabResult<std::unique_ptr<WindowImage>> prepareWindow(WindowHandle window) = 0;
 
-    // The pointer's position in window space; none when it cannot be read.
+    // The pointer's position in window-space pixels; none when it cannot be read.
     virtual std::optional<Point> pointerPosition() = 0;
 };
 

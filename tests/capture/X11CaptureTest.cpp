@@ -172,11 +172,14 @@ protected:
 TEST_F(X11CaptureTest, FrozenDisplaysShowWindowsAtTheirPixels)
 {
     EXPECT_TRUE(capture->hasSharedMemory());
+    EXPECT_TRUE(capture->composesOpaque());
     PatternWindow onMain(200, 150, 300, 200, std::nullopt);
     PatternWindow onSide(1700, 300, 240, 160, std::nullopt);
-    for (const bool shm : {true, false}) {
-        SCOPED_TRACE(shm ? "MIT-SHM" : "GetImage");
-        capture->setSharedMemoryEnabled(shm);
+    enum Way { composed, shared, plain };
+    for (const Way way : {composed, shared, plain}) {
+        SCOPED_TRACE(way == composed ? "RENDER into MIT-SHM" : way == shared ? "MIT-SHM" : "GetImage");
+        capture->setSharedMemoryEnabled(way != plain);
+        capture->setCompositionEnabled(way == composed);
         const auto frozen = valueOf(QCoro::waitFor(capturer->freezeDisplays()));
         ASSERT_EQ(frozen.size(), 2u);
         EXPECT_EQ(frozen[0].screen.name, "MAIN");
