@@ -57,7 +57,7 @@ SaveResult saveImage(const QImage& image, double scale, const std::optional<QByt
 // Writes the PNG to `path` atomically, replacing what was there. Answers whether it did.
 bool writePng(const QImage& image, double scale, const QString& path);
 
-// saveImage and writePng on a thread of the global pool, for callers on the event loop's
+// saveImage and writePng on an encoding thread of lower priority, for callers on the event loop's
 // thread (a coroutine co_awaits the future with QCoro). `now` is called on that thread.
 QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
                                           std::function<QDateTime()> now = &QDateTime::currentDateTime);

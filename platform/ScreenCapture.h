@@ -3,7 +3,7 @@
 // The platform's screen reading, beneath the screen capturer. Everything here is in window
 // space (origin top-left of the primary display, y down) and in pixels of the one pixel grid
 // all displays share: window frames, grabbed areas and the pointer. The capturer converts to
-// points of screen space (see Display.h). Nothing throws: refused requests come back as a
+// points of screen space (see ScreenSpace.h). Nothing throws: refused requests come back as a
 // GrabFailure.
 
 #include "Geometry.h"
