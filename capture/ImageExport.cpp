@@ -9,9 +9,7 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QLocale>
-#include <QEventLoop>
 #include <QFuture>
-#include <QFutureWatcher>
 #include <QMimeData>
 #include <QPromise>
 #include <QRandomGenerator>
@@ -311,14 +309,7 @@ bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArr
     if (!path || path->isEmpty())
         return false;
     // The question is answered; the event loop keeps running while the file is written.
-    const QFuture<bool> written = writePngInBackground(image, scale, *path);
-    QFutureWatcher<bool> watcher;
-    QEventLoop loop;
-    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(written);
-    if (!written.isFinished())
-        loop.exec();
-    return written.result();
+    return resultWhileEventsRun(writePngInBackground(image, scale, *path));
 }
 
 } // namespace quandrel

@@ -13,7 +13,9 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QImage>
+#include <QEventLoop>
 #include <QFuture>
+#include <QFutureWatcher>
 #include <QString>
 
 #include <functional>
@@ -62,6 +64,20 @@ bool writePng(const QImage& image, double scale, const QString& path);
 QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
                                           std::function<QDateTime()> now = &QDateTime::currentDateTime);
 QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path);
+
+// The future's result, the calling thread's event loop running until it is there: for
+// callers that need the answer before they go on. Whatever they own may be gone afterwards.
+template <typename T>
+T resultWhileEventsRun(const QFuture<T>& future)
+{
+    QFutureWatcher<T> watcher;
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(future);
+    if (!future.isFinished())
+        loop.exec();
+    return future.result();
+}
 
 // Asks where to save (the UI answers with a path, or none when the person cancels), proposing
 // the screenshot's name in the screenshots folder, then writes the PNG there. Failures show
