@@ -500,9 +500,8 @@ GrabResult<PixelBuffer> X11ScreenCapture::composeOpaque(int x, int y, int width,
     xcb_render_free_picture(c, target);
     xcb_free_pixmap(c, pixmap);
     // The check waits for the server, which has written the pixels by then.
-    const std::string error = errorOf(c, composite, "Composite");
-    if (!error.empty())
-        return GrabFailure{error};
+    if (auto error = errorOf(c, composite, "Composite"))
+        return *error;
     return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(segment->address), segment};
 }
 
