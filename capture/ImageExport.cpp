@@ -9,16 +9,22 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QLocale>
+#include <QFuture>
 #include <QMimeData>
+#include <QPromise>
+#include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTemporaryFile>
+#include <QThreadPool>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <memory>
 #include <unistd.h>
 
 namespace quandrel {
@@ -42,14 +48,53 @@ QImage withResolution(const QImage& image, double scale)
     return result;
 }
 
+// The threads that encode and write images. They run at a lower priority than the event
+// loop's thread (the encoder's own threads inherit it), so that on a machine with few cores
+// the loop still gets its turn at once while an image is being compressed on all of them.
+QThreadPool& encodingPool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
+void lowerThisThreadsPriority()
+{
+    thread_local bool lowered = false;
+    if (!lowered) {
+        const id_t self = id_t(::gettid());
+        errno = 0;
+        const int nice = ::getpriority(PRIO_PROCESS, self);
+        if (errno == 0)
+            ::setpriority(PRIO_PROCESS, self, std::min(nice + 5, 19));
+        lowered = true;
+    }
+}
+
+// Runs `work` on an encoding thread; the future gets its result.
+template <typename T, typename Work>
+QFuture<T> inBackground(Work work)
+{
+    auto promise = std::make_shared<QPromise<T>>();
+    QFuture<T> future = promise->future();
+    promise->start();
+    encodingPool().start([promise, work = std::move(work)]() mutable {
+        lowerThisThreadsPriority();
+        promise->addResult(work());
+        promise->finish();
+    });
+    return future;
+}
+
 class ImageMimeData final : public QMimeData {
 public:
     ImageMimeData(const QImage& image, double scale)
         : m_image(withResolution(image, scale))
-        , m_scale(scale)
     {
         setImageData(m_image);
         setData(forceImageCopyType, QByteArrayLiteral("1"));
+        // Encoded at once on another thread, so that a program asking for the PNG rarely
+        // has to wait and the event loop never does for long.
+        m_png = inBackground<QByteArray>([image = m_image, scale] { return pngData(image, scale).value_or(QByteArray()); });
     }
 
     QStringList formats() const override
@@ -66,15 +111,69 @@ protected:
     {
         if (mimeType != pngType)
             return QMimeData::retrieveData(mimeType, type);
-        if (!m_png)
-            m_png = pngData(m_image, m_scale).value_or(QByteArray());
-        return *m_png;
+        return m_png.result();
     }
 
 private:
     QImage m_image;
-    double m_scale;
-    mutable std::optional<QByteArray> m_png; // encoded on the first request, then kept
+    QFuture<QByteArray> m_png;
+};
+
+// A hidden file of our own in `folder`, created with the permissions any new file gets there
+// (unlike a QTemporaryFile, which is private), and removed again unless released.
+class PartFile {
+public:
+    explicit PartFile(const QString& folder)
+    {
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            m_path = QFile::encodeName(folder + QStringLiteral("/.Quandrel-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (m_fd < 0 && errno != EEXIST)
+                break;
+        }
+        m_error = m_fd < 0 ? errno : 0;
+    }
+    ~PartFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_released && !m_path.isEmpty() && m_created())
+            ::unlink(m_path.constData());
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+
+    // Writes everything, flushes it to the disk and closes the file; 0 or the error.
+    int write(const QByteArray& bytes)
+    {
+        if (m_fd < 0)
+            return m_error;
+        for (qsizetype done = 0; done < bytes.size();) {
+            const ssize_t n = ::write(m_fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return n < 0 ? errno : EIO;
+            done += n;
+        }
+        const int synced = ::fsync(m_fd) == 0 ? 0 : errno;
+        const int closed = ::close(m_fd) == 0 ? 0 : errno;
+        m_fd = -1;
+        m_closed = true;
+        return synced ? synced : closed;
+    }
+
+    const QByteArray& path() const { return m_path; }
+    void release() { m_released = true; }
+
+private:
+    bool m_created() const { return m_fd >= 0 || m_closed; }
+
+    QByteArray m_path;
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_closed = false;
+    bool m_released = false;
 };
 
 // Moves `from` to the free name `to`; EEXIST when `to` is taken. Filesystems without an
@@ -102,16 +201,14 @@ std::optional<QByteArray> pngData(const QImage& image, double scale)
 {
     if (image.isNull())
         return std::nullopt;
-    // Screenshots are opaque: they take the fast encoder, which compresses on every core at
-    // a level that keeps files as small as other screenshot tools make them.
-    if (!image.hasAlphaChannel()) {
-        PngOptions options;
-        options.dotsPerMeter = dotsPerMeterFor(scale);
-        options.level = 3;
-        options.filter = PngOptions::Filter::sub;
-        if (auto png = encodeOpaquePng(image, options))
-            return png;
-    }
+    // The fast encoder compresses on every core at a level that keeps files as small as
+    // other screenshot tools make them; Qt's own writer is the last resort.
+    PngOptions options;
+    options.dotsPerMeter = dotsPerMeterFor(scale);
+    options.level = 3;
+    options.filter = PngOptions::Filter::sub;
+    if (auto png = encodePng(image, options))
+        return png;
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -161,12 +258,10 @@ SaveResult saveImage(const QImage& image, double scale, const std::optional<QByt
 
     // The bytes go to a hidden file in the same folder first, so that the screenshot appears
     // under its name complete or not at all.
-    QTemporaryFile temporary(folder + QStringLiteral("/.Quandrel-XXXXXX.part"));
-    if (!temporary.open())
-        return SaveError{QStringLiteral("Could not write into %1: %2").arg(folder, temporary.errorString())};
-    if (temporary.write(*png) != png->size() || !temporary.flush() || ::fsync(temporary.handle()) != 0)
-        return SaveError{QStringLiteral("Could not write into %1: %2").arg(folder, temporary.errorString())};
-    const QByteArray from = QFile::encodeName(temporary.fileName());
+    PartFile temporary(folder);
+    if (const int error = temporary.write(*png))
+        return SaveError{QStringLiteral("Could not write into %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error)))};
+    const QByteArray& from = temporary.path();
 
     for (int counter = 1; counter < 10000; ++counter) {
         QString name = screenshotFileName(now ? now() : QDateTime::currentDateTime());
@@ -175,7 +270,7 @@ SaveResult saveImage(const QImage& image, double scale, const std::optional<QByt
         const QString path = folder + QLatin1Char('/') + name;
         const int error = publish(from, QFile::encodeName(path));
         if (error == 0) {
-            temporary.setAutoRemove(false); // it has become the screenshot
+            temporary.release(); // it has become the screenshot
             return path;
         }
         if (error != EEXIST)
@@ -197,12 +292,24 @@ bool writePng(const QImage& image, double scale, const QString& path)
     return file.commit();
 }
 
+QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
+                                          std::function<QDateTime()> now)
+{
+    return inBackground<SaveResult>([image, scale, folderBookmark, now = std::move(now)] { return saveImage(image, scale, folderBookmark, now); });
+}
+
+QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path)
+{
+    return inBackground<bool>([image, scale, path] { return writePng(image, scale, path); });
+}
+
 bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, const SavePathQuestion& ask)
 {
     const auto path = ask(screenshotsFolder(folderBookmark), screenshotFileName(QDateTime::currentDateTime()));
     if (!path || path->isEmpty())
         return false;
-    return writePng(image, scale, *path);
+    // The question is answered; the event loop keeps running while the file is written.
+    return resultWhileEventsRun(writePngInBackground(image, scale, *path));
 }
 
 } // namespace quandrel

@@ -1,7 +1,10 @@
 #pragma once
 
 // Every way an image leaves Quandrel: the clipboard, PNG bytes, the screenshot's file name,
-// saving into the screenshots folder and Save As. Main thread only; nothing here keeps state.
+// saving into the screenshots folder and Save As. Nothing here keeps state. Encoding a large
+// image takes longer than a frame, so the event loop's callers use the …InBackground forms,
+// and the clipboard encodes on another thread as soon as an image is copied; pngData,
+// saveImage and writePng may run on any thread.
 //
 // The screenshots folder is stored as its absolute path in UTF-8 bytes. It is used when it
 // names an existing folder; otherwise screenshots go to "Quandrel" inside the XDG Pictures
@@ -10,6 +13,9 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QImage>
+#include <QEventLoop>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QString>
 
 #include <functional>
@@ -46,11 +52,32 @@ using SaveResult = std::variant<QString, SaveError>; // the written file's path,
 // Saves the image into the screenshots folder under screenshotFileName(), with " 2", " 3" ...
 // before the extension while that name is taken. The file appears complete or not at all,
 // and an existing file is never replaced, even by another program's save at the same moment.
+// It gets the permissions of any new file (0666 less the umask), as writePng's do.
 SaveResult saveImage(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
                      const std::function<QDateTime()>& now = &QDateTime::currentDateTime);
 
 // Writes the PNG to `path` atomically, replacing what was there. Answers whether it did.
 bool writePng(const QImage& image, double scale, const QString& path);
+
+// saveImage and writePng on an encoding thread of lower priority, for callers on the event loop's
+// thread (a coroutine co_awaits the future with QCoro). `now` is called on that thread.
+QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
+                                          std::function<QDateTime()> now = &QDateTime::currentDateTime);
+QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path);
+
+// The future's result, the calling thread's event loop running until it is there: for
+// callers that need the answer before they go on. Whatever they own may be gone afterwards.
+template <typename T>
+T resultWhileEventsRun(const QFuture<T>& future)
+{
+    QFutureWatcher<T> watcher;
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(future);
+    if (!future.isFinished())
+        loop.exec();
+    return future.result();
+}
 
 // Asks where to save (the UI answers with a path, or none when the person cancels), proposing
 // the screenshot's name in the screenshots folder, then writes the PNG there. Failures show

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -29,23 +30,38 @@ void appendChunk(QByteArray& out, const char type[4], const char* data, std::siz
     appendBigEndian(out, std::uint32_t(crc32(0, typed, uInt(length + 4))));
 }
 
-// Pixel of row y as RGB bytes.
-void rgbRow(const QImage& image, int y, std::uint8_t* out)
+// The pixels of row y as RGB bytes, or RGBA bytes when `channels` is 4 (the image is then
+// ARGB32, not premultiplied). Answers whether every pixel of the row is opaque.
+bool pixelRow(const QImage& image, int y, int channels, std::uint8_t* out)
 {
     const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    for (int x = 0, w = image.width(); x < w; ++x) {
+    const int w = image.width();
+    if (channels == 4) {
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = in[x];
+            out[4 * x] = std::uint8_t(qRed(p));
+            out[4 * x + 1] = std::uint8_t(qGreen(p));
+            out[4 * x + 2] = std::uint8_t(qBlue(p));
+            out[4 * x + 3] = std::uint8_t(qAlpha(p));
+        }
+        return true;
+    }
+    std::uint32_t alpha = 0xff;
+    for (int x = 0; x < w; ++x) {
         const QRgb p = in[x];
+        alpha &= p >> 24;
         out[3 * x] = std::uint8_t(qRed(p));
         out[3 * x + 1] = std::uint8_t(qGreen(p));
         out[3 * x + 2] = std::uint8_t(qBlue(p));
     }
+    return alpha == 0xff;
 }
 
-void filterRow(PngOptions::Filter filter, const std::uint8_t* row, const std::uint8_t* above, std::size_t length, std::uint8_t* out)
+void filterRow(PngOptions::Filter filter, const std::uint8_t* row, const std::uint8_t* above, std::size_t length, std::size_t bpp,
+               std::uint8_t* out)
 {
     out[0] = std::uint8_t(filter);
     std::uint8_t* d = out + 1;
-    constexpr std::size_t bpp = 3;
     switch (filter) {
     case PngOptions::Filter::sub:
         for (std::size_t i = 0; i < length; ++i)
@@ -81,12 +97,14 @@ struct Band {
     bool ok = false;
 };
 
-void compressBand(const QImage& image, const PngOptions& options, Band& band)
+// Compresses a band of RGB (`channels` 3) or RGBA rows. An RGB band gives up, and tells the
+// others through `translucent`, at the first row with a pixel that is not opaque.
+void compressBand(const QImage& image, const PngOptions& options, int channels, std::atomic<bool>& translucent, Band& band)
 {
-    const std::size_t length = std::size_t(image.width()) * 3;
+    const std::size_t length = std::size_t(image.width()) * std::size_t(channels);
     std::vector<std::uint8_t> above(length, 0), row(length), filtered(length + 1);
     if (band.firstRow > 0)
-        rgbRow(image, band.firstRow - 1, above.data());
+        pixelRow(image, band.firstRow - 1, channels, above.data());
 
     z_stream z{};
     if (deflateInit2(&z, options.level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
@@ -96,8 +114,13 @@ void compressBand(const QImage& image, const PngOptions& options, Band& band)
     z.avail_out = uInt(band.deflated.size());
     bool ok = true;
     for (int y = band.firstRow; y < band.endRow && ok; ++y) {
-        rgbRow(image, y, row.data());
-        filterRow(options.filter, row.data(), above.data(), length, filtered.data());
+        if (!pixelRow(image, y, channels, row.data()))
+            translucent = true;
+        if (translucent) {
+            ok = false;
+            break;
+        }
+        filterRow(options.filter, row.data(), above.data(), length, std::size_t(channels), filtered.data());
         band.adler = adler32(band.adler, filtered.data(), uInt(filtered.size()));
         band.filteredLength += filtered.size();
         z.next_in = filtered.data();
@@ -113,19 +136,10 @@ void compressBand(const QImage& image, const PngOptions& options, Band& band)
     band.ok = ok;
 }
 
-} // namespace
+enum class Outcome { written, translucent, failed };
 
-std::optional<QByteArray> encodeOpaquePng(const QImage& source, const PngOptions& options)
+Outcome encodeBands(const QImage& image, const PngOptions& options, int channels, QByteArray& out)
 {
-    if (source.isNull())
-        return std::nullopt;
-    QImage image = source;
-    if (image.format() != QImage::Format_RGB32) {
-        if (image.hasAlphaChannel())
-            return std::nullopt;
-        image = image.convertToFormat(QImage::Format_RGB32);
-    }
-
     const int height = image.height();
     int threads = options.threads > 0 ? options.threads : int(std::min(4u, std::max(1u, std::thread::hardware_concurrency())));
     // Small images are not worth a thread.
@@ -137,27 +151,31 @@ std::optional<QByteArray> encodeOpaquePng(const QImage& source, const PngOptions
         bands[i].endRow = height * (i + 1) / threads;
         bands[i].last = i + 1 == threads;
     }
+    std::atomic<bool> translucent = false;
     std::vector<std::thread> workers;
     for (std::size_t i = 1; i < bands.size(); ++i)
-        workers.emplace_back(compressBand, std::cref(image), std::cref(options), std::ref(bands[i]));
-    compressBand(image, options, bands[0]);
+        workers.emplace_back(compressBand, std::cref(image), std::cref(options), channels, std::ref(translucent), std::ref(bands[i]));
+    compressBand(image, options, channels, translucent, bands[0]);
     for (auto& w : workers)
         w.join();
+    if (translucent)
+        return Outcome::translucent;
     if (!std::all_of(bands.begin(), bands.end(), [](const Band& b) { return b.ok; }))
-        return std::nullopt;
+        return Outcome::failed;
 
-    QByteArray out;
     std::size_t total = 0;
     for (const Band& b : bands)
         total += b.deflated.size();
+    out.clear();
     out.reserve(qsizetype(total + 128));
     out.append("\x89PNG\r\n\x1a\n", 8);
 
     char header[13];
     const std::uint32_t w = std::uint32_t(image.width()), h = std::uint32_t(height);
+    const std::uint8_t colourType = channels == 4 ? 6 : 2; // RGB with alpha, or RGB
     const std::uint8_t fields[13] = {std::uint8_t(w >> 24), std::uint8_t(w >> 16), std::uint8_t(w >> 8), std::uint8_t(w),
                                      std::uint8_t(h >> 24), std::uint8_t(h >> 16), std::uint8_t(h >> 8), std::uint8_t(h),
-                                     8, 2, 0, 0, 0}; // 8-bit RGB, deflate, adaptive filtering, no interlace
+                                     8, colourType, 0, 0, 0}; // 8 bits, deflate, adaptive filtering, no interlace
     std::memcpy(header, fields, sizeof header);
     appendChunk(out, "IHDR", header, sizeof header);
     if (options.dotsPerMeter > 0) {
@@ -183,6 +201,37 @@ std::optional<QByteArray> encodeOpaquePng(const QImage& source, const PngOptions
         appendChunk(out, "IDAT", reinterpret_cast<const char*>(data.data()), data.size());
     }
     appendChunk(out, "IEND", nullptr, 0);
+    return Outcome::written;
+}
+
+} // namespace
+
+std::optional<QByteArray> encodePng(const QImage& source, const PngOptions& options)
+{
+    if (source.isNull())
+        return std::nullopt;
+    QImage image = source;
+    const QImage::Format format = image.format();
+    const bool maybeTranslucent = image.hasAlphaChannel();
+    if (!maybeTranslucent && format != QImage::Format_RGB32)
+        image = image.convertToFormat(QImage::Format_RGB32);
+    else if (maybeTranslucent && format != QImage::Format_ARGB32 && format != QImage::Format_ARGB32_Premultiplied)
+        image = image.convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull())
+        return std::nullopt;
+
+    // An image with an alpha channel is written as RGB while every pixel turns out opaque;
+    // at its first translucent pixel it starts again as RGBA.
+    QByteArray out;
+    const Outcome rgb = encodeBands(image, options, 3, out);
+    if (rgb == Outcome::written)
+        return out;
+    if (rgb == Outcome::failed)
+        return std::nullopt;
+    if (image.format() != QImage::Format_ARGB32)
+        image = image.convertToFormat(QImage::Format_ARGB32);
+    if (image.isNull() || encodeBands(image, options, 4, out) != Outcome::written)
+        return std::nullopt;
     return out;
 }
 

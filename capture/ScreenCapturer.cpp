@@ -11,14 +11,6 @@ namespace quandrel {
 
 namespace {
 
-// The whole-pixel area of a display in window space.
-Rect pixelArea(const Display& display, const ScreenSpace& space)
-{
-    const Rect points = space.toWindow(display.frame);
-    const double s = display.scale;
-    return rounded({points.x * s, points.y * s, points.width * s, points.height * s});
-}
-
 // Snaps values that are integral but for floating-point noise, so that 200.0000000001 does
 // not widen a crop by a whole pixel.
 double snapped(double v)
@@ -38,8 +30,7 @@ ScreenCapturer::ScreenCapturer(ScreenCapture& capture, DisplayProvider& displays
 
 QImage ScreenCapturer::imageOf(const PixelBuffer& pixels)
 {
-    // The image keeps the buffer's owner alive; the top byte of each pixel is undefined,
-    // which Format_RGB32 ignores.
+    // The image keeps the buffer's owner alive.
     auto* owner = new std::shared_ptr<void>(pixels.owner);
     return QImage(pixels.data, pixels.width, pixels.height, qsizetype(pixels.bytesPerLine), QImage::Format_RGB32,
                   [](void* info) { delete static_cast<std::shared_ptr<void>*>(info); }, owner);
@@ -79,14 +70,17 @@ QCoro::Task<CaptureResult<std::vector<PickableWindow>>> ScreenCapturer::pickable
     auto listed = m_capture.windowsFrontToBack();
     if (const auto* failure = std::get_if<GrabFailure>(&listed))
         co_return CaptureError::platform(failure->message);
-    const ScreenSpace space = ScreenSpace::of(m_displays.displays());
+    const std::vector<Display> displays = m_displays.displays();
+    const ScreenSpace space = ScreenSpace::of(displays);
     std::vector<PickableWindow> result;
     for (const ScreenWindow& w : std::get<std::vector<ScreenWindow>>(listed)) {
-        if (!w.ordinary || w.pid == ownPid || !(w.frame.width > 40) || !(w.frame.height > 40))
+        // In points of the display that holds the window's centre.
+        const Rect frame = rectFromPixels(w.frame, displays);
+        if (!w.ordinary || w.pid == ownPid || !(frame.width > 40) || !(frame.height > 40))
             continue;
         if (std::any_of(result.begin(), result.end(), [&](const PickableWindow& p) { return p.window == w.handle; }))
             continue;
-        result.push_back({w.handle, space.fromWindow(w.frame)});
+        result.push_back({w.handle, space.fromWindow(frame)});
     }
     co_return result;
 }
@@ -124,7 +118,7 @@ std::optional<Display> ScreenCapturer::screenUnderMouse()
     const auto pointer = m_capture.pointerPosition();
     if (!pointer)
         return displays.empty() ? std::nullopt : std::optional<Display>(displays.front());
-    return screenAt(displays, ScreenSpace::of(displays).fromWindow(*pointer));
+    return screenAt(displays, ScreenSpace::of(displays).fromWindow(pointFromPixels(*pointer, displays)));
 }
 
 std::optional<CapturedImage> ScreenCapturer::crop(const FrozenDisplay& display, const Rect& rect)
@@ -134,7 +128,7 @@ std::optional<CapturedImage> ScreenCapturer::crop(const FrozenDisplay& display, 
     if (!std::isfinite(rect.x) || !std::isfinite(rect.y) || !std::isfinite(rect.width) || !std::isfinite(rect.height)
         || !std::isfinite(s) || s <= 0)
         return std::nullopt;
-    const Rect part = rect.intersected(frame);
+    const Rect part = normalized(rect).intersected(frame);
     if (part.isEmpty() || part.width < 1 || part.height < 1)
         return std::nullopt;
 

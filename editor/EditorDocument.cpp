@@ -134,7 +134,9 @@ void EditorDocument::applyCrop(std::optional<QRectF> rect)
 {
     std::optional<QRectF> crop;
     if (rect) {
-        const QRectF clipped = intersection(integralRect(*rect), QRectF(0, 0, m_image.width(), m_image.height()));
+        // A rectangle dragged towards the origin has a negative width or height.
+        const QRectF request = normalizedRect(rect->topLeft(), rect->bottomRight());
+        const QRectF clipped = intersection(integralRect(request), QRectF(0, 0, m_image.width(), m_image.height()));
         if (clipped.width() >= minimumCropSize && clipped.height() >= minimumCropSize)
             crop = clipped;
     }

@@ -13,7 +13,7 @@ struct Display {
     std::string name;
     Rect frame;
     Rect visibleFrame;
-    double scale = 1; // pixels per point
+    double scale = 1; // pixels per point; ScreenSpace.h says how points meet pixels
     bool operator==(const Display&) const = default;
 };
 

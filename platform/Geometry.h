@@ -60,6 +60,13 @@ struct Rect {
     bool operator==(const Rect&) const = default;
 };
 
+// The same rectangle with a non-negative width and height: a rectangle dragged up or to the
+// left has its origin at the opposite corner.
+inline Rect normalized(const Rect& r)
+{
+    return {std::min(r.x, r.x + r.width), std::min(r.y, r.y + r.height), std::abs(r.width), std::abs(r.height)};
+}
+
 // Rounds to the nearest integer, halves away from zero.
 inline double roundHalfAway(double v) { return std::round(v); }
 

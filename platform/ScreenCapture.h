@@ -1,9 +1,10 @@
 #pragma once
 
 // The platform's screen reading, beneath the screen capturer. Everything here is in window
-// space (origin top-left of the primary display, y down): window frames in points as
-// WindowAccess reports them, grabbed areas in device pixels. The capturer converts to screen
-// space. Nothing throws: refused requests come back as a GrabFailure.
+// space (origin top-left of the primary display, y down) and in pixels of the one pixel grid
+// all displays share: window frames, grabbed areas and the pointer. The capturer converts to
+// points of screen space (see ScreenSpace.h). Nothing throws: refused requests come back as a
+// GrabFailure.
 
 #include "Geometry.h"
 #include "WindowAccess.h"
@@ -19,9 +20,9 @@
 
 namespace quandrel {
 
-// Pixels, 32 bits each, 0x??RRGGBB in native byte order (the top byte is undefined), the top
-// row first. `data` stays valid for as long as any copy of `owner` lives, so an image can
-// wrap the buffer without copying it.
+// Pixels, 32 bits each, 0xffRRGGBB in native byte order (always opaque, as the screen shows
+// them), the top row first. `data` stays valid for as long as any copy of `owner` lives, so
+// an image can wrap the buffer without copying it.
 struct PixelBuffer {
     int width = 0;
     int height = 0;
@@ -42,7 +43,7 @@ using GrabResult = std::variant<T, GrabFailure>;
 // A top-level client window as the user sees it: the client window of WindowAccess (pid 0
 // when the window does not say) with what a screen listing adds to it.
 struct ScreenWindow : ClientWindow {
-    Rect frame;            // window space, decorations included, client-side shadow left out
+    Rect frame;            // window-space pixels, decorations included, client-side shadow left out
     bool ordinary = false; // an application's own window or dialog: not a dock, panel, menu or desktop
 };
 
@@ -79,7 +80,7 @@ public:
     };
     virtual GrabResult<std::unique_ptr<WindowImage>> prepareWindow(WindowHandle window) = 0;
 
-    // The pointer's position in window space; none when it cannot be read.
+    // The pointer's position in window-space pixels; none when it cannot be read.
     virtual std::optional<Point> pointerPosition() = 0;
 };
 

@@ -44,4 +44,73 @@ inline bool containsPoint(const Rect& r, Point p)
     return p.x >= r.minX() && p.x < r.maxX() && p.y > r.minY() && p.y <= r.maxY();
 }
 
+// Points and pixels. The X server has one grid of pixels, the root window; each display
+// covers a part of it and has its own scale, pixels per point (Qt's device pixel ratio for
+// that screen). The rule is Qt's: a display's top-left corner has the same coordinates in
+// window-space points as in root pixels, and from there n pixels are n / scale points. Where
+// every scale is 1 points are pixels; with mixed scales the displays' frames in points may
+// leave gaps between them, as Qt's screen geometries do. A point is converted with the
+// display that holds it, a rectangle with the display that holds its centre; what no display
+// holds is left as it is. All of these work in window space.
+
+// The display's part of the root window, in pixels.
+inline Rect pixelArea(const Display& display, const ScreenSpace& space)
+{
+    const Rect points = space.toWindow(display.frame);
+    const double s = display.scale > 0 ? display.scale : 1;
+    return rounded({points.x, points.y, points.width * s, points.height * s});
+}
+
+namespace detail {
+// Window space measures pixels by their top-left corners: a rectangle owns its left and top
+// edges.
+inline bool holds(const Rect& r, Point p) { return p.x >= r.minX() && p.x < r.maxX() && p.y >= r.minY() && p.y < r.maxY(); }
+} // namespace detail
+
+inline Point pointFromPixels(Point pixel, const std::vector<Display>& displays)
+{
+    const ScreenSpace space = ScreenSpace::of(displays);
+    for (const Display& d : displays) {
+        const Rect area = pixelArea(d, space);
+        if (detail::holds(area, pixel) && d.scale > 0)
+            return {area.x + (pixel.x - area.x) / d.scale, area.y + (pixel.y - area.y) / d.scale};
+    }
+    return pixel;
+}
+
+inline Point pixelFromPoint(Point point, const std::vector<Display>& displays)
+{
+    const ScreenSpace space = ScreenSpace::of(displays);
+    for (const Display& d : displays) {
+        const Rect frame = space.toWindow(d.frame);
+        if (detail::holds(frame, point) && d.scale > 0)
+            return {frame.x + (point.x - frame.x) * d.scale, frame.y + (point.y - frame.y) * d.scale};
+    }
+    return point;
+}
+
+inline Rect rectFromPixels(const Rect& pixels, const std::vector<Display>& displays)
+{
+    const ScreenSpace space = ScreenSpace::of(displays);
+    for (const Display& d : displays) {
+        const Rect area = pixelArea(d, space);
+        if (detail::holds(area, {pixels.midX(), pixels.midY()}) && d.scale > 0)
+            return {area.x + (pixels.x - area.x) / d.scale, area.y + (pixels.y - area.y) / d.scale, pixels.width / d.scale,
+                    pixels.height / d.scale};
+    }
+    return pixels;
+}
+
+inline Rect rectToPixels(const Rect& points, const std::vector<Display>& displays)
+{
+    const ScreenSpace space = ScreenSpace::of(displays);
+    for (const Display& d : displays) {
+        const Rect frame = space.toWindow(d.frame);
+        if (detail::holds(frame, {points.midX(), points.midY()}) && d.scale > 0)
+            return {frame.x + (points.x - frame.x) * d.scale, frame.y + (points.y - frame.y) * d.scale, points.width * d.scale,
+                    points.height * d.scale};
+    }
+    return points;
+}
+
 } // namespace quandrel

@@ -147,8 +147,11 @@ void EditorWindowController::copy()
 void EditorWindowController::save()
 {
     const Output out = output();
+    const QPointer<EditorWindowController> alive(this);
     const SaveResult result = outputs.save ? outputs.save(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : std::nullopt)
                                            : SaveResult(SaveError{QStringLiteral("Saving is not available.")});
+    if (!alive)
+        return; // closed and released while the file was being written
     if (const auto* error = std::get_if<SaveError>(&result)) {
         if (outputs.alert)
             outputs.alert(m_window.get(), error->message);

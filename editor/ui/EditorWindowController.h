@@ -36,7 +36,7 @@ struct EditorOutputs {
     std::function<void(const QImage& image, double scale)> copy = &copyImage;
     std::function<SaveResult(const QImage& image, double scale, const std::optional<QByteArray>& folder)> save =
         [](const QImage& image, double scale, const std::optional<QByteArray>& folder) {
-            return saveImage(image, scale, folder);
+            return resultWhileEventsRun(saveImageInBackground(image, scale, folder));
         };
     std::function<bool(const QImage& image, double scale, const std::optional<QByteArray>& folder, QWidget* parent)>
         saveAs = [](const QImage& image, double scale, const std::optional<QByteArray>& folder, QWidget* parent) {

@@ -86,7 +86,7 @@ public:
         auto storage = std::make_shared<std::vector<std::uint32_t>>(std::size_t(width) * std::size_t(height));
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x)
-                (*storage)[std::size_t(y) * width + x] = pixelAt(int(area.x + x / sizeFactor), int(area.y + y / sizeFactor));
+                (*storage)[std::size_t(y) * width + x] = 0xff000000u | pixelAt(int(area.x + x / sizeFactor), int(area.y + y / sizeFactor));
         }
         return {width, height, std::ptrdiff_t(width) * 4, reinterpret_cast<std::uint8_t*>(storage->data()), storage};
     }

@@ -8,9 +8,57 @@
 #include <xcb/randr.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <algorithm>
 
 namespace quandrel::x11 {
+
+namespace {
+
+// Qt's screens, primary first, when this process has a GUI application.
+QList<QScreen*> qtScreens()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return {};
+    QList<QScreen*> screens = QGuiApplication::screens();
+    if (QScreen* primary = QGuiApplication::primaryScreen(); primary && screens.removeOne(primary))
+        screens.prepend(primary);
+    return screens;
+}
+
+// The scale of a monitor: the device pixel ratio of Qt's screen for it, found by name or
+// else by its top-left corner, which Qt keeps in pixels. 1 when Qt has no such screen.
+double scaleOf(const QList<QScreen*>& screens, const std::string& name, const Rect& pixels)
+{
+    for (QScreen* screen : screens) {
+        if (screen->name().toStdString() == name && screen->devicePixelRatio() > 0)
+            return screen->devicePixelRatio();
+    }
+    for (QScreen* screen : screens) {
+        if (screen->geometry().topLeft() == QPoint(int(pixels.x), int(pixels.y)) && screen->devicePixelRatio() > 0)
+            return screen->devicePixelRatio();
+    }
+    return 1;
+}
+
+} // namespace
+
+std::vector<Display> scaledScreens()
+{
+    const QList<QScreen*> screens = qtScreens();
+    if (std::all_of(screens.begin(), screens.end(), [](QScreen* s) { return s->devicePixelRatio() == 1; }))
+        return {};
+    const ScreenSpace space(screens.front()->geometry().height());
+    std::vector<Display> result;
+    for (QScreen* screen : screens) {
+        const QRect g = screen->geometry();
+        const Rect frame = space.fromWindow({double(g.x()), double(g.y()), double(g.width()), double(g.height())});
+        result.push_back({screen->name().toStdString(), frame, frame, screen->devicePixelRatio() > 0 ? screen->devicePixelRatio() : 1});
+    }
+    return result;
+}
 
 X11Displays::X11Displays(X11Connection& connection)
     : m_connection(connection)
@@ -75,10 +123,20 @@ std::vector<Display> X11Displays::displays()
     }
     const auto workarea = cardinals(c, workareaCookie);
 
-    const ScreenSpace space(monitors.front().area.height);
-    std::vector<Display> result;
+    // Frames in points (ScreenSpace.h): each monitor's top-left corner stays, its size is
+    // divided by its scale.
+    const QList<QScreen*> screens = qtScreens();
+    std::vector<double> scales;
     for (const Monitor& m : monitors)
-        result.push_back({m.name, space.fromWindow(m.area), space.fromWindow(visibleArea(m.area, struts, rootSize, workarea)), 1});
+        scales.push_back(scaleOf(screens, m.name, m.area));
+    const ScreenSpace space(monitors.front().area.height / scales.front());
+    std::vector<Display> result;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const Rect& a = monitors[i].area;
+        const double s = scales[i];
+        const auto points = [&](const Rect& r) { return Rect{a.x + (r.x - a.x) / s, a.y + (r.y - a.y) / s, r.width / s, r.height / s}; };
+        result.push_back({monitors[i].name, space.fromWindow(points(a)), space.fromWindow(points(visibleArea(a, struts, rootSize, workarea))), s});
+    }
     return result;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 // Displays on X11: the RandR 1.5 monitors, primary first, with visible frames that leave out
-// the docks' and panels' struts (WorkArea.h).
+// the docks' and panels' struts (WorkArea.h). Each takes the scale Qt gives its screen
+// (Xft.dpi, QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS; 1 without a GUI application), and its
+// frames are in points as ScreenSpace.h describes.
 
 #include "Display.h"
 
@@ -17,5 +19,10 @@ public:
 private:
     X11Connection& m_connection;
 };
+
+// Qt's screens as displays that carry what converting between points and pixels needs
+// (ScreenSpace.h), without a request to the server: none when every scale is 1 or there is
+// no GUI application, so that nothing is converted then. On the GUI thread only.
+std::vector<Display> scaledScreens();
 
 } // namespace quandrel::x11

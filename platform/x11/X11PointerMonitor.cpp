@@ -58,7 +58,8 @@ Point X11PointerMonitor::pointerLocation()
     Reply<xcb_query_pointer_reply_t> pointer(xcb_query_pointer_reply(c, xcb_query_pointer(c, m_connection.root()), nullptr));
     if (!pointer)
         return {};
-    return ScreenSpace::of(m_displays.displays()).fromWindow(Point{double(pointer->root_x), double(pointer->root_y)});
+    const std::vector<Display> displays = m_displays.displays();
+    return ScreenSpace::of(displays).fromWindow(pointFromPixels(Point{double(pointer->root_x), double(pointer->root_y)}, displays));
 }
 
 bool X11PointerMonitor::handleEvent(xcb_generic_event_t* e)

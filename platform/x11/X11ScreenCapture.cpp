@@ -4,6 +4,7 @@
 #include "X11Properties.h"
 
 #include <xcb/composite.h>
+#include <xcb/render.h>
 #include <xcb/shape.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -75,6 +76,34 @@ std::vector<Child> viewableChildren(xcb_connection_t* c, const std::vector<xcb_w
                                        double(geometry->height + 2 * border)}});
     }
     return result;
+}
+
+// The server hands a pixel over in 32 bits and leaves the top byte of a depth-24 pixel as it
+// found it: 0, or whatever a client put there; a depth-32 window's own image has its alpha
+// there, which the screen without a compositing manager ignores too. Images read that byte
+// as alpha, so it is made opaque once, where the pixels arrive. Eight pixels at a time,
+// which the compiler turns into vector instructions.
+void makeOpaque(std::uint8_t* data, std::ptrdiff_t stride, int width, int height)
+{
+    const bool contiguous = stride == std::ptrdiff_t(width) * 4;
+    const std::size_t rowLength = contiguous ? std::size_t(width) * std::size_t(height) : std::size_t(width);
+    const int rows = contiguous ? 1 : height;
+    for (int y = 0; y < rows; ++y) {
+        auto* p = reinterpret_cast<std::uint32_t*>(data + stride * y);
+        std::size_t x = 0;
+        for (; x + 8 <= rowLength; x += 8) {
+            for (std::size_t i = 0; i < 8; ++i)
+                p[x + i] |= 0xff000000u;
+        }
+        for (; x < rowLength; ++x)
+            p[x] |= 0xff000000u;
+    }
+}
+
+PixelBuffer opaquePixels(int width, int height, std::ptrdiff_t stride, std::uint8_t* data, std::shared_ptr<void> owner)
+{
+    makeOpaque(data, stride, width, height);
+    return {width, height, stride, data, std::move(owner)};
 }
 
 } // namespace
@@ -180,7 +209,9 @@ X11ScreenCapture::X11ScreenCapture(X11Connection& connection)
     xcb_prefetch_extension_data(c, &xcb_shm_id);
     xcb_prefetch_extension_data(c, &xcb_composite_id);
     xcb_prefetch_extension_data(c, &xcb_shape_id);
+    xcb_prefetch_extension_data(c, &xcb_render_id);
     const bool shm = present(c, &xcb_shm_id);
+    const bool render = present(c, &xcb_render_id);
     const bool composite = present(c, &xcb_composite_id);
     const bool shape = present(c, &xcb_shape_id);
     xcb_shm_query_version_cookie_t shmCookie{};
@@ -192,8 +223,37 @@ X11ScreenCapture::X11ScreenCapture(X11Connection& connection)
         compositeCookie = xcb_composite_query_version(c, 0, 4);
     if (shape)
         shapeCookie = xcb_shape_query_version(c);
-    if (shm)
-        m_shm = Reply<xcb_shm_query_version_reply_t>(xcb_shm_query_version_reply(c, shmCookie, nullptr)) != nullptr;
+    xcb_render_query_pict_formats_cookie_t formatsCookie{};
+    if (render)
+        formatsCookie = xcb_render_query_pict_formats(c);
+    bool sharedPixmaps = false;
+    if (shm) {
+        Reply<xcb_shm_query_version_reply_t> reply(xcb_shm_query_version_reply(c, shmCookie, nullptr));
+        m_shm = reply != nullptr;
+        sharedPixmaps = reply && reply->shared_pixmaps && reply->pixmap_format == XCB_IMAGE_FORMAT_Z_PIXMAP;
+    }
+    if (render) {
+        Reply<xcb_render_query_pict_formats_reply_t> formats(xcb_render_query_pict_formats_reply(c, formatsCookie, nullptr));
+        if (formats) {
+            for (auto it = xcb_render_query_pict_formats_formats_iterator(formats.get()); it.rem; xcb_render_pictforminfo_next(&it)) {
+                const xcb_render_directformat_t& d = it.data->direct;
+                if (it.data->type == XCB_RENDER_PICT_TYPE_DIRECT && it.data->depth == 32 && d.alpha_shift == 24 && d.alpha_mask == 0xff
+                    && d.red_shift == 16 && d.red_mask == 0xff && d.green_shift == 8 && d.green_mask == 0xff && d.blue_shift == 0
+                    && d.blue_mask == 0xff)
+                    m_argbFormat = it.data->id;
+            }
+            const xcb_visualid_t rootVisual = m_connection.screen()->root_visual;
+            for (auto screens = xcb_render_query_pict_formats_screens_iterator(formats.get()); screens.rem; xcb_render_pictscreen_next(&screens)) {
+                for (auto depths = xcb_render_pictscreen_depths_iterator(screens.data); depths.rem; xcb_render_pictdepth_next(&depths)) {
+                    for (auto visuals = xcb_render_pictdepth_visuals_iterator(depths.data); visuals.rem; xcb_render_pictvisual_next(&visuals)) {
+                        if (visuals.data->visual == rootVisual)
+                            m_rootFormat = visuals.data->format;
+                    }
+                }
+            }
+        }
+    }
+    m_render = sharedPixmaps && m_argbFormat && m_rootFormat;
     if (composite) {
         // NameWindowPixmap arrived with version 0.2.
         Reply<xcb_composite_query_version_reply_t> reply(xcb_composite_query_version_reply(c, compositeCookie, nullptr));
@@ -374,6 +434,14 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
         return 0;
     };
 
+    if (m_useShm && composesOpaque() && drawable == m_connection.root()) {
+        if (const std::ptrdiff_t stride = strideFor(32)) {
+            auto composed = composeOpaque(x, y, width, height, stride);
+            if (std::holds_alternative<PixelBuffer>(composed))
+                return composed;
+        }
+        // Refused: read the plain way.
+    }
     if (m_useShm) {
         const std::size_t size = std::size_t(strideFor(24) ? strideFor(24) : std::ptrdiff_t(width) * 4) * std::size_t(height);
         if (const auto segment = freeSegment(size)) {
@@ -390,7 +458,7 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
             if (stride == 0)
                 return GrabFailure{"unsupported depth " + std::to_string(reply->depth)};
             // The image holds the segment; it goes back to the pool when the image goes.
-            return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(segment->address), segment};
+            return opaquePixels(width, height, stride, static_cast<std::uint8_t*>(segment->address), segment);
         }
         // No segment the server could attach (a remote server, say): fall back.
     }
@@ -408,7 +476,33 @@ GrabResult<PixelBuffer> X11ScreenCapture::grabDrawable(std::uint32_t drawable, i
     if (xcb_get_image_data_length(reply.get()) < stride * height)
         return GrabFailure{"GetImage answered with too little data"};
     std::uint8_t* data = xcb_get_image_data(reply.get());
-    return PixelBuffer{width, height, stride, data, std::move(reply)};
+    return opaquePixels(width, height, stride, data, std::move(reply));
+}
+
+// The area of the screen, windows included, composited onto a 32-bit pixmap that lives in a
+// shared segment: the server writes each pixel once, with its alpha set, as a read would.
+GrabResult<PixelBuffer> X11ScreenCapture::composeOpaque(int x, int y, int width, int height, std::ptrdiff_t stride)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    const auto segment = freeSegment(std::size_t(stride) * std::size_t(height));
+    if (!segment)
+        return GrabFailure{"no shared memory"};
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    const xcb_render_picture_t source = xcb_generate_id(c);
+    const xcb_render_picture_t target = xcb_generate_id(c);
+    xcb_shm_create_pixmap(c, pixmap, m_connection.root(), std::uint16_t(width), std::uint16_t(height), 32, segment->id, 0);
+    const std::uint32_t includeInferiors[] = {XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS};
+    xcb_render_create_picture(c, source, m_connection.root(), m_rootFormat, XCB_RENDER_CP_SUBWINDOW_MODE, includeInferiors);
+    xcb_render_create_picture(c, target, pixmap, m_argbFormat, 0, nullptr);
+    const auto composite = xcb_render_composite_checked(c, XCB_RENDER_PICT_OP_SRC, source, XCB_RENDER_PICTURE_NONE, target, std::int16_t(x),
+                                                        std::int16_t(y), 0, 0, 0, 0, std::uint16_t(width), std::uint16_t(height));
+    xcb_render_free_picture(c, source);
+    xcb_render_free_picture(c, target);
+    xcb_free_pixmap(c, pixmap);
+    // The check waits for the server, which has written the pixels by then.
+    if (auto error = errorOf(c, composite, "Composite"))
+        return *error;
+    return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(segment->address), segment};
 }
 
 GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()

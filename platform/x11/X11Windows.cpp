@@ -2,6 +2,7 @@
 
 #include "ScreenSpace.h"
 #include "X11Connection.h"
+#include "X11Displays.h"
 #include "X11Properties.h"
 
 #include <xcb/xcb_ewmh.h>
@@ -23,7 +24,13 @@ X11Windows::X11Windows(X11Connection& connection, DisplayProvider& displays)
 {
 }
 
-std::optional<Rect> X11Windows::readFrame(WindowHandle window) { return readVisibleFrame(m_connection, window); }
+// Frames are read and written in points; the server counts pixels (ScreenSpace.h).
+std::optional<Rect> X11Windows::readFrame(WindowHandle window)
+{
+    if (const auto pixels = readVisibleFrame(m_connection, window))
+        return rectFromPixels(*pixels, scaledScreens());
+    return std::nullopt;
+}
 
 void X11Windows::watch(WindowHandle window)
 {
@@ -34,8 +41,9 @@ void X11Windows::watch(WindowHandle window)
     m_watched.insert(window);
 }
 
-void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
+void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePoints)
 {
+    const Rect frame = rectToPixels(framePoints, scaledScreens());
     xcb_connection_t* c = m_connection.xcb();
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     const int screen = m_connection.screenNumber();
@@ -283,7 +291,7 @@ void X11Windows::resumeInteractiveMove(WindowHandle window, Point screenPointer)
 {
     // The window manager takes the pointer again and goes on moving while the button is held.
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
-    const Point p = ScreenSpace::of(m_displays.displays()).toWindow(screenPointer);
+    const Point p = pixelFromPoint(ScreenSpace::of(m_displays.displays()).toWindow(screenPointer), scaledScreens());
     xcb_ewmh_request_wm_moveresize(ewmh, m_connection.screenNumber(), window, std::uint32_t(p.x), std::uint32_t(p.y), XCB_EWMH_WM_MOVERESIZE_MOVE, XCB_BUTTON_INDEX_1,
                                    XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     m_connection.flush();

@@ -5,10 +5,13 @@
 
 #include <QGuiApplication>
 #include <QClipboard>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,6 +59,19 @@ std::optional<Resolution> physicalResolution(const QByteArray& png)
         at += 12 + qsizetype(length);
     }
     return std::nullopt;
+}
+
+// The future's result, the event loop running meanwhile as it does for the callers.
+template <typename T>
+T resultOf(QFuture<T> future)
+{
+    QFutureWatcher<T> watcher;
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(future);
+    if (!future.isFinished())
+        loop.exec();
+    return future.result();
 }
 
 QStringList everything(const QString& folder)
@@ -226,6 +243,47 @@ TEST_F(ImageExportTest, WritePngReplacesAtomically)
     EXPECT_EQ(QImage(path).size(), QSize(9, 7));
     EXPECT_EQ(everything(folder.path()), QStringList{"chosen.png"});
     EXPECT_FALSE(writePng(noise(4, 4), 1, folder.path() + "/missing/sub/folder.png"));
+}
+
+TEST_F(ImageExportTest, SavedFilesGetTheUmasksPermissionsLikeWrittenOnes)
+{
+    QTemporaryDir folder;
+    const mode_t previous = ::umask(022);
+    for (const mode_t mask : {mode_t(022), mode_t(027), mode_t(002)}) {
+        SCOPED_TRACE(testing::Message() << "umask " << std::oct << mask);
+        ::umask(mask);
+        const auto saved = saveImage(noise(8, 8), 1, folder.path().toUtf8(), [&] { return moment; });
+        const QString written = folder.path() + "/chosen.png";
+        ASSERT_TRUE(writePng(noise(8, 8), 1, written));
+        ASSERT_TRUE(std::holds_alternative<QString>(saved));
+        struct stat savedStat{}, writtenStat{};
+        ASSERT_EQ(::stat(QFile::encodeName(std::get<QString>(saved)).constData(), &savedStat), 0);
+        ASSERT_EQ(::stat(QFile::encodeName(written).constData(), &writtenStat), 0);
+        EXPECT_EQ(savedStat.st_mode & 07777, 0666 & ~mask);
+        EXPECT_EQ(writtenStat.st_mode & 07777, 0666 & ~mask);
+        QFile::remove(written);
+    }
+    ::umask(previous);
+}
+
+TEST_F(ImageExportTest, SavingInTheBackgroundEncodesOffTheCallersThread)
+{
+    QTemporaryDir folder;
+    QThread* const caller = QThread::currentThread();
+    QThread* named = caller; // the thread that asked for the time, while saving
+    const QImage image = noise(300, 200).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const auto result = resultOf(saveImageInBackground(image, 2, folder.path().toUtf8(), [&] {
+        named = QThread::currentThread();
+        return moment;
+    }));
+    ASSERT_TRUE(std::holds_alternative<QString>(result));
+    EXPECT_NE(named, caller);
+    EXPECT_EQ(QImage(std::get<QString>(result)).convertToFormat(QImage::Format_RGB32), image.convertToFormat(QImage::Format_RGB32));
+
+    const QString path = folder.path() + "/as.png";
+    EXPECT_TRUE(resultOf(writePngInBackground(image, 1, path)));
+    EXPECT_EQ(QImage(path).size(), QSize(300, 200));
+    EXPECT_FALSE(resultOf(writePngInBackground(image, 1, folder.path() + "/missing/as.png")));
 }
 
 TEST_F(ImageExportTest, ClipboardOffersPngNativeImageAndTheKeepMark)

@@ -41,7 +41,7 @@ TEST(PngEncoder, DecodesToTheSamePixelsForEveryBandingAndFilter)
                 options.threads = threads;
                 options.filter = filter;
                 options.level = threads == 3 ? 0 : 3; // stored blocks join up as well
-                const auto png = encodeOpaquePng(image, options);
+                const auto png = encodePng(image, options);
                 ASSERT_TRUE(png);
                 const QImage decoded = QImage::fromData(*png, "png");
                 ASSERT_FALSE(decoded.isNull());
@@ -51,21 +51,53 @@ TEST(PngEncoder, DecodesToTheSamePixelsForEveryBandingAndFilter)
     }
 }
 
-TEST(PngEncoder, WritesTheResolutionAndLeavesTransparencyToOthers)
+int colourType(const QByteArray& png) { return png.size() > 25 ? int(png[25]) : -1; }
+
+TEST(PngEncoder, WritesTheResolutionAndConvertsOtherFormats)
 {
     PngOptions options;
     options.dotsPerMeter = 5669;
-    const auto png = encodeOpaquePng(sample(10, 10), options);
+    const auto png = encodePng(sample(10, 10), options);
     ASSERT_TRUE(png);
     EXPECT_EQ(QImage::fromData(*png, "png").dotsPerMeterX(), 5669);
     options.dotsPerMeter = 0;
-    EXPECT_FALSE(encodeOpaquePng(sample(10, 10), options)->contains("pHYs"));
-
-    QImage translucent(8, 8, QImage::Format_ARGB32);
-    translucent.fill(Qt::transparent);
-    EXPECT_FALSE(encodeOpaquePng(translucent));
-    EXPECT_FALSE(encodeOpaquePng(QImage()));
+    EXPECT_FALSE(encodePng(sample(10, 10), options)->contains("pHYs"));
+    EXPECT_FALSE(encodePng(QImage()));
     // Opaque images of other formats are converted.
     const QImage rgb888 = sample(5, 4).convertToFormat(QImage::Format_RGB888);
-    EXPECT_EQ(QImage::fromData(*encodeOpaquePng(rgb888), "png").convertToFormat(QImage::Format_RGB888), rgb888);
+    EXPECT_EQ(QImage::fromData(*encodePng(rgb888), "png").convertToFormat(QImage::Format_RGB888), rgb888);
+}
+
+TEST(PngEncoder, OpaqueImagesWithAnAlphaChannelAreWrittenAsRgb)
+{
+    const QImage opaque = sample(640, 480);
+    for (const auto format : {QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32, QImage::Format_RGBA8888}) {
+        SCOPED_TRACE(format);
+        const auto png = encodePng(opaque.convertToFormat(format));
+        ASSERT_TRUE(png);
+        EXPECT_EQ(colourType(*png), 2);
+        EXPECT_EQ(QImage::fromData(*png, "png").convertToFormat(QImage::Format_RGB32), opaque);
+    }
+}
+
+TEST(PngEncoder, TransparencyAnywhereIsWrittenAsRgba)
+{
+    // One translucent pixel in the last band: the bands that finished as RGB start again.
+    QImage image = sample(640, 480).convertToFormat(QImage::Format_ARGB32);
+    image.setPixel(639, 479, qRgba(200, 100, 50, 128));
+    image.setPixel(0, 0, qRgba(0, 0, 0, 0));
+    for (const auto format : {QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied}) {
+        SCOPED_TRACE(format);
+        PngOptions options;
+        options.threads = 3;
+        const auto png = encodePng(image.convertToFormat(format), options);
+        ASSERT_TRUE(png);
+        EXPECT_EQ(colourType(*png), 6);
+        const QImage decoded = QImage::fromData(*png, "png").convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(qAlpha(decoded.pixel(0, 0)), 0);
+        const QRgb half = decoded.pixel(639, 479);
+        EXPECT_EQ(qAlpha(half), 128);
+        EXPECT_NEAR(qRed(half), 200, 2); // not premultiplied
+        EXPECT_EQ(decoded.pixel(300, 200), image.pixel(300, 200));
+    }
 }

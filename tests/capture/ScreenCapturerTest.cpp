@@ -70,6 +70,7 @@ TEST(Crop, ConvertsScreenRectanglesToWholePixelsFromTheTopLeft)
         {"fractions widen outwards", {0, 0, 100, 100}, 1, {10.25, 20.5, 5.5, 5.25}, QRect(10, 74, 6, 6)},
         {"half-point edges at scale 2 stay exact", {0, 0, 100, 100}, 2, {10.5, 20.5, 5, 5}, QRect(21, 149, 10, 10)},
         {"whole display", {0, 0, 300, 200}, 1, {0, 0, 300, 200}, QRect(0, 0, 300, 200)},
+        {"dragged down and to the left", {0, 0, 800, 600}, 1, {30, 574, -20, -24}, QRect(10, 26, 20, 24)},
         {"half a point wide", {0, 0, 800, 600}, 1, {100, 100, 0.5, 50}, std::nullopt},
         {"half a point high after clipping", {0, 0, 800, 600}, 1, {100, 599.5, 50, 50}, std::nullopt},
         {"beside the display", {0, 0, 800, 600}, 1, {900, 100, 50, 50}, std::nullopt},
@@ -221,6 +222,44 @@ TEST_F(ScreenCapturerTest, ScreenUnderMouseFollowsPointerConventions)
     screen.pointer = Point{1100, 200}; // the top pixel row of the side display
     EXPECT_EQ(capturer.screenUnderMouse()->name, "SIDE");
     screen.pointer.reset();
+    EXPECT_EQ(capturer.screenUnderMouse()->name, "MAIN");
+}
+
+} // namespace quandrel
+
+namespace quandrel {
+
+// A display of scale 1 beside one of scale 2. Pixels: MAIN (0, 0, 1920, 1080), SIDE
+// (1920, 0, 3840, 2160). Points keep each display's top-left corner: SIDE is (1920, 0, 1920,
+// 1080) in window space, and so in screen space as well.
+TEST_F(ScreenCapturerTest, MixedScalesKeepEachDisplaysOriginAndScaleItsPixels)
+{
+    displays.list = {{"MAIN", {0, 0, 1920, 1080}, {0, 0, 1920, 1080}, 1}, {"SIDE", {1920, 0, 1920, 1080}, {1920, 0, 1920, 1080}, 2}};
+    screen.sizeFactor = 1;
+    const auto frozen = valueOf(QCoro::waitFor(capturer.freezeDisplays()));
+    ASSERT_EQ(screen.grabs.size(), 2u);
+    EXPECT_EQ(screen.grabs[0].area, (Rect{0, 0, 1920, 1080}));
+    EXPECT_EQ(screen.grabs[1].area, (Rect{1920, 0, 3840, 2160}));
+    ASSERT_EQ(frozen.size(), 2u);
+    EXPECT_EQ(frozen[1].image.scale, 2);
+    EXPECT_EQ(positionOf(frozen[1].image.image.pixel(0, 0)), std::make_pair(1920, 0));
+
+    // Window frames come in pixels; each is measured in points of the display holding its
+    // centre. 60 x 60 pixels are 30 x 30 points on SIDE: too small to pick.
+    screen.windows = {
+        {11, 4242, {2020, 100, 800, 600}, true},
+        {12, 4242, {100, 100, 60, 60}, true},
+        {13, 4242, {3000, 1000, 60, 60}, true},
+    };
+    const auto windows = valueOf(QCoro::waitFor(capturer.pickableWindows()));
+    ASSERT_EQ(windows.size(), 2u);
+    EXPECT_EQ(windows[0], (PickableWindow{11, {1970, 730, 400, 300}}));
+    EXPECT_EQ(windows[1], (PickableWindow{12, {100, 920, 60, 60}}));
+
+    // The pointer's pixel below the bottom of MAIN's points is still on SIDE.
+    screen.pointer = Point{2000, 1500};
+    EXPECT_EQ(capturer.screenUnderMouse()->name, "SIDE");
+    screen.pointer = Point{1919, 1079};
     EXPECT_EQ(capturer.screenUnderMouse()->name, "MAIN");
 }
 

@@ -2,6 +2,7 @@
 // windows at their pixels and leave ours out, the window list follows the stacking order,
 // covered windows are read from their own pixmaps, and the clipboard serves other programs.
 
+#include "EditorDocument.h"
 #include "ImageExport.h"
 #include "ScreenSpace.h"
 #include "ScreenCapturer.h"
@@ -13,7 +14,10 @@
 
 #include <QCoroTask>
 #include <QEventLoop>
+#include <QPainter>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <xcb/xcb.h>
@@ -102,7 +106,13 @@ private:
     xcb_window_t m_window = 0;
 };
 
-std::uint32_t rgb(const QImage& image, double x, double y) { return image.pixel(int(x), int(y)) & 0xffffff; }
+// The pixel as stored, top byte included: QImage::pixel() would report a Format_RGB32 pixel
+// as opaque whatever its top byte holds, and drawing copies that byte as alpha.
+std::uint32_t stored(const QImage& image, double x, double y)
+{
+    return reinterpret_cast<const std::uint32_t*>(image.constScanLine(int(y)))[int(x)];
+}
+constexpr std::uint32_t opaque(std::uint32_t rgb) { return 0xff000000u | rgb; }
 
 // The four quadrants of a pattern window, sampled just inside each corner and right beside
 // the middle lines, at `origin` (the client's top-left corner in the image).
@@ -110,13 +120,13 @@ void expectPattern(const QImage& image, Point origin, Size size)
 {
     const double x0 = origin.x, y0 = origin.y, midX = origin.x + size.width / 2, midY = origin.y + size.height / 2;
     const double x1 = origin.x + size.width - 1, y1 = origin.y + size.height - 1;
-    EXPECT_EQ(rgb(image, x0, y0), topLeft);
-    EXPECT_EQ(rgb(image, midX - 1, midY - 1), topLeft);
-    EXPECT_EQ(rgb(image, midX, y0), topRight);
-    EXPECT_EQ(rgb(image, x1, midY - 1), topRight);
-    EXPECT_EQ(rgb(image, x0, midY), bottomLeft);
-    EXPECT_EQ(rgb(image, midX, midY), bottomRight);
-    EXPECT_EQ(rgb(image, x1, y1), bottomRight);
+    EXPECT_EQ(stored(image, x0, y0), opaque(topLeft));
+    EXPECT_EQ(stored(image, midX - 1, midY - 1), opaque(topLeft));
+    EXPECT_EQ(stored(image, midX, y0), opaque(topRight));
+    EXPECT_EQ(stored(image, x1, midY - 1), opaque(topRight));
+    EXPECT_EQ(stored(image, x0, midY), opaque(bottomLeft));
+    EXPECT_EQ(stored(image, midX, midY), opaque(bottomRight));
+    EXPECT_EQ(stored(image, x1, y1), opaque(bottomRight));
 }
 
 std::vector<std::uint32_t> stacking()
@@ -162,11 +172,14 @@ protected:
 TEST_F(X11CaptureTest, FrozenDisplaysShowWindowsAtTheirPixels)
 {
     EXPECT_TRUE(capture->hasSharedMemory());
+    EXPECT_TRUE(capture->composesOpaque());
     PatternWindow onMain(200, 150, 300, 200, std::nullopt);
     PatternWindow onSide(1700, 300, 240, 160, std::nullopt);
-    for (const bool shm : {true, false}) {
-        SCOPED_TRACE(shm ? "MIT-SHM" : "GetImage");
-        capture->setSharedMemoryEnabled(shm);
+    enum Way { composed, shared, plain };
+    for (const Way way : {composed, shared, plain}) {
+        SCOPED_TRACE(way == composed ? "RENDER into MIT-SHM" : way == shared ? "MIT-SHM" : "GetImage");
+        capture->setSharedMemoryEnabled(way != plain);
+        capture->setCompositionEnabled(way == composed);
         const auto frozen = valueOf(QCoro::waitFor(capturer->freezeDisplays()));
         ASSERT_EQ(frozen.size(), 2u);
         EXPECT_EQ(frozen[0].screen.name, "MAIN");
@@ -188,16 +201,16 @@ TEST_F(X11CaptureTest, OwnWindowsAreLeftOutAndPutBackUntouched)
     const auto stackingBefore = stacking();
     const Rect own = ours.client();
     const Point middle{own.midX(), own.midY()};
-    ASSERT_EQ(rgb(ScreenCapturer::imageOf(std::get<PixelBuffer>(capture->grabArea(own))), own.width / 2, own.height / 2), 0x10c010u);
+    ASSERT_EQ(stored(ScreenCapturer::imageOf(std::get<PixelBuffer>(capture->grabArea(own))), own.width / 2, own.height / 2), opaque(0x10c010u));
 
     const auto frozen = valueOf(QCoro::waitFor(capturer->freezeDisplays()));
     ASSERT_FALSE(frozen.empty());
-    EXPECT_EQ(rgb(frozen[0].image.image, middle.x, middle.y), 0xc01010u) << "our window is in the frozen image";
+    EXPECT_EQ(stored(frozen[0].image.image, middle.x, middle.y), opaque(0xc01010u)) << "our window is in the frozen image";
 
     // Back on screen, still focused, nothing restacked.
     const auto after = capture->grabArea(own);
     ASSERT_TRUE(std::holds_alternative<PixelBuffer>(after));
-    EXPECT_EQ(rgb(ScreenCapturer::imageOf(std::get<PixelBuffer>(after)), own.width / 2, own.height / 2), 0x10c010u);
+    EXPECT_EQ(stored(ScreenCapturer::imageOf(std::get<PixelBuffer>(after)), own.width / 2, own.height / 2), opaque(0x10c010u));
     EXPECT_EQ(x.activeWindow(), ours.id());
     EXPECT_EQ(stacking(), stackingBefore);
     // Nor is it pickable.
@@ -254,13 +267,65 @@ TEST_F(X11CaptureTest, ACoveredWindowIsCapturedWithItsOwnPixels)
             expectPattern(image.image, {client.x - frame.x, client.y - frame.y}, client.size());
         } else {
             const Rect client = cover.client();
-            EXPECT_EQ(rgb(image.image, client.x - frame.x + 5, client.y - frame.y + 5), 0x101010u);
+            EXPECT_EQ(stored(image.image, client.x - frame.x + 5, client.y - frame.y + 5), opaque(0x101010u));
         }
     }
     // Afterwards the covered window is an ordinary window again: the screen shows the cover.
     const Rect client = covered.client();
     const auto screen = capture->grabArea({client.maxX() - 10, client.maxY() - 10, 1, 1});
-    EXPECT_EQ(rgb(ScreenCapturer::imageOf(std::get<PixelBuffer>(screen)), 0, 0), 0x101010u);
+    EXPECT_EQ(stored(ScreenCapturer::imageOf(std::get<PixelBuffer>(screen)), 0, 0), opaque(0x101010u));
+}
+
+TEST_F(X11CaptureTest, AnEditedCaptureIsSavedAsAnOpaqueRgbPng)
+{
+    PatternWindow window(200, 150, 400, 300, 0x336699);
+    const Rect client = window.client();
+    const auto frozen = valueOf(QCoro::waitFor(capturer->freezeDisplays()));
+    ASSERT_FALSE(frozen.empty());
+    const CapturedImage& captured = frozen[0].image;
+    for (const QImage::Format drawnOn : {QImage::Format_ARGB32_Premultiplied, QImage::Format_ARGB32}) {
+        // However a consumer draws it, nothing of it is transparent.
+        QImage canvas(captured.image.size(), drawnOn);
+        canvas.fill(Qt::transparent);
+        QPainter(&canvas).drawImage(0, 0, captured.image);
+        EXPECT_EQ(canvas.pixel(int(client.midX()), int(client.midY())), opaque(0x336699u)) << drawnOn;
+    }
+
+    // The document's pixel space has its origin at the bottom-left of the image.
+    const double height = captured.image.height();
+    const auto up = [&](double x, double y) { return QPointF(x, height - y); };
+    EditorDocument document(captured.image, captured.scale);
+    const RGBA yellow{1.0, 0.84, 0.04, 1.0};
+    const RGBA red{1.0, 0.23, 0.19, 1.0};
+    document.add(Annotation::create(Annotation::Kind::highlight(), up(client.x + 20, client.y + 20), up(client.x + 120, client.y + 80), yellow, 8));
+    document.add(Annotation::create(Annotation::Kind::rectangle(), up(client.x + 200, client.y + 40), up(client.x + 360, client.y + 240), red, 8));
+
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const auto saved = saveImage(document.flattened(), captured.scale, folder.path().toUtf8());
+    ASSERT_TRUE(std::holds_alternative<QString>(saved)) << std::get<SaveError>(saved).message.toStdString();
+    QFile file(std::get<QString>(saved));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray png = file.readAll();
+    ASSERT_GT(png.size(), 26);
+    EXPECT_EQ(int(png[25]), 2) << "PNG colour type: 2 is RGB, 6 is RGB with alpha";
+    const QImage decoded = QImage::fromData(png, "png");
+    ASSERT_EQ(decoded.size(), captured.image.size());
+    EXPECT_FALSE(decoded.hasAlphaChannel());
+
+    // Untouched pixels are the window's and the screen's own, exactly.
+    EXPECT_EQ(decoded.pixel(int(client.x + 150), int(client.y + 150)), opaque(0x336699u));
+    EXPECT_EQ(decoded.pixel(int(client.maxX() + 20), int(client.y + 150)), captured.image.pixel(int(client.maxX() + 20), int(client.y + 150)));
+    // The highlight multiplies: 40 % of the yellow over the window's colour.
+    const auto near = [](QRgb actual, int r, int g, int b) {
+        return qAlpha(actual) == 255 && std::abs(qRed(actual) - r) <= 2 && std::abs(qGreen(actual) - g) <= 2 && std::abs(qBlue(actual) - b) <= 2;
+    };
+    const QRgb highlighted = decoded.pixel(int(client.x + 70), int(client.y + 50));
+    EXPECT_TRUE(near(highlighted, 51, int(std::lround(102 * (0.6 + 0.4 * 0.84))), int(std::lround(153 * (0.6 + 0.4 * 0.04)))))
+        << std::hex << highlighted;
+    // The middle of the rectangle's left stroke is the stroke colour.
+    const QRgb stroke = decoded.pixel(int(client.x + 200), int(client.y + 140));
+    EXPECT_TRUE(near(stroke, 255, int(std::lround(0.23 * 255)), int(std::lround(0.19 * 255)))) << std::hex << stroke;
 }
 
 TEST_F(X11CaptureTest, TheClipboardServesPngToOtherPrograms)

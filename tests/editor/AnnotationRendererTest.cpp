@@ -217,6 +217,25 @@ TEST(ArrowTest, ALongArrowsHeadIsCappedByTheLineWidth)
     EXPECT_TRUE(isBackground(pixelAt(image, 168, 65)));
 }
 
+TEST(ArrowTest, ADiagonalArrowPointsAtItsEnd)
+{
+    // From (20, 20) up and right to (120, 120), line width 6: H = 24, W = 21.6. Along the
+    // axis d = (1, 1)/√2 the base centre lies at (103.0, 103.0); the wings reach 10.8 either
+    // side of it along (−1, 1)/√2. Any mirrored direction puts the head elsewhere.
+    const QImage image = rendered(filledImage(160, 160, white()),
+                                  {Annotation::create(Kind::arrow(), {20, 20}, {120, 120}, blue, 6)});
+    const QColor ink = blue.toColor();
+    EXPECT_PRED3(near, pixelAt(image, 114, 114), ink, 8);    // inside the head near the tip
+    EXPECT_PRED3(near, pixelAt(image, 97, 109), ink, 8);     // its upper-left wing
+    EXPECT_PRED3(near, pixelAt(image, 109, 97), ink, 8);     // its lower-right wing
+    EXPECT_PRED3(near, pixelAt(image, 60, 60), ink, 8);      // the shaft
+    EXPECT_TRUE(isBackground(pixelAt(image, 125, 125)));     // beyond the tip
+    EXPECT_TRUE(isBackground(pixelAt(image, 103, 137)));     // where a head flipped in y would be
+    EXPECT_TRUE(isBackground(pixelAt(image, 137, 103)));
+    EXPECT_TRUE(isBackground(pixelAt(image, 60, 75)));       // beside the shaft
+    EXPECT_TRUE(isBackground(pixelAt(image, 40, 140)));
+}
+
 TEST(ArrowTest, AZeroLengthArrowDrawsAtMostADot)
 {
     const QImage image = rendered(filledImage(40, 40, white()),
@@ -411,6 +430,36 @@ TEST(TextTest, HasASoftShadowBelow)
     EXPECT_LE(darkest, qRound(255 * 0.45) + 1);
     // The shadow reaches below the baseline of the glyph, which has no descender.
     EXPECT_GT(255 - pixelAt(image, 40 + m.width / 2, 30 + m.descent - 2.5).red(), 0);
+}
+
+TEST(TextTest, TheShadowFallsDownwards)
+{
+    // Font 40: the shadow is offset 2 pixels down. A pure blue "I" marks where the glyph's
+    // ink is; just below its foot the shadow is darker than as far above its top.
+    const Annotation label = Annotation::create(Kind::text("I"), {40, 30}, {40, 30}, {0, 0, 1, 1}, 8);
+    const QImage image = rendered(filledImage(120, 120, white()), {label});
+    const auto isGlyph = [](const QColor& c) { return c.blue() - c.red() > 200; };
+    int bottom = -1, top = -1, left = 1000, right = -1;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 120; ++x) {
+            if (!isGlyph(pixelAt(image, x + 0.5, y + 0.5)))
+                continue;
+            bottom = bottom < 0 ? y : bottom;
+            top = y;
+            left = std::min(left, x);
+            right = std::max(right, x);
+        }
+    ASSERT_GE(bottom, 0) << "no glyph drawn";
+    ASSERT_GT(top, bottom + 10);
+    const auto darkness = [&](int y) {
+        int sum = 0;
+        for (int x = left; x <= right; ++x)
+            sum += 255 - pixelAt(image, x + 0.5, y + 0.5).green();
+        return sum;
+    };
+    const int below = darkness(bottom - 3), above = darkness(top + 3);
+    EXPECT_GT(below, 0);
+    EXPECT_GT(below, 2 * above) << "below " << below << ", above " << above;
 }
 
 TEST(TextTest, MeasuresTheSameWayItIsHitAndDrawn)

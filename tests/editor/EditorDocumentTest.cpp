@@ -281,6 +281,14 @@ TEST_F(DocumentTest, CropIsClippedToTheImage)
     EXPECT_EQ(document.crop(), QRectF(0, 50, 80, 50));
 }
 
+TEST_F(DocumentTest, ACropDraggedTowardsTheOriginIsTheSameCrop)
+{
+    document.applyCrop(QRectF(60, 40, -50, -30));
+    EXPECT_EQ(document.crop(), QRectF(10, 10, 50, 30));
+    document.applyCrop(QRectF(10, 10, 50, 30));
+    EXPECT_EQ(document.undoStack().size(), 1); // the same crop: no second step
+}
+
 TEST_F(DocumentTest, ACropUnderFourPixelsRemovesTheCrop)
 {
     document.applyCrop(QRectF(0, 0, 3, 100));

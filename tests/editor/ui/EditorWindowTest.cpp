@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -189,6 +190,32 @@ TEST_F(WindowTest, AFailedFlatteningUsesTheCapturedImageAndSaysSo)
     ASSERT_EQ(recorded.copied.size(), 1);
     EXPECT_EQ(recorded.copied[0], c->editorDocument().image());
     EXPECT_EQ(recorded.toasts.last().first, QStringLiteral("Copied without the annotations"));
+}
+
+TEST_F(WindowTest, TheDefaultSaveWritesTheEditedImageAsOpaqueRgb)
+{
+    auto c = open(image(64, 48));
+    c->editorDocument().add(Annotation::create(Kind::highlight(), {8, 8}, {40, 30}, RGBA{1.0, 0.84, 0.04, 1.0}, 4));
+    c->outputs.save = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.save;
+    QTemporaryDir saved;
+    folder = saved.path().toUtf8();
+    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
+    const QStringList files = QDir(saved.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QFile file(saved.filePath(files.front()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray png = file.readAll();
+    ASSERT_GT(png.size(), 25);
+    EXPECT_EQ(int(png[25]), 2) << "PNG colour type: 2 is RGB, 6 is RGB with alpha";
+    const QImage decoded = QImage::fromData(png, "png").convertToFormat(QImage::Format_RGB32);
+    const QImage flat = c->editorDocument().flattened().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(decoded.size(), flat.size());
+    int differ = 0; // pixel by pixel: the decoded image carries no colour space
+    for (int y = 0; y < flat.height(); ++y)
+        for (int x = 0; x < flat.width(); ++x)
+            differ += decoded.pixel(x, y) != flat.pixel(x, y);
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(recorded.toasts.last().first, QStringLiteral("Saved ") + files.front());
 }
 
 TEST_F(WindowTest, SavingIntoAnUnwritableFolderShowsTheErrorAndKeepsTheWindow)
