@@ -39,6 +39,11 @@ QString charactersOf(const QKeyEvent* event)
     return {};
 }
 
+QRect roundedFrame(const Rect& r)
+{
+    return QRect(int(std::lround(r.x)), int(std::lround(r.y)), std::max(1, int(std::lround(r.width))), std::max(1, int(std::lround(r.height))));
+}
+
 xcb_connection_t* qtConnection()
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -169,12 +174,15 @@ PinWindow::PinWindow(const QImage& image, double scale, Bookmark bookmark, OnEdi
 
 void PinWindow::show(std::optional<QRect> frame)
 {
+    m_zoom = clampZoom(width() / std::max(m_size.width, 1.0), m_size);
     if (frame && frame->isValid()) {
         setGeometry(*frame);
+        m_zoom = clampZoom(frame->width() / std::max(m_size.width, 1.0), m_size);
     } else if (const auto visible = m_screens.visibleFrame()) {
         setGeometry(m_screens.toGlobal(pinFrame(m_size, *visible)));
+        // The exact factor, not the width rounded to whole pixels.
+        m_zoom = clampZoom(pinFitFactor(m_size, *visible), m_size);
     }
-    m_zoom = clampZoom(width() / std::max(m_size.width, 1.0), m_size);
     showPanel();
     keepAspect();
     activateWindow();
@@ -184,10 +192,14 @@ void PinWindow::setZoom(double zoom)
 {
     m_zoom = clampZoom(zoom, m_size);
     const QRect current = geometry();
-    const Rect now{double(current.x()), double(current.y()), double(current.width()), double(current.height())};
+    // The unrounded frame of the last zoom while the window is still where it put it, so
+    // that many small steps do not walk the centre away by rounding.
+    const Rect now = m_exactFrame && roundedFrame(*m_exactFrame) == current
+        ? *m_exactFrame
+        : Rect{double(current.x()), double(current.y()), double(current.width()), double(current.height())};
     const Rect next = zoomedFrame(now, m_size, m_zoom);
-    setGeometry(QRect(int(std::lround(next.x)), int(std::lround(next.y)), std::max(1, int(std::lround(next.width))),
-                      std::max(1, int(std::lround(next.height)))));
+    m_exactFrame = next;
+    setGeometry(roundedFrame(next));
     keepAspect();
     update();
 }

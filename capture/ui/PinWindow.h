@@ -99,6 +99,7 @@ private:
     OnClose m_onClose;
     PanelScreens m_screens;
     double m_zoom = 1.0;
+    std::optional<Rect> m_exactFrame; // the last zoomed frame before rounding
     PinImageView* m_view;
 };
 

@@ -22,7 +22,7 @@
 
 #include <cmath>
 
-using namespace quandrel;
+namespace quandrel {
 
 namespace {
 
@@ -355,3 +355,5 @@ TEST_F(PanelTest, PinMenuListsItsCommandsInOrder)
         items << (action->isSeparator() ? QStringLiteral("-") : action->text() + " " + action->shortcut().toString());
     EXPECT_EQ(items, (QStringList{"Edit Ctrl+E", "Copy Ctrl+C", "Save As… Ctrl+S", "Actual Size 0", "-", "Close Ctrl+W"}));
 }
+
+} // namespace quandrel
