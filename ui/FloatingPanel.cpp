@@ -17,8 +17,10 @@ Qt::WindowFlags flagsFor(FloatingPanel::Focus focus, FloatingPanel::Input input)
     Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
     if (focus == FloatingPanel::Focus::never)
         flags |= Qt::WindowDoesNotAcceptFocus;
+    // A window manager's frame around the panel would still catch the clicks, so a
+    // click-through panel is placed by Quandrel alone.
     if (input == FloatingPanel::Input::clickThrough)
-        flags |= Qt::WindowTransparentForInput;
+        flags |= Qt::WindowTransparentForInput | Qt::X11BypassWindowManagerHint;
     return flags;
 }
 

@@ -3,8 +3,10 @@
 // The borderless window under the thumbnail, the toasts and the pins: frameless, above
 // other windows, on every desktop, out of the task bar and pager. A panel that never takes
 // the focus (thumbnail, toast) leaves the user's active window active when it is shown or
-// clicked; a click-through panel (toast) lets clicks reach the window below it. A panel that
-// takes the focus on click (pin) can receive keys.
+// clicked; a click-through panel (toast) lets clicks reach the window below it: it has an
+// empty input shape and no window-manager frame (which would catch the clicks), so it is
+// stacked above others by being raised when shown. A panel that takes the focus on click
+// (pin) can receive keys.
 //
 // Rounded corners are translucent where a compositing manager runs; without one the panel
 // is shaped to its outline (applyRoundedOutline), and shadows are left to the compositor.

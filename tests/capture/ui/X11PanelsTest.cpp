@@ -118,16 +118,19 @@ QImage pattern(int width, int height)
     return image;
 }
 
-// Counts the mouse presses a widget (or its children) receives.
+// Counts the mouse presses and moves a widget receives.
 class PressCounter : public QObject {
 public:
     int presses = 0;
+    int moves = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
         if (event->type() == QEvent::MouseButtonPress)
             ++presses;
+        if (event->type() == QEvent::MouseMove)
+            ++moves;
         return false;
     }
 };
@@ -246,7 +249,12 @@ TEST_F(X11PanelsTest, APinStaysAboveFollowsADragAndTakesKeysOnceClicked)
     const QPoint grab = start.center();
     xdotool("mousemove " + at(grab) + " mousedown 1");
     ASSERT_TRUE(waitFor([] { return QGuiApplication::mouseButtons() & Qt::LeftButton; }));
+    PressCounter motion;
+    pin.findChild<PinImageView*>()->installEventFilter(&motion);
     xdotool("mousemove " + at(grab + QPoint(10, 10)));
+    // The pin hands the drag to the window manager when it sees this motion.
+    ASSERT_TRUE(waitFor([&] { return motion.moves > 0; }));
+    QCoreApplication::processEvents();
     const QPoint target = grab + QPoint(200, 150);
     bool moved = waitFor([&] {
         // Motion after the window manager took over moves the window; repeat until it has.
