@@ -129,7 +129,6 @@ void PinImageView::mouseMoveEvent(QMouseEvent* event)
     QWindow* handle = window_->windowHandle();
     if (!handle)
         return;
-    x11::releasePointerGrab(qtConnection());
     const Qt::Edges edges = edgesAt(m_pressPosition);
     if (edges)
         handle->startSystemResize(edges);

@@ -2,7 +2,6 @@
 
 #include <xcb/xcb.h>
 #include <xcb/xcb_icccm.h>
-#include <xcb/xinput.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -60,20 +59,6 @@ void setAspectRatio(xcb_connection_t* c, std::uint32_t window, int width, int he
         hints = {};
     xcb_icccm_size_hints_set_aspect(&hints, width, height, width, height);
     xcb_icccm_set_wm_normal_hints(c, window, &hints);
-    xcb_flush(c);
-}
-
-void releasePointerGrab(xcb_connection_t* c)
-{
-    if (!c)
-        return;
-    std::unique_ptr<xcb_input_xi_get_client_pointer_reply_t, Free> pointer(
-        xcb_input_xi_get_client_pointer_reply(c, xcb_input_xi_get_client_pointer(c, XCB_WINDOW_NONE), nullptr));
-    if (pointer && pointer->set)
-        xcb_input_xi_ungrab_device(c, XCB_CURRENT_TIME, pointer->deviceid);
-    else if (pointer)
-        xcb_input_xi_ungrab_device(c, XCB_CURRENT_TIME, pointer->deviceid ? pointer->deviceid : 2);
-    xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
     xcb_flush(c);
 }
 

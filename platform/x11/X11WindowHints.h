@@ -21,12 +21,6 @@ void markFloatingPanel(xcb_connection_t* connection, std::uint32_t window);
 // ratio again afterwards.
 void setAspectRatio(xcb_connection_t* connection, std::uint32_t window, int width, int height);
 
-// Releases the pointer grab this connection holds, the implicit one of a button press
-// included. That grab is an XInput 2 grab when the toolkit selects XInput 2 events, which a
-// core UngrabPointer leaves in place, and while it lasts the window manager cannot grab the
-// pointer to move or resize a window on request (_NET_WM_MOVERESIZE).
-void releasePointerGrab(xcb_connection_t* connection);
-
 // Whether a compositing manager owns _NET_WM_CM_S<screen>.
 bool compositingManagerRuns(xcb_connection_t* connection, int screen);
 
