@@ -16,12 +16,15 @@ namespace {
 const QString thumbnailOption = QStringLiteral("--show-thumbnail");
 const QString pinOption = QStringLiteral("--pin");
 
-// The scale a PNG of Quandrel's records as its resolution (72 DPI per unit of scale).
+// The scale a PNG of Quandrel's records as its resolution: 72 DPI per unit of scale, in
+// halves. Anything else (96 DPI is what an image without a resolution reads as) is 1.
 double scaleOf(const QImage& image)
 {
-    const double dpi = image.dotsPerMeterX() * 0.0254;
-    const double scale = std::round(dpi / 72 * 4) / 4;
-    return std::isfinite(scale) && scale >= 1 && scale <= 4 ? scale : 1;
+    const double halves = image.dotsPerMeterX() * 0.0254 / 72 * 2;
+    const double rounded = std::round(halves);
+    if (!std::isfinite(halves) || std::abs(halves - rounded) > 0.02 || rounded < 2 || rounded > 8)
+        return 1;
+    return rounded / 2;
 }
 
 std::optional<CapturedImage> load(const QString& path)

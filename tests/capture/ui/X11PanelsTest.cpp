@@ -284,6 +284,18 @@ TEST_F(X11PanelsTest, APinStaysAboveFollowsADragAndTakesKeysOnceClicked)
     ASSERT_TRUE(png.startsWith("\x89PNG\r\n\x1a\n")) << png.left(16).toHex().toStdString();
     EXPECT_EQ(QImage::fromData(png, "PNG").size(), QSize(400, 300));
 
+    // Alt + wheel sets the opacity property a compositor reads, with or without one running.
+    pin.handleWheel(-4, false, true);
+    ASSERT_TRUE(waitFor([&] {
+        xcb_connection_t* c = x.connection();
+        const char name[] = "_NET_WM_WINDOW_OPACITY";
+        x11::Reply<xcb_intern_atom_reply_t> atom(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr));
+        x11::Reply<xcb_get_property_reply_t> p(
+            xcb_get_property_reply(c, xcb_get_property(c, 0, pinWindow, atom->atom, XCB_ATOM_CARDINAL, 0, 1), nullptr));
+        return p && xcb_get_property_value_length(p.get()) == 4
+            && std::abs(double(*static_cast<const std::uint32_t*>(xcb_get_property_value(p.get()))) / 0xffffffffu - 0.8) < 0.01;
+    }));
+
     // Shift+Ctrl+W does not close it; Escape does.
     xdotool("key ctrl+shift+w");
     xdotool("key Escape");
