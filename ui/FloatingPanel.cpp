@@ -49,7 +49,7 @@ bool compositingManagerRuns()
 
 FloatingPanel::FloatingPanel(const QRect& frame, Focus focus, Input input)
     : QWidget(nullptr, flagsFor(focus, input))
-    , m_focus(focus)
+    , m_compositing(compositingManagerRuns())
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -69,9 +69,14 @@ void FloatingPanel::showPanel()
     raise();
 }
 
-bool FloatingPanel::compositing() const { return compositingManagerRuns(); }
-
 void FloatingPanel::setCompositingOverride(std::optional<bool> value) { compositingOverride = value; }
+
+void FloatingPanel::keepAspectRatio(QSize ratio)
+{
+    if (!testAttribute(Qt::WA_WState_Created) || ratio.isEmpty())
+        return;
+    x11::setAspectRatio(qtConnection(), std::uint32_t(winId()), ratio.width(), ratio.height());
+}
 
 void FloatingPanel::applyRoundedOutline(qreal radius)
 {

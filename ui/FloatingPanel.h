@@ -30,20 +30,22 @@ public:
     // Shows the panel without activating it and in front of other windows.
     void showPanel();
 
-    // Whether translucency is available now (a compositing manager runs). Tests may force
-    // an answer.
-    bool compositing() const;
+    // Whether translucency is available (a compositing manager ran when the panel was
+    // made). Tests may force an answer.
+    bool compositing() const { return m_compositing; }
     static void setCompositingOverride(std::optional<bool> value);
-
-    Focus focusPolicyKind() const { return m_focus; }
 
 protected:
     // Shapes the panel to a rounded rectangle of `radius` when there is no compositor;
     // subclasses call it when their size changes.
     void applyRoundedOutline(qreal radius);
 
+    // Asks the window manager to keep width : height when the user resizes the panel. Moving
+    // or resizing the panel from code drops the request, so call it again after each.
+    void keepAspectRatio(QSize ratio);
+
 private:
-    Focus m_focus;
+    bool m_compositing;
 };
 
 // Whether a compositing manager runs on the display Qt uses (false off X11).

@@ -3,10 +3,8 @@
 #include "ImageExport.h"
 #include "SaveAsDialog.h"
 #include "Toast.h"
-#include "X11WindowHints.h"
 
 #include <QContextMenuEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -42,12 +40,6 @@ QString charactersOf(const QKeyEvent* event)
 QRect roundedFrame(const Rect& r)
 {
     return QRect(int(std::lround(r.x)), int(std::lround(r.y)), std::max(1, int(std::lround(r.width))), std::max(1, int(std::lround(r.height))));
-}
-
-xcb_connection_t* qtConnection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
 }
 
 } // namespace
@@ -204,14 +196,7 @@ void PinWindow::setZoom(double zoom)
     update();
 }
 
-void PinWindow::keepAspect()
-{
-    if (!testAttribute(Qt::WA_WState_Created))
-        return;
-    const int w = std::max(1, m_image.image.width());
-    const int h = std::max(1, m_image.image.height());
-    x11::setAspectRatio(qtConnection(), std::uint32_t(winId()), w, h);
-}
+void PinWindow::keepAspect() { keepAspectRatio(QSize(std::max(1, m_image.image.width()), std::max(1, m_image.image.height()))); }
 
 void PinWindow::resizeEvent(QResizeEvent* event)
 {

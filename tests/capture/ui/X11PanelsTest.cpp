@@ -29,6 +29,7 @@
 #include <QUrl>
 
 #include <xcb/xcb.h>
+#include <xcb/xcb_icccm.h>
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,12 @@ TEST_F(X11PanelsTest, APinStaysAboveFollowsADragAndTakesKeysOnceClicked)
     ASSERT_TRUE(waitFor([&] { return viewable(pinWindow) && x.isManaged(pinWindow); }));
     const QRect start = rootGeometry(pinWindow);
     EXPECT_EQ(start.size(), QSize(400, 300));
+    // Resizing from the edges keeps the image's aspect ratio.
+    xcb_size_hints_t hints{};
+    ASSERT_TRUE(xcb_icccm_get_wm_normal_hints_reply(x.connection(), xcb_icccm_get_wm_normal_hints(x.connection(), pinWindow), &hints, nullptr));
+    EXPECT_TRUE(hints.flags & XCB_ICCCM_SIZE_HINT_P_ASPECT);
+    EXPECT_EQ(hints.min_aspect_num * 300, hints.min_aspect_den * 400);
+    EXPECT_EQ(hints.max_aspect_num * 300, hints.max_aspect_den * 400);
 
     // A normal window opened and raised later stays below the pin.
     test::TestWindow other({"--geometry", "600x500+" + std::to_string(start.x() - 50) + "+" + std::to_string(start.y() - 50)});
