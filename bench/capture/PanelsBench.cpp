@@ -4,6 +4,7 @@
 //
 //   tools/virtual-desktop.sh --size 3840x2160 -- build/bench/capture/panels_bench [runs]
 
+#include "BenchStats.h"
 #include "PinWindow.h"
 #include "ThumbnailController.h"
 #include "ThumbnailView.h"
@@ -124,14 +125,9 @@ int main(int argc, char** argv)
         controller.dismiss();
         settle();
     }
-    auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
-    std::printf("thumbnail_show_call_median: %.2f ms\n", median(calls));
-    std::printf("thumbnail_show_to_first_paint_median: %.2f ms\n", median(painted));
-    std::printf("thumbnail_show_to_painted_median: %.2f ms\n", median(times));
-    std::printf("thumbnail_show_to_painted_max: %.2f ms\n", *std::max_element(times.begin(), times.end()));
+    bench::printStats("thumbnail_show_call", calls);
+    bench::printStats("thumbnail_show_to_first_paint", painted);
+    bench::printStats("thumbnail_show_to_painted", times);
 
     // The same for a bare window the window manager manages, as the floor of what the
     // desktop allows.
@@ -150,7 +146,7 @@ int main(int argc, char** argv)
         spinUntil([&] { return bare.painted && viewable(c, window); });
         plain.push_back(double(clock.nsecsElapsed()) / 1e6);
     }
-    std::printf("bare_window_show_to_painted_median: %.2f ms\n", median(plain));
+    bench::printStats("bare_window_show_to_painted", plain);
 
     settle();
     const double beforeThumbnail = residentMiB();
@@ -171,10 +167,10 @@ int main(int argc, char** argv)
     settle();
     const double pinned = residentMiB() - beforePin;
 
-    std::printf("capture_4k_pixel_memory: %.1f MiB\n", pixelMiB);
-    std::printf("thumbnail_4k_added_memory: %.1f MiB\n", thumbnail);
-    std::printf("pin_4k_added_memory: %.1f MiB\n", pinned);
-    std::printf("pin_4k_added_memory_ratio: %.2f x\n", pinned / pixelMiB);
+    bench::print("capture_4k_pixel_memory", pixelMiB, "MiB", 1);
+    bench::print("thumbnail_4k_added_memory", thumbnail, "MiB", 1);
+    bench::print("pin_4k_added_memory", pinned, "MiB", 1);
+    bench::print("pin_4k_added_memory_ratio", pinned / pixelMiB, "x");
     delete pin;
     return 0;
 }

@@ -26,15 +26,6 @@ namespace quandrel {
 
 namespace {
 
-QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "quandrel-panel-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
-
 struct ManualClock {
     struct Entry {
         int due;
@@ -93,11 +84,7 @@ void flush()
 
 class PanelTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        application();
-        ui::FloatingPanel::setCompositingOverride(true);
-    }
+    void SetUp() override { ui::FloatingPanel::setCompositingOverride(true); }
     void TearDown() override { flush(); }
 
     std::vector<Display> displays = desk;
