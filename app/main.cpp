@@ -229,8 +229,9 @@ int main(int argc, char** argv)
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
 
-    DeveloperPanels developerPanels(PanelScreens{[d] { return d->displays(); }, {}},
-                                    [&controller] { return controller.store().settings().saveFolderBookmark; }, [d] { d->beep(); });
+    DeveloperPanels developerPanels(PanelScreens{[&platform] { return platform.displays->displays(); }, {}},
+                                    [&controller] { return controller.store().settings().saveFolderBookmark; },
+                                    [&platform] { platform.sound->beep(); });
     auto handle = [&controller, &developerPanels](const QString& url) {
         return developerPanels.handle(url) || controller.handleURL(QUrl(url));
     };

@@ -8,6 +8,7 @@
 #include "PinWindow.h"
 #include "ThumbnailController.h"
 #include "ThumbnailView.h"
+#include "Display.h"
 #include "X11Desktop.h"
 
 #include <QApplication>
@@ -91,7 +92,7 @@ int main(int argc, char** argv)
     }
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t* c = x11->connection();
-    PanelScreens screens{[&] { return desktop->displays(); }, {}};
+    PanelScreens screens{[&] { return desktop->services().displays->displays(); }, {}};
 
     const QImage image = capture4k();
     const double pixelMiB = double(image.sizeInBytes()) / (1024.0 * 1024.0);

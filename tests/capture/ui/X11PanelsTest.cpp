@@ -10,6 +10,7 @@
 #include "ThumbnailView.h"
 #include "Toast.h"
 #include "X11Connection.h"
+#include "Display.h"
 #include "X11Desktop.h"
 #include "XTestSupport.h"
 
@@ -135,7 +136,7 @@ protected:
 
     PanelScreens screens()
     {
-        return PanelScreens{[this] { return desktop->displays(); }, {}};
+        return PanelScreens{[this] { return desktop->services().displays->displays(); }, {}};
     }
 
     std::unique_ptr<x11::X11Desktop> desktop;
@@ -147,7 +148,7 @@ TEST_F(X11PanelsTest, ThumbnailSitsInTheCornerOfThePointersMonitorAndNeverTakesT
 {
     auto& x = XDesktop::instance();
     x.setMonitors({"*L 1920x1600+0+0", "R 1920x1600+1920+0"});
-    ASSERT_TRUE(waitFor([&] { return desktop->displays().size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return desktop->services().displays->displays().size() == 2; }));
     test::TestWindow window({"--geometry", "500x400+200+200"});
     ASSERT_TRUE(x.activate(window.id()));
     xdotool("mousemove 2600 700");
@@ -158,7 +159,7 @@ TEST_F(X11PanelsTest, ThumbnailSitsInTheCornerOfThePointersMonitorAndNeverTakesT
     const auto panelWindow = std::uint32_t(controller.panel()->winId());
     ASSERT_TRUE(waitFor([&] { return viewable(panelWindow) && controller.view()->painted(); }));
 
-    const auto displays = desktop->displays();
+    const auto displays = desktop->services().displays->displays();
     const Display& right = displays[1];
     ASSERT_EQ(right.name, "R");
     const Rect expected = ScreenSpace::of(displays).toWindow(Rect{right.visibleFrame.maxX() - 220 - 20, right.visibleFrame.minY() + 20, 220, 123.75});

@@ -11,6 +11,7 @@
 #include "PinWindow.h"
 #include "ThumbnailController.h"
 #include "Toast.h"
+#include "Display.h"
 #include "X11Desktop.h"
 
 #include "Symbols.h"
@@ -69,7 +70,7 @@ int main(int argc, char** argv)
     auto desktop = x11::X11Desktop::open();
     if (image.isNull() || !desktop)
         return 1;
-    PanelScreens screens{[&] { return desktop->displays(); }, {}};
+    PanelScreens screens{[&] { return desktop->services().displays->displays(); }, {}};
 
     PinWindow pin(image, 1, {}, {}, {}, screens);
     pin.show();
