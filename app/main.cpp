@@ -4,9 +4,12 @@
 //   quandrel quandrel://…         hands the command URLs to the running Quandrel, starting
 //                                 it first when none runs
 //   quandrel --edit FILE.png…     opens the annotation editor on image files (for developers)
+//   quandrel --show-thumbnail FILE.png | --pin FILE.png
+//                                 (for developers) shows the file as a thumbnail or a pin
 
 #include "AppController.h"
 #include "DeveloperEditor.h"
+#include "DeveloperPanels.h"
 #include "FreedesktopNotifier.h"
 #include "SingleInstance.h"
 #include "SnapPreview.h"
@@ -122,9 +125,16 @@ int main(int argc, char** argv)
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
     const QCommandLineOption edit(QStringLiteral("edit"), QStringLiteral("Opens the annotation editor on the image files given (for developers)."));
+    const QCommandLineOption showThumbnail(QStringLiteral("show-thumbnail"),
+                                           QStringLiteral("Shows the PNG file as the thumbnail after a capture (for developers)."),
+                                           QStringLiteral("file"));
+    const QCommandLineOption pin(QStringLiteral("pin"), QStringLiteral("Pins the PNG file on the screen (for developers)."),
+                                 QStringLiteral("file"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(edit);
+    parser.addOption(showThumbnail);
+    parser.addOption(pin);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
         return 2;
@@ -145,7 +155,8 @@ int main(int argc, char** argv)
         QApplication app(argc, argv);
         return runDeveloperEditor(parser.positionalArguments());
     }
-    const QStringList urls = parser.positionalArguments();
+    const QStringList urls = parser.positionalArguments()
+        + DeveloperPanels::messages(parser.values(showThumbnail), parser.values(pin));
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
             std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
@@ -218,7 +229,13 @@ int main(int argc, char** argv)
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
 
-    if (!instance.listen([&controller](const QString& url) { return controller.handleURL(QUrl(url)); }))
+    DeveloperPanels developerPanels(PanelScreens{[&platform] { return platform.displays->displays(); }, {}},
+                                    [&controller] { return controller.store().settings().saveFolderBookmark; },
+                                    [&platform] { platform.sound->beep(); });
+    auto handle = [&controller, &developerPanels](const QString& url) {
+        return developerPanels.handle(url) || controller.handleURL(QUrl(url));
+    };
+    if (!instance.listen(handle))
         qWarning("Quandrel could not open its command socket; command URLs from other programs will not reach it.");
 
     TrayMenu tray(controller);
@@ -227,7 +244,7 @@ int main(int argc, char** argv)
     if (!controller.permissions().windowControlAllowed())
         platform.trust->showTrustPrompt();
     for (const QString& url : urls)
-        controller.handleURL(QUrl(url));
+        handle(url);
 
     qInfo("Quandrel is ready (%lld ms, %zu hot keys).", static_cast<long long>(startup.elapsed()), controller.hotKeys().registered().size());
     return app.exec();

@@ -1,0 +1,163 @@
+// What a dragged-out screenshot carries: the PNG bytes, and a PNG file with the quick-save
+// name written only when asked for, in a private folder that goes away with its store; a
+// missing or full runtime folder still leaves the image on offer and no partial file.
+
+#include "DragExport.h"
+#include "ImageExport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace quandrel;
+
+namespace {
+
+const QDateTime moment(QDate(2026, 12, 5), QTime(15, 49, 42));
+
+QImage picture()
+{
+    QImage image(64, 40, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 4, y * 6, (x * y) & 0xff));
+    return image;
+}
+
+QStringList filesIn(const QString& folder)
+{
+    QStringList result;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        result << it.next();
+    return result;
+}
+
+} // namespace
+
+TEST(DragExport, OffersThePngAndWritesTheFileOnlyWhenAskedFor)
+{
+    QTemporaryDir runtime;
+    DragFileStore store(runtime.path());
+    ScreenshotDragData data(picture(), 2, moment, store);
+    EXPECT_EQ(data.formats(), (QStringList{"image/png", "text/uri-list"}));
+
+    const QByteArray png = data.data("image/png");
+    ASSERT_FALSE(png.isEmpty());
+    EXPECT_EQ(png, pngData(picture(), 2).value());
+    EXPECT_TRUE(filesIn(runtime.path()).isEmpty()) << "no file before a target asks for one";
+
+    const QList<QUrl> urls = data.urls();
+    ASSERT_EQ(urls.size(), 1);
+    ASSERT_TRUE(urls[0].isLocalFile());
+    const QFileInfo file(urls[0].toLocalFile());
+    EXPECT_EQ(file.fileName(), "Quandrel 2026-12-05 at 15.49.42.png");
+    EXPECT_TRUE(file.absoluteFilePath().startsWith(store.folder() + "/"));
+    QFile written(file.absoluteFilePath());
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), png);
+
+    // Asking again gives the same file; the raw list is CRLF-terminated URIs.
+    EXPECT_EQ(data.urls(), urls);
+    EXPECT_EQ(data.data("text/uri-list"), urls[0].toEncoded() + "\r\n");
+    EXPECT_EQ(filesIn(runtime.path()).size(), 1);
+
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(store.folder()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST(DragExport, TwoDragsInOneSecondKeepTheirNamesAndTheStoreCleansUp)
+{
+    QTemporaryDir runtime;
+    QString folder;
+    {
+        DragFileStore store(runtime.path());
+        folder = store.folder();
+        ScreenshotDragData first(picture(), 1, moment, store);
+        ScreenshotDragData second(picture().mirrored(), 1, moment, store);
+        const QString a = first.urls().value(0).toLocalFile();
+        const QString b = second.urls().value(0).toLocalFile();
+        ASSERT_FALSE(a.isEmpty());
+        ASSERT_FALSE(b.isEmpty());
+        EXPECT_NE(a, b);
+        EXPECT_EQ(QFileInfo(a).fileName(), QFileInfo(b).fileName());
+        EXPECT_TRUE(QFileInfo::exists(a) && QFileInfo::exists(b));
+    }
+    EXPECT_FALSE(QFileInfo::exists(folder)) << "removed with its store";
+}
+
+TEST(DragExport, StaleFoldersOfEndedProcessesAreRemovedButOthersKept)
+{
+    QTemporaryDir runtime;
+    QDir dir(runtime.path());
+    // Process 1 (init) runs; a very large pid does not.
+    ASSERT_TRUE(dir.mkpath("quandrel-drag-1/1"));
+    ASSERT_TRUE(dir.mkpath("quandrel-drag-2147483600/1"));
+    ASSERT_TRUE(dir.mkpath("something-else"));
+    DragFileStore store(runtime.path());
+    ASSERT_TRUE(store.write("x", "a.png"));
+    EXPECT_TRUE(dir.exists("quandrel-drag-1"));
+    EXPECT_FALSE(dir.exists("quandrel-drag-2147483600"));
+    EXPECT_TRUE(dir.exists("something-else"));
+}
+
+TEST(DragExport, WithoutARuntimeFolderOnlyTheImageIsOffered)
+{
+    DragFileStore unset{QString()};
+    ScreenshotDragData a(picture(), 1, moment, unset);
+    EXPECT_EQ(a.formats(), QStringList{"image/png"});
+    EXPECT_FALSE(a.data("image/png").isEmpty());
+    EXPECT_TRUE(a.urls().isEmpty());
+
+    DragFileStore missing(QStringLiteral("/nonexistent/quandrel-runtime"));
+    ScreenshotDragData b(picture(), 1, moment, missing);
+    EXPECT_EQ(b.formats(), QStringList{"image/png"});
+    EXPECT_TRUE(b.urls().isEmpty());
+}
+
+TEST(DragExport, AFullRuntimeFolderLeavesNoPartialFile)
+{
+    QTemporaryDir runtime;
+    DragFileStore store(runtime.path());
+    QImage big(512, 512, QImage::Format_RGB32);
+    std::uint32_t state = 7;
+    for (int y = 0; y < big.height(); ++y)
+        for (int x = 0; x < big.width(); ++x)
+            big.setPixel(x, y, (state = state * 1664525u + 1013904223u) >> 8);
+    ScreenshotDragData data(big, 1, moment, store);
+    const QByteArray png = data.data("image/png"); // encoded before the limit
+
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = previous;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const QList<QUrl> urls = data.urls();
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_TRUE(urls.isEmpty());
+    EXPECT_TRUE(filesIn(runtime.path()).isEmpty()) << filesIn(runtime.path()).join(", ").toStdString();
+    EXPECT_EQ(data.data("image/png"), png) << "the image itself is still on offer";
+}
+
+TEST(DragExport, UnsafeNamesAreRefused)
+{
+    QTemporaryDir runtime;
+    DragFileStore store(runtime.path());
+    EXPECT_FALSE(store.write("x", "../escape.png"));
+    EXPECT_FALSE(store.write("x", ".."));
+    EXPECT_FALSE(store.write("x", ""));
+    EXPECT_FALSE(QFileInfo::exists(runtime.filePath("escape.png")));
+}

@@ -1,0 +1,346 @@
+// The thumbnail, toasts and pins as widgets, without a display server (offscreen): where
+// they go, the thumbnail's timer on a clock the test advances, its buttons, toasts replacing
+// each other, and a pin's fit, zoom, opacity and keys.
+
+#include "FloatingPanel.h"
+#include "PinWindow.h"
+#include "ScreenSpace.h"
+#include "ThumbnailController.h"
+#include "ThumbnailView.h"
+#include "Toast.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEnterEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QScreen>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace quandrel {
+
+namespace {
+
+struct ManualClock {
+    struct Entry {
+        int due;
+        std::function<void()> run;
+    };
+    int now = 0;
+    std::vector<Entry> entries;
+
+    std::function<void(int, std::function<void()>)> scheduler()
+    {
+        return [this](int ms, std::function<void()> run) { entries.push_back({now + ms, std::move(run)}); };
+    }
+    void advance(int ms)
+    {
+        now += ms;
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            if (entries[i].due <= now && entries[i].run) {
+                auto run = std::move(entries[i].run);
+                entries[i].run = nullptr;
+                run();
+            }
+    }
+};
+
+// Two displays side by side; the right one is taller and has a dock strut at its bottom.
+const std::vector<Display> desk = {
+    Display{"left", Rect{0, 0, 1920, 1080}, Rect{0, 0, 1920, 1050}, 1},
+    Display{"right", Rect{1920, 0, 2560, 1440}, Rect{1920, 64, 2560, 1376}, 1},
+};
+
+QImage filled(int width, int height)
+{
+    QImage image(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+    image.fill(qRgb(40, 120, 200));
+    return image;
+}
+
+void enter(QWidget* widget)
+{
+    QEnterEvent event(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(widget, &event);
+}
+
+void leave(QWidget* widget)
+{
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(widget, &event);
+}
+
+void flush()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override { ui::FloatingPanel::setCompositingOverride(true); }
+    void TearDown() override { flush(); }
+
+    std::vector<Display> displays = desk;
+    std::optional<Point> pointer = Point{2000, 100}; // on the right display
+    PanelScreens screens{[this] { return displays; }, [this] { return pointer; }};
+    ManualClock clock;
+};
+
+} // namespace
+
+TEST_F(PanelTest, ThumbnailGoesToTheCornerOfTheDisplayUnderThePointer)
+{
+    ThumbnailController controller(screens, clock.scheduler());
+    controller.show(CapturedImage{filled(3200, 1800), 2}, {});
+    ASSERT_NE(controller.panel(), nullptr);
+    EXPECT_TRUE(controller.panel()->isVisible());
+    // 1600 x 900 points: 220 x 123.75, 20 points in from the right and from the dock.
+    const Rect expected = ScreenSpace::of(desk).toWindow(Rect{1920 + 2560 - 220 - 20, 64 + 20, 220, 123.75});
+    EXPECT_EQ(controller.panel()->geometry(), QRect(4240, int(std::lround(expected.y)), 220, 124));
+    EXPECT_TRUE(controller.panel()->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    EXPECT_TRUE(controller.panel()->windowFlags() & Qt::WindowStaysOnTopHint);
+
+    // The pointer's display unplugged: the primary display's corner, not off-screen.
+    pointer = Point{9000, 100};
+    controller.show(CapturedImage{filled(300, 1200), 1}, {});
+    const Rect primary = ScreenSpace::of(desk).toWindow(Rect{1920 - 80 - 20, 20, 80, 220});
+    EXPECT_EQ(controller.panel()->geometry(), QRect(int(primary.x), int(primary.y), 80, 220));
+}
+
+TEST_F(PanelTest, ThumbnailSizesHoldForDegenerateImages)
+{
+    ThumbnailController controller(screens, clock.scheduler());
+    const std::pair<QSize, QSize> cases[] = {
+        {QSize(0, 0), QSize(80, 220)},
+        {QSize(1, 1), QSize(220, 220)},
+        {QSize(20000, 200), QSize(220, 60)},
+        {QSize(15360, 8640), QSize(220, 124)},
+    };
+    for (const auto& [pixels, expected] : cases) {
+        controller.show(CapturedImage{filled(pixels.width(), pixels.height()), 1}, {});
+        ASSERT_NE(controller.panel(), nullptr);
+        EXPECT_EQ(controller.panel()->size(), expected) << pixels.width() << "x" << pixels.height();
+        controller.panel()->grab(); // paints without dividing by zero
+    }
+    // Without any display the panel still shows, at its creation origin.
+    displays.clear();
+    controller.show(CapturedImage{filled(100, 100), 1}, {});
+    EXPECT_EQ(controller.panel()->geometry(), QRect(0, 0, 220, 220));
+}
+
+TEST_F(PanelTest, ThumbnailTimerStopsWhileHoveredAndRestartsInFull)
+{
+    ThumbnailController controller(screens, clock.scheduler());
+    controller.show(CapturedImage{filled(800, 600), 1}, {});
+    QPointer<ui::FloatingPanel> panel = controller.panel();
+    ThumbnailView* view = controller.view();
+    ASSERT_NE(view, nullptr);
+    clock.advance(5000);
+    enter(view);
+    EXPECT_TRUE(view->hovering());
+    EXPECT_FALSE(controller.isDismissPending());
+    for (QAbstractButton* button : view->buttons())
+        EXPECT_TRUE(button->isVisibleTo(view));
+    clock.advance(20000);
+    EXPECT_EQ(controller.panel(), panel.data()) << "kept while hovered";
+
+    leave(view);
+    EXPECT_FALSE(view->buttons()[0]->isVisibleTo(view));
+    clock.advance(7999);
+    EXPECT_EQ(controller.panel(), panel.data());
+    clock.advance(1);
+    EXPECT_EQ(controller.panel(), nullptr);
+    flush();
+    EXPECT_TRUE(panel.isNull());
+
+    // A timer of a replaced thumbnail does not remove its successor early.
+    controller.show(CapturedImage{filled(800, 600), 1}, {});
+    clock.advance(4000);
+    controller.show(CapturedImage{filled(800, 600), 1}, {});
+    clock.advance(4000);
+    EXPECT_NE(controller.panel(), nullptr);
+    clock.advance(4000);
+    EXPECT_EQ(controller.panel(), nullptr);
+}
+
+TEST_F(PanelTest, ThumbnailButtonsDismissFirstThenAct)
+{
+    ThumbnailController controller(screens, clock.scheduler());
+    std::vector<std::string> log;
+    auto action = [&](std::string name) {
+        return [&, name] { log.push_back(name + (controller.panel() ? " while shown" : "")); };
+    };
+    const char* names[] = {"edit", "pin", "save", "copy"};
+    for (int i = 0; i < 4; ++i) {
+        controller.show(CapturedImage{filled(400, 300), 1}, {action("edit"), action("pin"), action("save"), action("copy")});
+        ThumbnailView* view = controller.view();
+        ASSERT_NE(view, nullptr);
+        EXPECT_EQ(view->buttons()[std::size_t(i + 1)]->toolTip(), QString::fromLatin1(names[i]).replace(0, 1, QChar(names[i][0]).toUpper()));
+        view->buttons()[std::size_t(i + 1)]->click();
+        flush();
+        EXPECT_EQ(controller.panel(), nullptr);
+    }
+    EXPECT_EQ(log, (std::vector<std::string>{"edit", "pin", "save", "copy"}));
+
+    // The close button only dismisses; a controller that is gone leaves nothing behind.
+    controller.show(CapturedImage{filled(400, 300), 1}, {action("edit"), {}, {}, {}});
+    EXPECT_EQ(controller.view()->buttons()[0]->toolTip(), "Close");
+    controller.view()->buttons()[0]->click();
+    flush();
+    EXPECT_EQ(controller.panel(), nullptr);
+    EXPECT_EQ(log.size(), 4u);
+    controller.dismiss(); // idempotent
+}
+
+TEST_F(PanelTest, ASecondToastReplacesTheFirstAndStaysItsFullTime)
+{
+    ui::ToastPresenter toasts(clock.scheduler());
+    const QRect area(100, 50, 600, 500); // on the offscreen platform's one screen
+    toasts.show("Copied", "checkmark.circle.fill", area);
+    QPointer<ui::FloatingPanel> first = toasts.current();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->windowFlags() & Qt::WindowTransparentForInput);
+    EXPECT_TRUE(first->windowFlags() & Qt::WindowDoesNotAcceptFocus);
+    const QRect frame = first->geometry();
+    EXPECT_NEAR(frame.center().x(), area.center().x(), 1);
+    EXPECT_EQ(frame.bottom() + 1, area.bottom() + 1 - 80);
+
+    clock.advance(1000);
+    toasts.show("Saved Quandrel 2026-12-05 at 15.49.42.png", "square.and.arrow.down.fill", area);
+    flush();
+    EXPECT_TRUE(first.isNull()) << "the first toast goes at once";
+    EXPECT_EQ(toasts.currentText(), "Saved Quandrel 2026-12-05 at 15.49.42.png");
+    clock.advance(600); // the first toast's time is up: nothing happens to the second
+    EXPECT_NE(toasts.current(), nullptr);
+    clock.advance(999);
+    EXPECT_NE(toasts.current(), nullptr);
+    clock.advance(1);
+    EXPECT_EQ(toasts.current(), nullptr);
+
+    // A frame on no screen (unplugged) gives the primary screen's visible area.
+    toasts.show("Copied", "checkmark.circle.fill", QRect(90000, 90000, 100, 100));
+    const QRect primary = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(primary.contains(toasts.current()->geometry())) << "toast outside the primary screen";
+}
+
+TEST_F(PanelTest, PinFitsTheScreenAndZoomsAroundItsCentre)
+{
+    displays = {Display{"laptop", Rect{0, 0, 1440, 900}, Rect{0, 0, 1440, 875}, 1}};
+    pointer = Point{100, 100};
+    PinWindow pin(filled(4000, 3000), 1, {}, {}, {}, screens);
+    pin.show();
+    EXPECT_NEAR(pin.zoom(), 875 * 0.8 / 3000, 0.002);
+    EXPECT_NEAR(pin.width(), 933, 1);
+    EXPECT_EQ(pin.height(), 700);
+    const QPoint centre = pin.geometry().center();
+    EXPECT_NEAR(centre.x(), 720, 1);
+    EXPECT_NEAR(centre.y(), 900 - 875.0 / 2, 1);
+
+    pin.handleWheel(1, false, false); // one notch up
+    EXPECT_NEAR(pin.zoom(), 875 * 0.8 / 3000 * 1.05, 1e-9);
+    for (int i = 0; i < 100; ++i)
+        pin.handleWheel(-1, false, false);
+    EXPECT_DOUBLE_EQ(pin.zoom(), 0.1);
+    EXPECT_EQ(pin.size(), QSize(400, 300));
+    EXPECT_NEAR(pin.geometry().center().x(), centre.x(), 1);
+    EXPECT_NEAR(pin.geometry().center().y(), centre.y(), 1);
+
+    // A high-resolution wheel sends pixel deltas: 40 pixels are a fifth more.
+    pin.setZoom(1);
+    QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), QPoint(0, 40), QPoint(0, 40), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&pin, &wheel);
+    EXPECT_DOUBLE_EQ(pin.zoom(), 1.2);
+
+    // Alt + wheel changes opacity within 0.2 ... 1, whichever way Qt reports the wheel.
+    for (int i = 0; i < 40; ++i) {
+        QWheelEvent altWheel(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(-120, 0), Qt::NoButton, Qt::AltModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&pin, &altWheel);
+    }
+    EXPECT_DOUBLE_EQ(pin.windowOpacity(), 0.2);
+    EXPECT_DOUBLE_EQ(pin.zoom(), 1.2) << "Alt + wheel does not zoom";
+    pin.handleWheel(100, false, true);
+    EXPECT_DOUBLE_EQ(pin.windowOpacity(), 1.0);
+
+    // Small captures keep their size; a 16K one fits.
+    PinWindow small(filled(200, 100), 1, {}, {}, {}, screens);
+    small.show();
+    EXPECT_EQ(small.size(), QSize(200, 100));
+    EXPECT_DOUBLE_EQ(small.zoom(), 1);
+    PinWindow huge(filled(15360, 8640), 1, {}, {}, {}, screens);
+    huge.show();
+    EXPECT_LE(huge.width(), 1440 * 0.8 + 1);
+    EXPECT_LE(huge.height(), 875 * 0.8 + 1);
+    huge.setZoom(8);
+    EXPECT_LE(huge.width(), 32767);
+}
+
+TEST_F(PanelTest, PinKeysFollowTheTable)
+{
+    int closed = 0;
+    int edited = 0;
+    auto makePin = [&] {
+        return std::make_unique<PinWindow>(
+            filled(400, 200), 2, [] { return std::optional<QByteArray>(); }, [&](const CapturedImage& image) {
+                ++edited;
+                EXPECT_EQ(image.image.size(), QSize(400, 200));
+                EXPECT_EQ(image.scale, 2);
+            },
+            [&](PinWindow*) { ++closed; }, screens);
+    };
+    auto press = [](PinWindow& pin, int key, Qt::KeyboardModifiers modifiers, const QString& text = {}) {
+        QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
+        return pin.handleKey(&event);
+    };
+    auto pin = makePin();
+    pin->show();
+    EXPECT_EQ(pin->size(), QSize(200, 100)); // scale 2
+
+    EXPECT_FALSE(press(*pin, Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier));
+    EXPECT_FALSE(press(*pin, Qt::Key_W, Qt::NoModifier, "w"));
+    EXPECT_FALSE(press(*pin, Qt::Key_0, Qt::ControlModifier));
+    EXPECT_FALSE(press(*pin, Qt::Key_Shift, Qt::ShiftModifier));
+    EXPECT_EQ(closed, 0);
+
+    pin->setZoom(3);
+    const QPoint centre = pin->geometry().center();
+    EXPECT_TRUE(press(*pin, Qt::Key_0, Qt::NoModifier, "0"));
+    EXPECT_DOUBLE_EQ(pin->zoom(), 1);
+    EXPECT_EQ(pin->size(), QSize(200, 100));
+    EXPECT_NEAR(pin->geometry().center().x(), centre.x(), 1);
+
+    EXPECT_TRUE(press(*pin, Qt::Key_W, Qt::ControlModifier));
+    EXPECT_EQ(closed, 1);
+    EXPECT_FALSE(pin->isVisible());
+
+    pin = makePin();
+    pin->show();
+    EXPECT_TRUE(press(*pin, Qt::Key_Escape, Qt::ShiftModifier | Qt::ControlModifier));
+    EXPECT_EQ(closed, 2);
+
+    // Edit hands the image over and the pin gives way to the editor.
+    pin = makePin();
+    pin->show();
+    EXPECT_TRUE(press(*pin, Qt::Key_E, Qt::ControlModifier));
+    EXPECT_EQ(edited, 1);
+    EXPECT_EQ(closed, 3);
+    EXPECT_FALSE(pin->isVisible());
+}
+
+TEST_F(PanelTest, PinMenuListsItsCommandsInOrder)
+{
+    PinWindow pin(filled(40, 30), 1, {}, {}, {}, screens);
+    std::unique_ptr<QMenu> menu(pin.makeMenu(nullptr));
+    QStringList items;
+    for (QAction* action : menu->actions())
+        items << (action->isSeparator() ? QStringLiteral("-") : action->text() + " " + action->shortcut().toString());
+    EXPECT_EQ(items, (QStringList{"Edit Ctrl+E", "Copy Ctrl+C", "Save As… Ctrl+S", "Actual Size 0", "-", "Close Ctrl+W"}));
+}
+
+} // namespace quandrel
