@@ -4,6 +4,8 @@
 #include "WindowAccess.h"
 #include "Workspace.h"
 
+#include <algorithm>
+
 namespace quandrel {
 
 AppLauncher::AppLauncher(PlatformServices platform)
@@ -14,16 +16,22 @@ AppLauncher::AppLauncher(PlatformServices platform)
 void AppLauncher::activate(const AppBinding& binding)
 {
     ApplicationService& apps = *m_platform.applications;
+    // One application may run as several processes (two terminals started apart): together
+    // they are the application, and it is in front when any of them is.
     const auto running = apps.runningApplications(binding.desktopId);
-    const RunningApplication* instance = running.empty() ? nullptr : &running.front();
+    std::vector<std::int32_t> pids;
+    for (const RunningApplication& r : running)
+        pids.push_back(r.pid);
+    const bool active = std::any_of(running.begin(), running.end(), [](const RunningApplication& r) { return r.active; });
 
-    if (instance && instance->active) {
+    if (active) {
         switch (binding.whenFrontmost) {
         case FrontmostBehavior::hide:
-            apps.hide(instance->pid);
+            for (const std::int32_t pid : pids)
+                apps.hide(pid);
             return;
         case FrontmostBehavior::cycleWindows:
-            cycleWindows(instance->pid);
+            cycleWindows(pids);
             return;
         case FrontmostBehavior::nothing:
             return;
@@ -34,8 +42,8 @@ void AppLauncher::activate(const AppBinding& binding)
         m_platform.sound->beep();
         return;
     }
-    if (instance)
-        apps.unhide(instance->pid);
+    for (const std::int32_t pid : pids)
+        apps.unhide(pid);
     SystemSound* sound = m_platform.sound;
     apps.openAndActivate(binding.desktopId, [sound](bool ok) {
         if (!ok)
@@ -43,7 +51,7 @@ void AppLauncher::activate(const AppBinding& binding)
     });
 }
 
-void AppLauncher::cycleWindows(std::int32_t pid)
+void AppLauncher::cycleWindows(const std::vector<std::int32_t>& pids)
 {
     if (!m_platform.trust->isTrusted()) {
         m_platform.trust->showTrustPrompt();
@@ -51,7 +59,7 @@ void AppLauncher::cycleWindows(std::int32_t pid)
     }
     WindowAccess& windows = *m_platform.windows;
     std::vector<WindowHandle> kept;
-    for (const ClientWindow& w : windows.windowsOfApplication(pid)) {
+    for (const ClientWindow& w : windows.windowsOfProcesses(pids)) {
         if (windows.isStandardWindow(w.handle).value_or(false) && !windows.isMinimized(w.handle).value_or(false))
             kept.push_back(w.handle);
     }

@@ -6,6 +6,9 @@
 #include "AppBinding.h"
 #include "PlatformServices.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace quandrel {
 
 class AppLauncher {
@@ -13,9 +16,10 @@ public:
     explicit AppLauncher(PlatformServices platform);
 
     void activate(const AppBinding& binding);
-    // Raises the backmost standard, non-minimized window of the process, so that repeated
-    // calls walk through all of them.
-    void cycleWindows(std::int32_t pid);
+    // Raises the backmost standard, non-minimized window of the processes (one application
+    // may run as several), so that repeated calls walk through all of them.
+    void cycleWindows(const std::vector<std::int32_t>& pids);
+    void cycleWindows(std::int32_t pid) { cycleWindows(std::vector<std::int32_t>{pid}); }
 
 private:
     PlatformServices m_platform;

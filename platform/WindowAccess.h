@@ -50,11 +50,26 @@ public:
     // returns once the window manager has applied it (or refused to).
     virtual void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) = 0;
 
+    // The outer size the window would take when asked for `size`: its size limits and resize
+    // steps applied. None when unreadable; platforms that cannot tell answer `size`.
+    virtual std::optional<Size> fittedSize(WindowHandle, const Size& size) { return size; }
+
     // The standard window of another process under a point given in screen space.
     virtual std::optional<ClientWindow> windowAtPoint(Point screenPoint) = 0;
 
     // An application's windows, front to back.
     virtual std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) = 0;
+    // The windows of an application that runs as several processes, front to back across all
+    // of them. Platforms that know no common stacking order list them process by process.
+    virtual std::vector<ClientWindow> windowsOfProcesses(const std::vector<std::int32_t>& pids)
+    {
+        std::vector<ClientWindow> result;
+        for (const std::int32_t pid : pids) {
+            const auto windows = windowsOfApplication(pid);
+            result.insert(result.end(), windows.begin(), windows.end());
+        }
+        return result;
+    }
 
     // A normal top-level window (not a dialog, dock, menu or palette); none when unreadable.
     virtual std::optional<bool> isStandardWindow(WindowHandle window) = 0;

@@ -39,8 +39,63 @@ double clampFraction(double f)
 
 } // namespace
 
+double usableGap(double gap, const Rect& visibleFrame)
+{
+    if (!(gap > 0)) // also catches NaN
+        return 0;
+    const double limit = std::max(0.0, std::min(visibleFrame.width, visibleFrame.height) / 8);
+    return std::min(gap, std::floor(limit));
+}
+
+TileAnchor tileAnchor(WindowAction action, const Rect& tile, const Rect& visibleFrame)
+{
+    switch (action) {
+    case WindowAction::almostMaximize:
+    case WindowAction::center:
+    case WindowAction::smaller:
+    case WindowAction::larger:
+        return {TileEdge::centre, TileEdge::centre};
+    case WindowAction::maximizeHeight:
+        return {}; // the window keeps its own x
+    default:
+        break;
+    }
+    // Screen space: y grows upwards, so the top border is maxY. A tile whose spaces to both
+    // borders are no more than the largest gap spans the whole area and keeps its natural edge.
+    auto pick = [](double leadingSpace, double trailingSpace, double span) {
+        if (std::max(leadingSpace, trailingSpace) <= span / 8 + 1)
+            return TileEdge::leading;
+        if (std::fabs(leadingSpace - trailingSpace) <= 1)
+            return TileEdge::centre;
+        return leadingSpace < trailingSpace ? TileEdge::leading : TileEdge::trailing;
+    };
+    return {pick(tile.minX() - visibleFrame.minX(), visibleFrame.maxX() - tile.maxX(), visibleFrame.width),
+            pick(visibleFrame.maxY() - tile.maxY(), tile.minY() - visibleFrame.minY(), visibleFrame.height)};
+}
+
+Rect anchoredFrame(const Rect& tile, const Size& size, TileAnchor anchor)
+{
+    auto place = [](double lead, double tileSpan, double span, TileEdge edge) {
+        switch (edge) {
+        case TileEdge::leading:
+            return lead;
+        case TileEdge::centre:
+            return lead + (tileSpan - span) / 2;
+        case TileEdge::trailing:
+            return lead + tileSpan - span;
+        }
+        return lead;
+    };
+    const double x = place(tile.minX(), tile.width, size.width, anchor.horizontal);
+    // Vertically the leading edge is the top (maxY): place from the top downwards.
+    const double fromTop = place(0, tile.height, size.height, anchor.vertical);
+    const double y = tile.maxY() - fromTop - size.height;
+    return rounded({x, y, size.width, size.height});
+}
+
 Rect tileFrame(double fx, double fy, double fw, double fh, const Rect& visibleFrame, double gap)
 {
+    gap = usableGap(gap, visibleFrame);
     const Rect area = visibleFrame.insetBy(gap, gap);
     double left = area.minX() + fx * area.width;
     double right = left + fw * area.width;
@@ -102,7 +157,8 @@ std::optional<Rect> targetFrame(WindowAction action, int step, const Rect& visib
     case WindowAction::center:
         return centred(vf, std::min(vf.width, windowFrame.width), std::min(vf.height, windowFrame.height));
     case WindowAction::maximizeHeight: {
-        const Rect area = vf.insetBy(gap, gap);
+        const double g = usableGap(gap, vf);
+        const Rect area = vf.insetBy(g, g);
         return rounded({windowFrame.minX(), area.minY(), std::min(area.width, windowFrame.width), area.height});
     }
     case WindowAction::smaller:

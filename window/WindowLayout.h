@@ -20,6 +20,27 @@ std::optional<Rect> targetFrame(WindowAction action, int step, const Rect& visib
 // edges give up half a gap, so neighbouring tiles are exactly one gap apart.
 Rect tileFrame(double fx, double fy, double fw, double fh, const Rect& visibleFrame, double gap);
 
+// The gap actually used on a visible frame: 0 for a negative or non-numeric gap, and at most
+// an eighth of the frame's shorter side, so that even the smallest tile keeps a usable size.
+double usableGap(double gap, const Rect& visibleFrame);
+
+// Where a window that cannot take its tile's exact size sits inside the tile, per axis.
+enum class TileEdge { leading, centre, trailing }; // leading = left or top
+
+struct TileAnchor {
+    TileEdge horizontal = TileEdge::leading;
+    TileEdge vertical = TileEdge::leading;
+    bool operator==(const TileAnchor&) const = default;
+};
+
+// The tile's outer edges for an action: a tile against the right (bottom) border of the
+// visible frame keeps its right (bottom) edge, a tile clear of both borders or a centred
+// action keeps its centre, everything else keeps its left (top) edge.
+TileAnchor tileAnchor(WindowAction action, const Rect& tile, const Rect& visibleFrame);
+
+// A window of `size` placed inside `tile` (screen space) by the anchor; integral edges.
+Rect anchoredFrame(const Rect& tile, const Size& size, TileAnchor anchor);
+
 // Grows or shrinks a window about its centre by delta points on each side, at least
 // 200 × 150 and at most the visible frame, kept inside the visible frame.
 Rect resizedFrame(const Rect& windowFrame, double delta, const Rect& visibleFrame);

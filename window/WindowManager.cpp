@@ -6,6 +6,7 @@
 #include "Workspace.h"
 
 #include <algorithm>
+#include <cmath>
 
 Q_LOGGING_CATEGORY(lcWindows, "quandrel.windows", QtInfoMsg)
 
@@ -90,6 +91,13 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         return;
     }
 
+    // Desktops, docks, panels, dialogs and other special windows are not arranged.
+    if (!m_platform.windows->isStandardWindow(window->handle).value_or(false)) {
+        qCWarning(lcWindows, "%s: the focused window in %s is not a standard window", actionName, appName.c_str());
+        m_platform.sound->beep();
+        return;
+    }
+
     const std::vector<Display> displays = m_platform.displays->displays();
     const ScreenSpace space = ScreenSpace::of(displays);
     const Rect current = space.fromWindow(*readFrame);
@@ -107,6 +115,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         && approximatelyEqual(m_last->frame, current, repeatTolerance);
 
     Rect frame;
+    std::optional<Rect> tile; // the layout's tile, for the actions that have one
     int step = 0;
     switch (action) {
     case WindowAction::nextDisplay:
@@ -157,8 +166,18 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
             return;
         }
         frame = *target;
+        tile = *target;
         break;
     }
+    }
+
+    // A window that cannot take the tile's exact size (size limits, resize steps) is placed
+    // against the tile's outer edges instead of its top-left corner.
+    std::optional<TileAnchor> anchor;
+    if (tile) {
+        anchor = tileAnchor(action, *tile, visible);
+        if (const auto fitted = m_platform.windows->fittedSize(window->handle, tile->size()))
+            frame = anchoredFrame(*tile, *fitted, *anchor);
     }
 
     if (action != WindowAction::restore)
@@ -166,7 +185,18 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
 
     m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(frame));
 
-    const std::optional<Rect> after = m_platform.windows->readFrame(window->handle);
+    std::optional<Rect> after = m_platform.windows->readFrame(window->handle);
+    // The window manager may still have chosen another size than foreseen: place what it
+    // gave against the same edges.
+    if (anchor && after) {
+        const Rect given = space.fromWindow(*after);
+        const Rect wanted = anchoredFrame(*tile, given.size(), *anchor);
+        if ((std::fabs(given.width - tile->width) > 0.5 || std::fabs(given.height - tile->height) > 0.5)
+            && !approximatelyEqual(wanted, given, 0.5)) {
+            m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(wanted));
+            after = m_platform.windows->readFrame(window->handle);
+        }
+    }
     qCInfo(lcWindows, "%s in %s: %s → %s", actionName, appName.c_str(), toString(*readFrame).c_str(),
            describe(after).c_str());
 

@@ -55,6 +55,16 @@ std::optional<Rect> FakeDesktop::readFrame(WindowHandle window)
     return it->second.frame;
 }
 
+namespace {
+
+double limited(double value, double minimum, double maximum)
+{
+    value = std::max(value, minimum);
+    return maximum > 0 ? std::min(value, maximum) : value;
+}
+
+} // namespace
+
 void FakeDesktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
 {
     const auto it = m_windows.find(window);
@@ -63,8 +73,20 @@ void FakeDesktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
     ++m_frameWrites;
     Window& w = it->second;
     w.frame = frame;
-    w.frame.width = std::max(frame.width, w.minimumSize.width);
-    w.frame.height = std::max(frame.height, w.minimumSize.height);
+    w.frame.width = limited(frame.width, w.minimumSize.width, w.maximumSize.width);
+    w.frame.height = limited(frame.height, w.minimumSize.height, w.maximumSize.height);
+}
+
+std::optional<Size> FakeDesktop::fittedSize(WindowHandle window, const Size& size)
+{
+    const auto it = m_windows.find(window);
+    if (it == m_windows.end() || !it->second.readable)
+        return std::nullopt;
+    const Window& w = it->second;
+    if (w.hidesLimits)
+        return size;
+    return Size{limited(size.width, w.minimumSize.width, w.maximumSize.width),
+                limited(size.height, w.minimumSize.height, w.maximumSize.height)};
 }
 
 std::optional<ClientWindow> FakeDesktop::windowAtPoint(Point screenPoint)
@@ -89,6 +111,17 @@ std::vector<ClientWindow> FakeDesktop::windowsOfApplication(std::int32_t pid)
         const auto w = m_windows.find(*it);
         if (w != m_windows.end() && w->second.pid == pid)
             result.push_back({w->first, pid});
+    }
+    return result;
+}
+
+std::vector<ClientWindow> FakeDesktop::windowsOfProcesses(const std::vector<std::int32_t>& pids)
+{
+    std::vector<ClientWindow> result;
+    for (auto it = m_stacking.rbegin(); it != m_stacking.rend(); ++it) {
+        const auto w = m_windows.find(*it);
+        if (w != m_windows.end() && std::find(pids.begin(), pids.end(), w->second.pid) != pids.end())
+            result.push_back({w->first, w->second.pid});
     }
     return result;
 }

@@ -42,6 +42,8 @@ public:
         bool readable = true;    // false: reads fail as for a window that vanished
         bool ignoresFrames = false; // true: every write is ignored
         Size minimumSize;        // writes smaller than this are enlarged
+        Size maximumSize;        // writes larger than this are reduced (0: no limit)
+        bool hidesLimits = false; // true: fittedSize does not know the limits
         bool minimized = false;
     };
 
@@ -123,8 +125,10 @@ public:
     WindowAccessError focusedWindowError() override;
     std::optional<Rect> readFrame(WindowHandle window) override;
     void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    std::optional<Size> fittedSize(WindowHandle window, const Size& size) override;
     std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
     std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
+    std::vector<ClientWindow> windowsOfProcesses(const std::vector<std::int32_t>& pids) override;
     std::optional<bool> isStandardWindow(WindowHandle window) override;
     std::optional<bool> isMinimized(WindowHandle window) override;
     void raise(WindowHandle window) override;

@@ -46,11 +46,15 @@ std::optional<RunningApplication> X11Applications::frontmostApplication()
 std::vector<WindowHandle> X11Applications::windowsOfDesktopEntry(const std::string& desktopId)
 {
     // A window belongs to the entry when its GTK application ID is the entry's ID, its
-    // WM_CLASS matches the entry's StartupWMClass or ID, or (for a window without a class)
-    // its process runs the entry's program. Client-list order: oldest first.
+    // WM_CLASS (instance or class, any case) matches the entry's ID, the last component of a
+    // reverse-DNS ID ("org.xfce.mousepad" → "mousepad"), its StartupWMClass or the name of the
+    // program it runs, or (for a window without a class) its process runs the entry's
+    // program. Client-list order: oldest first.
     xcb_connection_t* c = m_connection.xcb();
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     const auto entry = findDesktopEntry(desktopId);
+    const auto dot = desktopId.rfind('.');
+    const std::string shortId = dot == std::string::npos ? std::string() : desktopId.substr(dot + 1);
     const std::vector<WindowHandle> clients = clientList(m_connection);
 
     struct Cookies {
@@ -76,9 +80,10 @@ std::vector<WindowHandle> X11Applications::windowsOfDesktopEntry(const std::stri
         }
         const auto pid = cardinals(c, cookies[i].pid);
 
-        bool matches = gtkId == desktopId || same(instance, desktopId) || same(wmClass, desktopId);
-        if (!matches && entry && !entry->startupWMClass.empty())
-            matches = same(wmClass, entry->startupWMClass) || same(instance, entry->startupWMClass);
+        auto classIs = [&](const std::string& name) { return same(instance, name) || same(wmClass, name); };
+        bool matches = gtkId == desktopId || classIs(desktopId) || classIs(shortId);
+        if (!matches && entry)
+            matches = classIs(entry->startupWMClass) || classIs(entry->executable);
         // The program is a last resort for windows that name no class: many programs share
         // one interpreter or launcher binary.
         if (!matches && entry && !entry->executable.empty() && !pid.empty() && instance.empty() && wmClass.empty()) {

@@ -13,6 +13,20 @@
 
 namespace quandrel::x11 {
 
+std::int32_t saturatedCoordinate(double value)
+{
+    if (!(value == value))
+        return 0;
+    return std::int32_t(std::clamp(roundHalfAway(value), -32768.0, 32767.0));
+}
+
+std::int32_t saturatedSize(double value)
+{
+    if (!(value == value))
+        return 1;
+    return std::int32_t(std::clamp(roundHalfAway(value), 1.0, 32767.0));
+}
+
 X11Windows::X11Windows(X11Connection& connection, DisplayProvider& displays)
     : m_connection(connection)
     , m_displays(displays)
@@ -77,7 +91,7 @@ void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePo
             return contains(now, ewmh->_NET_WM_STATE_MAXIMIZED_VERT) || contains(now, ewmh->_NET_WM_STATE_MAXIMIZED_HORZ)
                 || contains(now, ewmh->_NET_WM_STATE_FULLSCREEN);
         };
-        const auto deadline = std::chrono::steady_clock::now() + settleTimeout;
+        const auto deadline = std::chrono::steady_clock::now() + stateTimeout;
         while (stillSet() && std::chrono::steady_clock::now() < deadline) {
             m_connection.waitForEvent(
                 [&](xcb_generic_event_t* e) {
@@ -93,7 +107,7 @@ void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePo
             return (type == XCB_PROPERTY_NOTIFY && reinterpret_cast<xcb_property_notify_event_t*>(e)->window == window)
                 || (type == XCB_CONFIGURE_NOTIFY && reinterpret_cast<xcb_configure_notify_event_t*>(e)->window == window);
         };
-        while (std::chrono::steady_clock::now() < deadline && m_connection.waitForEvent(forThisWindow, std::chrono::milliseconds(20))) {
+        while (std::chrono::steady_clock::now() < deadline && m_connection.waitForEvent(forThisWindow, quietTime)) {
         }
         current = readClientGeometry(m_connection, window);
         if (!current)
@@ -104,10 +118,10 @@ void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePo
     // with north-west gravity the position names the outer frame's top-left corner.
     const ClientGeometry::Extents& f = current->frame;
     const ClientGeometry::Extents& g = current->gtk;
-    const int x = int(roundHalfAway(frame.x)) - g.left;
-    const int y = int(roundHalfAway(frame.y)) - g.top;
-    const int width = std::max(1, int(roundHalfAway(frame.width)) - f.left - f.right + g.left + g.right);
-    const int height = std::max(1, int(roundHalfAway(frame.height)) - f.top - f.bottom + g.top + g.bottom);
+    const int x = saturatedCoordinate(frame.x) - g.left;
+    const int y = saturatedCoordinate(frame.y) - g.top;
+    const int width = saturatedSize(saturatedSize(frame.width) - f.left - f.right + g.left + g.right);
+    const int height = saturatedSize(saturatedSize(frame.height) - f.top - f.bottom + g.top + g.bottom);
     const int clientX = x + f.left;
     const int clientY = y + f.top;
 
@@ -143,7 +157,7 @@ void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePo
             return;
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
         if (sawChange)
-            wait = std::min(wait, std::chrono::milliseconds(40));
+            wait = std::min(wait, quietTime);
         bool destroyed = false;
         const bool changed = m_connection.waitForEvent(
             [&](xcb_generic_event_t* e) {
@@ -181,6 +195,50 @@ void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePo
     }
 }
 
+std::optional<Size> X11Windows::fittedSize(WindowHandle window, const Size& size)
+{
+    xcb_connection_t* c = m_connection.xcb();
+    auto hintsCookie = xcb_icccm_get_wm_normal_hints_unchecked(c, window);
+    const auto current = readClientGeometry(m_connection, window);
+    xcb_size_hints_t hints{};
+    const bool hasHints = xcb_icccm_get_wm_normal_hints_reply(c, hintsCookie, &hints, nullptr);
+    if (!current)
+        return std::nullopt;
+    if (!hasHints)
+        return size;
+
+    // The same rules as the window manager's (ICCCM 4.1.2.3), on the client's own size.
+    const ClientGeometry::Extents& f = current->frame;
+    const ClientGeometry::Extents& g = current->gtk;
+    const int extraWidth = f.left + f.right - g.left - g.right;
+    const int extraHeight = f.top + f.bottom - g.top - g.bottom;
+    auto fit = [](int length, bool hasMin, int minimum, bool hasMax, int maximum, bool hasBase, int base, bool hasStep, int step) {
+        if (hasMax && maximum > 0)
+            length = std::min(length, maximum);
+        if (hasMin)
+            length = std::max(length, minimum);
+        if (hasStep && step > 1) {
+            const int origin = hasBase ? base : (hasMin ? minimum : 0);
+            if (length > origin)
+                length = origin + (length - origin) / step * step;
+        }
+        return std::max(1, length);
+    };
+    const bool hasMin = hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE;
+    const bool hasMax = hints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE;
+    const bool hasBase = hints.flags & XCB_ICCCM_SIZE_HINT_BASE_SIZE;
+    const bool hasStep = hints.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC;
+    // Without a minimum the base size is the minimum, and the other way round (ICCCM).
+    const int minWidth = hasMin ? hints.min_width : hints.base_width;
+    const int minHeight = hasMin ? hints.min_height : hints.base_height;
+    const int baseWidth = hasBase ? hints.base_width : hints.min_width;
+    const int baseHeight = hasBase ? hints.base_height : hints.min_height;
+    const int width = fit(saturatedSize(size.width) - extraWidth, hasMin || hasBase, minWidth, hasMax, hints.max_width,
+                          hasBase || hasMin, baseWidth, hasStep, hints.width_inc);
+    const int height = fit(saturatedSize(size.height) - extraHeight, hasMin || hasBase, minHeight, hasMax, hints.max_height,
+                           hasBase || hasMin, baseHeight, hasStep, hints.height_inc);
+    return Size{double(width + extraWidth), double(height + extraHeight)};
+}
 
 std::vector<WindowHandle> X11Windows::frontToBack() { return clientsFrontToBack(m_connection).value_or(std::vector<WindowHandle>{}); }
 
@@ -237,6 +295,17 @@ std::vector<ClientWindow> X11Windows::windowsOfApplication(std::int32_t pid)
     std::vector<ClientWindow> result;
     for (const WindowHandle w : frontToBack()) {
         if (pidOf(m_connection, w) == pid)
+            result.push_back({w, pid});
+    }
+    return result;
+}
+
+std::vector<ClientWindow> X11Windows::windowsOfProcesses(const std::vector<std::int32_t>& pids)
+{
+    std::vector<ClientWindow> result;
+    for (const WindowHandle w : frontToBack()) {
+        const std::int32_t pid = pidOf(m_connection, w);
+        if (std::find(pids.begin(), pids.end(), pid) != pids.end())
             result.push_back({w, pid});
     }
     return result;

@@ -15,20 +15,33 @@ namespace quandrel::x11 {
 
 class X11Connection;
 
+// Double to X protocol values, saturating instead of overflowing: coordinates to the 16-bit
+// signed range, sizes to 1 … 32767; NaN becomes 0 (a size 1).
+std::int32_t saturatedCoordinate(double value);
+std::int32_t saturatedSize(double value);
+
 class X11Windows final : public WindowAccess {
 public:
     // The displays give the flip between screen and window space.
     X11Windows(X11Connection& connection, DisplayProvider& displays);
 
-    // How long setFrame waits for the window manager at most.
-    std::chrono::milliseconds settleTimeout{250};
+    // How long setFrame waits for the window manager's answer at most. The wait normally ends
+    // as soon as the window reaches the frame asked for (fittedSize foresees size limits and
+    // steps); this bound only matters for windows that answer nothing.
+    std::chrono::milliseconds settleTimeout{12};
+    // How long a maximized or full-screen window may take to leave that state.
+    std::chrono::milliseconds stateTimeout{100};
+    // Once the window has moved, how long without further events counts as settled.
+    std::chrono::milliseconds quietTime{3};
 
     std::optional<ClientWindow> focusedWindow() override;
     WindowAccessError focusedWindowError() override;
     std::optional<Rect> readFrame(WindowHandle window) override;
     void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    std::optional<Size> fittedSize(WindowHandle window, const Size& size) override;
     std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
     std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
+    std::vector<ClientWindow> windowsOfProcesses(const std::vector<std::int32_t>& pids) override;
     std::optional<bool> isStandardWindow(WindowHandle window) override;
     std::optional<bool> isMinimized(WindowHandle window) override;
     void raise(WindowHandle window) override;

@@ -126,3 +126,21 @@ TEST(AppBindingJson, RoundTripAndRequiredMembers)
     EXPECT_FALSE(appBindingFromJson(badShortcut));
     EXPECT_EQ(label(FrontmostBehavior::cycleWindows), "Cycle its windows");
 }
+
+TEST_F(AppLauncherTest, AnApplicationRunningAsSeveralProcessesIsOneApplication)
+{
+    // A second terminal process, started later and now in front.
+    desktop.addApplication(21, "org.example.Terminal");
+    const WindowHandle newer = desktop.addWindow(21, {60, 60, 400, 300});
+    desktop.raise(newer);
+    desktop.setFrontmost(21);
+
+    launcher.activate(binding("org.example.Terminal", FrontmostBehavior::cycleWindows));
+    launcher.activate(binding("org.example.Terminal", FrontmostBehavior::cycleWindows));
+    EXPECT_EQ(desktop.raised, (std::vector<WindowHandle>{newer, terminal, newer}));
+
+    launcher.activate(binding("org.example.Terminal", FrontmostBehavior::hide));
+    EXPECT_TRUE(desktop.application(20).hidden);
+    EXPECT_TRUE(desktop.application(21).hidden);
+    EXPECT_EQ(desktop.beeps(), 0);
+}

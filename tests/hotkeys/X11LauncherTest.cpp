@@ -2,6 +2,7 @@
 // XDG_DATA_HOME.
 
 #include "AppLauncher.h"
+#include "DesktopEntries.h"
 #include "Workspace.h"
 #include "X11Applications.h"
 #include "X11Desktop.h"
@@ -15,6 +16,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace quandrel;
 using quandrel::test::TestWindow;
@@ -41,6 +46,18 @@ protected:
             << "[Desktop Entry]\nType=Application\nName=Quandrel Test App\n"
             << "Exec=" << QUANDREL_TESTWINDOW_PATH << " --class " << appId << " --geometry 300x200+400+300\n"
             << "StartupWMClass=" << appId << "\n";
+        // Entries whose windows name neither the ID nor a StartupWMClass: a reverse-DNS ID
+        // whose last part is the class, and a program whose name is the class.
+        std::ofstream(dataHome / "applications" / "org.example.Quandrelpad.desktop")
+            << "[Desktop Entry]\nType=Application\nName=Pad\nExec=/bin/true\n";
+        // A program that talks on both outputs and then says it is done through a FIFO.
+        ::mkfifo((dataHome / "done").c_str(), 0600);
+        std::ofstream(dataHome / "talker.sh") << "echo talker-output-marker\necho talker-output-marker >&2\necho done > '"
+                                              << (dataHome / "done").string() << "'\n";
+        std::ofstream(dataHome / "applications" / "quandrel-talker.desktop")
+            << "[Desktop Entry]\nType=Application\nName=Talker\nExec=/bin/sh " << (dataHome / "talker.sh").string() << "\n";
+        std::ofstream(dataHome / "applications" / "quandrel-program-entry.desktop")
+            << "[Desktop Entry]\nType=Application\nName=Program\nExec=" << QUANDREL_TESTWINDOW_PATH << "\n";
         setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
     }
     static void TearDownTestSuite() { std::filesystem::remove_all(dataHome); }
@@ -136,4 +153,65 @@ TEST_F(X11LauncherTest, UnknownApplicationBeeps)
     EXPECT_EQ(sound.beeps, 1);
     launcher->activate({"../../etc/passwd", "Nothing", std::nullopt, FrontmostBehavior::hide});
     EXPECT_EQ(sound.beeps, 2);
+}
+
+TEST_F(X11LauncherTest, TwoProcessesOfOneApplicationAreCycledTogether)
+{
+    TestWindow older({"--class", appId, "--geometry", "300x200+100+100"});
+    TestWindow newer({"--class", appId, "--geometry", "300x200+500+100"});
+    ASSERT_TRUE(x.activate(newer.id()));
+
+    launcher->activate(binding(FrontmostBehavior::cycleWindows));
+    ASSERT_TRUE(x.waitUntil([&] { return x.activeWindow() == older.id(); }));
+    launcher->activate(binding(FrontmostBehavior::cycleWindows));
+    ASSERT_TRUE(x.waitUntil([&] { return x.activeWindow() == newer.id(); }));
+    EXPECT_EQ(desktop->applications().runningApplications(appId).size(), 2u);
+    EXPECT_EQ(sound.beeps, 0);
+}
+
+TEST_F(X11LauncherTest, ClassesMatchTheLastPartOfTheIdAndTheProgramInAnyCase)
+{
+    TestWindow pad({"--class", "QUANDRELPAD"});
+    const auto padApps = desktop->applications().runningApplications("org.example.Quandrelpad");
+    ASSERT_EQ(padApps.size(), 1u);
+    EXPECT_EQ(padApps.front().pid, pad.pid());
+
+    TestWindow program({"--class", "Quandrel-Testwindow"});
+    const auto programApps = desktop->applications().runningApplications("quandrel-program-entry");
+    ASSERT_EQ(programApps.size(), 1u);
+    EXPECT_EQ(programApps.front().pid, program.pid());
+
+    // Known and running: activation fronts the window instead of starting another.
+    ASSERT_TRUE(x.activate(pad.id()));
+    launcher->activate({"quandrel-program-entry", "Program", std::nullopt, FrontmostBehavior::hide});
+    ASSERT_TRUE(x.waitUntil([&] { return x.activeWindow() == program.id(); }));
+    EXPECT_EQ(sound.beeps, 0);
+}
+
+TEST_F(X11LauncherTest, LaunchedProgramsDoNotWriteIntoOurOutput)
+{
+    // Our own stdout and stderr go to a file while the program runs.
+    const auto capture = dataHome / "our-output";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int saved[2] = {::dup(1), ::dup(2)};
+    const int file = ::open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, 1);
+    ::dup2(file, 2);
+    const bool launched = x11::launchDesktopEntry("quandrel-talker");
+    ::dup2(saved[0], 1);
+    ::dup2(saved[1], 2);
+    for (const int fd : {saved[0], saved[1], file})
+        ::close(fd);
+    ASSERT_TRUE(launched);
+
+    // The program has written both lines once it opens the FIFO.
+    std::ifstream done(dataHome / "done");
+    std::string word;
+    done >> word;
+    EXPECT_EQ(word, "done");
+    std::stringstream ours;
+    ours << std::ifstream(capture).rdbuf();
+    EXPECT_EQ(ours.str().find("talker-output-marker"), std::string::npos) << ours.str();
 }

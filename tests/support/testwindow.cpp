@@ -4,7 +4,12 @@
 //
 //   quandrel-testwindow [--title T] [--geometry WxH+X+Y] [--csd L,R,T,B] [--dialog]
 //                       [--dock-top H] [--dock-bottom H --dock-span X0,X1] [--min WxH]
-//                       [--class NAME] [--pid PID] [--count N]
+//                       [--class NAME] [--pid PID] [--count N] [--type TYPE] [--fixed]
+//                       [--increments WxH]
+//
+// --type sets _NET_WM_WINDOW_TYPE_<TYPE> (e.g. DESKTOP, DOCK, NORMAL), or no type with "none".
+// --fixed makes the size the minimum and the maximum; --increments adds resize steps over a
+// base size of the minimum.
 //
 // With --count it opens N windows (each offset a little) and prints one READY line each.
 
@@ -47,6 +52,9 @@ int main(int argc, char** argv)
     int minWidth = 0, minHeight = 0;
     long claimedPid = getpid();
     int count = 1;
+    std::string type;
+    bool fixed = false;
+    int widthStep = 0, heightStep = 0;
 
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -61,6 +69,9 @@ int main(int argc, char** argv)
         else if (a == "--dock-span") { std::sscanf(v, "%d,%d", &spanStart, &spanEnd); ++i; }
         else if (a == "--count") { count = std::max(1, std::atoi(v)); ++i; }
         else if (a == "--pid") { claimedPid = std::atol(v); ++i; }
+        else if (a == "--type") { type = v; ++i; }
+        else if (a == "--fixed") { fixed = true; }
+        else if (a == "--increments") { std::sscanf(v, "%dx%d", &widthStep, &heightStep); ++i; }
         else if (a == "--min") { std::sscanf(v, "%dx%d", &minWidth, &minHeight); ++i; }
     }
 
@@ -93,13 +104,24 @@ int main(int argc, char** argv)
         xcb_icccm_size_hints_set_size(&hints, 1, width, height);
         if (minWidth > 0)
             xcb_icccm_size_hints_set_min_size(&hints, minWidth, minHeight);
+        if (fixed) {
+            xcb_icccm_size_hints_set_min_size(&hints, width, height);
+            xcb_icccm_size_hints_set_max_size(&hints, width, height);
+        }
+        if (widthStep > 0 && heightStep > 0) {
+            xcb_icccm_size_hints_set_base_size(&hints, minWidth, minHeight);
+            xcb_icccm_size_hints_set_resize_inc(&hints, widthStep, heightStep);
+        }
         xcb_icccm_set_wm_normal_hints(c, w, &hints);
 
         deleteWindow = intern(c, "WM_DELETE_WINDOW");
         xcb_icccm_set_wm_protocols(c, w, intern(c, "WM_PROTOCOLS"), 1, &deleteWindow);
 
         const xcb_atom_t typeAtom = intern(c, "_NET_WM_WINDOW_TYPE");
-        if (dialog) {
+        if (type == "none") {
+        } else if (!type.empty()) {
+            setCardinals(c, w, typeAtom, XCB_ATOM_ATOM, {intern(c, ("_NET_WM_WINDOW_TYPE_" + type).c_str())});
+        } else if (dialog) {
             setCardinals(c, w, typeAtom, XCB_ATOM_ATOM, {intern(c, "_NET_WM_WINDOW_TYPE_DIALOG")});
         } else if (dockTop > 0 || dockBottom > 0) {
             setCardinals(c, w, typeAtom, XCB_ATOM_ATOM, {intern(c, "_NET_WM_WINDOW_TYPE_DOCK")});

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 using namespace quandrel;
 
 namespace {
@@ -197,4 +200,50 @@ TEST(WindowLayout, NamesRoundTripAndStayInOrder)
     EXPECT_EQ(repeatBehaviorFromRawName("acrossDisplays"), RepeatBehavior::acrossDisplays);
     EXPECT_EQ(title(RepeatBehavior::cycleSizes), "Cycle through ½, ⅔ and ⅓");
     EXPECT_FALSE(repeatBehaviorFromRawName("Nothing"));
+}
+
+TEST(WindowLayoutGap, ExtremeGapsAreClampedToWhatTheFrameAllows)
+{
+    // Negative and non-numeric gaps count as none; huge ones as an eighth of the short side.
+    EXPECT_EQ(*targetFrame(WindowAction::leftHalf, 0, landscape, anyWindow, -20), (Rect{0, 0, 720, 875}));
+    EXPECT_EQ(*targetFrame(WindowAction::leftHalf, 0, landscape, anyWindow, std::nan("")), (Rect{0, 0, 720, 875}));
+    const double most = usableGap(1e9, landscape);
+    EXPECT_EQ(most, 109);
+    for (const double gap : {500.0, 1e308, std::numeric_limits<double>::infinity()}) {
+        for (const WindowAction action : {WindowAction::leftHalf, WindowAction::centerThird, WindowAction::bottomRight,
+                                          WindowAction::maximize, WindowAction::maximizeHeight}) {
+            const Rect r = *targetFrame(action, 0, landscape, anyWindow, gap);
+            EXPECT_EQ(r, *targetFrame(action, 0, landscape, anyWindow, most)) << rawName(action) << " gap " << gap;
+            EXPECT_GE(r.width, 100) << rawName(action);
+            EXPECT_GE(r.height, 100) << rawName(action);
+            EXPECT_TRUE(landscape.intersected(r) == r) << rawName(action) << " " << toString(r);
+        }
+    }
+    // Everyday gaps are untouched.
+    EXPECT_EQ(usableGap(30, landscape), 30);
+}
+
+TEST(WindowLayoutAnchor, SmallerWindowsKeepTheTilesOuterEdges)
+{
+    const Size small{300, 200};
+    auto place = [&](WindowAction action, int step = 0) {
+        const Rect tile = *targetFrame(action, step, landscape, anyWindow, 8);
+        return anchoredFrame(tile, small, tileAnchor(action, tile, landscape));
+    };
+    // Screen space, y up: the top edge of the area is 875 - 8 = 867.
+    EXPECT_EQ(place(WindowAction::leftHalf), (Rect{8, 667, 300, 200}));
+    EXPECT_EQ(place(WindowAction::rightHalf), (Rect{1132, 667, 300, 200}));
+    EXPECT_EQ(place(WindowAction::rightHalf, 1), (Rect{1132, 667, 300, 200}));
+    EXPECT_EQ(place(WindowAction::bottomHalf), (Rect{8, 8, 300, 200}));
+    EXPECT_EQ(place(WindowAction::topHalf), (Rect{8, 667, 300, 200}));
+    EXPECT_EQ(place(WindowAction::bottomRight), (Rect{1132, 8, 300, 200}));
+    EXPECT_EQ(place(WindowAction::lastThird), (Rect{1132, 667, 300, 200}));
+    EXPECT_EQ(place(WindowAction::maximize), (Rect{8, 667, 300, 200}));
+    // A middle third and the centred actions keep their centre.
+    const Rect middle = *targetFrame(WindowAction::centerThird, 0, landscape, anyWindow, 8);
+    EXPECT_EQ(place(WindowAction::centerThird).midX(), middle.midX());
+    EXPECT_EQ(tileAnchor(WindowAction::almostMaximize, middle, landscape), (TileAnchor{TileEdge::centre, TileEdge::centre}));
+    // A portrait display's bottom third keeps the bottom edge.
+    const Rect lastRow = *targetFrame(WindowAction::lastThird, 0, portrait, anyWindow, 8);
+    EXPECT_EQ(anchoredFrame(lastRow, small, tileAnchor(WindowAction::lastThird, lastRow, portrait)).minY(), 8);
 }

@@ -4,6 +4,7 @@
 #include <QtGlobal>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -248,4 +249,67 @@ TEST_F(WindowManagerTest, UnsnapRestoresSizeUnderThePointer)
     manager.perform(WindowAction::rightHalf);
     EXPECT_TRUE(manager.unsnap({window, 42}, frame(), 5000));
     EXPECT_EQ(frame().maxX(), 5000);
+}
+
+TEST_F(WindowManagerTest, OnlyStandardWindowsAreArranged)
+{
+    // A desktop, dock or dialog in front is left alone, with a beep.
+    desktop.window(window).standard = false;
+    const Rect before = frame();
+    for (const WindowAction action : {WindowAction::leftHalf, WindowAction::maximize, WindowAction::nextDisplay})
+        manager.perform(action);
+    EXPECT_EQ(frame(), before);
+    EXPECT_EQ(desktop.frameWrites(), 0);
+    EXPECT_EQ(desktop.beeps(), 3);
+    EXPECT_TRUE(manager.history().empty());
+    EXPECT_EQ(logLines.back(), "quandrel.windows: nextDisplay: the focused window in org.example.Editor is not a standard window");
+
+    desktop.window(window).standard = true;
+    manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(frame(), (Rect{8, 8, 708, 859}));
+}
+
+TEST_F(WindowManagerTest, WindowsThatCannotTakeTheTileKeepItsOuterEdges)
+{
+    // A fixed-size window: the limits are known beforehand, one write places it.
+    desktop.window(window).minimumSize = {600, 400};
+    desktop.window(window).maximumSize = {600, 400};
+    manager.perform(WindowAction::rightHalf);
+    EXPECT_EQ(frame(), (Rect{832, 467, 600, 400}));
+    EXPECT_EQ(desktop.frameWrites(), 1);
+    manager.perform(WindowAction::bottomLeft);
+    EXPECT_EQ(frame(), (Rect{8, 8, 600, 400}));
+    manager.perform(WindowAction::centerThird);
+    EXPECT_EQ(frame().midX(), 720);
+
+    // Limits found only in the answer: the window is placed again against the same edges.
+    desktop.window(window).hidesLimits = true;
+    desktop.window(window).maximumSize = {500, 300};
+    manager.perform(WindowAction::bottomRight);
+    EXPECT_EQ(frame(), (Rect{932, 8, 500, 300}));
+    ASSERT_TRUE(manager.last());
+    EXPECT_EQ(manager.last()->frame, frame());
+
+    // A window larger than the tile keeps the outer edge too, and so stays on the display.
+    desktop.window(window).hidesLimits = false;
+    desktop.window(window).maximumSize = {};
+    desktop.window(window).minimumSize = {900, 300};
+    manager.perform(WindowAction::rightHalf);
+    EXPECT_EQ(frame().maxX(), 1432);
+}
+
+TEST_F(WindowManagerTest, ExtremeGapsGiveSensibleFrames)
+{
+    for (const double gap : {1e308, 500.0, -40.0, std::nan("")}) {
+        manager.gap = gap;
+        manager.perform(WindowAction::leftHalf);
+        const Rect r = frame();
+        EXPECT_GE(r.minX(), 0) << gap;
+        EXPECT_GE(r.minY(), 0) << gap;
+        EXPECT_LE(r.maxX(), 1440) << gap;
+        EXPECT_LE(r.maxY(), 875) << gap;
+        EXPECT_GE(r.width, 500) << gap;
+        EXPECT_GE(r.height, 600) << gap;
+        manager.perform(WindowAction::restore);
+    }
 }

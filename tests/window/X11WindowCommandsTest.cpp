@@ -1,0 +1,200 @@
+// Window commands on windows that are not ordinary: special window types, windows that
+// refuse sizes, extreme gaps, and the event loop's responsiveness meanwhile. Real X server,
+// real window manager (openbox).
+
+#include "ScreenSpace.h"
+#include "WindowLayout.h"
+#include "WindowManager.h"
+#include "X11Desktop.h"
+#include "X11Windows.h"
+#include "XTestSupport.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace quandrel;
+using quandrel::test::TestWindow;
+using quandrel::test::XDesktop;
+
+namespace {
+
+constexpr double primaryHeight = 900;
+
+Rect toWindowSpace(const Rect& screen) { return ScreenSpace(primaryHeight).toWindow(screen); }
+
+class CountingSound final : public SystemSound {
+public:
+    void beep() override { ++beeps; }
+    int beeps = 0;
+};
+
+class X11WindowCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        x.setMonitors({});
+        desktop = x11::X11Desktop::open();
+        ASSERT_TRUE(desktop) << "no X display";
+        PlatformServices services = desktop->services();
+        services.sound = &sound;
+        manager = std::make_unique<WindowManager>(services);
+        manager->gap = 8;
+    }
+
+    ClientWindow client(const TestWindow& w) { return {w.id(), w.pid()}; }
+
+    XDesktop& x = XDesktop::instance();
+    std::unique_ptr<x11::X11Desktop> desktop;
+    std::unique_ptr<WindowManager> manager;
+    CountingSound sound;
+};
+
+} // namespace
+
+TEST_F(X11WindowCommandsTest, DesktopDockAndTransientWindowsAreLeftAlone)
+{
+    TestWindow background({"--type", "DESKTOP", "--geometry", "1440x900+0+0"});
+    TestWindow dock({"--type", "DOCK", "--geometry", "1440x30+0+870"});
+    TestWindow utility({"--type", "UTILITY", "--geometry", "200x300+600+200"});
+    for (const TestWindow* w : {&background, &dock, &utility}) {
+        const Rect before = x.outerFrame(w->id());
+        manager->perform(WindowAction::leftHalf, client(*w));
+        manager->perform(WindowAction::maximize, client(*w));
+        EXPECT_EQ(x.outerFrame(w->id()), before);
+    }
+    EXPECT_EQ(sound.beeps, 6);
+    EXPECT_TRUE(manager->history().empty());
+
+    // Untyped windows count as standard.
+    TestWindow untyped({"--type", "none", "--geometry", "300x200+100+100"});
+    manager->perform(WindowAction::leftHalf, client(untyped));
+    EXPECT_EQ(sound.beeps, 6);
+    EXPECT_EQ(x.outerFrame(untyped.id()).x, 8);
+}
+
+TEST_F(X11WindowCommandsTest, WindowsThatRefuseTheSizeKeepTheTilesOuterEdges)
+{
+    // Screen 1440 × 900, gap 8: tiles end at x 1432 and, in window space, y 892.
+    TestWindow fixed({"--geometry", "400x300+100+100", "--fixed"});
+    manager->perform(WindowAction::rightHalf, client(fixed));
+    Rect frame = x.outerFrame(fixed.id());
+    EXPECT_EQ(frame.maxX(), 1432);
+    EXPECT_EQ(frame.y, 8);
+    manager->perform(WindowAction::bottomRight, client(fixed));
+    frame = x.outerFrame(fixed.id());
+    EXPECT_EQ(frame.maxX(), 1432);
+    EXPECT_EQ(frame.maxY(), 892);
+    manager->perform(WindowAction::centerThird, client(fixed));
+    EXPECT_NEAR(x.outerFrame(fixed.id()).midX(), 720, 1);
+
+    // Resize steps, like a terminal's character cells.
+    TestWindow stepped({"--geometry", "500x400+100+100", "--min", "20x20", "--increments", "7x13"});
+    manager->perform(WindowAction::bottomHalf, client(stepped));
+    frame = x.outerFrame(stepped.id());
+    EXPECT_EQ(frame.maxY(), 892);
+    EXPECT_EQ(frame.x, 8);
+    EXPECT_EQ(int(x.clientGeometry(stepped.id()).height - 20) % 13, 0);
+    EXPECT_EQ(sound.beeps, 0);
+}
+
+TEST_F(X11WindowCommandsTest, ExtremeGapsAndFramesStayOnTheScreen)
+{
+    TestWindow w({"--geometry", "400x300+100+100"});
+    for (const double gap : {1e308, 500.0, -30.0, std::numeric_limits<double>::quiet_NaN()}) {
+        manager->gap = gap;
+        manager->perform(WindowAction::leftHalf, client(w));
+        const Rect frame = x.outerFrame(w.id());
+        EXPECT_GE(frame.x, 0) << gap;
+        EXPECT_GE(frame.y, 0) << gap;
+        EXPECT_LE(frame.maxX(), 1440) << gap;
+        EXPECT_LE(frame.maxY(), 900) << gap;
+        EXPECT_GE(frame.width, 500) << gap;
+        EXPECT_GE(frame.height, 600) << gap;
+    }
+
+    // Frames beyond the protocol's range saturate instead of wrapping around.
+    EXPECT_EQ(x11::saturatedCoordinate(1e308), 32767);
+    EXPECT_EQ(x11::saturatedCoordinate(-1e308), -32768);
+    EXPECT_EQ(x11::saturatedCoordinate(std::numeric_limits<double>::quiet_NaN()), 0);
+    EXPECT_EQ(x11::saturatedSize(1e308), 32767);
+    EXPECT_EQ(x11::saturatedSize(-5), 1);
+    EXPECT_EQ(x11::saturatedCoordinate(-12.5), -13);
+    desktop->windows().setFrame(w.id(), w.pid(), {-1e308, 1e308, 1e308, -1e308});
+    const Rect frame = x.outerFrame(w.id());
+    EXPECT_LT(frame.width, 32768);
+    EXPECT_LT(frame.height, 32768);
+}
+
+TEST_F(X11WindowCommandsTest, CommandsOnAFixedSizeWindowLeaveTheEventLoopResponsive)
+{
+    int argc = 1;
+    char name[] = "x11_window_command_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+
+    TestWindow fixed({"--geometry", "400x300+100+100", "--fixed"});
+    ASSERT_TRUE(x.activate(fixed.id()));
+
+    // A command channel served by the event loop: every byte written is answered.
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    QSocketNotifier notifier(fds[0], QSocketNotifier::Read);
+    QEventLoop loop;
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char byte = 0;
+        if (::read(fds[0], &byte, 1) != 1) {
+            loop.quit(); // the client has finished
+            return;
+        }
+        (void)!::write(fds[0], &byte, 1);
+    });
+
+    // The client measures every answer while the commands run, one per loop iteration.
+    std::atomic<bool> commandsDone{false};
+    std::chrono::steady_clock::duration slowest{};
+    int answers = 0;
+    std::thread client([&] {
+        char byte = 'u';
+        while (!commandsDone) {
+            const auto sent = std::chrono::steady_clock::now();
+            if (::write(fds[1], &byte, 1) != 1 || ::read(fds[1], &byte, 1) != 1)
+                break;
+            slowest = std::max(slowest, std::chrono::steady_clock::now() - sent);
+            ++answers;
+        }
+        ::close(fds[1]);
+    });
+
+    const WindowAction actions[] = {WindowAction::leftHalf, WindowAction::rightHalf, WindowAction::maximize, WindowAction::bottomHalf};
+    int commands = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        manager->perform(actions[commands % 4], client(fixed));
+        if (++commands == 100) {
+            ticker.stop();
+            commandsDone = true;
+        }
+    });
+    ticker.start();
+    loop.exec();
+    client.join();
+    ::close(fds[0]);
+
+    EXPECT_EQ(commands, 100);
+    EXPECT_GT(answers, 10);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(slowest).count(), 100);
+    EXPECT_EQ(x.outerFrame(fixed.id()).maxY(), 892); // the last command, bottomHalf, held
+    EXPECT_EQ(sound.beeps, 0);
+}
