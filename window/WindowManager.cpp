@@ -78,14 +78,17 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         return;
     }
 
-    const auto frontmost = m_platform.workspace->frontmostApplication();
-    const std::string appName = frontmost && !frontmost->desktopId.empty() ? frontmost->desktopId : "none";
+    // The frontmost application's name is only looked up when a message is logged.
+    const auto appName = [this] {
+        const auto frontmost = m_platform.workspace->frontmostApplication();
+        return frontmost && !frontmost->desktopId.empty() ? frontmost->desktopId : std::string("none");
+    };
 
     if (!window)
         window = m_platform.windows->focusedWindow();
     const std::optional<Rect> readFrame = window ? m_platform.windows->readFrame(window->handle) : std::nullopt;
     if (!readFrame) {
-        qCCritical(lcWindows, "%s: no focused window in %s (%s)", actionName, appName.c_str(),
+        qCCritical(lcWindows, "%s: no focused window in %s (%s)", actionName, appName().c_str(),
                    describe(m_platform.windows->focusedWindowError()));
         m_platform.sound->beep();
         return;
@@ -93,7 +96,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
 
     // Desktops, docks, panels, dialogs and other special windows are not arranged.
     if (!m_platform.windows->isStandardWindow(window->handle).value_or(false)) {
-        qCWarning(lcWindows, "%s: the focused window in %s is not a standard window", actionName, appName.c_str());
+        qCWarning(lcWindows, "%s: the window in %s is not a standard window", actionName, appName().c_str());
         m_platform.sound->beep();
         return;
     }
@@ -197,7 +200,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
             after = m_platform.windows->readFrame(window->handle);
         }
     }
-    qCInfo(lcWindows, "%s in %s: %s → %s", actionName, appName.c_str(), toString(*readFrame).c_str(),
+    qCInfo(lcWindows, "%s in %s: %s → %s", actionName, appName().c_str(), toString(*readFrame).c_str(),
            describe(after).c_str());
 
     if (action == WindowAction::restore) {

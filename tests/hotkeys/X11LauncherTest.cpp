@@ -106,7 +106,9 @@ TEST_F(X11LauncherTest, NotRunningIsLaunchedAndBecomesActive)
 TEST_F(X11LauncherTest, BackgroundIsFrontedActiveIsHiddenAndBack)
 {
     TestWindow app({"--class", appId, "--geometry", "300x200+100+100"});
-    TestWindow other({"--geometry", "300x200+600+100"});
+    // Another program: the test app's entry runs the test window program, whose own class
+    // would make it one of the app's windows.
+    TestWindow other({"--class", "quandrel-other", "--geometry", "300x200+600+100"});
     ASSERT_TRUE(x.activate(other.id()));
 
     const auto running = desktop->applications().runningApplications(appId);

@@ -262,7 +262,7 @@ TEST_F(WindowManagerTest, OnlyStandardWindowsAreArranged)
     EXPECT_EQ(desktop.frameWrites(), 0);
     EXPECT_EQ(desktop.beeps(), 3);
     EXPECT_TRUE(manager.history().empty());
-    EXPECT_EQ(logLines.back(), "quandrel.windows: nextDisplay: the focused window in org.example.Editor is not a standard window");
+    EXPECT_EQ(logLines.back(), "quandrel.windows: nextDisplay: the window in org.example.Editor is not a standard window");
 
     desktop.window(window).standard = true;
     manager.perform(WindowAction::leftHalf);

@@ -6,11 +6,13 @@
 #include "WindowLayout.h"
 #include "WindowManager.h"
 #include "X11Desktop.h"
+#include "Workspace.h"
 #include "X11Windows.h"
 #include "XTestSupport.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -29,10 +31,6 @@ using quandrel::test::XDesktop;
 
 namespace {
 
-constexpr double primaryHeight = 900;
-
-Rect toWindowSpace(const Rect& screen) { return ScreenSpace(primaryHeight).toWindow(screen); }
-
 class CountingSound final : public SystemSound {
 public:
     void beep() override { ++beeps; }
@@ -43,7 +41,8 @@ class X11WindowCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        x.setMonitors({});
+        x.setMonitors({"*MAIN 1440x900+0+0"});
+        QLoggingCategory::setFilterRules(QStringLiteral("quandrel.windows.info=false"));
         desktop = x11::X11Desktop::open();
         ASSERT_TRUE(desktop) << "no X display";
         PlatformServices services = desktop->services();
@@ -51,6 +50,7 @@ protected:
         manager = std::make_unique<WindowManager>(services);
         manager->gap = 8;
     }
+    void TearDown() override { x.setMonitors({}); }
 
     ClientWindow client(const TestWindow& w) { return {w.id(), w.pid()}; }
 
@@ -121,6 +121,7 @@ TEST_F(X11WindowCommandsTest, ExtremeGapsAndFramesStayOnTheScreen)
         EXPECT_LE(frame.maxY(), 900) << gap;
         EXPECT_GE(frame.width, 500) << gap;
         EXPECT_GE(frame.height, 600) << gap;
+        manager->perform(WindowAction::restore, client(w));
     }
 
     // Frames beyond the protocol's range saturate instead of wrapping around.
@@ -164,7 +165,7 @@ TEST_F(X11WindowCommandsTest, CommandsOnAFixedSizeWindowLeaveTheEventLoopRespons
     std::atomic<bool> commandsDone{false};
     std::chrono::steady_clock::duration slowest{};
     int answers = 0;
-    std::thread client([&] {
+    std::thread prober([&] {
         char byte = 'u';
         while (!commandsDone) {
             const auto sent = std::chrono::steady_clock::now();
@@ -189,7 +190,7 @@ TEST_F(X11WindowCommandsTest, CommandsOnAFixedSizeWindowLeaveTheEventLoopRespons
     });
     ticker.start();
     loop.exec();
-    client.join();
+    prober.join();
     ::close(fds[0]);
 
     EXPECT_EQ(commands, 100);
