@@ -47,7 +47,8 @@ public:
     virtual std::optional<Rect> readFrame(WindowHandle window) = 0;
 
     // Places the window's frame at `frame`, size first, then position, then size again, and
-    // returns once the window manager has applied it (or refused to).
+    // returns once the window manager has applied it, or after a few milliseconds when it
+    // does not answer (a window that refuses the size may get no answer at all).
     virtual void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) = 0;
 
     // The outer size the window would take when asked for `size`: its size limits and resize

@@ -9,6 +9,8 @@ namespace quandrel {
 namespace {
 
 constexpr double oneThird = 1.0 / 3.0;
+// The largest gap, as a share of the visible frame's shorter side.
+constexpr double largestGapShare = 1.0 / 8;
 constexpr double twoThirds = 2.0 / 3.0;
 constexpr std::array sizeCycle = {0.5, twoThirds, oneThird};
 constexpr std::array firstThirdPositions = {0, 1, 2};
@@ -43,7 +45,7 @@ double usableGap(double gap, const Rect& visibleFrame)
 {
     if (!(gap > 0)) // also catches NaN
         return 0;
-    const double limit = std::max(0.0, std::min(visibleFrame.width, visibleFrame.height) / 8);
+    const double limit = std::max(0.0, std::min(visibleFrame.width, visibleFrame.height) * largestGapShare);
     return std::min(gap, std::floor(limit));
 }
 
@@ -63,7 +65,7 @@ TileAnchor tileAnchor(WindowAction action, const Rect& tile, const Rect& visible
     // Screen space: y grows upwards, so the top border is maxY. A tile whose spaces to both
     // borders are no more than the largest gap spans the whole area and keeps its natural edge.
     auto pick = [](double leadingSpace, double trailingSpace, double span) {
-        if (std::max(leadingSpace, trailingSpace) <= span / 8 + 1)
+        if (std::max(leadingSpace, trailingSpace) <= span * largestGapShare + 1)
             return TileEdge::leading;
         if (std::fabs(leadingSpace - trailingSpace) <= 1)
             return TileEdge::centre;
