@@ -195,8 +195,20 @@ void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePo
     }
 }
 
-std::optional<Size> X11Windows::fittedSize(WindowHandle window, const Size& size)
+std::optional<Size> X11Windows::fittedSize(WindowHandle window, const Size& sizePoints)
 {
+    // Sizes are asked and answered in points; the hints count pixels. The window's current
+    // place decides the display whose scale applies.
+    const std::vector<Display> screens = scaledScreens();
+    Size size = sizePoints;
+    Point place;
+    if (!screens.empty()) {
+        const auto frame = readFrame(window);
+        if (!frame)
+            return std::nullopt;
+        place = frame->origin();
+        size = rectToPixels({place.x, place.y, sizePoints.width, sizePoints.height}, screens).size();
+    }
     xcb_connection_t* c = m_connection.xcb();
     auto hintsCookie = xcb_icccm_get_wm_normal_hints_unchecked(c, window);
     const auto current = readClientGeometry(m_connection, window);
@@ -205,7 +217,7 @@ std::optional<Size> X11Windows::fittedSize(WindowHandle window, const Size& size
     if (!current)
         return std::nullopt;
     if (!hasHints)
-        return size;
+        return sizePoints;
 
     // The same rules as the window manager's (ICCCM 4.1.2.3), on the client's own size.
     const ClientGeometry::Extents& f = current->frame;
@@ -237,7 +249,11 @@ std::optional<Size> X11Windows::fittedSize(WindowHandle window, const Size& size
                           hasBase || hasMin, baseWidth, hasStep, hints.width_inc);
     const int height = fit(saturatedSize(size.height) - extraHeight, hasMin || hasBase, minHeight, hasMax, hints.max_height,
                            hasBase || hasMin, baseHeight, hasStep, hints.height_inc);
-    return Size{double(width + extraWidth), double(height + extraHeight)};
+    const Size fitted{double(width + extraWidth), double(height + extraHeight)};
+    if (screens.empty())
+        return fitted;
+    const Rect asked = rectToPixels({place.x, place.y, sizePoints.width, sizePoints.height}, screens);
+    return rectFromPixels({asked.x, asked.y, fitted.width, fitted.height}, screens).size();
 }
 
 std::vector<WindowHandle> X11Windows::frontToBack() { return clientsFrontToBack(m_connection).value_or(std::vector<WindowHandle>{}); }
