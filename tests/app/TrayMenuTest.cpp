@@ -1,6 +1,8 @@
 #include "AppController.h"
 #include "FakeDesktop.h"
 #include "TrayMenu.h"
+#include "EditorTool.h"
+#include "Symbols.h"
 #include "TrayMenuModel.h"
 
 #include <QMenu>
@@ -112,4 +114,31 @@ TEST(TrayMenu, RebuildingLeavesNothingBehind)
         controller.store().setSettings(next);
     }
     EXPECT_EQ(objects(), after);
+}
+
+// Every symbol a menu, toolbar or panel names is drawn in the set, at scale 1 and 2, in the
+// colour asked for.
+TEST(Symbols, EveryNamedSymbolIsDrawn)
+{
+    QStringList names{"rectangle.split.2x1", "exclamationmark.triangle", "exclamationmark.triangle.fill", "checkmark.circle.fill",
+                      "doc.on.doc", "pin", "square.and.arrow.down", "square.and.arrow.down.fill", "xmark.circle.fill",
+                      "pencil.tip.crop.circle", "text.viewfinder", "arrow.uturn.backward", "arrow.uturn.forward"};
+    for (const CaptureMode m : allCaptureModes)
+        names << QString::fromUtf8(symbolName(m).data(), qsizetype(symbolName(m).size()));
+    for (const EditorTool t : allEditorTools)
+        names << QString::fromUtf8(symbolName(t).data(), qsizetype(symbolName(t).size()));
+    for (const QString& name : names) {
+        EXPECT_TRUE(ui::hasSymbol(name)) << name.toStdString();
+        for (const qreal scale : {1.0, 2.0}) {
+            const QImage image = ui::symbolPixmap(name, QSize(16, 16), QColor(200, 30, 30), scale).toImage();
+            ASSERT_EQ(image.size(), QSize(16, 16) * scale) << name.toStdString();
+            bool inked = false;
+            for (int y = 0; y < image.height() && !inked; ++y)
+                for (int x = 0; x < image.width() && !inked; ++x)
+                    inked = qAlpha(image.pixel(x, y)) > 200 && qRed(image.pixel(x, y)) > 150 && qGreen(image.pixel(x, y)) < 80;
+            EXPECT_TRUE(inked) << name.toStdString() << " is not drawn in the colour asked for";
+        }
+    }
+    EXPECT_FALSE(ui::hasSymbol(QStringLiteral("macwindow")));
+    EXPECT_TRUE(ui::symbolPixmap(QStringLiteral("no.such.symbol"), QSize(16, 16), Qt::black).isNull());
 }

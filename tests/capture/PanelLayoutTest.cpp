@@ -5,6 +5,8 @@
 #include "DismissTimer.h"
 #include "PanelLayout.h"
 
+#include "ManualClock.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -170,31 +172,7 @@ TEST(PinKeys, FollowTheTableInOrder)
 
 namespace {
 
-// A scheduler whose clock the test advances.
-struct ManualClock {
-    struct Entry {
-        int due;
-        std::function<void()> run;
-    };
-    int now = 0;
-    std::vector<Entry> entries;
-
-    DismissTimer::Scheduler scheduler()
-    {
-        return [this](int ms, std::function<void()> run) { entries.push_back({now + ms, std::move(run)}); };
-    }
-    void advance(int ms)
-    {
-        now += ms;
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (entries[i].due <= now && entries[i].run) {
-                auto run = std::move(entries[i].run);
-                entries[i].run = nullptr;
-                run();
-            }
-        }
-    }
-};
+using test::ManualClock;
 
 } // namespace
 

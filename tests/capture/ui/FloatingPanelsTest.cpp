@@ -18,6 +18,8 @@
 #include <QScreen>
 #include <QWheelEvent>
 
+#include "ManualClock.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,29 +28,7 @@ namespace quandrel {
 
 namespace {
 
-struct ManualClock {
-    struct Entry {
-        int due;
-        std::function<void()> run;
-    };
-    int now = 0;
-    std::vector<Entry> entries;
-
-    std::function<void(int, std::function<void()>)> scheduler()
-    {
-        return [this](int ms, std::function<void()> run) { entries.push_back({now + ms, std::move(run)}); };
-    }
-    void advance(int ms)
-    {
-        now += ms;
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            if (entries[i].due <= now && entries[i].run) {
-                auto run = std::move(entries[i].run);
-                entries[i].run = nullptr;
-                run();
-            }
-    }
-};
+using test::ManualClock;
 
 // Two displays side by side; the right one is taller and has a dock strut at its bottom.
 const std::vector<Display> desk = {
