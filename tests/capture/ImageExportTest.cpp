@@ -61,17 +61,10 @@ std::optional<Resolution> physicalResolution(const QByteArray& png)
     return std::nullopt;
 }
 
-// The future's result, the event loop running meanwhile as it does for the callers.
 template <typename T>
-T resultOf(QFuture<T> future)
+T resultOf(const QFuture<T>& future)
 {
-    QFutureWatcher<T> watcher;
-    QEventLoop loop;
-    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(future);
-    if (!future.isFinished())
-        loop.exec();
-    return future.result();
+    return resultWhileEventsRun(future);
 }
 
 QStringList everything(const QString& folder)
