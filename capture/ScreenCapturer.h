@@ -54,6 +54,9 @@ public:
     // top pixel row of a display lies exactly on its top edge in screen space.
     static std::optional<Display> screenAt(const std::vector<Display>& displays, Point screenPoint);
 
+    // Gives back the memory the platform keeps for the next grab; called when a capture ends.
+    void releaseBuffers() { m_capture.releaseBuffers(); }
+
     // Wraps grabbed pixels without copying them.
     static QImage imageOf(const PixelBuffer& pixels);
 

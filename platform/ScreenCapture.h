@@ -82,6 +82,10 @@ public:
 
     // The pointer's position in window-space pixels; none when it cannot be read.
     virtual std::optional<Point> pointerPosition() = 0;
+
+    // Gives back memory kept for the next grab, once a capture has ended (images still in
+    // use keep theirs).
+    virtual void releaseBuffers() {}
 };
 
 } // namespace quandrel

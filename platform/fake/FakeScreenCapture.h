@@ -79,6 +79,9 @@ public:
 
     std::optional<Point> pointerPosition() override { return pointer; }
 
+    int releases = 0;
+    void releaseBuffers() override { ++releases; }
+
     PixelBuffer pixels(const Rect& area) const
     {
         const int width = int(area.width * sizeFactor);

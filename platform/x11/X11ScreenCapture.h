@@ -52,7 +52,7 @@ public:
     std::optional<Point> pointerPosition() override;
 
     // Gives the pooled shared memory back (a capture's images may still hold some of it).
-    void releaseBuffers();
+    void releaseBuffers() override;
 
     // Reads a rectangle of a drawable (pixels relative to it) of depth 24 or 32.
     GrabResult<PixelBuffer> grabDrawable(std::uint32_t drawable, int x, int y, int width, int height);

@@ -1,0 +1,411 @@
+// The capture coordinator against an in-memory desktop, a scripted overlay, a scripted text
+// recogniser and recording views: the guard against overlapping captures, every mode, the
+// remembered area, the after-capture choices, toasts, focus and the windows it keeps.
+
+#include "CaptureCoordinator.h"
+#include "FakeDesktop.h"
+
+#include <QCoreApplication>
+#include <QCoroTimer>
+#include <QElapsedTimer>
+
+#include <gtest/gtest.h>
+
+namespace quandrel {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct ScriptedOverlay final : SelectionPresenter {
+    // The next answer: none cancels.
+    CaptureResult<std::optional<CaptureSelection>> answer = std::optional<CaptureSelection>{};
+    // While set, select() waits until it is cleared.
+    bool holding = false;
+    int calls = 0;
+    std::size_t displaysShown = 0;
+    std::size_t windowsShown = 0;
+    bool windowMode = false;
+
+    QCoro::Task<CaptureResult<std::optional<CaptureSelection>>>
+    select(std::vector<FrozenDisplay> displays, std::vector<PickableWindow> windows, bool mode) override
+    {
+        ++calls;
+        displaysShown = displays.size();
+        windowsShown = windows.size();
+        windowMode = mode;
+        while (holding)
+            co_await QCoro::sleepFor(1ms);
+        // A copy: QCoro moves from an lvalue given to co_return.
+        co_return CaptureResult<std::optional<CaptureSelection>>(answer);
+    }
+};
+
+struct ScriptedRecognizer final : TextRecognizer {
+    TextRecognitionResult answer = QString();
+    int prepared = 0;
+    QImage lastImage;
+    void prepare() override { ++prepared; }
+    QCoro::Task<TextRecognitionResult> recognizeText(QImage image) override
+    {
+        lastImage = image;
+        co_return TextRecognitionResult(answer);
+    }
+};
+
+struct Views final : CaptureViews {
+    struct Window final : CaptureWindow {
+        Window(Views& views, CapturedImage image, ImageAction action, Closed onClose)
+            : views(views), image(std::move(image)), action(std::move(action)), onClose(std::move(onClose)) {}
+        ~Window() override { ++views.windowsDropped; }
+        Views& views;
+        CapturedImage image;
+        ImageAction action;
+        Closed onClose;
+    };
+
+    std::vector<std::pair<QString, QString>> toasts;
+    std::vector<CapturedImage> copiedImages;
+    std::vector<QString> copiedTexts;
+    std::vector<CapturedImage> thumbnails;
+    ThumbnailActions thumbnailActions;
+    int dismissals = 0;
+    int explanations = 0;
+    int windowsDropped = 0;
+    std::vector<Window*> editors;
+    std::vector<Window*> pins;
+    SaveResult saveAnswer = QStringLiteral("/pictures/Quandrel 2026-12-07 at 10.00.00.png");
+    std::vector<std::optional<QByteArray>> savedTo;
+
+    void showToast(const QString& message, const QString& symbol) override { toasts.emplace_back(message, symbol); }
+    void showThumbnail(const CapturedImage& image, ThumbnailActions actions) override
+    {
+        thumbnails.push_back(image);
+        thumbnailActions = std::move(actions);
+    }
+    void dismissThumbnail() override { ++dismissals; }
+    std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder, ImageAction pin, Closed onClose) override
+    {
+        auto w = std::make_unique<Window>(*this, image, std::move(pin), std::move(onClose));
+        editors.push_back(w.get());
+        return w;
+    }
+    std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder, ImageAction edit, Closed onClose) override
+    {
+        auto w = std::make_unique<Window>(*this, image, std::move(edit), std::move(onClose));
+        pins.push_back(w.get());
+        return w;
+    }
+    void copyImage(const CapturedImage& image) override { copiedImages.push_back(image); }
+    void copyText(const QString& text) override { copiedTexts.push_back(text); }
+    void explainScreenAccess() override { ++explanations; }
+    QCoro::Task<SaveResult> save(const CapturedImage&, std::optional<QByteArray> folder) override
+    {
+        savedTo.push_back(folder);
+        co_return SaveResult(saveAnswer);
+    }
+};
+
+class CaptureCoordinatorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // Two displays side by side; the second is at scale 2.
+        desktop.setDisplays({{"left", {0, 0, 800, 600}, {0, 0, 800, 576}, 1}, {"right", {800, 0, 400, 300}, {800, 0, 400, 300}, 2}});
+        desktop.screen.pixelAt = [](int x, int y) { return std::uint32_t((x << 12) | y); };
+        desktop.addApplication(42, "org.example.Editor");
+        previous = desktop.addWindow(42, {100, 100, 300, 200});
+        desktop.setFrontmost(42);
+    }
+
+    void start(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt)
+    {
+        coordinator.startCapture(mode, after);
+    }
+
+    // Runs the event loop until the capture has ended; a stuck capture fails the test.
+    void finish()
+    {
+        QElapsedTimer guard;
+        guard.start();
+        while (coordinator.isCapturing() && guard.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ASSERT_FALSE(coordinator.isCapturing()) << "the capture did not end";
+        QCoreApplication::processEvents();
+    }
+
+    FrozenDisplay frozenDisplay(int index)
+    {
+        const Display d = desktop.displays()[std::size_t(index)];
+        QImage image(int(d.frame.width * d.scale), int(d.frame.height * d.scale), QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        return {d, {image, d.scale}};
+    }
+
+    bool reactivatedPrevious() const { return !desktop.raised.empty() && desktop.raised.back() == previous; }
+
+    FakeDesktop desktop;
+    WindowHandle previous = 0;
+    ScreenCapturer capturer{desktop.screen, desktop};
+    ScriptedOverlay overlay;
+    ScriptedRecognizer recognizer;
+    Views views;
+    AfterCapture setting = AfterCapture::copyAndThumbnail;
+    std::optional<QByteArray> folder = QByteArray("/shots");
+    CaptureCoordinator coordinator{{[this] { return setting; }, [this] { return folder; }},
+                                   {capturer, desktop, desktop},
+                                   overlay,
+                                   recognizer,
+                                   views};
+};
+
+TEST_F(CaptureCoordinatorTest, DropsEveryTriggerWhileACaptureRuns)
+{
+    overlay.holding = true;
+    start(CaptureMode::area);
+    for (int i = 0; i < 30; ++i)
+        start(i % 2 ? CaptureMode::fullScreen : CaptureMode::window);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(coordinator.isCapturing());
+    overlay.holding = false;
+    finish();
+    EXPECT_EQ(overlay.calls, 1);
+    EXPECT_EQ(views.dismissals, 1);
+    EXPECT_EQ(desktop.screen.releases, 1);
+    // The guard is down again once the capture ended.
+    start(CaptureMode::fullScreen);
+    finish();
+    EXPECT_EQ(views.thumbnails.size(), 1u);
+}
+
+TEST_F(CaptureCoordinatorTest, WithoutScreenAccessExplainsAndTakesNothing)
+{
+    desktop.setScreenRecordingAllowed(false);
+    start(CaptureMode::fullScreen);
+    EXPECT_FALSE(coordinator.isCapturing());
+    EXPECT_EQ(views.explanations, 1);
+    EXPECT_TRUE(desktop.screen.grabs.empty());
+    EXPECT_TRUE(views.toasts.empty());
+}
+
+TEST_F(CaptureCoordinatorTest, AreaSelectionIsCroppedRememberedAndDelivered)
+{
+    overlay.answer = std::optional<CaptureSelection>(AreaSelection{{850, 100, 100, 50}, frozenDisplay(1)});
+    start(CaptureMode::area);
+    finish();
+    ASSERT_EQ(views.copiedImages.size(), 1u);
+    EXPECT_EQ(views.copiedImages[0].image.size(), QSize(200, 100)); // scale 2
+    EXPECT_EQ(views.copiedImages[0].scale, 2);
+    EXPECT_EQ(views.thumbnails.size(), 1u);
+    EXPECT_EQ(coordinator.lastArea(), (Rect{850, 100, 100, 50}));
+    EXPECT_FALSE(overlay.windowMode);
+    EXPECT_EQ(overlay.displaysShown, 2u);
+    EXPECT_TRUE(reactivatedPrevious());
+}
+
+TEST_F(CaptureCoordinatorTest, CancellingGivesTheFocusBackAndChangesNothing)
+{
+    coordinator.startCapture(CaptureMode::window);
+    finish();
+    EXPECT_TRUE(overlay.windowMode);
+    EXPECT_TRUE(reactivatedPrevious());
+    EXPECT_TRUE(views.toasts.empty());
+    EXPECT_TRUE(views.copiedImages.empty());
+    EXPECT_FALSE(coordinator.lastArea());
+}
+
+TEST_F(CaptureCoordinatorTest, FailuresEndWithOneToastAndTheGuardDown)
+{
+    desktop.screen.failingGrab = 1; // the second display
+    start(CaptureMode::area);
+    finish();
+    ASSERT_EQ(views.toasts.size(), 1u);
+    EXPECT_EQ(views.toasts[0], std::make_pair(QStringLiteral("Couldn't capture the screen"), QStringLiteral("exclamationmark.triangle.fill")));
+    EXPECT_EQ(overlay.calls, 0);
+
+    // The overlay could not take the keyboard: the same toast, not an overlay that cannot be left.
+    desktop.screen.failingGrab = -1;
+    overlay.answer = CaptureError::platform("the keyboard is grabbed by another program");
+    start(CaptureMode::area);
+    finish();
+    EXPECT_EQ(views.toasts.size(), 2u);
+    EXPECT_EQ(views.toasts.back().first, QStringLiteral("Couldn't capture the screen"));
+
+    // A window list that fails leaves window mode with nothing to pick, and the capture goes on.
+    overlay.answer = std::optional<CaptureSelection>{};
+    desktop.screen.windowListFailure = "BadWindow";
+    start(CaptureMode::window);
+    finish();
+    EXPECT_EQ(overlay.calls, 2);
+    EXPECT_EQ(overlay.windowsShown, 0u);
+    EXPECT_EQ(views.toasts.size(), 2u);
+}
+
+TEST_F(CaptureCoordinatorTest, WindowSelectionUsesTheWindowImageElseTheDisplayCropAndKeepsTheLastArea)
+{
+    overlay.answer = std::optional<CaptureSelection>(AreaSelection{{10, 10, 30, 30}, frozenDisplay(0)});
+    start(CaptureMode::area);
+    finish();
+    const PickableWindow window{7, {100, 100, 300, 200}};
+    desktop.screen.windowImages[7] = {{100, 300, 300, 200}, false, false};
+    overlay.answer = std::optional<CaptureSelection>(WindowSelection{window, frozenDisplay(0)});
+    start(CaptureMode::window);
+    finish();
+    ASSERT_EQ(views.copiedImages.size(), 2u);
+    EXPECT_EQ(desktop.screen.windowReads, 1);
+    EXPECT_EQ(views.copiedImages[1].image.size(), QSize(300, 200));
+
+    desktop.screen.windowImages[7].fails = true;
+    start(CaptureMode::window);
+    finish();
+    ASSERT_EQ(views.copiedImages.size(), 3u);
+    EXPECT_EQ(views.copiedImages[2].image.size(), QSize(300, 200)); // the crop of the frozen display
+    EXPECT_EQ(coordinator.lastArea(), (Rect{10, 10, 30, 30}));
+}
+
+TEST_F(CaptureCoordinatorTest, FullScreenTakesTheDisplayUnderThePointer)
+{
+    desktop.screen.pointer = Point{1000, 100}; // window space: on the right display
+    start(CaptureMode::fullScreen, AfterCapture::copyOnly);
+    finish();
+    ASSERT_EQ(views.copiedImages.size(), 1u);
+    EXPECT_EQ(views.copiedImages[0].image.size(), QSize(800, 600));
+    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Screenshot copied"), QStringLiteral("checkmark.circle.fill")));
+
+    desktop.screen.pointer = Point{5000, 5000}; // on no display: the primary one
+    start(CaptureMode::fullScreen, AfterCapture::copyOnly);
+    finish();
+    EXPECT_EQ(views.copiedImages[1].image.size(), QSize(800, 600));
+    EXPECT_EQ(overlay.calls, 0);
+    EXPECT_FALSE(coordinator.lastArea());
+}
+
+TEST_F(CaptureCoordinatorTest, RepeatAreaFollowsTheRememberedRectangle)
+{
+    // Before any area it is an area capture, and sets the area.
+    overlay.answer = std::optional<CaptureSelection>(AreaSelection{{650, 500, 200, 100}, frozenDisplay(0)});
+    start(CaptureMode::repeatArea);
+    finish();
+    EXPECT_EQ(overlay.calls, 1);
+    EXPECT_EQ(coordinator.lastArea(), (Rect{650, 500, 200, 100}));
+    // The area reaches past its display's right edge: only the part on it is taken.
+    ASSERT_EQ(views.copiedImages.size(), 1u);
+    EXPECT_EQ(views.copiedImages[0].image.size(), QSize(150, 100));
+
+    start(CaptureMode::repeatArea);
+    finish();
+    EXPECT_EQ(overlay.calls, 1);
+    ASSERT_EQ(views.copiedImages.size(), 2u);
+    EXPECT_EQ(views.copiedImages[1].image.size(), QSize(150, 100));
+
+    // Its display is gone: nothing happens and nothing is said.
+    desktop.setDisplays({{"left", {0, 0, 600, 400}, {0, 0, 600, 400}, 1}});
+    start(CaptureMode::repeatArea);
+    finish();
+    EXPECT_EQ(views.copiedImages.size(), 2u);
+    EXPECT_EQ(views.toasts.size(), 0u);
+}
+
+TEST_F(CaptureCoordinatorTest, TextIsRecognisedWithoutTheAfterCaptureChoice)
+{
+    setting = AfterCapture::save;
+    overlay.answer = std::optional<CaptureSelection>(AreaSelection{{10, 10, 100, 40}, frozenDisplay(0)});
+    recognizer.answer = QStringLiteral("first\n\nsecond");
+    start(CaptureMode::text);
+    finish();
+    EXPECT_EQ(recognizer.prepared, 1);
+    EXPECT_EQ(recognizer.lastImage.size(), QSize(100, 40));
+    ASSERT_EQ(views.copiedTexts.size(), 1u);
+    EXPECT_EQ(views.copiedTexts[0], QStringLiteral("first\n\nsecond"));
+    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Copied 2 lines of text"), QStringLiteral("text.viewfinder")));
+    EXPECT_TRUE(views.savedTo.empty());
+    EXPECT_EQ(coordinator.lastArea(), (Rect{10, 10, 100, 40}));
+    EXPECT_TRUE(reactivatedPrevious());
+
+    recognizer.answer = QString();
+    start(CaptureMode::text);
+    finish();
+    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("No text found"), QStringLiteral("text.viewfinder")));
+    recognizer.answer = TextRecognitionError{QStringLiteral("no language data")};
+    start(CaptureMode::text);
+    finish();
+    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Couldn't read text"), QStringLiteral("exclamationmark.triangle.fill")));
+    EXPECT_EQ(views.copiedTexts.size(), 1u); // the clipboard kept the first text
+}
+
+TEST(CopiedTextMessage, CountsNonEmptyLines)
+{
+    EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("one line")), QStringLiteral("Copied text"));
+    EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("one\n\n")), QStringLiteral("Copied text"));
+    EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("a\nb\n\nc")), QStringLiteral("Copied 3 lines of text"));
+}
+
+TEST_F(CaptureCoordinatorTest, AfterCaptureChoicesAndTheWindowsTheyLeave)
+{
+    overlay.answer = std::optional<CaptureSelection>(AreaSelection{{10, 10, 50, 50}, frozenDisplay(0)});
+    int pinChanges = 0;
+    coordinator.onPinsChanged = [&] { ++pinChanges; };
+
+    start(CaptureMode::area, AfterCapture::openEditor);
+    finish();
+    ASSERT_EQ(views.editors.size(), 1u);
+    EXPECT_FALSE(reactivatedPrevious()); // the editor keeps the focus
+
+    // The editor's pin command pins; the pin's edit command opens another editor.
+    views.editors[0]->action(views.editors[0]->image);
+    ASSERT_EQ(views.pins.size(), 1u);
+    views.pins[0]->action(views.pins[0]->image);
+    EXPECT_EQ(coordinator.editorCount(), 2u);
+    EXPECT_EQ(coordinator.pinCount(), 1u);
+
+    // Closing one editor drops that one only.
+    views.editors[0]->onClose(views.editors[0]);
+    EXPECT_EQ(coordinator.editorCount(), 1u);
+
+    start(CaptureMode::area, AfterCapture::pin);
+    finish();
+    EXPECT_EQ(coordinator.pinCount(), 2u);
+    EXPECT_TRUE(reactivatedPrevious());
+    coordinator.closeAllPins();
+    EXPECT_EQ(coordinator.pinCount(), 0u);
+    EXPECT_EQ(pinChanges, 3);
+
+    folder = QByteArray("/elsewhere");
+    start(CaptureMode::area, AfterCapture::save);
+    finish();
+    ASSERT_EQ(views.savedTo.size(), 1u);
+    EXPECT_EQ(views.savedTo[0], QByteArray("/elsewhere"));
+    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Saved Quandrel 2026-12-07 at 10.00.00.png"), QStringLiteral("square.and.arrow.down.fill")));
+    views.saveAnswer = SaveError{QStringLiteral("read-only")};
+    start(CaptureMode::area, AfterCapture::save);
+    finish();
+    EXPECT_EQ(views.toasts.back().first, QStringLiteral("Couldn't save the screenshot"));
+}
+
+TEST_F(CaptureCoordinatorTest, ThumbnailButtonsOutliveNothing)
+{
+    overlay.answer = std::optional<CaptureSelection>(AreaSelection{{10, 10, 50, 50}, frozenDisplay(0)});
+    start(CaptureMode::area);
+    finish();
+    views.thumbnailActions.copy();
+    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Copied"), QStringLiteral("checkmark.circle.fill")));
+    views.thumbnailActions.pin();
+    EXPECT_EQ(coordinator.pinCount(), 1u);
+
+    // Callbacks held by windows do nothing once the coordinator is gone.
+    CaptureViews::ThumbnailActions actions = views.thumbnailActions;
+    {
+        auto gone = std::make_unique<CaptureCoordinator>(CaptureSettings{[] { return AfterCapture::copyAndThumbnail; }, [] { return std::optional<QByteArray>(); }},
+                                                         CaptureCoordinator::Platform{capturer, desktop, desktop}, overlay, recognizer, views);
+        gone->showThumbnail(frozenDisplay(0).image);
+        actions = views.thumbnailActions;
+    }
+    const auto pinsBefore = views.pins.size();
+    actions.pin();
+    actions.edit();
+    EXPECT_EQ(views.pins.size(), pinsBefore);
+}
+
+} // namespace
+
+} // namespace quandrel
