@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit tests without a display, X11
-# tests on a private virtual desktop, then the same tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0 skips the sanitizer pass.
+# tests on a private virtual desktop, the release artifacts' quick check, then the unit and
+# X11 tests built with AddressSanitizer and UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0
+# skips the sanitizer pass.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh || exit 1
@@ -19,6 +20,8 @@ run_suite() { # build-dir
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1
 cmake --build build -j "$jobs" || exit 1
 run_suite build
+# The release command in its quick form, on the binaries just built.
+tools/virtual-desktop.sh -- ctest --test-dir build -L release --output-on-failure || failed=1
 
 if [ "${QUANDREL_SANITIZE:-1}" != 0 ]; then
     cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUANDREL_SANITIZE=ON \

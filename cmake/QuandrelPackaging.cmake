@@ -1,0 +1,49 @@
+# What `cmake --install` and the Debian package put on the system, and the release test.
+#
+# The package installs /usr/bin/quandrel, its desktop entry (the quandrel:// handler), the
+# icon in hicolor and the AppStream metainfo. It has no Bundle/Info.json anywhere above the
+# executable, so the updater finds no bundle to replace (AppBundle::running() is empty) and
+# stays off: the package manager updates this copy.
+set(QUANDREL_APP_ID org.quandrel.Quandrel)
+set(QUANDREL_DESKTOP_FILE ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel.desktop)
+file(READ ${PROJECT_SOURCE_DIR}/tools/quandrel.desktop.in QUANDREL_DESKTOP_TEXT)
+string(REPLACE "@QUANDREL@" "quandrel" QUANDREL_DESKTOP_TEXT "${QUANDREL_DESKTOP_TEXT}")
+file(CONFIGURE OUTPUT ${QUANDREL_DESKTOP_FILE} CONTENT "${QUANDREL_DESKTOP_TEXT}" @ONLY)
+
+include(GNUInstallDirs)
+install(FILES ${QUANDREL_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/quandrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# Debian version: a prerelease ("1.2.0-beta.1") sorts before its release as "1.2.0~beta.1".
+string(REPLACE "-" "~" QUANDREL_DEB_VERSION "${QUANDREL_VERSION}")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quandrel)
+set(CPACK_PACKAGE_VENDOR "The Quandrel developers")
+set(CPACK_PACKAGE_CONTACT "The Quandrel developers <quandrel@localhost>")
+set(CPACK_PACKAGE_VERSION ${QUANDREL_DEB_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Window layouts, app shortcuts and screenshots from the tray")
+set(CPACK_PACKAGE_DESCRIPTION "Quandrel is a small tray utility for X11 desktops: window layouts by global
+shortcut and by dragging windows to screen edges, per-application shortcuts,
+screenshots with a floating thumbnail, pinned images and an annotation editor.
+Other programs drive it through quandrel:// command URLs.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Libraries come from the binary (dpkg-shlibdeps); plugins and data it loads at run time are
+# named here (the xcb platform plugin is in libqt6gui6, the SVG icon engine in libqt6svg6,
+# both already named): the English text-recognition data.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "tesseract-ocr-eng")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+include(CPack)
+
+if(QUANDREL_BUILD_TESTS)
+    # Assembles the release artifacts from this build tree's binaries and checks them: the
+    # AppDir on the virtual desktop, the signed zip, the Debian package (as root).
+    add_test(NAME release_artifacts_test
+             COMMAND ${PROJECT_SOURCE_DIR}/tests/release/release_artifacts_test.sh ${CMAKE_BINARY_DIR} ${QUANDREL_VERSION})
+    set_tests_properties(release_artifacts_test PROPERTIES LABELS release TIMEOUT 600 RUN_SERIAL ON SKIP_RETURN_CODE 77)
+endif()

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Makes an application folder made by `ostry-release bundle` self-contained: copies in the Qt
+# plugins Quandrel loads, every library its binaries need that the system does not provide
+# (following DT_NEEDED from usr/bin, usr/libexec and the plugins, as `ldd` resolves it on
+# this machine, and stopping at the libraries named in `excludelist`), and the English
+# text-recognition data. The copies get an $ORIGIN-relative RPATH, so the bundled libraries
+# are found from wherever the folder lies, also by the install helper that pkexec starts
+# with a clean environment; usr/bin/qt.conf points Qt at the bundled plugins.
+#
+#   tools/release/deploy-appdir.sh APPDIR
+#
+# QT_PLUGINS_DIR and TESSDATA_DIR override where the plugins and data are taken from.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+appdir=${1:?usage: deploy-appdir.sh APPDIR}
+[ -x "$appdir/AppRun" ] || { echo "deploy-appdir: $appdir is not an application folder" >&2; exit 1; }
+command -v patchelf >/dev/null || { echo "deploy-appdir: patchelf is needed (apt-get install patchelf)" >&2; exit 1; }
+
+plugins_src=${QT_PLUGINS_DIR:-$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null || /usr/lib/qt6/bin/qtpaths6 --query QT_INSTALL_PLUGINS)}
+[ -d "$plugins_src" ] || { echo "deploy-appdir: no Qt plugins in '$plugins_src'" >&2; exit 1; }
+lib="$appdir/usr/lib"
+plugins="$appdir/usr/plugins"
+mkdir -p "$lib" "$plugins"
+
+mapfile -t excluded < <(grep -v '^\s*#' "$here/excludelist" | sed '/^\s*$/d')
+is_excluded() {
+    local name=$1 pattern
+    for pattern in "${excluded[@]}"; do
+        # shellcheck disable=SC2053 # the list's entries are patterns
+        [[ $name == $pattern ]] && return 0
+    done
+    return 1
+}
+
+# The plugins Quandrel loads: the X11 platform with its GL integrations and input methods,
+# image formats (SVG included), the SVG icon engine, the TLS backends of the update download,
+# and the portal theme where Qt has one.
+plugin_set=(platforms/libqxcb.so xcbglintegrations/'*.so' platforminputcontexts/'*.so' imageformats/'*.so'
+            iconengines/'*.so' tls/'*.so' platformthemes/libqxdgdesktopportal.so)
+for entry in "${plugin_set[@]}"; do
+    for file in $plugins_src/$entry; do
+        [ -f "$file" ] || continue
+        category=$(basename "$(dirname "$file")")
+        mkdir -p "$plugins/$category"
+        cp -L "$file" "$plugins/$category/"
+    done
+done
+[ -f "$plugins/platforms/libqxcb.so" ] || { echo "deploy-appdir: the xcb platform plugin is missing" >&2; exit 1; }
+
+roots=()
+for file in "$appdir"/usr/bin/* "$appdir"/usr/libexec/* "$plugins"/*/*.so; do
+    [ -f "$file" ] && head -c 4 "$file" | grep -q 'ELF' && roots+=("$file")
+done
+
+# Where this machine's loader finds each library the roots need.
+declare -A source_of=()
+resolve() { # file: adds its ldd closure to source_of
+    local name arrow path rest
+    while read -r name arrow path rest; do
+        if [ "$arrow" = "=>" ] && [ "$path" = "not" ]; then
+            echo "deploy-appdir: $1 needs $name, which is not installed" >&2
+            exit 1
+        fi
+        if [ "$arrow" = "=>" ] && [ -n "$path" ]; then source_of[$name]=$path; fi
+    done < <(ldd "$1")
+}
+
+declare -A bundled=()
+queue=("${roots[@]}")
+while [ ${#queue[@]} -gt 0 ]; do
+    file=${queue[0]}
+    queue=("${queue[@]:1}")
+    resolve "$file"
+    for name in $(patchelf --print-needed "$file"); do
+        is_excluded "$name" && continue
+        [ -n "${bundled[$name]:-}" ] && continue
+        source=${source_of[$name]:-}
+        [ -n "$source" ] || { echo "deploy-appdir: no $name for $file" >&2; exit 1; }
+        cp -L "$source" "$lib/$name"
+        chmod 0644 "$lib/$name"
+        bundled[$name]=1
+        queue+=("$lib/$name")
+    done
+done
+
+# Quandrel's own programs without their symbol tables; the system's libraries come stripped.
+for file in "${roots[@]}"; do
+    case "$file" in "$appdir"/usr/bin/* | "$appdir"/usr/libexec/*) strip --strip-unneeded "$file" ;; esac
+done
+
+# RPATH relative to each file's own folder.
+for file in "${roots[@]}" "$lib"/*; do
+    case "$file" in
+        "$appdir"/usr/bin/* | "$appdir"/usr/libexec/*) rpath='$ORIGIN/../lib' ;;
+        "$plugins"/*) rpath='$ORIGIN/../../lib' ;;
+        *) rpath='$ORIGIN' ;;
+    esac
+    patchelf --set-rpath "$rpath" "$file"
+done
+
+cat > "$appdir/usr/bin/qt.conf" <<'CONF'
+[Paths]
+Prefix = ..
+Libraries = lib
+Plugins = plugins
+Data = share
+CONF
+
+# English text-recognition data (the tesseract-ocr-eng package), found through
+# TESSDATA_PREFIX, which AppRun sets.
+tessdata=${TESSDATA_DIR:-}
+if [ -z "$tessdata" ]; then
+    for candidate in /usr/share/tesseract-ocr/*/tessdata; do
+        [ -f "$candidate/eng.traineddata" ] && tessdata=$candidate
+    done
+fi
+[ -f "$tessdata/eng.traineddata" ] || { echo "deploy-appdir: no eng.traineddata (apt-get install tesseract-ocr-eng)" >&2; exit 1; }
+mkdir -p "$appdir/usr/share/tessdata"
+cp -L "$tessdata/eng.traineddata" "$appdir/usr/share/tessdata/"
+
+echo "deploy-appdir: ${#bundled[@]} libraries, $(find "$plugins" -name '*.so' | wc -l) plugins in $appdir"
