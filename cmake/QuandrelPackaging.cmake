@@ -10,17 +10,35 @@ file(READ ${PROJECT_SOURCE_DIR}/tools/quandrel.desktop.in QUANDREL_DESKTOP_TEXT)
 string(REPLACE "@QUANDREL@" "quandrel" QUANDREL_DESKTOP_TEXT "${QUANDREL_DESKTOP_TEXT}")
 file(CONFIGURE OUTPUT ${QUANDREL_DESKTOP_FILE} CONTENT "${QUANDREL_DESKTOP_TEXT}" @ONLY)
 
+set(QUANDREL_PACKAGE_MAINTAINER "Quandrel maintainers <maintainers@quandrel.org>" CACHE STRING
+    "Maintainer named by the Debian package")
+# Debian version: a prerelease ("1.2.0-beta.1") sorts before its release as "1.2.0~beta.1".
+string(REPLACE "-" "~" QUANDREL_DEB_VERSION "${QUANDREL_VERSION}")
+
+# The manual page and the package's change log, compressed as Debian installs them.
+string(TIMESTAMP QUANDREL_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog CONTENT
+"quandrel (${QUANDREL_DEB_VERSION}) stable; urgency=medium
+
+  * Quandrel ${QUANDREL_VERSION}.
+
+ -- ${QUANDREL_PACKAGE_MAINTAINER}  ${QUANDREL_PACKAGE_DATE}
+")
+foreach(source ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog ${PROJECT_SOURCE_DIR}/packaging/quandrel.1)
+    get_filename_component(name ${source} NAME)
+    execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/packaging/${name}.gz)
+endforeach()
+
 include(GNUInstallDirs)
 install(FILES ${QUANDREL_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/quandrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-
-# Debian version: a prerelease ("1.2.0-beta.1") sorts before its release as "1.2.0~beta.1".
-string(REPLACE "-" "~" QUANDREL_DEB_VERSION "${QUANDREL_VERSION}")
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quandrel)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quandrel)
 set(CPACK_PACKAGE_VENDOR "The Quandrel developers")
-set(CPACK_PACKAGE_CONTACT "The Quandrel developers <quandrel@localhost>")
+set(CPACK_PACKAGE_CONTACT "${QUANDREL_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${QUANDREL_DEB_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Window layouts, app shortcuts and screenshots from the tray")
 set(CPACK_PACKAGE_DESCRIPTION "Quandrel is a small tray utility for X11 desktops: window layouts by global
