@@ -89,7 +89,10 @@ if [ "$(id -u)" -eq 0 ] && unshare --mount --propagation private true 2>/dev/nul
 else
     echo "not root: the machine's libraries stay visible; only /proc/<pid>/maps is checked"
 fi
-"${run[@]}" >"$scratch/quandrel.log" 2>&1 &
+# A caller whose LD_LIBRARY_PATH names the machine's Qt: the bundled copies still win, and
+# the variable reaches the programs Quandrel starts as the caller set it.
+system_libs=$(dirname "$(ldd "$build/app/quandrel" | awk '/libQt6Core/ { print $3 }')")
+LD_LIBRARY_PATH="$system_libs" "${run[@]}" >"$scratch/quandrel.log" 2>&1 &
 app_pid=$!
 ready=0
 for _ in $(seq 1 300); do
@@ -112,6 +115,11 @@ for name in $(ls "$appdir/usr/lib"); do
     doubled+=$(grep -vF "$appdir/" "$scratch/mapped" | grep -F "/$name" || true)
 done
 check "no bundled library is loaded from the system as well${doubled:+ (not: $doubled)}" [ -z "$doubled" ]
+tr '\0' '\n' <"/proc/$app_pid/environ" >"$scratch/environ"
+check "the caller's LD_LIBRARY_PATH is passed on unchanged" grep -qxF "LD_LIBRARY_PATH=$system_libs" "$scratch/environ"
+leaked=$(grep -E '^(LD_LIBRARY_PATH|QT_PLUGIN_PATH|QT_QPA_PLATFORM_PLUGIN_PATH)=' "$scratch/environ" | grep -F "$appdir" || true)
+check "no library or plugin path of the folder leaks into the environment${leaked:+ ($leaked)}" [ -z "$leaked" ]
+check "the text-recognition data is named for Quandrel" grep -qxF "TESSDATA_PREFIX=$appdir/usr/share/tessdata" "$scratch/environ"
 kill "$app_pid" 2>/dev/null || true
 wait "$app_pid" 2>/dev/null || true
 app_pid=""

@@ -3,9 +3,11 @@
 # plugins Quandrel loads, every library its binaries need that the system does not provide
 # (following DT_NEEDED from usr/bin, usr/libexec and the plugins, as `ldd` resolves it on
 # this machine, and stopping at the libraries named in `excludelist`), and the English
-# text-recognition data. The copies get an $ORIGIN-relative RPATH, so the bundled libraries
-# are found from wherever the folder lies, also by the install helper that pkexec starts
-# with a clean environment; usr/bin/qt.conf points Qt at the bundled plugins.
+# text-recognition data. The copies get an $ORIGIN-relative RPATH (DT_RPATH, which the loader
+# searches before LD_LIBRARY_PATH), so the bundled libraries are found from wherever the
+# folder lies, whatever the caller's LD_LIBRARY_PATH says, also by the install helper that
+# pkexec starts with a clean environment; usr/bin/qt.conf points Qt at the bundled plugins.
+# Nothing of this goes through the environment, which the programs Quandrel starts inherit.
 #
 #   tools/release/deploy-appdir.sh APPDIR
 #
@@ -95,7 +97,7 @@ for file in "${roots[@]}" "$lib"/*; do
         "$plugins"/*) rpath='$ORIGIN/../../lib' ;;
         *) rpath='$ORIGIN' ;;
     esac
-    patchelf --set-rpath "$rpath" "$file"
+    patchelf --force-rpath --set-rpath "$rpath" "$file"
 done
 
 cat > "$appdir/usr/bin/qt.conf" <<'CONF'

@@ -150,16 +150,13 @@ bool buildBundle(const BundleOptions& options, QString* error)
     QJsonObject info{{QStringLiteral("identifier"), options.identifier},
                      {QStringLiteral("version"), options.version},
                      {QStringLiteral("name"), options.name}};
-    // The bundled libraries, Qt plugins and text-recognition data come first, whatever the
-    // caller's environment names (the binaries' RPATH finds the libraries without it too).
+    // The bundled libraries and Qt plugins are found without the environment (the binaries'
+    // RPATH, usr/bin/qt.conf), so the programs the application starts inherit the caller's
+    // library and plugin paths unchanged; only the text-recognition data is named here.
     const QByteArray appRun = "#!/bin/sh\n"
-                              "# Starts the application from wherever this folder is, with the libraries,\n"
-                              "# Qt plugins and data inside it taking precedence over installed copies.\n"
+                              "# Starts the application from wherever this folder is.\n"
                               "APPDIR=\"$(dirname \"$(readlink -f \"$0\")\")\"\n"
                               "export APPDIR\n"
-                              "export LD_LIBRARY_PATH=\"$APPDIR/usr/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}\"\n"
-                              "export QT_PLUGIN_PATH=\"$APPDIR/usr/plugins\"\n"
-                              "export QT_QPA_PLATFORM_PLUGIN_PATH=\"$APPDIR/usr/plugins/platforms\"\n"
                               "export TESSDATA_PREFIX=\"$APPDIR/usr/share/tessdata\"\n"
                               "exec \"$APPDIR/usr/bin/" + exeName.toUtf8() + "\" \"$@\"\n";
     const QByteArray desktop = "[Desktop Entry]\nType=Application\nName=" + options.name.toUtf8()
