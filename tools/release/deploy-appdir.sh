@@ -120,4 +120,7 @@ fi
 mkdir -p "$appdir/usr/share/tessdata"
 cp -L "$tessdata/eng.traineddata" "$appdir/usr/share/tessdata/"
 
-echo "deploy-appdir: ${#bundled[@]} libraries, $(find "$plugins" -name '*.so' | wc -l) plugins in $appdir"
+# The oldest C and C++ runtimes the folder runs with: the newest symbol versions it asks for.
+needs=$(find "$appdir/usr" -type f \( -name '*.so*' -o -perm -u+x \) -exec objdump -T {} + 2>/dev/null \
+    | grep -oE '\b(GLIBC|GLIBCXX)_[0-9.]+' | sort -uV | awk -F_ '{ newest[$1] = $0 } END { print newest["GLIBC"], newest["GLIBCXX"] }')
+echo "deploy-appdir: ${#bundled[@]} libraries, $(find "$plugins" -name '*.so' | wc -l) plugins in $appdir; the system must provide $needs"
