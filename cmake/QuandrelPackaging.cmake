@@ -15,7 +15,8 @@ set(QUANDREL_PACKAGE_MAINTAINER "Quandrel maintainers <maintainers@quandrel.org>
 # Debian version: a prerelease ("1.2.0-beta.1") sorts before its release as "1.2.0~beta.1".
 string(REPLACE "-" "~" QUANDREL_DEB_VERSION "${QUANDREL_VERSION}")
 
-# The manual page and the package's change log, compressed as Debian installs them.
+# The metainfo names this version; the manual page and the package's change log are
+# compressed as Debian installs them.
 string(TIMESTAMP QUANDREL_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog CONTENT
 "quandrel (${QUANDREL_DEB_VERSION}) stable; urgency=medium
@@ -24,6 +25,9 @@ file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog CONTENT
 
  -- ${QUANDREL_PACKAGE_MAINTAINER}  ${QUANDREL_PACKAGE_DATE}
 ")
+string(TIMESTAMP QUANDREL_RELEASE_DATE "%Y-%m-%d" UTC)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml.in
+               ${CMAKE_CURRENT_BINARY_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml @ONLY)
 foreach(source ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog ${PROJECT_SOURCE_DIR}/packaging/quandrel.1)
     get_filename_component(name ${source} NAME)
     execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/packaging/${name}.gz)
@@ -32,7 +36,7 @@ endforeach()
 include(GNUInstallDirs)
 install(FILES ${QUANDREL_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/quandrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quandrel)
 set(CPACK_GENERATOR DEB)

@@ -62,13 +62,12 @@ rm -rf "$work"
 mkdir -p "$work"
 appdir="$work/Quandrel.AppDir"
 
-sed 's|@QUANDREL@|quandrel|' "$source_dir/tools/quandrel.desktop.in" > "$work/quandrel.desktop"
 "$release_tool" bundle --output "$appdir" --executable "$quandrel" --install-helper "$helper" \
     --version "$version" --identifier "$identifier" --public-key "$public_key" \
-    --add "$work/quandrel.desktop=quandrel.desktop" \
+    --add "$build_dir/packaging/quandrel.desktop=quandrel.desktop" \
     --add "$source_dir/packaging/quandrel.svg=quandrel.svg" \
     --add "$source_dir/packaging/quandrel.svg=usr/share/icons/hicolor/scalable/apps/quandrel.svg" \
-    --add "$source_dir/packaging/$identifier.metainfo.xml=usr/share/metainfo/$identifier.metainfo.xml" >/dev/null
+    --add "$build_dir/packaging/$identifier.metainfo.xml=usr/share/metainfo/$identifier.metainfo.xml" >/dev/null
 "$here/release/deploy-appdir.sh" "$appdir"
 "$release_tool" sign --secret-key "$secret_key" "$appdir" >/dev/null
 zip=$("$release_tool" package --secret-key "$secret_key" --output-dir "$output" "$appdir" | head -n 1)
