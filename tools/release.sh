@@ -10,9 +10,10 @@
 # It builds Quandrel in Release mode in --build-dir (default build-release) with VERSION
 # compiled in, lays out the application folder with `ostry-release bundle`, copies in the
 # libraries, Qt plugins and data (tools/release/deploy-appdir.sh), signs its manifest and
-# packs and signs the zip with `ostry-release`, and makes the package with CPack. The secret
-# key is asked for its password when it has one. --reuse-build takes the binaries already in
-# --build-dir as they are (their version must be VERSION); the test suite uses it.
+# packs and signs the zip with `ostry-release`, and makes the package with CPack. A secret
+# key with a password asks for it twice (the manifest, then the archive). The unpacked folder
+# stays in DIR/work for a look. --reuse-build takes the binaries already in --build-dir as
+# they are (their version must be VERSION); the test suite uses it.
 # Prints the artifacts, the linters' findings and `name: value unit` lines with their sizes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
