@@ -42,7 +42,7 @@ fail() { echo "release: $*" >&2; exit 1; }
 if [ $reuse -eq 0 ]; then
     launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
-    cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUANDREL_VERSION="$version" \
+    cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUANDREL_RELEASE_VERSION="$version" \
         -DQUANDREL_BUILD_TESTS=OFF -DQUANDREL_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
     cmake --build "$build_dir" --target quandrel ostry-release ostry-install-helper
 fi

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit tests without a display, X11
-# tests on a private virtual desktop, the release artifacts' quick check, then the unit and
-# X11 tests built with AddressSanitizer and UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0
-# skips the sanitizer pass.
+# tests on a private virtual desktop, then the same tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0 skips the sanitizer pass. The release
+# artifacts are checked once, on the first build.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh || exit 1
