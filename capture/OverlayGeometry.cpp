@@ -1,0 +1,194 @@
+#include "OverlayGeometry.h"
+
+#include "ScreenSpace.h"
+
+#include <cmath>
+#include <thread>
+
+namespace quandrel::overlay {
+
+Rect selectionRect(Point a, Point b)
+{
+    const double left = std::floor(std::min(a.x, b.x));
+    const double bottom = std::floor(std::min(a.y, b.y));
+    const double right = std::ceil(std::max(a.x, b.x));
+    const double top = std::ceil(std::max(a.y, b.y));
+    return {left, bottom, right - left, top - bottom};
+}
+
+bool acceptsSelection(const Rect& rect) { return rect.width >= minimumSelection && rect.height >= minimumSelection; }
+
+Rect toGlobal(const Rect& local, const Rect& displayFrame)
+{
+    return {local.x + displayFrame.x, local.y + displayFrame.y, local.width, local.height};
+}
+
+Point clampToView(Point p, Size size)
+{
+    // NaN (a position the platform could not give) lands on the origin rather than spreading.
+    const auto clamp = [](double v, double high) { return std::isnan(v) ? 0.0 : std::clamp(v, 0.0, std::max(0.0, high)); };
+    return {clamp(p.x, size.width), clamp(p.y, size.height)};
+}
+
+QString sizeLabelText(const Rect& selection, double scale)
+{
+    const auto pixels = [scale](double points) { return static_cast<long long>(std::trunc(points * scale)); };
+    return QString::number(pixels(selection.width)) + QStringLiteral(" \u00d7 ") + QString::number(pixels(selection.height));
+}
+
+Point labelPillOrigin(const Rect& selection)
+{
+    const double below = selection.minY() - labelGapBelow;
+    return {selection.minX(), below < 0 ? selection.maxY() + labelGapAbove : below};
+}
+
+Size pillSize(Size textSize) { return {textSize.width + pillPaddingX, textSize.height + pillPaddingY}; }
+
+double guideLinePosition(double coordinate) { return roundHalfAway(coordinate) + 0.5; }
+
+QRect loupeSource(Point pointer, double viewHeight, double scale)
+{
+    const double half = loupePixels / 2.0;
+    const int x = int(roundHalfAway(scale * pointer.x - half));
+    const int y = int(roundHalfAway(scale * (viewHeight - pointer.y) - half));
+    return QRect(x, y, loupePixels, loupePixels);
+}
+
+Rect loupeFrame(Point pointer, Size view)
+{
+    double x = pointer.x + loupeOffset;
+    double y = pointer.y - loupeReach;
+    if (pointer.x + loupeReach > view.width)
+        x = pointer.x - loupeReach;
+    if (y < 0)
+        y = pointer.y + loupeOffset;
+    return {x, y, loupeSize, loupeSize};
+}
+
+QString hintText(bool windowMode)
+{
+    return windowMode ? QStringLiteral("Click a window \u00b7 Space for area \u00b7 Esc to cancel")
+                      : QStringLiteral("Drag to select \u00b7 Space for window \u00b7 Esc to cancel");
+}
+
+Rect hintPill(Size view, Size textSize)
+{
+    const Size pill = pillSize(textSize);
+    return {view.width / 2 - pill.width / 2, view.height - hintFromTop, pill.width, pill.height};
+}
+
+std::optional<PickableWindow> hoveredWindow(const std::vector<PickableWindow>& windows, Point pointer, bool windowMode)
+{
+    if (!windowMode)
+        return std::nullopt;
+    for (const PickableWindow& w : windows)
+        if (containsPoint(w.frame, pointer))
+            return w;
+    return std::nullopt;
+}
+
+std::optional<FrozenDisplay> displayForWindow(const std::vector<FrozenDisplay>& displays, const PickableWindow& window)
+{
+    if (displays.empty())
+        return std::nullopt;
+    const Point centre{window.frame.midX(), window.frame.midY()};
+    for (const FrozenDisplay& d : displays)
+        if (containsPoint(d.screen.frame, centre))
+            return d;
+    return displays.front();
+}
+
+ViewScene sceneFor(const ViewState& state, const TextMeasure& measure)
+{
+    ViewScene scene;
+    const Size view = state.frame.size();
+    const bool dragging = state.dragStart && state.dragCurrent;
+    if (state.windowMode) {
+        if (state.hoveredFrame) {
+            const Rect& f = *state.hoveredFrame;
+            scene.highlight = Rect{f.x - state.frame.x, f.y - state.frame.y, f.width, f.height};
+            scene.accentFill = true;
+        }
+    } else if (dragging) {
+        const Rect selection = selectionRect(*state.dragStart, *state.dragCurrent);
+        scene.highlight = selection;
+        scene.label = sizeLabelText(selection, state.scale);
+        const Size pill = pillSize(measure(scene.label));
+        const Point origin = labelPillOrigin(selection);
+        scene.labelPill = Rect{origin.x, origin.y, pill.width, pill.height};
+    }
+    if (!state.windowMode && state.mouse) {
+        // Screen space puts the pointer on the top edge of its pixel row (ScreenSpace.h), so
+        // the row the pointer is on is the one just below its rounded y.
+        if (!state.dragStart)
+            scene.guides = Point{guideLinePosition(state.mouse->x), guideLinePosition(state.mouse->y) - 1};
+        scene.loupe = loupeFrame(*state.mouse, view);
+        scene.loupeSource = loupeSource(*state.mouse, view.height, state.scale);
+    }
+    if (state.showsHint) {
+        scene.hint = hintText(state.windowMode);
+        scene.hintPill = hintPill(view, measure(scene.hint));
+    }
+    return scene;
+}
+
+QImage dimmedImage(const QImage& source)
+{
+    QImage image = source;
+    switch (image.format()) {
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+    case QImage::Format_ARGB32_Premultiplied:
+        break;
+    default:
+        image = image.convertToFormat(QImage::Format_RGB32);
+    }
+    if (image.isNull())
+        return image;
+    QImage result(image.size(), image.format());
+    result.setDevicePixelRatio(source.devicePixelRatio());
+    // Black at alpha a over c is c * (1 - a); in 8-bit fixed point with rounding, two
+    // channels at a time (neither can carry into the other: 255 * 256 + 128 < 65536).
+    const std::uint32_t keep = std::uint32_t(std::lround((1 - dimAlpha) * 256));
+    const int width = image.width();
+    const auto band = [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            const auto* in = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+            auto* out = reinterpret_cast<std::uint32_t*>(result.scanLine(y));
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t p = in[x];
+                const std::uint32_t redBlue = (((p & 0x00ff00ffu) * keep + 0x00800080u) >> 8) & 0x00ff00ffu;
+                const std::uint32_t green = (((p & 0x0000ff00u) * keep + 0x00008000u) >> 8) & 0x0000ff00u;
+                out[x] = (p & 0xff000000u) | redBlue | green;
+            }
+        }
+    };
+    const int rows = image.height();
+    const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
+    // Small images are not worth a thread.
+    if (threads == 1 || std::int64_t(rows) * width < 256 * 1024) {
+        band(0, rows);
+        return result;
+    }
+    std::vector<std::thread> workers;
+    const int step = (rows + threads - 1) / threads;
+    for (int t = 1; t < threads; ++t) {
+        const int first = std::min(rows, t * step);
+        const int last = std::min(rows, first + step);
+        if (first < last)
+            workers.emplace_back(band, first, last);
+    }
+    band(0, std::min(rows, step));
+    for (auto& w : workers)
+        w.join();
+    return result;
+}
+
+QRectF toWidget(const Rect& local, double viewHeight)
+{
+    return QRectF(local.x, viewHeight - (local.y + local.height), local.width, local.height);
+}
+
+Point fromWidget(QPointF position, double viewHeight) { return {position.x(), viewHeight - position.y()}; }
+
+} // namespace quandrel::overlay

@@ -1,0 +1,566 @@
+#include "SelectionOverlay.h"
+
+#include "ScreenCapturer.h"
+#include "ScreenSpace.h"
+
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+
+#include <cmath>
+
+namespace quandrel {
+
+using namespace overlay;
+
+namespace {
+
+// Half the white outline and anti-aliasing around drawn parts, in widget pixels.
+constexpr int strokeMargin = 2;
+
+QColor withAlpha(QColor colour, double alpha)
+{
+    colour.setAlphaF(float(alpha));
+    return colour;
+}
+
+// The region whose pixels differ between two highlights: what changed inside, and both
+// outlines.
+QRegion highlightChange(const QRect& before, const QRect& after)
+{
+    QRegion region = QRegion(before).xored(QRegion(after));
+    for (const QRect& r : {before, after}) {
+        if (r.isEmpty())
+            continue;
+        region += QRegion(r.adjusted(-1, -1, 1, 1)).subtracted(QRegion(r.adjusted(1, 1, -1, -1)));
+    }
+    return region;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+// OverlayView
+
+OverlayView::OverlayView(QWidget* parent)
+    : QWidget(parent)
+    , m_font(pillFont())
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAutoFillBackground(false);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::CrossCursor);
+}
+
+QFont OverlayView::pillFont()
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(13);
+    font.setWeight(QFont::Medium);
+    return font;
+}
+
+void OverlayView::begin(SelectionOverlay* overlay, const FrozenDisplay& display, QImage dimmed)
+{
+    m_overlay = overlay;
+    m_display = display;
+    m_dimmed = std::move(dimmed);
+    m_dragStart.reset();
+    m_dragCurrent.reset();
+    m_mouse.reset();
+    m_scene = sceneFor(state(), [this](const QString& text) {
+        const QFontMetricsF metrics(m_font);
+        return Size{metrics.horizontalAdvance(text), metrics.height()};
+    });
+    m_paints = 0;
+}
+
+void OverlayView::end()
+{
+    m_overlay = nullptr;
+    m_display = {};
+    m_dimmed = QImage();
+    m_dragStart.reset();
+    m_dragCurrent.reset();
+    m_mouse.reset();
+    m_scene = {};
+}
+
+void OverlayView::startDrag(Point local)
+{
+    m_dragStart = m_dragCurrent = local;
+    m_mouse = local;
+}
+
+void OverlayView::dragTo(Point local)
+{
+    if (!dragging())
+        return;
+    m_dragCurrent = local;
+    m_mouse = local;
+}
+
+void OverlayView::clearDrag()
+{
+    m_dragStart.reset();
+    m_dragCurrent.reset();
+}
+
+void OverlayView::setMouse(std::optional<Point> local) { m_mouse = local; }
+
+ViewState OverlayView::state() const
+{
+    ViewState s;
+    s.frame = m_display.screen.frame;
+    s.scale = m_display.image.scale > 0 ? m_display.image.scale : 1;
+    s.dragStart = m_dragStart;
+    s.dragCurrent = m_dragCurrent;
+    s.mouse = m_mouse;
+    if (m_overlay) {
+        s.windowMode = m_overlay->windowMode();
+        if (const auto hovered = m_overlay->hovered())
+            s.hoveredFrame = hovered->frame;
+        s.showsHint = m_overlay->showsHint(this);
+    }
+    return s;
+}
+
+QRect OverlayView::widgetRect(const Rect& local, int margin) const
+{
+    const QRect r = toWidget(local, size().height).toAlignedRect();
+    return r.adjusted(-margin, -margin, margin, margin);
+}
+
+void OverlayView::refresh()
+{
+    if (!m_overlay)
+        return;
+    const ViewScene next = sceneFor(state(), [this](const QString& text) {
+        const QFontMetricsF metrics(m_font);
+        return Size{metrics.horizontalAdvance(text), metrics.height()};
+    });
+    const ViewScene& last = m_scene;
+    QRegion region;
+    const auto both = [&](const std::optional<Rect>& a, const std::optional<Rect>& b, int margin) {
+        if (a)
+            region += widgetRect(*a, margin);
+        if (b)
+            region += widgetRect(*b, margin);
+    };
+    if (last.highlight != next.highlight || last.accentFill != next.accentFill)
+        region += highlightChange(last.highlight ? widgetRect(*last.highlight) : QRect(),
+                                  next.highlight ? widgetRect(*next.highlight) : QRect());
+    if (last.labelPill != next.labelPill || last.label != next.label)
+        both(last.labelPill, next.labelPill, 1);
+    if (last.guides != next.guides) {
+        const int w = width(), h = height();
+        for (const auto& g : {last.guides, next.guides}) {
+            if (!g)
+                continue;
+            const QRectF line = toWidget(Rect{0, g->y - 0.5, 1, 1}, size().height);
+            region += QRect(0, int(std::floor(line.y())) - 1, w, 3);
+            region += QRect(int(std::floor(g->x - 0.5)) - 1, 0, 3, h);
+        }
+    }
+    if (last.loupe != next.loupe || last.loupeSource != next.loupeSource)
+        both(last.loupe, next.loupe, strokeMargin);
+    if (last.hintPill != next.hintPill || last.hint != next.hint)
+        both(last.hintPill, next.hintPill, 1);
+    m_scene = next;
+    if (!region.isEmpty())
+        update(region.intersected(rect()));
+}
+
+void OverlayView::drawImage(QPainter& painter, const QImage& image, const QRect& target) const
+{
+    if (image.isNull() || target.isEmpty())
+        return;
+    const double s = m_display.image.scale > 0 ? m_display.image.scale : 1;
+    painter.drawImage(QRectF(target), image, QRectF(target.x() * s, target.y() * s, target.width() * s, target.height() * s));
+}
+
+void OverlayView::drawPill(QPainter& painter, const Rect& pill, const QString& text) const
+{
+    const QRectF r = toWidget(pill, size().height);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(withAlpha(Qt::black, pillAlpha));
+    painter.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+    painter.setPen(Qt::white);
+    painter.setFont(m_font);
+    painter.drawText(r.adjusted(textInsetX, textInsetY, -textInsetX, -textInsetY), Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+void OverlayView::drawLoupe(QPainter& painter) const
+{
+    const QImage& image = m_display.image.image;
+    const QRect source = m_scene.loupeSource;
+    const QRect cut = source.intersected(image.rect());
+    if (cut.isEmpty())
+        return;
+    const QRectF loupe = toWidget(*m_scene.loupe, size().height);
+    const double block = loupeSize / loupePixels;
+    QPainterPath outline;
+    outline.addRoundedRect(loupe, loupeCornerRadius, loupeCornerRadius);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setClipPath(outline, Qt::IntersectClip);
+    // The pixels keep their place in the loupe near an image edge, so that the centre square
+    // always marks the pointer's own pixel; what lies outside the image stays black.
+    painter.fillRect(loupe, Qt::black);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const QRectF target(loupe.x() + (cut.x() - source.x()) * block, loupe.y() + (cut.y() - source.y()) * block,
+                        cut.width() * block, cut.height() * block);
+    painter.drawImage(target, image, QRectF(cut));
+    painter.restore();
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    const double centre = (loupePixels / 2) * block;
+    painter.setPen(QPen(QColor(0xff, 0x3b, 0x30), 1.5));
+    painter.drawRect(QRectF(loupe.x() + centre, loupe.y() + centre, block, block));
+    painter.setPen(QPen(Qt::white, 2));
+    painter.drawPath(outline);
+    painter.restore();
+}
+
+void OverlayView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QRegion region = event->region();
+    if (!m_overlay || m_dimmed.isNull()) {
+        painter.fillRect(event->rect(), Qt::black);
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    // The dimmed picture, and the highlight cut out of it with the frozen pixels.
+    const QRect highlight = m_scene.highlight ? widgetRect(*m_scene.highlight).intersected(rect()) : QRect();
+    for (const QRect& r : region) {
+        drawImage(painter, m_dimmed, r);
+        if (!highlight.isEmpty())
+            drawImage(painter, m_display.image.image, r.intersected(highlight));
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (m_scene.highlight) {
+        const QRect h = widgetRect(*m_scene.highlight);
+        // The white outline lies just inside the rectangle: one pixel row or column per edge.
+        const QColor white = Qt::white;
+        painter.fillRect(QRect(h.left(), h.top(), h.width(), 1), white);
+        painter.fillRect(QRect(h.left(), h.bottom(), h.width(), 1), white);
+        painter.fillRect(QRect(h.left(), h.top() + 1, 1, std::max(0, h.height() - 2)), white);
+        painter.fillRect(QRect(h.right(), h.top() + 1, 1, std::max(0, h.height() - 2)), white);
+        if (m_scene.accentFill)
+            painter.fillRect(h, withAlpha(QApplication::palette().color(QPalette::Highlight), accentAlpha));
+        else if (m_scene.labelPill)
+            drawPill(painter, *m_scene.labelPill, m_scene.label);
+    }
+    if (m_scene.guides) {
+        const QColor guide = withAlpha(Qt::white, guideAlpha);
+        const QRectF row = toWidget(Rect{0, m_scene.guides->y - 0.5, 1, 1}, size().height);
+        painter.fillRect(QRect(0, int(std::floor(row.y())), width(), 1), guide);
+        // Both lines cross at the pointer; the crossing pixel is drawn once.
+        const int column = int(std::floor(m_scene.guides->x - 0.5));
+        painter.fillRect(QRect(column, 0, 1, int(std::floor(row.y()))), guide);
+        painter.fillRect(QRect(column, int(std::floor(row.y())) + 1, 1, height()), guide);
+    }
+    if (m_scene.loupe)
+        drawLoupe(painter);
+    if (m_scene.hintPill)
+        drawPill(painter, *m_scene.hintPill, m_scene.hint);
+    painter.end();
+    m_lastPaintedArea = 0;
+    for (const QRect& r : region)
+        m_lastPaintedArea += qint64(r.width()) * r.height();
+    ++m_paints;
+    Q_EMIT painted();
+}
+
+Point OverlayView::globalOf(QPointF widgetPosition) const
+{
+    const Point local = fromWidget(widgetPosition, size().height);
+    return {local.x + m_display.screen.frame.x, local.y + m_display.screen.frame.y};
+}
+
+void OverlayView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_overlay)
+        m_overlay->pointerMoved(this, globalOf(event->position()), event->buttons() & Qt::LeftButton);
+}
+
+void OverlayView::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_overlay)
+        return;
+    if (event->button() == Qt::LeftButton)
+        m_overlay->leftPressed(this, globalOf(event->position()));
+    else if (event->button() == Qt::RightButton)
+        m_overlay->rightPressed();
+}
+
+void OverlayView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_overlay && event->button() == Qt::LeftButton)
+        m_overlay->leftReleased(this, globalOf(event->position()));
+}
+
+void OverlayView::leaveEvent(QEvent*)
+{
+    if (!m_overlay || !m_mouse)
+        return;
+    m_mouse.reset();
+    refresh();
+}
+
+void OverlayView::keyPressEvent(QKeyEvent* event)
+{
+    if (!m_overlay || !m_overlay->keyPressed(event->key(), event->isAutoRepeat()))
+        QWidget::keyPressEvent(event);
+}
+
+// ---------------------------------------------------------------------------------------
+// OverlayWindow
+
+OverlayWindow::OverlayWindow()
+    : QWidget(nullptr, Qt::Window | Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    , m_view(new OverlayView(this))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAutoFillBackground(false);
+    setCursor(Qt::CrossCursor);
+    setFocusProxy(m_view);
+    setWindowTitle(QStringLiteral("Quandrel selection"));
+}
+
+void OverlayWindow::resizeEvent(QResizeEvent*) { m_view->setGeometry(rect()); }
+
+// ---------------------------------------------------------------------------------------
+// SelectionOverlay
+
+SelectionOverlay::SelectionOverlay(std::vector<FrozenDisplay> displays, std::vector<PickableWindow> pickable, bool windowMode,
+                                   std::optional<Point> pointer)
+    : m_displays(std::move(displays))
+    , m_pickable(std::move(pickable))
+    , m_windowMode(windowMode)
+    , m_pointer(pointer)
+{
+}
+
+SelectionOverlay::~SelectionOverlay()
+{
+    // The windows go back to the pool showing nothing.
+    for (OverlayWindow* w : m_windows) {
+        w->hide();
+        w->view()->end();
+    }
+}
+
+OverlayView* SelectionOverlay::viewOf(std::size_t index) const
+{
+    return index < m_windows.size() ? m_windows[index]->view() : nullptr;
+}
+
+void SelectionOverlay::present(const std::vector<OverlayWindow*>& windows)
+{
+    if (m_presented || finished())
+        return;
+    m_presented = true;
+    m_windows = windows;
+    const std::size_t count = std::min(m_windows.size(), m_displays.size());
+    m_windows.resize(count);
+    // Dimmed copies first, so that every window has its picture the moment it maps.
+    std::vector<QImage> dimmed;
+    dimmed.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        dimmed.push_back(dimmedImage(m_displays[i].image.image));
+    for (std::size_t i = 0; i < count; ++i)
+        m_windows[i]->view()->begin(this, m_displays[i], std::move(dimmed[i]));
+    m_hovered = hoveredWindow(m_pickable, m_pointer.value_or(Point{-1e9, -1e9}), m_windowMode && m_pointer.has_value());
+    for (std::size_t i = 0; i < count; ++i) {
+        viewOf(i)->refresh();
+        m_windows[i]->show();
+        m_windows[i]->raise();
+    }
+    if (OverlayWindow* key = keyWindow()) {
+        key->activateWindow();
+        key->view()->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+OverlayWindow* SelectionOverlay::keyWindow() const
+{
+    if (m_windows.empty())
+        return nullptr;
+    if (m_pointer)
+        for (std::size_t i = 0; i < m_windows.size(); ++i)
+            if (containsPoint(m_displays[i].screen.frame, *m_pointer))
+                return m_windows[i];
+    return m_windows.front();
+}
+
+bool SelectionOverlay::showsHint(const OverlayView* view) const
+{
+    std::vector<Display> screens;
+    screens.reserve(m_displays.size());
+    for (const FrozenDisplay& d : m_displays)
+        screens.push_back(d.screen);
+    if (screens.empty())
+        return false;
+    // Before the pointer is known the hint goes on the first display.
+    const auto under = m_pointer ? ScreenCapturer::screenAt(screens, *m_pointer) : std::optional<Display>(screens.front());
+    return under && *under == view->display().screen;
+}
+
+void SelectionOverlay::refreshAll()
+{
+    for (OverlayWindow* w : m_windows)
+        w->view()->refresh();
+}
+
+void SelectionOverlay::updateHover()
+{
+    if (finished())
+        return;
+    m_hovered = m_pointer ? hoveredWindow(m_pickable, *m_pointer, m_windowMode) : std::nullopt;
+    refreshAll();
+}
+
+void SelectionOverlay::pointerMoved(OverlayView* view, Point global, bool leftHeld)
+{
+    if (finished())
+        return;
+    m_pointer = global;
+    if (leftHeld && m_dragView && m_dragView->dragging()) {
+        // A drag belongs to the display it began on, wherever the pointer goes.
+        OverlayView* owner = m_dragView;
+        const Rect frame = owner->display().screen.frame;
+        owner->dragTo(clampToView({global.x - frame.x, global.y - frame.y}, owner->size()));
+        owner->refresh();
+        // The other views follow the hint.
+        for (OverlayWindow* w : m_windows)
+            if (w->view() != owner)
+                w->view()->refresh();
+        return;
+    }
+    if (leftHeld && m_windowMode)
+        return; // a drag in window mode does nothing
+    const Rect frame = view->display().screen.frame;
+    view->setMouse(Point{global.x - frame.x, global.y - frame.y});
+    updateHover();
+}
+
+void SelectionOverlay::leftPressed(OverlayView* view, Point global)
+{
+    if (finished() || m_windowMode)
+        return;
+    m_pointer = global;
+    const Rect frame = view->display().screen.frame;
+    view->startDrag(clampToView({global.x - frame.x, global.y - frame.y}, view->size()));
+    m_dragView = view;
+    view->refresh();
+}
+
+void SelectionOverlay::leftReleased(OverlayView* view, Point global)
+{
+    if (finished())
+        return;
+    m_pointer = global;
+    if (m_windowMode) {
+        updateHover();
+        pickHovered();
+        return;
+    }
+    OverlayView* owner = m_dragView ? m_dragView.data() : view;
+    m_dragView = nullptr;
+    if (owner->dragging()) {
+        const Rect frame = owner->display().screen.frame;
+        owner->dragTo(clampToView({global.x - frame.x, global.y - frame.y}, owner->size()));
+        const Rect rect = selectionRect(*owner->dragStart(), *owner->dragCurrent());
+        if (acceptsSelection(rect)) {
+            finish(AreaSelection{toGlobal(rect, frame), owner->display()});
+            return;
+        }
+    }
+    owner->clearDrag();
+    owner->refresh();
+}
+
+void SelectionOverlay::rightPressed() { finish(std::nullopt); }
+
+bool SelectionOverlay::keyPressed(int key, bool autoRepeat)
+{
+    if (finished())
+        return false;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (m_windowMode)
+            pickHovered();
+        return true;
+    case Qt::Key_Space:
+        // A held Space would flip the mode at the key repeat rate.
+        if (!autoRepeat)
+            toggleMode();
+        return true;
+    case Qt::Key_Escape:
+        finish(std::nullopt);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void SelectionOverlay::toggleMode()
+{
+    for (OverlayWindow* w : m_windows)
+        w->view()->clearDrag();
+    m_dragView = nullptr;
+    m_windowMode = !m_windowMode;
+    updateHover();
+}
+
+void SelectionOverlay::pickHovered()
+{
+    if (finished() || !m_hovered)
+        return;
+    const auto display = displayForWindow(m_displays, *m_hovered);
+    if (!display)
+        return;
+    finish(WindowSelection{*m_hovered, *display});
+}
+
+void SelectionOverlay::finish(std::optional<CaptureSelection> selection)
+{
+    if (finished())
+        return;
+    m_result = std::move(selection);
+    for (OverlayWindow* w : m_windows) {
+        w->hide();
+        w->view()->end();
+    }
+    m_windows.clear();
+    m_dragView = nullptr;
+    if (onFinish)
+        onFinish();
+    if (m_waiter) {
+        const std::coroutine_handle<> waiter = std::exchange(m_waiter, {});
+        QMetaObject::invokeMethod(
+            qApp,
+            [self = QPointer<SelectionOverlay>(this), waiter] {
+                if (self)
+                    waiter.resume();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+} // namespace quandrel

@@ -1,0 +1,292 @@
+// The selection overlay as widgets without a display server (offscreen), driven by the
+// events a person makes: drags routed to and clamped on the display they began on, the
+// refusal of small drags, window picking with Space, clicks and Return, cancelling, the
+// grabs held exactly while the overlay is up, and repaints that cover only what changed.
+
+#include "FakeDesktop.h"
+#include "OverlaySelectionPresenter.h"
+#include "SelectionOverlay.h"
+
+#include <QApplication>
+#include <QCoroTask>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <gtest/gtest.h>
+
+namespace quandrel {
+
+namespace {
+
+// Two displays side by side; the second one starts at (1000, 0) and is lower.
+const std::vector<Display> desk = {
+    Display{"left", Rect{0, 0, 1000, 800}, Rect{0, 0, 1000, 800}, 1},
+    Display{"right", Rect{1000, 0, 800, 600}, Rect{1000, 0, 800, 600}, 1},
+};
+
+std::vector<FrozenDisplay> frozen()
+{
+    std::vector<FrozenDisplay> result;
+    for (const Display& d : desk) {
+        QImage image(int(d.frame.width), int(d.frame.height), QImage::Format_RGB32);
+        image.fill(d.name == "left" ? 0xff2060a0 : 0xffa06020);
+        result.push_back({d, {image, 1}});
+    }
+    return result;
+}
+
+bool spinUntil(const std::function<bool()>& condition)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition() && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return condition();
+}
+
+using Outcome = CaptureResult<std::optional<CaptureSelection>>;
+
+class SelectionOverlayTest : public ::testing::Test {
+protected:
+    SelectionOverlayTest()
+        : presenter(grabs, PanelScreens{[] { return desk; }, [this] { return pointer; }})
+    {
+        presenter.setGrabPatience(std::chrono::milliseconds(0));
+    }
+
+    // Opens the overlay; the task runs up to the person's choice.
+    void open(bool windowMode, std::vector<PickableWindow> windows = {})
+    {
+        task.emplace(presenter.select(frozen(), std::move(windows), windowMode));
+        ASSERT_TRUE(presenter.current());
+    }
+
+    Outcome outcome()
+    {
+        Outcome result = QCoro::waitFor(std::move(*task));
+        task.reset();
+        return result;
+    }
+
+    OverlayView* view(int index) const { return presenter.windows().at(index)->view(); }
+
+    // Sends a mouse event at a screen-space point to a view, as Qt delivers it: in the view's
+    // widget coordinates, whichever display the point is on.
+    void mouse(QEvent::Type type, int index, Point global, Qt::MouseButton button = Qt::LeftButton,
+               Qt::MouseButtons held = Qt::NoButton)
+    {
+        OverlayView* v = view(index);
+        const Rect frame = desk[index].frame;
+        const QPointF local(global.x - frame.x, frame.height - (global.y - frame.y));
+        QMouseEvent event(type, local, v->mapToGlobal(local), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(v, &event);
+    }
+    void key(int index, int code)
+    {
+        QKeyEvent event(QEvent::KeyPress, code, Qt::NoModifier);
+        QCoreApplication::sendEvent(view(index), &event);
+    }
+
+    bool anyWindowVisible() const
+    {
+        for (const auto& w : presenter.windows())
+            if (w->isVisible())
+                return true;
+        return false;
+    }
+
+    FakeDesktop grabs;
+    std::optional<Point> pointer = Point{500, 400}; // window space, on the left display
+    OverlaySelectionPresenter presenter;
+    std::optional<QCoro::Task<Outcome>> task;
+};
+
+} // namespace
+
+TEST_F(SelectionOverlayTest, AreaDragIsClampedToItsDisplayAndEndsTheChoice)
+{
+    open(false);
+    EXPECT_TRUE(presenter.grabbed());
+    ASSERT_EQ(presenter.windows().size(), 2u);
+    EXPECT_TRUE(presenter.windows()[0]->isVisible() && presenter.windows()[1]->isVisible());
+    EXPECT_EQ(presenter.windows()[1]->geometry(), QRect(1000, 200, 800, 600));
+    // Grabbed for the window under the pointer.
+    EXPECT_EQ(grabs.grabbedWindow(), WindowHandle(presenter.windows()[0]->winId()));
+
+    // From (1010, 20) on the right display, out over the left one and beyond the right
+    // display's top: the drag stays on its display, clamped to its left and top edges.
+    mouse(QEvent::MouseButtonPress, 1, {1010, 20});
+    EXPECT_TRUE(view(1)->dragging());
+    mouse(QEvent::MouseMove, 0, {900, 700}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(view(1)->dragCurrent(), (Point{0, 600}));
+    EXPECT_EQ(view(1)->scene().label, QString::fromUtf8("10 \u00d7 580"));
+    mouse(QEvent::MouseButtonRelease, 0, {900, 700});
+
+    const Outcome result = outcome();
+    const auto& selection = std::get<std::optional<CaptureSelection>>(result);
+    ASSERT_TRUE(selection);
+    const auto& area = std::get<AreaSelection>(*selection);
+    EXPECT_EQ(area.rect, (Rect{1000, 20, 10, 580}));
+    EXPECT_EQ(area.display.screen, desk[1]);
+    EXPECT_FALSE(grabs.grabbedWindow());
+    EXPECT_FALSE(anyWindowVisible());
+    EXPECT_FALSE(presenter.current());
+}
+
+TEST_F(SelectionOverlayTest, ClicksAndSmallDragsKeepTheOverlayOpenAndLateEventsChangeNothing)
+{
+    open(false);
+    mouse(QEvent::MouseButtonPress, 0, {100, 100});
+    mouse(QEvent::MouseButtonRelease, 0, {100, 100});
+    EXPECT_FALSE(view(0)->dragging());
+    // 2 x 50 is refused.
+    mouse(QEvent::MouseButtonPress, 0, {100, 100});
+    mouse(QEvent::MouseMove, 0, {102, 150}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_TRUE(view(0)->scene().highlight);
+    mouse(QEvent::MouseButtonRelease, 0, {102, 150});
+    EXPECT_FALSE(view(0)->dragging());
+    EXPECT_FALSE(view(0)->scene().highlight);
+    EXPECT_TRUE(presenter.current());
+    EXPECT_TRUE(presenter.grabbed());
+
+    // Space during a drag drops it and switches to window mode.
+    mouse(QEvent::MouseButtonPress, 0, {100, 100});
+    key(0, Qt::Key_Space);
+    EXPECT_FALSE(view(0)->dragging());
+    EXPECT_TRUE(presenter.current()->windowMode());
+    // A click with nothing hovered does nothing in window mode; Return neither.
+    mouse(QEvent::MouseButtonRelease, 0, {100, 100});
+    key(0, Qt::Key_Return);
+    EXPECT_TRUE(presenter.current());
+
+    SelectionOverlay* overlay = presenter.current();
+    key(1, Qt::Key_Escape);
+    EXPECT_TRUE(overlay->finished());
+    EXPECT_FALSE(grabs.grabbedWindow());
+    // Late events reach views that no longer belong to the choice.
+    key(0, Qt::Key_Space);
+    mouse(QEvent::MouseButtonPress, 0, {100, 100}, Qt::RightButton);
+    const Outcome result = outcome();
+    EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(result));
+    EXPECT_FALSE(anyWindowVisible());
+}
+
+TEST_F(SelectionOverlayTest, WindowModePicksTheFrontmostWindowWithItsCentresDisplay)
+{
+    // A window across both displays, its centre on the right one, in front of a larger one.
+    const PickableWindow across{7, {900, 100, 400, 200}};
+    const PickableWindow behind{8, {50, 50, 900, 700}};
+    open(true, {across, behind});
+    // At once the window under the pointer, (500, 400).
+    EXPECT_EQ(presenter.current()->hovered()->window, 8u);
+    mouse(QEvent::MouseMove, 0, {950, 200});
+    ASSERT_TRUE(presenter.current()->hovered());
+    EXPECT_EQ(presenter.current()->hovered()->window, 7u);
+    // Highlighted on both views.
+    EXPECT_EQ(view(0)->scene().highlight, (Rect{900, 100, 400, 200}));
+    EXPECT_EQ(view(1)->scene().highlight, (Rect{-100, 100, 400, 200}));
+    EXPECT_TRUE(view(0)->scene().accentFill);
+    mouse(QEvent::MouseButtonPress, 0, {950, 200});
+    mouse(QEvent::MouseButtonRelease, 0, {950, 200});
+    const Outcome result = outcome();
+    const auto& picked = std::get<WindowSelection>(*std::get<std::optional<CaptureSelection>>(result));
+    EXPECT_EQ(picked.window, across);
+    EXPECT_EQ(picked.display.screen, desk[1]);
+}
+
+TEST_F(SelectionOverlayTest, ReturnPicksAndSpaceTogglesBothWays)
+{
+    const PickableWindow window{9, {100, 100, 300, 300}};
+    open(false, {window});
+    mouse(QEvent::MouseMove, 0, {200, 200});
+    EXPECT_FALSE(presenter.current()->hovered());
+    key(0, Qt::Key_Return); // area mode: nothing
+    key(0, Qt::Key_Space);
+    EXPECT_EQ(presenter.current()->hovered(), window); // at once, without a move
+    EXPECT_FALSE(view(0)->scene().loupe);
+    key(0, Qt::Key_Space);
+    EXPECT_FALSE(presenter.current()->hovered());
+    EXPECT_TRUE(view(0)->scene().loupe);
+    // A held Space does not flip back and forth.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QString(), true);
+    QCoreApplication::sendEvent(view(0), &repeat);
+    EXPECT_FALSE(presenter.current()->windowMode());
+    key(0, Qt::Key_Space);
+    key(1, Qt::Key_Enter); // keypad Enter, on the other display's view
+    const Outcome result = outcome();
+    EXPECT_EQ(std::get<WindowSelection>(*std::get<std::optional<CaptureSelection>>(result)).window, window);
+}
+
+TEST_F(SelectionOverlayTest, RightClickCancelsAndTheHintFollowsThePointer)
+{
+    open(false);
+    EXPECT_TRUE(view(0)->scene().hintPill);
+    EXPECT_FALSE(view(1)->scene().hintPill);
+    mouse(QEvent::MouseMove, 1, {1500, 300});
+    EXPECT_FALSE(view(0)->scene().hintPill);
+    EXPECT_TRUE(view(1)->scene().hintPill);
+    mouse(QEvent::MouseButtonPress, 1, {1500, 300}, Qt::RightButton);
+    EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(outcome()));
+    EXPECT_FALSE(grabs.grabbedWindow());
+}
+
+TEST_F(SelectionOverlayTest, RefusedGrabIsAnErrorWithNothingLeftOnScreen)
+{
+    grabs.grabAnswer = InputGrabError::heldByOtherProgram;
+    task.emplace(presenter.select(frozen(), {}, false));
+    const Outcome result = outcome();
+    ASSERT_TRUE(std::holds_alternative<CaptureError>(result));
+    EXPECT_TRUE(std::get<CaptureError>(result).description().startsWith(QStringLiteral("Couldn't grab")));
+    EXPECT_FALSE(anyWindowVisible());
+    EXPECT_FALSE(presenter.current());
+
+    // The windows are reused by the next choice.
+    const auto* first = presenter.windows()[0].get();
+    grabs.grabAnswer = InputGrabError::none;
+    open(false);
+    EXPECT_EQ(presenter.windows()[0].get(), first);
+    // A second choice while one is open gets none at once.
+    const Outcome second = QCoro::waitFor(presenter.select(frozen(), {}, false));
+    EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(second));
+    EXPECT_TRUE(presenter.current());
+    key(0, Qt::Key_Escape);
+    outcome();
+}
+
+TEST(SelectionOverlayLifetimeTest, APresenterGoingAwayEndsTheChoiceWithNone)
+{
+    FakeDesktop grabs;
+    std::optional<QCoro::Task<Outcome>> task;
+    {
+        OverlaySelectionPresenter presenter(grabs, PanelScreens{[] { return desk; }, [] { return Point{1, 1}; }});
+        task.emplace(presenter.select(frozen(), {}, false));
+        EXPECT_TRUE(grabs.grabbedWindow());
+    }
+    EXPECT_FALSE(grabs.grabbedWindow());
+    EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(QCoro::waitFor(std::move(*task))));
+}
+
+TEST_F(SelectionOverlayTest, PointerMovesRepaintOnlyWhatChanged)
+{
+    open(false);
+    // The first paint covers the whole view.
+    ASSERT_TRUE(spinUntil([&] { return view(0)->paintCount() > 0; }));
+    EXPECT_EQ(view(0)->lastPaintedArea(), 1000 * 800);
+    mouse(QEvent::MouseMove, 0, {300, 300});
+    QCoreApplication::processEvents();
+    mouse(QEvent::MouseMove, 0, {310, 305});
+    QCoreApplication::processEvents();
+    // Two loupes, two pairs of guide lines and nothing else: far below the whole view.
+    EXPECT_GT(view(0)->lastPaintedArea(), 0);
+    EXPECT_LT(view(0)->lastPaintedArea(), 1000 * 800 / 8);
+    // The other display's view did not repaint for a move that did not concern it.
+    const int paints = view(1)->paintCount();
+    mouse(QEvent::MouseMove, 0, {320, 305});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view(1)->paintCount(), paints);
+    key(0, Qt::Key_Escape);
+    outcome();
+}
+
+} // namespace quandrel
