@@ -5,6 +5,10 @@
 #include <cmath>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quandrel::overlay {
 
 Rect selectionRect(Point a, Point b)
@@ -132,6 +136,40 @@ ViewScene sceneFor(const ViewState& state, const TextMeasure& measure)
     return scene;
 }
 
+namespace {
+
+// One row of pixels times keep / 256, rounded, alpha kept.
+void dimRow(const std::uint32_t* in, std::uint32_t* out, int width, std::uint32_t keep)
+{
+    int x = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time: bytes widened to 16 bits, multiplied, rounded, narrowed again.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = _mm_set1_epi16(std::int16_t(keep));
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i alpha = _mm_set1_epi32(std::int32_t(0xff000000u));
+    for (; x + 4 <= width; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        __m128i lo = _mm_unpacklo_epi8(p, zero);
+        __m128i hi = _mm_unpackhi_epi8(p, zero);
+        lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(lo, factor), half), 8);
+        hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(hi, factor), half), 8);
+        const __m128i dimmed = _mm_packus_epi16(lo, hi);
+        const __m128i result = _mm_or_si128(_mm_andnot_si128(alpha, dimmed), _mm_and_si128(p, alpha));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), result);
+    }
+#endif
+    // Two channels at a time; neither carries into the other (255 * 256 + 128 < 65536).
+    for (; x < width; ++x) {
+        const std::uint32_t p = in[x];
+        const std::uint32_t redBlue = (((p & 0x00ff00ffu) * keep + 0x00800080u) >> 8) & 0x00ff00ffu;
+        const std::uint32_t green = (((p & 0x0000ff00u) * keep + 0x00008000u) >> 8) & 0x0000ff00u;
+        out[x] = (p & 0xff000000u) | redBlue | green;
+    }
+}
+
+} // namespace
+
 QImage dimmedImage(const QImage& source)
 {
     QImage image = source;
@@ -147,21 +185,13 @@ QImage dimmedImage(const QImage& source)
         return image;
     QImage result(image.size(), image.format());
     result.setDevicePixelRatio(source.devicePixelRatio());
-    // Black at alpha a over c is c * (1 - a); in 8-bit fixed point with rounding, two
-    // channels at a time (neither can carry into the other: 255 * 256 + 128 < 65536).
+    // Black at alpha a over c is c * (1 - a), in 8-bit fixed point with rounding.
     const std::uint32_t keep = std::uint32_t(std::lround((1 - dimAlpha) * 256));
     const int width = image.width();
     const auto band = [&](int first, int last) {
-        for (int y = first; y < last; ++y) {
-            const auto* in = reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
-            auto* out = reinterpret_cast<std::uint32_t*>(result.scanLine(y));
-            for (int x = 0; x < width; ++x) {
-                const std::uint32_t p = in[x];
-                const std::uint32_t redBlue = (((p & 0x00ff00ffu) * keep + 0x00800080u) >> 8) & 0x00ff00ffu;
-                const std::uint32_t green = (((p & 0x0000ff00u) * keep + 0x00008000u) >> 8) & 0x0000ff00u;
-                out[x] = (p & 0xff000000u) | redBlue | green;
-            }
-        }
+        for (int y = first; y < last; ++y)
+            dimRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)), reinterpret_cast<std::uint32_t*>(result.scanLine(y)),
+                   width, keep);
     };
     const int rows = image.height();
     const int threads = std::clamp(int(std::thread::hardware_concurrency()), 1, 8);
