@@ -3,6 +3,7 @@
 #include "ScreenSpace.h"
 
 #include <cmath>
+#include <sys/mman.h>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -168,6 +169,32 @@ void dimRow(const std::uint32_t* in, std::uint32_t* out, int width, std::uint32_
     }
 }
 
+// An image on pages of its own, faulted in at once and given back to the system when the
+// image goes. From the heap, a buffer this large would stay in the process after it is freed
+// (the allocator's mmap threshold adapts upwards to just such sizes).
+QImage pageBackedImage(QSize size, QImage::Format format)
+{
+    const qsizetype bytesPerLine = qsizetype(size.width()) * 4;
+    const std::size_t bytes = std::size_t(bytesPerLine) * std::size_t(size.height());
+    if (bytes == 0)
+        return {};
+    void* pages = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pages == MAP_FAILED)
+        return QImage(size, format);
+    struct Mapping {
+        void* pages;
+        std::size_t bytes;
+    };
+    return QImage(
+        static_cast<uchar*>(pages), size.width(), size.height(), bytesPerLine, format,
+        [](void* info) {
+            auto* mapping = static_cast<Mapping*>(info);
+            ::munmap(mapping->pages, mapping->bytes);
+            delete mapping;
+        },
+        new Mapping{pages, bytes});
+}
+
 } // namespace
 
 QImage dimmedImage(const QImage& source)
@@ -183,7 +210,9 @@ QImage dimmedImage(const QImage& source)
     }
     if (image.isNull())
         return image;
-    QImage result(image.size(), image.format());
+    QImage result = pageBackedImage(image.size(), image.format());
+    if (result.isNull())
+        return result;
     result.setDevicePixelRatio(source.devicePixelRatio());
     // Black at alpha a over c is c * (1 - a), in 8-bit fixed point with rounding.
     const std::uint32_t keep = std::uint32_t(std::lround((1 - dimAlpha) * 256));

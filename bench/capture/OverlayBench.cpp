@@ -4,7 +4,8 @@
 //    window's first complete paint, on one 3840 x 2160 monitor and on three monitors;
 //  - `flameshot gui` started by the same hot key, to its window mapped;
 //  - a pointer move (XTEST) to the overlay repainted with the loupe there;
-//  - the resident memory after the captures.
+//  - the resident memory the captures leave behind (the windows' buffers stay for the next);
+//  - for the breakdown: the displays frozen and listed, and the dimmed copy of one display.
 //
 //   tools/virtual-desktop.sh --size 3840x2160 -- build/bench/capture/overlay_bench [runs]
 
