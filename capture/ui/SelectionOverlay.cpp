@@ -154,7 +154,9 @@ void OverlayView::refresh()
         if (b)
             region += widgetRect(*b, margin);
     };
-    if (last.highlight != next.highlight || last.accentFill != next.accentFill)
+    if (last.accentFill != next.accentFill)
+        both(last.highlight, next.highlight, 1); // the tint comes or goes over the whole highlight
+    else if (last.highlight != next.highlight)
         region += highlightChange(last.highlight ? widgetRect(*last.highlight) : QRect(),
                                   next.highlight ? widgetRect(*next.highlight) : QRect());
     if (last.labelPill != next.labelPill || last.label != next.label)
@@ -319,9 +321,14 @@ void OverlayView::leaveEvent(QEvent*)
     refresh();
 }
 
+bool OverlayView::handleKey(const QKeyEvent* event)
+{
+    return m_overlay && m_overlay->keyPressed(event->key(), event->isAutoRepeat());
+}
+
 void OverlayView::keyPressEvent(QKeyEvent* event)
 {
-    if (!m_overlay || !m_overlay->keyPressed(event->key(), event->isAutoRepeat()))
+    if (!handleKey(event))
         QWidget::keyPressEvent(event);
 }
 
@@ -342,6 +349,14 @@ OverlayWindow::OverlayWindow()
 }
 
 void OverlayWindow::resizeEvent(QResizeEvent*) { m_view->setGeometry(rect()); }
+
+void OverlayWindow::keyPressEvent(QKeyEvent* event)
+{
+    // A key the view passed on comes here as well; it is not handed back.
+    if (focusWidget() != m_view && m_view->handleKey(event))
+        return;
+    QWidget::keyPressEvent(event);
+}
 
 // ---------------------------------------------------------------------------------------
 // SelectionOverlay

@@ -52,6 +52,9 @@ public:
     // Works out what the view shows now and repaints the parts that changed.
     void refresh();
 
+    // Hands a key to the overlay; answers whether it was the overlay's.
+    bool handleKey(const QKeyEvent* event);
+
     // Paints since the last begin(), and the area in widget pixels the last paint covered.
     int paintCount() const { return m_paints; }
     qint64 lastPaintedArea() const { return m_lastPaintedArea; }
@@ -99,6 +102,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Keys the window gets itself (no focus widget yet) go to the overlay too.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     OverlayView* m_view;

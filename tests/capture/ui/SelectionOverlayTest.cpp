@@ -218,6 +218,16 @@ TEST_F(SelectionOverlayTest, ReturnPicksAndSpaceTogglesBothWays)
     EXPECT_EQ(std::get<WindowSelection>(*std::get<std::optional<CaptureSelection>>(result)).window, window);
 }
 
+TEST_F(SelectionOverlayTest, KeysReachingAWindowWithoutFocusStillGoToTheOverlay)
+{
+    open(false);
+    view(1)->clearFocus();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(presenter.windows()[1].get(), &escape);
+    ASSERT_TRUE(presenter.current()->finished());
+    EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(outcome()));
+}
+
 TEST_F(SelectionOverlayTest, RightClickCancelsAndTheHintFollowsThePointer)
 {
     open(false);
