@@ -277,6 +277,34 @@ TEST_F(X11OverlayTest, KeyboardHeldByAnotherProgramIsAnErrorWithNothingShown)
     expectNothingLeft();
 }
 
+TEST_F(X11OverlayTest, AKeyboardHeldForAMomentIsWaitedOut)
+{
+    // As a capture shortcut's own key does until it is released.
+    auto other = x11::X11Connection::open();
+    ASSERT_TRUE(other);
+    xcb_connection_t* c = other->xcb();
+    x11::Reply<xcb_grab_keyboard_reply_t> held(xcb_grab_keyboard_reply(
+        c, xcb_grab_keyboard(c, 1, other->root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+    ASSERT_TRUE(held && held->status == XCB_GRAB_STATUS_SUCCESS);
+
+    presenter->setGrabPatience(std::chrono::seconds(20));
+    auto displays = QCoro::waitFor(capturer->freezeDisplays());
+    ASSERT_TRUE(std::holds_alternative<std::vector<FrozenDisplay>>(displays));
+    bool painted = false;
+    QObject::connect(presenter.get(), &OverlaySelectionPresenter::painted, [&] { painted = true; });
+    task.emplace(presenter->select(std::get<std::vector<FrozenDisplay>>(displays), {}, false));
+    // Shown at once, without the keyboard yet.
+    ASSERT_TRUE(spinUntil([&] { return painted; }));
+    EXPECT_FALSE(presenter->grabbed());
+
+    xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    ASSERT_TRUE(spinUntil([&] { return presenter->grabbed(); }));
+    xdotool("key Escape");
+    EXPECT_FALSE(selection());
+    expectNothingLeft();
+}
+
 TEST_F(X11OverlayTest, MonitorsChangingUnderTheOverlayEndItWithNone)
 {
     open(false);
