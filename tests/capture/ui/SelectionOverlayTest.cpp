@@ -218,6 +218,26 @@ TEST_F(SelectionOverlayTest, ReturnPicksAndSpaceTogglesBothWays)
     EXPECT_EQ(std::get<WindowSelection>(*std::get<std::optional<CaptureSelection>>(result)).window, window);
 }
 
+TEST_F(SelectionOverlayTest, OnADisplayOfScaleTwoTheLabelAndLoupeCountPixels)
+{
+    std::vector<FrozenDisplay> displays = frozen();
+    QImage sharp(2000, 1600, QImage::Format_RGB32);
+    sharp.fill(0xff336699);
+    displays[0].image = {sharp, 2};
+    task.emplace(presenter.select(displays, {}, false));
+    mouse(QEvent::MouseButtonPress, 0, {100, 100});
+    mouse(QEvent::MouseMove, 0, {200, 150}, Qt::NoButton, Qt::LeftButton);
+    EXPECT_EQ(view(0)->scene().label, QString::fromUtf8("200 \u00d7 100"));
+    // round(2 * 200 - 7.5) = 393 and round(2 * (800 - 150) - 7.5) = 1293, halves away from zero.
+    EXPECT_EQ(view(0)->scene().loupeSource, QRect(393, 1293, 15, 15));
+    ASSERT_TRUE(spinUntil([&] { return view(0)->paintCount() > 0; }));
+    mouse(QEvent::MouseButtonRelease, 0, {200, 150});
+    const auto selection = std::get<std::optional<CaptureSelection>>(outcome());
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(std::get<AreaSelection>(*selection).rect, (Rect{100, 100, 100, 50}));
+    EXPECT_EQ(std::get<AreaSelection>(*selection).display.image.scale, 2);
+}
+
 TEST_F(SelectionOverlayTest, KeysReachingAWindowWithoutFocusStillGoToTheOverlay)
 {
     open(false);
