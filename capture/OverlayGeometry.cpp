@@ -199,6 +199,13 @@ QImage pageBackedImage(QSize size, QImage::Format format)
 
 QImage dimmedImage(const QImage& source)
 {
+    QImage result;
+    dimInto(source, result);
+    return result;
+}
+
+void dimInto(const QImage& source, QImage& target)
+{
     QImage image = source;
     switch (image.format()) {
     case QImage::Format_RGB32:
@@ -208,18 +215,28 @@ QImage dimmedImage(const QImage& source)
     default:
         image = image.convertToFormat(QImage::Format_RGB32);
     }
-    if (image.isNull())
-        return image;
-    QImage result = pageBackedImage(image.size(), image.format());
-    if (result.isNull())
-        return result;
-    result.setDevicePixelRatio(source.devicePixelRatio());
+    if (image.isNull()) {
+        target = QImage();
+        return;
+    }
+    // The buffer is reused when it fits and nothing else shares it; its pages are then in
+    // place already, which saves more time than the dimming itself takes.
+    if (target.size() != image.size() || target.format() != image.format() || !target.isDetached())
+        target = pageBackedImage(image.size(), image.format());
+    if (target.isNull())
+        return;
+    target.setDevicePixelRatio(source.devicePixelRatio());
     // Black at alpha a over c is c * (1 - a), in 8-bit fixed point with rounding.
     const std::uint32_t keep = std::uint32_t(std::lround((1 - dimAlpha) * 256));
     const int width = image.width();
+    // Row addresses are taken once: scanLine() of a writable image is not for several threads.
+    uchar* out = target.bits();
+    const qsizetype outStride = target.bytesPerLine();
+    const uchar* in = image.constBits();
+    const qsizetype inStride = image.bytesPerLine();
     const auto band = [&](int first, int last) {
         for (int y = first; y < last; ++y)
-            dimRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)), reinterpret_cast<std::uint32_t*>(result.scanLine(y)),
+            dimRow(reinterpret_cast<const std::uint32_t*>(in + y * inStride), reinterpret_cast<std::uint32_t*>(out + y * outStride),
                    width, keep);
     };
     const int rows = image.height();
@@ -227,7 +244,7 @@ QImage dimmedImage(const QImage& source)
     // Small images are not worth a thread.
     if (threads == 1 || std::int64_t(rows) * width < 256 * 1024) {
         band(0, rows);
-        return result;
+        return;
     }
     std::vector<std::thread> workers;
     const int step = (rows + threads - 1) / threads;
@@ -240,7 +257,6 @@ QImage dimmedImage(const QImage& source)
     band(0, std::min(rows, step));
     for (auto& w : workers)
         w.join();
-    return result;
 }
 
 QRectF toWidget(const Rect& local, double viewHeight)

@@ -114,6 +114,9 @@ ViewScene sceneFor(const ViewState& state, const TextMeasure& measure);
 // A copy of a frozen image under black at `dimAlpha`, worked out in bands on every core.
 // 32-bit images keep their format; others are converted to RGB32 first.
 QImage dimmedImage(const QImage& image);
+// The same into `target`, whose buffer is reused when it has the right size and format and
+// is not shared.
+void dimInto(const QImage& image, QImage& target);
 
 // A local rectangle (y up) in the coordinates of a widget covering the view (y down).
 QRectF toWidget(const Rect& local, double viewHeight);

@@ -4,8 +4,11 @@
 //    window's first complete paint, on one 3840 x 2160 monitor and on three monitors;
 //  - `flameshot gui` started by the same hot key, to its window mapped;
 //  - a pointer move (XTEST) to the overlay repainted with the loupe there;
+//  - the same with the dimmed copies' buffers given back before every press (the first
+//    capture after a pause);
 //  - the resident memory the captures leave behind (the windows' buffers stay for the next);
-//  - for the breakdown: the displays frozen and listed, and the dimmed copy of one display.
+//  - for the breakdown: the displays frozen and listed, and the dimmed copy of one display
+//    into fresh pages and into the buffer of the last capture.
 //
 //   tools/virtual-desktop.sh --size 3840x2160 -- build/bench/capture/overlay_bench [runs]
 
@@ -185,13 +188,15 @@ struct Harness {
 };
 
 // Hot key press to the last overlay window's first complete paint, `runs` times.
-std::vector<double> shortcutToOverlay(Harness& h, int runs, std::vector<double>& freezes)
+std::vector<double> shortcutToOverlay(Harness& h, int runs, std::vector<double>& freezes, bool freshBuffers = false)
 {
     std::vector<double> samples;
     Input& in = h.input;
     for (int i = 0; i <= runs; ++i) {
         h.painted = false;
         h.done = false;
+        if (freshBuffers)
+            h.presenter.releaseBuffers();
         in.down(xControl);
         in.down(xAlt);
         in.sync();
@@ -384,16 +389,23 @@ int main(int argc, char** argv)
     std::vector<double> freezes;
     bench::printStats("overlay_shortcut_to_painted_" + size, shortcutToOverlay(h, runs, freezes));
     bench::printStats("overlay_shortcut_to_frozen_" + size, freezes);
+    freezes.clear();
+    bench::printStats("overlay_shortcut_to_painted_fresh_buffers_" + size, shortcutToOverlay(h, runs, freezes, true));
     {
         const auto frozen = QCoro::waitFor(capturer.freezeDisplays());
         const QImage& image = std::get<std::vector<FrozenDisplay>>(frozen).front().image.image;
-        std::vector<double> dims;
+        std::vector<double> fresh, reused;
+        QImage buffer;
         for (int i = 0; i < 10; ++i) {
-            const auto start = Clock::now();
+            auto start = Clock::now();
             const QImage dimmed = overlay::dimmedImage(image);
-            dims.push_back(bench::ms(Clock::now() - start));
+            fresh.push_back(bench::ms(Clock::now() - start));
+            start = Clock::now();
+            overlay::dimInto(image, buffer);
+            reused.push_back(bench::ms(Clock::now() - start));
         }
-        bench::printStats("overlay_dimmed_copy_" + size, dims);
+        bench::printStats("overlay_dimmed_copy_fresh_" + size, fresh);
+        bench::printStats("overlay_dimmed_copy_reused_" + size, reused);
     }
     flameshotBeside(*desktop, input, std::min(runs, 5), rootSize.width(), "flameshot_gui_to_mapped_" + size);
     bench::printStats("overlay_pointer_move_to_loupe_" + size, pointerToLoupe(h, runs * 5));

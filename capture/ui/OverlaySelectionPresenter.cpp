@@ -25,7 +25,20 @@ OverlaySelectionPresenter::OverlaySelectionPresenter(InputGrabs& grabs, PanelScr
         for (QScreen* screen : QGuiApplication::screens())
             watchScreen(screen);
     }
+    m_bufferKeeping.setSingleShot(true);
+    m_bufferKeeping.setInterval(std::chrono::seconds(30));
+    connect(&m_bufferKeeping, &QTimer::timeout, this, &OverlaySelectionPresenter::releaseBuffers);
     prepare();
+}
+
+void OverlaySelectionPresenter::setBufferKeeping(std::chrono::milliseconds keeping) { m_bufferKeeping.setInterval(keeping); }
+
+void OverlaySelectionPresenter::releaseBuffers()
+{
+    if (m_current)
+        return;
+    for (const auto& w : m_windows)
+        w->view()->releaseBuffers();
 }
 
 OverlaySelectionPresenter::~OverlaySelectionPresenter()
@@ -88,6 +101,7 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
     if (m_current || displays.empty())
         co_return Result{std::optional<CaptureSelection>{}};
     const std::shared_ptr<bool> alive = m_alive;
+    m_bufferKeeping.stop();
 
     if (m_stale)
         prepare();
@@ -137,6 +151,7 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
         overlay.finish(std::nullopt);
         disconnectAll();
         m_current = nullptr;
+        m_bufferKeeping.start();
         co_return CaptureError::platform(std::string("Couldn't grab the keyboard and pointer: ") + describe(error));
     }
     if (!overlay.finished())
@@ -148,6 +163,7 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
     disconnectAll();
     m_current = nullptr;
     m_grabs.release();
+    m_bufferKeeping.start();
     co_return Result{std::move(selection)};
 }
 

@@ -9,6 +9,7 @@
 #include "PanelScreens.h"
 
 #include <QObject>
+#include <QTimer>
 
 class QScreen;
 
@@ -43,6 +44,12 @@ public:
     // keyboard until it is released.
     void setGrabPatience(std::chrono::milliseconds patience) { m_grabPatience = patience; }
 
+    // How long the dimmed copies' buffers are kept after a choice for the next one (their
+    // pages in place make the next overlay appear sooner); then they are given back.
+    void setBufferKeeping(std::chrono::milliseconds keeping);
+    // Gives the buffers back now (not the windows').
+    void releaseBuffers();
+
     // The open choice, if any, and whether the keyboard and pointer are ours (tests and
     // benchmarks wait for it before they send input).
     SelectionOverlay* current() const { return m_current; }
@@ -67,6 +74,7 @@ private:
     bool m_stale = false;
     int m_unpainted = 0;
     std::chrono::milliseconds m_grabPatience{1000};
+    QTimer m_bufferKeeping;
     // Cleared when the presenter goes, for a choice whose coroutine outlives it.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

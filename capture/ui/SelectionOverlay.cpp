@@ -67,11 +67,11 @@ QFont OverlayView::pillFont()
     return font;
 }
 
-void OverlayView::begin(SelectionOverlay* overlay, const FrozenDisplay& display, QImage dimmed)
+void OverlayView::begin(SelectionOverlay* overlay, const FrozenDisplay& display)
 {
     m_overlay = overlay;
     m_display = display;
-    m_dimmed = std::move(dimmed);
+    dimInto(display.image.image, m_dimmed);
     m_dragStart.reset();
     m_dragCurrent.reset();
     m_mouse.reset();
@@ -86,12 +86,13 @@ void OverlayView::end()
 {
     m_overlay = nullptr;
     m_display = {};
-    m_dimmed = QImage();
     m_dragStart.reset();
     m_dragCurrent.reset();
     m_mouse.reset();
     m_scene = {};
 }
+
+void OverlayView::releaseBuffers() { m_dimmed = QImage(); }
 
 void OverlayView::startDrag(Point local)
 {
@@ -238,7 +239,7 @@ void OverlayView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QRegion region = event->region();
-    if (!m_overlay || m_dimmed.isNull()) {
+    if (!m_overlay || m_dimmed.isNull() || m_dimmed.size() != m_display.image.image.size()) {
         painter.fillRect(event->rect(), Qt::black);
         return;
     }
@@ -392,13 +393,9 @@ void SelectionOverlay::present(const std::vector<OverlayWindow*>& windows)
     m_windows = windows;
     const std::size_t count = std::min(m_windows.size(), m_displays.size());
     m_windows.resize(count);
-    // Dimmed copies first, so that every window has its picture the moment it maps.
-    std::vector<QImage> dimmed;
-    dimmed.reserve(count);
+    // Every dimmed copy first, so that every window has its picture the moment it maps.
     for (std::size_t i = 0; i < count; ++i)
-        dimmed.push_back(dimmedImage(m_displays[i].image.image));
-    for (std::size_t i = 0; i < count; ++i)
-        m_windows[i]->view()->begin(this, m_displays[i], std::move(dimmed[i]));
+        m_windows[i]->view()->begin(this, m_displays[i]);
     m_hovered = hoveredWindow(m_pickable, m_pointer.value_or(Point{-1e9, -1e9}), m_windowMode && m_pointer.has_value());
     for (std::size_t i = 0; i < count; ++i) {
         viewOf(i)->refresh();

@@ -29,10 +29,14 @@ class OverlayView : public QWidget {
 public:
     explicit OverlayView(QWidget* parent = nullptr);
 
-    // Lends the view to a capture: `dimmed` is the frozen image with the dimming applied.
-    void begin(SelectionOverlay* overlay, const FrozenDisplay& display, QImage dimmed);
-    // Back to nothing: drops the capture's images and state.
+    // Lends the view to a capture and works out the dimmed copy of the frozen image, in the
+    // buffer of the last capture when it fits.
+    void begin(SelectionOverlay* overlay, const FrozenDisplay& display);
+    // Back to nothing: drops the capture's image and state, keeping the dimmed buffer.
     void end();
+    // Gives the dimmed buffer back (the next capture makes a new one).
+    void releaseBuffers();
+    bool holdsBuffers() const { return !m_dimmed.isNull(); }
 
     const FrozenDisplay& display() const { return m_display; }
     Size size() const { return m_display.screen.frame.size(); }

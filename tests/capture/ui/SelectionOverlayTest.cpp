@@ -132,6 +132,14 @@ TEST_F(SelectionOverlayTest, AreaDragIsClampedToItsDisplayAndEndsTheChoice)
     EXPECT_FALSE(grabs.grabbedWindow());
     EXPECT_FALSE(anyWindowVisible());
     EXPECT_FALSE(presenter.current());
+
+    // The dimmed copies' buffers stay for the next overlay, for a while.
+    EXPECT_TRUE(view(0)->holdsBuffers());
+    presenter.setBufferKeeping(std::chrono::milliseconds(1));
+    open(false);
+    key(0, Qt::Key_Escape);
+    outcome();
+    EXPECT_TRUE(spinUntil([&] { return !view(0)->holdsBuffers() && !view(1)->holdsBuffers(); }));
 }
 
 TEST_F(SelectionOverlayTest, ClicksAndSmallDragsKeepTheOverlayOpenAndLateEventsChangeNothing)
