@@ -294,7 +294,7 @@ TesseractRecognizer::TesseractRecognizer(Options options)
     QStringList languages = options.languages;
     if (languages.isEmpty()) {
         languages << QStringLiteral("eng");
-        const QString local = tesseractLanguage(QLocale::system());
+        const QString local = tesseractLanguage(QLocale());
         if (!local.isEmpty() && QFileInfo::exists(dataPath + QLatin1Char('/') + local + QStringLiteral(".traineddata")))
             languages << local;
     }

@@ -30,8 +30,8 @@ public:
     struct Options {
         // The folder with the *.traineddata files; empty: tesseractDataPath().
         QString dataPath;
-        // Tesseract language names; empty: English and the system locale's language when its
-        // data is installed.
+        // Tesseract language names; empty: English and the language of the default locale
+        // (the system's unless the application set another) when its data is installed.
         QStringList languages;
         // How long the loaded engine is kept without use, on the given scheduler (a
         // single-shot QTimer when none is given).

@@ -1,0 +1,248 @@
+// Text recognition with the real Tesseract engine on screen text drawn for the purpose: themes,
+// small text, columns and code; images with nothing to read; the engine's data missing; the
+// engine freed after a minute unused on a clock the test advances; and the preparation of a
+// screenshot for the engine on its own.
+
+#include "TesseractRecognizer.h"
+#include "TextImagePreparation.h"
+
+#include "ManualClock.h"
+#include "ScreenText.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace quandrel;
+using namespace quandrel::test;
+
+namespace {
+
+QString textOf(const TextRecognitionResult& result)
+{
+    if (const auto* error = std::get_if<TextRecognitionError>(&result)) {
+        ADD_FAILURE() << "recognition failed: " << error->message.toStdString();
+        return {};
+    }
+    return std::get<QString>(result);
+}
+
+QString read(TesseractRecognizer& recognizer, const QImage& image) { return textOf(QCoro::waitFor(recognizer.recognizeText(image))); }
+
+// Runs the event loop until the engine reports the state.
+void waitForEngine(TesseractRecognizer& recognizer, bool loaded)
+{
+    if (recognizer.isEngineLoaded() == loaded)
+        return;
+    QEventLoop loop;
+    QObject::connect(&recognizer, &TesseractRecognizer::engineLoadedChanged, &loop, [&](bool now) {
+        if (now == loaded)
+            loop.quit();
+    });
+    loop.exec();
+}
+
+const QString fox = QStringLiteral("The quick brown fox jumps over the lazy dog.");
+const QString invoice = QStringLiteral("Invoice 2024-117 is due on 15 March, total $1,284.50.");
+
+class TextRecognition : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { recognizer = new TesseractRecognizer; }
+    static void TearDownTestSuite()
+    {
+        delete recognizer;
+        recognizer = nullptr;
+    }
+    static TesseractRecognizer* recognizer;
+};
+TesseractRecognizer* TextRecognition::recognizer = nullptr;
+
+} // namespace
+
+TEST_F(TextRecognition, ReadsLightAndDarkThemesAlike)
+{
+    EXPECT_EQ(read(*recognizer, drawLines({fox, invoice}).image), fox + QLatin1Char('\n') + invoice);
+    EXPECT_EQ(read(*recognizer, drawLines({fox, invoice}, {QStringLiteral("DejaVu Sans"), 13, lightOnDark}).image), fox + QLatin1Char('\n') + invoice);
+    // White on a saturated blue, as in a selected row.
+    EXPECT_EQ(read(*recognizer, drawLines({fox}, {QStringLiteral("Nimbus Sans"), 13, {Qt::white, QColor(0x2a, 0x6f, 0xd6)}}).image), fox);
+}
+
+TEST_F(TextRecognition, ReadsSmallScreenText)
+{
+    const ScreenText small = drawLines({fox, invoice, QStringLiteral("Path: /home/alex/Documents/report-final_v2.pdf")},
+                                       {QStringLiteral("DejaVu Sans"), 11});
+    EXPECT_LE(characterErrorRate(read(*recognizer, small.image), small.expected), 0.02) << read(*recognizer, small.image).toStdString();
+    const ScreenText tiny = drawLines({fox, invoice}, {QStringLiteral("Nimbus Sans"), 9, lightOnDark});
+    EXPECT_LE(characterErrorRate(read(*recognizer, tiny.image), tiny.expected), 0.03) << read(*recognizer, tiny.image).toStdString();
+}
+
+TEST_F(TextRecognition, KeepsColumnsApart)
+{
+    const ScreenText columns = drawColumns({QStringLiteral("Name"), QStringLiteral("Kitchen timer"), QStringLiteral("Photo backup")},
+                                           {QStringLiteral("Modified"), QStringLiteral("Yesterday 18:02"), QStringLiteral("3 May 2024")});
+    EXPECT_EQ(read(*recognizer, columns.image), QStringLiteral("Name Modified\nKitchen timer Yesterday 18:02\nPhoto backup 3 May 2024"));
+}
+
+TEST_F(TextRecognition, ReadsIndentedCodeLineByLine)
+{
+    const ScreenText code = drawLines({QStringLiteral("def parse(line):"), QStringLiteral("    if not line:"), QStringLiteral("        return None"),
+                                       QStringLiteral("    return line.strip()")},
+                                      {QStringLiteral("DejaVu Sans Mono"), 13, lightOnDark, 1.4});
+    const QString text = read(*recognizer, code.image);
+    EXPECT_EQ(text.count(QLatin1Char('\n')), 3) << text.toStdString();
+    EXPECT_LE(characterErrorRate(text, code.expected), 0.05) << text.toStdString();
+}
+
+TEST_F(TextRecognition, FindsALineInAHugeArea)
+{
+    // An 8000 x 8000 selection, almost all of it background: only the text is read.
+    const QImage area = placedOn(drawLines({fox}).image, QSize(8000, 8000), QPoint(5100, 6900), Qt::white);
+    EXPECT_EQ(read(*recognizer, area), fox);
+}
+
+TEST_F(TextRecognition, NothingToReadGivesTheEmptyText)
+{
+    EXPECT_EQ(read(*recognizer, QImage(1, 1, QImage::Format_RGB32)), QString());
+    QImage white(800, 600, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    EXPECT_EQ(read(*recognizer, white), QString());
+    QImage huge(8000, 8000, QImage::Format_RGB32);
+    huge.fill(QColor(0x1e, 0x1e, 0x1e));
+    EXPECT_EQ(read(*recognizer, huge), QString());
+
+    const auto empty = QCoro::waitFor(recognizer->recognizeText(QImage()));
+    ASSERT_TRUE(std::holds_alternative<TextRecognitionError>(empty));
+    EXPECT_FALSE(std::get<TextRecognitionError>(empty).message.isEmpty());
+}
+
+TEST(TextRecognitionEngine, MissingLanguageDataIsAnError)
+{
+    QTemporaryDir emptyFolder;
+    TesseractRecognizer::Options options;
+    options.dataPath = emptyFolder.path();
+    TesseractRecognizer noData(options);
+    noData.prepare();
+    const auto result = QCoro::waitFor(noData.recognizeText(drawLines({fox}).image));
+    ASSERT_TRUE(std::holds_alternative<TextRecognitionError>(result));
+    EXPECT_TRUE(std::get<TextRecognitionError>(result).message.contains(emptyFolder.path()));
+    EXPECT_FALSE(noData.isEngineLoaded());
+}
+
+TEST(TextRecognitionEngine, LocaleLanguageJoinsEnglishWhenItsDataIsThere)
+{
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("de_DE"))), QStringLiteral("deu"));
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("fr_CA"))), QStringLiteral("fra"));
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("nl_NL"))), QStringLiteral("nld"));
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("zh_TW"))), QStringLiteral("chi_tra"));
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("zh_CN"))), QStringLiteral("chi_sim"));
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("nb_NO"))), QStringLiteral("nor"));
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("sr_Latn_RS"))), QStringLiteral("srp_latn"));
+    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("en_GB"))), QString());
+
+    // A data folder with English, and German data (a copy of the English, which loads all the
+    // same) only for the second recognizer.
+    QTemporaryDir folder;
+    const QString english = tesseractDataPath() + QStringLiteral("/eng.traineddata");
+    ASSERT_TRUE(QFile::copy(english, folder.filePath(QStringLiteral("eng.traineddata"))));
+    const QLocale before;
+    QLocale::setDefault(QLocale(QStringLiteral("de_DE")));
+    TesseractRecognizer::Options options;
+    options.dataPath = folder.path();
+    EXPECT_EQ(TesseractRecognizer(options).languages(), QStringLiteral("eng"));
+    ASSERT_TRUE(QFile::copy(english, folder.filePath(QStringLiteral("deu.traineddata"))));
+    TesseractRecognizer withGerman(options);
+    QLocale::setDefault(before);
+    EXPECT_EQ(withGerman.languages(), QStringLiteral("eng+deu"));
+    EXPECT_EQ(read(withGerman, drawLines({fox}).image), fox);
+}
+
+TEST(TextRecognitionEngine, IsFreedAfterAMinuteUnused)
+{
+    ManualClock clock;
+    TesseractRecognizer::Options options;
+    options.schedule = clock.scheduler();
+    TesseractRecognizer recognizer(options);
+    const QImage image = drawLines({fox}).image;
+
+    EXPECT_EQ(read(recognizer, image), fox);
+    waitForEngine(recognizer, true);
+    clock.advance(50'000);
+    // A second recognition starts the minute again.
+    EXPECT_EQ(read(recognizer, image), fox);
+    clock.advance(10'000);
+    EXPECT_TRUE(recognizer.isEngineLoaded());
+    clock.advance(49'999);
+    EXPECT_TRUE(recognizer.isEngineLoaded());
+    clock.advance(1);
+    waitForEngine(recognizer, false);
+
+    // Loaded again on the next request, which waits for the load.
+    EXPECT_EQ(read(recognizer, image), fox);
+    EXPECT_TRUE(recognizer.isEngineLoaded());
+
+    // Loaded ahead of a request, and freed a minute later when none came.
+    clock.advance(60'000);
+    waitForEngine(recognizer, false);
+    recognizer.prepare();
+    waitForEngine(recognizer, true);
+    clock.advance(60'000);
+    waitForEngine(recognizer, false);
+}
+
+TEST(TextRecognitionEngine, GoingAwayEndsWaitingRequests)
+{
+    auto recognizer = std::make_unique<TesseractRecognizer>();
+    const QImage image = drawLines({fox, invoice}).image;
+    auto first = recognizer->recognizeText(image);
+    auto second = recognizer->recognizeText(image);
+    recognizer.reset();
+    // Each ends, with its text or with an error, and touches nothing of the recognizer.
+    for (auto* task : {&first, &second}) {
+        const TextRecognitionResult result = QCoro::waitFor(*task);
+        if (const auto* text = std::get_if<QString>(&result)) {
+            EXPECT_EQ(*text, fox + QLatin1Char('\n') + invoice);
+        }
+    }
+}
+
+TEST(TextImagePreparation, TurnsAnyThemeIntoDarkOnWhite)
+{
+    for (const TextColours& colours : {darkOnLight, lightOnDark, TextColours{Qt::white, QColor(0x2a, 0x6f, 0xd6)}}) {
+        const PreparedTextImage prepared = prepareForTextRecognition(drawLines({fox}, {QStringLiteral("DejaVu Sans"), 13, colours}).image);
+        ASSERT_FALSE(prepared.image.isNull());
+        ASSERT_EQ(prepared.image.format(), QImage::Format_Grayscale8);
+        int darkest = 255, corners = 0;
+        for (int y = 0; y < prepared.image.height(); ++y)
+            for (int x = 0; x < prepared.image.width(); ++x)
+                darkest = std::min(darkest, int(prepared.image.pixelColor(x, y).red()));
+        for (const QPoint p : {QPoint(0, 0), QPoint(prepared.image.width() - 1, prepared.image.height() - 1)})
+            corners += prepared.image.pixelColor(p).red();
+        EXPECT_EQ(darkest, 0);
+        EXPECT_EQ(corners, 2 * 255);
+    }
+}
+
+TEST(TextImagePreparation, CutsToTheTextAndScalesSmallTextUp)
+{
+    const ScreenText line = drawLines({fox}, {QStringLiteral("DejaVu Sans"), 11});
+    const QPoint at(5100, 6900);
+    const PreparedTextImage prepared = prepareForTextRecognition(placedOn(line.image, QSize(8000, 8000), at, Qt::white));
+    ASSERT_FALSE(prepared.image.isNull());
+    EXPECT_GT(prepared.scale, 2.0);
+    EXPECT_LT(qint64(prepared.image.width()) * prepared.image.height(), 2'000'000);
+    // The prepared picture maps back onto the text's place in the area.
+    const QRectF shown = prepared.toSource.mapRect(QRectF(prepared.image.rect()));
+    EXPECT_TRUE(shown.contains(QRectF(at + QPoint(12, 12), line.image.size() - QSize(24, 24))));
+    EXPECT_TRUE(QRectF(at - QPoint(60, 60), line.image.size() + QSize(120, 120)).contains(shown));
+
+    // Large text stays as it is; a tight pixel budget holds the scale down (never below 1).
+    EXPECT_DOUBLE_EQ(prepareForTextRecognition(drawLines({fox}, {QStringLiteral("DejaVu Sans"), 72}).image).scale, 1.0);
+    TextImageLimits limits;
+    limits.maxPixels = 100'000;
+    const PreparedTextImage budget = prepareForTextRecognition(line.image, limits);
+    EXPECT_LE(qint64(budget.image.width()) * budget.image.height(), 110'000);
+    EXPECT_GE(budget.scale, 1.0);
+}
