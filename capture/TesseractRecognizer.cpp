@@ -147,9 +147,9 @@ public:
         api->SetVariable("debug_file", "/dev/null");
         if (api->Init(QFile::encodeName(m_dataPath).constData(), m_languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) != 0)
             return QStringLiteral("Tesseract could not load the languages %1 from %2").arg(m_languages, m_dataPath);
-        // Polarity is settled before the engine sees the picture; trying each line inverted
-        // again would only double the time on lines it is unsure of.
-        api->SetVariable("tessedit_do_invert", "0");
+        // The picture is dark on white around the most common background; text on any other
+        // background (a dark sidebar beside a light page) the engine finds inverted, and its
+        // own second try on inverted lines reads it (tessedit_do_invert stays on).
         api->SetPageSegMode(tesseract::PSM_AUTO);
         m_api = std::move(api);
         m_reportLoaded(true);

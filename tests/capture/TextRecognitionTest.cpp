@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -77,6 +78,21 @@ TEST_F(TextRecognition, ReadsSmallScreenText)
     EXPECT_LE(characterErrorRate(read(*recognizer, small.image), small.expected), 0.02) << read(*recognizer, small.image).toStdString();
     const ScreenText tiny = drawLines({fox, invoice}, {QStringLiteral("Nimbus Sans"), 9, lightOnDark});
     EXPECT_LE(characterErrorRate(read(*recognizer, tiny.image), tiny.expected), 0.03) << read(*recognizer, tiny.image).toStdString();
+}
+
+TEST_F(TextRecognition, ReadsADarkPanelBesideALightOne)
+{
+    // A dark sidebar and a light page in one selection; the larger background is the dark one.
+    const ScreenText dark = drawLines({fox, invoice}, {QStringLiteral("DejaVu Sans"), 13, lightOnDark});
+    const ScreenText light = drawLines({QStringLiteral("Open the Settings window."), QStringLiteral("Choose Appearance.")});
+    QImage both(dark.image.width() + light.image.width() + 40, dark.image.height() + 60, QImage::Format_RGB32);
+    both.fill(Qt::white);
+    QPainter painter(&both);
+    painter.fillRect(0, 0, dark.image.width() + 20, both.height(), lightOnDark.background);
+    painter.drawImage(10, 30, dark.image);
+    painter.drawImage(dark.image.width() + 30, 30, light.image);
+    painter.end();
+    EXPECT_EQ(read(*recognizer, both), fox + QStringLiteral(" Open the Settings window.\n") + invoice + QStringLiteral(" Choose Appearance."));
 }
 
 TEST_F(TextRecognition, KeepsColumnsApart)
