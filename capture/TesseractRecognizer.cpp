@@ -53,8 +53,6 @@ bool hasLetterOrDigit(const QString& text)
     return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
 }
 
-QString errorText(const char* what) { return QString::fromUtf8(what); }
-
 } // namespace
 
 QString tesseractLanguage(const QLocale& locale)
@@ -187,7 +185,7 @@ public:
         if (m_cancel)
             return TextRecognitionError{QStringLiteral("Text recognition was stopped")};
         if (status != 0)
-            return TextRecognitionError{errorText("Tesseract could not recognise the image")};
+            return TextRecognitionError{QStringLiteral("Tesseract could not recognise the image")};
 
         std::vector<RecognizedPiece> pieces = readPieces(prepared, image.size());
         m_api->Clear();
@@ -208,7 +206,7 @@ private:
         if (!it)
             return pieces;
         QStringList words;
-        QRect pieceBox, lastWord;
+        QRect pieceBox;
         int lineHeight = 0;
         const auto finishPiece = [&] {
             if (!words.isEmpty())
@@ -217,13 +215,14 @@ private:
             pieceBox = QRect();
         };
         do {
-            if (it->Empty(tesseract::RIL_WORD))
-                continue;
+            // A new line ends the piece even when its first words are dropped below.
             if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
                 finishPiece();
                 int l, t, r, b;
                 lineHeight = it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b) ? b - t : 0;
             }
+            if (it->Empty(tesseract::RIL_WORD))
+                continue;
             const std::unique_ptr<char[]> utf8(it->GetUTF8Text(tesseract::RIL_WORD));
             const QString word = QString::fromUtf8(utf8.get()).trimmed();
             int l, t, r, b;

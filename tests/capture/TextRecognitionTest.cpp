@@ -211,7 +211,10 @@ TEST(TextRecognitionEngine, IsFreedAfterAMinuteUnused)
 TEST(TextRecognitionEngine, GoingAwayEndsWaitingRequests)
 {
     auto recognizer = std::make_unique<TesseractRecognizer>();
-    const QImage image = drawLines({fox, invoice}).image;
+    recognizer->prepare();
+    waitForEngine(*recognizer, true);
+    // The first is most likely being read when the recognizer goes, the second still waits.
+    const QImage image = drawLines({fox, invoice, fox, invoice, fox, invoice}).image;
     auto first = recognizer->recognizeText(image);
     auto second = recognizer->recognizeText(image);
     recognizer.reset();
@@ -219,7 +222,7 @@ TEST(TextRecognitionEngine, GoingAwayEndsWaitingRequests)
     for (auto* task : {&first, &second}) {
         const TextRecognitionResult result = QCoro::waitFor(*task);
         if (const auto* text = std::get_if<QString>(&result)) {
-            EXPECT_EQ(*text, fox + QLatin1Char('\n') + invoice);
+            EXPECT_TRUE(text->startsWith(fox + QLatin1Char('\n') + invoice));
         }
     }
 }
