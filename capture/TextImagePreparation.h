@@ -11,8 +11,8 @@
 namespace quandrel {
 
 struct TextImageLimits {
-    // Lines of text are scaled towards this height in pixels (top of the tallest letter to the
-    // bottom of the lowest), never down and at most by maxScale.
+    // Lines of text are scaled towards this height in pixels, as measured below (about the
+    // height of capital letters), never down and at most by maxScale.
     double targetLineHeight = 30;
     double maxScale = 4;
     // The scale is lowered so that the prepared picture stays within this many pixels.
@@ -26,7 +26,8 @@ struct PreparedTextImage {
     // From the prepared picture's pixels to the original image's pixels (top-left origin).
     QTransform toSource;
     double scale = 1;
-    // The height of a line of text, in the original image's pixels, as measured.
+    // The height of a line of text in the original image's pixels: the median height of the
+    // runs of rows with marks in narrow vertical strips; 0 when nothing was measured.
     double lineHeight = 0;
 };
 

@@ -10,11 +10,11 @@
 //   build/bench/capture/text_recognition_bench [runs]
 
 #include "BenchStats.h"
+#include "EngineWait.h"
 #include "ScreenText.h"
 #include "TesseractRecognizer.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
@@ -90,18 +90,6 @@ QString timedRead(TesseractRecognizer& recognizer, const QImage& image, double* 
     return text;
 }
 
-void waitForEngine(TesseractRecognizer& recognizer, bool loaded)
-{
-    if (recognizer.isEngineLoaded() == loaded)
-        return;
-    QEventLoop loop;
-    QObject::connect(&recognizer, &TesseractRecognizer::engineLoadedChanged, &loop, [&](bool now) {
-        if (now == loaded)
-            loop.quit();
-    });
-    loop.exec();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -137,7 +125,7 @@ int main(int argc, char** argv)
     timedRead(recognizer, area, &elapsed);
     const Resident residentLoaded = resident();
     unloadNow();
-    waitForEngine(recognizer, false);
+    test::waitForEngine(recognizer, false);
     const Resident residentFreed = resident();
 
     // The first recognition, engine load included, with the engine freed before each.
@@ -146,12 +134,12 @@ int main(int argc, char** argv)
         timedRead(recognizer, area, &elapsed);
         firstSamples.push_back(elapsed);
         unloadNow();
-        waitForEngine(recognizer, false);
+        test::waitForEngine(recognizer, false);
     }
 
     // The engine loaded while the person selects, as a text capture does.
     recognizer.prepare();
-    waitForEngine(recognizer, true);
+    test::waitForEngine(recognizer, true);
     std::vector<double> samples, processorSamples;
     QString read;
     for (int i = 0; i < runs; ++i) {

@@ -7,10 +7,10 @@
 #include "TextImagePreparation.h"
 
 #include "ManualClock.h"
+#include "EngineWait.h"
 #include "ScreenText.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -32,19 +32,6 @@ QString textOf(const TextRecognitionResult& result)
 }
 
 QString read(TesseractRecognizer& recognizer, const QImage& image) { return textOf(QCoro::waitFor(recognizer.recognizeText(image))); }
-
-// Runs the event loop until the engine reports the state.
-void waitForEngine(TesseractRecognizer& recognizer, bool loaded)
-{
-    if (recognizer.isEngineLoaded() == loaded)
-        return;
-    QEventLoop loop;
-    QObject::connect(&recognizer, &TesseractRecognizer::engineLoadedChanged, &loop, [&](bool now) {
-        if (now == loaded)
-            loop.quit();
-    });
-    loop.exec();
-}
 
 const QString fox = QStringLiteral("The quick brown fox jumps over the lazy dog.");
 const QString invoice = QStringLiteral("Invoice 2024-117 is due on 15 March, total $1,284.50.");
