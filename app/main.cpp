@@ -8,6 +8,10 @@
 //                                 (for developers) shows the file as a thumbnail or a pin
 
 #include "AppController.h"
+#include "CaptureCoordinator.h"
+#include "CaptureWindows.h"
+#include "OverlaySelectionPresenter.h"
+#include "TesseractRecognizer.h"
 #include "DeveloperEditor.h"
 #include "DeveloperPanels.h"
 #include "FreedesktopNotifier.h"
@@ -41,15 +45,51 @@ using namespace quandrel;
 
 namespace {
 
-// Screenshots are not wired into the application yet: their commands beep.
-class UnwiredCapture final : public CaptureService {
+// Screenshots: the coordinator is made the first time anything needs it and then kept. The
+// overlay's windows are made at start, so that the first capture does not wait for them.
+class CaptureFeature final : public CaptureService {
 public:
-    explicit UnwiredCapture(SystemSound& sound) : m_sound(sound) {}
-    void startCapture(CaptureMode, std::optional<AfterCapture>) override { m_sound.beep(); }
-    void closeAllPins() override {}
+    CaptureFeature(PlatformServices platform, PanelScreens screens)
+        : m_platform(platform)
+        , m_capturer(*platform.screen, *platform.displays)
+        , m_overlay(*platform.grabs, screens)
+        , m_views(screens)
+    {
+    }
+
+    void startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { coordinator().startCapture(mode, then); }
+    void closeAllPins() override
+    {
+        if (m_coordinator)
+            m_coordinator->closeAllPins();
+    }
+    bool hasPins() const override { return m_coordinator && m_coordinator->pinCount() > 0; }
+
+    CaptureCoordinator& coordinator()
+    {
+        if (!m_coordinator) {
+            m_coordinator = std::make_unique<CaptureCoordinator>(
+                CaptureSettings{[this] { return store->settings().afterCapture; }, [this] { return store->settings().saveFolderBookmark; }},
+                CaptureCoordinator::Platform{m_capturer, *m_platform.windows, *m_platform.trust}, m_overlay, m_recognizer, m_views);
+            m_coordinator->onPinsChanged = [this] {
+                if (onPinsChanged)
+                    onPinsChanged();
+            };
+        }
+        return *m_coordinator;
+    }
+    CaptureWindows& views() { return m_views; }
+
+    SettingsStore* store = nullptr;
+    std::function<void()> onPinsChanged;
 
 private:
-    SystemSound& m_sound;
+    PlatformServices m_platform;
+    ScreenCapturer m_capturer;
+    OverlaySelectionPresenter m_overlay;
+    TesseractRecognizer m_recognizer;
+    CaptureWindows m_views;
+    std::unique_ptr<CaptureCoordinator> m_coordinator;
 };
 
 // Until the settings window exists, Settings… opens the settings file itself, writing the
@@ -210,7 +250,8 @@ int main(int argc, char** argv)
         platform.grabs = qtGrabs.get();
     }
 
-    UnwiredCapture capture(*platform.sound);
+    const PanelScreens screens{[&platform] { return platform.displays->displays(); }, {}};
+    CaptureFeature capture(platform, screens);
     SettingsFileOpener settingsOpener;
     x11::X11Desktop* d = desktop.get();
     FreedesktopNotifier notifier;
@@ -224,21 +265,23 @@ int main(int argc, char** argv)
     auto store = std::make_unique<SettingsStore>(SettingsStore::defaultPath(),
                                                  QFileInfo::exists(SettingsStore::defaultPath()) ? std::nullopt : legacySettingsDocument());
     settingsOpener.store = store.get();
+    capture.store = store.get();
     store->watchFile();
     AppController controller(platform, std::move(store), services, [&scheduler](int ms, std::function<void()> run) {
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
 
-    DeveloperPanels developerPanels(PanelScreens{[&platform] { return platform.displays->displays(); }, {}},
-                                    [&controller] { return controller.store().settings().saveFolderBookmark; },
-                                    [&platform] { platform.sound->beep(); });
+    DeveloperPanels developerPanels([&capture](const CapturedImage& image) { capture.coordinator().showThumbnail(image); },
+                                    [&capture](const CapturedImage& image) { capture.coordinator().pinImage(image); },
+                                    [&capture](const QString& text, const QString& symbol) { capture.views().showToast(text, symbol); });
     auto handle = [&controller, &developerPanels](const QString& url) {
         return developerPanels.handle(url) || controller.handleURL(QUrl(url));
     };
     if (!instance.listen(handle))
         qWarning("Quandrel could not open its command socket; command URLs from other programs will not reach it.");
 
-    TrayMenu tray(controller);
+    TrayMenu tray(controller, [&capture] { return capture.hasPins(); });
+    capture.onPinsChanged = [&tray] { tray.rebuild(); };
     tray.showIcon();
     controller.start();
     if (!controller.permissions().windowControlAllowed())

@@ -1,9 +1,5 @@
 #include "DeveloperPanels.h"
 
-#include "ImageExport.h"
-#include "PinWindow.h"
-#include "Toast.h"
-
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -49,18 +45,11 @@ QStringList DeveloperPanels::messages(const QStringList& thumbnails, const QStri
     return result;
 }
 
-DeveloperPanels::DeveloperPanels(PanelScreens screens, Bookmark bookmark, std::function<void()> beep)
-    : m_screens(std::move(screens))
-    , m_bookmark(std::move(bookmark))
-    , m_beep(std::move(beep))
-    , m_thumbnail(m_screens)
+DeveloperPanels::DeveloperPanels(Show showThumbnail, Show pin, Toast toast)
+    : m_showThumbnail(std::move(showThumbnail))
+    , m_pin(std::move(pin))
+    , m_toast(std::move(toast))
 {
-}
-
-DeveloperPanels::~DeveloperPanels()
-{
-    for (PinWindow* pin : m_pins)
-        delete pin;
 }
 
 bool DeveloperPanels::handle(const QString& message)
@@ -71,63 +60,11 @@ bool DeveloperPanels::handle(const QString& message)
     const QString path = message.mid(message.indexOf(QLatin1Char('=')) + 1);
     const auto image = QFileInfo(path).isAbsolute() ? load(path) : std::nullopt;
     if (!image) {
-        toast(QStringLiteral("Couldn't open ") + QFileInfo(path).fileName(), QStringLiteral("exclamationmark.triangle.fill"));
+        m_toast(QStringLiteral("Couldn't open ") + QFileInfo(path).fileName(), QStringLiteral("exclamationmark.triangle.fill"));
         return true;
     }
-    if (thumbnail)
-        showThumbnail(*image);
-    else
-        pin(*image);
+    (thumbnail ? m_showThumbnail : m_pin)(*image);
     return true;
-}
-
-void DeveloperPanels::toast(const QString& text, const QString& symbol)
-{
-    QRect area;
-    if (const auto visible = m_screens.visibleFrame())
-        area = m_screens.toGlobal(*visible);
-    ui::showToast(text, symbol, area);
-}
-
-void DeveloperPanels::showThumbnail(const CapturedImage& image)
-{
-    ThumbnailController::Actions actions;
-    actions.edit = [this] {
-        if (m_beep)
-            m_beep();
-        toast(QStringLiteral("The editor isn't available yet"), QStringLiteral("exclamationmark.triangle.fill"));
-    };
-    actions.pin = [this, image] { pin(image); };
-    actions.save = [this, image] {
-        const SaveResult saved = saveImage(image.image, image.scale, m_bookmark ? m_bookmark() : std::nullopt);
-        if (const QString* path = std::get_if<QString>(&saved))
-            toast(QStringLiteral("Saved ") + QFileInfo(*path).fileName(), QStringLiteral("square.and.arrow.down.fill"));
-        else
-            toast(QStringLiteral("Couldn't save the screenshot"), QStringLiteral("exclamationmark.triangle.fill"));
-    };
-    actions.copy = [this, image] {
-        copyImage(image.image, image.scale);
-        toast(QStringLiteral("Copied"), QStringLiteral("checkmark.circle.fill"));
-    };
-    m_thumbnail.show(image, std::move(actions));
-}
-
-void DeveloperPanels::pin(const CapturedImage& image)
-{
-    auto* window = new PinWindow(
-        image.image, image.scale, m_bookmark,
-        [this](const CapturedImage&) {
-            if (m_beep)
-                m_beep();
-            toast(QStringLiteral("The editor isn't available yet"), QStringLiteral("exclamationmark.triangle.fill"));
-        },
-        [this](PinWindow* closed) {
-            std::erase(m_pins, closed);
-            closed->deleteLater();
-        },
-        m_screens);
-    m_pins.push_back(window);
-    window->show();
 }
 
 } // namespace quandrel

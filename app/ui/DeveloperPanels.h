@@ -10,46 +10,32 @@
 // on the command line is ever opened.
 
 #include "CapturedImage.h"
-#include "PanelScreens.h"
-#include "ThumbnailController.h"
 
-#include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <memory>
-#include <optional>
-#include <vector>
 
 namespace quandrel {
 
-class PinWindow;
-
-class DeveloperPanels : public QObject {
-    Q_OBJECT
+class DeveloperPanels {
 public:
     // The messages for the running instance that show these files (relative paths are taken
     // from the current folder).
     static QStringList messages(const QStringList& thumbnails, const QStringList& pins);
 
-    using Bookmark = std::function<std::optional<QByteArray>()>;
-    DeveloperPanels(PanelScreens screens, Bookmark bookmark, std::function<void()> beep);
-    ~DeveloperPanels() override;
+    using Show = std::function<void(const CapturedImage& image)>;
+    using Toast = std::function<void(const QString& text, const QString& symbol)>;
+    // The panels are the capture's own: its thumbnail and its pins, with their buttons.
+    DeveloperPanels(Show showThumbnail, Show pin, Toast toast);
 
     // Carries out a message made by messages(); false when it is not one.
     bool handle(const QString& message);
 
 private:
-    void showThumbnail(const CapturedImage& image);
-    void pin(const CapturedImage& image);
-    void toast(const QString& text, const QString& symbol);
-
-    PanelScreens m_screens;
-    Bookmark m_bookmark;
-    std::function<void()> m_beep;
-    ThumbnailController m_thumbnail;
-    std::vector<PinWindow*> m_pins;
+    Show m_showThumbnail;
+    Show m_pin;
+    Toast m_toast;
 };
 
 } // namespace quandrel

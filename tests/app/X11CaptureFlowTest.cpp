@@ -1,0 +1,397 @@
+// Screenshots as a user takes them, on the private desktop with three monitors: the real
+// quandrel process, its real hot keys and command URLs, the selection overlay driven with
+// XTEST, and the results read back the way other programs read them (xclip, the folder, the
+// window list).
+
+#include "PatternWindow.h"
+#include "SettingsStore.h"
+#include "X11Connection.h"
+#include "XTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <xcb/xcb.h>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace quandrel {
+
+namespace {
+
+namespace fs = std::filesystem;
+using test::PatternWindow;
+using test::TestWindow;
+using test::XDesktop;
+
+const std::vector<Rect> monitors{{0, 0, 1440, 900}, {1440, 0, 1280, 1024}, {2720, 0, 1024, 768}};
+
+std::string number(double v) { return std::to_string(int(v)); }
+
+class X11CaptureFlowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        XDesktop::instance().setMonitors({"*MAIN 1440x900+0+0", "SECOND 1280x1024+1440+0", "THIRD 1024x768+2720+0"});
+        root = fs::path(QDir::tempPath().toStdString()) / ("capture-flow-" + std::to_string(getpid()));
+        fs::create_directories(root / "shots");
+        SettingsStore store(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+                            + QStringLiteral("/Quandrel/settings.json"));
+        QuandrelSettings settings = store.settings();
+        settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
+        settings.hasCompletedOnboarding = true;
+        store.setSettings(settings);
+        launch();
+    }
+
+    static void TearDownTestSuite()
+    {
+        stop();
+        XDesktop::instance().setMonitors({});
+        fs::remove_all(root);
+    }
+
+    static void launch()
+    {
+        const int ready = occurrences("Quandrel is ready");
+        const std::string log = (root / "quandrel.log").string();
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        char* argv[] = {const_cast<char*>(QUANDREL_EXECUTABLE), nullptr};
+        ASSERT_EQ(posix_spawn(&app, QUANDREL_EXECUTABLE, &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ASSERT_TRUE(XDesktop::instance().waitUntil([&] { return occurrences("Quandrel is ready") > ready; })) << logText();
+    }
+
+    static void stop(int signal = SIGTERM)
+    {
+        if (app > 0) {
+            kill(app, signal);
+            waitpid(app, nullptr, 0);
+            app = -1;
+        }
+    }
+
+    static std::string logText()
+    {
+        std::ifstream in(root / "quandrel.log");
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    static int occurrences(const std::string& text)
+    {
+        const std::string log = logText();
+        int n = 0;
+        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+            ++n;
+        return n;
+    }
+
+    void SetUp() override
+    {
+        // Something else owns the clipboard, so every capture's result is its own.
+        test::run("printf 'before' | xclip -selection clipboard >/dev/null 2>&1 &");
+        ASSERT_TRUE(x.waitUntil([&] { return clipboardText() == "before"; }));
+    }
+
+    void TearDown() override
+    {
+        // Whatever happened, nothing stays grabbed.
+        EXPECT_TRUE(canGrabKeyboard());
+        EXPECT_EQ(overlayCount(), 0);
+    }
+
+    // The viewable override-redirect windows that cover a monitor exactly.
+    int overlayCount()
+    {
+        xcb_connection_t* c = x.connection();
+        x11::Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, x.root()), nullptr));
+        if (!tree)
+            return 0;
+        int count = 0;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            x11::Reply<xcb_get_window_attributes_reply_t> a(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr));
+            if (!a || !a->override_redirect || a->map_state != XCB_MAP_STATE_VIEWABLE)
+                continue;
+            x11::Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(c, xcb_get_geometry(c, children[i]), nullptr));
+            for (const Rect& m : monitors) {
+                if (g && g->x == m.x && g->y == m.y && g->width == m.width && g->height == m.height)
+                    ++count;
+            }
+        }
+        return count;
+    }
+
+    bool waitForOverlay() { return x.waitUntil([&] { return overlayCount() == 3; }); }
+    bool waitForNoOverlay() { return x.waitUntil([&] { return overlayCount() == 0; }); }
+
+    bool canGrabKeyboard()
+    {
+        xcb_connection_t* c = x.connection();
+        x11::Reply<xcb_grab_keyboard_reply_t> r(xcb_grab_keyboard_reply(
+            c, xcb_grab_keyboard(c, 0, x.root(), XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+        const bool ok = r && r->status == XCB_GRAB_STATUS_SUCCESS;
+        xcb_ungrab_keyboard(c, XCB_CURRENT_TIME);
+        xcb_flush(c);
+        return ok;
+    }
+
+    static QByteArray output(const QString& command)
+    {
+        QProcess p;
+        p.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
+        p.waitForFinished(5000);
+        return p.readAllStandardOutput();
+    }
+
+    std::string clipboardText() { return output(QStringLiteral("xclip -selection clipboard -o 2>/dev/null")).toStdString(); }
+
+    QImage clipboardImage()
+    {
+        return QImage::fromData(output(QStringLiteral("xclip -selection clipboard -t image/png -o 2>/dev/null")), "PNG");
+    }
+
+    // Waits until the clipboard holds an image, and answers it.
+    QImage awaitClipboardImage()
+    {
+        QImage image;
+        x.waitUntil([&] {
+            image = clipboardImage();
+            return !image.isNull();
+        });
+        return image;
+    }
+
+    static QRgb at(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xffffff; }
+
+    void drag(Point from, Point to)
+    {
+        ASSERT_EQ(test::run("xdotool mousemove " + number(from.x) + " " + number(from.y) + " mousedown 1 mousemove "
+                            + number((from.x + to.x) / 2) + " " + number((from.y + to.y) / 2) + " mousemove " + number(to.x)
+                            + " " + number(to.y) + " mouseup 1"),
+                  0);
+    }
+
+    static inline fs::path root;
+    static inline pid_t app = -1;
+    XDesktop& x = XDesktop::instance();
+};
+
+} // namespace
+
+TEST_F(X11CaptureFlowTest, AreaDragOnTheSecondMonitorCopiesExactlyThosePixels)
+{
+    PatternWindow window(1600, 200, 400, 300, std::nullopt);
+    const Rect client = window.client();
+    TestWindow focused({"--geometry", "300x200+100+100"});
+    ASSERT_TRUE(x.activate(focused.id()));
+
+    ASSERT_EQ(test::run("xdotool key super+shift+2"), 0); // the area shortcut
+    ASSERT_TRUE(waitForOverlay()) << logText();
+    // A second capture shortcut while the overlay is up changes nothing.
+    ASSERT_EQ(test::run("xdotool key super+shift+1"), 0);
+    // Across the middle of the pattern: 60 x 40 pixels of each quadrant.
+    const Point mid{client.midX(), client.midY()};
+    drag({mid.x - 60, mid.y - 40}, {mid.x + 60, mid.y + 40});
+    const QImage image = awaitClipboardImage();
+    ASSERT_EQ(image.size(), QSize(120, 80)) << logText();
+    EXPECT_EQ(at(image, 0, 0), test::topLeft);
+    EXPECT_EQ(at(image, 59, 39), test::topLeft);
+    EXPECT_EQ(at(image, 60, 0), test::topRight);
+    EXPECT_EQ(at(image, 0, 40), test::bottomLeft);
+    EXPECT_EQ(at(image, 119, 79), test::bottomRight);
+    EXPECT_TRUE(waitForNoOverlay());
+    EXPECT_TRUE(x.waitUntil([&] { return x.activeWindow() == focused.id(); }));
+    EXPECT_EQ(occurrences("capture area started"), 1);
+    EXPECT_EQ(occurrences("capture fullScreen started"), 0);
+
+    // The same rectangle again, without an overlay.
+    test::run("printf 'between' | xclip -selection clipboard >/dev/null 2>&1 &");
+    ASSERT_TRUE(x.waitUntil([&] { return clipboardText() == "between"; }));
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/repeatArea?then=copy'"), 0);
+    const QImage again = awaitClipboardImage();
+    ASSERT_EQ(again.size(), QSize(120, 80));
+    EXPECT_EQ(at(again, 0, 0), test::topLeft);
+    EXPECT_EQ(at(again, 119, 79), test::bottomRight);
+}
+
+TEST_F(X11CaptureFlowTest, DragsStopAtTheirMonitorsEdge)
+{
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area?then=copy'"), 0);
+    ASSERT_TRUE(waitForOverlay()) << logText();
+    // From the second monitor well into the third: the selection ends at x 2720.
+    drag({2600, 500}, {2900, 600});
+    const QImage image = awaitClipboardImage();
+    EXPECT_EQ(image.size(), QSize(120, 100));
+}
+
+TEST_F(X11CaptureFlowTest, WindowModePicksTheTopmostWindowWithItsCoveredParts)
+{
+    PatternWindow below(200, 150, 400, 300, std::nullopt);
+    PatternWindow above(450, 350, 300, 200, 0x808080);
+    ASSERT_TRUE(x.activate(above.id()));
+    const Rect belowClient = below.client();
+    const Rect belowFrame = x.outerFrame(below.id());
+
+    ASSERT_EQ(test::run("xdotool key super+shift+6"), 0); // the window shortcut
+    ASSERT_TRUE(waitForOverlay()) << logText();
+    // The visible part of the lower window, then a click.
+    ASSERT_EQ(test::run("xdotool mousemove " + number(belowClient.x + 20) + " " + number(belowClient.y + 20) + " click 1"), 0);
+    const QImage image = awaitClipboardImage();
+    ASSERT_EQ(image.size(), QSize(int(belowFrame.width), int(belowFrame.height))) << logText();
+    // The bottom-right quadrant is partly under the other window, yet comes out whole.
+    const int cx = int(belowClient.x - belowFrame.x), cy = int(belowClient.y - belowFrame.y);
+    EXPECT_EQ(at(image, cx + 10, cy + 10), test::topLeft);
+    EXPECT_EQ(at(image, cx + 395, cy + 295), test::bottomRight);
+    EXPECT_EQ(at(image, cx + 300, cy + 250), test::bottomRight);
+}
+
+TEST_F(X11CaptureFlowTest, EscapeAndRightClickCancelAndGiveTheFocusBack)
+{
+    TestWindow focused({"--geometry", "300x200+100+100"});
+    ASSERT_TRUE(x.activate(focused.id()));
+    for (const char* cancel : {"key Escape", "click 3"}) {
+        SCOPED_TRACE(cancel);
+        ASSERT_EQ(test::run("xdotool key super+shift+2"), 0);
+        ASSERT_TRUE(waitForOverlay()) << logText();
+        ASSERT_EQ(test::run("xdotool mousemove 2000 500 " + std::string(cancel)), 0);
+        EXPECT_TRUE(waitForNoOverlay());
+        EXPECT_TRUE(x.waitUntil([&] { return x.activeWindow() == focused.id(); }));
+        EXPECT_EQ(clipboardText(), "before");
+        EXPECT_TRUE(x.waitUntil([&] { return canGrabKeyboard(); }));
+    }
+}
+
+TEST_F(X11CaptureFlowTest, AfterCaptureChoicesSavePinAndEdit)
+{
+    PatternWindow window(200, 150, 400, 300, std::nullopt);
+    const auto pngs = [&] {
+        int n = 0;
+        for (const auto& entry : fs::directory_iterator(root / "shots"))
+            n += entry.path().extension() == ".png";
+        return n;
+    };
+    ASSERT_EQ(test::run("xdotool mousemove 700 500"), 0);
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/fullScreen?then=save'"), 0);
+    ASSERT_TRUE(x.waitUntil([&] { return pngs() == 1; })) << logText();
+    for (const auto& entry : fs::directory_iterator(root / "shots")) {
+        const QImage saved(QString::fromStdString(entry.path().string()));
+        EXPECT_EQ(saved.size(), QSize(1440, 900)); // the pointer is on the main monitor
+    }
+
+    const auto windowNamed = [&](const char* name) {
+        return output(QStringLiteral("xdotool search --onlyvisible --name '%1'").arg(QString::fromLatin1(name))).trimmed();
+    };
+    ASSERT_EQ(test::run("xdotool mousemove 700 500"), 0);
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area?then=pin'"), 0);
+    ASSERT_TRUE(waitForOverlay());
+    drag({250, 200}, {450, 350});
+    EXPECT_TRUE(x.waitUntil([&] { return !windowNamed("Quandrel pin").isEmpty(); })) << logText();
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://pins/close'"), 0);
+    EXPECT_TRUE(x.waitUntil([&] { return windowNamed("Quandrel pin").isEmpty(); }));
+
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area?then=edit'"), 0);
+    ASSERT_TRUE(waitForOverlay());
+    drag({250, 200}, {450, 350});
+    EXPECT_TRUE(x.waitUntil([&] { return !windowNamed("Quandrel Screenshot").isEmpty(); })) << logText();
+    test::run("xdotool search --name 'Quandrel Screenshot' windowactivate --sync key ctrl+w");
+    EXPECT_EQ(clipboardText(), "before"); // neither choice copies
+}
+
+TEST_F(X11CaptureFlowTest, TextCaptureCopiesTheWordsOnScreen)
+{
+    QLabel label(QStringLiteral("Screenshots become text\nin the blink of an eye"));
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(18);
+    label.setFont(font);
+    label.setStyleSheet(QStringLiteral("background: white; color: black; padding: 20px;"));
+    label.setWindowTitle(QStringLiteral("text to read"));
+    label.setGeometry(1600, 300, 420, 140);
+    label.show();
+    ASSERT_TRUE(x.waitUntil([&] {
+        QApplication::processEvents();
+        return label.isVisible() && !output(QStringLiteral("xdotool search --onlyvisible --name 'text to read'")).isEmpty();
+    }));
+    QApplication::processEvents();
+    const QRect area(label.mapToGlobal(QPoint(0, 0)), label.size());
+
+    ASSERT_EQ(test::run("xdotool key super+shift+7"), 0); // the text shortcut
+    ASSERT_TRUE(waitForOverlay()) << logText();
+    drag({double(area.x() + 4), double(area.y() + 4)}, {double(area.right() - 4), double(area.bottom() - 4)});
+    EXPECT_TRUE(x.waitUntil([&] { return clipboardText() != "before"; }, std::chrono::seconds(20))) << logText();
+    EXPECT_EQ(clipboardText(), "Screenshots become text\nin the blink of an eye") << logText();
+}
+
+TEST_F(X11CaptureFlowTest, ABurstOfCaptureURLsRunsOneCapture)
+{
+    const int before = occurrences("capture area started") + occurrences("capture window started");
+    std::string burst;
+    for (int i = 0; i < 30; ++i)
+        burst += std::string(QUANDREL_EXECUTABLE) + (i % 2 ? " quandrel://capture/window & " : " quandrel://capture/area & ");
+    ASSERT_EQ(test::run(burst + "wait"), 0);
+    ASSERT_TRUE(waitForOverlay()) << logText();
+    EXPECT_EQ(occurrences("capture area started") + occurrences("capture window started"), before + 1);
+    ASSERT_EQ(test::run("xdotool key Escape"), 0);
+    EXPECT_TRUE(waitForNoOverlay());
+}
+
+TEST_F(X11CaptureFlowTest, MonitorsChangingUnderTheOverlayEndTheCapture)
+{
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    ASSERT_TRUE(waitForOverlay()) << logText();
+    x.setMonitors({"*MAIN 1440x900+0+0", "SECOND 1280x1024+1440+0"});
+    EXPECT_TRUE(x.waitUntil([&] { return overlayCount() == 0 && canGrabKeyboard(); })) << logText();
+    x.setMonitors({"*MAIN 1440x900+0+0", "SECOND 1280x1024+1440+0", "THIRD 1024x768+2720+0"});
+    // The next capture covers the monitors as they are now.
+    ASSERT_TRUE(x.waitUntil([&] { return occurrences("capture area started") > 0; }));
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    ASSERT_TRUE(waitForOverlay()) << logText();
+    ASSERT_EQ(test::run("xdotool key Escape"), 0);
+    EXPECT_TRUE(waitForNoOverlay());
+}
+
+TEST_F(X11CaptureFlowTest, AKeyboardGrabElsewhereEndsTheCaptureAndAKilledCaptureLeavesNoGrab)
+{
+    // Another client holds the keyboard, as a screen locker or an open menu does.
+    xcb_connection_t* other = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(other));
+    const xcb_window_t otherRoot = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
+    x11::Reply<xcb_grab_keyboard_reply_t> held(xcb_grab_keyboard_reply(
+        other, xcb_grab_keyboard(other, 0, otherRoot, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
+    ASSERT_TRUE(held && held->status == XCB_GRAB_STATUS_SUCCESS);
+    const int failures = occurrences("capture failed");
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    EXPECT_TRUE(x.waitUntil([&] { return occurrences("capture failed") == failures + 1; })) << logText();
+    EXPECT_EQ(overlayCount(), 0);
+    xcb_disconnect(other);
+
+    // Killed with the overlay up: the grabs go with its connection.
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    ASSERT_TRUE(waitForOverlay());
+    EXPECT_FALSE(canGrabKeyboard());
+    stop(SIGKILL);
+    EXPECT_TRUE(x.waitUntil([&] { return canGrabKeyboard() && overlayCount() == 0; }));
+    launch();
+}
+
+} // namespace quandrel
