@@ -1,6 +1,7 @@
 #include "AppController.h"
 
 #include "Applications.h"
+#include "SettingsModel.h"
 #include "TrayMenuModel.h"
 #include "Workspace.h"
 
@@ -57,6 +58,39 @@ void AppController::start()
     applySettings(m_store->settings());
     reportTakenShortcuts(m_failedActions, true);
     m_started = true;
+    if (needsOnboarding(m_store->settings(), m_permissions.windowControlAllowed()))
+        showOnboarding();
+}
+
+void AppController::openSettings()
+{
+    m_permissions.refresh();
+    m_services.settings.showSettings();
+}
+
+void AppController::showOnboarding()
+{
+    m_services.settings.showOnboarding();
+    m_permissions.startPolling();
+}
+
+void AppController::completeOnboarding()
+{
+    QuandrelSettings next = m_store->settings();
+    next.hasCompletedOnboarding = true;
+    m_store->setSettings(next);
+    m_services.settings.closeOnboarding();
+    m_permissions.stopPolling();
+}
+
+void AppController::suspendHotKeys() { m_hotKeys.suspend(); }
+
+void AppController::resumeHotKeys()
+{
+    if (!m_hotKeys.isSuspended())
+        return;
+    m_hotKeys.resume();
+    updateFailedActions();
 }
 
 void AppController::applySettings(const QuandrelSettings& settings)
@@ -68,8 +102,14 @@ void AppController::applySettings(const QuandrelSettings& settings)
         snapper->restoresSizeOnDrag = settings.restoreSizeOnDrag;
     }
     m_hotKeys.setBindings(buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings));
-    if (!m_hotKeys.isSuspended())
+    if (!m_hotKeys.isSuspended()) {
         m_hotKeys.registerAll();
+        updateFailedActions();
+    }
+}
+
+void AppController::updateFailedActions()
+{
     if (m_failedActions != m_hotKeys.failed()) {
         std::set<Command> newlyTaken;
         std::set_difference(m_hotKeys.failed().begin(), m_hotKeys.failed().end(), m_failedActions.begin(), m_failedActions.end(),
@@ -98,7 +138,7 @@ void AppController::perform(const Command& command)
                    [this](const WindowCommand& c) { m_windows.perform(c.action); },
                    [this](const CaptureCommand& c) { m_services.capture.startCapture(c.mode, c.then); },
                    [this](const AppCommand& c) { activateApp(c.desktopId); },
-                   [this](const OpenSettingsCommand&) { m_services.settings.showSettings(); },
+                   [this](const OpenSettingsCommand&) { openSettings(); },
                    [this](const ClosePinsCommand&) { m_services.capture.closeAllPins(); },
                },
                command);

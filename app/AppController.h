@@ -48,6 +48,19 @@ public:
     // Answers whether the URL named a command.
     bool handleURL(const QUrl& url);
 
+    // The settings window, after reading the permissions again.
+    void openSettings();
+    // The welcome window, and a poll of the permissions while it is up.
+    void showOnboarding();
+    // Marks onboarding as done (one change of the settings), closes its window and ends the
+    // permission poll.
+    void completeOnboarding();
+
+    // While a shortcut is being recorded no hot key is active; resuming registers the
+    // bindings of the latest settings and updates the failed actions.
+    void suspendHotKeys();
+    void resumeHotKeys();
+
     // Created on first use; none when the platform has no pointer monitor.
     DragSnapper* dragSnapper();
 
@@ -63,6 +76,7 @@ Q_SIGNALS:
 
 private:
     void activateApp(const std::string& desktopId);
+    void updateFailedActions();
     void reportTakenShortcuts(const std::set<Command>& newlyTaken, bool notify);
 
     PlatformServices m_platform;

@@ -24,11 +24,14 @@ public:
     virtual bool hasPins() const { return false; }
 };
 
-// Shows the settings to the person.
+// Shows the settings to the person, and the welcome window that explains what Quandrel
+// needs on this desktop.
 class SettingsPresenter {
 public:
     virtual ~SettingsPresenter() = default;
     virtual void showSettings() = 0;
+    virtual void showOnboarding() {}
+    virtual void closeOnboarding() {}
 };
 
 // Makes the preview window of drag snapping; called once, when drag snapping is first used.

@@ -34,6 +34,12 @@ void PermissionMonitor::startPolling()
     scheduleNextPoll();
 }
 
+void PermissionMonitor::stopPolling()
+{
+    ++m_pollGeneration;
+    m_polling = false;
+}
+
 void PermissionMonitor::scheduleNextPoll()
 {
     m_schedule(pollInterval, [self = QPointer<PermissionMonitor>(this), generation = m_pollGeneration] {

@@ -28,6 +28,8 @@ public:
 
     // Re-reads both every second until both are granted.
     void startPolling();
+    // Ends a running poll; the answers stay as last read.
+    void stopPolling();
     bool isPolling() const { return m_polling; }
 
     static constexpr int pollInterval = 1000; // milliseconds

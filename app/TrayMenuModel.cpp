@@ -98,9 +98,16 @@ std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
     }
 
     menu.push_back(divider());
+    if (!state.permissionsGranted) {
+        TrayMenuEntry grant;
+        grant.title = QStringLiteral("Grant Permissions…");
+        grant.action = TrayMenuEntry::Action::grantPermissions;
+        menu.push_back(std::move(grant));
+    }
     TrayMenuEntry settingsItem = commandItem(state, QStringLiteral("Settings…"), OpenSettingsCommand{}, std::nullopt, 0);
     settingsItem.ownKeys = QKeySequence(Qt::ControlModifier | Qt::Key_Comma);
     menu.push_back(std::move(settingsItem));
+    // The updater's "Check for Updates…" follows here.
 
     menu.push_back(divider());
     TrayMenuEntry quit;

@@ -18,7 +18,7 @@ namespace quandrel {
 
 struct TrayMenuEntry {
     enum class Kind { item, divider, submenu };
-    enum class Action { command, quit };
+    enum class Action { command, quit, grantPermissions };
 
     Kind kind = Kind::item;
     QString title;
@@ -36,6 +36,7 @@ struct TrayMenuState {
     const QuandrelSettings& settings;
     const std::set<Command>& takenShortcuts; // commands whose hot keys another program holds
     bool hasPins = false;
+    bool permissionsGranted = true; // false: something Quandrel needs is missing ("Grant Permissions…")
 };
 
 // Waits that let the menu close first: the previously focused window gets the focus back

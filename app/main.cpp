@@ -13,8 +13,10 @@
 #include "OverlaySelectionPresenter.h"
 #include "TesseractRecognizer.h"
 #include "DeveloperEditor.h"
+#include "DesktopCatalog.h"
 #include "DeveloperPanels.h"
 #include "FreedesktopNotifier.h"
+#include "SettingsWindows.h"
 #include "SingleInstance.h"
 #include "SnapPreview.h"
 #include "TrayMenu.h"
@@ -90,19 +92,6 @@ private:
     TesseractRecognizer m_recognizer;
     CaptureWindows m_views;
     std::unique_ptr<CaptureCoordinator> m_coordinator;
-};
-
-// Until the settings window exists, Settings… opens the settings file itself, writing the
-// current settings first when there is no file yet.
-class SettingsFileOpener final : public SettingsPresenter {
-public:
-    void showSettings() override
-    {
-        if (!store || !store->ensureFileExists())
-            return;
-        QDesktopServices::openUrl(QUrl::fromLocalFile(store->path()));
-    }
-    SettingsStore* store = nullptr;
 };
 
 // The settings document an earlier Quandrel kept under the key "settings" of its INI file.
@@ -252,10 +241,11 @@ int main(int argc, char** argv)
 
     const PanelScreens screens{[&platform] { return platform.displays->displays(); }, {}};
     CaptureFeature capture(platform, screens);
-    SettingsFileOpener settingsOpener;
+    x11::DesktopCatalog catalog;
+    SettingsWindows settingsWindows(catalog);
     x11::X11Desktop* d = desktop.get();
     FreedesktopNotifier notifier;
-    AppServices services{capture, settingsOpener,
+    AppServices services{capture, settingsWindows,
                          [d]() -> std::unique_ptr<SnapPreviewSurface> {
                              return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays().displays()); },
                                                                   [d] { return d->session().hasCompositingManager(); });
@@ -264,12 +254,12 @@ int main(int argc, char** argv)
     QObject scheduler;
     auto store = std::make_unique<SettingsStore>(SettingsStore::defaultPath(),
                                                  QFileInfo::exists(SettingsStore::defaultPath()) ? std::nullopt : legacySettingsDocument());
-    settingsOpener.store = store.get();
     capture.store = store.get();
     store->watchFile();
     AppController controller(platform, std::move(store), services, [&scheduler](int ms, std::function<void()> run) {
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
+    settingsWindows.setController(controller);
 
     DeveloperPanels developerPanels([&capture](const CapturedImage& image) { capture.coordinator().showThumbnail(image); },
                                     [&capture](const CapturedImage& image) { capture.coordinator().pinImage(image); },

@@ -52,7 +52,7 @@ void TrayMenu::rebuild()
     for (QMenu* submenu : m_menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
         delete submenu;
     const std::set<Command>& taken = m_controller.failedActions();
-    fill(m_menu, trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins()}));
+    fill(m_menu, trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins(), m_controller.permissions().allGranted()}));
 }
 
 void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
@@ -87,6 +87,10 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
         }
         if (entry.action == TrayMenuEntry::Action::quit) {
             connect(item, &QAction::triggered, qApp, &QApplication::quit);
+            continue;
+        }
+        if (entry.action == TrayMenuEntry::Action::grantPermissions) {
+            connect(item, &QAction::triggered, &m_controller, [controller = &m_controller] { controller->showOnboarding(); });
             continue;
         }
         connect(item, &QAction::triggered, this, [this, command = *entry.command, delay = entry.delay] {

@@ -71,4 +71,31 @@ SystemTiling DesktopSystemTiling::forWindowManager(const std::string& name)
 
 SystemTiling DesktopSystemTiling::read() { return forWindowManager(windowManagerName()); }
 
+std::optional<TilingSettingsPage> DesktopSystemTiling::settingsPageFor(const std::string& name,
+                                                                       const std::function<std::string(const std::string&)>& findProgram)
+{
+    const auto with = [&](const std::string& program) { return !findProgram(program).empty(); };
+    if (name == "GNOME Shell" || name == "Mutter" || name.rfind("Mutter ", 0) == 0) {
+        if (with("gnome-control-center"))
+            return TilingSettingsPage{"Multitasking", "gnome-control-center", {"multitasking"}};
+        return std::nullopt;
+    }
+    if (name == "KWin") {
+        for (const char* shell : {"kcmshell6", "kcmshell5"}) {
+            if (with(shell))
+                return TilingSettingsPage{"Screen Edges", shell, {"kcm_kwinscreenedges"}};
+        }
+        if (with("systemsettings"))
+            return TilingSettingsPage{"Screen Edges", "systemsettings", {"kcm_kwinscreenedges"}};
+    }
+    return std::nullopt;
+}
+
+std::optional<TilingSettingsPage> DesktopSystemTiling::settingsPage()
+{
+    return settingsPageFor(windowManagerName(), [](const std::string& program) {
+        return QStandardPaths::findExecutable(QString::fromStdString(program)).toStdString();
+    });
+}
+
 } // namespace quandrel::x11

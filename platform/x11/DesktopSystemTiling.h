@@ -6,6 +6,7 @@
 
 #include "SystemTiling.h"
 
+#include <functional>
 #include <string>
 
 namespace quandrel::x11 {
@@ -16,9 +17,14 @@ class DesktopSystemTiling final : public SystemTilingSource {
 public:
     explicit DesktopSystemTiling(X11Connection& connection);
     SystemTiling read() override;
+    std::optional<TilingSettingsPage> settingsPage() override;
 
     // The rules, for a window manager name (_NET_WM_NAME of its check window).
     static SystemTiling forWindowManager(const std::string& name);
+    // GNOME's multitasking panel and KDE's screen-edges module, for a window manager name,
+    // when `findProgram` (a program name to its path, empty when absent) finds their tool.
+    static std::optional<TilingSettingsPage> settingsPageFor(const std::string& name,
+                                                             const std::function<std::string(const std::string&)>& findProgram);
 
 private:
     std::string windowManagerName();

@@ -1,0 +1,57 @@
+#pragma once
+
+// What the settings and welcome windows show and change, without widgets: the warning of a
+// shortcut shared by several commands, adding applications, when the welcome window appears
+// and what it says, the note about the desktop's own edge tiling, and the permission rows.
+
+#include "ApplicationCatalog.h"
+#include "Command.h"
+#include "QuandrelSettings.h"
+#include "SystemTiling.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace quandrel {
+
+class KeyboardLayout;
+
+// The name the desktop shows for an application; none when it is not installed.
+using AppNameLookup = std::function<std::optional<std::string>(const std::string& desktopId)>;
+
+// "Also used for " and the other commands with the same shortcut in the settings, in
+// hot-key order; empty when the command's shortcut is its own (or it has none).
+QString conflictText(const Command& command, const QuandrelSettings& settings, const AppNameLookup& appName);
+
+// The bindings after adding the chosen applications in their order: one already bound (or
+// chosen twice) is skipped; new ones have no shortcut and hide the app when it is in front.
+std::vector<AppBinding> addApplications(std::vector<AppBinding> bindings, const std::vector<InstalledApplication>& chosen);
+
+// The welcome window appears at start until onboarding is done, and again at every start
+// while Quandrel cannot control windows.
+bool needsOnboarding(const QuandrelSettings& settings, bool windowControlAllowed);
+// "Done" when everything Quandrel needs is there, else "Later".
+QString onboardingButtonTitle(bool allGranted);
+// The "Try it" lines, with the default shortcuts named as this keyboard layout names them.
+QStringList tryItLines(const KeyboardLayout* layout);
+
+// The note about the edges the desktop tiles itself; none when it tiles none.
+std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::optional<TilingSettingsPage>& page);
+// The button that opens the desktop's page: "Open Multitasking Settings…".
+QString tilingSettingsButtonTitle(const TilingSettingsPage& page);
+
+// One thing Quandrel needs from the desktop, as the two windows show it.
+struct PermissionText {
+    QString title;
+    QString onboardingDetail;
+    QString settingsDetail;
+    QString missing; // what is wrong while it is not there
+};
+PermissionText windowControlText();
+PermissionText screenReadingText();
+
+} // namespace quandrel

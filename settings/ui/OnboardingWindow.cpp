@@ -1,0 +1,121 @@
+#include "OnboardingWindow.h"
+
+#include "AppController.h"
+#include "SettingsModel.h"
+#include "SettingsWidgets.h"
+#include "Symbols.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quandrel {
+
+OnboardingWindow::OnboardingWindow(AppController& controller, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_controller(controller)
+    , m_symbol(new QLabel(this))
+{
+    setWindowTitle(QStringLiteral("Welcome to Quandrel"));
+    setWindowIcon(ui::applicationIcon());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(28, 24, 28, 20);
+    layout->setSpacing(10);
+
+    m_symbol->setFixedSize(56, 56);
+    layout->addWidget(m_symbol, 0, Qt::AlignHCenter);
+    auto* title = new QLabel(QStringLiteral("Welcome to Quandrel"), this);
+    QFont large = title->font();
+    large.setPointSizeF(large.pointSizeF() * 1.7);
+    large.setBold(true);
+    title->setFont(large);
+    layout->addWidget(title, 0, Qt::AlignHCenter);
+    auto* tagline = settingsui::secondaryLabel(QStringLiteral("Window snapping, app shortcuts and screenshots in one tray app."), this);
+    tagline->setAlignment(Qt::AlignHCenter);
+    layout->addWidget(tagline);
+
+    auto* box = new QFrame(this);
+    box->setFrameShape(QFrame::StyledPanel);
+    box->setAutoFillBackground(true);
+    box->setBackgroundRole(QPalette::AlternateBase);
+    auto* inner = new QVBoxLayout(box);
+    inner->setContentsMargins(14, 12, 14, 12);
+    auto* intro = new QLabel(QStringLiteral("Quandrel needs two things from your desktop session. There is nothing to switch on: "
+                                            "both come with an X11 session and its window manager."),
+                             box);
+    intro->setWordWrap(true);
+    inner->addWidget(intro);
+    const auto checkAgain = [this] { m_controller.permissions().refresh(); };
+    const PermissionText control = windowControlText();
+    const PermissionText screen = screenReadingText();
+    m_windowControl = new settingsui::PermissionRow(control.title, control.onboardingDetail, control.missing, checkAgain, box);
+    m_screenReading = new settingsui::PermissionRow(screen.title, screen.onboardingDetail, screen.missing, checkAgain, box);
+    inner->addWidget(m_windowControl);
+    auto* divider = new QFrame(box);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    inner->addWidget(divider);
+    inner->addWidget(m_screenReading);
+    layout->addWidget(box);
+
+    auto* tryIt = new QLabel(QStringLiteral("Try it"), this);
+    QFont heading = tryIt->font();
+    heading.setBold(true);
+    heading.setPointSizeF(heading.pointSizeF() * 1.15);
+    tryIt->setFont(heading);
+    layout->addWidget(tryIt);
+    for (const QString& line : tryItLines(controller.platform().keyboardLayout)) {
+        auto* label = new QLabel(QStringLiteral("•  ") + line, this);
+        label->setWordWrap(true);
+        layout->addWidget(label);
+    }
+
+    m_finish = new QPushButton(this);
+    m_finish->setDefault(true);
+    m_finish->setAutoDefault(true);
+    m_finish->setMinimumWidth(90);
+    connect(m_finish, &QPushButton::clicked, this, [this] { m_controller.completeOnboarding(); });
+    layout->addSpacing(6);
+    layout->addWidget(m_finish, 0, Qt::AlignRight);
+
+    connect(&controller.permissions(), &PermissionMonitor::changed, this, &OnboardingWindow::refresh);
+    updateSymbols();
+    refresh();
+    setFixedWidth(520);
+}
+
+void OnboardingWindow::refresh()
+{
+    const PermissionMonitor& p = m_controller.permissions();
+    m_windowControl->setGranted(p.windowControlAllowed());
+    m_screenReading->setGranted(p.screenReadingAllowed());
+    m_finish->setText(onboardingButtonTitle(p.allGranted()));
+    m_finish->setAccessibleName(m_finish->text());
+}
+
+void OnboardingWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Return is the default button's key, wherever the focus is.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_finish->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void OnboardingWindow::updateSymbols()
+{
+    m_symbol->setPixmap(ui::symbolPixmap(QStringLiteral("rectangle.split.2x1.fill"), QSize(56, 56), palette().color(QPalette::Highlight),
+                                         devicePixelRatioF()));
+}
+
+void OnboardingWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateSymbols();
+    QWidget::changeEvent(event);
+}
+
+} // namespace quandrel

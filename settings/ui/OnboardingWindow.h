@@ -1,0 +1,45 @@
+#pragma once
+
+// "Welcome to Quandrel": what Quandrel needs from this desktop, with the state of each, and
+// the default shortcuts to try. Its one button ("Done" when everything is there, else
+// "Later") finishes onboarding.
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+namespace quandrel {
+
+class AppController;
+
+namespace settingsui {
+class PermissionRow;
+}
+
+class OnboardingWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit OnboardingWindow(AppController& controller, QWidget* parent = nullptr);
+
+    QPushButton* finishButton() const { return m_finish; }
+    settingsui::PermissionRow* windowControlRow() const { return m_windowControl; }
+    settingsui::PermissionRow* screenReadingRow() const { return m_screenReading; }
+    // Shows the permissions as the controller last read them.
+    void refresh();
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void updateSymbols();
+
+    AppController& m_controller;
+    QLabel* m_symbol;
+    settingsui::PermissionRow* m_windowControl;
+    settingsui::PermissionRow* m_screenReading;
+    QPushButton* m_finish;
+};
+
+} // namespace quandrel

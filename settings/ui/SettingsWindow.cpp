@@ -1,0 +1,622 @@
+#include "SettingsWindow.h"
+
+#include "AppChooser.h"
+#include "AppController.h"
+#include "LoginItem.h"
+#include "SettingsModel.h"
+#include "SettingsWidgets.h"
+#include "ShortcutRecorder.h"
+#include "Symbols.h"
+#include "Workspace.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace quandrel {
+
+using settingsui::secondaryLabel;
+
+namespace {
+
+QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+constexpr int maxGap = 30;
+
+struct TabInfo {
+    const char* title;
+    const char* symbol;
+};
+constexpr TabInfo tabInfo[] = {
+    {"General", "gearshape"},
+    {"Windows", "rectangle.split.2x1"},
+    {"Apps", "square.grid.2x2"},
+    {"Screenshots", "camera.viewfinder"},
+};
+
+QWidget* scrolling(QWidget* content, QWidget* parent)
+{
+    auto* area = new QScrollArea(parent);
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return area;
+}
+
+QGroupBox* section(const QString& title, QWidget* parent)
+{
+    auto* box = new QGroupBox(title, parent);
+    box->setAccessibleName(title);
+    return box;
+}
+
+template <typename Key>
+std::optional<Shortcut> lookup(const std::map<Key, Shortcut>& map, Key key)
+{
+    const auto it = map.find(key);
+    return it == map.end() ? std::nullopt : std::optional<Shortcut>(it->second);
+}
+
+std::optional<Shortcut> shortcutIn(const QuandrelSettings& settings, const Command& command)
+{
+    if (const auto* w = std::get_if<WindowCommand>(&command))
+        return lookup(settings.windowShortcuts, w->action);
+    if (const auto* c = std::get_if<CaptureCommand>(&command))
+        return lookup(settings.captureShortcuts, c->mode);
+    if (const auto* a = std::get_if<AppCommand>(&command)) {
+        const AppBinding* binding = findAppBinding(settings.appBindings, a->desktopId);
+        return binding ? binding->shortcut : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+SettingsWindow::SettingsWindow(AppController& controller, ApplicationCatalog& catalog, SettingsSectionFactory updates, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_controller(controller)
+    , m_catalog(catalog)
+    , m_tabs(new QTabWidget(this))
+{
+    setWindowTitle(QStringLiteral("Quandrel Settings"));
+    setWindowIcon(ui::applicationIcon());
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addWidget(m_tabs);
+    m_tabs->setAccessibleName(QStringLiteral("Settings sections"));
+    m_tabs->addTab(generalTab(updates), QString());
+    m_tabs->addTab(windowsTab(), QString());
+    m_tabs->addTab(appsTab(), QString());
+    m_tabs->addTab(screenshotsTab(), QString());
+    for (int i = 0; i < m_tabs->count(); ++i)
+        m_tabs->setTabText(i, QString::fromLatin1(tabInfo[i].title));
+    updateSymbols();
+    resize(640, 620);
+
+    connect(&controller.store(), &SettingsStore::settingsChanged, this, &SettingsWindow::refresh);
+    connect(&controller, &AppController::failedActionsChanged, this, &SettingsWindow::refresh);
+    connect(&controller.permissions(), &PermissionMonitor::changed, this, &SettingsWindow::refresh);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            readSystemTiling();
+    });
+    readSystemTiling();
+    refresh();
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+// ---- General ----------------------------------------------------------------------------
+
+QWidget* SettingsWindow::generalTab(const SettingsSectionFactory& updates)
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    m_login = new QCheckBox(QStringLiteral("Open Quandrel at login"), page);
+    m_login->setAccessibleName(m_login->text());
+    connect(m_login, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_refreshing)
+            return;
+        if (const auto error = LoginItem::setEnabled(on, QCoreApplication::applicationFilePath()))
+            qWarning("%s", qUtf8Printable(*error));
+        // The switch shows what is registered, also when that failed.
+        const QSignalBlocker block(m_login);
+        m_login->setChecked(LoginItem::isEnabled());
+    });
+    layout->addWidget(m_login);
+
+    auto* permissions = section(QStringLiteral("Permissions"), page);
+    auto* rows = new QVBoxLayout(permissions);
+    const auto checkAgain = [this] { m_controller.permissions().refresh(); };
+    const PermissionText control = windowControlText();
+    const PermissionText screen = screenReadingText();
+    m_windowControl = new settingsui::PermissionRow(control.title, control.settingsDetail, control.missing, checkAgain, permissions);
+    m_screenReading = new settingsui::PermissionRow(screen.title, screen.settingsDetail, screen.missing, checkAgain, permissions);
+    rows->addWidget(m_windowControl);
+    rows->addWidget(m_screenReading);
+    layout->addWidget(permissions);
+
+    if (updates) {
+        auto* box = section(QStringLiteral("Updates"), page);
+        auto* inner = new QVBoxLayout(box);
+        if (QWidget* content = updates(box))
+            inner->addWidget(content);
+        layout->addWidget(box);
+    }
+
+    auto* version = new QHBoxLayout;
+    version->addWidget(new QLabel(QStringLiteral("Version"), page));
+    version->addStretch(1);
+    const QString number = QCoreApplication::applicationVersion();
+    m_version = new QLabel(number.isEmpty() ? QStringLiteral("unknown") : number, page);
+    m_version->setAccessibleName(QStringLiteral("Version"));
+    m_version->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    version->addWidget(m_version);
+    layout->addLayout(version);
+    layout->addStretch(1);
+    return scrolling(page, this);
+}
+
+// ---- Windows ----------------------------------------------------------------------------
+
+QWidget* SettingsWindow::windowsTab()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* shortcuts = section(QStringLiteral("Shortcuts"), page);
+    auto* grid = new QGridLayout(shortcuts);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    for (const WindowAction a : allWindowActions) {
+        auto* label = new QLabel(qstr(title(a)), shortcuts);
+        grid->addWidget(label, row, 0);
+        ShortcutRecorder* recorder = addRecorder(WindowCommand{a}, label->text(), shortcuts);
+        label->setBuddy(recorder->button());
+        grid->addWidget(recorder, row, 1);
+        ++row;
+    }
+    m_restoreDefaults = new QPushButton(QStringLiteral("Restore Default Shortcuts"), shortcuts);
+    connect(m_restoreDefaults, &QPushButton::clicked, this, [this] {
+        edit([](QuandrelSettings& s) { s.windowShortcuts = QuandrelSettings().windowShortcuts; });
+    });
+    grid->addWidget(m_restoreDefaults, row, 0, 1, 2, Qt::AlignLeft);
+    layout->addWidget(shortcuts);
+
+    auto* behaviour = section(QStringLiteral("Layouts"), page);
+    auto* form = new QFormLayout(behaviour);
+    auto* gapRow = new QHBoxLayout;
+    m_gap = new QSlider(Qt::Horizontal, behaviour);
+    m_gap->setRange(0, maxGap);
+    m_gap->setSingleStep(1);
+    m_gap->setPageStep(5);
+    m_gap->setFixedWidth(160);
+    m_gap->setAccessibleName(QStringLiteral("Gap between windows"));
+    m_gapLabel = new QLabel(behaviour);
+    QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    m_gapLabel->setFont(digits);
+    m_gapLabel->setMinimumWidth(QFontMetrics(digits).horizontalAdvance(QStringLiteral("30 pt")));
+    gapRow->addWidget(m_gap);
+    gapRow->addWidget(m_gapLabel);
+    gapRow->addStretch(1);
+    connect(m_gap, &QSlider::valueChanged, this, [this](int value) {
+        m_gapLabel->setText(QStringLiteral("%1 pt").arg(value));
+        if (!m_refreshing)
+            edit([value](QuandrelSettings& s) { s.gap = value; });
+    });
+    form->addRow(QStringLiteral("Gap between windows"), gapRow);
+
+    m_repeat = new QComboBox(behaviour);
+    m_repeat->setAccessibleName(QStringLiteral("Pressing a half again"));
+    for (const RepeatBehavior b : allRepeatBehaviors)
+        m_repeat->addItem(qstr(title(b)));
+    connect(m_repeat, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_refreshing && index >= 0)
+            edit([index](QuandrelSettings& s) { s.repeatBehavior = allRepeatBehaviors[std::size_t(index)]; });
+    });
+    form->addRow(QStringLiteral("Pressing a half again"), m_repeat);
+    layout->addWidget(behaviour);
+
+    auto* dragging = section(QStringLiteral("Dragging"), page);
+    auto* dragLayout = new QVBoxLayout(dragging);
+    m_drag = new QCheckBox(QStringLiteral("Snap windows dragged to a screen edge"), dragging);
+    m_drag->setAccessibleName(m_drag->text());
+    connect(m_drag, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_refreshing)
+            edit([on](QuandrelSettings& s) { s.dragToSnap = on; });
+    });
+    dragLayout->addWidget(m_drag);
+    dragLayout->addWidget(secondaryLabel(QStringLiteral("Drag a window to the left or right edge for half the screen, the top for full "
+                                                        "screen, a corner for a quarter, or the bottom for a third."),
+                                         dragging));
+    m_restoreSize = new QCheckBox(QStringLiteral("Restore a snapped window's size when it's dragged away"), dragging);
+    m_restoreSize->setAccessibleName(m_restoreSize->text());
+    connect(m_restoreSize, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_refreshing)
+            edit([on](QuandrelSettings& s) { s.restoreSizeOnDrag = on; });
+    });
+    dragLayout->addWidget(m_restoreSize);
+
+    m_tilingNote = new QWidget(dragging);
+    auto* note = new QHBoxLayout(m_tilingNote);
+    note->setContentsMargins(0, 6, 0, 0);
+    m_tilingSymbol = new QLabel(m_tilingNote);
+    m_tilingSymbol->setFixedSize(16, 16);
+    note->addWidget(m_tilingSymbol, 0, Qt::AlignTop);
+    auto* noteText = new QVBoxLayout;
+    m_tilingText = secondaryLabel(QString(), m_tilingNote);
+    noteText->addWidget(m_tilingText);
+    m_tilingButton = new QPushButton(m_tilingNote);
+    connect(m_tilingButton, &QPushButton::clicked, this, [this] {
+        if (!m_tilingPage)
+            return;
+        QStringList arguments;
+        for (const std::string& a : m_tilingPage->arguments)
+            arguments << QString::fromStdString(a);
+        if (!QProcess::startDetached(QString::fromStdString(m_tilingPage->program), arguments))
+            m_controller.platform().sound->beep();
+    });
+    noteText->addWidget(m_tilingButton, 0, Qt::AlignLeft);
+    note->addLayout(noteText, 1);
+    dragLayout->addWidget(m_tilingNote);
+    layout->addWidget(dragging);
+    layout->addStretch(1);
+    return scrolling(page, this);
+}
+
+void SettingsWindow::readSystemTiling()
+{
+    SystemTilingSource* source = m_controller.platform().tiling;
+    const SystemTiling tiling = source ? source->read() : SystemTiling{};
+    if (source && !m_tilingPage)
+        m_tilingPage = source->settingsPage();
+    const auto text = systemTilingNote(tiling, m_tilingPage);
+    m_tilingNote->setVisible(text.has_value());
+    m_tilingText->setText(text.value_or(QString()));
+    m_tilingButton->setVisible(m_tilingPage.has_value());
+    if (m_tilingPage)
+        m_tilingButton->setText(tilingSettingsButtonTitle(*m_tilingPage));
+}
+
+// ---- Apps -------------------------------------------------------------------------------
+
+QWidget* SettingsWindow::appsTab()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* box = section(QStringLiteral("App Shortcuts"), page);
+    auto* inner = new QVBoxLayout(box);
+    inner->addWidget(secondaryLabel(QStringLiteral("Add an app, then give it a shortcut. The shortcut opens the app, brings it to the "
+                                                   "front if it's already open, and hides it if it's already in front."),
+                                    box));
+    m_appRowsLayout = new QVBoxLayout;
+    m_appRowsLayout->setSpacing(2);
+    inner->addLayout(m_appRowsLayout);
+    m_addApps = new QToolButton(box);
+    m_addApps->setToolTip(QStringLiteral("Add applications"));
+    m_addApps->setAccessibleName(QStringLiteral("Add applications"));
+    m_addApps->setIconSize(QSize(16, 16));
+    connect(m_addApps, &QToolButton::clicked, this, &SettingsWindow::openAppChooser);
+    inner->addWidget(m_addApps, 0, Qt::AlignLeft);
+    layout->addWidget(box);
+    layout->addStretch(1);
+    return scrolling(page, this);
+}
+
+std::optional<std::string> SettingsWindow::appName(const std::string& desktopId) const
+{
+    auto it = m_installed.find(desktopId);
+    if (it == m_installed.end())
+        it = m_installed.emplace(desktopId, m_catalog.findApplication(desktopId)).first;
+    if (!it->second)
+        return std::nullopt;
+    return it->second->name;
+}
+
+void SettingsWindow::rebuildAppRows()
+{
+    const std::vector<AppBinding>& bindings = m_controller.store().settings().appBindings;
+    bool same = bindings.size() == m_appRows.size();
+    for (std::size_t i = 0; same && i < bindings.size(); ++i)
+        same = bindings[i].desktopId == m_appRows[i].desktopId && bindings[i].name == m_appRows[i].name->text().toStdString();
+    if (same)
+        return;
+
+    // Later: the row's own remove button may be what changed the list.
+    for (AppRow& row : m_appRows) {
+        m_recorders.erase(AppCommand{row.desktopId});
+        row.row->hide();
+        m_appRowsLayout->removeWidget(row.row);
+        row.row->deleteLater();
+    }
+    m_appRows.clear();
+    m_installed.clear();
+
+    const QColor secondary = settingsui::secondaryColor(palette());
+    for (const AppBinding& binding : bindings) {
+        AppRow row;
+        row.desktopId = binding.desktopId;
+        row.row = new QWidget;
+        auto* h = new QHBoxLayout(row.row);
+        h->setContentsMargins(0, 2, 0, 2);
+        row.icon = new QLabel(row.row);
+        row.icon->setFixedSize(24, 24);
+        appName(binding.desktopId);
+        const auto& installed = m_installed[binding.desktopId];
+        QIcon icon = installed ? settingsui::applicationIcon(installed->icon) : QIcon();
+        if (icon.isNull())
+            icon = ui::symbolIcon(QStringLiteral("questionmark.app"), secondary);
+        row.icon->setPixmap(icon.pixmap(QSize(24, 24), devicePixelRatioF()));
+        row.icon->setToolTip(QString::fromStdString(binding.desktopId) + (installed ? QString() : QStringLiteral(" (not installed)")));
+        h->addWidget(row.icon);
+        row.name = new QLabel(QString::fromStdString(binding.name), row.row);
+        row.name->setMinimumWidth(120);
+        h->addWidget(row.name, 1);
+        row.recorder = addRecorder(AppCommand{binding.desktopId}, row.name->text(), row.row);
+        h->addWidget(row.recorder);
+        row.whenInFront = new QComboBox(row.row);
+        for (const FrontmostBehavior b : allFrontmostBehaviors)
+            row.whenInFront->addItem(qstr(label(b)));
+        row.whenInFront->setToolTip(QStringLiteral("What the shortcut does when the app is already in front"));
+        row.whenInFront->setAccessibleName(QStringLiteral("When %1 is in front").arg(row.name->text()));
+        h->addWidget(new QLabel(QStringLiteral("When in front"), row.row));
+        h->addWidget(row.whenInFront);
+        const std::string id = binding.desktopId;
+        connect(row.whenInFront, &QComboBox::currentIndexChanged, this, [this, id](int index) {
+            if (m_refreshing || index < 0)
+                return;
+            edit([&](QuandrelSettings& s) {
+                for (AppBinding& b : s.appBindings) {
+                    if (b.desktopId == id)
+                        b.whenFrontmost = allFrontmostBehaviors[std::size_t(index)];
+                }
+            });
+        });
+        row.remove = new QToolButton(row.row);
+        row.remove->setAutoRaise(true);
+        row.remove->setToolTip(QStringLiteral("Remove"));
+        row.remove->setAccessibleName(QStringLiteral("Remove %1").arg(row.name->text()));
+        row.remove->setIcon(ui::symbolIcon(QStringLiteral("minus.circle.fill"), secondary));
+        connect(row.remove, &QToolButton::clicked, this, [this, id] {
+            edit([&](QuandrelSettings& s) { std::erase_if(s.appBindings, [&](const AppBinding& b) { return b.desktopId == id; }); });
+        });
+        h->addWidget(row.remove);
+        m_appRowsLayout->addWidget(row.row);
+        m_appRows.push_back(row);
+    }
+}
+
+void SettingsWindow::openAppChooser()
+{
+    if (m_chooser) {
+        m_chooser->raise();
+        m_chooser->activateWindow();
+        return;
+    }
+    std::set<std::string> bound;
+    for (const AppBinding& b : m_controller.store().settings().appBindings)
+        bound.insert(b.desktopId);
+    m_chooser = new AppChooser(m_catalog.installedApplications(), bound, this);
+    m_chooser->setAttribute(Qt::WA_DeleteOnClose);
+    m_chooser->setWindowModality(Qt::WindowModal);
+    connect(m_chooser, &QDialog::accepted, this, [this] {
+        const auto chosen = m_chooser->chosen();
+        edit([&](QuandrelSettings& s) { s.appBindings = addApplications(s.appBindings, chosen); });
+    });
+    connect(m_chooser, &QObject::destroyed, this, [this] { m_chooser = nullptr; });
+    m_chooser->open();
+}
+
+// ---- Screenshots ------------------------------------------------------------------------
+
+QWidget* SettingsWindow::screenshotsTab()
+{
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* shortcuts = section(QStringLiteral("Shortcuts"), page);
+    auto* grid = new QGridLayout(shortcuts);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    for (const CaptureMode m : allCaptureModes) {
+        auto* label = new QLabel(qstr(title(m)), shortcuts);
+        grid->addWidget(label, row, 0);
+        ShortcutRecorder* recorder = addRecorder(CaptureCommand{m, std::nullopt}, label->text(), shortcuts);
+        label->setBuddy(recorder->button());
+        grid->addWidget(recorder, row++, 1);
+    }
+    layout->addWidget(shortcuts);
+
+    auto* after = section(QStringLiteral("After Capture"), page);
+    auto* form = new QFormLayout(after);
+    m_afterCapture = new QComboBox(after);
+    m_afterCapture->setAccessibleName(QStringLiteral("After taking a screenshot"));
+    for (const AfterCapture a : allAfterCaptures)
+        m_afterCapture->addItem(qstr(label(a)));
+    connect(m_afterCapture, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!m_refreshing && index >= 0)
+            edit([index](QuandrelSettings& s) { s.afterCapture = allAfterCaptures[std::size_t(index)]; });
+    });
+    form->addRow(QStringLiteral("After taking a screenshot"), m_afterCapture);
+
+    auto* folderRow = new QHBoxLayout;
+    m_folder = new settingsui::ElidedLabel(after);
+    m_folder->setForegroundRole(QPalette::PlaceholderText);
+    m_folder->setAccessibleName(QStringLiteral("Screenshots folder"));
+    m_chooseFolder = new QPushButton(QStringLiteral("Choose…"), after);
+    m_chooseFolder->setAccessibleName(QStringLiteral("Choose the screenshots folder"));
+    m_resetFolder = new QPushButton(QStringLiteral("Reset"), after);
+    m_resetFolder->setAccessibleName(QStringLiteral("Reset the screenshots folder"));
+    folderRow->addWidget(m_folder, 1);
+    folderRow->addWidget(m_chooseFolder);
+    folderRow->addWidget(m_resetFolder);
+    form->addRow(QStringLiteral("Screenshots folder"), folderRow);
+    connect(m_chooseFolder, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
+    connect(m_resetFolder, &QPushButton::clicked, this, [this] { edit([](QuandrelSettings& s) { s.saveFolderBookmark.reset(); }); });
+    auto* show = new QPushButton(QStringLiteral("Show Screenshots Folder"), after);
+    connect(show, &QPushButton::clicked, this, [this] {
+        const QString folder = m_controller.store().screenshotsFolder();
+        QDir().mkpath(folder); // may fail; opening is tried all the same
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    });
+    form->addRow(QString(), show);
+    layout->addWidget(after);
+
+    auto* selecting = section(QStringLiteral("While Selecting"), page);
+    auto* selectingLayout = new QVBoxLayout(selecting);
+    selectingLayout->addWidget(secondaryLabel(QStringLiteral("Drag to select an area. Press Space to switch between area and window, and Esc "
+                                                             "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, T text, "
+                                                             "B pixelate, C crop, V select."),
+                                              selecting));
+    layout->addWidget(selecting);
+    layout->addStretch(1);
+    return scrolling(page, this);
+}
+
+void SettingsWindow::chooseFolder()
+{
+    auto* dialog = new QFileDialog(this, QStringLiteral("Choose Screenshots Folder"), m_controller.store().screenshotsFolder());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
+    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
+        if (folder.isEmpty())
+            return;
+        const QByteArray path = QDir::cleanPath(QDir(folder).absolutePath()).toUtf8();
+        edit([&](QuandrelSettings& s) { s.saveFolderBookmark = path; });
+    });
+    dialog->open();
+}
+
+// ---- Shared -----------------------------------------------------------------------------
+
+ShortcutRecorder* SettingsWindow::addRecorder(const Command& command, const QString& title, QWidget* parent)
+{
+    auto* recorder = new ShortcutRecorder(m_controller, title, parent);
+    m_recorders[command] = recorder;
+    connect(recorder, &ShortcutRecorder::shortcutEdited, this,
+            [this, command](const std::optional<Shortcut>& shortcut) { setRecorded(command, shortcut); });
+    return recorder;
+}
+
+ShortcutRecorder* SettingsWindow::recorder(const Command& command) const
+{
+    const auto it = m_recorders.find(command);
+    return it == m_recorders.end() ? nullptr : it->second;
+}
+
+void SettingsWindow::setRecorded(const Command& command, const std::optional<Shortcut>& shortcut)
+{
+    edit([&](QuandrelSettings& s) {
+        if (const auto* w = std::get_if<WindowCommand>(&command)) {
+            if (shortcut)
+                s.windowShortcuts[w->action] = *shortcut;
+            else
+                s.windowShortcuts.erase(w->action);
+        } else if (const auto* c = std::get_if<CaptureCommand>(&command)) {
+            if (shortcut)
+                s.captureShortcuts[c->mode] = *shortcut;
+            else
+                s.captureShortcuts.erase(c->mode);
+        } else if (const auto* a = std::get_if<AppCommand>(&command)) {
+            for (AppBinding& b : s.appBindings) {
+                if (b.desktopId == a->desktopId)
+                    b.shortcut = shortcut;
+            }
+        }
+    });
+}
+
+void SettingsWindow::edit(const std::function<void(QuandrelSettings&)>& change)
+{
+    // Always from the store's current record: a change made meanwhile by another program
+    // stays, and only this one member is written over it.
+    QuandrelSettings next = m_controller.store().settings();
+    change(next);
+    m_controller.store().setSettings(next);
+}
+
+void SettingsWindow::refresh()
+{
+    m_refreshing = true;
+    const QuandrelSettings& s = m_controller.store().settings();
+
+    m_login->setChecked(LoginItem::isEnabled());
+    m_windowControl->setGranted(m_controller.permissions().windowControlAllowed());
+    m_screenReading->setGranted(m_controller.permissions().screenReadingAllowed());
+
+    rebuildAppRows();
+    const auto lookupName = [this](const std::string& id) { return appName(id); };
+    for (const auto& [command, recorder] : m_recorders) {
+        recorder->setShortcut(shortcutIn(s, command));
+        recorder->setConflict(conflictText(command, s, lookupName));
+        recorder->setFailed(m_controller.failedActions().contains(command));
+    }
+    for (std::size_t i = 0; i < m_appRows.size(); ++i) {
+        const auto at = std::find(allFrontmostBehaviors.begin(), allFrontmostBehaviors.end(), s.appBindings[i].whenFrontmost);
+        m_appRows[i].whenInFront->setCurrentIndex(int(at - allFrontmostBehaviors.begin()));
+    }
+
+    const int gap = int(std::lround(std::clamp(s.gap, 0.0, double(maxGap))));
+    m_gap->setValue(gap);
+    m_gapLabel->setText(QStringLiteral("%1 pt").arg(gap));
+    const auto repeat = std::find(allRepeatBehaviors.begin(), allRepeatBehaviors.end(), s.repeatBehavior);
+    m_repeat->setCurrentIndex(int(repeat - allRepeatBehaviors.begin()));
+    m_drag->setChecked(s.dragToSnap);
+    m_restoreSize->setChecked(s.restoreSizeOnDrag);
+
+    const auto after = std::find(allAfterCaptures.begin(), allAfterCaptures.end(), s.afterCapture);
+    m_afterCapture->setCurrentIndex(int(after - allAfterCaptures.begin()));
+    m_folder->setFullText(QDir::toNativeSeparators(m_controller.store().screenshotsFolder()));
+    m_resetFolder->setEnabled(s.saveFolderBookmark.has_value());
+    m_refreshing = false;
+}
+
+void SettingsWindow::updateSymbols()
+{
+    const QColor text = palette().color(QPalette::WindowText);
+    for (int i = 0; i < m_tabs->count(); ++i)
+        m_tabs->setTabIcon(i, ui::symbolIcon(QString::fromLatin1(tabInfo[i].symbol), text));
+    const QColor secondary = settingsui::secondaryColor(palette());
+    m_addApps->setIcon(ui::symbolIcon(QStringLiteral("plus"), text));
+    m_tilingSymbol->setPixmap(ui::symbolPixmap(QStringLiteral("info.circle"), QSize(16, 16), secondary, devicePixelRatioF()));
+    for (const AppRow& row : m_appRows)
+        row.remove->setIcon(ui::symbolIcon(QStringLiteral("minus.circle.fill"), secondary));
+}
+
+void SettingsWindow::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        updateSymbols();
+    QWidget::changeEvent(event);
+}
+
+void SettingsWindow::showEvent(QShowEvent* event)
+{
+    // The chosen folder may have gone meanwhile; the line shows where the next save goes.
+    refresh();
+    QWidget::showEvent(event);
+}
+
+} // namespace quandrel
