@@ -85,6 +85,65 @@ TEST(TrayMenuModel, ConditionalEntriesAndTakenShortcuts)
     EXPECT_EQ(commandTitle(AppCommand{"unbound"}, settings), QStringLiteral("unbound"));
 }
 
+// "Grant Permissions…" is there only while something is missing, between the apps and
+// "Settings…"; F-keys are shown on the item as Qt names them.
+TEST(TrayMenuModel, GrantPermissionsWhileAPermissionIsMissing)
+{
+    QuandrelSettings settings;
+    settings.windowShortcuts[WindowAction::center] = Shortcut{96, 0}; // F5
+    settings.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::hide});
+    const std::set<Command> taken;
+    const auto menu = trayMenuModel({settings, taken, false, false});
+    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
+                                         "Repeat Last Area", "—", "Apps", "—", "Grant Permissions…", "Settings…", "—", "Quit Quandrel"}));
+    EXPECT_EQ(find(menu, "Grant Permissions…").action, TrayMenuEntry::Action::grantPermissions);
+    EXPECT_FALSE(find(menu, "Grant Permissions…").command);
+    EXPECT_EQ(find(menu.front().children, "Center").shortcut, (Shortcut{96, 0}));
+    EXPECT_EQ(menuKeyEquivalent(Shortcut{96, 0}), std::nullopt);
+    EXPECT_FALSE(find(find(menu, "Apps").children, "XTerm").shortcut);
+
+    const auto granted = trayMenuModel({settings, taken, false, true});
+    EXPECT_FALSE(titles(granted).contains(QStringLiteral("Grant Permissions…")));
+}
+
+// The drawn menu: the same entries, their shown keys, and "Grant Permissions…" coming and
+// going as the desktop changes.
+TEST(TrayMenu, DrawsTheModelAndFollowsPermissions)
+{
+    QTemporaryDir dir;
+    FakeDesktop desktop;
+    desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
+    NoCapture capture;
+    NoSettingsWindow settingsWindow;
+    AppController controller(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))),
+                             AppServices{capture, settingsWindow, nullptr}, [](int, std::function<void()>) {});
+    controller.start();
+    bool pins = false;
+    TrayMenu tray(controller, [&] { return pins; });
+    const auto shown = [&] {
+        QStringList list;
+        for (const QAction* a : tray.menu()->actions())
+            list << (a->isSeparator() ? QStringLiteral("—") : a->text());
+        return list;
+    };
+    EXPECT_EQ(shown(), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
+                                    "Repeat Last Area", "—", "Settings…", "—", "Quit Quandrel"}));
+    EXPECT_EQ(tray.menu()->actions().at(8)->shortcut(), QKeySequence(Qt::ControlModifier | Qt::Key_Comma));
+    const QMenu* window = tray.menu()->actions().at(0)->menu();
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->actions().at(0)->text(), QStringLiteral("Left Half"));
+    EXPECT_EQ(window->actions().at(0)->shortcut(), QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_Left));
+    desktop.setTrusted(false);
+    controller.permissions().refresh();
+    EXPECT_TRUE(shown().contains(QStringLiteral("Grant Permissions…")));
+    pins = true;
+    Q_EMIT tray.menu()->aboutToShow();
+    EXPECT_TRUE(shown().contains(QStringLiteral("Close All Pins")));
+    desktop.setTrusted(true);
+    controller.permissions().refresh();
+    EXPECT_FALSE(shown().contains(QStringLiteral("Grant Permissions…")));
+}
+
 // Opening the menu and changing settings rebuild it each time; nothing may pile up.
 TEST(TrayMenu, RebuildingLeavesNothingBehind)
 {

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <cstdlib>
 
 using quandrel::SystemTiling;
@@ -35,4 +37,26 @@ TEST(SystemTiling, FollowsTheRunningWindowManager)
     if (!QFile::exists(QStringLiteral("/usr/share/glib-2.0/schemas/org.gnome.mutter.gschema.xml"))) {
         EXPECT_EQ(DesktopSystemTiling::forWindowManager("GNOME Shell"), (SystemTiling{false, false}));
     }
+}
+
+// The desktop's own page for its edge tiling: known for GNOME and KDE when their settings
+// tool is installed, none elsewhere.
+TEST(SystemTiling, SettingsPageOfTheDesktop)
+{
+    using quandrel::x11::DesktopSystemTiling;
+    using quandrel::TilingSettingsPage;
+    const auto having = [](std::set<std::string> programs) {
+        return [programs](const std::string& p) { return programs.contains(p) ? "/usr/bin/" + p : std::string(); };
+    };
+    const auto gnome = DesktopSystemTiling::settingsPageFor("GNOME Shell", having({"gnome-control-center"}));
+    ASSERT_TRUE(gnome);
+    EXPECT_EQ(*gnome, (TilingSettingsPage{"Multitasking", "gnome-control-center", {"multitasking"}}));
+    EXPECT_FALSE(DesktopSystemTiling::settingsPageFor("GNOME Shell", having({})));
+    const auto plasma6 = DesktopSystemTiling::settingsPageFor("KWin", having({"kcmshell6", "kcmshell5", "systemsettings"}));
+    ASSERT_TRUE(plasma6);
+    EXPECT_EQ(plasma6->program, "kcmshell6");
+    EXPECT_EQ(plasma6->arguments, std::vector<std::string>{"kcm_kwinscreenedges"});
+    EXPECT_EQ(DesktopSystemTiling::settingsPageFor("KWin", having({"systemsettings"}))->program, "systemsettings");
+    EXPECT_FALSE(DesktopSystemTiling::settingsPageFor("Openbox", having({"gnome-control-center", "kcmshell6"})));
+    EXPECT_FALSE(DesktopSystemTiling::settingsPageFor("", having({"gnome-control-center"})));
 }
