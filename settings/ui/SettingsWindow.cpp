@@ -26,6 +26,7 @@
 #include <QScrollArea>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -610,6 +611,17 @@ void SettingsWindow::changeEvent(QEvent* event)
     if (event->type() == QEvent::PaletteChange)
         updateSymbols();
     QWidget::changeEvent(event);
+}
+
+void SettingsWindow::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    // The widgets stay for the next opening; the window and its image buffer on the display
+    // server go until then.
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible())
+            destroy(true, true);
+    });
 }
 
 void SettingsWindow::showEvent(QShowEvent* event)

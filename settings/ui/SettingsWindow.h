@@ -93,6 +93,7 @@ public:
 protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QWidget* generalTab(const SettingsSectionFactory& updates);
