@@ -59,8 +59,9 @@ inline void pressKey(QWidget* to, int key, Qt::KeyboardModifiers modifiers, quin
 
 class ControllerFixture {
 public:
-    explicit ControllerFixture(std::optional<QuandrelSettings> initial = std::nullopt)
+    explicit ControllerFixture(std::optional<QuandrelSettings> initial = std::nullopt, const KeyboardLayout* layout = nullptr)
     {
+        desktop.keyboardLayout = layout;
         desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
         auto store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         if (initial)

@@ -1,0 +1,94 @@
+// Puts the settings window on one tab, or the welcome window, on the screen for a person (or
+// a screenshot) to look at, in the light palette or, with --dark, a dark one. The settings
+// hold two app bindings (one of an application that is not installed), a shared shortcut and
+// a chosen gap; the desktop tiles its edges itself. It prints READY once shown and runs
+// until killed.
+//
+//   quandrel-settings-picture [--dark] [--missing] (--tab N | --onboarding)
+
+#include "OnboardingWindow.h"
+#include "SettingsUiSupport.h"
+#include "SettingsWindow.h"
+#include "X11Desktop.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPalette>
+#include <QScrollBar>
+#include <QStyleFactory>
+#include <QTabWidget>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+
+using namespace quandrel;
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+    if (args.contains(QStringLiteral("--dark"))) {
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
+        dark.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x38));
+        dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
+        dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::ToolTipBase, QColor(0x35, 0x35, 0x38));
+        dark.setColor(QPalette::ToolTipText, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa6));
+        dark.setColor(QPalette::Light, QColor(0x50, 0x50, 0x55));
+        dark.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x33));
+        dark.setColor(QPalette::Dark, QColor(0x20, 0x20, 0x22));
+        dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
+        dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
+        QApplication::setPalette(dark);
+    }
+
+    QuandrelSettings settings;
+    settings.hasCompletedOnboarding = true;
+    settings.gap = 12;
+    settings.captureShortcuts[CaptureMode::repeatArea] = settings.windowShortcuts.at(WindowAction::maximize);
+    settings.appBindings = {{"xterm", "XTerm", Shortcut{7, 0x1800}, FrontmostBehavior::hide},
+                            {"org.example.Removed", "Removed App", std::nullopt, FrontmostBehavior::cycleWindows}};
+    // The keys are named as this display's keyboard layout names them.
+    auto x11 = x11::X11Desktop::open();
+    test::ControllerFixture fixture(settings, x11 ? x11->services().keyboardLayout : nullptr);
+    fixture.catalog.apps = {{"xterm", "XTerm", "utilities-terminal"}};
+    fixture.desktop.setSystemTiling({true, false});
+    fixture.desktop.setScreenRecordingAllowed(!args.contains(QStringLiteral("--missing")));
+    fixture.controller->permissions().refresh();
+
+    std::unique_ptr<QWidget> window;
+    if (args.contains(QStringLiteral("--onboarding"))) {
+        window = std::make_unique<OnboardingWindow>(*fixture.controller);
+    } else {
+        auto settingsWindow = std::make_unique<SettingsWindow>(*fixture.controller, fixture.catalog, [](QWidget* parent) {
+            return new QLabel(QStringLiteral("(the updater's settings)"), parent);
+        });
+        const int tab = args.indexOf(QStringLiteral("--tab"));
+        settingsWindow->tabs()->setCurrentIndex(tab >= 0 ? args.value(tab + 1).toInt() : 0);
+        window = std::move(settingsWindow);
+        window->resize(640, 760);
+        if (args.contains(QStringLiteral("--bottom"))) {
+            QTimer::singleShot(100, [w = window.get()] {
+                for (QScrollBar* bar : w->findChildren<QScrollBar*>())
+                    bar->setValue(bar->maximum());
+            });
+        }
+    }
+    window->move(20, 20);
+    window->show();
+    QTimer::singleShot(300, [] {
+        std::printf("READY\n");
+        std::fflush(stdout);
+    });
+    return app.exec();
+}
