@@ -185,18 +185,12 @@ QWidget* SettingsWindow::windowsTab()
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
 
-    auto* shortcuts = section(QStringLiteral("Shortcuts"), page);
-    auto* grid = new QGridLayout(shortcuts);
-    grid->setColumnStretch(1, 1);
-    int row = 0;
-    for (const WindowAction a : allWindowActions) {
-        auto* label = new QLabel(qstr(title(a)), shortcuts);
-        grid->addWidget(label, row, 0);
-        ShortcutRecorder* recorder = addRecorder(WindowCommand{a}, label->text(), shortcuts);
-        label->setBuddy(recorder->button());
-        grid->addWidget(recorder, row, 1);
-        ++row;
-    }
+    std::vector<std::pair<QString, Command>> actions;
+    for (const WindowAction a : allWindowActions)
+        actions.emplace_back(qstr(title(a)), WindowCommand{a});
+    auto* shortcuts = shortcutSection(actions, page);
+    auto* grid = static_cast<QGridLayout*>(shortcuts->layout());
+    const int row = grid->rowCount();
     m_restoreDefaults = new QPushButton(QStringLiteral("Restore Default Shortcuts"), shortcuts);
     connect(m_restoreDefaults, &QPushButton::clicked, this, [this] {
         edit([](QuandrelSettings& s) { s.windowShortcuts = QuandrelSettings().windowShortcuts; });
@@ -435,18 +429,10 @@ QWidget* SettingsWindow::screenshotsTab()
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
 
-    auto* shortcuts = section(QStringLiteral("Shortcuts"), page);
-    auto* grid = new QGridLayout(shortcuts);
-    grid->setColumnStretch(1, 1);
-    int row = 0;
-    for (const CaptureMode m : allCaptureModes) {
-        auto* label = new QLabel(qstr(title(m)), shortcuts);
-        grid->addWidget(label, row, 0);
-        ShortcutRecorder* recorder = addRecorder(CaptureCommand{m, std::nullopt}, label->text(), shortcuts);
-        label->setBuddy(recorder->button());
-        grid->addWidget(recorder, row++, 1);
-    }
-    layout->addWidget(shortcuts);
+    std::vector<std::pair<QString, Command>> modes;
+    for (const CaptureMode m : allCaptureModes)
+        modes.emplace_back(qstr(title(m)), CaptureCommand{m, std::nullopt});
+    layout->addWidget(shortcutSection(modes, page));
 
     auto* after = section(QStringLiteral("After Capture"), page);
     auto* form = new QFormLayout(after);
@@ -511,6 +497,22 @@ void SettingsWindow::chooseFolder()
 }
 
 // ---- Shared -----------------------------------------------------------------------------
+
+QWidget* SettingsWindow::shortcutSection(const std::vector<std::pair<QString, Command>>& commands, QWidget* page)
+{
+    auto* box = section(QStringLiteral("Shortcuts"), page);
+    auto* grid = new QGridLayout(box);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
+    for (const auto& [text, command] : commands) {
+        auto* label = new QLabel(text, box);
+        grid->addWidget(label, row, 0);
+        ShortcutRecorder* recorder = addRecorder(command, text, box);
+        label->setBuddy(recorder->button());
+        grid->addWidget(recorder, row++, 1);
+    }
+    return box;
+}
 
 ShortcutRecorder* SettingsWindow::addRecorder(const Command& command, const QString& title, QWidget* parent)
 {

@@ -100,6 +100,8 @@ private:
     QWidget* windowsTab();
     QWidget* appsTab();
     QWidget* screenshotsTab();
+    // "Shortcuts": a titled recorder row per command, in order.
+    QWidget* shortcutSection(const std::vector<std::pair<QString, Command>>& commands, QWidget* page);
     ShortcutRecorder* addRecorder(const Command& command, const QString& title, QWidget* parent);
     void edit(const std::function<void(QuandrelSettings&)>& change);
     void setRecorded(const Command& command, const std::optional<struct Shortcut>& shortcut);

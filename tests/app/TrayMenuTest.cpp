@@ -40,6 +40,23 @@ struct NoSettingsWindow final : SettingsPresenter {
     void showSettings() override {}
 };
 
+// A started controller on the in-memory desktop, for the drawn menu.
+struct MenuFixture {
+    MenuFixture()
+    {
+        desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
+        controller = std::make_unique<AppController>(desktop.services(),
+                                                     std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))),
+                                                     AppServices{capture, settingsWindow, nullptr}, [](int, std::function<void()>) {});
+        controller->start();
+    }
+    QTemporaryDir dir;
+    FakeDesktop desktop;
+    NoCapture capture;
+    NoSettingsWindow settingsWindow;
+    std::unique_ptr<AppController> controller;
+};
+
 } // namespace
 
 TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
@@ -110,14 +127,9 @@ TEST(TrayMenuModel, GrantPermissionsWhileAPermissionIsMissing)
 // going as the desktop changes.
 TEST(TrayMenu, DrawsTheModelAndFollowsPermissions)
 {
-    QTemporaryDir dir;
-    FakeDesktop desktop;
-    desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
-    NoCapture capture;
-    NoSettingsWindow settingsWindow;
-    AppController controller(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))),
-                             AppServices{capture, settingsWindow, nullptr}, [](int, std::function<void()>) {});
-    controller.start();
+    MenuFixture f;
+    FakeDesktop& desktop = f.desktop;
+    AppController& controller = *f.controller;
     bool pins = false;
     TrayMenu tray(controller, [&] { return pins; });
     const auto shown = [&] {
@@ -147,14 +159,8 @@ TEST(TrayMenu, DrawsTheModelAndFollowsPermissions)
 // Opening the menu and changing settings rebuild it each time; nothing may pile up.
 TEST(TrayMenu, RebuildingLeavesNothingBehind)
 {
-    QTemporaryDir dir;
-    FakeDesktop desktop;
-    desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
-    NoCapture capture;
-    NoSettingsWindow settingsWindow;
-    AppController controller(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))),
-                             AppServices{capture, settingsWindow, nullptr}, [](int, std::function<void()>) {});
-    controller.start();
+    MenuFixture f;
+    AppController& controller = *f.controller;
     QuandrelSettings withApps = controller.store().settings();
     withApps.appBindings.push_back({"xterm", "XTerm", Shortcut{7, 0x1800}, FrontmostBehavior::hide});
     controller.store().setSettings(withApps);
