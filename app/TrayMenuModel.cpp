@@ -107,7 +107,11 @@ std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
     TrayMenuEntry settingsItem = commandItem(state, QStringLiteral("Settings…"), OpenSettingsCommand{}, std::nullopt, 0);
     settingsItem.ownKeys = QKeySequence(Qt::ControlModifier | Qt::Key_Comma);
     menu.push_back(std::move(settingsItem));
-    // The updater's "Check for Updates…" follows here.
+    TrayMenuEntry updates;
+    updates.title = QStringLiteral("Check for Updates…");
+    updates.action = TrayMenuEntry::Action::checkForUpdates;
+    updates.enabled = state.canCheckForUpdates;
+    menu.push_back(std::move(updates));
 
     menu.push_back(divider());
     TrayMenuEntry quit;

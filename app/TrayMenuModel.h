@@ -18,7 +18,7 @@ namespace quandrel {
 
 struct TrayMenuEntry {
     enum class Kind { item, divider, submenu };
-    enum class Action { command, quit, grantPermissions };
+    enum class Action { command, quit, grantPermissions, checkForUpdates };
 
     Kind kind = Kind::item;
     QString title;
@@ -29,6 +29,7 @@ struct TrayMenuEntry {
     Action action = Action::command;
     std::optional<Command> command;
     int delay = 0;                        // milliseconds between choosing and running
+    bool enabled = true;
     std::vector<TrayMenuEntry> children;  // of a submenu
 };
 
@@ -37,6 +38,7 @@ struct TrayMenuState {
     const std::set<Command>& takenShortcuts; // commands whose hot keys another program holds
     bool hasPins = false;
     bool permissionsGranted = true; // false: something Quandrel needs is missing ("Grant Permissions…")
+    bool canCheckForUpdates = false; // the updater is there: "Check for Updates…" can be chosen
 };
 
 // Waits that let the menu close first: the previously focused window gets the focus back

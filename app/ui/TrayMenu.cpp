@@ -44,6 +44,12 @@ void TrayMenu::showIcon()
     m_tray->show();
 }
 
+void TrayMenu::setCheckForUpdates(std::function<void()> check)
+{
+    m_checkForUpdates = std::move(check);
+    rebuild();
+}
+
 void TrayMenu::rebuild()
 {
     // clear() removes actions but not the submenus made for them; those go here, or every
@@ -52,7 +58,8 @@ void TrayMenu::rebuild()
     for (QMenu* submenu : m_menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
         delete submenu;
     const std::set<Command>& taken = m_controller.failedActions();
-    fill(m_menu, trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins(), m_controller.permissions().allGranted()}));
+    fill(m_menu, trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins(), m_controller.permissions().allGranted(),
+                        bool(m_checkForUpdates)}));
 }
 
 void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
@@ -70,6 +77,7 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
             break;
         }
         QAction* item = menu->addAction(entry.title);
+        item->setEnabled(entry.enabled);
         if (!entry.symbol.isEmpty())
             item->setIcon(ui::symbolIcon(entry.symbol, text));
         std::optional<QKeySequence> keys = entry.ownKeys;
@@ -87,6 +95,13 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
         }
         if (entry.action == TrayMenuEntry::Action::quit) {
             connect(item, &QAction::triggered, qApp, &QApplication::quit);
+            continue;
+        }
+        if (entry.action == TrayMenuEntry::Action::checkForUpdates) {
+            connect(item, &QAction::triggered, this, [this] {
+                if (m_checkForUpdates)
+                    m_checkForUpdates();
+            });
             continue;
         }
         if (entry.action == TrayMenuEntry::Action::grantPermissions) {

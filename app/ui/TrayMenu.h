@@ -26,6 +26,8 @@ public:
     QMenu* menu() const { return m_menu; }
     // Puts the icon in the tray (where there is one).
     void showIcon();
+    // What "Check for Updates…" does; without it the item is shown disabled.
+    void setCheckForUpdates(std::function<void()> check);
     // Fills the menu from the controller's current state.
     void rebuild();
 
@@ -34,6 +36,7 @@ private:
 
     AppController& m_controller;
     std::function<bool()> m_hasPins;
+    std::function<void()> m_checkForUpdates;
     QMenu* m_menu = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
 };

@@ -65,7 +65,7 @@ TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
     const std::set<Command> taken;
     const auto menu = trayMenuModel({settings, taken, false});
     EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                         "Repeat Last Area", "—", "Settings…", "—", "Quit Quandrel"}));
+                                         "Repeat Last Area", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
     const auto& window = menu.front().children;
     EXPECT_EQ(std::count_if(window.begin(), window.end(), [](const auto& e) { return e.kind == TrayMenuEntry::Kind::divider; }), 4);
     EXPECT_EQ(window.size(), 22u + 4u);
@@ -82,6 +82,10 @@ TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
     EXPECT_EQ(find(menu, "Settings…").ownKeys, QKeySequence(Qt::ControlModifier | Qt::Key_Comma));
     EXPECT_EQ(find(menu, "Quit Quandrel").ownKeys, QKeySequence(Qt::ControlModifier | Qt::Key_Q));
     EXPECT_EQ(find(menu, "Quit Quandrel").action, TrayMenuEntry::Action::quit);
+    // Shown, but only the updater makes it work.
+    EXPECT_EQ(find(menu, "Check for Updates…").action, TrayMenuEntry::Action::checkForUpdates);
+    EXPECT_FALSE(find(menu, "Check for Updates…").enabled);
+    EXPECT_TRUE(trayMenuModel({settings, taken, false, true, true}).at(10).enabled);
 }
 
 TEST(TrayMenuModel, ConditionalEntriesAndTakenShortcuts)
@@ -92,7 +96,7 @@ TEST(TrayMenuModel, ConditionalEntriesAndTakenShortcuts)
     const std::set<Command> taken{WindowCommand{WindowAction::rightHalf}, AppCommand{"org.gnome.TextEditor"}};
     const auto menu = trayMenuModel({settings, taken, true});
     EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                         "Repeat Last Area", "Close All Pins", "—", "Apps", "—", "Settings…", "—", "Quit Quandrel"}));
+                                         "Repeat Last Area", "Close All Pins", "—", "Apps", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
     EXPECT_EQ(titles(find(menu, "Apps").children), (QStringList{"Text Editor", "XTerm"}));
     EXPECT_TRUE(find(find(menu, "Apps").children, "Text Editor").shortcutTaken);
     EXPECT_FALSE(find(find(menu, "Apps").children, "XTerm").shortcutTaken);
@@ -112,7 +116,7 @@ TEST(TrayMenuModel, GrantPermissionsWhileAPermissionIsMissing)
     const std::set<Command> taken;
     const auto menu = trayMenuModel({settings, taken, false, false});
     EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                         "Repeat Last Area", "—", "Apps", "—", "Grant Permissions…", "Settings…", "—", "Quit Quandrel"}));
+                                         "Repeat Last Area", "—", "Apps", "—", "Grant Permissions…", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
     EXPECT_EQ(find(menu, "Grant Permissions…").action, TrayMenuEntry::Action::grantPermissions);
     EXPECT_FALSE(find(menu, "Grant Permissions…").command);
     EXPECT_EQ(find(menu.front().children, "Center").shortcut, (Shortcut{96, 0}));
@@ -139,12 +143,18 @@ TEST(TrayMenu, DrawsTheModelAndFollowsPermissions)
         return list;
     };
     EXPECT_EQ(shown(), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                    "Repeat Last Area", "—", "Settings…", "—", "Quit Quandrel"}));
+                                    "Repeat Last Area", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
     EXPECT_EQ(tray.menu()->actions().at(8)->shortcut(), QKeySequence(Qt::ControlModifier | Qt::Key_Comma));
     const QMenu* window = tray.menu()->actions().at(0)->menu();
     ASSERT_TRUE(window);
     EXPECT_EQ(window->actions().at(0)->text(), QStringLiteral("Left Half"));
     EXPECT_EQ(window->actions().at(0)->shortcut(), QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::Key_Left));
+    EXPECT_FALSE(tray.menu()->actions().at(9)->isEnabled());
+    int checks = 0;
+    tray.setCheckForUpdates([&] { ++checks; });
+    ASSERT_EQ(tray.menu()->actions().at(9)->text(), QStringLiteral("Check for Updates…"));
+    tray.menu()->actions().at(9)->trigger();
+    EXPECT_EQ(checks, 1);
     desktop.setTrusted(false);
     controller.permissions().refresh();
     EXPECT_TRUE(shown().contains(QStringLiteral("Grant Permissions…")));
