@@ -401,6 +401,8 @@ void SettingsWindow::rebuildAppRows()
     }
 }
 
+AppChooser* SettingsWindow::appChooser() const { return m_chooser.data(); }
+
 void SettingsWindow::openAppChooser()
 {
     if (m_chooser) {
@@ -418,7 +420,6 @@ void SettingsWindow::openAppChooser()
         const auto chosen = m_chooser->chosen();
         edit([&](QuandrelSettings& s) { s.appBindings = addApplications(s.appBindings, chosen); });
     });
-    connect(m_chooser, &QObject::destroyed, this, [this] { m_chooser = nullptr; });
     m_chooser->open();
 }
 

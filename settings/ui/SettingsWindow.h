@@ -9,6 +9,7 @@
 #include "Command.h"
 #include "SystemTiling.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -67,7 +68,7 @@ public:
     // Apps
     QToolButton* addAppsButton() const { return m_addApps; }
     // The open chooser of "+", if one is open.
-    AppChooser* appChooser() const { return m_chooser; }
+    AppChooser* appChooser() const;
     // The row widgets of the app bindings, in order (icon, name, recorder, picker, remove).
     struct AppRow {
         std::string desktopId;
@@ -137,7 +138,7 @@ private:
     QVBoxLayout* m_appRowsLayout = nullptr;
     std::vector<AppRow> m_appRows;
     QToolButton* m_addApps = nullptr;
-    AppChooser* m_chooser = nullptr;
+    QPointer<AppChooser> m_chooser; // gone when closed
     mutable std::map<std::string, std::optional<InstalledApplication>> m_installed; // looked up once per window
 
     QComboBox* m_afterCapture = nullptr;
