@@ -94,18 +94,19 @@ void SwayWindows::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
     const auto w = this->window(window);
     if (!w)
         return;
-    if (!w->floating && !w->inScratchpad()) {
-        if (!command(window, QStringLiteral("floating enable")))
-            return;
-        m_floated.insert(window);
-    }
+    // One command, so the client is asked for one size only: a floating window takes the size
+    // its client last committed, and a configure for an intermediate size (sway's own floating
+    // size) could be answered after ours and undo it.
+    const bool tiled = !w->floating && !w->inScratchpad();
+    const QString place = QStringLiteral("resize set width %1 px height %2 px, move absolute position %3 px %4 px")
+                              .arg(swaySize(frame.width))
+                              .arg(swaySize(frame.height))
+                              .arg(swayCoordinate(frame.x))
+                              .arg(swayCoordinate(frame.y));
     // The container's size and position are its outer frame, title bar included; sway applies
     // both before it answers, and the tree shows them from then on.
-    command(window, QStringLiteral("resize set width %1 px height %2 px, move absolute position %3 px %4 px")
-                        .arg(swaySize(frame.width))
-                        .arg(swaySize(frame.height))
-                        .arg(swayCoordinate(frame.x))
-                        .arg(swayCoordinate(frame.y)));
+    if (command(window, tiled ? QStringLiteral("floating enable, ") + place : place) && tiled)
+        m_floated.insert(window);
 }
 
 void SwayWindows::restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame)

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -66,7 +69,7 @@ SwayTestDesktop::SwayTestDesktop()
 {
     if (!m_commands || !m_commands->request(sway::MessageType::getVersion))
         throw std::runtime_error("no sway: sway tests run in the private headless sway of tools/sway-desktop.sh");
-    if (!m_events->subscribe({QStringLiteral("window"), QStringLiteral("workspace"), QStringLiteral("output")}))
+    if (!m_events->subscribe({QStringLiteral("window"), QStringLiteral("workspace")}))
         throw std::runtime_error("sway refused the event subscription");
 }
 
@@ -124,16 +127,20 @@ void SwayTestDesktop::useStandardOutputs()
 
 SwayClient::SwayClient(const std::string& appId)
 {
-    std::string app = "--app-id=" + appId;
-    char* argv[] = {const_cast<char*>("foot"), app.data(), const_cast<char*>("cat"), nullptr};
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        throw std::runtime_error("no pipe");
+    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDWINDOW), const_cast<char*>(appId.c_str()), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawnp(&m_pid, "foot", &actions, nullptr, argv, environ);
+    const int spawned = posix_spawn(&m_pid, QUANDREL_WAYLANDWINDOW, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    m_output = pipeFds[0];
     if (spawned != 0)
-        throw std::runtime_error("cannot start foot");
+        throw std::runtime_error("cannot start the Wayland test window");
     SwayTestDesktop& desktop = SwayTestDesktop::instance();
     const pid_t pid = m_pid;
     desktop.waitUntil([&] {
@@ -142,16 +149,43 @@ SwayClient::SwayClient(const std::string& appId)
             m_id = focused;
         return m_id != 0;
     });
-    if (!m_id) {
+    if (!m_id || !settle()) {
         close();
-        throw std::runtime_error("sway did not show the foot window");
+        throw std::runtime_error("sway did not show the Wayland test window");
     }
 }
 
 SwayClient::~SwayClient() { close(); }
 
+bool SwayClient::settle(std::chrono::milliseconds timeout)
+{
+    SwayTestDesktop& desktop = SwayTestDesktop::instance();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const Rect content = rect(desktop.node(m_id).value(QLatin1String("window_rect")));
+        if (m_width == int(content.width) && m_height == int(content.height))
+            return true;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p{m_output, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
+            return false;
+        char buffer[256];
+        const ssize_t n = ::read(m_output, buffer, sizeof buffer);
+        if (n <= 0)
+            return false;
+        m_pending.append(buffer, std::size_t(n));
+        for (auto end = m_pending.find('\n'); end != std::string::npos; end = m_pending.find('\n')) {
+            std::sscanf(m_pending.substr(0, end).c_str(), "size %d %d", &m_width, &m_height);
+            m_pending.erase(0, end + 1);
+        }
+    }
+}
+
 void SwayClient::close()
 {
+    if (m_output >= 0)
+        ::close(m_output);
+    m_output = -1;
     if (m_pid <= 0)
         return;
     kill(m_pid, SIGTERM);

@@ -37,7 +37,7 @@ public:
     bool isFloating(std::uint32_t id);
     std::uint32_t focusedWindow();
 
-    // Polls `condition` after every window, workspace or output event, up to `timeout`.
+    // Polls `condition` after every window or workspace event, up to `timeout`.
     // Answers the condition's last value.
     bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
@@ -51,10 +51,11 @@ private:
     std::unique_ptr<sway::SwayIpc> m_events;
 };
 
-// A foot terminal with its own app_id; killed when the value goes.
+// A quandrel-waylandwindow process with its own app_id; killed when the value goes.
 class SwayClient {
 public:
-    // Starts foot and waits until sway shows its window with the focus.
+    // Starts the client and waits until sway shows its window with the focus and the client
+    // has drawn itself at the size sway gave it.
     explicit SwayClient(const std::string& appId = "quandrel-test");
     ~SwayClient();
     SwayClient(const SwayClient&) = delete;
@@ -64,9 +65,16 @@ public:
     pid_t pid() const { return m_pid; }
     // Kills the process and waits until its window is gone.
     void close();
+    // Waits until the client has drawn itself at the size of its window's content in sway's
+    // tree: sway's requests reached it, and no answer to an older one is still on its way.
+    bool settle(std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 private:
     pid_t m_pid = -1;
+    int m_output = -1; // the client's stdout
+    std::string m_pending;
+    int m_width = 0;
+    int m_height = 0;
     std::uint32_t m_id = 0;
 };
 

@@ -14,7 +14,12 @@
 #include "WindowAction.h"
 
 #include <functional>
+#include <ostream>
 #include <vector>
+
+namespace quandrel {
+inline void PrintTo(const Rect& r, std::ostream* out) { *out << toString(r); }
+} // namespace quandrel
 
 namespace quandrel::test {
 
