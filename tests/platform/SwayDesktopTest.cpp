@@ -111,12 +111,15 @@ TEST_F(SwayDesktopTest, TiledWindowsFloatToBePlacedAndRestoreTilesThemAgain)
     EXPECT_FALSE(sway.isFloating(w.id()));
     EXPECT_EQ(sway.outerFrame(w.id()), tiled);
     EXPECT_FALSE(desktop->windows().floatedByQuandrel(w.id()));
+    ASSERT_TRUE(w.settle());
 
     // A window the user floated stays floating after restore.
     sway.run("[con_id=" + std::to_string(w.id()) + "] floating enable, resize set width 400 px height 300 px, move absolute position 50 60 px");
+    ASSERT_TRUE(w.settle());
     const Rect own = *sway.outerFrame(w.id());
     manager->perform(WindowAction::maximize);
     EXPECT_EQ(sway.outerFrame(w.id()), (Rect{8, 8, 1424, 884}));
+    ASSERT_TRUE(w.settle());
     manager->perform(WindowAction::restore);
     EXPECT_TRUE(sway.isFloating(w.id()));
     EXPECT_EQ(sway.outerFrame(w.id()), own);

@@ -167,8 +167,10 @@ bool SwayClient::settle(std::chrono::milliseconds timeout)
             return true;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         pollfd p{m_output, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0)
+        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) {
+            ADD_FAILURE() << "the client shows " << m_width << " × " << m_height << ", sway wants " << toString(content);
             return false;
+        }
         char buffer[256];
         const ssize_t n = ::read(m_output, buffer, sizeof buffer);
         if (n <= 0)

@@ -1,6 +1,6 @@
 // A tiny Wayland client for sway tests: one plain window with the app_id given as the first
-// argument. It prints "size W H" each time it has drawn itself at a new size, so a test knows
-// when the client has taken the size the compositor asked for.
+// argument. It prints "size W H" each time the compositor has shown it at a new size, so a
+// test knows when the client has taken the size the compositor asked for.
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -15,14 +15,29 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter(this).fillRect(QRect(QPoint(), size()), QColor(0x30, 0x60, 0x90));
+        // Updates wait for the compositor's frame callback: once the next one comes, the
+        // compositor has taken the buffer of this size.
         if (size() != m_reported) {
-            m_reported = size();
-            std::printf("size %d %d\n", m_reported.width(), m_reported.height());
-            std::fflush(stdout);
+            m_drawn = size();
+            requestUpdate();
         }
     }
 
+    bool event(QEvent* event) override
+    {
+        // Reported without drawing again: a new buffer of the old size must not reach the
+        // compositor after the test has asked for another size.
+        if (event->type() == QEvent::UpdateRequest && m_drawn == size() && m_reported != size()) {
+            m_reported = size();
+            std::printf("size %d %d\n", m_reported.width(), m_reported.height());
+            std::fflush(stdout);
+            return true;
+        }
+        return QRasterWindow::event(event);
+    }
+
 private:
+    QSize m_drawn;
     QSize m_reported;
 };
 
