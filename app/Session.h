@@ -12,11 +12,11 @@ namespace quandrel {
 enum class SessionBackend { x11, sway, none };
 
 struct SessionEnvironment {
-    QString display;        // DISPLAY
-    QString waylandDisplay; // WAYLAND_DISPLAY
-    QString swaySocket;     // SWAYSOCK
-    QString sessionType;    // XDG_SESSION_TYPE
-    QString forced;         // QUANDREL_SESSION
+    QString display = {};        // DISPLAY
+    QString waylandDisplay = {}; // WAYLAND_DISPLAY
+    QString swaySocket = {};     // SWAYSOCK
+    QString sessionType = {};    // XDG_SESSION_TYPE
+    QString forced = {};         // QUANDREL_SESSION
 
     static SessionEnvironment current();
 };
