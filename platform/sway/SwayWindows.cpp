@@ -106,14 +106,20 @@ void SwayWindows::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
     // The container's size and position are its outer frame, title bar included; sway applies
     // both before it answers, and the tree shows them from then on.
     if (command(window, tiled ? QStringLiteral("floating enable, ") + place : place) && tiled)
-        m_floated.insert(window);
+        m_floated[window] = w->workspace;
 }
 
 void SwayWindows::restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame)
 {
-    if (m_floated.erase(window) > 0) {
+    if (const auto floated = m_floated.find(window); floated != m_floated.end()) {
+        QString workspace = QString::fromStdString(floated->second);
+        m_floated.erase(floated);
         if (const auto w = this->window(window); w && w->floating) {
-            command(window, QStringLiteral("floating disable"));
+            workspace.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+            // Back into the layout of the workspace it was taken from, even when it was moved
+            // to another display meanwhile, with the focus it had.
+            command(window, workspace.isEmpty() ? QStringLiteral("floating disable")
+                                                : QStringLiteral("floating disable, move container to workspace \"%1\", focus").arg(workspace));
             return;
         }
     }

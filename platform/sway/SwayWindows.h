@@ -10,7 +10,8 @@
 
 #include <QString>
 
-#include <set>
+#include <map>
+#include <string>
 
 namespace quandrel {
 class DisplayProvider;
@@ -32,7 +33,8 @@ public:
     // Runs commands on one window; false when sway refused or did not answer.
     bool command(WindowHandle window, const QString& commands);
 
-    // Whether Quandrel took the window out of the tiling layout to place it.
+    // Whether Quandrel took the window out of the tiling layout to place it. Restoring gives
+    // it back to the layout of the workspace it came from.
     bool floatedByQuandrel(WindowHandle window) const { return m_floated.contains(window); }
 
     std::optional<ClientWindow> focusedWindow() override;
@@ -50,7 +52,7 @@ private:
     SwayIpc& m_ipc;
     DisplayProvider& m_displays;
     WindowAccessError m_lastError = WindowAccessError::none;
-    std::set<WindowHandle> m_floated; // taken out of the tiling layout by setFrame
+    std::map<WindowHandle, std::string> m_floated; // taken out of the tiling layout by setFrame, with its workspace
 };
 
 // sway's integer coordinates for a frame coordinate: rounded and kept within a range sway
