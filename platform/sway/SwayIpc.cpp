@@ -5,6 +5,7 @@
 #include <QJsonParseError>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -271,11 +272,15 @@ std::optional<std::pair<std::uint32_t, QJsonDocument>> SwayIpc::nextEvent(std::c
     IpcError error = IpcError::none;
     if (!ensureConnected(&error))
         return std::nullopt;
+    // Waiting for the first byte consumes nothing; once an event has begun, it gets the whole
+    // reply timeout, and a broken one drops the connection.
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, timeout.count()))) <= 0)
+        return std::nullopt;
     std::uint32_t type = 0;
-    IpcReply reply = readFrame(&type, std::chrono::steady_clock::now() + timeout);
+    IpcReply reply = readFrame(&type, std::chrono::steady_clock::now() + m_timeout);
     if (!reply) {
-        if (reply.error != IpcError::timedOut)
-            disconnect();
+        disconnect();
         return std::nullopt;
     }
     return std::make_pair(type, std::move(reply.document));

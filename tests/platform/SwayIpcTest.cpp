@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <sys/socket.h>
@@ -51,7 +52,7 @@ public:
     }
 
     const std::string& path() const { return m_path; }
-    int connections = 0;
+    std::atomic<int> connections = 0;
 
 private:
     void serve()
@@ -198,6 +199,26 @@ TEST(SwayIpcClient, CommandsReportSwaysRefusal)
     EXPECT_EQ(ipc.run(QStringLiteral("focus")).error, IpcError::badJson);
     answer = R"([{"error": "no success field"}])";
     EXPECT_EQ(ipc.run(QStringLiteral("focus")).error, IpcError::refused);
+}
+
+TEST(SwayIpcClient, EventsFollowTheSubscriptionAndABrokenOneEndsTheConnection)
+{
+    ScriptedServer server([&](std::uint32_t type, const QByteArray& payload) {
+        if (type != static_cast<std::uint32_t>(MessageType::subscribe) || payload != R"(["window"])")
+            return frame(type, R"({"success": false})");
+        return frame(type, R"({"success": true})") + frame(eventBit | 3, R"({"change": "new"})") + frame(eventBit | 3, "{broken");
+    });
+    SwayIpc ipc(server.path(), std::chrono::milliseconds(200));
+    ASSERT_TRUE(ipc.subscribe({QStringLiteral("window")}));
+    const auto event = ipc.nextEvent(std::chrono::seconds(2));
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->first, eventBit | 3);
+    EXPECT_EQ(event->second.object().value("change").toString(), "new");
+    EXPECT_FALSE(ipc.nextEvent(std::chrono::seconds(2)));
+    // A fresh connection has no subscription: nothing comes.
+    EXPECT_FALSE(ipc.nextEvent(std::chrono::milliseconds(20)));
+    EXPECT_EQ(server.connections, 2);
+    EXPECT_FALSE(ipc.subscribe({QStringLiteral("nonsense")}));
 }
 
 namespace {
