@@ -6,6 +6,7 @@
 //   quandrel --edit FILE.png…     opens the annotation editor on image files (for developers)
 //   quandrel --show-thumbnail FILE.png | --pin FILE.png
 //                                 (for developers) shows the file as a thumbnail or a pin
+//   quandrel --sway-bindings      prints the shortcuts as sway key bindings
 
 #include "AppController.h"
 #include "CaptureCoordinator.h"
@@ -17,7 +18,10 @@
 #include "DeveloperPanels.h"
 #include "FreedesktopNotifier.h"
 #include "SettingsWindows.h"
+#include "Session.h"
 #include "SingleInstance.h"
+#include "SwayBindings.h"
+#include "SwayDesktop.h"
 #include "SnapPreview.h"
 #include "TrayMenu.h"
 #include "Workspace.h"
@@ -124,18 +128,7 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
 }
 
 // Why Quandrel cannot run in this session; empty when it can.
-QString sessionProblem()
-{
-    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
-    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") || qgetenv("XDG_SESSION_TYPE") == "wayland";
-    if (x11)
-        return {};
-    if (wayland)
-        return QStringLiteral("Quandrel needs an X11 session: in a Wayland session other programs' windows cannot be "
-                              "moved or read. Log in to an X11 session (on the login screen, for example \"GNOME on Xorg\").");
-    return QStringLiteral("Quandrel needs an X11 display, and DISPLAY is not set. Start it from your desktop session, "
-                          "or run tools/run.sh, which starts a private virtual desktop.");
-}
+QString sessionProblem() { return sessionStatement(SessionEnvironment::current()); }
 
 } // namespace
 
@@ -164,6 +157,8 @@ int main(int argc, char** argv)
     parser.addOption(edit);
     parser.addOption(showThumbnail);
     parser.addOption(pin);
+    const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), QStringLiteral("Prints the shortcuts as sway key bindings."));
+    parser.addOption(swayBindings);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
         return 2;
@@ -174,6 +169,15 @@ int main(int argc, char** argv)
     }
     if (parser.isSet(version)) {
         std::printf("Quandrel %s\n", QUANDREL_VERSION);
+        return 0;
+    }
+    if (parser.isSet(swayBindings)) {
+        QCoreApplication::setOrganizationName(QStringLiteral("Quandrel"));
+        QCoreApplication::setApplicationName(QStringLiteral("Quandrel"));
+        const SettingsStore store(SettingsStore::defaultPath());
+        const QuandrelSettings& s = store.settings();
+        std::printf("%s", swayBindingsText(buildBindings(s.windowShortcuts, s.captureShortcuts, s.appBindings),
+                                           *sway::swayKeyboardLayout()).c_str());
         return 0;
     }
     if (parser.isSet(edit)) {
@@ -225,16 +229,27 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    auto desktop = x11::X11Desktop::open();
-    if (!desktop) {
+    std::unique_ptr<sway::SwayDesktop> swayDesktop;
+    std::unique_ptr<x11::X11Desktop> desktop;
+    std::unique_ptr<x11::X11EventPump> pump;
+    PlatformServices platform;
+    if (chooseBackend(SessionEnvironment::current()) == SessionBackend::sway) {
+        swayDesktop = sway::SwayDesktop::open();
+        if (!swayDesktop) {
+            std::fprintf(stderr, "Quandrel cannot reach sway at SWAYSOCK (%s).\n", qgetenv("SWAYSOCK").constData());
+            return 1;
+        }
+        platform = swayDesktop->services();
+    } else if (!(desktop = x11::X11Desktop::open())) {
         std::fprintf(stderr, "Quandrel needs an X11 display.\n");
         return 1;
+    } else {
+        pump = std::make_unique<x11::X11EventPump>(desktop->connection());
+        platform = desktop->services();
     }
-    x11::X11EventPump pump(desktop->connection());
-    PlatformServices platform = desktop->services();
     // Grabs send the events to the grabbing connection: Qt's, which owns Quandrel's windows.
     std::unique_ptr<x11::X11InputGrabs> qtGrabs;
-    if (auto* x11App = app.nativeInterface<QNativeInterface::QX11Application>()) {
+    if (auto* x11App = desktop ? app.nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
         qtGrabs = std::make_unique<x11::X11InputGrabs>(x11App->connection());
         platform.grabs = qtGrabs.get();
     }
@@ -247,6 +262,8 @@ int main(int argc, char** argv)
     FreedesktopNotifier notifier;
     AppServices services{capture, settingsWindows,
                          [d]() -> std::unique_ptr<SnapPreviewSurface> {
+                             if (!d)
+                                 return nullptr;
                              return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays().displays()); },
                                                                   [d] { return d->session().hasCompositingManager(); });
                          },

@@ -52,6 +52,32 @@ std::string describe(const Command& command)
                       command);
 }
 
+QString commandURL(const Command& command)
+{
+    const auto raw = [](std::string_view name) { return QString::fromLatin1(name.data(), qsizetype(name.size())); };
+    return std::visit(Overloaded{
+                          [&](const WindowCommand& c) { return QStringLiteral("quandrel://window/") + raw(rawName(c.action)); },
+                          [&](const CaptureCommand& c) {
+                              QString url = QStringLiteral("quandrel://capture/") + raw(rawName(c.mode));
+                              static const std::pair<AfterCapture, const char*> thens[] = {
+                                  {AfterCapture::openEditor, "editor"}, {AfterCapture::pin, "pin"}, {AfterCapture::copyOnly, "copy"},
+                                  {AfterCapture::save, "save"}, {AfterCapture::copyAndThumbnail, "thumbnail"}};
+                              for (const auto& [value, word] : thens) {
+                                  if (c.then == value)
+                                      url += QStringLiteral("?then=") + QLatin1String(word);
+                              }
+                              return url;
+                          },
+                          [](const AppCommand& c) {
+                              return QStringLiteral("quandrel://app/")
+                                  + QString::fromUtf8(QUrl::toPercentEncoding(QString::fromStdString(c.desktopId)));
+                          },
+                          [](const OpenSettingsCommand&) { return QStringLiteral("quandrel://settings"); },
+                          [](const ClosePinsCommand&) { return QStringLiteral("quandrel://pins/close"); },
+                      },
+                      command);
+}
+
 std::optional<Command> parseCommandURL(const QUrl& url)
 {
     if (!url.isValid() || url.scheme().compare(QLatin1String("quandrel"), Qt::CaseInsensitive) != 0 || url.host().isEmpty())

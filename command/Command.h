@@ -52,6 +52,9 @@ std::string describe(const Command& command);
 // argument).
 std::optional<Command> parseCommandURL(const QUrl& url);
 
+// The URL that names the command; parseCommandURL reads it back as the same command.
+QString commandURL(const Command& command);
+
 // The value of a capture URL's "then" item.
 std::optional<AfterCapture> afterCaptureFromThen(const QString& value);
 

@@ -43,4 +43,16 @@ std::string XkbKeyboardLayout::symbolForKeycode(std::uint32_t xKeycode) const
     return std::string(buffer, std::size_t(n));
 }
 
+std::string XkbKeyboardLayout::keysymName(std::uint32_t xKeycode) const
+{
+    if (!m_state)
+        return {};
+    const xkb_keysym_t sym = xkb_state_key_get_one_sym(m_state, xKeycode);
+    char buffer[64];
+    const int n = sym == XKB_KEY_NoSymbol ? 0 : xkb_keysym_get_name(sym, buffer, sizeof buffer);
+    if (n <= 0 || n >= int(sizeof buffer))
+        return {};
+    return std::string(buffer, std::size_t(n));
+}
+
 } // namespace quandrel

@@ -17,6 +17,9 @@ public:
     virtual ~KeyboardLayout() = default;
     // UTF-8 text typed by the key with this X keycode and no modifiers; empty when none.
     virtual std::string symbolForKeycode(std::uint32_t xKeycode) const = 0;
+    // The XKB name of the key's symbol with no modifiers ("Left", "a", "bracketleft"), as
+    // compositors' key bindings spell it; empty when unknown.
+    virtual std::string keysymName(std::uint32_t /*xKeycode*/) const { return {}; }
 };
 
 // A layout compiled by xkbcommon, from the X server's keyboard or from layout names.
@@ -32,6 +35,7 @@ public:
     static std::unique_ptr<XkbKeyboardLayout> fromNames(const std::string& layout, const std::string& variant = {});
 
     std::string symbolForKeycode(std::uint32_t xKeycode) const override;
+    std::string keysymName(std::uint32_t xKeycode) const override;
 
 private:
     xkb_keymap* m_keymap = nullptr;

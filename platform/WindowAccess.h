@@ -51,6 +51,10 @@ public:
     // does not answer (a window that refuses the size may get no answer at all).
     virtual void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) = 0;
 
+    // Gives a window back its frame from before Quandrel first arranged it. Where arranging
+    // took the window out of a tiling layout, this gives it back to the layout instead.
+    virtual void restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame) { setFrame(window, pid, frame); }
+
     // The outer size the window would take when asked for `size`: its size limits and resize
     // steps applied. None when unreadable; platforms that cannot tell answer `size`.
     virtual std::optional<Size> fittedSize(WindowHandle, const Size& size) { return size; }

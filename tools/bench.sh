@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every benchmark (executables under build/bench whose names contain
-# "bench") on a private virtual desktop. Each prints "name: value unit" lines.
+# "bench") on a private virtual desktop, the sway ones in a private headless sway. Each prints
+# "name: value unit" lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -9,5 +10,8 @@ cmake --build build
 mapfile -t benches < <(find build/bench -type f -executable -name '*bench*' | sort)
 for b in "${benches[@]}"; do
     echo "== $(basename "$b")"
-    tools/virtual-desktop.sh -- "$b" 2>/dev/null
+    case "$(basename "$b")" in
+        sway*) tools/sway-desktop.sh -- "$b" 2>/dev/null ;;
+        *) tools/virtual-desktop.sh -- "$b" 2>/dev/null ;;
+    esac
 done

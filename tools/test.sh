@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit tests without a display, X11
-# tests on a private virtual desktop, then the same tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0 skips the sanitizer pass. The release
-# artifacts are checked once, on the first build.
+# tests on a private virtual desktop, sway tests in a private headless sway, then the same
+# tests built with AddressSanitizer and UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0 skips
+# the sanitizer pass. The release artifacts are checked once, on the first build.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh || exit 1
@@ -15,6 +15,7 @@ run_suite() { # build-dir
     env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
         ctest --test-dir "$dir" -L unit --output-on-failure -j "$jobs" || failed=1
     tools/virtual-desktop.sh -- ctest --test-dir "$dir" -L x11 --output-on-failure || failed=1
+    tools/sway-desktop.sh -- ctest --test-dir "$dir" -L sway --output-on-failure || failed=1
 }
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1

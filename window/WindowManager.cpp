@@ -186,7 +186,10 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
     if (action != WindowAction::restore)
         remember(window->handle, originalFrame.value_or(current));
 
-    m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(frame));
+    if (action == WindowAction::restore)
+        m_platform.windows->restoreFrame(window->handle, window->pid, space.toWindow(frame));
+    else
+        m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(frame));
 
     std::optional<Rect> after = m_platform.windows->readFrame(window->handle);
     // The window manager may still have chosen another size than foreseen: place what it

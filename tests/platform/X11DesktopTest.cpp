@@ -1,5 +1,6 @@
 // Window commands on a real X server with a real EWMH window manager (openbox).
 
+#include "WindowCommandTable.h"
 #include "WindowLayout.h"
 #include "ScreenSpace.h"
 #include "WindowManager.h"
@@ -64,6 +65,14 @@ TEST_F(X11DesktopTest, DisplaysAreMonitorsInScreenSpacePrimaryFirst)
     EXPECT_EQ(displays[2].frame, (Rect{2880, -700, 900, 1600}));
     EXPECT_EQ(displays[2].visibleFrame, displays[2].frame);
     EXPECT_TRUE(desktop->session().isTrusted());
+}
+
+TEST_F(X11DesktopTest, EveryActionLeavesTheTablesFrame)
+{
+    x.setMonitors({"*MAIN 1440x900+0+0", "SIDE 900x1440+1440+0"});
+    auto w = activeWindow();
+    desktop->windows().setFrame(w->id(), w->pid(), test::tableStartFrame);
+    test::runWindowCommandTable(desktop->services(), w->id(), [&] { return x.outerFrame(w->id()); });
 }
 
 TEST_F(X11DesktopTest, LeftHalfPlacesTheOuterFrameExactly)

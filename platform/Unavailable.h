@@ -1,0 +1,56 @@
+#pragma once
+
+// The services a session cannot offer, answering plainly that they are not available: no
+// crash, no pretending. Each says so once in the log when first asked.
+
+#include "InputGrabs.h"
+#include "PointerMonitor.h"
+#include "ScreenCapture.h"
+#include "SystemTiling.h"
+
+#include <string>
+
+namespace quandrel {
+
+// `session` names the session in the log lines ("sway", "Wayland").
+class UnavailablePointerMonitor final : public PointerMonitor {
+public:
+    explicit UnavailablePointerMonitor(std::string session) : m_session(std::move(session)) {}
+    void setMonitoring(bool on) override;
+    bool isMonitoring() const override { return false; }
+    Point pointerLocation() override { return {}; }
+
+private:
+    std::string m_session;
+    bool m_told = false;
+};
+
+class UnavailableScreenCapture final : public ScreenCapture {
+public:
+    explicit UnavailableScreenCapture(std::string session) : m_session(std::move(session)) {}
+    std::unique_ptr<HiddenWindows> hideOwnWindows() override;
+    std::chrono::milliseconds repaintDelay() const override { return {}; }
+    GrabResult<PixelBuffer> grabArea(const Rect&) override { return failure(); }
+    GrabResult<std::vector<ScreenWindow>> windowsFrontToBack() override { return failure(); }
+    GrabResult<std::unique_ptr<WindowImage>> prepareWindow(WindowHandle) override { return failure(); }
+    std::optional<Point> pointerPosition() override { return std::nullopt; }
+
+private:
+    GrabFailure failure() const;
+    std::string m_session;
+};
+
+class UnavailableInputGrabs final : public InputGrabs {
+public:
+    InputGrabError grab(WindowHandle) override { return InputGrabError::refused; }
+    void release() override {}
+    bool isGrabbed() const override { return false; }
+};
+
+// A window manager without edge tiling of its own that drag snapping would have to avoid.
+class NoSystemTiling final : public SystemTilingSource {
+public:
+    SystemTiling read() override { return {}; }
+};
+
+} // namespace quandrel

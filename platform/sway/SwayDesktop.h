@@ -1,0 +1,63 @@
+#pragma once
+
+// The platform seam on sway: one IPC connection and the services built on it, handed out
+// together as PlatformServices. What sway does not let a client do (read the screen, grab
+// input, watch the pointer) is there as an unavailable service.
+
+#include "KeyboardLayout.h"
+#include "PlatformServices.h"
+
+#include <memory>
+
+namespace quandrel {
+class UnavailablePointerMonitor;
+class UnavailableScreenCapture;
+class UnavailableInputGrabs;
+class NoSystemTiling;
+}
+
+namespace quandrel::sway {
+
+class SwayIpc;
+class SwayDisplays;
+class SwayWindows;
+class SwayApplications;
+class SwaySession;
+class SwayConfigHotKeys;
+
+// The keyboard layout sway starts with unless its configuration says otherwise: the
+// XKB_DEFAULT_LAYOUT and XKB_DEFAULT_VARIANT variables, else "us".
+std::unique_ptr<KeyboardLayout> swayKeyboardLayout();
+
+class SwayDesktop final {
+public:
+    explicit SwayDesktop(std::unique_ptr<SwayIpc> ipc);
+    ~SwayDesktop();
+    SwayDesktop(const SwayDesktop&) = delete;
+    SwayDesktop& operator=(const SwayDesktop&) = delete;
+
+    // The sway that $SWAYSOCK names, when it answers; none otherwise.
+    static std::unique_ptr<SwayDesktop> open();
+
+    PlatformServices services();
+
+    SwayIpc& ipc() { return *m_ipc; }
+    SwayDisplays& displays() { return *m_displays; }
+    SwayWindows& windows() { return *m_windows; }
+    SwayApplications& applications() { return *m_applications; }
+
+private:
+    std::unique_ptr<SwayIpc> m_ipc; // first: it goes last
+    std::unique_ptr<SwayDisplays> m_displays;
+    std::unique_ptr<SwayWindows> m_windows;
+    std::unique_ptr<SwayApplications> m_applications;
+    std::unique_ptr<SwaySession> m_session;
+    std::unique_ptr<SwayConfigHotKeys> m_hotKeys;
+    std::unique_ptr<UnavailablePointerMonitor> m_pointer;
+    std::unique_ptr<UnavailableScreenCapture> m_screen;
+    std::unique_ptr<UnavailableInputGrabs> m_grabs;
+    std::unique_ptr<NoSystemTiling> m_tiling;
+    std::unique_ptr<KeyboardLayout> m_keyboardLayout;
+};
+
+} // namespace quandrel::sway
