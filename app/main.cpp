@@ -45,6 +45,7 @@
 #include <QUrl>
 
 #include <cstdio>
+#include <malloc.h>
 #include <unistd.h>
 
 using namespace quandrel;
@@ -136,6 +137,10 @@ int main(int argc, char** argv)
 {
     QElapsedTimer startup;
     startup.start();
+    // Screenshots are tens of megabytes each: they come from mmap and go back to the system
+    // when freed. glibc's adaptive threshold would move them onto the heap after the first
+    // one is freed, where the memory stays with the process.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
 
     QStringList arguments;
     for (int i = 0; i < argc; ++i)

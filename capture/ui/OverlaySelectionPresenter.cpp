@@ -26,7 +26,7 @@ OverlaySelectionPresenter::OverlaySelectionPresenter(InputGrabs& grabs, PanelScr
             watchScreen(screen);
     }
     m_bufferKeeping.setSingleShot(true);
-    m_bufferKeeping.setInterval(std::chrono::seconds(30));
+    m_bufferKeeping.setInterval(std::chrono::seconds(60));
     connect(&m_bufferKeeping, &QTimer::timeout, this, &OverlaySelectionPresenter::releaseBuffers);
     prepare();
 }
@@ -37,8 +37,10 @@ void OverlaySelectionPresenter::releaseBuffers()
 {
     if (m_current)
         return;
-    for (const auto& w : m_windows)
+    for (const auto& w : m_windows) {
         w->view()->releaseBuffers();
+        w->releaseNativeWindow();
+    }
 }
 
 OverlaySelectionPresenter::~OverlaySelectionPresenter()

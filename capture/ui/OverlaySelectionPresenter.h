@@ -44,10 +44,11 @@ public:
     // keyboard until it is released.
     void setGrabPatience(std::chrono::milliseconds patience) { m_grabPatience = patience; }
 
-    // How long the dimmed copies' buffers are kept after a choice for the next one (their
-    // pages in place make the next overlay appear sooner); then they are given back.
+    // How long the dimmed copies' buffers and the windows' picture memory are kept after a
+    // choice for the next one (a minute by default: pages in place make the next overlay
+    // appear in half the time); then they are given back, so an idle Quandrel stays small.
     void setBufferKeeping(std::chrono::milliseconds keeping);
-    // Gives the buffers back now (not the windows').
+    // Gives the buffers and the windows' picture memory back now.
     void releaseBuffers();
 
     // The open choice, if any, and whether the keyboard and pointer are ours (tests and

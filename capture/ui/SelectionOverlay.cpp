@@ -351,6 +351,13 @@ OverlayWindow::OverlayWindow()
 
 void OverlayWindow::resizeEvent(QResizeEvent*) { m_view->setGeometry(rect()); }
 
+void OverlayWindow::releaseNativeWindow()
+{
+    if (isVisible() || !testAttribute(Qt::WA_WState_Created))
+        return;
+    destroy();
+}
+
 void OverlayWindow::keyPressEvent(QKeyEvent* event)
 {
     // A key the view passed on comes here as well; it is not handed back.

@@ -103,6 +103,9 @@ class OverlayWindow : public QWidget {
 public:
     OverlayWindow();
     OverlayView* view() const { return m_view; }
+    // Gives the window's picture memory back (a 4K window holds 32 MB) along with its native
+    // window; the next show makes both again.
+    void releaseNativeWindow();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
