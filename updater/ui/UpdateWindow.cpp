@@ -197,7 +197,8 @@ void UpdateView::refresh()
     m_status->setVisible(!status.isEmpty() || kind != Kind::downloading);
     const QSignalBlocker quiet(m_automatic);
     m_automatic->setChecked(m_updater.automaticallyInstalls());
-    if (m_install->isVisible())
+    // Return presses it, as the window's default action.
+    if (!m_install->isHidden())
         m_install->setFocus();
 }
 
