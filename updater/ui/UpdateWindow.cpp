@@ -95,7 +95,9 @@ UpdateView::UpdateView(Updater& updater, QWidget* parent)
     , m_automatic(new QCheckBox(QStringLiteral("Automatically download and install updates")))
 {
     auto* icon = new QLabel;
-    icon->setPixmap(quandrel::ui::applicationIcon().pixmap(QSize(64, 64), devicePixelRatioF()));
+    // The application's symbol in the palette's text colour, so that it reads on dark themes.
+    icon->setPixmap(quandrel::ui::symbolPixmap(QStringLiteral("rectangle.split.2x1"), QSize(64, 64),
+                                               palette().color(QPalette::WindowText), devicePixelRatioF()));
     icon->setFixedSize(64, 64);
     icon->setAlignment(Qt::AlignTop);
 
@@ -105,6 +107,7 @@ UpdateView::UpdateView(Updater& updater, QWidget* parent)
     m_headline->setFont(headlineFont);
     m_headline->setWordWrap(true);
     m_version->setWordWrap(true);
+    m_status->setWordWrap(true);
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
     m_install->setDefault(true);
