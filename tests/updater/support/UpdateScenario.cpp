@@ -175,10 +175,18 @@ QStringList UpdateScenario::windowsNamed(const QString& title)
 
 bool UpdateScenario::pressKey(const QString& window, const QString& key)
 {
+    return activate(window) && typeKey(key);
+}
+
+bool UpdateScenario::activate(const QString& window)
+{
     QProcess activate;
     activate.start(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), QStringLiteral("--sync"), window});
-    if (!activate.waitForFinished(5000))
-        return false;
+    return activate.waitForFinished(5000) && activate.exitCode() == 0;
+}
+
+bool UpdateScenario::typeKey(const QString& key)
+{
     QProcess press;
     press.start(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"), key});
     return press.waitForFinished(5000) && press.exitCode() == 0;

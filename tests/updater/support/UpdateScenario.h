@@ -45,6 +45,8 @@ public:
     static QStringList windowsNamed(const QString& title);
     // Activates the window and types the key (xdotool key name) into it.
     static bool pressKey(const QString& window, const QString& key);
+    static bool activate(const QString& window);
+    static bool typeKey(const QString& key);
 
     // The process listening on the instance socket, by the socket's peer credentials.
     std::optional<qint64> answeringPid() const;
