@@ -118,8 +118,12 @@ UpdaterParts Updater::defaultParts(const UpdaterConfiguration& configuration, QN
 
 QString Updater::disabledReason(const std::optional<AppBundle>& bundle)
 {
-    if (!bundle || !bundle->isValid())
+    if (!bundle || !bundle->isValid()) {
+        const QString folder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
+        if (folder.startsWith(QLatin1String("/usr/")) && !folder.startsWith(QLatin1String("/usr/local/")))
+            return QStringLiteral("this copy was installed by the system's package manager, which keeps it up to date");
         return QStringLiteral("this copy doesn't run from an application folder (AppDir), so it can't replace itself");
+    }
     const auto reason = DistributionGuard::check(*bundle, QProcessEnvironment::systemEnvironment());
     if (!reason)
         return {};
