@@ -102,7 +102,7 @@ int main(int argc, char** argv)
                                       {QStringLiteral(QUANDREL_EXECUTABLE), QStringLiteral(OSTRY_RELEASE_TOOL),
                                        QStringLiteral(QUANDREL_RELEASE_REPOSITORY)});
         QString error;
-        if (!scenario.prepare(false, &error) || !scenario.start()) {
+        if (!scenario.prepare(test::UpdateScenario::Archive::intact, &error) || !scenario.start()) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }

@@ -45,7 +45,7 @@ protected:
 TEST_F(X11UpdateTest, InstallAndRelaunchLeavesTheNewVersionRunning)
 {
     QString error;
-    ASSERT_TRUE(scenario->prepare(false, &error)) << error.toStdString();
+    ASSERT_TRUE(scenario->prepare(UpdateScenario::Archive::intact, &error)) << error.toStdString();
     const QString window = startAndWaitForOffer();
     ASSERT_FALSE(window.isEmpty());
     const qint64 oldPid = scenario->firstProcess().processId();
@@ -105,7 +105,7 @@ TEST_F(X11UpdateTest, InstallAndRelaunchLeavesTheNewVersionRunning)
 TEST_F(X11UpdateTest, ATamperedArchiveChangesNothing)
 {
     QString error;
-    ASSERT_TRUE(scenario->prepare(true, &error)) << error.toStdString();
+    ASSERT_TRUE(scenario->prepare(UpdateScenario::Archive::tampered, &error)) << error.toStdString();
     const QString window = startAndWaitForOffer();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(UpdateScenario::pressKey(window, "Return"));
@@ -120,6 +120,30 @@ TEST_F(X11UpdateTest, ATamperedArchiveChangesNothing)
     EXPECT_FALSE(QDir(scenario->trashFolder()).exists());
     EXPECT_EQ(QDir(scenario->appsFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
               QStringList{"Quandrel.AppDir"});
+}
+
+TEST_F(X11UpdateTest, QuittingDuringTheDownloadLeavesNothingBehind)
+{
+    QString error;
+    ASSERT_TRUE(scenario->prepare(UpdateScenario::Archive::stalled, &error)) << error.toStdString();
+    const QString window = startAndWaitForOffer();
+    ASSERT_FALSE(window.isEmpty());
+    ASSERT_TRUE(UpdateScenario::pressKey(window, "Return"));
+    const auto workingFolders = [&] { return QDir(scenario->tempFolder()).entryList({"OstryUpdater-*"}, QDir::Dirs); };
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return !workingFolders().isEmpty(); }, 30000)) << scenario->log().toStdString();
+
+    // Ended half-way through the archive, as a logout or `kill` would.
+    scenario->firstProcess().terminate();
+    ASSERT_TRUE(scenario->firstProcess().waitForFinished(10000));
+    EXPECT_EQ(UpdateScenario::bundleVersion(scenario->bundlePath()), "1.0.0");
+    EXPECT_EQ(QDir(scenario->appsFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"Quandrel.AppDir"});
+
+    // The next start removes what the interrupted download left.
+    ASSERT_TRUE(scenario->start());
+    EXPECT_TRUE(UpdateScenario::waitUntil([&] { return workingFolders().isEmpty() && scenario->answeringPid().has_value(); }, 30000))
+        << workingFolders().join(' ').toStdString();
+    EXPECT_EQ(UpdateScenario::executableOf(scenario->firstProcess().processId()), scenario->bundlePath() + "/usr/bin/quandrel");
 }
 
 } // namespace

@@ -73,7 +73,7 @@ QProcessEnvironment UpdateScenario::environment() const
     return environment;
 }
 
-bool UpdateScenario::prepare(bool tamper, QString* error)
+bool UpdateScenario::prepare(Archive archive, QString* error)
 {
     for (const char* folder : {"home", "config", "data", "cache", "runtime", "tmp", "apps", "keys", "build", "dist"})
         QDir(m_root).mkpath(QString::fromLatin1(folder));
@@ -106,7 +106,7 @@ bool UpdateScenario::prepare(bool tamper, QString* error)
         *error = QStringLiteral("the release archive wasn't written");
         return false;
     }
-    if (tamper)
+    if (archive == Archive::tampered)
         zip[zip.size() / 2] = char(zip[zip.size() / 2] ^ 0x20);
     const auto asset = [&](const QByteArray& target, qint64 size) {
         return QJsonObject{{QStringLiteral("name"), QFileInfo(QString::fromLatin1(target)).fileName()},
@@ -126,7 +126,10 @@ bool UpdateScenario::prepare(bool tamper, QString* error)
         {QStringLiteral("assets"), QJsonArray{asset(zipTarget, zip.size()), asset(signatureTarget, signature.size())}}};
     m_server->setResponse("/repos/" + m_paths.repository.toUtf8() + "/releases?per_page=100",
                           Response{200, {{"Content-Type", "application/json"}}, QJsonDocument(QJsonArray{release}).toJson()});
-    m_server->setResponse(zipTarget, Response{200, {}, zip});
+    Response zipResponse{200, {}, zip};
+    if (archive == Archive::stalled)
+        zipResponse.stallAfter = zip.size() / 2;
+    m_server->setResponse(zipTarget, zipResponse);
     m_server->setResponse(signatureTarget, Response{200, {}, signature});
     return true;
 }

@@ -29,9 +29,13 @@ public:
     UpdateScenario(QString root, Paths paths);
     ~UpdateScenario();
 
-    // Builds the two versions and serves 1.1.0 (its archive with one byte changed when
-    // `tamper`). False with *error when something could not be built.
-    bool prepare(bool tamper, QString* error);
+    // How the 1.1.0 archive is served: as released, with one byte changed, or stalling
+    // half-way.
+    enum class Archive { intact, tampered, stalled };
+
+    // Builds the two versions and serves 1.1.0. False with *error when something could not
+    // be built.
+    bool prepare(Archive archive, QString* error);
 
     // Starts 1.0.0 through its AppRun. Its standard error goes to log().
     bool start();
@@ -55,6 +59,7 @@ public:
 
     QString appsFolder() const { return m_root + QStringLiteral("/apps"); }
     QString bundlePath() const { return appsFolder() + QStringLiteral("/Quandrel.AppDir"); }
+    QString tempFolder() const { return m_root + QStringLiteral("/tmp"); }
     QString trashFolder() const { return m_root + QStringLiteral("/data/Trash/files"); }
     QProcessEnvironment environment() const;
     // The version in a bundle's Bundle/Info.json; empty when unreadable.
