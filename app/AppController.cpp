@@ -121,7 +121,7 @@ QString AppController::updaterSettingsPath(const QString& settingsPath)
 void AppController::checkForUpdates()
 {
     if (m_updater->canCheckForUpdates())
-        m_updater->checkForUpdatesInBackground(true);
+        m_updater->beginCheckForUpdates(true);
 }
 
 void AppController::openSettings()

@@ -266,7 +266,7 @@ QCoro::Task<void> Updater::scheduledCheck(quint64 generation)
         loop(generation);
 }
 
-void Updater::checkForUpdatesInBackground(bool userInitiated)
+void Updater::beginCheckForUpdates(bool userInitiated)
 {
     checkForUpdates(userInitiated);
 }

@@ -112,7 +112,7 @@ public:
     // check stays silent.
     QCoro::Task<void> checkForUpdates(bool userInitiated);
     // The same without waiting for it (the menu command, "Check Now").
-    void checkForUpdatesInBackground(bool userInitiated);
+    void beginCheckForUpdates(bool userInitiated);
 
     void installAndRelaunch();
     void skipThisVersion();

@@ -281,7 +281,7 @@ TEST_F(UpdaterStateTest, AutomaticInstallsStageSilentlyAndInstallAtQuit)
         if (updater->state().kind == Kind::downloading)
             progress.push_back(updater->state().progress);
     });
-    updater->checkForUpdatesInBackground(false);
+    updater->beginCheckForUpdates(false);
     ASSERT_TRUE(waitUntil([&] { return updater->state().kind == Kind::readyToInstall; }));
     EXPECT_EQ(progress, (std::vector<double>{0.0, 0.25, 0.5, 1.0}));
     EXPECT_EQ(verifier->calls, 1);

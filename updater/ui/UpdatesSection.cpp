@@ -56,7 +56,7 @@ std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
     };
     QObject::connect(checks, &QCheckBox::toggled, &updater, &Updater::setAutomaticallyChecks);
     QObject::connect(installs, &QCheckBox::toggled, &updater, &Updater::setAutomaticallyInstalls);
-    QObject::connect(checkNow, &QPushButton::clicked, &updater, [&updater] { updater.checkForUpdatesInBackground(true); });
+    QObject::connect(checkNow, &QPushButton::clicked, &updater, [&updater] { updater.beginCheckForUpdates(true); });
     for (auto signal : {&Updater::stateChanged, &Updater::lastCheckDateChanged, &Updater::automaticallyChecksChanged,
                         &Updater::automaticallyInstallsChanged})
         QObject::connect(&updater, signal, owner, refresh);
