@@ -33,7 +33,7 @@ protected:
         EXPECT_TRUE(scenario->start());
         QStringList windows;
         EXPECT_TRUE(UpdateScenario::waitUntil([&] { return !(windows = UpdateScenario::windowsNamed("Software Update")).isEmpty(); },
-                                              30000))
+                                              90000))
             << scenario->log().toStdString();
         return windows.value(0);
     }
@@ -49,14 +49,14 @@ TEST_F(X11UpdateTest, InstallAndRelaunchLeavesTheNewVersionRunning)
     const QString window = startAndWaitForOffer();
     ASSERT_FALSE(window.isEmpty());
     const qint64 oldPid = scenario->firstProcess().processId();
-    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return scenario->answeringPid() == oldPid; }, 10000));
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return scenario->answeringPid() == oldPid; }, 30000));
 
     // "Install and Relaunch" is the window's default button.
     ASSERT_TRUE(UpdateScenario::pressKey(window, "Return"));
-    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return scenario->firstProcess().state() == QProcess::NotRunning; }, 60000))
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return scenario->firstProcess().state() == QProcess::NotRunning; }, 180000))
         << scenario->log().toStdString();
     std::optional<qint64> pid;
-    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return (pid = scenario->answeringPid()) && *pid != oldPid; }, 30000))
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return (pid = scenario->answeringPid()) && *pid != oldPid; }, 90000))
         << scenario->log().toStdString();
 
     const QString bundle = scenario->bundlePath();
@@ -87,7 +87,7 @@ TEST_F(X11UpdateTest, InstallAndRelaunchLeavesTheNewVersionRunning)
     // A 1.0.0 process that started around the swap (its executable is the old one, its
     // folder holds the new one) doesn't stay: it runs the new copy in its place.
     ::kill(pid_t(*pid), SIGTERM);
-    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return !scenario->answeringPid(); }, 10000));
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return !scenario->answeringPid(); }, 30000));
     QProcess stale;
     QProcessEnvironment environment = scenario->environment();
     environment.insert("APPDIR", bundle);
@@ -95,7 +95,7 @@ TEST_F(X11UpdateTest, InstallAndRelaunchLeavesTheNewVersionRunning)
     stale.setStandardErrorFile(dir.filePath("stale.log"));
     stale.start(scenario->trashFolder() + "/" + trashed[0] + "/usr/bin/quandrel", {});
     ASSERT_TRUE(stale.waitForStarted(5000));
-    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return scenario->answeringPid().has_value(); }, 30000));
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return scenario->answeringPid().has_value(); }, 90000));
     EXPECT_EQ(scenario->answeringPid(), stale.processId());
     EXPECT_EQ(UpdateScenario::executableOf(stale.processId()), bundle + "/usr/bin/quandrel");
     stale.terminate();
@@ -109,7 +109,7 @@ TEST_F(X11UpdateTest, ATamperedArchiveChangesNothing)
     const QString window = startAndWaitForOffer();
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(UpdateScenario::pressKey(window, "Return"));
-    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return !UpdateScenario::windowsNamed("Couldn't Update").isEmpty(); }, 60000))
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return !UpdateScenario::windowsNamed("Couldn't Update").isEmpty(); }, 180000))
         << scenario->log().toStdString();
     EXPECT_TRUE(scenario->log().contains("Update failed: The update's signature couldn't be verified"))
         << scenario->log().toStdString();
@@ -130,7 +130,7 @@ TEST_F(X11UpdateTest, QuittingDuringTheDownloadLeavesNothingBehind)
     ASSERT_FALSE(window.isEmpty());
     ASSERT_TRUE(UpdateScenario::pressKey(window, "Return"));
     const auto workingFolders = [&] { return QDir(scenario->tempFolder()).entryList({"OstryUpdater-*"}, QDir::Dirs); };
-    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return !workingFolders().isEmpty(); }, 30000)) << scenario->log().toStdString();
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return !workingFolders().isEmpty(); }, 90000)) << scenario->log().toStdString();
 
     // Ended half-way through the archive, as a logout or `kill` would.
     scenario->firstProcess().terminate();
@@ -141,7 +141,7 @@ TEST_F(X11UpdateTest, QuittingDuringTheDownloadLeavesNothingBehind)
 
     // The next start removes what the interrupted download left.
     ASSERT_TRUE(scenario->start());
-    EXPECT_TRUE(UpdateScenario::waitUntil([&] { return workingFolders().isEmpty() && scenario->answeringPid().has_value(); }, 30000))
+    EXPECT_TRUE(UpdateScenario::waitUntil([&] { return workingFolders().isEmpty() && scenario->answeringPid().has_value(); }, 90000))
         << workingFolders().join(' ').toStdString();
     EXPECT_EQ(UpdateScenario::executableOf(scenario->firstProcess().processId()), scenario->bundlePath() + "/usr/bin/quandrel");
 }
