@@ -260,7 +260,10 @@ int main(int argc, char** argv)
     }
     QApplication::setOrganizationName(QStringLiteral("Quandrel"));
     QApplication::setApplicationName(QStringLiteral("Quandrel"));
-    QApplication::setApplicationVersion(QStringLiteral(QUANDREL_VERSION));
+    const auto launched = launchedBundle();
+    const auto launchedInfo = launched ? launched->info() : std::nullopt;
+    QApplication::setApplicationVersion(launchedInfo && !launchedInfo->version.isEmpty() ? launchedInfo->version
+                                                                                          : QStringLiteral(QUANDREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quandrel"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);

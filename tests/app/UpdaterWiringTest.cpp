@@ -92,7 +92,7 @@ TEST(UpdaterMenu, CheckForUpdatesComesAfterSettingsAndBeforeQuit)
     const QuandrelSettings settings;
     const std::set<Command> taken;
     for (const bool can : {true, false}) {
-        const auto menu = trayMenuModel({settings, taken, false, can});
+        const auto menu = trayMenuModel({settings, taken, false, true, can});
         ASSERT_GE(menu.size(), 4u);
         const auto& quit = menu[menu.size() - 1];
         const auto& check = menu[menu.size() - 3];

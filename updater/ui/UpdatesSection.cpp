@@ -21,10 +21,6 @@ QString lastCheckedText(const Updater& updater)
 std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
 {
     auto section = std::make_unique<QWidget>(parent);
-    auto* title = new QLabel(QStringLiteral("Updates"));
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
     auto* checks = new QCheckBox(QStringLiteral("Automatically check for updates"));
     checks->setObjectName(QStringLiteral("automaticallyChecks"));
     auto* installs = new QCheckBox(QStringLiteral("Automatically download and install updates"));
@@ -38,7 +34,7 @@ std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
     row->addWidget(lastChecked, 1);
     row->addWidget(checkNow);
     auto* layout = new QVBoxLayout(section.get());
-    layout->addWidget(title);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(checks);
     layout->addWidget(installs);
     layout->addLayout(row);

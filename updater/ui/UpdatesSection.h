@@ -1,7 +1,7 @@
 #pragma once
 
-// The "Updates" section of the settings window: the two update preferences, when the last
-// check was, and "Check Now". The settings window places it.
+// The content of the settings window's "Updates" section (the window gives it its box and
+// title): the two update preferences, when the last check was, and "Check Now".
 
 #include <QWidget>
 
