@@ -5,6 +5,10 @@
 #include "TrayMenuModel.h"
 #include "Workspace.h"
 
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QSettings>
 
 #include <algorithm>
 #include <iterator>
@@ -27,6 +31,49 @@ public:
     void hide() override {}
 };
 
+class SilentUpdates final : public ostry::UpdatePresenting {
+public:
+    void show(ostry::Updater&) override {}
+    void close() override {}
+    void showUpToDate(const QString&, const QString&) override {}
+    void showError(const QString&) override {}
+    void notifyReady(const QString&, const ostry::UpdateCandidate&) override {}
+};
+
+// The release service's API address: QUANDREL_RELEASE_API may point it at a server on this
+// machine (for testing releases); anything else there is ignored.
+QUrl releaseAPI()
+{
+    const QUrl fallback(QStringLiteral("https://api.github.com"));
+    const QString value = qEnvironmentVariable("QUANDREL_RELEASE_API");
+    if (value.isEmpty())
+        return fallback;
+    const QUrl url(value);
+    if (url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+        && QHostAddress(url.host()).isLoopback())
+        return url;
+    qCWarning(lcUrl, "Ignoring QUANDREL_RELEASE_API: only a server on this machine may stand in for the release service");
+    return fallback;
+}
+
+std::unique_ptr<ostry::Updater> makeUpdater(QObject* owner, const QString& settingsPath, UpdaterServices& services,
+                                            ostry::UpdatePresenting& presenter)
+{
+    ostry::UpdaterConfiguration configuration;
+    configuration.appName = QStringLiteral("Quandrel");
+    configuration.feedRepository = QStringLiteral(QUANDREL_RELEASE_REPOSITORY);
+    configuration.checkInterval = 86400.0;
+    configuration.includePrereleases = false;
+    configuration.bundle = services.runningBundle.value_or(ostry::AppBundle());
+    configuration.apiBaseURL = releaseAPI();
+    auto settings = std::make_unique<QSettings>(AppController::updaterSettingsPath(settingsPath), QSettings::IniFormat);
+    ostry::UpdaterParts parts = services.makeParts
+        ? services.makeParts()
+        : ostry::Updater::defaultParts(configuration, new QNetworkAccessManager(owner));
+    return std::make_unique<ostry::Updater>(configuration, std::move(settings), std::move(parts), presenter,
+                                            services.hooks, false);
+}
+
 } // namespace
 
 AppController::AppController(PlatformServices platform, std::unique_ptr<SettingsStore> store, AppServices services,
@@ -40,6 +87,9 @@ AppController::AppController(PlatformServices platform, std::unique_ptr<Settings
     , m_windows(platform)
     , m_launcher(platform)
     , m_permissions(*platform.trust, m_schedule)
+    , m_silentUpdates(std::make_unique<SilentUpdates>())
+    , m_updater(makeUpdater(this, m_store->path(), m_services.updates,
+                            m_services.updates.presenter ? *m_services.updates.presenter : *m_silentUpdates))
 {
 }
 
@@ -58,8 +108,20 @@ void AppController::start()
     applySettings(m_store->settings());
     reportTakenShortcuts(m_failedActions, true);
     m_started = true;
+    m_updater->start();
     if (needsOnboarding(m_store->settings(), m_permissions.windowControlAllowed()))
         showOnboarding();
+}
+
+QString AppController::updaterSettingsPath(const QString& settingsPath)
+{
+    return QFileInfo(settingsPath).absolutePath() + QStringLiteral("/updater.ini");
+}
+
+void AppController::checkForUpdates()
+{
+    if (m_updater->canCheckForUpdates())
+        m_updater->beginCheckForUpdates(true);
 }
 
 void AppController::openSettings()

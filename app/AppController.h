@@ -14,6 +14,7 @@
 #include "PermissionMonitor.h"
 #include "PlatformServices.h"
 #include "SettingsStore.h"
+#include "Updater.h"
 #include "WindowManager.h"
 
 #include <QLoggingCategory>
@@ -38,6 +39,12 @@ public:
     HotKeyCenter& hotKeys() { return m_hotKeys; }
     WindowManager& windows() { return m_windows; }
     PermissionMonitor& permissions() { return m_permissions; }
+    // The one updater; disabled when Quandrel doesn't run from an application folder.
+    ostry::Updater& updater() { return *m_updater; }
+    // "Check for Updates…": a check the person asked for.
+    void checkForUpdates();
+    // Where the updater keeps its preferences: beside the settings file.
+    static QString updaterSettingsPath(const QString& settingsPath);
 
     void start();
     void applySettings(const QuandrelSettings& settings);
@@ -89,6 +96,8 @@ private:
     PermissionMonitor m_permissions;
     std::unique_ptr<DragSnapper> m_dragSnapper;
     std::set<Command> m_failedActions;
+    std::unique_ptr<ostry::UpdatePresenting> m_silentUpdates;
+    std::unique_ptr<ostry::Updater> m_updater;
     bool m_started = false;
 };
 

@@ -7,6 +7,7 @@
 #include "CaptureMode.h"
 #include "DesktopNotifier.h"
 #include "DragSnapper.h"
+#include "Updater.h"
 
 #include <functional>
 #include <memory>
@@ -37,11 +38,20 @@ public:
 // Makes the preview window of drag snapping; called once, when drag snapping is first used.
 using SnapPreviewFactory = std::function<std::unique_ptr<SnapPreviewSurface>()>;
 
+// The self-updater's side of the composition.
+struct UpdaterServices {
+    ostry::UpdatePresenting* presenter = nullptr;   // none: updates are shown nowhere
+    std::optional<ostry::AppBundle> runningBundle;  // none: not running from a bundle, so no updates
+    std::function<ostry::UpdaterParts()> makeParts; // none: the real feed, downloader, verifier, installer
+    ostry::UpdaterHooks hooks;
+};
+
 struct AppServices {
     CaptureService& capture;
     SettingsPresenter& settings;
     SnapPreviewFactory makeSnapPreview; // none: drags snap without a preview
     DesktopNotifier* notifier = nullptr; // none: no notifications
+    UpdaterServices updates = {};
 };
 
 } // namespace quandrel

@@ -38,7 +38,7 @@ struct TrayMenuState {
     const std::set<Command>& takenShortcuts; // commands whose hot keys another program holds
     bool hasPins = false;
     bool permissionsGranted = true; // false: something Quandrel needs is missing ("Grant Permissions…")
-    bool canCheckForUpdates = false; // the updater is there: "Check for Updates…" can be chosen
+    bool canCheckForUpdates = false; // the updater is on and not asking the feed already
 };
 
 // Waits that let the menu close first: the previously focused window gets the focus back

@@ -8,6 +8,7 @@
 //                                 (for developers) shows the file as a thumbnail or a pin
 //   quandrel --sway-bindings      prints the shortcuts as sway key bindings
 
+#include "AppBundle.h"
 #include "AppController.h"
 #include "CaptureCoordinator.h"
 #include "CaptureWindows.h"
@@ -24,6 +25,8 @@
 #include "SwayDesktop.h"
 #include "SnapPreview.h"
 #include "TrayMenu.h"
+#include "UpdateWindow.h"
+#include "UpdatesSection.h"
 #include "Workspace.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
@@ -44,9 +47,12 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <malloc.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace quandrel;
 
@@ -128,6 +134,33 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
     return std::nullopt;
 }
 
+// The bundle AppRun started this process from (AppRun names it in APPDIR).
+std::optional<ostry::AppBundle> launchedBundle()
+{
+    return qEnvironmentVariableIsEmpty("APPDIR") ? std::nullopt : ostry::AppBundle::running();
+}
+
+// An update swapped a new copy of the bundle in after this process started (it was started
+// around a relaunch): the new copy runs in its place, so the instance is always the newest.
+// The instance lock is closed on exec.
+void runReplacedCopyInstead(int argc, char** argv)
+{
+    const bool replacedBefore = qEnvironmentVariableIsSet("QUANDREL_STARTED_REPLACED_COPY");
+    qunsetenv("QUANDREL_STARTED_REPLACED_COPY");
+    const auto bundle = launchedBundle();
+    if (replacedBefore || !bundle || !bundle->runsReplacedCopy())
+        return;
+    qputenv("QUANDREL_STARTED_REPLACED_COPY", "1");
+    const QByteArray launcher = QFile::encodeName(bundle->launcherPath());
+    std::vector<char*> arguments{const_cast<char*>(launcher.constData())};
+    for (int i = 1; i < argc; ++i)
+        arguments.push_back(argv[i]);
+    arguments.push_back(nullptr);
+    ::execv(launcher.constData(), arguments.data());
+    std::fprintf(stderr, "quandrel: couldn't start the updated copy %s: %s\n", launcher.constData(), std::strerror(errno));
+    qunsetenv("QUANDREL_STARTED_REPLACED_COPY");
+}
+
 // Why Quandrel cannot run in this session; empty when it can.
 QString sessionProblem() { return sessionStatement(SessionEnvironment::current()); }
 
@@ -173,7 +206,9 @@ int main(int argc, char** argv)
         return 0;
     }
     if (parser.isSet(version)) {
-        std::printf("Quandrel %s\n", QUANDREL_VERSION);
+        const auto bundle = launchedBundle();
+        const auto info = bundle ? bundle->info() : std::nullopt;
+        std::printf("Quandrel %s\n", info && !info->version.isEmpty() ? qPrintable(info->version) : QUANDREL_VERSION);
         return 0;
     }
     if (parser.isSet(swayBindings)) {
@@ -222,6 +257,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "quandrel: another Quandrel is starting but does not answer.\n");
         return 1;
     }
+    runReplacedCopyInstead(argc, argv);
 
     if (const QString problem = sessionProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
@@ -229,7 +265,10 @@ int main(int argc, char** argv)
     }
     QApplication::setOrganizationName(QStringLiteral("Quandrel"));
     QApplication::setApplicationName(QStringLiteral("Quandrel"));
-    QApplication::setApplicationVersion(QStringLiteral(QUANDREL_VERSION));
+    const auto launched = launchedBundle();
+    const auto launchedInfo = launched ? launched->info() : std::nullopt;
+    QApplication::setApplicationVersion(launchedInfo && !launchedInfo->version.isEmpty() ? launchedInfo->version
+                                                                                          : QStringLiteral(QUANDREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quandrel"));
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -265,6 +304,8 @@ int main(int argc, char** argv)
     SettingsWindows settingsWindows(catalog);
     x11::X11Desktop* d = desktop.get();
     FreedesktopNotifier notifier;
+    // Declared before the controller, whose updater presents through it.
+    ostry::WindowPresenter updatePresenter(&notifier);
     AppServices services{capture, settingsWindows,
                          [d]() -> std::unique_ptr<SnapPreviewSurface> {
                              if (!d)
@@ -273,6 +314,8 @@ int main(int argc, char** argv)
                                                                   [d] { return d->session().hasCompositingManager(); });
                          },
                          &notifier};
+    services.updates.presenter = &updatePresenter;
+    services.updates.runningBundle = ostry::AppBundle::running();
     QObject scheduler;
     auto store = std::make_unique<SettingsStore>(SettingsStore::defaultPath(),
                                                  QFileInfo::exists(SettingsStore::defaultPath()) ? std::nullopt : legacySettingsDocument());
@@ -282,6 +325,8 @@ int main(int argc, char** argv)
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
     settingsWindows.setController(controller);
+    settingsWindows.setUpdatesSection(
+        [&controller](QWidget* parent) { return ostry::makeUpdatesSection(controller.updater(), parent).release(); });
 
     DeveloperPanels developerPanels([&capture](const CapturedImage& image) { capture.coordinator().showThumbnail(image); },
                                     [&capture](const CapturedImage& image) { capture.coordinator().pinImage(image); },

@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/stat.h>
+
 namespace ostry {
 
 namespace {
@@ -37,6 +39,21 @@ QString AppBundle::fileName() const
 QString AppBundle::file(const char* relative) const
 {
     return m_path + QLatin1Char('/') + QLatin1String(relative);
+}
+
+bool AppBundle::runsReplacedCopy() const
+{
+    struct stat self {};
+    if (m_path.isEmpty() || ::stat("/proc/self/exe", &self) != 0)
+        return false;
+    QString name = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    if (name.endsWith(QLatin1String(" (deleted)")))
+        name.chop(10);
+    const QByteArray installed = QFile::encodeName(m_path + QLatin1String("/usr/bin/") + QFileInfo(name).fileName());
+    struct stat atPath {};
+    if (::stat(installed.constData(), &atPath) != 0)
+        return false;
+    return self.st_dev != atPath.st_dev || self.st_ino != atPath.st_ino;
 }
 
 std::optional<BundleInfo> AppBundle::info() const

@@ -54,6 +54,10 @@ public:
     // What a relaunch starts: the launcher at the bundle's path (the new copy after a swap).
     QString launcherPath() const { return file(launcherFile); }
 
+    // Whether this process runs an executable that is no longer the one at the bundle's path:
+    // an update swapped a new copy in after the process started.
+    bool runsReplacedCopy() const;
+
     // Nothing when Bundle/Info.json is missing, too large, not a JSON object, or lacks an
     // identifier.
     std::optional<BundleInfo> info() const;

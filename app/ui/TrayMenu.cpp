@@ -22,6 +22,7 @@ TrayMenu::TrayMenu(AppController& controller, std::function<bool()> hasPins, QOb
     connect(&controller.store(), &SettingsStore::settingsChanged, this, &TrayMenu::rebuild);
     connect(&controller.permissions(), &PermissionMonitor::changed, this, &TrayMenu::rebuild);
     connect(&controller, &AppController::failedActionsChanged, this, &TrayMenu::rebuild);
+    connect(&controller.updater(), &ostry::Updater::stateChanged, this, &TrayMenu::rebuild);
     rebuild();
 }
 
@@ -59,7 +60,7 @@ void TrayMenu::rebuild()
         delete submenu;
     const std::set<Command>& taken = m_controller.failedActions();
     fill(m_menu, trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins(), m_controller.permissions().allGranted(),
-                        bool(m_checkForUpdates)}));
+                                m_checkForUpdates || m_controller.updater().canCheckForUpdates()}));
 }
 
 void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
@@ -93,6 +94,7 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
             item->setToolTip(QStringLiteral("Another program holds this shortcut."));
             item->setText(entry.title + QStringLiteral(" (shortcut taken)"));
         }
+        item->setEnabled(entry.enabled);
         if (entry.action == TrayMenuEntry::Action::quit) {
             connect(item, &QAction::triggered, qApp, &QApplication::quit);
             continue;
@@ -101,6 +103,8 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
             connect(item, &QAction::triggered, this, [this] {
                 if (m_checkForUpdates)
                     m_checkForUpdates();
+                else
+                    m_controller.checkForUpdates();
             });
             continue;
         }

@@ -26,7 +26,8 @@ public:
     QMenu* menu() const { return m_menu; }
     // Puts the icon in the tray (where there is one).
     void showIcon();
-    // What "Check for Updates…" does; without it the item is shown disabled.
+    // Replaces what "Check for Updates…" does (by default a check of the controller's updater,
+    // offered while the updater is on and not already checking).
     void setCheckForUpdates(std::function<void()> check);
     // Fills the menu from the controller's current state.
     void rebuild();

@@ -28,4 +28,19 @@ T await(QCoro::Task<T> task)
     return std::move(*result);
 }
 
+inline void await(QCoro::Task<void> task)
+{
+    std::exception_ptr error;
+    auto run = [&]() -> QCoro::Task<void> {
+        try {
+            co_await std::move(task);
+        } catch (...) {
+            error = std::current_exception();
+        }
+    };
+    QCoro::waitFor(run());
+    if (error)
+        std::rethrow_exception(error);
+}
+
 } // namespace ostry::test

@@ -1,0 +1,315 @@
+// The updater as the application shows it: the tray menu's "Check for Updates…", the
+// controller's one updater, the Software Update window, its message boxes and notification,
+// and the "Updates" settings section.
+
+#include "AppController.h"
+#include "AwaitTask.h"
+#include "FakeDesktop.h"
+#include "TestHttpServer.h"
+#include "TrayMenu.h"
+#include "TrayMenuModel.h"
+#include "UpdateWindow.h"
+#include "UpdaterFakes.h"
+#include "UpdaterFixtures.h"
+#include "UpdatesSection.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace quandrel;
+using namespace ostry::test;
+using ostry::UpdateState;
+using Kind = UpdateState::Kind;
+
+namespace {
+
+struct NoCapture final : CaptureService {
+    void startCapture(CaptureMode, std::optional<AfterCapture>) override {}
+    void closeAllPins() override {}
+};
+
+struct NoSettingsWindow final : SettingsPresenter {
+    void showSettings() override {}
+};
+
+struct RecordingNotifier final : DesktopNotifier {
+    std::vector<std::tuple<QString, QString, std::uint32_t>> shown;
+    std::uint32_t notify(const QString& summary, const QString& body, std::uint32_t replaces) override
+    {
+        shown.emplace_back(summary, body, replaces);
+        return 7;
+    }
+};
+
+QAction* menuAction(QMenu* menu, const QString& title)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->text() == title)
+            return action;
+    }
+    return nullptr;
+}
+
+class UpdaterWiringTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
+        feed->answer = candidateFor("1.0");
+        downloader->bundlePath = dir.filePath("download/Quandrel.AppDir");
+    }
+
+    std::unique_ptr<AppController> makeController(std::optional<ostry::AppBundle> bundle)
+    {
+        AppServices services{capture, settingsWindow, nullptr};
+        services.updates.presenter = &presenter;
+        services.updates.runningBundle = bundle;
+        services.updates.makeParts = [this] { return ostry::UpdaterParts{feed, downloader, verifier, installer}; };
+        return std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath("config/settings.json")),
+                                               services, [](int, std::function<void()>) {});
+    }
+
+    QTemporaryDir dir;
+    FakeDesktop desktop;
+    NoCapture capture;
+    NoSettingsWindow settingsWindow;
+    FakePresenter presenter;
+    std::shared_ptr<FakeFeed> feed = std::make_shared<FakeFeed>();
+    std::shared_ptr<FakeDownloader> downloader = std::make_shared<FakeDownloader>();
+    std::shared_ptr<FakeVerifier> verifier = std::make_shared<FakeVerifier>();
+    std::shared_ptr<FakeInstaller> installer = std::make_shared<FakeInstaller>();
+};
+
+TEST(UpdaterMenu, CheckForUpdatesComesAfterSettingsAndBeforeQuit)
+{
+    const QuandrelSettings settings;
+    const std::set<Command> taken;
+    for (const bool can : {true, false}) {
+        const auto menu = trayMenuModel({settings, taken, false, true, can});
+        ASSERT_GE(menu.size(), 4u);
+        const auto& quit = menu[menu.size() - 1];
+        const auto& check = menu[menu.size() - 3];
+        EXPECT_EQ(quit.action, TrayMenuEntry::Action::quit);
+        EXPECT_EQ(menu[menu.size() - 2].kind, TrayMenuEntry::Kind::divider);
+        EXPECT_EQ(check.title, QStringLiteral("Check for Updates…"));
+        EXPECT_EQ(check.action, TrayMenuEntry::Action::checkForUpdates);
+        EXPECT_EQ(check.enabled, can);
+        EXPECT_EQ(menu[menu.size() - 4].title, QStringLiteral("Settings…"));
+    }
+}
+
+TEST_F(UpdaterWiringTest, NotRunningFromABundleTurnsTheUpdaterAndItsCommandOff)
+{
+    auto controller = makeController(std::nullopt);
+    controller->start();
+    EXPECT_FALSE(controller->updater().isEnabled());
+    TrayMenu tray(*controller);
+    QAction* check = menuAction(tray.menu(), QStringLiteral("Check for Updates…"));
+    ASSERT_TRUE(check);
+    EXPECT_FALSE(check->isEnabled());
+    controller->checkForUpdates();
+    check->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(feed->calls, 0);
+    EXPECT_EQ(presenter.total(), 0);
+}
+
+TEST_F(UpdaterWiringTest, TheMenuCommandRunsAUserCheckAndIsOffWhileChecking)
+{
+    QDir().mkpath(dir.filePath("apps"));
+    const ostry::AppBundle bundle(makeBundle(dir.filePath("apps"), {"1.0"}));
+    auto controller = makeController(bundle);
+    TrayMenu tray(*controller);
+    EXPECT_EQ(feed->calls, 0); // nothing before start
+    feed->gate.closed = true;
+    controller->start();
+    EXPECT_EQ(feed->calls, 1); // never checked: at once
+    EXPECT_EQ(controller->updater().state().kind, Kind::checking);
+    EXPECT_FALSE(menuAction(tray.menu(), QStringLiteral("Check for Updates…"))->isEnabled());
+    feed->gate.open();
+    ASSERT_TRUE(waitUntil([&] { return controller->updater().state().kind == Kind::upToDate; }));
+    EXPECT_EQ(presenter.total(), 0); // a background check says nothing
+
+    QAction* check = menuAction(tray.menu(), QStringLiteral("Check for Updates…"));
+    ASSERT_TRUE(check->isEnabled());
+    check->trigger();
+    ASSERT_TRUE(waitUntil([&] { return presenter.upToDates == 1; }));
+    EXPECT_EQ(presenter.lastUpToDate, QStringLiteral("Quandrel 1.0"));
+    EXPECT_EQ(feed->calls, 2);
+    // The preferences live beside the settings file.
+    EXPECT_TRUE(QSettings(dir.filePath("config/updater.ini"), QSettings::IniFormat).contains(ostry::UpdaterSettings::lastCheckDate));
+}
+
+class UpdateWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QDir().mkpath(dir.filePath("apps"));
+        bundlePath = makeBundle(dir.filePath("apps"), {"1.0"});
+        downloader->bundlePath = dir.filePath("download/Quandrel.AppDir");
+        feed->answer = candidateFor("2.0");
+    }
+
+    std::unique_ptr<ostry::Updater> make(ostry::UpdatePresenting& presenter, bool enabled = true)
+    {
+        ostry::UpdaterConfiguration configuration;
+        configuration.bundle = ostry::AppBundle(bundlePath);
+        ostry::UpdaterHooks hooks;
+        hooks.isEnabled = enabled;
+        hooks.schedule = [](int, std::function<void()>) {};
+        hooks.relaunch = [](qint64, const QString&) { return true; };
+        hooks.terminate = [] {};
+        return std::make_unique<ostry::Updater>(configuration,
+                                                std::make_unique<QSettings>(dir.filePath("updater.ini"), QSettings::IniFormat),
+                                                ostry::UpdaterParts{feed, downloader, verifier, installer}, presenter, hooks, false);
+    }
+
+    QTemporaryDir dir;
+    QString bundlePath;
+    std::shared_ptr<FakeFeed> feed = std::make_shared<FakeFeed>();
+    std::shared_ptr<FakeDownloader> downloader = std::make_shared<FakeDownloader>();
+    std::shared_ptr<FakeVerifier> verifier = std::make_shared<FakeVerifier>();
+    std::shared_ptr<FakeInstaller> installer = std::make_shared<FakeInstaller>();
+};
+
+TEST_F(UpdateWindowTest, TheWindowFollowsTheStateThroughAnInstall)
+{
+    ostry::WindowPresenter presenter;
+    auto updater = make(presenter);
+    downloader->gate.closed = true;
+    ostry::test::await(updater->checkForUpdates(true));
+    ASSERT_TRUE(presenter.window());
+    EXPECT_EQ(presenter.window()->windowTitle(), QStringLiteral("Software Update"));
+    EXPECT_EQ(presenter.window()->size(), QSize(560, 420));
+    ostry::UpdateView* view = presenter.view();
+    EXPECT_EQ(view->headline(), QStringLiteral("A new version of Quandrel is available!"));
+    EXPECT_EQ(view->versionLine(), QStringLiteral("Quandrel 2.0 is available. You have 1.0."));
+    EXPECT_TRUE(view->skipButton()->isVisible());
+    EXPECT_TRUE(view->remindButton()->isVisible());
+    EXPECT_TRUE(view->installButton()->isVisible());
+    EXPECT_TRUE(view->installButton()->isDefault());
+    EXPECT_FALSE(view->progressBar()->isVisible());
+
+    view->installButton()->click();
+    EXPECT_EQ(updater->state().kind, Kind::downloading);
+    EXPECT_TRUE(view->progressBar()->isVisible());
+    EXPECT_EQ(view->progressBar()->value(), 1000); // the fake reported 1.0 before holding
+    EXPECT_FALSE(view->installButton()->isVisible());
+    EXPECT_FALSE(view->skipButton()->isVisible());
+
+    // Showing again fronts the same window.
+    QWidget* window = presenter.window();
+    presenter.show(*updater);
+    EXPECT_EQ(presenter.window(), window);
+
+    verifier->failure = "bad";
+    downloader->gate.open();
+    ASSERT_TRUE(waitUntil([&] { return presenter.message(); }));
+    EXPECT_EQ(presenter.message()->text(), QStringLiteral("Couldn't Update"));
+    EXPECT_EQ(presenter.message()->informativeText(), QStringLiteral("The update's signature couldn't be verified: bad"));
+    EXPECT_EQ(presenter.message()->icon(), QMessageBox::Warning);
+    EXPECT_TRUE(view->installButton()->isVisible());
+
+    // Staged: "Later" and "Install and Relaunch".
+    verifier->failure.reset();
+    updater->setAutomaticallyInstalls(true);
+    ASSERT_TRUE(waitUntil([&] { return updater->state().kind == Kind::readyToInstall; }));
+    EXPECT_TRUE(view->automaticInstalls()->isChecked());
+    EXPECT_TRUE(view->laterButton()->isVisible());
+    EXPECT_TRUE(view->installButton()->isVisible());
+    EXPECT_FALSE(view->remindButton()->isVisible());
+    view->laterButton()->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(presenter.window());
+}
+
+TEST_F(UpdateWindowTest, UpToDateClosesTheWindowAndSaysSo)
+{
+    ostry::WindowPresenter presenter;
+    auto updater = make(presenter);
+    ostry::test::await(updater->checkForUpdates(true));
+    ASSERT_TRUE(presenter.window());
+    feed->answer = candidateFor("1.0");
+    ostry::test::await(updater->checkForUpdates(true));
+    EXPECT_FALSE(presenter.window());
+    ASSERT_TRUE(presenter.message());
+    EXPECT_EQ(presenter.message()->text(), QStringLiteral("You're up to date!"));
+    EXPECT_EQ(presenter.message()->informativeText(), QStringLiteral("Quandrel 1.0 is the newest version available."));
+}
+
+TEST_F(UpdateWindowTest, ReleaseNotesAreFormattedButLoadNothing)
+{
+    TestHttpServer server;
+    ostry::ReleaseNotesView notes;
+    const QString image = server.url("/tracker.png").toString();
+    notes.setNotes(QStringLiteral("## Changes\n\n* **Faster** captures\n\n![x](%1)\n\n<img src=\"%1\"><script>alert(1)</script>\n\n"
+                                  "[site](https://example.invalid/)")
+                       .arg(image));
+    notes.resize(400, 300);
+    notes.show();
+    QCoreApplication::processEvents();
+    const QString plain = notes.toPlainText();
+    EXPECT_TRUE(plain.contains(QStringLiteral("Changes")));
+    EXPECT_FALSE(plain.contains(QStringLiteral("## Changes")));
+    EXPECT_TRUE(plain.contains(QStringLiteral("<script>alert(1)</script>"))); // raw HTML stays text
+    EXPECT_TRUE(notes.document()->toHtml().contains(QStringLiteral("font-weight")));
+    EXPECT_FALSE(notes.openLinks());
+    EXPECT_FALSE(notes.openExternalLinks());
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(server.requests().isEmpty());
+}
+
+TEST_F(UpdateWindowTest, ReadyIsAnnouncedReplacingTheLastNotification)
+{
+    RecordingNotifier notifier;
+    ostry::WindowPresenter presenter(&notifier);
+    presenter.notifyReady(QStringLiteral("Quandrel"), candidateFor("2.0"));
+    presenter.notifyReady(QStringLiteral("Quandrel"), candidateFor("2.1"));
+    ASSERT_EQ(notifier.shown.size(), 2u);
+    EXPECT_EQ(std::get<0>(notifier.shown[0]), QStringLiteral("Quandrel 2.0 is ready"));
+    EXPECT_EQ(std::get<1>(notifier.shown[0]), QStringLiteral("It will be installed when you quit Quandrel."));
+    EXPECT_EQ(std::get<2>(notifier.shown[0]), 0u);
+    EXPECT_EQ(std::get<2>(notifier.shown[1]), 7u);
+    ostry::WindowPresenter silent;
+    silent.notifyReady(QStringLiteral("Quandrel"), candidateFor("2.0")); // no notifier: nothing, no failure
+}
+
+TEST_F(UpdateWindowTest, TheSettingsSectionIsBoundToTheUpdater)
+{
+    FakePresenter presenter;
+    auto updater = make(presenter);
+    auto section = ostry::makeUpdatesSection(*updater);
+    auto* checks = section->findChild<QCheckBox*>(QStringLiteral("automaticallyChecks"));
+    auto* installs = section->findChild<QCheckBox*>(QStringLiteral("automaticallyInstalls"));
+    auto* last = section->findChild<QLabel*>(QStringLiteral("lastChecked"));
+    auto* checkNow = section->findChild<QPushButton*>(QStringLiteral("checkNow"));
+    ASSERT_TRUE(checks && installs && last && checkNow);
+    EXPECT_TRUE(checks->isChecked());
+    EXPECT_FALSE(installs->isChecked());
+    EXPECT_EQ(last->text(), QStringLiteral("Last checked: Never"));
+
+    checks->click();
+    EXPECT_FALSE(updater->automaticallyChecks());
+    EXPECT_FALSE(QSettings(dir.filePath("updater.ini"), QSettings::IniFormat).value(ostry::UpdaterSettings::automaticallyChecks).toBool());
+    feed->answer = candidateFor("1.0");
+    checkNow->click();
+    ASSERT_TRUE(waitUntil([&] { return presenter.upToDates == 1; }));
+    EXPECT_NE(last->text(), QStringLiteral("Last checked: Never"));
+    updater->setAutomaticallyInstalls(true);
+    EXPECT_TRUE(installs->isChecked());
+
+    auto disabled = make(presenter, false);
+    auto off = ostry::makeUpdatesSection(*disabled);
+    EXPECT_FALSE(off->findChild<QPushButton*>(QStringLiteral("checkNow"))->isEnabled());
+    EXPECT_FALSE(off->findChild<QCheckBox*>(QStringLiteral("automaticallyInstalls"))->isEnabled());
+}
+
+} // namespace

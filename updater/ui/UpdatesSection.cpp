@@ -1,0 +1,66 @@
+#include "UpdatesSection.h"
+
+#include "Updater.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ostry {
+
+QString lastCheckedText(const Updater& updater)
+{
+    const auto date = updater.lastCheckDate();
+    if (!date)
+        return QStringLiteral("Never");
+    return QLocale().toString(date->toLocalTime(), QLocale::ShortFormat);
+}
+
+std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
+{
+    auto section = std::make_unique<QWidget>(parent);
+    auto* checks = new QCheckBox(QStringLiteral("Automatically check for updates"));
+    checks->setObjectName(QStringLiteral("automaticallyChecks"));
+    auto* installs = new QCheckBox(QStringLiteral("Automatically download and install updates"));
+    installs->setObjectName(QStringLiteral("automaticallyInstalls"));
+    auto* lastChecked = new QLabel;
+    lastChecked->setObjectName(QStringLiteral("lastChecked"));
+    auto* checkNow = new QPushButton(QStringLiteral("Check Now"));
+    checkNow->setObjectName(QStringLiteral("checkNow"));
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(lastChecked, 1);
+    row->addWidget(checkNow);
+    auto* layout = new QVBoxLayout(section.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(checks);
+    layout->addWidget(installs);
+    layout->addLayout(row);
+
+    QWidget* owner = section.get();
+    auto refresh = [&updater, checks, installs, lastChecked, checkNow] {
+        const QSignalBlocker quietChecks(checks);
+        const QSignalBlocker quietInstalls(installs);
+        checks->setChecked(updater.automaticallyChecks());
+        installs->setChecked(updater.automaticallyInstalls());
+        checks->setEnabled(updater.isEnabled());
+        installs->setEnabled(updater.isEnabled());
+        lastChecked->setText(QStringLiteral("Last checked: %1").arg(lastCheckedText(updater)));
+        checkNow->setEnabled(updater.canCheckForUpdates());
+    };
+    QObject::connect(checks, &QCheckBox::toggled, &updater, &Updater::setAutomaticallyChecks);
+    QObject::connect(installs, &QCheckBox::toggled, &updater, &Updater::setAutomaticallyInstalls);
+    QObject::connect(checkNow, &QPushButton::clicked, &updater, [&updater] { updater.beginCheckForUpdates(true); });
+    for (auto signal : {&Updater::stateChanged, &Updater::lastCheckDateChanged, &Updater::automaticallyChecksChanged,
+                        &Updater::automaticallyInstallsChanged})
+        QObject::connect(&updater, signal, owner, refresh);
+    refresh();
+    if (!updater.isEnabled())
+        section->setToolTip(QStringLiteral("This copy of %1 is kept up to date by whoever installed it.")
+                                .arg(updater.configuration().appName));
+    return section;
+}
+
+} // namespace ostry
