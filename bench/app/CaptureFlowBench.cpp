@@ -25,14 +25,16 @@ namespace {
 
 using quandrel::bench::printStats;
 
-double residentMiB(qint64 pid)
+// A line of /proc/<pid>/status in MiB: "VmRSS" (all resident pages, shared library code
+// included) or "RssAnon" (the process's own memory).
+double statusMiB(qint64 pid, const QByteArray& field)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').first().toDouble() / 1024.0;
     }
     return -1;
 }
@@ -119,7 +121,8 @@ int main(int argc, char** argv)
         return QProcess::execute(QStringLiteral(QUANDREL_EXECUTABLE), {QString::fromLatin1(u)});
     };
     QThread::sleep(2);
-    const double idleBefore = residentMiB(app.processId());
+    const double idleBefore = statusMiB(app.processId(), "VmRSS");
+    const double ownBefore = statusMiB(app.processId(), "RssAnon");
 
     // Full screen, saved.
     std::vector<double> saves;
@@ -166,10 +169,16 @@ int main(int argc, char** argv)
     settle();
     drag(300, 300, 1000, 700);
     settle();
+    // A window to pick.
+    QProcess window;
+    window.start(QStringLiteral("xmessage"), {QStringLiteral("-geometry"), QStringLiteral("600x400+300+300"), QStringLiteral("a window to capture")});
+    settle();
     url("quandrel://capture/window?then=copy");
     settle();
-    sh(QStringLiteral("xdotool mousemove 500 500 click 1"));
+    sh(QStringLiteral("xdotool mousemove 500 450 click 1"));
     settle();
+    window.kill();
+    window.waitForFinished();
     url("quandrel://capture/text");
     settle();
     drag(100, 100, 1000, 400);
@@ -177,13 +186,23 @@ int main(int argc, char** argv)
     url("quandrel://capture/fullScreen?then=save");
     settle();
     url("quandrel://pins/close");
-    sh(QStringLiteral("for w in $(xdotool search --name 'Quandrel Screenshot'); do xdotool windowactivate --sync $w key ctrl+w; done"));
+    // Editors close as the window manager's close button closes them.
+    for (int i = 0; i < 5; ++i)
+        sh(QStringLiteral("wmctrl -c 'Quandrel Screenshot'"));
     // The thumbnail goes after its 8 seconds; an unused text engine after a minute.
     QThread::sleep(70);
-    const double idleAfter = residentMiB(app.processId());
+    const double idleAfter = statusMiB(app.processId(), "VmRSS");
+    const double ownAfter = statusMiB(app.processId(), "RssAnon");
+    if (qEnvironmentVariableIsSet("CAPTURE_FLOW_BENCH_DEBUG")) {
+        sh(QStringLiteral("xdotool search --onlyvisible --name Quandrel getwindowname %@ >&2"));
+        sh(QStringLiteral("awk '/^[0-9a-f]+-/{n=$6} /^Rss:/{r[n]+=$2} END{for(k in r) if (r[k]>2000) print r[k], k}' /proc/%1/smaps | sort -rn | head -8 >&2").arg(app.processId()));
+    }
     std::printf("idle_rss_before_captures: %.1f MiB\n", idleBefore);
     std::printf("idle_rss_after_ten_captures: %.1f MiB\n", idleAfter);
     std::printf("idle_rss_growth: %.1f MiB\n", idleAfter - idleBefore);
+    std::printf("idle_own_memory_before_captures: %.1f MiB\n", ownBefore);
+    std::printf("idle_own_memory_after_ten_captures: %.1f MiB\n", ownAfter);
+    std::printf("idle_own_memory_growth: %.1f MiB\n", ownAfter - ownBefore);
     app.terminate();
     app.waitForFinished();
     return 0;
