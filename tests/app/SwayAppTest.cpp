@@ -1,6 +1,7 @@
 // The quandrel application in a sway session, as a user runs it: command URLs arrange the
 // focused window and open applications, and the key bindings it prints are ones sway takes.
 
+#include "SettingsStore.h"
 #include "SwayTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -46,6 +47,13 @@ protected:
         // The command socket goes here; WAYLAND_DISPLAY is a full path, so sway stays reachable.
         setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
         unsetenv("QUANDREL_SESSION");
+        {
+            // Past the first launch: the welcome window would take the focus the commands act on.
+            SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
+            QuandrelSettings settings = store.settings();
+            settings.hasCompletedOnboarding = true;
+            store.setSettings(settings);
+        }
         std::ofstream(root / "data" / "applications" / "quandrel-launched.desktop")
             << "[Desktop Entry]\nType=Application\nName=Launched\nExec=" QUANDREL_WAYLANDWINDOW " quandrel-launched\n";
         SwayTestDesktop::instance().useStandardOutputs();
