@@ -6,6 +6,7 @@
 //
 //   quandrel-overlay-picture [--dark] [--window]
 
+#include "DarkPalette.h"
 #include "OverlaySelectionPresenter.h"
 #include "ScreenCapturer.h"
 #include "X11Desktop.h"
@@ -53,13 +54,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
     if (args.contains(QStringLiteral("--dark"))) {
-        QPalette palette;
-        palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
-        palette.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-        palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
-        palette.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-        palette.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-        QApplication::setPalette(palette);
+        QApplication::setPalette(quandrel::test::darkPalette());
     }
     auto desktop = x11::X11Desktop::open();
     if (!desktop)

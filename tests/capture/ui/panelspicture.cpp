@@ -8,6 +8,7 @@
 //                                               1 and 2 and at 96, dark on light and light
 //                                               on dark, into one sheet
 
+#include "DarkPalette.h"
 #include "PinWindow.h"
 #include "ThumbnailController.h"
 #include "Toast.h"
@@ -57,14 +58,7 @@ int main(int argc, char** argv)
     if (args.size() != 1)
         return 2;
     if (dark) {
-        QPalette palette;
-        palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
-        palette.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-        palette.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
-        palette.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-        palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
-        palette.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-        QApplication::setPalette(palette);
+        QApplication::setPalette(quandrel::test::darkPalette());
     }
     const QImage image(args.front());
     auto desktop = x11::X11Desktop::open();

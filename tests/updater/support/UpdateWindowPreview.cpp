@@ -3,6 +3,7 @@
 // The window is shown on the current display and the whole screen is written to OUT.png
 // with ImageMagick's import once the window has been painted.
 
+#include "DarkPalette.h"
 #include "UpdateWindow.h"
 #include "UpdaterFakes.h"
 #include "UpdaterFixtures.h"
@@ -29,18 +30,7 @@ int main(int argc, char** argv)
     const QString out = args.last();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     if (dark) {
-        QPalette palette;
-        palette.setColor(QPalette::Window, QColor(45, 45, 48));
-        palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
-        palette.setColor(QPalette::Base, QColor(30, 30, 32));
-        palette.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
-        palette.setColor(QPalette::Text, QColor(230, 230, 230));
-        palette.setColor(QPalette::Button, QColor(60, 60, 64));
-        palette.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-        palette.setColor(QPalette::Highlight, QColor(42, 130, 218));
-        palette.setColor(QPalette::HighlightedText, Qt::white);
-        palette.setColor(QPalette::Link, QColor(100, 170, 255));
-        QApplication::setPalette(palette);
+        QApplication::setPalette(quandrel::test::darkPalette());
     }
 
     QTemporaryDir dir;
