@@ -303,6 +303,8 @@ void EditorView::buildToolbar(QWidget* toolbar)
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_P), m_actions.pin);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { m_document.undo(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { m_document.redo(); });
+    // Closing discards the annotations without asking, as the title bar's close button does.
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_W), [this] { window()->close(); });
 
     recolourSymbols();
 }

@@ -156,6 +156,14 @@ TEST_F(WindowTest, CopyAndPinCloseTheWindowSaveAndSaveAsLeaveItOpen)
     EXPECT_EQ(recorded.pinned.size(), 1);
     EXPECT_FALSE(d->window()->isVisible());
     EXPECT_EQ(recorded.closed, 2);
+
+    // Ctrl+W closes without output.
+    auto e = open(image(400, 300));
+    keys(*e, QKeySequence(Qt::CTRL | Qt::Key_W));
+    EXPECT_FALSE(e->window()->isVisible());
+    EXPECT_EQ(recorded.closed, 3);
+    EXPECT_EQ(recorded.copied.size(), 1);
+    EXPECT_EQ(recorded.pinned.size(), 1);
 }
 
 TEST_F(WindowTest, CommandsUseTheFlattenedImageWithTheCropAndOpenText)
