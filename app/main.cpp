@@ -140,6 +140,18 @@ std::optional<ostry::AppBundle> launchedBundle()
     return qEnvironmentVariableIsEmpty("APPDIR") ? std::nullopt : ostry::AppBundle::running();
 }
 
+// Takes what AppRun set for this process alone out of the environment the programs it
+// starts inherit. A TESSDATA_PREFIX of the caller's own is passed on as it came.
+void forgetBundleEnvironment()
+{
+    const QString appDir = qEnvironmentVariable("APPDIR");
+    if (appDir.isEmpty())
+        return;
+    if (qEnvironmentVariable("TESSDATA_PREFIX").startsWith(appDir + QLatin1Char('/')))
+        qunsetenv("TESSDATA_PREFIX");
+    qunsetenv("APPDIR");
+}
+
 // An update swapped a new copy of the bundle in after this process started (it was started
 // around a relaunch): the new copy runs in its place, so the instance is always the newest.
 // The instance lock is closed on exec.
@@ -258,6 +270,11 @@ int main(int argc, char** argv)
         return 1;
     }
     runReplacedCopyInstead(argc, argv);
+    // The bundle is read once, here; the programs Quandrel starts (apps, the file manager, the
+    // browser) are not part of it and must not believe they are.
+    const auto launched = launchedBundle();
+    const auto runningBundle = ostry::AppBundle::running();
+    forgetBundleEnvironment();
 
     if (const QString problem = sessionProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
@@ -265,7 +282,6 @@ int main(int argc, char** argv)
     }
     QApplication::setOrganizationName(QStringLiteral("Quandrel"));
     QApplication::setApplicationName(QStringLiteral("Quandrel"));
-    const auto launched = launchedBundle();
     const auto launchedInfo = launched ? launched->info() : std::nullopt;
     QApplication::setApplicationVersion(launchedInfo && !launchedInfo->version.isEmpty() ? launchedInfo->version
                                                                                           : QStringLiteral(QUANDREL_VERSION));
@@ -315,7 +331,7 @@ int main(int argc, char** argv)
                          },
                          &notifier};
     services.updates.presenter = &updatePresenter;
-    services.updates.runningBundle = ostry::AppBundle::running();
+    services.updates.runningBundle = runningBundle;
     QObject scheduler;
     auto store = std::make_unique<SettingsStore>(SettingsStore::defaultPath(),
                                                  QFileInfo::exists(SettingsStore::defaultPath()) ? std::nullopt : legacySettingsDocument());

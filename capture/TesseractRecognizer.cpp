@@ -3,6 +3,7 @@
 #include "TextAssembly.h"
 #include "TextImagePreparation.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFuture>
@@ -82,12 +83,13 @@ QString tesseractLanguage(const QLocale& locale)
     }
 }
 
-QString tesseractDataPath()
+QString tesseractDataPath(const QString& prefix, const QString& programFolder)
 {
     QStringList candidates;
-    const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
     if (!prefix.isEmpty())
         candidates << prefix << prefix + QStringLiteral("/tessdata");
+    if (!programFolder.isEmpty())
+        candidates << programFolder + QStringLiteral("/../share/tessdata");
     candidates << QStringLiteral("/usr/share/tesseract-ocr/5/tessdata") << QStringLiteral("/usr/share/tesseract-ocr/4.00/tessdata")
                << QStringLiteral("/usr/share/tessdata") << QStringLiteral("/usr/local/share/tessdata");
     for (const QString& folder : candidates) {
@@ -95,6 +97,12 @@ QString tesseractDataPath()
             return QDir::cleanPath(folder);
     }
     return {};
+}
+
+QString tesseractDataPath()
+{
+    return tesseractDataPath(qEnvironmentVariable("TESSDATA_PREFIX"),
+                             QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
 }
 
 // The engine and the thread it runs on. Jobs run one after another in the order posted;

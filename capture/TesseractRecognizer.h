@@ -20,8 +20,11 @@ namespace quandrel {
 // Tesseract has no data for.
 QString tesseractLanguage(const QLocale& locale);
 
-// Where Tesseract's language data lives on this system: $TESSDATA_PREFIX, else the folders
-// distributions install it to; the first that holds English data. Empty when none does.
+// Where Tesseract's language data lives: the prefix the user named ($TESSDATA_PREFIX), the
+// data installed beside the program (share/tessdata next to its bin folder, as in the
+// application folder), then the folders distributions install it to; the first that holds
+// English data. Empty when none does.
+QString tesseractDataPath(const QString& prefix, const QString& programFolder);
 QString tesseractDataPath();
 
 class TesseractRecognizer final : public QObject, public TextRecognizer {

@@ -1,17 +1,16 @@
 // The quandrel application in a sway session, as a user runs it: command URLs arrange the
 // focused window and open applications, and the key bindings it prints are ones sway takes.
 
+#include "LoggedProcess.h"
 #include "SettingsStore.h"
 #include "SwayTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <signal.h>
 #include <sstream>
-#include <sys/wait.h>
 
 using namespace quandrel;
 using quandrel::test::SwayClient;
@@ -20,18 +19,6 @@ using quandrel::test::SwayTestDesktop;
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string output(const std::string& command)
-{
-    std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
-}
 
 class SwayAppTest : public ::testing::Test {
 protected:
@@ -61,34 +48,21 @@ protected:
 
     static void TearDownTestSuite()
     {
-        if (app > 0) {
-            kill(app, SIGTERM);
-            waitpid(app, nullptr, 0);
-        }
+        app.stop();
         fs::remove_all(root);
     }
 
-    static std::string logText()
-    {
-        std::ifstream in(root / "quandrel.log");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string logText() { return test::readFile(root / "quandrel.log"); }
 
     // The first call starts Quandrel with the URL; later ones hand it over and return.
     static void open(const std::string& url)
     {
-        if (app > 0) {
+        if (app.started()) {
             EXPECT_EQ(std::system((std::string(QUANDREL_EXECUTABLE) + " '" + url + "'").c_str()), 0);
             return;
         }
-        app = fork();
-        if (app == 0) {
-            std::freopen((root / "quandrel.log").c_str(), "w", stderr);
-            execl(QUANDREL_EXECUTABLE, QUANDREL_EXECUTABLE, url.c_str(), nullptr);
-            _exit(127);
-        }
+        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
+        EXPECT_TRUE(app.started());
     }
 
     bool landsAt(const SwayClient& w, const Rect& frame)
@@ -97,7 +71,7 @@ protected:
     }
 
     static inline fs::path root;
-    static inline pid_t app = -1;
+    static inline test::LoggedProcess app;
     SwayTestDesktop& sway = SwayTestDesktop::instance();
 };
 
@@ -135,7 +109,7 @@ TEST_F(SwayAppTest, AppURLsFocusTheApplicationsWindow)
 
 TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
 {
-    const std::string text = output(std::string(QUANDREL_EXECUTABLE) + " --sway-bindings");
+    const std::string text = test::commandOutput(std::string(QUANDREL_EXECUTABLE) + " --sway-bindings");
     std::istringstream lines(text);
     int bindings = 0;
     for (std::string line; std::getline(lines, line);) {

@@ -2,21 +2,15 @@
 // focused window, a settings change applies without a restart, and a second launch hands
 // its command URL to the running instance.
 
+#include "LoggedProcess.h"
 #include "SettingsStore.h"
 #include "XTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <signal.h>
-#include <spawn.h>
-#include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
-
-extern char** environ;
 
 using namespace quandrel;
 using quandrel::test::TestWindow;
@@ -33,50 +27,35 @@ protected:
         root = fs::temp_directory_path() / ("quandrel-app-" + std::to_string(getpid()));
         fs::create_directories(root / "config");
         fs::create_directories(root / "runtime");
-        fs::create_directories(root / "data");
+        fs::create_directories(root / "data" / "applications");
         setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
         fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
         XDesktop::instance().setMonitors({"*MAIN 1440x900+0+0"});
 
-        const std::string log = (root / "quandrel.log").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        char* argv[] = {const_cast<char*>(QUANDREL_EXECUTABLE), nullptr};
-        ASSERT_EQ(posix_spawn(&app, QUANDREL_EXECUTABLE, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        // Started the way AppRun starts it from the application folder.
+        std::ofstream(root / "data" / "applications" / "quandrel-environment.desktop")
+            << "[Desktop Entry]\nType=Application\nName=Environment\nExec=sh -c \"env > '"
+            << (root / "environment").string() << "'\"\n";
+        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE},
+                                   .log = root / "quandrel.log",
+                                   .environment = {{"APPDIR", (root / "Quandrel.AppDir").string()},
+                                                   {"TESSDATA_PREFIX", (root / "Quandrel.AppDir/usr/share/tessdata").string()}}});
+        ASSERT_TRUE(app.started());
         ASSERT_TRUE(XDesktop::instance().waitUntil([] { return logText().find("Quandrel is ready") != std::string::npos; }))
             << logText();
     }
 
     static void TearDownTestSuite()
     {
-        if (app > 0) {
-            kill(app, SIGTERM);
-            waitpid(app, nullptr, 0);
-        }
+        app.stop();
         XDesktop::instance().setMonitors({});
         fs::remove_all(root);
     }
 
-    static std::string logText()
-    {
-        std::ifstream in(root / "quandrel.log");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    static int occurrences(const std::string& text)
-    {
-        const std::string log = logText();
-        int n = 0;
-        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-            ++n;
-        return n;
-    }
+    static std::string logText() { return app.logText(); }
+    static int occurrences(const std::string& text) { return app.occurrences(text); }
 
     bool landsAt(std::uint32_t window, const Rect& frame)
     {
@@ -84,7 +63,7 @@ protected:
     }
 
     static inline fs::path root;
-    static inline pid_t app = -1;
+    static inline test::LoggedProcess app;
     XDesktop& x = XDesktop::instance();
 };
 
@@ -174,4 +153,16 @@ TEST_F(X11AppTest, CommandSocketIsPrivateToTheUser)
         EXPECT_EQ(info.st_uid, getuid());
     }
     EXPECT_EQ(sockets, 1);
+}
+
+TEST_F(X11AppTest, ProgramsItStartsDoNotInheritTheApplicationFolder)
+{
+    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " quandrel://app/quandrel-environment"), 0);
+    std::string environment;
+    ASSERT_TRUE(x.waitUntil([&] {
+        environment = test::readFile(root / "environment");
+        return environment.find("\nPATH=") != std::string::npos;
+    })) << logText();
+    EXPECT_EQ(environment.find("APPDIR="), std::string::npos) << environment;
+    EXPECT_EQ(environment.find("Quandrel.AppDir"), std::string::npos) << environment;
 }

@@ -3,6 +3,7 @@
 // XTEST, and the results read back the way other programs read them (xclip, the folder, the
 // window list).
 
+#include "LoggedProcess.h"
 #include "PatternWindow.h"
 #include "SettingsStore.h"
 #include "X11Connection.h"
@@ -20,15 +21,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <signal.h>
-#include <spawn.h>
-#include <sstream>
-#include <sys/wait.h>
-
-extern char** environ;
 
 namespace quandrel {
 
@@ -69,41 +63,14 @@ protected:
     static void launch()
     {
         const int ready = occurrences("Quandrel is ready");
-        const std::string log = (root / "quandrel.log").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        char* argv[] = {const_cast<char*>(QUANDREL_EXECUTABLE), nullptr};
-        ASSERT_EQ(posix_spawn(&app, QUANDREL_EXECUTABLE, &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE}, .log = root / "quandrel.log", .appendToLog = true, .environment = {}});
+        ASSERT_TRUE(app.started());
         ASSERT_TRUE(XDesktop::instance().waitUntil([&] { return occurrences("Quandrel is ready") > ready; })) << logText();
     }
 
-    static void stop(int signal = SIGTERM)
-    {
-        if (app > 0) {
-            kill(app, signal);
-            waitpid(app, nullptr, 0);
-            app = -1;
-        }
-    }
-
-    static std::string logText()
-    {
-        std::ifstream in(root / "quandrel.log");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    static int occurrences(const std::string& text)
-    {
-        const std::string log = logText();
-        int n = 0;
-        for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
-            ++n;
-        return n;
-    }
+    static void stop(int signal = SIGTERM) { app.stop(signal); }
+    static std::string logText() { return test::readFile(root / "quandrel.log"); }
+    static int occurrences(const std::string& text) { return test::occurrencesIn(logText(), text); }
 
     void SetUp() override
     {
@@ -194,7 +161,7 @@ protected:
     }
 
     static inline fs::path root;
-    static inline pid_t app = -1;
+    static inline test::LoggedProcess app;
     XDesktop& x = XDesktop::instance();
 };
 

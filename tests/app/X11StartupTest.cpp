@@ -2,19 +2,12 @@
 // process stays, and it holds the hot keys; the others hand over and leave. The same after the
 // running instance was killed and left its socket behind.
 
+#include "LoggedProcess.h"
 #include "XTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <signal.h>
-#include <spawn.h>
-#include <sstream>
-#include <sys/wait.h>
-
-extern char** environ;
 
 using quandrel::test::XDesktop;
 
@@ -22,13 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using quandrel::test::LoggedProcess;
+using quandrel::test::readFile;
 
 class X11StartupTest : public ::testing::Test {
 protected:
@@ -45,40 +33,28 @@ protected:
 
     void TearDown() override
     {
-        for (pid_t pid : running) {
-            kill(pid, SIGTERM);
-            waitpid(pid, nullptr, 0);
-        }
+        running.clear();
         fs::remove_all(root);
     }
 
-    pid_t start(int index, const std::vector<std::string>& arguments = {})
+    LoggedProcess start(int index, std::vector<std::string> arguments = {})
     {
-        const std::string log = (root / ("start-" + std::to_string(index) + ".log")).string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 2, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        std::vector<char*> argv{const_cast<char*>(QUANDREL_EXECUTABLE)};
-        for (const std::string& a : arguments)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        posix_spawn(&pid, QUANDREL_EXECUTABLE, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        arguments.insert(arguments.begin(), QUANDREL_EXECUTABLE);
+        return LoggedProcess({.arguments = std::move(arguments),
+                              .log = root / ("start-" + std::to_string(index) + ".log"),
+                              .environment = {}});
     }
 
     // Starts `count` processes at once and waits until all but the instance have left.
     // Answers the processes still running.
-    std::vector<pid_t> startMany(int count, int round)
+    std::vector<LoggedProcess> startMany(int count, int round)
     {
-        std::vector<pid_t> pids;
+        std::vector<LoggedProcess> alive;
         for (int i = 0; i < count; ++i)
-            pids.push_back(start(round * 100 + i));
-        std::vector<pid_t> alive = pids;
+            alive.push_back(start(round * 100 + i));
         XDesktop::instance().waitUntil(
             [&] {
-                std::erase_if(alive, [](pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == pid; });
+                std::erase_if(alive, [](LoggedProcess& p) { return p.exited(); });
                 return alive.size() <= 1;
             },
             std::chrono::seconds(30));
@@ -96,7 +72,7 @@ protected:
     }
 
     fs::path root;
-    std::vector<pid_t> running;
+    std::vector<LoggedProcess> running;
 };
 
 } // namespace
@@ -110,8 +86,7 @@ TEST_F(X11StartupTest, TwentySimultaneousStartsLeaveOneInstanceWithTheHotKeys)
     EXPECT_EQ(log.find(" 0 hot keys"), std::string::npos) << log;
 
     // The instance dies without cleaning up; its socket stays behind.
-    kill(running[0], SIGKILL);
-    waitpid(running[0], nullptr, 0);
+    running[0].stop(SIGKILL);
     running.clear();
     bool socketLeft = false;
     for (const auto& entry : fs::directory_iterator(root / "runtime"))
@@ -129,9 +104,7 @@ TEST_F(X11StartupTest, TheClientReportsRefusedCommands)
     ASSERT_TRUE(XDesktop::instance().waitUntil([&] { return readFile(root / "start-0.log").find("Quandrel is ready") != std::string::npos; },
                                                std::chrono::seconds(20)));
     const auto status = [&](const std::vector<std::string>& arguments) {
-        int s = -1;
-        waitpid(start(1, arguments), &s, 0);
-        return WIFEXITED(s) ? WEXITSTATUS(s) : -1;
+        return start(1, arguments).exitStatus();
     };
     EXPECT_EQ(status({"quandrel://pins/close"}), 0);
     EXPECT_EQ(status({"quandrel://sideways"}), 1);

@@ -3,22 +3,14 @@
 // screen with tesseract), "Settings…" opens the settings window, and the first launch shows
 // the welcome window.
 
+#include "LoggedProcess.h"
 #include "XTestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <signal.h>
-#include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
-
-extern char** environ;
 
 using quandrel::test::XDesktop;
 
@@ -26,38 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A shell command's standard output.
-std::string output(const std::string& command)
-{
-    std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        std::array<char, 4096> buffer;
-        while (const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
-            text.append(buffer.data(), n);
-        ::pclose(pipe);
-    }
-    return text;
-}
+using quandrel::test::commandOutput;
+using quandrel::test::LoggedProcess;
 
 struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
 };
-
-pid_t spawn(std::vector<std::string> argv, const fs::path& log)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    std::vector<char*> args;
-    for (std::string& a : argv)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
 
 class X11TrayTest : public ::testing::Test {
 protected:
@@ -72,43 +38,40 @@ protected:
         setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
         unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no StatusNotifier host: the tray is XEmbed's
         x.setMonitors({"*MAIN 1440x900+0+0"});
-        tray = spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32", "--SetDockType", "true",
-                      "--transparent", "false", "--expand", "false"},
-                     root / "trayer.log");
-        ASSERT_GT(tray, 0);
-        ASSERT_TRUE(x.waitUntil([] { return !output("xdotool search --classname '^panel$'").empty(); })) << "trayer did not start";
-        app = spawn({QUANDREL_EXECUTABLE}, root / "quandrel.log");
-        ASSERT_GT(app, 0);
+        tray = LoggedProcess({.arguments = {"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
+                                                  "--SetDockType", "true", "--transparent", "false", "--expand", "false"},
+                                    .log = root / "trayer.log",
+                                    .appendToLog = false,
+                                    .logStandardOutput = true,
+                                    .environment = {}});
+        ASSERT_TRUE(tray.started());
+        ASSERT_TRUE(x.waitUntil([] { return !commandOutput("xdotool search --classname '^panel$'").empty(); })) << "trayer did not start";
+        app = LoggedProcess({.arguments = {QUANDREL_EXECUTABLE},
+                                   .log = root / "quandrel.log",
+                                   .appendToLog = false,
+                                   .logStandardOutput = true,
+                                   .environment = {}});
+        ASSERT_TRUE(app.started());
         ASSERT_TRUE(x.waitUntil([this] { return log().find("Quandrel is ready") != std::string::npos; })) << log();
     }
 
     void TearDown() override
     {
-        for (const pid_t pid : {app, tray}) {
-            if (pid > 0) {
-                kill(pid, SIGTERM);
-                waitpid(pid, nullptr, 0);
-            }
-        }
+        app.stop();
+        tray.stop();
         x.setMonitors({});
         fs::remove_all(root);
     }
 
-    std::string log() const
-    {
-        std::ifstream in(root / "quandrel.log");
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string log() const { return app.logText(); }
 
     // Where Quandrel's icon sits in the tray host's panel; zero size while it is not there.
     Geometry embeddedIcon()
     {
-        const std::string panel = output("xdotool search --classname '^panel$' | head -1");
+        const std::string panel = commandOutput("xdotool search --classname '^panel$' | head -1");
         if (panel.empty())
             return {};
-        std::istringstream tree(output("xwininfo -tree -id " + panel));
+        std::istringstream tree(commandOutput("xwininfo -tree -id " + panel));
         for (std::string line; std::getline(tree, line);) {
             if (line.find("(\"quandrel\" \"Quandrel\")") == std::string::npos)
                 continue;
@@ -125,7 +88,7 @@ protected:
     // The open menu: a window of Quandrel's named "Quandrel" and taller than the icon.
     Geometry menuWindow()
     {
-        std::istringstream tree(output("xwininfo -root -tree"));
+        std::istringstream tree(commandOutput("xwininfo -root -tree"));
         for (std::string line; std::getline(tree, line);) {
             if (line.find("\"Quandrel\": (\"quandrel\" \"Quandrel\")") == std::string::npos)
                 continue;
@@ -147,10 +110,10 @@ protected:
     {
         const fs::path image = root / "menu.png";
         const int scale = 3;
-        output("import -window root -crop " + std::to_string(g.width) + "x" + std::to_string(g.height) + "+" + std::to_string(g.x) + "+"
+        commandOutput("import -window root -crop " + std::to_string(g.width) + "x" + std::to_string(g.height) + "+" + std::to_string(g.x) + "+"
                + std::to_string(g.y) + " +repage -resize " + std::to_string(scale * 100) + "% " + image.string());
         std::vector<Word> words;
-        std::istringstream tsv(output("tesseract " + image.string() + " - --psm 4 tsv 2>/dev/null"));
+        std::istringstream tsv(commandOutput("tesseract " + image.string() + " - --psm 4 tsv 2>/dev/null"));
         std::string line;
         std::getline(tsv, line); // header
         while (std::getline(tsv, line)) {
@@ -169,7 +132,7 @@ protected:
 
     XDesktop& x = XDesktop::instance();
     fs::path root;
-    pid_t tray = -1, app = -1;
+    LoggedProcess tray, app;
 };
 
 } // namespace
@@ -177,14 +140,14 @@ protected:
 TEST_F(X11TrayTest, IconInTheTrayOpensTheMenuOnALeftClick)
 {
     // The first launch shows the welcome window.
-    EXPECT_TRUE(x.waitUntil([] { return !output("xdotool search --onlyvisible --name '^Welcome to Quandrel$'").empty(); }));
+    EXPECT_TRUE(x.waitUntil([] { return !commandOutput("xdotool search --onlyvisible --name '^Welcome to Quandrel$'").empty(); }));
 
     // The icon: Quandrel's window embedded in the tray host (a child of its panel window).
     Geometry at;
     ASSERT_TRUE(x.waitUntil([&] {
         at = embeddedIcon();
         return at.width > 0;
-    })) << output("xwininfo -root -tree");
+    })) << commandOutput("xwininfo -root -tree");
     EXPECT_GT(at.x, 1300);
     EXPECT_LT(at.y, 32);
 
@@ -216,13 +179,13 @@ TEST_F(X11TrayTest, IconInTheTrayOpensTheMenuOnALeftClick)
     const auto settings = std::find_if(words.begin(), words.end(), [](const Word& w) { return w.text.rfind("Settings", 0) == 0; });
     ASSERT_NE(settings, words.end());
     ASSERT_EQ(quandrel::test::run("xdotool mousemove " + std::to_string(settings->x) + " " + std::to_string(settings->y) + " click 1"), 0);
-    EXPECT_TRUE(x.waitUntil([] { return !output("xdotool search --onlyvisible --name '^Quandrel Settings$'").empty(); })) << log();
+    EXPECT_TRUE(x.waitUntil([] { return !commandOutput("xdotool search --onlyvisible --name '^Quandrel Settings$'").empty(); })) << log();
 }
 
 TEST_F(X11TrayTest, SettingsURLOpensTheWindow)
 {
     ASSERT_EQ(quandrel::test::run(std::string(QUANDREL_EXECUTABLE) + " quandrel://settings"), 0);
-    EXPECT_TRUE(x.waitUntil([] { return !output("xdotool search --onlyvisible --name '^Quandrel Settings$'").empty(); })) << log();
+    EXPECT_TRUE(x.waitUntil([] { return !commandOutput("xdotool search --onlyvisible --name '^Quandrel Settings$'").empty(); })) << log();
     // The settings file was not opened instead: no other program started for it.
     EXPECT_EQ(log().find("xdg-open"), std::string::npos);
 }

@@ -162,6 +162,26 @@ TEST(TextRecognitionEngine, LocaleLanguageJoinsEnglishWhenItsDataIsThere)
     EXPECT_EQ(read(withGerman, drawLines({fox}).image), fox);
 }
 
+TEST(TextRecognitionEngine, DataIsTheUsersThenTheProgramsOwnThenTheSystems)
+{
+    const QString system = tesseractDataPath({}, {});
+    ASSERT_FALSE(system.isEmpty());
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    for (const char* sub : {"usr/bin", "usr/share/tessdata", "mine/tessdata"})
+        ASSERT_TRUE(dir.mkpath(QLatin1String(sub)));
+    const QString program = dir.filePath(QStringLiteral("usr/bin"));
+    EXPECT_EQ(tesseractDataPath({}, program), system);
+
+    // An application folder's own data, beside its bin folder.
+    ASSERT_TRUE(QFile::copy(system + QStringLiteral("/eng.traineddata"), dir.filePath(QStringLiteral("usr/share/tessdata/eng.traineddata"))));
+    EXPECT_EQ(tesseractDataPath({}, program), dir.filePath(QStringLiteral("usr/share/tessdata")));
+    // A prefix the user names wins once it holds English data.
+    EXPECT_EQ(tesseractDataPath(dir.filePath(QStringLiteral("mine")), program), dir.filePath(QStringLiteral("usr/share/tessdata")));
+    ASSERT_TRUE(QFile::copy(system + QStringLiteral("/eng.traineddata"), dir.filePath(QStringLiteral("mine/tessdata/eng.traineddata"))));
+    EXPECT_EQ(tesseractDataPath(dir.filePath(QStringLiteral("mine")), program), dir.filePath(QStringLiteral("mine/tessdata")));
+}
+
 TEST(TextRecognitionEngine, IsFreedAfterAMinuteUnused)
 {
     ManualClock clock;

@@ -122,7 +122,7 @@ tr '\0' '\n' <"/proc/$app_pid/environ" >"$scratch/environ"
 check "the caller's LD_LIBRARY_PATH is passed on unchanged" grep -qxF "LD_LIBRARY_PATH=$system_libs" "$scratch/environ"
 leaked=$(grep -E '^(LD_LIBRARY_PATH|QT_PLUGIN_PATH|QT_QPA_PLATFORM_PLUGIN_PATH)=' "$scratch/environ" | grep -F "$appdir" || true)
 check "no library or plugin path of the folder leaks into the environment${leaked:+ ($leaked)}" [ -z "$leaked" ]
-check "the text-recognition data is named for Quandrel" grep -qxF "TESSDATA_PREFIX=$appdir/usr/share/tessdata" "$scratch/environ"
+check "AppRun names the folder and nothing else" [ -z "$(grep -F "$appdir" "$scratch/environ" | grep -v '^APPDIR=')" ]
 kill "$app_pid" 2>/dev/null || true
 wait "$app_pid" 2>/dev/null || true
 app_pid=""

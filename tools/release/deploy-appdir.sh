@@ -108,8 +108,8 @@ Plugins = plugins
 Data = share
 CONF
 
-# English text-recognition data (the tesseract-ocr-eng package), found through
-# TESSDATA_PREFIX, which AppRun sets.
+# English text-recognition data (the tesseract-ocr-eng package), found by the application in
+# usr/share/tessdata beside its usr/bin.
 tessdata=${TESSDATA_DIR:-}
 if [ -z "$tessdata" ]; then
     for candidate in /usr/share/tesseract-ocr/*/tessdata; do

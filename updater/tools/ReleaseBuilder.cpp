@@ -150,14 +150,14 @@ bool buildBundle(const BundleOptions& options, QString* error)
     QJsonObject info{{QStringLiteral("identifier"), options.identifier},
                      {QStringLiteral("version"), options.version},
                      {QStringLiteral("name"), options.name}};
-    // The bundled libraries and Qt plugins are found without the environment (the binaries'
-    // RPATH, usr/bin/qt.conf), so the programs the application starts inherit the caller's
-    // library and plugin paths unchanged; only the text-recognition data is named here.
+    // The bundled libraries, Qt plugins and text-recognition data are found without the
+    // environment (the binaries' RPATH, usr/bin/qt.conf, usr/share beside usr/bin), so the
+    // programs the application starts inherit the caller's environment unchanged; APPDIR
+    // names the folder to the application, which takes it out before it starts anything.
     const QByteArray appRun = "#!/bin/sh\n"
                               "# Starts the application from wherever this folder is.\n"
                               "APPDIR=\"$(dirname \"$(readlink -f \"$0\")\")\"\n"
                               "export APPDIR\n"
-                              "export TESSDATA_PREFIX=\"$APPDIR/usr/share/tessdata\"\n"
                               "exec \"$APPDIR/usr/bin/" + exeName.toUtf8() + "\" \"$@\"\n";
     const QByteArray desktop = "[Desktop Entry]\nType=Application\nName=" + options.name.toUtf8()
         + "\nExec=" + exeName.toUtf8() + "\nIcon=" + lowerName.toUtf8() + "\nCategories=Utility;\n";
