@@ -9,6 +9,7 @@
 //   quandrel --sway-bindings      prints the shortcuts as sway key bindings
 
 #include "AppBundle.h"
+#include "QuitSignals.h"
 #include "AppController.h"
 #include "CaptureCoordinator.h"
 #include "CaptureWindows.h"
@@ -49,6 +50,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <csignal>
 #include <cstring>
 #include <malloc.h>
 #include <unistd.h>
@@ -362,6 +364,8 @@ int main(int argc, char** argv)
     for (const QString& url : urls)
         handle(url);
 
+    QuitSignals quitSignals({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(&quitSignals, &QuitSignals::received, [](int signal) { qInfo("Quitting on SIG%s.", sigabbrev_np(signal)); });
     qInfo("Quandrel is ready (%lld ms, %zu hot keys).", static_cast<long long>(startup.elapsed()), controller.hotKeys().registered().size());
     return app.exec();
 }

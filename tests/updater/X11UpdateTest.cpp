@@ -5,6 +5,7 @@
 #include "UpdateScenario.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -100,6 +101,30 @@ TEST_F(X11UpdateTest, InstallAndRelaunchLeavesTheNewVersionRunning)
     EXPECT_EQ(UpdateScenario::executableOf(stale.processId()), bundle + "/usr/bin/quandrel");
     stale.terminate();
     stale.waitForFinished(5000);
+}
+
+TEST_F(X11UpdateTest, AStagedUpdateIsInstalledWhenTheSessionEndsQuandrel)
+{
+    QString error;
+    ASSERT_TRUE(scenario->prepare(UpdateScenario::Archive::intact, &error)) << error.toStdString();
+    // Updates install by themselves: 1.1.0 is downloaded and verified without a window.
+    ASSERT_TRUE(QDir().mkpath(dir.filePath("config/Quandrel")));
+    QFile settings(dir.filePath("config/Quandrel/updater.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[General]\nOstryUpdater.automaticallyInstalls=true\n");
+    settings.close();
+    ASSERT_TRUE(scenario->start());
+    ASSERT_TRUE(UpdateScenario::waitUntil([&] { return scenario->log().contains("1.1.0 is ready and will install on quit"); }, 90000))
+        << scenario->log().toStdString();
+    EXPECT_TRUE(UpdateScenario::windowsNamed("Software Update").isEmpty());
+
+    // A logout sends SIGTERM.
+    scenario->firstProcess().terminate();
+    ASSERT_TRUE(scenario->firstProcess().waitForFinished(60000));
+    EXPECT_EQ(scenario->firstProcess().exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(scenario->log().contains("Quitting on SIGTERM.")) << scenario->log().toStdString();
+    EXPECT_EQ(UpdateScenario::bundleVersion(scenario->bundlePath()), "1.1.0") << scenario->log().toStdString();
+    EXPECT_FALSE(scenario->answeringPid().has_value());
 }
 
 TEST_F(X11UpdateTest, ATamperedArchiveChangesNothing)
