@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QEvent>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace quandrel::settingsui {
@@ -25,6 +27,25 @@ QIcon applicationIcon(const std::string& icon)
     if (QDir::isAbsolutePath(name))
         return QIcon(name);
     return QIcon::fromTheme(name);
+}
+
+QString qstr(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+QGroupBox* section(const QString& title, QWidget* parent)
+{
+    auto* box = new QGroupBox(title, parent);
+    box->setAccessibleName(title);
+    return box;
+}
+
+QWidget* scrolling(QWidget* content, QWidget* parent)
+{
+    auto* area = new QScrollArea(parent);
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return area;
 }
 
 QLabel* secondaryLabel(const QString& text, QWidget* parent)

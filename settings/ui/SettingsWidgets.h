@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class QGroupBox;
 class QPushButton;
 
 namespace quandrel::settingsui {
@@ -22,6 +23,13 @@ inline const QColor green(0x2e, 0xa0, 0x43);
 
 // An installed application's icon: a theme name or a file; none when it has none.
 QIcon applicationIcon(const std::string& icon);
+
+QString qstr(std::string_view text);
+
+// A titled group of the settings window's tabs.
+QGroupBox* section(const QString& title, QWidget* parent);
+// A tab's page in a frameless area that scrolls vertically when the window is small.
+QWidget* scrolling(QWidget* content, QWidget* parent);
 
 // A label in the secondary colour that wraps.
 QLabel* secondaryLabel(const QString& text, QWidget* parent = nullptr);
