@@ -5,11 +5,13 @@
 // session none, with a plain statement of what works there. QUANDREL_SESSION=x11 or sway
 // overrides the choice (for Xwayland, or a test desktop).
 
+#include "SessionBackend.h"
+
 #include <QString>
 
 namespace quandrel {
 
-enum class SessionBackend { x11, sway, none };
+
 
 struct SessionEnvironment {
     QString display = {};        // DISPLAY

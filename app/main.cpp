@@ -16,25 +16,23 @@
 #include "OverlaySelectionPresenter.h"
 #include "TesseractRecognizer.h"
 #include "DeveloperEditor.h"
-#include "DesktopCatalog.h"
 #include "DeveloperPanels.h"
+#include "DesktopCatalog.h"
+#include "DesktopFactory.h"
+#include "Display.h"
+#include "FloatingPanel.h"
+#include "KeyboardLayout.h"
+#include "OwnWindows.h"
 #include "FreedesktopNotifier.h"
 #include "SettingsWindows.h"
 #include "Session.h"
 #include "SingleInstance.h"
 #include "SwayBindings.h"
-#include "SwayDesktop.h"
 #include "SnapPreview.h"
 #include "TrayMenu.h"
 #include "UpdateWindow.h"
 #include "UpdatesSection.h"
 #include "Workspace.h"
-#include "X11Connection.h"
-#include "X11Desktop.h"
-#include "X11Displays.h"
-#include "X11EventPump.h"
-#include "X11InputGrabs.h"
-#include "X11Session.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -67,7 +65,7 @@ public:
     CaptureFeature(PlatformServices platform, PanelScreens screens)
         : m_platform(platform)
         , m_capturer(*platform.screen, *platform.displays)
-        , m_overlay(*platform.grabs, screens)
+        , m_overlay(*platform.ownWindows, screens)
         , m_views(screens)
     {
     }
@@ -231,7 +229,7 @@ int main(int argc, char** argv)
         const SettingsStore store(SettingsStore::defaultPath());
         const QuandrelSettings& s = store.settings();
         std::printf("%s", swayBindingsText(buildBindings(s.windowShortcuts, s.captureShortcuts, s.appBindings),
-                                           *sway::swayKeyboardLayout()).c_str());
+                                           *XkbKeyboardLayout::fromEnvironment()).c_str());
         return 0;
     }
     if (parser.isSet(edit)) {
@@ -240,7 +238,8 @@ int main(int argc, char** argv)
             return 1;
         }
         QApplication app(argc, argv);
-        return runDeveloperEditor(parser.positionalArguments());
+        const std::unique_ptr<Desktop> desktop = openDesktop(chooseBackend(SessionEnvironment::current()));
+        return runDeveloperEditor(parser.positionalArguments(), desktop ? desktop->services().displays->displays() : std::vector<quandrel::Display>{});
     }
     const QStringList urls = parser.positionalArguments()
         + DeveloperPanels::messages(parser.values(showThumbnail), parser.values(pin));
@@ -291,45 +290,26 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    std::unique_ptr<sway::SwayDesktop> swayDesktop;
-    std::unique_ptr<x11::X11Desktop> desktop;
-    std::unique_ptr<x11::X11EventPump> pump;
-    PlatformServices platform;
-    if (chooseBackend(SessionEnvironment::current()) == SessionBackend::sway) {
-        swayDesktop = sway::SwayDesktop::open();
-        if (!swayDesktop) {
-            std::fprintf(stderr, "Quandrel cannot reach sway at SWAYSOCK (%s).\n", qgetenv("SWAYSOCK").constData());
-            return 1;
-        }
-        platform = swayDesktop->services();
-    } else if (!(desktop = x11::X11Desktop::open())) {
-        std::fprintf(stderr, "Quandrel needs an X11 display.\n");
+    std::string whyNot;
+    const std::unique_ptr<Desktop> desktop = openDesktop(chooseBackend(SessionEnvironment::current()), &whyNot);
+    if (!desktop) {
+        std::fprintf(stderr, "%s\n", whyNot.c_str());
         return 1;
-    } else {
-        pump = std::make_unique<x11::X11EventPump>(desktop->connection());
-        platform = desktop->services();
     }
-    // Grabs send the events to the grabbing connection: Qt's, which owns Quandrel's windows.
-    std::unique_ptr<x11::X11InputGrabs> qtGrabs;
-    if (auto* x11App = desktop ? app.nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
-        qtGrabs = std::make_unique<x11::X11InputGrabs>(x11App->connection());
-        platform.grabs = qtGrabs.get();
-    }
+    const PlatformServices platform = desktop->services();
+    ui::FloatingPanel::useOwnWindows(platform.ownWindows);
 
     const PanelScreens screens{[&platform] { return platform.displays->displays(); }, {}};
     CaptureFeature capture(platform, screens);
-    x11::DesktopCatalog catalog;
+    freedesktop::DesktopCatalog catalog;
     SettingsWindows settingsWindows(catalog);
-    x11::X11Desktop* d = desktop.get();
     FreedesktopNotifier notifier;
     // Declared before the controller, whose updater presents through it.
     ostry::WindowPresenter updatePresenter(&notifier);
     AppServices services{capture, settingsWindows,
-                         [d]() -> std::unique_ptr<SnapPreviewSurface> {
-                             if (!d)
-                                 return nullptr;
-                             return std::make_unique<SnapPreview>([d] { return primaryScreenHeight(d->displays().displays()); },
-                                                                  [d] { return d->session().hasCompositingManager(); });
+                         [platform]() -> std::unique_ptr<SnapPreviewSurface> {
+                             return std::make_unique<SnapPreview>([platform] { return primaryScreenHeight(platform.displays->displays()); },
+                                                                  [platform] { return platform.ownWindows->compositing(); });
                          },
                          &notifier};
     services.updates.presenter = &updatePresenter;

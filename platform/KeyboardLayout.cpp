@@ -2,6 +2,8 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <cstdlib>
+
 namespace quandrel {
 
 XkbKeyboardLayout::XkbKeyboardLayout(xkb_keymap* keymap)
@@ -53,6 +55,20 @@ std::string XkbKeyboardLayout::keysymName(std::uint32_t xKeycode) const
     if (n <= 0 || n >= int(sizeof buffer))
         return {};
     return std::string(buffer, std::size_t(n));
+}
+
+std::unique_ptr<XkbKeyboardLayout> XkbKeyboardLayout::fromEnvironment()
+{
+    const auto first = [](const char* name) {
+        const char* value = std::getenv(name);
+        const std::string list = value ? value : "";
+        return list.substr(0, list.find(','));
+    };
+    if (const std::string layout = first("XKB_DEFAULT_LAYOUT"); !layout.empty()) {
+        if (auto named = fromNames(layout, first("XKB_DEFAULT_VARIANT")))
+            return named;
+    }
+    return fromNames("us");
 }
 
 } // namespace quandrel

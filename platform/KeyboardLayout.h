@@ -33,6 +33,9 @@ public:
 
     // e.g. fromNames("us"), fromNames("de"), fromNames("fr", "azerty"); none when unknown.
     static std::unique_ptr<XkbKeyboardLayout> fromNames(const std::string& layout, const std::string& variant = {});
+    // The layout a Wayland compositor starts with unless its configuration says otherwise:
+    // the first of XKB_DEFAULT_LAYOUT and XKB_DEFAULT_VARIANT, else "us".
+    static std::unique_ptr<XkbKeyboardLayout> fromEnvironment();
 
     std::string symbolForKeycode(std::uint32_t xKeycode) const override;
     std::string keysymName(std::uint32_t xKeycode) const override;

@@ -12,11 +12,13 @@ class ApplicationService;
 class PointerMonitor;
 class SystemTilingSource;
 class ScreenCapture;
-class InputGrabs;
+class OwnWindows;
 class KeyboardLayout;
 
-// The platform seam handed to the logic above it: the X11 backend in the application, the
-// in-memory fake in tests. The pointers are not owned and outlive every user.
+// The platform seam handed to the logic above it: a session's desktop (Desktop.h) in the
+// application, the in-memory fake in tests. Every pointer is set: a service the session
+// cannot offer is there as an object that says so (Unavailable.h), so users never check for
+// null. The pointers are not owned and outlive every user.
 struct PlatformServices {
     DisplayProvider* displays = nullptr;
     WindowAccess* windows = nullptr;
@@ -28,7 +30,7 @@ struct PlatformServices {
     PointerMonitor* pointer = nullptr;
     SystemTilingSource* tiling = nullptr;
     ScreenCapture* screen = nullptr;
-    InputGrabs* grabs = nullptr;
+    OwnWindows* ownWindows = nullptr;
     // The current keyboard layout, for the names of shortcut keys; it follows the user's
     // layout changes by itself.
     const KeyboardLayout* keyboardLayout = nullptr;

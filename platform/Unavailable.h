@@ -4,6 +4,7 @@
 // crash, no pretending. Each says so once in the log when first asked.
 
 #include "InputGrabs.h"
+#include "OwnWindows.h"
 #include "PointerMonitor.h"
 #include "ScreenCapture.h"
 #include "SystemTiling.h"
@@ -40,11 +41,17 @@ private:
     std::string m_session;
 };
 
-class UnavailableInputGrabs final : public InputGrabs {
+// Own windows where the session gives them no roles of their own: Qt's window flags alone
+// (frameless, stays on top, no focus) and no input grabs.
+class PlainOwnWindows final : public OwnWindows {
 public:
-    InputGrabError grab(WindowHandle) override { return InputGrabError::refused; }
-    void release() override {}
-    bool isGrabbed() const override { return false; }
+    void markFloatingPanel(QWindow&) override {}
+    void keepAspectRatio(QWindow&, int, int) override {}
+    bool compositing() override { return false; }
+    void markOverlay(QWindow&) override {}
+    InputGrabError grabInput(QWindow&) override { return InputGrabError::refused; }
+    void releaseInput() override {}
+    bool inputGrabbed() const override { return false; }
 };
 
 // A window manager without edge tiling of its own that drag snapping would have to avoid.

@@ -1,10 +1,12 @@
 #include "FloatingPanel.h"
 
-#include "X11WindowHints.h"
+#include "OwnWindows.h"
+#include "Unavailable.h"
 
 #include <QGuiApplication>
 #include <QPainterPath>
 #include <QRegion>
+#include <QWindow>
 
 namespace quandrel::ui {
 
@@ -24,11 +26,8 @@ Qt::WindowFlags flagsFor(FloatingPanel::Focus focus, FloatingPanel::Input input)
     return flags;
 }
 
-xcb_connection_t* qtConnection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
+PlainOwnWindows plainWindows;
+OwnWindows* sessionWindows = &plainWindows;
 
 } // namespace
 
@@ -36,16 +35,10 @@ bool compositingManagerRuns()
 {
     if (compositingOverride)
         return *compositingOverride;
-    xcb_connection_t* c = qtConnection();
-    if (!c)
-        return false;
-    // Qt's X connection is opened on the display's default screen.
-    const QByteArray display = qgetenv("DISPLAY");
-    const qsizetype dot = display.lastIndexOf('.');
-    const qsizetype colon = display.lastIndexOf(':');
-    const int screen = dot > colon && colon >= 0 ? display.mid(dot + 1).toInt() : 0;
-    return x11::compositingManagerRuns(c, screen);
+    return sessionWindows->compositing();
 }
+
+void FloatingPanel::useOwnWindows(OwnWindows* windows) { sessionWindows = windows ? windows : &plainWindows; }
 
 FloatingPanel::FloatingPanel(const QRect& frame, Focus focus, Input input)
     : QWidget(nullptr, flagsFor(focus, input))
@@ -62,8 +55,8 @@ void FloatingPanel::showPanel()
 {
     if (!isVisible()) {
         create();
-        if (xcb_connection_t* c = qtConnection())
-            x11::markFloatingPanel(c, std::uint32_t(winId()));
+        if (QWindow* window = windowHandle())
+            sessionWindows->markFloatingPanel(*window);
     }
     show();
     raise();
@@ -75,7 +68,8 @@ void FloatingPanel::keepAspectRatio(QSize ratio)
 {
     if (!testAttribute(Qt::WA_WState_Created) || ratio.isEmpty())
         return;
-    x11::setAspectRatio(qtConnection(), std::uint32_t(winId()), ratio.width(), ratio.height());
+    if (QWindow* window = windowHandle())
+        sessionWindows->keepAspectRatio(*window, ratio.width(), ratio.height());
 }
 
 void FloatingPanel::applyRoundedOutline(qreal radius)

@@ -16,6 +16,10 @@
 
 #include <optional>
 
+namespace quandrel {
+class OwnWindows;
+}
+
 namespace quandrel::ui {
 
 class FloatingPanel : public QWidget {
@@ -35,6 +39,10 @@ public:
     bool compositing() const { return m_compositing; }
     static void setCompositingOverride(std::optional<bool> value);
 
+    // The session's roles for Quandrel's own windows, set once by the composition (and by
+    // tests on a desktop); without it panels rely on Qt's window flags alone. Not owned.
+    static void useOwnWindows(OwnWindows* windows);
+
 protected:
     // Shapes the panel to a rounded rectangle of `radius` when there is no compositor;
     // subclasses call it when their size changes.
@@ -48,7 +56,7 @@ private:
     bool m_compositing;
 };
 
-// Whether a compositing manager runs on the display Qt uses (false off X11).
+// Whether the session composites translucent windows (false where it cannot say).
 bool compositingManagerRuns();
 
 } // namespace quandrel::ui

@@ -20,7 +20,7 @@
 #include "SelectionOverlay.h"
 #include "X11Desktop.h"
 #include "X11EventPump.h"
-#include "X11InputGrabs.h"
+#include "X11OwnWindows.h"
 #include "XTestSupport.h"
 
 #include <QApplication>
@@ -367,13 +367,13 @@ int main(int argc, char** argv)
 
     PlatformServices services = desktop->services();
     ScreenCapturer capturer(*services.screen, *services.displays);
-    x11::X11InputGrabs grabs(qtConnection());
+    const auto grabs = x11::X11OwnWindows::forQtWindows();
     Input input;
     input.move(rootSize.width() / 2, rootSize.height() / 2);
     input.sync();
     const double residentBefore = residentMiB();
 
-    auto presenter = std::make_unique<OverlaySelectionPresenter>(grabs, PanelScreens{[&] { return services.displays->displays(); }, {}});
+    auto presenter = std::make_unique<OverlaySelectionPresenter>(*grabs, PanelScreens{[&] { return services.displays->displays(); }, {}});
     Harness h{*desktop, capturer, *presenter, input, false, false, {}, {}};
     QObject::connect(presenter.get(), &OverlaySelectionPresenter::painted, [&] {
         h.painted = true;

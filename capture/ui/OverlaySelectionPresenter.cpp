@@ -1,6 +1,6 @@
 #include "OverlaySelectionPresenter.h"
 
-#include "InputGrabs.h"
+#include "OwnWindows.h"
 #include "ScreenSpace.h"
 #include "SelectionOverlay.h"
 
@@ -8,12 +8,13 @@
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 namespace quandrel {
 
-OverlaySelectionPresenter::OverlaySelectionPresenter(InputGrabs& grabs, PanelScreens screens, QObject* parent)
+OverlaySelectionPresenter::OverlaySelectionPresenter(OwnWindows& ownWindows, PanelScreens screens, QObject* parent)
     : QObject(parent)
-    , m_grabs(grabs)
+    , m_ownWindows(ownWindows)
     , m_screens(std::move(screens))
 {
     if (qGuiApp) {
@@ -50,7 +51,7 @@ OverlaySelectionPresenter::~OverlaySelectionPresenter()
     // the grabs go with it.
     if (m_current)
         m_current->finish(std::nullopt);
-    m_grabs.release();
+    m_ownWindows.releaseInput();
 }
 
 void OverlaySelectionPresenter::watchScreen(QScreen* screen)
@@ -85,7 +86,7 @@ void OverlaySelectionPresenter::prepare()
     m_stale = false;
 }
 
-bool OverlaySelectionPresenter::grabbed() const { return m_current && m_grabs.isGrabbed(); }
+bool OverlaySelectionPresenter::grabbed() const { return m_current && m_ownWindows.inputGrabbed(); }
 
 void OverlaySelectionPresenter::onViewPainted()
 {
@@ -116,6 +117,9 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
         const QRect frame = m_screens.toGlobal(displays[i].screen.frame);
         if (w->geometry() != frame)
             w->setGeometry(frame);
+        w->winId();
+        if (QWindow* native = w->windowHandle())
+            m_ownWindows.markOverlay(*native);
         lent.push_back(w);
     }
 
@@ -123,7 +127,7 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
     if (const auto p = m_screens.currentPointer())
         pointer = ScreenSpace::of(m_screens.currentDisplays()).fromWindow(*p);
     SelectionOverlay overlay(std::move(displays), std::move(windows), windowMode, pointer);
-    overlay.onFinish = [this] { m_grabs.release(); };
+    overlay.onFinish = [this] { m_ownWindows.releaseInput(); };
     m_current = &overlay;
     m_unpainted = int(lent.size());
     std::vector<QMetaObject::Connection> connections;
@@ -142,7 +146,8 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
     InputGrabError error = InputGrabError::none;
     while (!overlay.finished()) {
         OverlayWindow* key = overlay.keyWindow();
-        error = key ? m_grabs.grab(WindowHandle(key->winId())) : InputGrabError::refused;
+        QWindow* native = key ? key->windowHandle() : nullptr;
+        error = native ? m_ownWindows.grabInput(*native) : InputGrabError::refused;
         if (error == InputGrabError::none || waited.elapsed() >= m_grabPatience.count())
             break;
         co_await QCoro::sleepFor(std::chrono::milliseconds(10));
@@ -164,7 +169,7 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
         co_return Result{std::move(selection)};
     disconnectAll();
     m_current = nullptr;
-    m_grabs.release();
+    m_ownWindows.releaseInput();
     m_bufferKeeping.start();
     co_return Result{std::move(selection)};
 }

@@ -19,16 +19,16 @@ class QScreen;
 
 namespace quandrel {
 
-class InputGrabs;
+class OwnWindows;
 class OverlayWindow;
 class SelectionOverlay;
 
 class OverlaySelectionPresenter : public QObject, public SelectionPresenter {
     Q_OBJECT
 public:
-    // `grabs` must work on the connection of Qt's own windows and outlives the presenter.
-    // The windows for the current displays are made here.
-    OverlaySelectionPresenter(InputGrabs& grabs, PanelScreens screens, QObject* parent = nullptr);
+    // `ownWindows` gives the overlay's windows their role and takes the input for them; it
+    // outlives the presenter. The windows for the current displays are made here.
+    OverlaySelectionPresenter(OwnWindows& ownWindows, PanelScreens screens, QObject* parent = nullptr);
     ~OverlaySelectionPresenter() override;
 
     // Makes (or re-sizes) one window per current display, ready to be shown.
@@ -68,7 +68,7 @@ private:
     void watchScreen(QScreen* screen);
     void onViewPainted();
 
-    InputGrabs& m_grabs;
+    OwnWindows& m_ownWindows;
     PanelScreens m_screens;
     std::vector<std::unique_ptr<OverlayWindow>> m_windows;
     SelectionOverlay* m_current = nullptr;

@@ -1,8 +1,6 @@
 #include "DeveloperEditor.h"
 
 #include "EditorWindowController.h"
-#include "X11Desktop.h"
-#include "X11Displays.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -15,20 +13,17 @@
 
 namespace quandrel {
 
-int runDeveloperEditor(const QStringList& files)
+int runDeveloperEditor(const QStringList& files, const std::vector<Display>& displays)
 {
     if (files.isEmpty()) {
         std::fprintf(stderr, "usage: quandrel --edit FILE.png [FILE.png…]\n");
         return 2;
     }
     // The visible frame of the display under the pointer comes from the desktop itself (docks
-    // and panels left out); without an X server the fallback frame is used.
-    std::optional<QRectF> visibleFrame;
-    if (auto desktop = x11::X11Desktop::open()) {
-        const QPoint pointer = QCursor::pos();
-        visibleFrame = EditorWindowController::visibleFrameUnderPointer(desktop->displays().displays(),
-                                                                         Point{double(pointer.x()), double(pointer.y())});
-    }
+    // and panels left out); without one the fallback frame is used.
+    const QPoint pointer = QCursor::pos();
+    const std::optional<QRectF> visibleFrame =
+        EditorWindowController::visibleFrameUnderPointer(displays, Point{double(pointer.x()), double(pointer.y())});
 
     auto open = std::make_shared<int>(0);
     const auto quitWhenDone = [open] {

@@ -8,7 +8,7 @@
 #include "Display.h"
 #include "FakeScreenCapture.h"
 #include "GlobalHotKeys.h"
-#include "InputGrabs.h"
+#include "FakeOwnWindows.h"
 #include "PlatformServices.h"
 #include "PointerMonitor.h"
 #include "ScreenSpace.h"
@@ -31,8 +31,7 @@ class FakeDesktop final : public DisplayProvider,
                           public GlobalHotKeys,
                           public ApplicationService,
                           public PointerMonitor,
-                          public SystemTilingSource,
-                          public InputGrabs {
+                          public SystemTilingSource {
 public:
     struct Window {
         WindowHandle id = 0;
@@ -83,17 +82,14 @@ public:
     int frameWrites() const { return m_frameWrites; }
     PlatformServices services()
     {
-        return {this, this, this, this, this, this, this, this, this, &screen, this, keyboardLayout};
+        return {this, this, this, this, this, this, this, this, this, &screen, &ownWindows, keyboardLayout};
     }
 
-    // The screen that services() hands out, and the keyboard layout (none: no key has a
-    // symbol).
+    // The screen and own windows that services() hands out, and the keyboard layout (none:
+    // no key has a symbol).
     FakeScreenCapture screen;
+    FakeOwnWindows ownWindows;
     const KeyboardLayout* keyboardLayout = nullptr;
-
-    // Input grabs: the window holding them, and the answer the next grabs get.
-    std::optional<WindowHandle> grabbedWindow() const { return m_grabbed; }
-    InputGrabError grabAnswer = InputGrabError::none;
 
     // Pointer: moves change the location; events reach the monitor only while monitoring.
     void movePointer(Point screenPoint) { m_pointer = screenPoint; }
@@ -149,17 +145,6 @@ public:
         return m_tiling;
     }
 
-    // InputGrabs
-    InputGrabError grab(WindowHandle window) override
-    {
-        m_grabbed.reset();
-        if (grabAnswer == InputGrabError::none)
-            m_grabbed = window;
-        return grabAnswer;
-    }
-    void release() override { m_grabbed.reset(); }
-    bool isGrabbed() const override { return m_grabbed.has_value(); }
-
     // ApplicationService
     std::vector<RunningApplication> runningApplications(const std::string& desktopId) override;
     bool isInstalled(const std::string& desktopId) override;
@@ -202,7 +187,6 @@ private:
     std::map<std::uint32_t, HotKey> m_hotKeys;
     std::set<HotKey> m_foreignHotKeys;
     std::set<std::string> m_installedOnly; // installed, not running
-    std::optional<WindowHandle> m_grabbed;
 };
 
 } // namespace quandrel

@@ -33,7 +33,7 @@ bool belongsTo(const SwayWindow& window, const std::string& desktopId, const std
 
 std::vector<RunningApplication> SwayApplications::runningApplications(const std::string& desktopId)
 {
-    const auto entry = x11::findDesktopEntry(desktopId);
+    const auto entry = freedesktop::findDesktopEntry(desktopId);
     std::vector<RunningApplication> result;
     for (const SwayWindow& w : m_windows.windows()) {
         if (w.pid <= 0 || !belongsTo(w, desktopId, entry ? entry->startupWMClass : std::string(), entry ? entry->executable : std::string()))
@@ -47,7 +47,7 @@ std::vector<RunningApplication> SwayApplications::runningApplications(const std:
     return result;
 }
 
-bool SwayApplications::isInstalled(const std::string& desktopId) { return x11::findDesktopEntry(desktopId).has_value(); }
+bool SwayApplications::isInstalled(const std::string& desktopId) { return freedesktop::findDesktopEntry(desktopId).has_value(); }
 
 void SwayApplications::hide(std::int32_t pid)
 {
@@ -84,7 +84,7 @@ void SwayApplications::openAndActivate(const std::string& desktopId, std::functi
             }
         }
     }
-    done(x11::launchDesktopEntry(desktopId));
+    done(freedesktop::launchDesktopEntry(desktopId));
 }
 
 std::optional<RunningApplication> SwayApplications::frontmostApplication()

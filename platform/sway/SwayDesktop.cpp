@@ -10,17 +10,6 @@
 
 namespace quandrel::sway {
 
-std::unique_ptr<KeyboardLayout> swayKeyboardLayout()
-{
-    const QByteArray layout = qgetenv("XKB_DEFAULT_LAYOUT");
-    const QByteArray variant = qgetenv("XKB_DEFAULT_VARIANT");
-    if (!layout.isEmpty()) {
-        if (auto named = XkbKeyboardLayout::fromNames(layout.split(',').front().toStdString(), variant.split(',').front().toStdString()))
-            return named;
-    }
-    return XkbKeyboardLayout::fromNames("us");
-}
-
 SwayDesktop::SwayDesktop(std::unique_ptr<SwayIpc> ipc)
     : m_ipc(std::move(ipc))
     , m_displays(std::make_unique<SwayDisplays>(*m_ipc))
@@ -30,9 +19,9 @@ SwayDesktop::SwayDesktop(std::unique_ptr<SwayIpc> ipc)
     , m_hotKeys(std::make_unique<SwayConfigHotKeys>())
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("sway"))
     , m_screen(std::make_unique<UnavailableScreenCapture>("sway"))
-    , m_grabs(std::make_unique<UnavailableInputGrabs>())
+    , m_ownWindows(std::make_unique<PlainOwnWindows>())
     , m_tiling(std::make_unique<NoSystemTiling>())
-    , m_keyboardLayout(swayKeyboardLayout())
+    , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
 {
 }
 
@@ -59,9 +48,17 @@ PlatformServices SwayDesktop::services()
         .pointer = m_pointer.get(),
         .tiling = m_tiling.get(),
         .screen = m_screen.get(),
-        .grabs = m_grabs.get(),
+        .ownWindows = m_ownWindows.get(),
         .keyboardLayout = m_keyboardLayout.get(),
     };
+}
+
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot)
+{
+    auto desktop = SwayDesktop::open();
+    if (!desktop && whyNot)
+        *whyNot = "Quandrel cannot reach sway at SWAYSOCK (" + qgetenv("SWAYSOCK").toStdString() + ").";
+    return desktop;
 }
 
 } // namespace quandrel::sway

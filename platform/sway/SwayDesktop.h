@@ -5,14 +5,15 @@
 // input, watch the pointer) is there as an unavailable service.
 
 #include "KeyboardLayout.h"
-#include "PlatformServices.h"
+#include "Desktop.h"
 
 #include <memory>
+#include <string>
 
 namespace quandrel {
 class UnavailablePointerMonitor;
 class UnavailableScreenCapture;
-class UnavailableInputGrabs;
+class PlainOwnWindows;
 class NoSystemTiling;
 }
 
@@ -25,21 +26,17 @@ class SwayApplications;
 class SwaySession;
 class SwayConfigHotKeys;
 
-// The keyboard layout sway starts with unless its configuration says otherwise: the
-// XKB_DEFAULT_LAYOUT and XKB_DEFAULT_VARIANT variables, else "us".
-std::unique_ptr<KeyboardLayout> swayKeyboardLayout();
-
-class SwayDesktop final {
+class SwayDesktop final : public Desktop {
 public:
     explicit SwayDesktop(std::unique_ptr<SwayIpc> ipc);
-    ~SwayDesktop();
+    ~SwayDesktop() override;
     SwayDesktop(const SwayDesktop&) = delete;
     SwayDesktop& operator=(const SwayDesktop&) = delete;
 
     // The sway that $SWAYSOCK names, when it answers; none otherwise.
     static std::unique_ptr<SwayDesktop> open();
 
-    PlatformServices services();
+    PlatformServices services() override;
 
     SwayIpc& ipc() { return *m_ipc; }
     SwayDisplays& displays() { return *m_displays; }
@@ -55,9 +52,12 @@ private:
     std::unique_ptr<SwayConfigHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<UnavailableScreenCapture> m_screen;
-    std::unique_ptr<UnavailableInputGrabs> m_grabs;
+    std::unique_ptr<PlainOwnWindows> m_ownWindows;
     std::unique_ptr<NoSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
 };
+
+// The application's desktop: the sway that $SWAYSOCK names. None when it does not answer.
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
 
 } // namespace quandrel::sway

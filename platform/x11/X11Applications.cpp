@@ -14,6 +14,9 @@
 #include <unistd.h>
 
 namespace quandrel::x11 {
+using freedesktop::DesktopEntry;
+using freedesktop::findDesktopEntry;
+using freedesktop::launchDesktopEntry;
 
 X11Applications::X11Applications(X11Connection& connection, WindowAccess& windows)
     : m_connection(connection)

@@ -1,11 +1,12 @@
 #include "X11Desktop.h"
 
-#include "DesktopSystemTiling.h"
+#include "X11SystemTiling.h"
 #include "X11Applications.h"
 #include "X11Connection.h"
 #include "X11Displays.h"
 #include "X11HotKeys.h"
-#include "X11InputGrabs.h"
+#include "X11EventPump.h"
+#include "X11OwnWindows.h"
 #include "X11KeyboardLayout.h"
 #include "X11PointerMonitor.h"
 #include "X11ScreenCapture.h"
@@ -26,7 +27,7 @@ X11Desktop::X11Desktop(std::unique_ptr<X11Connection> connection)
 // The services go in the reverse order of their making, the connection last.
 X11Desktop::~X11Desktop()
 {
-    m_grabs.reset();
+    m_ownWindows.reset();
     m_screen.reset();
     m_tiling.reset();
     m_pointer.reset();
@@ -52,9 +53,9 @@ PlatformServices X11Desktop::services()
         m_keyboardLayout = std::make_unique<ServerKeyboardLayout>(*m_connection);
         m_hotKeys = std::make_unique<X11HotKeys>(*m_connection);
         m_pointer = std::make_unique<X11PointerMonitor>(*m_connection, *m_displays);
-        m_tiling = std::make_unique<DesktopSystemTiling>(*m_connection);
+        m_tiling = std::make_unique<X11SystemTiling>(*m_connection);
         m_screen = std::make_unique<X11ScreenCapture>(*m_connection);
-        m_grabs = std::make_unique<X11InputGrabs>(m_connection->xcb());
+        m_ownWindows = std::make_unique<X11OwnWindows>(m_connection->xcb(), m_connection->screenNumber());
     }
     return {
         .displays = m_displays.get(),
@@ -67,9 +68,48 @@ PlatformServices X11Desktop::services()
         .pointer = m_pointer.get(),
         .tiling = m_tiling.get(),
         .screen = m_screen.get(),
-        .grabs = m_grabs.get(),
+        .ownWindows = m_ownWindows.get(),
         .keyboardLayout = m_keyboardLayout.get(),
     };
+}
+
+namespace {
+
+class X11SessionDesktop final : public Desktop {
+public:
+    X11SessionDesktop(std::unique_ptr<X11Desktop> desktop, std::unique_ptr<X11OwnWindows> qtWindows)
+        : m_desktop(std::move(desktop))
+        , m_pump(m_desktop->connection())
+        , m_qtWindows(std::move(qtWindows))
+    {
+    }
+
+    PlatformServices services() override
+    {
+        PlatformServices services = m_desktop->services();
+        // Grabs send the events to the grabbing connection: Qt's, which owns Quandrel's windows.
+        if (m_qtWindows)
+            services.ownWindows = m_qtWindows.get();
+        return services;
+    }
+
+private:
+    std::unique_ptr<X11Desktop> m_desktop;
+    X11EventPump m_pump;
+    std::unique_ptr<X11OwnWindows> m_qtWindows;
+};
+
+} // namespace
+
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot)
+{
+    auto desktop = X11Desktop::open();
+    if (!desktop) {
+        if (whyNot)
+            *whyNot = "Quandrel needs an X11 display.";
+        return nullptr;
+    }
+    return std::make_unique<X11SessionDesktop>(std::move(desktop), X11OwnWindows::forQtWindows());
 }
 
 } // namespace quandrel::x11

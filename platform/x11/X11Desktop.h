@@ -3,9 +3,10 @@
 // The platform seam on an X server with an EWMH window manager: one connection of Quandrel's
 // own and the X11 services built on it, handed out together as PlatformServices.
 
-#include "PlatformServices.h"
+#include "Desktop.h"
 
 #include <memory>
+#include <string>
 
 namespace quandrel::x11 {
 
@@ -16,15 +17,15 @@ class X11Applications;
 class X11Session;
 class X11HotKeys;
 class X11PointerMonitor;
-class DesktopSystemTiling;
+class X11SystemTiling;
 class X11ScreenCapture;
-class X11InputGrabs;
+class X11OwnWindows;
 class ServerKeyboardLayout;
 
-class X11Desktop final {
+class X11Desktop final : public Desktop {
 public:
     explicit X11Desktop(std::unique_ptr<X11Connection> connection);
-    ~X11Desktop();
+    ~X11Desktop() override;
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
@@ -34,10 +35,9 @@ public:
     X11Connection& connection() { return *m_connection; }
 
     // Every service; the hot keys, the pointer monitor, the keyboard layout, screen capture
-    // and input grabs are made on first call. The grabs work for windows made on this
-    // object's connection; the application hands in grabs on the connection of its own
-    // windows instead (X11InputGrabs.h).
-    PlatformServices services();
+    // and own windows are made on first call. The own windows' grabs work for windows made on
+    // this object's connection; the application's desktop (openSessionDesktop) uses Qt's.
+    PlatformServices services() override;
 
     X11Displays& displays() { return *m_displays; }
     X11Windows& windows() { return *m_windows; }
@@ -53,9 +53,13 @@ private:
     std::unique_ptr<ServerKeyboardLayout> m_keyboardLayout;
     std::unique_ptr<X11HotKeys> m_hotKeys;
     std::unique_ptr<X11PointerMonitor> m_pointer;
-    std::unique_ptr<DesktopSystemTiling> m_tiling;
+    std::unique_ptr<X11SystemTiling> m_tiling;
     std::unique_ptr<X11ScreenCapture> m_screen;
-    std::unique_ptr<X11InputGrabs> m_grabs;
+    std::unique_ptr<X11OwnWindows> m_ownWindows;
 };
+
+// The application's desktop: the display the environment names, its events fed into the Qt
+// event loop, and Quandrel's own windows on Qt's connection. None without an X server.
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
 
 } // namespace quandrel::x11

@@ -1,7 +1,7 @@
 #include "ShortcutRecorder.h"
 
 #include "AppController.h"
-#include "InputGrabs.h"
+#include "OwnWindows.h"
 #include "Symbols.h"
 #include "Workspace.h"
 
@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWindow>
 
 namespace quandrel {
 
@@ -142,8 +143,8 @@ void ShortcutRecorder::startRecording()
     m_recording = true;
     m_controller.suspendHotKeys();
     // The keyboard comes here even for combinations another program grabs.
-    if (InputGrabs* grabs = m_controller.platform().grabs; grabs && window()->isVisible()) {
-        if (const InputGrabError error = grabs->grab(WindowHandle(window()->winId())); error != InputGrabError::none)
+    if (QWindow* native = window()->windowHandle(); native && window()->isVisible()) {
+        if (const InputGrabError error = m_controller.platform().ownWindows->grabInput(*native); error != InputGrabError::none)
             qInfo("The shortcut recorder could not take the keyboard (%s); combinations other programs hold will not arrive.",
                   describe(error));
     }
@@ -160,8 +161,7 @@ void ShortcutRecorder::stopRecording()
     qApp->removeEventFilter(this);
     if (activeRecorder == this)
         activeRecorder = nullptr;
-    if (InputGrabs* grabs = m_controller.platform().grabs)
-        grabs->release();
+    m_controller.platform().ownWindows->releaseInput();
     m_controller.resumeHotKeys();
     updateLook();
 }

@@ -201,7 +201,7 @@ TEST_F(X11LauncherTest, LaunchedProgramsDoNotWriteIntoOurOutput)
     ASSERT_GE(file, 0);
     ::dup2(file, 1);
     ::dup2(file, 2);
-    const bool launched = x11::launchDesktopEntry("quandrel-talker");
+    const bool launched = freedesktop::launchDesktopEntry("quandrel-talker");
     ::dup2(saved[0], 1);
     ::dup2(saved[1], 2);
     for (const int fd : {saved[0], saved[1], file})

@@ -3,6 +3,9 @@
 // run, so no test touches the real home folder or settings. Without a display the offscreen
 // platform is used; on the private virtual desktop the tests get the real X server.
 
+#include "FloatingPanel.h"
+#include "X11OwnWindows.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -33,6 +36,11 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    // On the virtual desktop panels get their window-manager roles as in the application.
+    const auto ownWindows = quandrel::x11::X11OwnWindows::forQtWindows();
+    quandrel::ui::FloatingPanel::useOwnWindows(ownWindows.get());
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    quandrel::ui::FloatingPanel::useOwnWindows(nullptr);
+    return status;
 }

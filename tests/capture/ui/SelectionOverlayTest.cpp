@@ -3,7 +3,7 @@
 // refusal of small drags, window picking with Space, clicks and Return, cancelling, the
 // grabs held exactly while the overlay is up, and repaints that cover only what changed.
 
-#include "FakeDesktop.h"
+#include "FakeOwnWindows.h"
 #include "OverlaySelectionPresenter.h"
 #include "SelectionOverlay.h"
 
@@ -96,7 +96,7 @@ protected:
         return false;
     }
 
-    FakeDesktop grabs;
+    FakeOwnWindows grabs;
     std::optional<Point> pointer = Point{500, 400}; // window space, on the left display
     OverlaySelectionPresenter presenter;
     std::optional<QCoro::Task<Outcome>> task;
@@ -112,7 +112,7 @@ TEST_F(SelectionOverlayTest, AreaDragIsClampedToItsDisplayAndEndsTheChoice)
     EXPECT_TRUE(presenter.windows()[0]->isVisible() && presenter.windows()[1]->isVisible());
     EXPECT_EQ(presenter.windows()[1]->geometry(), QRect(1000, 200, 800, 600));
     // Grabbed for the window under the pointer.
-    EXPECT_EQ(grabs.grabbedWindow(), WindowHandle(presenter.windows()[0]->winId()));
+    EXPECT_EQ(grabs.grabbed, presenter.windows()[0]->windowHandle());
 
     // From (1010, 20) on the right display, out over the left one and beyond the right
     // display's top: the drag stays on its display, clamped to its left and top edges.
@@ -129,7 +129,7 @@ TEST_F(SelectionOverlayTest, AreaDragIsClampedToItsDisplayAndEndsTheChoice)
     const auto& area = std::get<AreaSelection>(*selection);
     EXPECT_EQ(area.rect, (Rect{1000, 20, 10, 580}));
     EXPECT_EQ(area.display.screen, desk[1]);
-    EXPECT_FALSE(grabs.grabbedWindow());
+    EXPECT_FALSE(grabs.grabbed);
     EXPECT_FALSE(anyWindowVisible());
     EXPECT_FALSE(presenter.current());
 
@@ -171,7 +171,7 @@ TEST_F(SelectionOverlayTest, ClicksAndSmallDragsKeepTheOverlayOpenAndLateEventsC
     SelectionOverlay* overlay = presenter.current();
     key(1, Qt::Key_Escape);
     EXPECT_TRUE(overlay->finished());
-    EXPECT_FALSE(grabs.grabbedWindow());
+    EXPECT_FALSE(grabs.grabbed);
     // Late events reach views that no longer belong to the choice.
     key(0, Qt::Key_Space);
     mouse(QEvent::MouseButtonPress, 0, {100, 100}, Qt::RightButton);
@@ -266,7 +266,7 @@ TEST_F(SelectionOverlayTest, RightClickCancelsAndTheHintFollowsThePointer)
     EXPECT_TRUE(view(1)->scene().hintPill);
     mouse(QEvent::MouseButtonPress, 1, {1500, 300}, Qt::RightButton);
     EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(outcome()));
-    EXPECT_FALSE(grabs.grabbedWindow());
+    EXPECT_FALSE(grabs.grabbed);
 }
 
 TEST_F(SelectionOverlayTest, RefusedGrabIsAnErrorWithNothingLeftOnScreen)
@@ -294,14 +294,14 @@ TEST_F(SelectionOverlayTest, RefusedGrabIsAnErrorWithNothingLeftOnScreen)
 
 TEST(SelectionOverlayLifetimeTest, APresenterGoingAwayEndsTheChoiceWithNone)
 {
-    FakeDesktop grabs;
+    FakeOwnWindows grabs;
     std::optional<QCoro::Task<Outcome>> task;
     {
         OverlaySelectionPresenter presenter(grabs, PanelScreens{[] { return desk; }, [] { return Point{1, 1}; }});
         task.emplace(presenter.select(frozen(), {}, false));
-        EXPECT_TRUE(grabs.grabbedWindow());
+        EXPECT_TRUE(grabs.grabbed);
     }
-    EXPECT_FALSE(grabs.grabbedWindow());
+    EXPECT_FALSE(grabs.grabbed);
     EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(QCoro::waitFor(std::move(*task))));
 }
 

@@ -10,7 +10,7 @@
 #include "SelectionOverlay.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
-#include "X11InputGrabs.h"
+#include "X11OwnWindows.h"
 #include "XTestSupport.h"
 
 #include <QApplication>
@@ -46,11 +46,6 @@ bool spinUntil(const std::function<bool()>& condition, int timeoutMs = 5000)
 }
 
 void xdotool(const std::string& arguments) { ASSERT_EQ(test::run("xdotool " + arguments), 0) << arguments; }
-
-xcb_connection_t* qtConnection()
-{
-    return qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-}
 
 bool viewable(std::uint32_t window)
 {
@@ -94,7 +89,7 @@ protected:
         }));
         services = desktop->services();
         capturer = std::make_unique<ScreenCapturer>(*services.screen, *services.displays);
-        grabs = std::make_unique<x11::X11InputGrabs>(qtConnection());
+        grabs = x11::X11OwnWindows::forQtWindows();
         presenter = std::make_unique<OverlaySelectionPresenter>(
             *grabs, PanelScreens{[this] { return services.displays->displays(); }, {}});
         xdotool("mousemove 1900 600");
@@ -150,14 +145,14 @@ protected:
         QCoreApplication::processEvents();
         for (const auto& w : presenter->windows())
             EXPECT_TRUE(XDesktop::instance().waitUntil([&] { return !viewable(std::uint32_t(w->winId())); }));
-        EXPECT_FALSE(grabs->isGrabbed());
+        EXPECT_FALSE(grabs->inputGrabbed());
         EXPECT_TRUE(othersCanGrab());
     }
 
     std::unique_ptr<x11::X11Desktop> desktop;
     PlatformServices services;
     std::unique_ptr<ScreenCapturer> capturer;
-    std::unique_ptr<x11::X11InputGrabs> grabs;
+    std::unique_ptr<x11::X11OwnWindows> grabs;
     std::unique_ptr<OverlaySelectionPresenter> presenter;
     std::vector<FrozenDisplay> frozen;
     std::vector<PickableWindow> pickable;

@@ -11,7 +11,7 @@
 #include "ScreenCapturer.h"
 #include "X11Desktop.h"
 #include "X11EventPump.h"
-#include "X11InputGrabs.h"
+#include "X11OwnWindows.h"
 
 #include <QApplication>
 #include <QCoroTask>
@@ -62,8 +62,8 @@ int main(int argc, char** argv)
     x11::X11EventPump pump(desktop->connection());
     PlatformServices services = desktop->services();
     ScreenCapturer capturer(*services.screen, *services.displays);
-    x11::X11InputGrabs grabs(qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection());
-    OverlaySelectionPresenter presenter(grabs, PanelScreens{[&] { return services.displays->displays(); }, {}});
+    const auto grabs = x11::X11OwnWindows::forQtWindows();
+    OverlaySelectionPresenter presenter(*grabs, PanelScreens{[&] { return services.displays->displays(); }, {}});
     bool painted = false;
     const auto ready = [&] {
         if (painted && presenter.grabbed()) {

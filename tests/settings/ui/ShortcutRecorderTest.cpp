@@ -64,7 +64,7 @@ TEST_F(RecorderTest, RecordingReleasesEveryHotKeyAndTakesTheKeyboardUntilItEnds)
     EXPECT_FALSE(r->clearButton()->isVisible());
     EXPECT_EQ(hotKeysHeld(), 0u);
     EXPECT_TRUE(controller->hotKeys().isSuspended());
-    EXPECT_EQ(desktop.grabbedWindow(), std::optional<WindowHandle>(WindowHandle(window->winId())));
+    EXPECT_EQ(desktop.ownWindows.grabbed, window->windowHandle());
     // Nothing fires meanwhile: a press of Left Half's combination moves no window.
     EXPECT_FALSE(desktop.press({123, ctrlOpt}));
 
@@ -72,7 +72,7 @@ TEST_F(RecorderTest, RecordingReleasesEveryHotKeyAndTakesTheKeyboardUntilItEnds)
     QTest::mouseClick(r->button(), Qt::LeftButton);
     EXPECT_FALSE(r->isRecording());
     EXPECT_EQ(hotKeysHeld(), before);
-    EXPECT_FALSE(desktop.grabbedWindow());
+    EXPECT_FALSE(desktop.ownWindows.grabbed);
     EXPECT_EQ(windowShortcut(WindowAction::topHalf), (Shortcut{126, ctrlOpt}));
 
     // So does a click anywhere else, and starting another recorder.
@@ -84,7 +84,7 @@ TEST_F(RecorderTest, RecordingReleasesEveryHotKeyAndTakesTheKeyboardUntilItEnds)
     EXPECT_FALSE(r->isRecording());
     QTest::mouseClick(recorder(WindowAction::bottomHalf)->button(), Qt::LeftButton);
     EXPECT_EQ(hotKeysHeld(), before);
-    EXPECT_FALSE(desktop.grabbedWindow());
+    EXPECT_FALSE(desktop.ownWindows.grabbed);
 }
 
 // ⌃⌥← is Left Half's: recorded for Right Half it is taken as it is; afterwards Left Half
@@ -190,7 +190,7 @@ TEST_F(RecorderTest, ClosingTheWindowWhileRecordingRestoresTheHotKeys)
     EXPECT_FALSE(r->isRecording());
     EXPECT_EQ(hotKeysHeld(), before);
     EXPECT_FALSE(controller->hotKeys().isSuspended());
-    EXPECT_FALSE(desktop.grabbedWindow());
+    EXPECT_FALSE(desktop.ownWindows.grabbed);
 
     // Switching to another tab ends it as well.
     window->show();

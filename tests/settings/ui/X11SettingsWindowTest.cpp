@@ -8,7 +8,7 @@
 #include "ShortcutRecorder.h"
 #include "X11Desktop.h"
 #include "X11EventPump.h"
-#include "X11InputGrabs.h"
+#include "X11OwnWindows.h"
 #include "XTestSupport.h"
 
 #include <QGuiApplication>
@@ -57,10 +57,9 @@ protected:
         ASSERT_TRUE(desktop);
         pump = std::make_unique<x11::X11EventPump>(desktop->connection());
         PlatformServices platform = desktop->services();
-        auto* x11App = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-        ASSERT_TRUE(x11App);
-        grabs = std::make_unique<x11::X11InputGrabs>(x11App->connection());
-        platform.grabs = grabs.get();
+        grabs = x11::X11OwnWindows::forQtWindows();
+        ASSERT_TRUE(grabs);
+        platform.ownWindows = grabs.get();
         QuandrelSettings settings;
         settings.hasCompletedOnboarding = true;
         auto store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
@@ -95,7 +94,7 @@ protected:
         window->activateWindow();
         click(r);
         ASSERT_TRUE(QTest::qWaitFor([&] { return r->isRecording(); }));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return grabs->isGrabbed(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return grabs->inputGrabbed(); }));
         ASSERT_EQ(test::run("xdotool key " + keys), 0);
         ASSERT_TRUE(QTest::qWaitFor([&] { return !r->isRecording(); }));
     }
@@ -110,7 +109,7 @@ protected:
     QObject timers;
     std::unique_ptr<x11::X11Desktop> desktop;
     std::unique_ptr<x11::X11EventPump> pump;
-    std::unique_ptr<x11::X11InputGrabs> grabs;
+    std::unique_ptr<x11::X11OwnWindows> grabs;
     test::NoCapture capture;
     test::CountingPresenter presenter;
     test::FakeCatalog catalog;
@@ -128,7 +127,7 @@ TEST_F(X11SettingsWindowTest, RecordsACombinationQuandrelHoldsAndTheHotKeyWorksA
     record(right, "ctrl+alt+Left");
     const QuandrelSettings s = controller->store().settings();
     EXPECT_EQ(s.windowShortcuts.at(WindowAction::rightHalf), (Shortcut{123, ctrlOpt}));
-    EXPECT_FALSE(grabs->isGrabbed());
+    EXPECT_FALSE(grabs->inputGrabbed());
     // Recorded, not carried out: no window moved.
     EXPECT_EQ(x.outerFrame(w.id()), before);
     // Left Half, first in the list, holds the hot key again; Right Half cannot have it.
@@ -164,10 +163,10 @@ TEST_F(X11SettingsWindowTest, AShortcutChangedInTheWindowMovesAWindowAtOnce)
     window->raise();
     window->activateWindow();
     click(window->recorder(WindowCommand{WindowAction::center}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return grabs->isGrabbed(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grabs->inputGrabbed(); }));
     EXPECT_TRUE(controller->hotKeys().registered().empty());
     window->close();
-    EXPECT_FALSE(grabs->isGrabbed());
+    EXPECT_FALSE(grabs->inputGrabbed());
     EXPECT_FALSE(controller->hotKeys().registered().empty());
     ASSERT_TRUE(x.activate(w.id()));
     ASSERT_EQ(test::run("xdotool key ctrl+alt+Right"), 0);

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace quandrel::x11 {
+namespace quandrel::freedesktop {
 
 namespace {
 
@@ -71,4 +71,4 @@ std::optional<InstalledApplication> DesktopCatalog::findApplication(const std::s
     return app;
 }
 
-} // namespace quandrel::x11
+} // namespace quandrel::freedesktop

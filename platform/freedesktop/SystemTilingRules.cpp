@@ -1,13 +1,11 @@
-#include "DesktopSystemTiling.h"
-
-#include "X11Connection.h"
+#include "SystemTilingRules.h"
 
 #include <gio/gio.h>
 
 #include <QSettings>
 #include <QStandardPaths>
 
-namespace quandrel::x11 {
+namespace quandrel::freedesktop {
 
 namespace {
 
@@ -32,26 +30,7 @@ std::optional<bool> mutterEdgeTiling()
 
 } // namespace
 
-DesktopSystemTiling::DesktopSystemTiling(X11Connection& connection)
-    : m_connection(connection)
-{
-}
-
-std::string DesktopSystemTiling::windowManagerName()
-{
-    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
-    xcb_window_t check = XCB_WINDOW_NONE;
-    if (!xcb_ewmh_get_supporting_wm_check_reply(ewmh, xcb_ewmh_get_supporting_wm_check(ewmh, m_connection.root()), &check, nullptr))
-        return {};
-    xcb_ewmh_get_utf8_strings_reply_t name;
-    if (!xcb_ewmh_get_wm_name_reply(ewmh, xcb_ewmh_get_wm_name(ewmh, check), &name, nullptr))
-        return {};
-    std::string result(name.strings, name.strings_len);
-    xcb_ewmh_get_utf8_strings_reply_wipe(&name);
-    return result;
-}
-
-SystemTiling DesktopSystemTiling::forWindowManager(const std::string& name)
+SystemTiling systemTilingOf(const std::string& name)
 {
     if (name == "GNOME Shell" || name == "Mutter" || name.rfind("Mutter ", 0) == 0) {
         const bool on = mutterEdgeTiling().value_or(false);
@@ -69,10 +48,8 @@ SystemTiling DesktopSystemTiling::forWindowManager(const std::string& name)
     return {};
 }
 
-SystemTiling DesktopSystemTiling::read() { return forWindowManager(windowManagerName()); }
-
-std::optional<TilingSettingsPage> DesktopSystemTiling::settingsPageFor(const std::string& name,
-                                                                       const std::function<std::string(const std::string&)>& findProgram)
+std::optional<TilingSettingsPage> tilingSettingsPageOf(const std::string& name,
+                                                       const std::function<std::string(const std::string&)>& findProgram)
 {
     const auto with = [&](const std::string& program) { return !findProgram(program).empty(); };
     if (name == "GNOME Shell" || name == "Mutter" || name.rfind("Mutter ", 0) == 0) {
@@ -91,11 +68,11 @@ std::optional<TilingSettingsPage> DesktopSystemTiling::settingsPageFor(const std
     return std::nullopt;
 }
 
-std::optional<TilingSettingsPage> DesktopSystemTiling::settingsPage()
+std::optional<TilingSettingsPage> tilingSettingsPageOf(const std::string& name)
 {
-    return settingsPageFor(windowManagerName(), [](const std::string& program) {
+    return tilingSettingsPageOf(name, [](const std::string& program) {
         return QStandardPaths::findExecutable(QString::fromStdString(program)).toStdString();
     });
 }
 
-} // namespace quandrel::x11
+} // namespace quandrel::freedesktop

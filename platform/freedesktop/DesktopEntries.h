@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace quandrel::x11 {
+namespace quandrel::freedesktop {
 
 struct DesktopEntry {
     std::string id;              // file name without ".desktop"
@@ -19,4 +19,4 @@ std::optional<DesktopEntry> findDesktopEntry(const std::string& id);
 // Starts the application of a desktop entry; false when there is none or it cannot start.
 bool launchDesktopEntry(const std::string& id);
 
-} // namespace quandrel::x11
+} // namespace quandrel::freedesktop

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-namespace quandrel::x11 {
+namespace quandrel::freedesktop {
 
 namespace {
 
@@ -92,4 +92,4 @@ bool launchDesktopEntry(const std::string& id)
     return ok;
 }
 
-} // namespace quandrel::x11
+} // namespace quandrel::freedesktop

@@ -5,7 +5,7 @@
 
 #include "ApplicationCatalog.h"
 
-namespace quandrel::x11 {
+namespace quandrel::freedesktop {
 
 class DesktopCatalog final : public ApplicationCatalog {
 public:
@@ -13,4 +13,4 @@ public:
     std::optional<InstalledApplication> findApplication(const std::string& desktopId) override;
 };
 
-} // namespace quandrel::x11
+} // namespace quandrel::freedesktop

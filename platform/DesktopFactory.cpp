@@ -1,0 +1,28 @@
+#include "DesktopFactory.h"
+
+namespace quandrel {
+
+// Each backend's entry, defined in its own folder.
+namespace x11 {
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
+}
+namespace sway {
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
+}
+
+std::unique_ptr<Desktop> openDesktop(SessionBackend backend, std::string* whyNot)
+{
+    switch (backend) {
+    case SessionBackend::x11:
+        return x11::openSessionDesktop(whyNot);
+    case SessionBackend::sway:
+        return sway::openSessionDesktop(whyNot);
+    case SessionBackend::none:
+        break;
+    }
+    if (whyNot)
+        *whyNot = "Quandrel has no desktop backend for this session.";
+    return nullptr;
+}
+
+} // namespace quandrel
