@@ -3,7 +3,7 @@
 #include "Applications.h"
 #include "SettingsModel.h"
 #include "TrayMenuModel.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <QFileInfo>
 #include <QHostAddress>
@@ -77,7 +77,7 @@ std::unique_ptr<ostry::Updater> makeUpdater(QObject* owner, const QString& setti
 } // namespace
 
 AppController::AppController(PlatformServices platform, std::unique_ptr<SettingsStore> store, AppServices services,
-                             DragSnapper::Scheduler schedule, QObject* parent)
+                             Scheduler schedule, QObject* parent)
     : QObject(parent)
     , m_platform(platform)
     , m_services(std::move(services))
@@ -106,7 +106,7 @@ void AppController::start()
     m_hotKeys.onPress = [this](const Command& command) { perform(command); };
     m_store->onChange = [this](const QuandrelSettings& settings) { applySettings(settings); };
     applySettings(m_store->settings());
-    reportTakenShortcuts(m_failedActions, true);
+    reportTakenShortcuts(m_failedActions, TakenNotice::notify);
     m_started = true;
     m_updater->start();
     if (needsOnboarding(m_store->settings(), m_permissions.windowControlAllowed()))
@@ -178,14 +178,14 @@ void AppController::updateFailedActions()
                             std::inserter(newlyTaken, newlyTaken.end()));
         m_failedActions = m_hotKeys.failed();
         if (m_started)
-            reportTakenShortcuts(newlyTaken, false);
+            reportTakenShortcuts(newlyTaken, TakenNotice::logOnly);
         Q_EMIT failedActionsChanged();
     }
 }
 
 DragSnapper* AppController::dragSnapper()
 {
-    if (!m_dragSnapper && m_platform.pointer) {
+    if (!m_dragSnapper) {
         auto preview = m_services.makeSnapPreview ? m_services.makeSnapPreview() : nullptr;
         if (!preview)
             preview = std::make_unique<NoPreview>();
@@ -206,7 +206,7 @@ void AppController::perform(const Command& command)
                command);
 }
 
-void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, bool notify)
+void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, TakenNotice notice)
 {
     if (newlyTaken.empty())
         return;
@@ -221,7 +221,7 @@ void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, bo
                   qUtf8Printable(title));
         names << QStringLiteral("%1 (%2)").arg(shortcut, title);
     }
-    if (notify && m_services.notifier && !names.isEmpty()) {
+    if (notice == TakenNotice::notify && m_services.notifier && !names.isEmpty()) {
         m_services.notifier->notify(QStringLiteral("Some Quandrel shortcuts are taken"),
                                     QStringLiteral("Another program holds %1. Choose other shortcuts in Quandrel's settings.")
                                         .arg(names.join(QStringLiteral(", "))));

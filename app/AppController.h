@@ -32,7 +32,7 @@ class AppController : public QObject {
     Q_OBJECT
 public:
     AppController(PlatformServices platform, std::unique_ptr<SettingsStore> store, AppServices services,
-                  DragSnapper::Scheduler schedule, QObject* parent = nullptr);
+                  Scheduler schedule, QObject* parent = nullptr);
     ~AppController() override;
 
     SettingsStore& store() { return *m_store; }
@@ -84,11 +84,13 @@ Q_SIGNALS:
 private:
     void activateApp(const std::string& desktopId);
     void updateFailedActions();
-    void reportTakenShortcuts(const std::set<Command>& newlyTaken, bool notify);
+    // Taken shortcuts are always logged; a notification names them once per start.
+    enum class TakenNotice { logOnly, notify };
+    void reportTakenShortcuts(const std::set<Command>& newlyTaken, TakenNotice notice);
 
     PlatformServices m_platform;
     AppServices m_services;
-    DragSnapper::Scheduler m_schedule;
+    Scheduler m_schedule;
     std::unique_ptr<SettingsStore> m_store;
     HotKeyCenter m_hotKeys;
     WindowManager m_windows;

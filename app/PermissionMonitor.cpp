@@ -1,23 +1,23 @@
 #include "PermissionMonitor.h"
 
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <QPointer>
 
 namespace quandrel {
 
-PermissionMonitor::PermissionMonitor(AccessTrust& trust, DragSnapper::Scheduler schedule, QObject* parent)
+PermissionMonitor::PermissionMonitor(AccessTrust& trust, Scheduler schedule, QObject* parent)
     : QObject(parent)
     , m_trust(trust)
     , m_schedule(std::move(schedule))
-    , m_windowControl(trust.isTrusted())
+    , m_windowControl(trust.canControlWindows())
     , m_screenReading(trust.screenRecordingAllowed())
 {
 }
 
 void PermissionMonitor::refresh()
 {
-    const bool windowControl = m_trust.isTrusted();
+    const bool windowControl = m_trust.canControlWindows();
     const bool screenReading = m_trust.screenRecordingAllowed();
     if (windowControl == m_windowControl && screenReading == m_screenReading)
         return;

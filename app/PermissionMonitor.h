@@ -4,7 +4,7 @@
 // with an EWMH window manager) and read the screen. The answers are read once at start and
 // again on request; while either is missing, a poll can re-read them every second.
 
-#include "DragSnapper.h"
+#include "Scheduler.h"
 
 #include <QObject>
 
@@ -17,7 +17,7 @@ class PermissionMonitor : public QObject {
 public:
     // `schedule` runs a function after a delay on the main thread (a QTimer in the
     // application, a controllable queue in tests).
-    PermissionMonitor(AccessTrust& trust, DragSnapper::Scheduler schedule, QObject* parent = nullptr);
+    PermissionMonitor(AccessTrust& trust, Scheduler schedule, QObject* parent = nullptr);
 
     bool windowControlAllowed() const { return m_windowControl; }
     bool screenReadingAllowed() const { return m_screenReading; }
@@ -41,7 +41,7 @@ private:
     void scheduleNextPoll();
 
     AccessTrust& m_trust;
-    DragSnapper::Scheduler m_schedule;
+    Scheduler m_schedule;
     bool m_windowControl = false;
     bool m_screenReading = false;
     bool m_polling = false;

@@ -14,11 +14,11 @@ std::string swayKeyCombination(const Shortcut& shortcut, const KeyboardLayout& l
     if (key.empty())
         return {};
     std::string combination;
-    if (shortcut.modifiers & modifier::command)
+    if (shortcut.modifiers & modifier::super)
         combination += "Mod4+";
     if (shortcut.modifiers & modifier::control)
         combination += "Ctrl+";
-    if (shortcut.modifiers & modifier::option)
+    if (shortcut.modifiers & modifier::alt)
         combination += "Mod1+";
     if (shortcut.modifiers & modifier::shift)
         combination += "Shift+";

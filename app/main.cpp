@@ -32,7 +32,7 @@
 #include "TrayMenu.h"
 #include "UpdateWindow.h"
 #include "UpdatesSection.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -15,7 +15,7 @@
 #include "ImageExport.h"
 #include "ScreenCapturer.h"
 #include "TextRecognizer.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <QByteArray>
 #include <QCoroTask>

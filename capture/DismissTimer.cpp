@@ -37,9 +37,4 @@ void DismissTimer::cancel()
 
 bool DismissTimer::isPending() const { return m_state->pending; }
 
-DismissTimer::Scheduler DismissTimer::qtScheduler()
-{
-    return [](int ms, std::function<void()> run) { QTimer::singleShot(ms, std::move(run)); };
-}
-
 } // namespace quandrel

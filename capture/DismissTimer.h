@@ -4,6 +4,8 @@
 // that tests control the clock. A run scheduled before the latest start or cancel does
 // nothing when it comes due, and nothing runs once the timer is gone.
 
+#include "Scheduler.h"
+
 #include <functional>
 #include <memory>
 
@@ -11,10 +13,6 @@ namespace quandrel {
 
 class DismissTimer {
 public:
-    // Runs a function after a delay on the main thread (a single-shot QTimer in the
-    // application, a queue the test advances in tests).
-    using Scheduler = std::function<void(int milliseconds, std::function<void()>)>;
-
     DismissTimer(int milliseconds, Scheduler schedule, std::function<void()> onFire);
     ~DismissTimer();
     DismissTimer(const DismissTimer&) = delete;
@@ -25,9 +23,6 @@ public:
     void cancel();
     bool isPending() const;
     int milliseconds() const { return m_milliseconds; }
-
-    // The scheduler of the running application: a single-shot QTimer.
-    static Scheduler qtScheduler();
 
 private:
     struct State {

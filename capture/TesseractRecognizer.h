@@ -39,7 +39,7 @@ public:
         // How long the loaded engine is kept without use, on the given scheduler (a
         // single-shot QTimer when none is given).
         int keepLoadedMilliseconds = 60'000;
-        DismissTimer::Scheduler schedule;
+        Scheduler schedule;
     };
 
     TesseractRecognizer();

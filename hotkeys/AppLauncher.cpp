@@ -2,7 +2,7 @@
 
 #include "Applications.h"
 #include "WindowAccess.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <algorithm>
 
@@ -53,7 +53,7 @@ void AppLauncher::activate(const AppBinding& binding)
 
 void AppLauncher::cycleWindows(const std::vector<std::int32_t>& pids)
 {
-    if (!m_platform.trust->isTrusted()) {
+    if (!m_platform.trust->canControlWindows()) {
         m_platform.trust->showTrustPrompt();
         return;
     }

@@ -63,11 +63,11 @@ std::string displayText(const Shortcut& shortcut, const KeyboardLayout* layout)
     std::string text;
     if (shortcut.modifiers & modifier::control)
         text += "⌃";
-    if (shortcut.modifiers & modifier::option)
+    if (shortcut.modifiers & modifier::alt)
         text += "⌥";
     if (shortcut.modifiers & modifier::shift)
         text += "⇧";
-    if (shortcut.modifiers & modifier::command)
+    if (shortcut.modifiers & modifier::super)
         text += "⌘";
     return text + keyName(shortcut.keyCode, layout);
 }
@@ -76,9 +76,9 @@ std::uint32_t modifierMask(Qt::KeyboardModifiers modifiers)
 {
     std::uint32_t mask = 0;
     if (modifiers & Qt::MetaModifier)
-        mask |= modifier::command;
+        mask |= modifier::super;
     if (modifiers & Qt::AltModifier)
-        mask |= modifier::option;
+        mask |= modifier::alt;
     if (modifiers & Qt::ControlModifier)
         mask |= modifier::control;
     if (modifiers & Qt::ShiftModifier)
@@ -100,9 +100,9 @@ std::optional<Shortcut> shortcutFromKeyEvent(std::uint32_t nativeScanCode, Qt::K
 std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut, const KeyboardLayout* layout)
 {
     Qt::KeyboardModifiers modifiers;
-    if (shortcut.modifiers & modifier::command)
+    if (shortcut.modifiers & modifier::super)
         modifiers |= Qt::MetaModifier;
-    if (shortcut.modifiers & modifier::option)
+    if (shortcut.modifiers & modifier::alt)
         modifiers |= Qt::AltModifier;
     if (shortcut.modifiers & modifier::control)
         modifiers |= Qt::ControlModifier;

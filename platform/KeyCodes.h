@@ -26,11 +26,11 @@ inline std::optional<std::uint32_t> virtualKeyForXKeycode(std::uint32_t xKeycode
 
 // Carbon modifier bits, the stored form of a shortcut's modifiers.
 namespace modifier {
-inline constexpr std::uint32_t command = 0x0100;
+inline constexpr std::uint32_t super = 0x0100; // the Command key of the stored form
 inline constexpr std::uint32_t shift = 0x0200;
-inline constexpr std::uint32_t option = 0x0800;
+inline constexpr std::uint32_t alt = 0x0800;   // the Option key of the stored form
 inline constexpr std::uint32_t control = 0x1000;
-inline constexpr std::uint32_t all = command | shift | option | control;
+inline constexpr std::uint32_t all = super | shift | alt | control;
 } // namespace modifier
 
 } // namespace quandrel

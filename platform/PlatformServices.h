@@ -4,7 +4,7 @@ namespace quandrel {
 
 class DisplayProvider;
 class WindowAccess;
-class Workspace;
+class FrontmostApplication;
 class AccessTrust;
 class SystemSound;
 class GlobalHotKeys;
@@ -22,7 +22,7 @@ class KeyboardLayout;
 struct PlatformServices {
     DisplayProvider* displays = nullptr;
     WindowAccess* windows = nullptr;
-    Workspace* workspace = nullptr;
+    FrontmostApplication* frontmost = nullptr;
     AccessTrust* trust = nullptr;
     SystemSound* sound = nullptr;
     GlobalHotKeys* hotKeys = nullptr;

@@ -11,6 +11,8 @@
 // message is about. An empty frame, or one that is on no screen any more (unplugged), shows
 // the toast on the primary screen. Main thread only; needs a QApplication.
 
+#include "Scheduler.h"
+
 #include <QRect>
 #include <QString>
 
@@ -32,7 +34,6 @@ public:
     static constexpr int paddingX = 18;
     static constexpr int paddingY = 10;
 
-    using Scheduler = std::function<void(int milliseconds, std::function<void()>)>;
     explicit ToastPresenter(Scheduler schedule = {});
     ~ToastPresenter();
     ToastPresenter(const ToastPresenter&) = delete;

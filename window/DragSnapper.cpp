@@ -5,7 +5,7 @@
 #include "PointerMonitor.h"
 #include "WindowLayout.h"
 #include "WindowManager.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <cmath>
 
@@ -112,7 +112,7 @@ void DragSnapper::reset()
 
 void DragSnapper::begin()
 {
-    if (!m_platform.trust->isTrusted())
+    if (!m_platform.trust->canControlWindows())
         return;
     const Point p = m_platform.pointer->pointerLocation();
     const auto window = m_platform.windows->windowAtPoint(p);
@@ -154,7 +154,7 @@ void DragSnapper::moved()
             && std::fabs(current.minY() - drag.startFrame.minY()) <= moveThreshold)
             return;
         drag.isMovingWindow = true;
-        drag.systemTiling = m_platform.tiling ? m_platform.tiling->read() : SystemTiling{};
+        drag.systemTiling = m_platform.tiling->read();
         if (restoresSizeOnDrag && m_windows.isSnapped(drag.window->handle, drag.startFrame)) {
             const Point pointer = m_platform.pointer->pointerLocation();
             m_platform.windows->stopInteractiveMove(drag.window->handle);

@@ -5,6 +5,7 @@
 // zone's layout. A snapped window dragged away gets its earlier size back.
 
 #include "PlatformServices.h"
+#include "Scheduler.h"
 #include "SystemTiling.h"
 #include "WindowAccess.h"
 #include "WindowAction.h"
@@ -49,10 +50,6 @@ public:
         std::optional<WindowAction> action;
         SystemTiling systemTiling;
     };
-
-    // `schedule` runs a function after a delay on the main thread (a QTimer in the
-    // application, immediate or captured in tests).
-    using Scheduler = std::function<void(int milliseconds, std::function<void()>)>;
 
     DragSnapper(PlatformServices platform, WindowManager& windows, std::unique_ptr<SnapPreviewSurface> preview, Scheduler schedule);
     ~DragSnapper();

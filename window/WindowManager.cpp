@@ -3,7 +3,7 @@
 
 #include "Display.h"
 #include "WindowLayout.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,7 +72,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
 {
     const char* actionName = text(rawName(action));
 
-    if (!m_platform.trust->isTrusted()) {
+    if (!m_platform.trust->canControlWindows()) {
         qCCritical(lcWindows, "%s: Accessibility isn't allowed", actionName);
         m_platform.trust->showTrustPrompt();
         return;
@@ -80,7 +80,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
 
     // The frontmost application's name is only looked up when a message is logged.
     const auto appName = [this] {
-        const auto frontmost = m_platform.workspace->frontmostApplication();
+        const auto frontmost = m_platform.frontmost->frontmostApplication();
         return frontmost && !frontmost->desktopId.empty() ? frontmost->desktopId : std::string("none");
     };
 

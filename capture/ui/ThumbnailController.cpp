@@ -39,7 +39,7 @@ private:
 
 } // namespace
 
-ThumbnailController::ThumbnailController(PanelScreens screens, DismissTimer::Scheduler schedule)
+ThumbnailController::ThumbnailController(PanelScreens screens, Scheduler schedule)
     : m_screens(std::move(screens))
     , m_dismissTimer(panel::thumbnailDismissMs, std::move(schedule), [this] { dismiss(); })
 {

@@ -31,7 +31,7 @@ public:
         std::function<void()> copy;
     };
 
-    explicit ThumbnailController(PanelScreens screens, DismissTimer::Scheduler schedule = {});
+    explicit ThumbnailController(PanelScreens screens, Scheduler schedule = {});
     ~ThumbnailController() override;
 
     // Replaces any thumbnail on screen with one of `image`.

@@ -14,7 +14,7 @@
 #include "ScreenSpace.h"
 #include "SystemTiling.h"
 #include "WindowAccess.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <map>
 #include <set>
@@ -25,7 +25,7 @@ namespace quandrel {
 
 class FakeDesktop final : public DisplayProvider,
                           public WindowAccess,
-                          public Workspace,
+                          public FrontmostApplication,
                           public AccessTrust,
                           public SystemSound,
                           public GlobalHotKeys,
@@ -152,11 +152,11 @@ public:
     void unhide(std::int32_t pid) override;
     void openAndActivate(const std::string& desktopId, std::function<void(bool ok)> done) override;
 
-    // Workspace
+    // FrontmostApplication
     std::optional<RunningApplication> frontmostApplication() override;
 
     // AccessTrust
-    bool isTrusted() override { return m_trusted; }
+    bool canControlWindows() override { return m_trusted; }
     void showTrustPrompt() override { ++m_prompts; }
     bool screenRecordingAllowed() override { return m_screenAllowed; }
     void setScreenRecordingAllowed(bool allowed) { m_screenAllowed = allowed; }

@@ -6,7 +6,7 @@
 // tiling layout when they were tiled).
 
 #include "Applications.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <map>
 
@@ -15,7 +15,7 @@ namespace quandrel::sway {
 class SwayWindows;
 struct SwayWindow;
 
-class SwayApplications final : public ApplicationService, public Workspace {
+class SwayApplications final : public ApplicationService, public FrontmostApplication {
 public:
     explicit SwayApplications(SwayWindows& windows) : m_windows(windows) {}
 

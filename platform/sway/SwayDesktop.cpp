@@ -40,7 +40,7 @@ PlatformServices SwayDesktop::services()
     return {
         .displays = m_displays.get(),
         .windows = m_windows.get(),
-        .workspace = m_applications.get(),
+        .frontmost = m_applications.get(),
         .trust = m_session.get(),
         .sound = m_session.get(),
         .hotKeys = m_hotKeys.get(),

@@ -8,7 +8,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcSway)
 
 namespace quandrel::sway {
 
-bool SwaySession::isTrusted() { return bool(m_ipc.request(MessageType::getVersion)); }
+bool SwaySession::canControlWindows() { return bool(m_ipc.request(MessageType::getVersion)); }
 
 void SwaySession::showTrustPrompt()
 {

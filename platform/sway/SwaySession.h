@@ -6,7 +6,7 @@
 // --sway-bindings prints those lines), so registering one only notes that sway delivers it.
 
 #include "GlobalHotKeys.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 namespace quandrel::sway {
 
@@ -16,7 +16,7 @@ class SwaySession final : public AccessTrust, public SystemSound {
 public:
     explicit SwaySession(SwayIpc& ipc) : m_ipc(ipc) {}
 
-    bool isTrusted() override;
+    bool canControlWindows() override;
     void showTrustPrompt() override;
     bool screenRecordingAllowed() override { return false; }
     void beep() override {}

@@ -6,13 +6,13 @@
 
 #include "Applications.h"
 #include "WindowAccess.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 namespace quandrel::x11 {
 
 class X11Connection;
 
-class X11Applications final : public ApplicationService, public Workspace {
+class X11Applications final : public ApplicationService, public FrontmostApplication {
 public:
     // Focus, minimized state and raising go through `windows`.
     X11Applications(X11Connection& connection, WindowAccess& windows);
@@ -24,7 +24,7 @@ public:
     void unhide(std::int32_t pid) override;
     void openAndActivate(const std::string& desktopId, std::function<void(bool ok)> done) override;
 
-    // Workspace
+    // FrontmostApplication
     std::optional<RunningApplication> frontmostApplication() override;
 
 private:

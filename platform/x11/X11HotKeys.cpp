@@ -124,12 +124,12 @@ bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::ui
         mask |= XCB_MOD_MASK_CONTROL;
     if (modifierMask & modifier::shift)
         mask |= XCB_MOD_MASK_SHIFT;
-    if (modifierMask & modifier::option) {
+    if (modifierMask & modifier::alt) {
         if (!m_alt)
             return false;
         mask |= m_alt;
     }
-    if (modifierMask & modifier::command) {
+    if (modifierMask & modifier::super) {
         if (!m_super)
             return false;
         mask |= m_super;

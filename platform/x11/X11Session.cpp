@@ -31,7 +31,7 @@ X11Session::X11Session(X11Connection& connection)
     m_connection.flush();
 }
 
-bool X11Session::isTrusted()
+bool X11Session::canControlWindows()
 {
     // The answer is kept until the window manager changes: a new check window on the root or
     // the old one destroyed (see the event filter).

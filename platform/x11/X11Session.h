@@ -4,7 +4,7 @@
 // control is "trusted" then), whether the screen can be read, whether a compositing manager
 // runs, and the bell.
 
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 #include "X11EventFilter.h"
 
 #include <optional>
@@ -21,7 +21,7 @@ public:
     bool hasCompositingManager();
 
     // AccessTrust
-    bool isTrusted() override;
+    bool canControlWindows() override;
     void showTrustPrompt() override;
     bool screenRecordingAllowed() override;
 

@@ -7,7 +7,7 @@
 #include "SettingsWidgets.h"
 #include "ShortcutRecorder.h"
 #include "Symbols.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <QApplication>
 #include <QCheckBox>

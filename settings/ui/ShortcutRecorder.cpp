@@ -3,7 +3,7 @@
 #include "AppController.h"
 #include "OwnWindows.h"
 #include "Symbols.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -197,8 +197,7 @@ void ShortcutRecorder::keyPressed(const QKeyEvent& event)
         finish(std::optional<Shortcut>(*shortcut));
         return;
     }
-    if (SystemSound* sound = m_controller.platform().sound)
-        sound->beep();
+    m_controller.platform().sound->beep();
 }
 
 bool ShortcutRecorder::eventFilter(QObject* watched, QEvent* event)

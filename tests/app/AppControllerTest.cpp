@@ -32,7 +32,7 @@ struct RecordingSettings final : SettingsPresenter {
 // Delayed work waits here until a test runs it.
 struct ManualScheduler {
     std::vector<std::pair<int, std::function<void()>>> pending;
-    DragSnapper::Scheduler function()
+    Scheduler function()
     {
         return [this](int ms, std::function<void()> run) { pending.emplace_back(ms, std::move(run)); };
     }

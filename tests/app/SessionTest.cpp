@@ -71,14 +71,14 @@ TEST(SwayBindings, ShortcutsBecomeBindsymLinesRunningTheirURLs)
 {
     const auto us = XkbKeyboardLayout::fromNames("us");
     ASSERT_TRUE(us);
-    const Shortcut superShift1{0x12 /* 1 */, modifier::command | modifier::shift};
+    const Shortcut superShift1{0x12 /* 1 */, modifier::super | modifier::shift};
     std::vector<HotKeyBinding> bindings;
     bindings.push_back({defaultWindowShortcuts().at(WindowAction::leftHalf), WindowCommand{WindowAction::leftHalf}});
     bindings.push_back({defaultWindowShortcuts().at(WindowAction::nextDisplay), WindowCommand{WindowAction::nextDisplay}});
     bindings.push_back({superShift1, AppCommand{"org.gnome.TextEditor"}});
     // The same combination again, a key without a name, and a screenshot.
     bindings.push_back({superShift1, AppCommand{"xterm"}});
-    bindings.push_back({Shortcut{0xffff, modifier::command}, AppCommand{"xterm"}});
+    bindings.push_back({Shortcut{0xffff, modifier::super}, AppCommand{"xterm"}});
     bindings.push_back({defaultCaptureShortcuts().at(CaptureMode::area), CaptureCommand{CaptureMode::area, std::nullopt}});
     const std::string text = swayBindingsText(bindings, *us);
     EXPECT_NE(text.find("\nbindsym Ctrl+Mod1+Left exec quandrel quandrel://window/leftHalf\n"), std::string::npos) << text;

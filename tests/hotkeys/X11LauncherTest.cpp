@@ -3,7 +3,7 @@
 
 #include "AppLauncher.h"
 #include "DesktopEntries.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 #include "X11Applications.h"
 #include "X11Desktop.h"
 #include "X11Displays.h"

@@ -10,7 +10,7 @@
 #include "SwayWindows.h"
 #include "WindowCommandTable.h"
 #include "WindowManager.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <QLoggingCategory>
 
@@ -75,7 +75,7 @@ TEST_F(SwayDesktopTest, OutputsAreDisplaysInScreenSpaceTheOriginOneFirst)
     EXPECT_EQ(displays[1].frame, (Rect{1440, -540, 900, 1440}));
     EXPECT_EQ(displays[1].scale, 1);
 
-    EXPECT_TRUE(desktop->services().trust->isTrusted());
+    EXPECT_TRUE(desktop->services().trust->canControlWindows());
     EXPECT_FALSE(desktop->services().trust->screenRecordingAllowed());
 }
 
@@ -225,5 +225,5 @@ TEST_F(SwayDesktopTest, VanishedWindowsAndBadFramesAreNoneNeverACrash)
         manager->perform(WindowAction::maximize, ClientWindow{racing.id(), pid});
         killer.join();
     }
-    EXPECT_TRUE(desktop->services().trust->isTrusted());
+    EXPECT_TRUE(desktop->services().trust->canControlWindows());
 }

@@ -1,7 +1,7 @@
 #include "WindowCommandTable.h"
 
 #include "WindowManager.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 
 #include <gtest/gtest.h>
 

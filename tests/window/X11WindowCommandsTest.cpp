@@ -6,7 +6,7 @@
 #include "WindowLayout.h"
 #include "WindowManager.h"
 #include "X11Desktop.h"
-#include "Workspace.h"
+#include "FrontmostApplication.h"
 #include "X11Windows.h"
 #include "XTestSupport.h"
 

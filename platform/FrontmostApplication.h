@@ -6,22 +6,22 @@
 
 namespace quandrel {
 
-// The running applications as far as window commands need them.
-class Workspace {
+// The application the user works in now, as far as window and app commands need it.
+class FrontmostApplication {
 public:
-    virtual ~Workspace() = default;
+    virtual ~FrontmostApplication() = default;
     // The application that owns the active window (`active` is true), with the desktop-entry
     // ID as far as its window tells it.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
 };
 
-// Whether Quandrel may control other applications' windows (true on X11 when an EWMH window
-// manager runs; there is nothing to grant, so the prompt explains instead) and read the
-// screen's pixels (true when the root window can be read).
+// Whether Quandrel may control other applications' windows (canControlWindows: true on X11
+// when an EWMH window manager runs; there is nothing to grant, so the prompt explains instead)
+// and read the screen's pixels (true when the root window can be read).
 class AccessTrust {
 public:
     virtual ~AccessTrust() = default;
-    virtual bool isTrusted() = 0;
+    virtual bool canControlWindows() = 0;
     virtual void showTrustPrompt() = 0;
     virtual bool screenRecordingAllowed() = 0;
 };
