@@ -83,7 +83,7 @@ AppController::AppController(PlatformServices platform, std::unique_ptr<Settings
     , m_services(std::move(services))
     , m_schedule(std::move(schedule))
     , m_store(std::move(store))
-    , m_hotKeys(*platform.hotKeys)
+    , m_hotKeys(*platform.hotKeys, platform.keyboardLayout)
     , m_windows(platform)
     , m_launcher(platform)
     , m_permissions(*platform.trust, m_schedule)
@@ -97,6 +97,7 @@ AppController::~AppController()
 {
     m_dragSnapper.reset();
     m_hotKeys.onPress = nullptr;
+    m_hotKeys.onStatusChanged = nullptr;
     m_store->onChange = nullptr;
 }
 
@@ -104,9 +105,16 @@ void AppController::start()
 {
     // The controller owns both objects, so the callbacks cannot outlive it.
     m_hotKeys.onPress = [this](const Command& command) { perform(command); };
+    m_hotKeys.onStatusChanged = [this] { updateFailedActions(); };
     m_store->onChange = [this](const QuandrelSettings& settings) { applySettings(settings); };
     applySettings(m_store->settings());
-    reportTakenShortcuts(m_failedActions, TakenNotice::notify);
+    // The shortcuts taken at start are named once in a notification, when the desktop has
+    // answered (at once on X11).
+    m_notifyTaken = true;
+    if (m_hotKeys.answered()) {
+        m_notifyTaken = false;
+        reportTakenShortcuts(m_failedActions, TakenNotice::notify);
+    }
     m_started = true;
     m_updater->start();
     if (needsOnboarding(m_store->settings(), m_permissions.windowControlAllowed()))
@@ -152,7 +160,6 @@ void AppController::resumeHotKeys()
     if (!m_hotKeys.isSuspended())
         return;
     m_hotKeys.resume();
-    updateFailedActions();
 }
 
 void AppController::applySettings(const QuandrelSettings& settings)
@@ -164,14 +171,19 @@ void AppController::applySettings(const QuandrelSettings& settings)
         snapper->restoresSizeOnDrag = settings.restoreSizeOnDrag;
     }
     m_hotKeys.setBindings(buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings));
-    if (!m_hotKeys.isSuspended()) {
+    if (!m_hotKeys.isSuspended())
         m_hotKeys.registerAll();
-        updateFailedActions();
-    }
 }
 
 void AppController::updateFailedActions()
 {
+    if (m_notifyTaken && m_hotKeys.answered()) {
+        m_notifyTaken = false;
+        m_failedActions = m_hotKeys.failed();
+        reportTakenShortcuts(m_failedActions, TakenNotice::notify);
+        Q_EMIT failedActionsChanged();
+        return;
+    }
     if (m_failedActions != m_hotKeys.failed()) {
         std::set<Command> newlyTaken;
         std::set_difference(m_hotKeys.failed().begin(), m_hotKeys.failed().end(), m_failedActions.begin(), m_failedActions.end(),

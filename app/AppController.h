@@ -101,6 +101,7 @@ private:
     std::unique_ptr<ostry::UpdatePresenting> m_silentUpdates;
     std::unique_ptr<ostry::Updater> m_updater;
     bool m_started = false;
+    bool m_notifyTaken = false; // the first answer after start names what is taken
 };
 
 } // namespace quandrel

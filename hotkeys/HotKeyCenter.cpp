@@ -1,6 +1,8 @@
 #include "HotKeyCenter.h"
 
 #include "GlobalHotKeys.h"
+#include "KeyCodes.h"
+#include "KeyboardLayout.h"
 
 namespace quandrel {
 
@@ -38,8 +40,9 @@ std::map<Shortcut, std::vector<Command>> sharedShortcuts(const std::vector<HotKe
     return byShortcut;
 }
 
-HotKeyCenter::HotKeyCenter(GlobalHotKeys& platform)
+HotKeyCenter::HotKeyCenter(GlobalHotKeys& platform, const KeyboardLayout* layout)
     : m_platform(platform)
+    , m_layout(layout)
 {
     m_platform.onPressed = [this](std::uint32_t id) { pressed(id); };
 }
@@ -52,22 +55,55 @@ HotKeyCenter::~HotKeyCenter()
 
 void HotKeyCenter::registerAll()
 {
-    unregisterAll();
-    m_failed.clear();
+    m_registered.clear();
+    std::vector<HotKeyRequest> set;
+    std::map<std::uint32_t, Command> asked;
     for (const HotKeyBinding& binding : m_bindings) {
         const std::uint32_t id = m_nextID++;
-        if (m_platform.registerHotKey(id, binding.shortcut.keyCode, binding.shortcut.modifiers))
-            m_registered[id] = binding.action;
-        else
-            m_failed.insert(binding.action);
+        const auto keycode = xKeycodeForKey(binding.shortcut.keyCode);
+        set.push_back({.id = id,
+                       .keyCode = binding.shortcut.keyCode,
+                       .modifierMask = binding.shortcut.modifiers,
+                       .keyName = m_layout && keycode ? m_layout->keysymName(*keycode) : std::string(),
+                       .commandURL = commandURL(binding.action).toStdString()});
+        asked[id] = binding.action;
     }
+    const std::uint32_t pass = ++m_pass;
+    m_answered = false;
+    m_platform.bind(std::move(set), [this, pass, asked](const HotKeyStatuses& statuses) {
+        if (pass == m_pass)
+            answer(asked, statuses);
+    });
+}
+
+void HotKeyCenter::answer(const std::map<std::uint32_t, Command>& asked, const HotKeyStatuses& statuses)
+{
+    m_answered = true;
+    m_registered.clear();
+    m_statuses.clear();
+    m_failed.clear();
+    for (const auto& [id, action] : asked) {
+        const auto it = statuses.find(id);
+        const HotKeyStatus status = it == statuses.end() ? HotKeyStatus::unsupported : it->second;
+        // A command bound twice counts once: as failed if any of its shortcuts failed.
+        if (!m_statuses.contains(action) || isFailed(status))
+            m_statuses[action] = status;
+        if (isFailed(status))
+            m_failed.insert(action);
+        else
+            m_registered[id] = action;
+    }
+    if (onStatusChanged)
+        onStatusChanged();
 }
 
 void HotKeyCenter::unregisterAll()
 {
-    for (const auto& [id, action] : m_registered)
-        m_platform.unregisterHotKey(id);
     m_registered.clear();
+    // Nothing to answer: the statuses of the last registration stay.
+    ++m_pass;
+    m_answered = true;
+    m_platform.bind({}, {});
 }
 
 void HotKeyCenter::updateBindings(std::vector<HotKeyBinding> bindings)

@@ -19,6 +19,7 @@
 #include "ScreenCapturer.h"
 #include "SelectionOverlay.h"
 #include "X11Desktop.h"
+#include "X11HotKeys.h"
 #include "X11EventPump.h"
 #include "X11OwnWindows.h"
 #include "XTestSupport.h"
@@ -379,7 +380,7 @@ int main(int argc, char** argv)
         h.painted = true;
         h.paintedAt = Clock::now();
     });
-    GlobalHotKeys& hotKeys = *services.hotKeys;
+    auto& hotKeys = static_cast<x11::X11HotKeys&>(*services.hotKeys);
     hotKeys.onPressed = [&](std::uint32_t) { h.capture(); };
     if (!hotKeys.registerHotKey(1, 3, 0x1800)) { // Control+Alt+F
         std::fprintf(stderr, "cannot grab Control+Alt+F\n");

@@ -7,6 +7,7 @@
 #include "GlobalHotKeys.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11HotKeys.h"
 
 #include <xcb/xtest.h>
 
@@ -62,7 +63,7 @@ int main(int argc, char** argv)
     Input input;
 
     // Quandrel: Control+Alt+F.
-    GlobalHotKeys& hotKeys = *desktop->services().hotKeys;
+    auto& hotKeys = static_cast<x11::X11HotKeys&>(*desktop->services().hotKeys);
     int fired = 0;
     hotKeys.onPressed = [&](std::uint32_t) { ++fired; };
     if (!hotKeys.registerHotKey(1, 3, 0x1800)) {

@@ -1,6 +1,7 @@
 #include "FakeDesktop.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quandrel {
 
@@ -156,17 +157,30 @@ void FakeDesktop::raise(WindowHandle window)
     m_frontmost = it->second.pid;
 }
 
-bool FakeDesktop::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers)
+void FakeDesktop::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)
 {
-    const HotKey combination{keyCode, modifiers};
-    if (m_foreignHotKeys.contains(combination))
-        return false;
-    for (const auto& [other, held] : m_hotKeys) {
-        if (held == combination && other != id)
-            return false;
+    m_hotKeys.clear();
+    HotKeyStatuses statuses;
+    for (const HotKeyRequest& request : set) {
+        const HotKey combination{request.keyCode, request.modifierMask};
+        const bool taken = m_foreignHotKeys.contains(combination)
+            || std::any_of(m_hotKeys.begin(), m_hotKeys.end(), [&](const auto& held) { return held.second == combination; });
+        if (!taken)
+            m_hotKeys[request.id] = combination;
+        statuses[request.id] = taken ? HotKeyStatus::taken : HotKeyStatus::bound;
     }
-    m_hotKeys[id] = combination;
-    return true;
+    m_lastHotKeySet = std::move(set);
+    // A newer set replaces an answer still pending.
+    m_pendingAnswer = std::move(answered);
+    m_pendingStatuses = std::move(statuses);
+    if (!defersHotKeyAnswers)
+        answerHotKeys();
+}
+
+void FakeDesktop::answerHotKeys()
+{
+    if (auto answer = std::exchange(m_pendingAnswer, {}))
+        answer(std::exchange(m_pendingStatuses, {}));
 }
 
 bool FakeDesktop::press(HotKey combination)

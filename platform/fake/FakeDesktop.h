@@ -101,8 +101,12 @@ public:
     void setSystemTiling(SystemTiling tiling) { m_tiling = tiling; }
     int tilingReads() const { return m_tilingReads; }
 
-    // Hot keys: combinations held by other programs are refused.
+    // Hot keys: combinations held by other programs are refused. With deferred answers a
+    // bind is answered only by answerHotKeys(), as a desktop over D-Bus answers later.
     void takeByOtherProgram(HotKey combination) { m_foreignHotKeys.insert(combination); }
+    bool defersHotKeyAnswers = false;
+    void answerHotKeys();
+    const std::vector<HotKeyRequest>& lastHotKeySet() const { return m_lastHotKeySet; }
     const std::map<std::uint32_t, HotKey>& grabbedHotKeys() const { return m_hotKeys; }
     // Simulates a press; answers whether a registered hot key took it.
     bool press(HotKey combination);
@@ -130,8 +134,7 @@ public:
     void raise(WindowHandle window) override;
 
     // GlobalHotKeys
-    bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifiers) override;
-    void unregisterHotKey(std::uint32_t id) override { m_hotKeys.erase(id); }
+    void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
 
     // PointerMonitor
     void setMonitoring(bool on) override { m_monitoring = on; }
@@ -186,6 +189,9 @@ private:
     int m_tilingReads = 0;
     std::map<std::uint32_t, HotKey> m_hotKeys;
     std::set<HotKey> m_foreignHotKeys;
+    std::vector<HotKeyRequest> m_lastHotKeySet;
+    std::function<void(HotKeyStatuses)> m_pendingAnswer;
+    HotKeyStatuses m_pendingStatuses;
     std::set<std::string> m_installedOnly; // installed, not running
 };
 

@@ -17,13 +17,17 @@ void SwaySession::showTrustPrompt()
               m_ipc.path().c_str());
 }
 
-bool SwayConfigHotKeys::registerHotKey(std::uint32_t, std::uint32_t, std::uint32_t)
+void SwayConfigHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)
 {
-    if (!m_told) {
+    if (!m_told && !set.empty()) {
         m_told = true;
         qCInfo(lcSway, "On sway, shortcuts are key bindings in sway's configuration: `quandrel --sway-bindings` prints them.");
     }
-    return true;
+    HotKeyStatuses statuses;
+    for (const HotKeyRequest& request : set)
+        statuses[request.id] = HotKeyStatus::boundByUser;
+    if (answered)
+        answered(std::move(statuses));
 }
 
 } // namespace quandrel::sway

@@ -27,8 +27,8 @@ private:
 
 class SwayConfigHotKeys final : public GlobalHotKeys {
 public:
-    bool registerHotKey(std::uint32_t, std::uint32_t, std::uint32_t) override;
-    void unregisterHotKey(std::uint32_t) override {}
+    // Every shortcut is bound by the user in sway's configuration (`quandrel --sway-bindings`).
+    void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
 
 private:
     bool m_told = false;

@@ -114,11 +114,25 @@ std::vector<std::uint16_t> X11HotKeys::lockCombinations() const
     return combinations;
 }
 
-bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask)
+void X11HotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)
+{
+    std::vector<std::uint32_t> ids;
+    for (const auto& [id, held] : m_grabs)
+        ids.push_back(id);
+    for (const std::uint32_t id : ids)
+        unregisterHotKey(id);
+    HotKeyStatuses statuses;
+    for (const HotKeyRequest& request : set)
+        statuses[request.id] = grab(request.id, request.keyCode, request.modifierMask);
+    if (answered)
+        answered(std::move(statuses));
+}
+
+HotKeyStatus X11HotKeys::grab(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask)
 {
     const auto keycode = xKeycodeForKey(keyCode);
     if (!keycode || *keycode > 255)
-        return false;
+        return HotKeyStatus::unsupported;
     std::uint16_t mask = 0;
     if (modifierMask & modifier::control)
         mask |= XCB_MOD_MASK_CONTROL;
@@ -126,20 +140,20 @@ bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::ui
         mask |= XCB_MOD_MASK_SHIFT;
     if (modifierMask & modifier::alt) {
         if (!m_alt)
-            return false;
+            return HotKeyStatus::unsupported;
         mask |= m_alt;
     }
     if (modifierMask & modifier::super) {
         if (!m_super)
-            return false;
+            return HotKeyStatus::unsupported;
         mask |= m_super;
     }
-    const Grab grab{std::uint8_t(*keycode), mask};
+    const Grab wanted{std::uint8_t(*keycode), mask};
     // The server lets a client grab the same combination twice; for hot keys that is a
     // conflict like any other.
     for (const auto& [other, held] : m_grabs) {
-        if (held == grab && other != id)
-            return false;
+        if (held == wanted && other != id)
+            return HotKeyStatus::taken;
     }
     if (m_grabs.contains(id))
         unregisterHotKey(id);
@@ -149,7 +163,7 @@ bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::ui
     const auto locks = lockCombinations();
     std::vector<xcb_void_cookie_t> cookies;
     for (const std::uint16_t lock : locks)
-        cookies.push_back(xcb_grab_key_checked(c, 1, root, std::uint16_t(mask | lock), grab.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.push_back(xcb_grab_key_checked(c, 1, root, std::uint16_t(mask | lock), wanted.keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     bool refused = false;
     std::vector<bool> granted;
     for (const xcb_void_cookie_t cookie : cookies) {
@@ -162,14 +176,14 @@ bool X11HotKeys::registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::ui
         // Leave nothing half grabbed behind.
         for (std::size_t i = 0; i < locks.size(); ++i) {
             if (granted[i])
-                xcb_ungrab_key(c, grab.keycode, root, std::uint16_t(mask | locks[i]));
+                xcb_ungrab_key(c, wanted.keycode, root, std::uint16_t(mask | locks[i]));
         }
         m_connection.flush();
-        return false;
+        return HotKeyStatus::taken;
     }
-    m_grabs[id] = grab;
+    m_grabs[id] = wanted;
     m_combinations[id] = {keyCode, modifierMask};
-    return true;
+    return HotKeyStatus::bound;
 }
 
 void X11HotKeys::regrabAll(const std::vector<std::uint16_t>& previousLocks)
@@ -177,15 +191,15 @@ void X11HotKeys::regrabAll(const std::vector<std::uint16_t>& previousLocks)
     // The modifier bits of Alt, Super and the locks may have moved: every grab is released
     // with the old bits and made again with the new ones.
     xcb_connection_t* c = m_connection.xcb();
-    for (const auto& [id, grab] : m_grabs) {
+    for (const auto& [id, held] : m_grabs) {
         for (const std::uint16_t lock : previousLocks)
-            xcb_ungrab_key(c, grab.keycode, m_connection.root(), std::uint16_t(grab.modifiers | lock));
+            xcb_ungrab_key(c, held.keycode, m_connection.root(), std::uint16_t(held.modifiers | lock));
     }
     m_grabs.clear();
     m_down.clear();
     const auto combinations = std::exchange(m_combinations, {});
     for (const auto& [id, combination] : combinations)
-        registerHotKey(id, combination.first, combination.second);
+        grab(id, combination.first, combination.second);
     m_connection.flush();
 }
 

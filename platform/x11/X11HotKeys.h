@@ -19,8 +19,17 @@ public:
     explicit X11HotKeys(X11Connection& connection);
     ~X11HotKeys() override;
 
-    bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask) override;
-    void unregisterHotKey(std::uint32_t id) override;
+    void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
+
+    // One combination under `id`, beside the others: bound, taken (by another program, the
+    // window manager, or an earlier id) or unsupported (no such key or modifier here), with
+    // nothing grabbed unless bound.
+    HotKeyStatus grab(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask);
+    bool registerHotKey(std::uint32_t id, std::uint32_t keyCode, std::uint32_t modifierMask)
+    {
+        return grab(id, keyCode, modifierMask) == HotKeyStatus::bound;
+    }
+    void unregisterHotKey(std::uint32_t id);
 
 private:
     struct Grab {

@@ -5,6 +5,7 @@
 #include "HotKeyCenter.h"
 #include "X11Connection.h"
 #include "X11Desktop.h"
+#include "X11HotKeys.h"
 #include "X11KeyboardLayout.h"
 #include "XTestSupport.h"
 
@@ -59,7 +60,7 @@ protected:
     {
         desktop = x11::X11Desktop::open();
         ASSERT_TRUE(desktop);
-        hotKeys = desktop->services().hotKeys;
+        hotKeys = static_cast<x11::X11HotKeys*>(desktop->services().hotKeys);
         hotKeys->onPressed = [this](std::uint32_t id) { presses.push_back(id); };
     }
 
@@ -76,7 +77,7 @@ protected:
     void settle() { desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(150)); }
 
     std::unique_ptr<x11::X11Desktop> desktop;
-    GlobalHotKeys* hotKeys = nullptr;
+    x11::X11HotKeys* hotKeys = nullptr;
     std::vector<std::uint32_t> presses;
 };
 
@@ -123,6 +124,24 @@ TEST_F(X11HotKeysTest, CombinationHeldByAnotherClientFailsWithoutPartialGrabs)
     OtherClient third;
     EXPECT_TRUE(third.grab(xF, ctrlAlt));
     EXPECT_TRUE(third.grab(xF, ctrlAlt | XCB_MOD_MASK_LOCK));
+}
+
+// A set is bound as a whole: it replaces what was bound before, and each id is answered with
+// what became of it.
+TEST_F(X11HotKeysTest, BindingASetAnswersEveryId)
+{
+    OtherClient other;
+    ASSERT_TRUE(other.grab(xF, ctrlAlt));
+    ASSERT_TRUE(hotKeys->registerHotKey(9, left, ctrlOpt));
+    HotKeyStatuses statuses;
+    hotKeys->bind({{.id = 1, .keyCode = keyG, .modifierMask = ctrlOpt}, {.id = 2, .keyCode = keyG, .modifierMask = ctrlOpt},
+                   {.id = 3, .keyCode = keyF, .modifierMask = ctrlOpt}, {.id = 4, .keyCode = 0xFFFF, .modifierMask = ctrlOpt}},
+                  [&](HotKeyStatuses answer) { statuses = std::move(answer); });
+    EXPECT_EQ(statuses, (HotKeyStatuses{{1, HotKeyStatus::bound}, {2, HotKeyStatus::taken}, {3, HotKeyStatus::taken},
+                                        {4, HotKeyStatus::unsupported}}));
+    ASSERT_EQ(run("xdotool key ctrl+alt+Left ctrl+alt+g"), 0);
+    ASSERT_TRUE(waitForPresses(1));
+    EXPECT_EQ(presses, (std::vector<std::uint32_t>{1}));
 }
 
 TEST_F(X11HotKeysTest, UnregisteringReleasesEveryGrab)
