@@ -242,3 +242,21 @@ TEST_F(AppControllerTest, TakenShortcutsAreLoggedAndNotifiedOncePerStart)
     EXPECT_TRUE(log[2].contains(QStringLiteral("for Center"))) << log[2].toStdString();
     EXPECT_EQ(notifier.shown.size(), 1u);
 }
+
+// Where the desktop answers later, the taken shortcuts are marked and named once the answer
+// comes, as they are at once on X11.
+TEST_F(AppControllerTest, TakenShortcutsAreReportedWhenALateAnswerComes)
+{
+    desktop.defersHotKeyAnswers = true;
+    desktop.takeByOtherProgram({123, 0x1800});
+    int failureSignals = 0;
+    QObject::connect(controller.get(), &AppController::failedActionsChanged, [&] { ++failureSignals; });
+    controller->start();
+    EXPECT_TRUE(controller->failedActions().empty());
+    EXPECT_TRUE(notifier.shown.empty());
+    desktop.answerHotKeys();
+    EXPECT_EQ(controller->failedActions(), (std::set<Command>{Command{WindowCommand{WindowAction::leftHalf}}}));
+    EXPECT_EQ(failureSignals, 1);
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("(Left Half)")));
+}

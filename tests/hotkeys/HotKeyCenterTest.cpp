@@ -122,3 +122,33 @@ TEST(HotKeyCenter, CallbackMayReregisterWhileHandlingAPress)
     EXPECT_EQ(presses, 1);
     EXPECT_EQ(center.registered().size(), 25u);
 }
+
+// A desktop that answers later (over D-Bus): the statuses come with the answer, an answer to a
+// set a newer registration replaced is dropped, and each request names its key and command.
+TEST(HotKeyCenter, LaterAnswersCountOnlyForTheLatestSet)
+{
+    FakeDesktop desktop;
+    desktop.defersHotKeyAnswers = true;
+    desktop.takeByOtherProgram({123, 0x1800});
+    HotKeyCenter center(desktop);
+    int answers = 0;
+    center.onStatusChanged = [&] { ++answers; };
+    center.updateBindings(defaults());
+    EXPECT_FALSE(center.answered());
+    EXPECT_TRUE(center.failed().empty());
+    EXPECT_EQ(desktop.lastHotKeySet().front().commandURL, "quandrel://window/leftHalf");
+
+    auto changed = defaults();
+    changed.front().shortcut = {0, 0x1800};
+    center.updateBindings(changed); // replaces the unanswered set
+    desktop.answerHotKeys();
+    EXPECT_EQ(answers, 1);
+    EXPECT_TRUE(center.answered());
+    EXPECT_TRUE(center.failed().empty());
+    EXPECT_EQ(center.statuses().at(Command{WindowCommand{WindowAction::leftHalf}}), HotKeyStatus::bound);
+    EXPECT_TRUE(desktop.press({0, 0x1800}));
+
+    center.updateBindings(defaults());
+    desktop.answerHotKeys();
+    EXPECT_EQ(center.failed(), (std::set<Command>{Command{WindowCommand{WindowAction::leftHalf}}}));
+}
