@@ -30,7 +30,7 @@ struct FrozenDisplay {
 // by (pid, ordinary); this is the capture's choice in the space its selection works in, and
 // keeping the two types apart keeps the two spaces from being mixed up.
 struct PickableWindow {
-    WindowHandle window = 0;
+    WindowHandle window;
     Rect frame;
     bool operator==(const PickableWindow&) const = default;
 };

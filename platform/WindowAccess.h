@@ -8,11 +8,26 @@
 
 namespace quandrel {
 
-// A native window handle: an X client window id on X11, an arbitrary id in the fake.
-using WindowHandle = std::uint32_t;
+// Another application's window as its backend names it: an X client window id on X11, a
+// container id on sway, an id the backend hands out for a compositor's own names (a KWin
+// window's UUID, a Shell window's id), an arbitrary id in the fake. Only the backend that
+// made a handle reads its value; 0 is no window.
+class WindowHandle {
+public:
+    constexpr WindowHandle() = default;
+    // From the backend's own id (tests name windows by small numbers).
+    constexpr WindowHandle(std::uint64_t value) // NOLINT(google-explicit-constructor)
+        : m_value(value)
+    {
+    }
+    constexpr std::uint64_t value() const { return m_value; }
+    constexpr explicit operator bool() const { return m_value != 0; }
+    constexpr auto operator<=>(const WindowHandle&) const = default;
 
-// One top-level window of another application: an X client window on X11. Two values name
-// the same window when their handles are equal.
+private:
+    std::uint64_t m_value = 0;
+};
+
 // Why a window could not be read, in the platform's terms but without its protocol numbers.
 enum class WindowAccessError {
     none,         // nothing went wrong (there may simply be no window)
@@ -23,8 +38,10 @@ enum class WindowAccessError {
 // A short English description for logs ("window gone", …).
 const char* describe(WindowAccessError error);
 
+// One top-level window of another application. Two values name the same window when their
+// handles are equal.
 struct ClientWindow {
-    WindowHandle handle = 0;
+    WindowHandle handle;
     std::int32_t pid = 0;
     bool operator==(const ClientWindow& o) const { return handle == o.handle; }
 };

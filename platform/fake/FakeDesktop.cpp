@@ -12,12 +12,12 @@ void FakeDesktop::addDisplay(const Rect& frame, const Rect& visibleFrame, const 
 
 void FakeDesktop::addApplication(std::int32_t pid, std::string desktopId)
 {
-    m_apps[pid] = {pid, std::move(desktopId), 0};
+    m_apps[pid] = {pid, std::move(desktopId), WindowHandle()};
 }
 
 WindowHandle FakeDesktop::addWindow(std::int32_t pid, const Rect& screenFrame)
 {
-    const WindowHandle id = m_nextId++;
+    const WindowHandle id(m_nextId++);
     Window w;
     w.id = id;
     w.pid = pid;

@@ -34,7 +34,7 @@ class FakeDesktop final : public DisplayProvider,
                           public SystemTilingSource {
 public:
     struct Window {
-        WindowHandle id = 0;
+        WindowHandle id;
         std::int32_t pid = 0;
         Rect frame; // window space
         bool standard = true;
@@ -55,7 +55,7 @@ public:
     struct Application {
         std::int32_t pid = 0;
         std::string desktopId;
-        WindowHandle focusedWindow = 0;
+        WindowHandle focusedWindow;
         bool installed = true;
         bool hidden = false;
         bool launchFails = false;
@@ -174,7 +174,7 @@ private:
     std::map<std::int32_t, Application> m_apps;
     std::map<WindowHandle, Window> m_windows;
     std::vector<WindowHandle> m_stacking; // bottom to top
-    WindowHandle m_nextId = 100;
+    std::uint64_t m_nextId = 100;
     std::int32_t m_frontmost = 0;
     std::int32_t m_ownPid = -1;
     bool m_trusted = true;

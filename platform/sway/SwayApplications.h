@@ -6,6 +6,7 @@
 // tiling layout when they were tiled).
 
 #include "Applications.h"
+#include "WindowAccess.h"
 #include "FrontmostApplication.h"
 
 #include <map>
@@ -29,7 +30,7 @@ public:
 
 private:
     SwayWindows& m_windows;
-    std::map<std::uint32_t, bool> m_hidden; // window → whether it was tiled before hiding
+    std::map<WindowHandle, bool> m_hidden; // window → whether it was tiled before hiding
 };
 
 // Whether a window belongs to the desktop entry: its app_id, WM_CLASS class or instance equal

@@ -59,9 +59,9 @@ struct Walk {
         if (isView(node)) {
             SwayWindow w;
             const double id = number(node, "id");
-            if (id <= 0 || id > std::numeric_limits<WindowHandle>::max())
+            if (id <= 0 || id > double(std::numeric_limits<std::uint32_t>::max()))
                 return;
-            w.id = static_cast<WindowHandle>(id);
+            w.id = WindowHandle(static_cast<std::uint64_t>(id));
             w.pid = static_cast<std::int32_t>(std::clamp(number(node, "pid"), 0.0, 2147483647.0));
             w.appId = text(node, "app_id");
             const QJsonObject properties = node.value(QLatin1String("window_properties")).toObject();

@@ -22,7 +22,7 @@ inline constexpr char scratchpadWorkspace[] = "__i3_scratch";
 
 // One window (a view: a container holding a client's surface).
 struct SwayWindow {
-    WindowHandle id = 0;       // sway's container id
+    WindowHandle id;           // sway's container id
     std::int32_t pid = 0;
     std::string appId;         // xdg-shell app_id; empty for Xwayland windows
     std::string windowClass;   // Xwayland WM_CLASS class and instance; empty otherwise

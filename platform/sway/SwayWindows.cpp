@@ -66,9 +66,10 @@ std::optional<SwayWindow> SwayWindows::window(WindowHandle handle)
 
 bool SwayWindows::command(WindowHandle window, const QString& commands)
 {
-    const IpcReply reply = m_ipc.run(QStringLiteral("[con_id=%1] %2").arg(window).arg(commands));
+    const IpcReply reply = m_ipc.run(QStringLiteral("[con_id=%1] %2").arg(window.value()).arg(commands));
     if (!reply)
-        qCWarning(lcSway, "sway did not run \"%s\" on window %u: %s %s", qUtf8Printable(commands), window, describe(reply.error),
+        qCWarning(lcSway, "sway did not run \"%s\" on window %llu: %s %s", qUtf8Printable(commands),
+                  static_cast<unsigned long long>(window.value()), describe(reply.error),
                   reply.detail.c_str());
     return bool(reply);
 }

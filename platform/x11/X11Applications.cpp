@@ -34,8 +34,8 @@ std::optional<RunningApplication> X11Applications::frontmostApplication()
 
     // The desktop-entry ID, as far as the window tells it: GTK applications publish their
     // application ID; otherwise the WM_CLASS instance names the program.
-    auto idCookie = requestProperty(c, window->handle, m_connection.atom(Atom::GTK_APPLICATION_ID), 256);
-    auto classCookie = xcb_icccm_get_wm_class_unchecked(c, window->handle);
+    auto idCookie = requestProperty(c, xid(window->handle), m_connection.atom(Atom::GTK_APPLICATION_ID), 256);
+    auto classCookie = xcb_icccm_get_wm_class_unchecked(c, xid(window->handle));
     app.desktopId = text(c, idCookie);
     xcb_icccm_get_wm_class_reply_t wmClass;
     if (xcb_icccm_get_wm_class_reply(c, classCookie, &wmClass, nullptr)) {
@@ -46,7 +46,7 @@ std::optional<RunningApplication> X11Applications::frontmostApplication()
     return app;
 }
 
-std::vector<WindowHandle> X11Applications::windowsOfDesktopEntry(const std::string& desktopId)
+std::vector<std::uint32_t> X11Applications::windowsOfDesktopEntry(const std::string& desktopId)
 {
     // A window belongs to the entry when its GTK application ID is the entry's ID, its
     // WM_CLASS (instance or class, any case) matches the entry's ID, the last component of a
@@ -58,20 +58,20 @@ std::vector<WindowHandle> X11Applications::windowsOfDesktopEntry(const std::stri
     const auto entry = findDesktopEntry(desktopId);
     const auto dot = desktopId.rfind('.');
     const std::string shortId = dot == std::string::npos ? std::string() : desktopId.substr(dot + 1);
-    const std::vector<WindowHandle> clients = clientList(m_connection);
+    const std::vector<xcb_window_t> clients = clientList(m_connection);
 
     struct Cookies {
         xcb_get_property_cookie_t gtkId, wmClass;
         xcb_get_property_cookie_t pid;
     };
     std::vector<Cookies> cookies;
-    for (const WindowHandle w : clients) {
+    for (const xcb_window_t w : clients) {
         cookies.push_back({requestProperty(c, w, m_connection.atom(Atom::GTK_APPLICATION_ID), 256),
                            xcb_icccm_get_wm_class_unchecked(c, w), requestProperty(c, w, ewmh->_NET_WM_PID, 1)});
     }
     auto same = [](const std::string& a, const std::string& b) { return !a.empty() && !b.empty() && strcasecmp(a.c_str(), b.c_str()) == 0; };
 
-    std::vector<WindowHandle> result;
+    std::vector<xcb_window_t> result;
     for (std::size_t i = 0; i < clients.size(); ++i) {
         const std::string gtkId = text(c, cookies[i].gtkId);
         std::string instance, wmClass;
@@ -111,7 +111,7 @@ std::vector<RunningApplication> X11Applications::runningApplications(const std::
     if (active && m_windows.isMinimized(active->handle).value_or(false))
         active.reset();
     std::vector<RunningApplication> result;
-    for (const WindowHandle w : windowsOfDesktopEntry(desktopId)) {
+    for (const xcb_window_t w : windowsOfDesktopEntry(desktopId)) {
         const std::int32_t pid = pidOf(m_connection, w);
         if (pid <= 0)
             continue;
@@ -128,7 +128,7 @@ bool X11Applications::isInstalled(const std::string& desktopId) { return findDes
 void X11Applications::hide(std::int32_t pid)
 {
     // ICCCM: a request to the window manager to iconify the window.
-    for (const WindowHandle w : clientList(m_connection)) {
+    for (const xcb_window_t w : clientList(m_connection)) {
         if (pidOf(m_connection, w) != pid)
             continue;
         xcb_client_message_event_t event{};
@@ -146,9 +146,9 @@ void X11Applications::hide(std::int32_t pid)
 void X11Applications::unhide(std::int32_t pid)
 {
     // Activating an iconified window brings it back; the newest one ends up in front.
-    for (const WindowHandle w : clientList(m_connection)) {
-        if (pidOf(m_connection, w) == pid && m_windows.isMinimized(w).value_or(false))
-            m_windows.raise(w);
+    for (const xcb_window_t w : clientList(m_connection)) {
+        if (pidOf(m_connection, w) == pid && m_windows.isMinimized(handleOf(w)).value_or(false))
+            m_windows.raise(handleOf(w));
     }
 }
 
@@ -156,7 +156,7 @@ void X11Applications::openAndActivate(const std::string& desktopId, std::functio
 {
     const auto windows = windowsOfDesktopEntry(desktopId);
     if (!windows.empty()) {
-        m_windows.raise(windows.back());
+        m_windows.raise(handleOf(windows.back()));
         if (done)
             done(true);
         return;

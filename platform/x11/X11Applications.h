@@ -29,7 +29,7 @@ public:
 
 private:
     // Client-list order: oldest first.
-    std::vector<WindowHandle> windowsOfDesktopEntry(const std::string& desktopId);
+    std::vector<std::uint32_t> windowsOfDesktopEntry(const std::string& desktopId);
 
     X11Connection& m_connection;
     WindowAccess& m_windows;

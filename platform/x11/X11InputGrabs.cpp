@@ -1,6 +1,7 @@
 #include "X11InputGrabs.h"
 
 #include "X11Connection.h"
+#include "X11Properties.h"
 
 namespace quandrel::x11 {
 
@@ -32,8 +33,9 @@ X11InputGrabs::X11InputGrabs(xcb_connection_t* connection)
 
 X11InputGrabs::~X11InputGrabs() { release(); }
 
-InputGrabError X11InputGrabs::grab(WindowHandle window)
+InputGrabError X11InputGrabs::grab(WindowHandle handle)
 {
+    const xcb_window_t window = xid(handle);
     release();
     xcb_connection_t* c = m_connection;
     // Both requests go out before either answer is awaited.

@@ -17,6 +17,10 @@
 
 namespace quandrel::x11 {
 
+// The X window a handle of this backend names, and the handle of an X window.
+inline xcb_window_t xid(WindowHandle handle) { return xcb_window_t(handle.value()); }
+inline WindowHandle handleOf(xcb_window_t window) { return WindowHandle(window); }
+
 class X11Connection;
 
 // Asks for up to `length` 32-bit units of a property of any type; read the reply with

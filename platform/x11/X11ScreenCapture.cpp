@@ -543,13 +543,14 @@ GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()
         const auto frame = readVisibleFrame(m_connection, stacking[i]);
         if (!frame)
             continue; // vanished
-        result.push_back({{stacking[i], pid}, *frame, ordinary});
+        result.push_back({{handleOf(stacking[i]), pid}, *frame, ordinary});
     }
     return result;
 }
 
-GrabResult<std::unique_ptr<ScreenCapture::WindowImage>> X11ScreenCapture::prepareWindow(WindowHandle window)
+GrabResult<std::unique_ptr<ScreenCapture::WindowImage>> X11ScreenCapture::prepareWindow(WindowHandle handle)
 {
+    const xcb_window_t window = xid(handle);
     xcb_connection_t* c = m_connection.xcb();
     const xcb_window_t root = m_connection.root();
     const auto frame = readVisibleFrame(m_connection, window);

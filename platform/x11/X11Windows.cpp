@@ -39,14 +39,15 @@ X11Windows::X11Windows(X11Connection& connection, DisplayProvider& displays)
 }
 
 // Frames are read and written in points; the server counts pixels (ScreenSpace.h).
-std::optional<Rect> X11Windows::readFrame(WindowHandle window)
+std::optional<Rect> X11Windows::readFrame(WindowHandle handle)
 {
+    const xcb_window_t window = xid(handle);
     if (const auto pixels = readVisibleFrame(m_connection, window))
         return rectFromPixels(*pixels, scaledScreens());
     return std::nullopt;
 }
 
-void X11Windows::watch(WindowHandle window)
+void X11Windows::watch(std::uint32_t window)
 {
     if (m_watched.contains(window))
         return;
@@ -55,8 +56,9 @@ void X11Windows::watch(WindowHandle window)
     m_watched.insert(window);
 }
 
-void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePoints)
+void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePoints)
 {
+    const xcb_window_t window = xid(handle);
     const Rect frame = rectToPixels(framePoints, scaledScreens());
     xcb_connection_t* c = m_connection.xcb();
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
@@ -195,15 +197,16 @@ void X11Windows::setFrame(WindowHandle window, std::int32_t, const Rect& framePo
     }
 }
 
-std::optional<Size> X11Windows::fittedSize(WindowHandle window, const Size& sizePoints)
+std::optional<Size> X11Windows::fittedSize(WindowHandle handle, const Size& sizePoints)
 {
+    const xcb_window_t window = xid(handle);
     // Sizes are asked and answered in points; the hints count pixels. The window's current
     // place decides the display whose scale applies.
     const std::vector<Display> screens = scaledScreens();
     Size size = sizePoints;
     Point place;
     if (!screens.empty()) {
-        const auto frame = readFrame(window);
+        const auto frame = readFrame(handleOf(window));
         if (!frame)
             return std::nullopt;
         place = frame->origin();
@@ -256,7 +259,7 @@ std::optional<Size> X11Windows::fittedSize(WindowHandle window, const Size& size
     return rectFromPixels({asked.x, asked.y, fitted.width, fitted.height}, screens).size();
 }
 
-std::vector<WindowHandle> X11Windows::frontToBack() { return clientsFrontToBack(m_connection).value_or(std::vector<WindowHandle>{}); }
+std::vector<std::uint32_t> X11Windows::frontToBack() { return clientsFrontToBack(m_connection).value_or(std::vector<std::uint32_t>{}); }
 
 std::optional<ClientWindow> X11Windows::focusedWindow()
 {
@@ -265,7 +268,7 @@ std::optional<ClientWindow> X11Windows::focusedWindow()
     if (!xcb_ewmh_get_active_window_reply(ewmh, xcb_ewmh_get_active_window_unchecked(ewmh, m_connection.screenNumber()), &active, nullptr)
         || active == XCB_WINDOW_NONE)
         return std::nullopt;
-    return ClientWindow{active, pidOf(m_connection, active)};
+    return ClientWindow{handleOf(active), pidOf(m_connection, active)};
 }
 
 WindowAccessError X11Windows::focusedWindowError()
@@ -274,7 +277,7 @@ WindowAccessError X11Windows::focusedWindowError()
     if (!window)
         return WindowAccessError::none;
     xcb_generic_error_t* error = nullptr;
-    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(m_connection.xcb(), xcb_get_geometry(m_connection.xcb(), window->handle), &error));
+    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(m_connection.xcb(), xcb_get_geometry(m_connection.xcb(), xid(window->handle)), &error));
     return errorKind(Reply<xcb_generic_error_t>(error).get());
 }
 
@@ -285,23 +288,23 @@ std::optional<ClientWindow> X11Windows::windowAtPoint(Point screenPoint)
     const ScreenSpace space = ScreenSpace::of(m_displays.displays());
 
     // Front to back, skip what the user cannot see; the first window under the point decides.
-    for (const WindowHandle w : frontToBack()) {
+    for (const xcb_window_t w : frontToBack()) {
         auto attributesCookie = xcb_get_window_attributes_unchecked(c, w);
         auto stateCookie = requestProperty(c, w, ewmh->_NET_WM_STATE);
         Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, attributesCookie, nullptr));
         const auto state = cardinals(c, stateCookie);
         if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || contains(state, ewmh->_NET_WM_STATE_HIDDEN))
             continue;
-        const auto frame = readFrame(w);
+        const auto frame = readFrame(handleOf(w));
         if (!frame || !containsPoint(space.fromWindow(*frame), screenPoint))
             continue;
 
         const std::int32_t pid = pidOf(m_connection, w);
         if (pid == ::getpid())
             return std::nullopt;
-        if (!isStandardWindow(w).value_or(false))
+        if (!isStandardWindow(handleOf(w)).value_or(false))
             return std::nullopt;
-        return ClientWindow{w, pid};
+        return ClientWindow{handleOf(w), pid};
     }
     return std::nullopt;
 }
@@ -309,9 +312,9 @@ std::optional<ClientWindow> X11Windows::windowAtPoint(Point screenPoint)
 std::vector<ClientWindow> X11Windows::windowsOfApplication(std::int32_t pid)
 {
     std::vector<ClientWindow> result;
-    for (const WindowHandle w : frontToBack()) {
+    for (const xcb_window_t w : frontToBack()) {
         if (pidOf(m_connection, w) == pid)
-            result.push_back({w, pid});
+            result.push_back({handleOf(w), pid});
     }
     return result;
 }
@@ -319,16 +322,17 @@ std::vector<ClientWindow> X11Windows::windowsOfApplication(std::int32_t pid)
 std::vector<ClientWindow> X11Windows::windowsOfProcesses(const std::vector<std::int32_t>& pids)
 {
     std::vector<ClientWindow> result;
-    for (const WindowHandle w : frontToBack()) {
+    for (const xcb_window_t w : frontToBack()) {
         const std::int32_t pid = pidOf(m_connection, w);
         if (std::find(pids.begin(), pids.end(), pid) != pids.end())
-            result.push_back({w, pid});
+            result.push_back({handleOf(w), pid});
     }
     return result;
 }
 
-std::optional<bool> X11Windows::isStandardWindow(WindowHandle window)
+std::optional<bool> X11Windows::isStandardWindow(WindowHandle handle)
 {
+    const xcb_window_t window = xid(handle);
     // A normal window, or one without a type that is not transient for another.
     xcb_connection_t* c = m_connection.xcb();
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
@@ -344,8 +348,9 @@ std::optional<bool> X11Windows::isStandardWindow(WindowHandle window)
     return types.empty() ? !isTransient : types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL;
 }
 
-std::optional<bool> X11Windows::isMinimized(WindowHandle window)
+std::optional<bool> X11Windows::isMinimized(WindowHandle handle)
 {
+    const xcb_window_t window = xid(handle);
     xcb_connection_t* c = m_connection.xcb();
     Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(c, requestProperty(c, window, m_connection.ewmh()->_NET_WM_STATE), nullptr));
     if (!reply)
@@ -355,25 +360,28 @@ std::optional<bool> X11Windows::isMinimized(WindowHandle window)
     return std::find(data, data + n, m_connection.ewmh()->_NET_WM_STATE_HIDDEN) != data + n;
 }
 
-void X11Windows::raise(WindowHandle window)
+void X11Windows::raise(WindowHandle handle)
 {
+    const xcb_window_t window = xid(handle);
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     const auto active = focusedWindow();
     xcb_ewmh_request_change_active_window(ewmh, m_connection.screenNumber(), window, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER,
-                                          XCB_CURRENT_TIME, active ? active->handle : xcb_window_t(XCB_WINDOW_NONE));
+                                          XCB_CURRENT_TIME, active ? xid(active->handle) : xcb_window_t(XCB_WINDOW_NONE));
     m_connection.flush();
 }
 
-void X11Windows::stopInteractiveMove(WindowHandle window)
+void X11Windows::stopInteractiveMove(WindowHandle handle)
 {
+    const xcb_window_t window = xid(handle);
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     xcb_ewmh_request_wm_moveresize(ewmh, m_connection.screenNumber(), window, 0, 0, XCB_EWMH_WM_MOVERESIZE_CANCEL,
                                    XCB_BUTTON_INDEX_ANY, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
     m_connection.flush();
 }
 
-void X11Windows::resumeInteractiveMove(WindowHandle window, Point screenPointer)
+void X11Windows::resumeInteractiveMove(WindowHandle handle, Point screenPointer)
 {
+    const xcb_window_t window = xid(handle);
     // The window manager takes the pointer again and goes on moving while the button is held.
     xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
     const Point p = pixelFromPoint(ScreenSpace::of(m_displays.displays()).toWindow(screenPointer), scaledScreens());

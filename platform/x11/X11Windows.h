@@ -49,13 +49,13 @@ public:
     void resumeInteractiveMove(WindowHandle window, Point screenPointer) override;
 
 private:
-    std::vector<WindowHandle> frontToBack();
+    std::vector<std::uint32_t> frontToBack();
     // Selects structure and property events of a window whose frame is being set.
-    void watch(WindowHandle window);
+    void watch(std::uint32_t window);
 
     X11Connection& m_connection;
     DisplayProvider& m_displays;
-    std::set<WindowHandle> m_watched;
+    std::set<std::uint32_t> m_watched;
     X11EventFilter m_filter; // last: it goes first
 };
 

@@ -169,7 +169,7 @@ TEST_F(X11CaptureTest, PickableWindowsComeFrontToBackAndFollowARaise)
         std::vector<std::uint32_t> ids;
         for (const PickableWindow& w : valueOf(QCoro::waitFor(capturer->pickableWindows()))) {
             if (w.window == back.id() || w.window == front.id() || w.window == tiny.id())
-                ids.push_back(w.window);
+                ids.push_back(std::uint32_t(w.window.value()));
         }
         return ids;
     };

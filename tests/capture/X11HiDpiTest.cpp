@@ -114,10 +114,10 @@ TEST(X11HiDpi, MixedScalesFollowQtsScreens)
     EXPECT_EQ(cut->image.pixel(599, 399), 0xff336699u);
 
     // Window frames are read and written in points: on SIDE, twice as many pixels.
-    desktop->windows().setFrame(window.id(), 0, {1380, 100, 400, 300});
+    desktop->windows().setFrame(WindowHandle(window.id()), 0, {1380, 100, 400, 300});
     EXPECT_TRUE(x.waitUntil([&] { return x.outerFrame(window.id()) == Rect{1480, 200, 800, 600}; }))
         << toString(x.outerFrame(window.id()));
-    EXPECT_EQ(desktop->windows().readFrame(window.id()), (Rect{1380, 100, 400, 300}));
+    EXPECT_EQ(desktop->windows().readFrame(WindowHandle(window.id())), (Rect{1380, 100, 400, 300}));
 
     // The pointer below MAIN's bottom edge in pixels is on SIDE, whose points end at 800.
     xcb_connection_t* c = x.connection();

@@ -25,7 +25,7 @@ protected:
 
     FakeDesktop desktop;
     AppLauncher launcher{desktop.services()};
-    WindowHandle terminal = 0;
+    WindowHandle terminal;
 };
 
 } // namespace

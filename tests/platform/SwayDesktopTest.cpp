@@ -84,7 +84,7 @@ TEST_F(SwayDesktopTest, EveryActionLeavesTheTablesFrame)
     auto w = floatingWindow();
     // Each frame is read once the client has drawn itself at its size, so that no answer to
     // an earlier request can still move it.
-    test::runWindowCommandTable(desktop->services(), w->id(), [&] {
+    test::runWindowCommandTable(desktop->services(), w->handle(), [&] {
         EXPECT_TRUE(w->settle());
         return sway.outerFrame(w->id()).value_or(Rect{});
     });
@@ -101,7 +101,7 @@ TEST_F(SwayDesktopTest, TiledWindowsFloatToBePlacedAndRestoreTilesThemAgain)
     manager->perform(WindowAction::rightHalf);
     EXPECT_TRUE(sway.isFloating(w.id()));
     EXPECT_EQ(sway.outerFrame(w.id()), (Rect{724, 8, 708, 884}));
-    EXPECT_TRUE(desktop->windows().floatedByQuandrel(w.id()));
+    EXPECT_TRUE(desktop->windows().floatedByQuandrel(w.handle()));
 
     // Repeated presses see the floating frame they left: ½ → ⅔.
     manager->perform(WindowAction::rightHalf);
@@ -110,7 +110,7 @@ TEST_F(SwayDesktopTest, TiledWindowsFloatToBePlacedAndRestoreTilesThemAgain)
     manager->perform(WindowAction::restore);
     EXPECT_FALSE(sway.isFloating(w.id()));
     EXPECT_EQ(sway.outerFrame(w.id()), tiled);
-    EXPECT_FALSE(desktop->windows().floatedByQuandrel(w.id()));
+    EXPECT_FALSE(desktop->windows().floatedByQuandrel(w.handle()));
     ASSERT_TRUE(w.settle());
 
     // A window the user floated stays floating after restore.
@@ -178,13 +178,13 @@ TEST_F(SwayDesktopTest, ApplicationsAreFoundByAppIdHiddenInTheScratchpadAndShown
     EXPECT_EQ(apps.frontmostApplication()->pid, b.pid());
 
     apps.hide(b.pid());
-    EXPECT_TRUE(desktop->windows().isMinimized(b.id()).value_or(false));
+    EXPECT_TRUE(desktop->windows().isMinimized(b.handle()).value_or(false));
     EXPECT_EQ(sway.outerFrame(a.id()), (Rect{0, 0, 1440, 900}));
     apps.unhide(b.pid());
-    EXPECT_FALSE(desktop->windows().isMinimized(b.id()).value_or(true));
+    EXPECT_FALSE(desktop->windows().isMinimized(b.handle()).value_or(true));
     EXPECT_FALSE(sway.isFloating(b.id())); // it was tiled, and is again
 
-    desktop->windows().raise(a.id());
+    desktop->windows().raise(a.handle());
     EXPECT_EQ(sway.focusedWindow(), a.id());
     EXPECT_EQ(desktop->windows().windowsOfApplication(a.pid()).size(), 1u);
 
@@ -202,14 +202,14 @@ TEST_F(SwayDesktopTest, VanishedWindowsAndBadFramesAreNoneNeverACrash)
     desktop->windows().restoreFrame(0x7ffffff0, 1, {0, 0, 100, 100});
 
     auto w = floatingWindow();
-    const ClientWindow gone{w->id(), w->pid()};
+    const ClientWindow gone{w->handle(), w->pid()};
     w->close();
     manager->perform(WindowAction::leftHalf, gone);
     EXPECT_FALSE(manager->last());
 
     // Frames beyond any layout stay within what sway parses.
     auto v = floatingWindow();
-    desktop->windows().setFrame(v->id(), v->pid(), {-1e308, 1e308, std::nan(""), -5});
+    desktop->windows().setFrame(v->handle(), v->pid(), {-1e308, 1e308, std::nan(""), -5});
     const auto frame = sway.outerFrame(v->id());
     ASSERT_TRUE(frame);
     EXPECT_GT(frame->width, 0);
@@ -222,7 +222,7 @@ TEST_F(SwayDesktopTest, VanishedWindowsAndBadFramesAreNoneNeverACrash)
         SwayClient racing;
         const pid_t pid = racing.pid();
         std::thread killer([pid] { kill(pid, SIGKILL); });
-        manager->perform(WindowAction::maximize, ClientWindow{racing.id(), pid});
+        manager->perform(WindowAction::maximize, ClientWindow{racing.handle(), pid});
         killer.join();
     }
     EXPECT_TRUE(desktop->services().trust->canControlWindows());

@@ -71,8 +71,8 @@ TEST_F(X11DesktopTest, EveryActionLeavesTheTablesFrame)
 {
     x.setMonitors({"*MAIN 1440x900+0+0", "SIDE 900x1440+1440+0"});
     auto w = activeWindow();
-    desktop->windows().setFrame(w->id(), w->pid(), test::tableStartFrame);
-    test::runWindowCommandTable(desktop->services(), w->id(), [&] { return x.outerFrame(w->id()); });
+    desktop->windows().setFrame(w->handle(), w->pid(), test::tableStartFrame);
+    test::runWindowCommandTable(desktop->services(), w->handle(), [&] { return x.outerFrame(w->id()); });
 }
 
 TEST_F(X11DesktopTest, LeftHalfPlacesTheOuterFrameExactly)
@@ -88,7 +88,7 @@ TEST_F(X11DesktopTest, LeftHalfPlacesTheOuterFrameExactly)
     manager->perform(WindowAction::leftHalf);
     const Rect expected = toWindowSpace({8, 8, 708, 884});
     EXPECT_EQ(x.outerFrame(w->id()), expected);
-    EXPECT_EQ(desktop->windows().readFrame(w->id()), expected);
+    EXPECT_EQ(desktop->windows().readFrame(w->handle()), expected);
 
     // Three presses cycle ½ → ⅔ → ⅓; restore returns the first frame.
     manager->perform(WindowAction::leftHalf);
@@ -115,13 +115,13 @@ TEST_F(X11DesktopTest, MaximizedWindowIsUnmaximizedAndPlaced)
 TEST_F(X11DesktopTest, ClientSideDecorationsAreMeasuredByTheirVisibleEdges)
 {
     auto w = activeWindow({"--geometry", "540x430+300+200", "--csd", "20,20,12,28"});
-    const Rect before = *desktop->windows().readFrame(w->id());
+    const Rect before = *desktop->windows().readFrame(w->handle());
     EXPECT_EQ(before.width, 500);
     EXPECT_EQ(before.height, 390);
 
     manager->perform(WindowAction::topLeft);
     const Rect expected = toWindowSpace(*targetFrame(WindowAction::topLeft, 0, {0, 0, 1440, 900}, {}, 8));
-    EXPECT_EQ(desktop->windows().readFrame(w->id()), expected);
+    EXPECT_EQ(desktop->windows().readFrame(w->handle()), expected);
     // The shadow margin reaches past the tile, the visible window does not.
     EXPECT_EQ(x.clientGeometry(w->id()), (Rect{expected.x - 20, expected.y - 12, expected.width + 40, expected.height + 40}));
 }
@@ -148,7 +148,7 @@ TEST_F(X11DesktopTest, DisplayMovesWalkAndWrapAcrossThreeMonitors)
     std::vector<Rect> visible;
     for (const Display& d : displays)
         visible.push_back(d.visibleFrame);
-    auto displayOf = [&] { return *screenIndex(visible, ScreenSpace(primaryHeight).fromWindow(*desktop->windows().readFrame(w->id()))); };
+    auto displayOf = [&] { return *screenIndex(visible, ScreenSpace(primaryHeight).fromWindow(*desktop->windows().readFrame(w->handle()))); };
 
     EXPECT_EQ(displayOf(), 0u);
     for (const std::size_t expected : {1u, 2u, 0u}) {
@@ -176,7 +176,7 @@ TEST_F(X11DesktopTest, RepeatedLeftHalfCrossesToTheLeftMonitor)
 TEST_F(X11DesktopTest, WindowAtPointFindsOnlyStandardWindowsOfOtherProcesses)
 {
     auto w = activeWindow({"--geometry", "300x300+100+100"});
-    const Rect frame = *desktop->windows().readFrame(w->id());
+    const Rect frame = *desktop->windows().readFrame(w->handle());
     const Point inside{frame.midX(), primaryHeight - frame.midY()};
     const auto found = desktop->windows().windowAtPoint(inside);
     ASSERT_TRUE(found);
@@ -201,7 +201,7 @@ TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
     desktop->windows().setFrame(0x7fffff0, 1, {0, 0, 100, 100});
 
     auto w = activeWindow();
-    const ClientWindow gone{w->id(), w->pid()};
+    const ClientWindow gone{w->handle(), w->pid()};
     w->close();
     manager->perform(WindowAction::leftHalf, gone);
     EXPECT_FALSE(manager->last());
@@ -211,7 +211,7 @@ TEST_F(X11DesktopTest, VanishedWindowsAreNoneNeverACrash)
         TestWindow racing({"--geometry", "300x200+100+100"});
         const pid_t pid = racing.pid();
         std::thread killer([pid] { kill(pid, SIGKILL); });
-        manager->perform(WindowAction::maximize, ClientWindow{racing.id(), pid});
+        manager->perform(WindowAction::maximize, ClientWindow{racing.handle(), pid});
         killer.join();
     }
     EXPECT_TRUE(desktop->session().canControlWindows());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowAccess.h"
+
 // A managed top-level window whose pixels the X server paints itself: one colour, or four
 // quadrants of known colours, so that no client drawing has to be awaited. It lives in the
 // test's own process, so its _NET_WM_PID is the test's unless another pid is given.
@@ -24,6 +26,8 @@ public:
     PatternWindow& operator=(const PatternWindow&) = delete;
 
     std::uint32_t id() const { return m_window; }
+    // The same window as the platform names it.
+    WindowHandle handle() const { return WindowHandle(id()); }
     // The client area in root coordinates.
     Rect client() const;
     bool viewable() const;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowAccess.h"
+
 // Helpers for tests on the private headless sway (tools/sway-desktop.sh): sway commands, an
 // independent reading of a window's frame from sway's tree, waiting on sway's events rather
 // than sleeps, and test client windows (foot terminals) in their own processes.
@@ -62,6 +64,8 @@ public:
     SwayClient& operator=(const SwayClient&) = delete;
 
     std::uint32_t id() const { return m_id; }
+    // The same window as the platform names it.
+    WindowHandle handle() const { return WindowHandle(id()); }
     pid_t pid() const { return m_pid; }
     // Kills the process and waits until its window is gone.
     void close();

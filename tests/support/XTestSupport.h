@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowAccess.h"
+
 // Helpers for tests on the private virtual desktop: test client windows in their own
 // processes, waiting for the window manager by events rather than sleeps, monitor layouts
 // through RandR, and an independent reading of a window's outer frame.
@@ -28,6 +30,8 @@ public:
     TestWindow& operator=(const TestWindow&) = delete;
 
     std::uint32_t id() const { return m_windows.front(); }
+    // The same window as the platform names it.
+    WindowHandle handle() const { return WindowHandle(id()); }
     const std::vector<std::uint32_t>& ids() const { return m_windows; }
     pid_t pid() const { return m_pid; }
     // Kills the process and waits until the window is gone from the client list.

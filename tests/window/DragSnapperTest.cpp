@@ -74,7 +74,7 @@ protected:
     RecordingPreview* preview = nullptr;
     std::unique_ptr<DragSnapper> snapper;
     std::vector<std::function<void()>> scheduled;
-    WindowHandle window = 0;
+    WindowHandle window;
 };
 
 } // namespace

@@ -37,7 +37,7 @@ protected:
 
     FakeDesktop desktop;
     WindowManager manager{desktop.services()};
-    WindowHandle window = 0;
+    WindowHandle window;
 };
 
 } // namespace

@@ -131,7 +131,7 @@ TEST_F(X11WindowCommandsTest, ExtremeGapsAndFramesStayOnTheScreen)
     EXPECT_EQ(x11::saturatedSize(1e308), 32767);
     EXPECT_EQ(x11::saturatedSize(-5), 1);
     EXPECT_EQ(x11::saturatedCoordinate(-12.5), -13);
-    desktop->windows().setFrame(w.id(), w.pid(), {-1e308, 1e308, 1e308, -1e308});
+    desktop->windows().setFrame(w.handle(), w.pid(), {-1e308, 1e308, 1e308, -1e308});
     const Rect frame = x.outerFrame(w.id());
     EXPECT_LT(frame.width, 32768);
     EXPECT_LT(frame.height, 32768);

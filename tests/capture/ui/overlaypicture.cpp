@@ -42,7 +42,7 @@ QCoro::Task<> run(ScreenCapturer& capturer, OverlaySelectionPresenter& presenter
     else if (const auto* area = std::get_if<AreaSelection>(&*selection))
         std::printf("AREA %g %g %g %g\n", area->rect.x, area->rect.y, area->rect.width, area->rect.height);
     else
-        std::printf("WINDOW %u\n", unsigned(std::get<WindowSelection>(*selection).window.window));
+        std::printf("WINDOW %u\n", unsigned(std::get<WindowSelection>(*selection).window.window.value()));
     std::fflush(stdout);
     QCoreApplication::exit(0);
 }
