@@ -116,7 +116,7 @@ std::optional<QByteArray> legacySettingsDocument()
 }
 
 // Hands the URLs to the running instance. Answers the exit status when this process is done
-// (handed over, or refused), none when no instance runs.
+// (handed over, refused, or written without an answer), none when no instance runs.
 std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
 {
     QString answer;
@@ -127,6 +127,14 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
         return 0;
     case SingleInstance::Delivery::refused:
         std::fprintf(stderr, "quandrel: the running Quandrel refused the command: %s\n", qUtf8Printable(answer));
+        return 1;
+    case SingleInstance::Delivery::busy:
+        std::fprintf(stderr, "quandrel: the running Quandrel is too busy to take the command; nothing was sent.\n");
+        return 1;
+    case SingleInstance::Delivery::noAnswer:
+        // Sending again could run the command twice once the instance recovers.
+        std::fprintf(stderr, "quandrel: the running Quandrel took the command but did not answer within %d seconds.\n",
+                     SingleInstance::answerTimeout / 1000);
         return 1;
     case SingleInstance::Delivery::noInstance:
         break;

@@ -7,11 +7,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QUuid>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+
+#include <dirent.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,7 +36,85 @@ QString baseName(const QString& fileName)
     return fileName;
 }
 
+bool trusted(uid_t owner, uid_t trustedOwner)
+{
+    return owner == 0 || owner == trustedOwner;
+}
+
+// The first item below the folder `fd` (shown as `shown`) that is not trusted or can be
+// changed by others, never following a symlink.
+std::optional<QString> untrustedItemBelow(int fd, const QString& shown, uid_t trustedOwner)
+{
+    const int listFd = ::dup(fd);
+    DIR* dir = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!dir) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return QStringLiteral("%1 can't be read").arg(shown);
+    }
+    std::optional<QString> problem;
+    while (const dirent* item = ::readdir(dir)) {
+        const QByteArray name(item->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QString path = shown + QLatin1Char('/') + QFile::decodeName(name);
+        struct stat info {};
+        if (::fstatat(fd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+            problem = QStringLiteral("%1 can't be read").arg(path);
+        } else if (!trusted(info.st_uid, trustedOwner)) {
+            problem = QStringLiteral("%1 doesn't belong to root").arg(path);
+        } else if (!S_ISLNK(info.st_mode) && (info.st_mode & (S_IWGRP | S_IWOTH))) {
+            problem = QStringLiteral("%1 can be changed by other accounts").arg(path);
+        } else if (S_ISDIR(info.st_mode)) {
+            const int child = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            problem = child >= 0 ? untrustedItemBelow(child, path, trustedOwner)
+                                 : QStringLiteral("%1 can't be read").arg(path);
+            if (child >= 0)
+                ::close(child);
+        }
+        if (problem)
+            break;
+    }
+    ::closedir(dir);
+    return problem;
+}
+
 } // namespace
+
+std::optional<QString> BundleInstaller::privilegedHelperProblem(const QString& bundlePath, uid_t trustedOwner)
+{
+    char* resolved = ::realpath(QFile::encodeName(bundlePath).constData(), nullptr);
+    if (!resolved)
+        return QStringLiteral("%1 can't be found").arg(bundlePath);
+    const QString bundle = QFile::decodeName(resolved);
+    std::free(resolved);
+    const AppBundle app(bundle);
+    struct stat helper {};
+    if (::lstat(QFile::encodeName(app.file(AppBundle::installHelperFile)).constData(), &helper) != 0
+        || !S_ISREG(helper.st_mode) || !(helper.st_mode & S_IXUSR))
+        return QStringLiteral("this copy of the app has no install helper (%1)").arg(app.file(AppBundle::installHelperFile));
+
+    // The bundle and every folder above it.
+    for (QString path = bundle;; path = QFileInfo(path).absolutePath()) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return QStringLiteral("%1 isn't a folder").arg(path);
+        if (!trusted(info.st_uid, trustedOwner))
+            return QStringLiteral("%1 doesn't belong to root").arg(path);
+        const bool othersWrite = info.st_mode & (S_IWGRP | S_IWOTH);
+        if (othersWrite && (path == bundle || !(info.st_mode & S_ISVTX)))
+            return QStringLiteral("%1 can be changed by other accounts").arg(path);
+        if (path == QLatin1String("/"))
+            break;
+    }
+    // Everything inside it: the helper loads the bundle's own libraries.
+    const int fd = ::open(QFile::encodeName(bundle).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("%1 can't be read").arg(bundle);
+    const auto problem = untrustedItemBelow(fd, bundle, trustedOwner);
+    ::close(fd);
+    return problem;
+}
 
 BundleInstaller::BundleInstaller(Trash trash) : m_trash(std::move(trash)) {}
 
@@ -112,17 +192,19 @@ void BundleInstaller::installDirect(const AppBundle& newBundle, const QString& r
 
 void BundleInstaller::installWithAuthorization(const AppBundle& newBundle, const QString& runningPath)
 {
-    const QString pkexec = pkexecProgram.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("pkexec"))
-                                                   : pkexecProgram;
-    if (pkexec.isEmpty())
+    if (!QFileInfo(pkexecProgram).isExecutable())
         throw InstallError::authorizationUnavailable(QStringLiteral("pkexec isn't installed."));
+    const QString pkexec = pkexecProgram;
 
-    // The helper comes from the installed bundle, which the user can't change in this mode;
-    // it gets nothing but the two paths.
-    const QString running = QFileInfo(runningPath).absoluteFilePath();
+    // The helper comes from the installed bundle, and it runs as root only when the user can
+    // change neither it nor the bundle nor any folder above them; it gets nothing but the two
+    // paths.
+    if (const auto problem = privilegedHelperProblem(runningPath, trustedOwner))
+        throw InstallError::failed(*problem);
+    char* resolved = ::realpath(QFile::encodeName(runningPath).constData(), nullptr);
+    const QString running = resolved ? QFile::decodeName(resolved) : QFileInfo(runningPath).absoluteFilePath();
+    std::free(resolved);
     const QString helper = AppBundle(running).file(AppBundle::installHelperFile);
-    if (!QFileInfo(helper).isExecutable())
-        throw InstallError::failed(QStringLiteral("this copy of the app has no install helper (%1)").arg(helper));
     const QString source = QFileInfo(newBundle.path()).absoluteFilePath();
     try {
         Shell::run(pkexec, {helper, source, running});

@@ -285,7 +285,7 @@ TEST_F(VerifierTest, AnUnsignedRunningCopyCannotVerifyUpdates)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), VerificationError::Kind::currentAppUnsigned);
     EXPECT_EQ(error->message(),
-              QStringLiteral("This copy of the app isn't signed with a Developer ID, so updates can't be verified."));
+              QStringLiteral("This copy of the app carries no key to check updates with, so updates can't be verified."));
 
     writeFile(installed.file(AppBundle::trustedKeyFile), keys.publicKeyText);
     QFile::remove(installed.file(AppBundle::infoFile));
