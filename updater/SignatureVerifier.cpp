@@ -97,7 +97,7 @@ bool AcceptedVersionStore::raise(const AppVersion& version)
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return false;
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     file.write(version.text().toUtf8() + '\n');
     return file.commit();

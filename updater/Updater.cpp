@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QProcessEnvironment>
@@ -163,6 +164,13 @@ void Updater::setState(UpdateState state)
     Q_EMIT stateChanged();
 }
 
+void Updater::saveSettings()
+{
+    m_settings->sync();
+    // The user's alone whatever the umask (QSettings keeps the mode from then on).
+    QFile::setPermissions(m_settings->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 void Updater::setLastCheckDate(std::optional<QDateTime> date)
 {
     m_lastCheckDate = date;
@@ -170,7 +178,7 @@ void Updater::setLastCheckDate(std::optional<QDateTime> date)
         m_settings->setValue(QLatin1String(UpdaterSettings::lastCheckDate), date->toUTC().toString(Qt::ISODateWithMs));
     else
         m_settings->remove(QLatin1String(UpdaterSettings::lastCheckDate));
-    m_settings->sync();
+    saveSettings();
     Q_EMIT lastCheckDateChanged();
 }
 
@@ -178,7 +186,7 @@ void Updater::setAutomaticallyChecks(bool on)
 {
     m_automaticallyChecks = on;
     m_settings->setValue(QLatin1String(UpdaterSettings::automaticallyChecks), on);
-    m_settings->sync();
+    saveSettings();
     Q_EMIT automaticallyChecksChanged();
     start();
 }
@@ -188,7 +196,7 @@ void Updater::setAutomaticallyInstalls(bool on)
     const bool was = m_automaticallyInstalls;
     m_automaticallyInstalls = on;
     m_settings->setValue(QLatin1String(UpdaterSettings::automaticallyInstalls), on);
-    m_settings->sync();
+    saveSettings();
     Q_EMIT automaticallyInstallsChanged();
     if (!on || was || !m_enabled || m_state.kind != Kind::available || !m_state.candidate)
         return;
@@ -413,7 +421,7 @@ void Updater::skipThisVersion()
 {
     if (m_state.kind == Kind::available && m_state.candidate) {
         m_settings->setValue(QLatin1String(UpdaterSettings::skippedVersion), m_state.candidate->version.text());
-        m_settings->sync();
+        saveSettings();
     }
     m_presenter.close();
 }

@@ -156,6 +156,7 @@ private:
     std::optional<InstallMode> directModeOrNothing();
     void fail(const QString& message, bool userInitiated);
     void setLastCheckDate(std::optional<QDateTime> date);
+    void saveSettings();
     QDateTime now() const;
 
     UpdaterConfiguration m_configuration;

@@ -156,6 +156,32 @@ TEST_F(ImageExportTest, AStoredFolderThatIsGoneFallsBackToPicturesAndIsCreated)
     EXPECT_TRUE(QFile::exists(std::get<QString>(result)));
 }
 
+TEST_F(ImageExportTest, ScreenshotsAreTheUsersAlone)
+{
+    auto modeOf = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 07777u;
+    };
+    // Under the usual umask a new file would be 0644 and a new folder 0755.
+    const mode_t umask = ::umask(022);
+    // The default folder, made by Quandrel, is private.
+    const auto saved = saveImage(noise(8, 8), 1, std::nullopt, [&] { return moment; });
+    ASSERT_TRUE(std::holds_alternative<QString>(saved));
+    EXPECT_EQ(modeOf(picturesFolder()), 0700u);
+    EXPECT_EQ(modeOf(std::get<QString>(saved)), 0600u);
+    // A folder the user chose keeps its own mode; the screenshot in it is still private.
+    const QString chosen = home.path() + "/shared";
+    ASSERT_TRUE(QDir().mkpath(chosen));
+    const auto inChosen = saveImage(noise(8, 8), 1, chosen.toUtf8(), [&] { return moment; });
+    ASSERT_TRUE(std::holds_alternative<QString>(inChosen));
+    EXPECT_EQ(modeOf(chosen), 0755u);
+    EXPECT_EQ(modeOf(std::get<QString>(inChosen)), 0600u);
+    // Save As likewise.
+    ASSERT_TRUE(writePng(noise(8, 8), 1, chosen + "/named.png"));
+    EXPECT_EQ(modeOf(chosen + "/named.png"), 0600u);
+    ::umask(umask);
+}
+
 TEST_F(ImageExportTest, AFolderThatCannotBeCreatedIsReported)
 {
     QFile blocker(home.path() + "/Pictures");
