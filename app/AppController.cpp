@@ -253,16 +253,53 @@ void AppController::activateApp(const std::string& desktopId)
     m_launcher.activate({desktopId, desktopId, std::nullopt, FrontmostBehavior::hide});
 }
 
-bool AppController::handleURL(const QUrl& url)
+bool AppController::handleURL(const QUrl& url, CommandOrigin origin)
 {
-    qCInfo(lcUrl, "Opened %s", qUtf8Printable(url.toString(QUrl::FullyEncoded)));
+    qCInfo(lcUrl, "Opened %s%s", qUtf8Printable(url.toString(QUrl::FullyEncoded)), origin == CommandOrigin::link ? " from a link" : "");
     const auto command = parseCommandURL(url);
     if (!command) {
         m_platform.sound->beep();
         return false;
     }
+    // Area, window and text captures show the overlay, where the person chooses or cancels;
+    // a full-screen capture and a repeated area would save or copy at once, so a link's asks
+    // first.
+    const auto* capture = std::get_if<CaptureCommand>(&*command);
+    if (origin == CommandOrigin::link && capture
+        && (capture->mode == CaptureMode::fullScreen || capture->mode == CaptureMode::repeatArea)) {
+        const CaptureCommand asked = *capture;
+        const std::uint32_t id = m_services.notifier
+            ? m_services.notifier->ask(QStringLiteral("A link asks for a screenshot"),
+                                       QStringLiteral("%1: nothing is taken until you confirm.")
+                                           .arg(QString::fromUtf8(title(asked.mode).data(), qsizetype(title(asked.mode).size()))),
+                                       QStringLiteral("Take Screenshot"),
+                                       [this, asked] { m_services.capture.startCapture(asked.mode, asked.then); })
+            : 0;
+        if (id == 0) {
+            qCWarning(lcUrl, "A link asked for a screenshot, but no notification can ask the person; nothing was taken.");
+            m_platform.sound->beep();
+            return false;
+        }
+        return true;
+    }
     perform(*command);
     return true;
+}
+
+namespace {
+const QString linkPrefix = QStringLiteral("--from-link=");
+}
+
+QString AppController::linkMessage(const QString& url)
+{
+    return linkPrefix + url;
+}
+
+std::optional<QString> AppController::linkURL(const QString& message)
+{
+    if (!message.startsWith(linkPrefix))
+        return std::nullopt;
+    return message.mid(linkPrefix.size());
 }
 
 } // namespace quandrel

@@ -21,12 +21,19 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 #include <set>
 
 Q_DECLARE_LOGGING_CATEGORY(lcUrl)
 Q_DECLARE_LOGGING_CATEGORY(lcHotKeys)
 
 namespace quandrel {
+
+// Where a command URL came from. A link (a quandrel:// link opened in a browser or a chat,
+// which the desktop entry hands over with --from-link) may be someone else's idea: a capture
+// it asks for shows its overlay, or a notification asking to confirm, before anything is
+// saved or copied.
+enum class CommandOrigin { direct, link };
 
 class AppController : public QObject {
     Q_OBJECT
@@ -53,7 +60,12 @@ public:
     // gets a temporary one (never stored) that hides it when it is in front.
     void perform(const Command& command);
     // Answers whether the URL named a command.
-    bool handleURL(const QUrl& url);
+    bool handleURL(const QUrl& url, CommandOrigin origin = CommandOrigin::direct);
+
+    // The message that hands a link's URL to the running instance, and back: none when the
+    // message is not one.
+    static QString linkMessage(const QString& url);
+    static std::optional<QString> linkURL(const QString& message);
 
     // The settings window, after reading the permissions again.
     void openSettings();

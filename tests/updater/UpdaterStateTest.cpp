@@ -160,6 +160,7 @@ TEST_F(UpdaterStateTest, FirstStartChecksAtOnceThenWaitsAnHourAtATime)
     EXPECT_EQ(presenter.shows, 2);
     EXPECT_EQ(QSettings(settingsPath(), QSettings::IniFormat).value(UpdaterSettings::lastCheckDate).toString(),
               base.addMSecs(day).toString(Qt::ISODateWithMs));
+    EXPECT_EQ(QFile::permissions(settingsPath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 TEST_F(UpdaterStateTest, WaitsTheRemainingTimeClampedToAMinuteAndAnHour)

@@ -72,6 +72,7 @@ TEST_F(VerifierTest, AcceptsANewerSignedBundleAndRemembersIt)
     EXPECT_FALSE(verify(newBundle()));
     ASSERT_TRUE(store->highest());
     EXPECT_EQ(store->highest()->text(), QStringLiteral("2.0"));
+    EXPECT_EQ(QFile::permissions(store->path()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 TEST_F(VerifierTest, TamperedBundlesAreRejected)
