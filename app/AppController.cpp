@@ -71,7 +71,7 @@ std::unique_ptr<ostry::Updater> makeUpdater(QObject* owner, const QString& setti
         ? services.makeParts()
         : ostry::Updater::defaultParts(configuration, new QNetworkAccessManager(owner));
     return std::make_unique<ostry::Updater>(configuration, std::move(settings), std::move(parts), presenter,
-                                            services.hooks, false);
+                                            services.hooks, ostry::Schedule::onStart);
 }
 
 } // namespace
@@ -129,7 +129,7 @@ QString AppController::updaterSettingsPath(const QString& settingsPath)
 void AppController::checkForUpdates()
 {
     if (m_updater->canCheckForUpdates())
-        m_updater->beginCheckForUpdates(true);
+        m_updater->beginCheckForUpdates(ostry::Initiator::user);
 }
 
 void AppController::openSettings()
@@ -206,16 +206,22 @@ DragSnapper* AppController::dragSnapper()
     return m_dragSnapper.get();
 }
 
-void AppController::perform(const Command& command)
+bool AppController::perform(const Command& command)
 {
-    std::visit(Overloaded{
-                   [this](const WindowCommand& c) { m_windows.perform(c.action); },
-                   [this](const CaptureCommand& c) { m_services.capture.startCapture(c.mode, c.then); },
-                   [this](const AppCommand& c) { activateApp(c.desktopId); },
-                   [this](const OpenSettingsCommand&) { openSettings(); },
-                   [this](const ClosePinsCommand&) { m_services.capture.closeAllPins(); },
-               },
-               command);
+    return std::visit(Overloaded{
+                          [this](const WindowCommand& c) { return m_windows.perform(c.action); },
+                          [this](const CaptureCommand& c) { return m_services.capture.startCapture(c.mode, c.then); },
+                          [this](const AppCommand& c) { return activateApp(c.desktopId); },
+                          [this](const OpenSettingsCommand&) {
+                              openSettings();
+                              return true;
+                          },
+                          [this](const ClosePinsCommand&) {
+                              m_services.capture.closeAllPins();
+                              return true;
+                          },
+                      },
+                      command);
 }
 
 void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, TakenNotice notice)
@@ -240,17 +246,15 @@ void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, Ta
     }
 }
 
-void AppController::activateApp(const std::string& desktopId)
+bool AppController::activateApp(const std::string& desktopId)
 {
-    if (const AppBinding* binding = findAppBinding(m_store->settings().appBindings, desktopId)) {
-        m_launcher.activate(*binding);
-        return;
-    }
+    if (const AppBinding* binding = findAppBinding(m_store->settings().appBindings, desktopId))
+        return m_launcher.activate(*binding);
     if (desktopId.empty() || !m_platform.applications->isInstalled(desktopId)) {
         m_platform.sound->beep();
-        return;
+        return false;
     }
-    m_launcher.activate({desktopId, desktopId, std::nullopt, FrontmostBehavior::hide});
+    return m_launcher.activate({desktopId, desktopId, std::nullopt, FrontmostBehavior::hide});
 }
 
 bool AppController::handleURL(const QUrl& url, CommandOrigin origin)
@@ -282,8 +286,7 @@ bool AppController::handleURL(const QUrl& url, CommandOrigin origin)
         }
         return true;
     }
-    perform(*command);
-    return true;
+    return perform(*command);
 }
 
 namespace {

@@ -57,9 +57,11 @@ public:
     void applySettings(const QuandrelSettings& settings);
 
     // Carries out a command. An app command for an installed application without a binding
-    // gets a temporary one (never stored) that hides it when it is in front.
-    void perform(const Command& command);
-    // Answers whether the URL named a command.
+    // gets a temporary one (never stored) that hides it when it is in front. Answers whether
+    // it did what it names: the window arranged, the application found, the capture started.
+    bool perform(const Command& command);
+    // Answers whether the URL named a command and the command did what it names (a link's
+    // capture that asks first: whether the question could be shown).
     bool handleURL(const QUrl& url, CommandOrigin origin = CommandOrigin::direct);
 
     // The message that hands a link's URL to the running instance, and back: none when the
@@ -94,7 +96,7 @@ Q_SIGNALS:
     void failedActionsChanged();
 
 private:
-    void activateApp(const std::string& desktopId);
+    bool activateApp(const std::string& desktopId);
     void updateFailedActions();
     // Taken shortcuts are always logged; a notification names them once per start.
     enum class TakenNotice { logOnly, notify };

@@ -6,8 +6,9 @@
 // exits.
 //
 // The protocol: each URL on a line of its own (UTF-8, at most maxURLLength bytes, no
-// control characters), then an empty line. The instance answers "ok" when it understood
-// every URL, "refused N" when N of them named no command, "error <reason>" when the message
+// control characters), then an empty line. The instance answers "ok" when every URL named a
+// command that did what it names, "refused N" when N of them named none or failed (an app
+// that isn't installed, a window command without a window to arrange), "error <reason>" when the message
 // broke the rules, and "busy" (reading nothing) when maxClients connections are open
 // already. Every connection ends a few seconds after it was opened, however busy it keeps
 // itself, so nobody can hold the instance's door shut.
@@ -59,7 +60,7 @@ public:
 
     enum class Delivery {
         delivered,    // the instance understood every URL
-        refused,      // it answered that some URL named no command, or broke the rules
+        refused,      // some URL named no command or failed, or the message broke the rules
         noInstance,   // nobody listens; nothing was sent
         busy,         // the instance turned every try away unread for as long as we waited
         noAnswer,     // the URLs were written but no answer came: they are not sent again
@@ -73,7 +74,7 @@ public:
     bool acquire();
 
     // Listens for later launches; only after acquire(). `handle` carries out one URL and
-    // answers whether it named a command.
+    // answers whether it named a command that did what it names.
     bool listen(std::function<bool(const QString& url)> handle);
 
     QString socketPath() const { return m_path; }

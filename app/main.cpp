@@ -73,7 +73,7 @@ public:
     {
     }
 
-    void startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { coordinator().startCapture(mode, then); }
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { return coordinator().startCapture(mode, then); }
     void closeAllPins() override
     {
         if (m_coordinator)

@@ -7,7 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdlib>
@@ -23,11 +23,6 @@
 namespace ostry {
 
 namespace {
-
-QString newId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
 
 QString baseName(const QString& fileName)
 {
@@ -116,6 +111,33 @@ std::optional<QString> BundleInstaller::privilegedHelperProblem(const QString& b
     return problem;
 }
 
+void BundleInstaller::removeLeftovers(const AppBundle& bundle)
+{
+    if (!bundle.isValid())
+        return;
+    const QFileInfo running(bundle.path());
+    const QString base = baseName(running.fileName());
+    // The names installDirect writes: the staging copy and the copy it replaced.
+    const QRegularExpression staging(QLatin1String("^") + QRegularExpression::escape(QLatin1Char('.') + running.fileName())
+                                     + QLatin1String("\\.") + QLatin1String(workIdPattern) + QLatin1String("$"));
+    const QRegularExpression previous(QLatin1String("^") + QRegularExpression::escape(base) + QLatin1String("-previous-")
+                                      + QLatin1String(workIdPattern) + QRegularExpression::escape(QLatin1String(AppBundle::extension))
+                                      + QLatin1String("$"));
+    const QDir folder = running.absoluteDir();
+    for (const QString& name : folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
+        const QString path = folder.filePath(name);
+        if (!isOwnFolder(path))
+            continue;
+        if (staging.match(name).hasMatch()) {
+            qCInfo(lcUpdater, "Removing %s, left by an interrupted install", qUtf8Printable(path));
+            removeTree(path);
+        } else if (previous.match(name).hasMatch()) {
+            qCInfo(lcUpdater, "Moving %s, the copy an install replaced, to the Trash", qUtf8Printable(path));
+            moveToTrash(path);
+        }
+    }
+}
+
 BundleInstaller::BundleInstaller(Trash trash) : m_trash(std::move(trash)) {}
 
 bool BundleInstaller::exchangePaths(const QString& a, const QString& b, QString* error)
@@ -129,7 +151,7 @@ bool BundleInstaller::exchangePaths(const QString& a, const QString& b, QString*
         return false;
     }
     // No atomic exchange here: b aside, a into b's place, the old b to a's name.
-    const QByteArray aside = second + ".exchange-" + newId().toLatin1();
+    const QByteArray aside = second + ".exchange-" + newWorkId().toLatin1();
     if (::rename(second.constData(), aside.constData()) != 0) {
         *error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
@@ -167,7 +189,7 @@ void BundleInstaller::installDirect(const AppBundle& newBundle, const QString& r
 {
     const QFileInfo running(runningPath);
     const QString folder = running.absolutePath();
-    const QString staging = folder + QLatin1String("/.") + running.fileName() + QLatin1Char('.') + newId();
+    const QString staging = folder + QLatin1String("/.") + running.fileName() + QLatin1Char('.') + newWorkId();
 
     QString error;
     if (!copyTree(newBundle.path(), staging, &error, S_ISUID | S_ISGID | S_IWGRP | S_IWOTH)) {
@@ -183,7 +205,7 @@ void BundleInstaller::installDirect(const AppBundle& newBundle, const QString& r
 
     // The staging name now holds the old copy.
     const QString backup = folder + QLatin1Char('/') + baseName(running.fileName())
-        + QLatin1String("-previous-") + newId() + QLatin1String(AppBundle::extension);
+        + QLatin1String("-previous-") + newWorkId() + QLatin1String(AppBundle::extension);
     const QString old = QFile::rename(staging, backup) ? backup : staging;
     if (!m_trash(old))
         qCWarning(lcUpdater, "Couldn't move %s to the Trash", qUtf8Printable(old));

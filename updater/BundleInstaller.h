@@ -32,6 +32,10 @@ public:
     InstallMode installMode(const QString& runningPath) override;
     void install(const AppBundle& newBundle, const QString& runningPath, InstallMode mode) override;
 
+    // Removes what an interrupted direct install left beside `bundle`: its staging copy, and
+    // moves an old copy that didn't reach the Trash there. Only folders of this user.
+    static void removeLeftovers(const AppBundle& bundle);
+
     // Swaps two paths atomically; falls back to three renames where the file system can't.
     static bool exchangePaths(const QString& a, const QString& b, QString* error);
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QUuid>
 
 #include <cerrno>
 #include <cstring>
@@ -200,6 +201,17 @@ bool removeEntries(int folder)
 }
 
 } // namespace
+
+QString newWorkId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+bool isOwnFolder(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid();
+}
 
 bool copyTreeAt(int sourceFd, int destinationFd, mode_t dropBits, QString* error, CopyBudget budget)
 {

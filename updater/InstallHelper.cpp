@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
@@ -162,7 +161,7 @@ void InstallHelper::install(const QString& source, const QString& target, const 
         budget.bytes += entry.size;
 
     // 2. A private copy, made item by item with the dangerous bits dropped.
-    const QByteArray staging = prefix + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toLatin1();
+    const QByteArray staging = prefix + newWorkId().toLatin1();
     const QString stagingPath = parentPath + QLatin1Char('/') + QFile::decodeName(staging);
     if (::mkdirat(parent.get(), staging.constData(), 0700) != 0)
         fail(QStringLiteral("%1: %2").arg(stagingPath, lastError()));

@@ -15,7 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
-#include <QUuid>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -120,10 +120,11 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     co_return status.toInt();
 }
 
+const QString workingFolderPrefix = QStringLiteral("OstryUpdater-");
+
 QString createWorkingFolder()
 {
-    const QString path = QDir::tempPath() + QLatin1String("/OstryUpdater-")
-        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString path = QDir::tempPath() + QLatin1Char('/') + workingFolderPrefix + newWorkId();
     QDir().mkpath(QDir::tempPath());
     // mkdir fails on an existing path, so nothing planted there beforehand is reused.
     if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0)
@@ -149,6 +150,20 @@ void ZipDownloader::discard()
     if (!m_workingFolder.isEmpty() && !removeTree(m_workingFolder))
         qCWarning(lcUpdater, "Couldn't remove %s", qUtf8Printable(m_workingFolder));
     m_workingFolder.clear();
+}
+
+void ZipDownloader::removeLeftovers(const QString& tempFolder)
+{
+    const QRegularExpression working(QLatin1String("^") + QRegularExpression::escape(workingFolderPrefix)
+                                     + QLatin1String(workIdPattern) + QLatin1String("$"));
+    const QDir temp(tempFolder);
+    for (const QString& name : temp.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString path = temp.filePath(name);
+        if (working.match(name).hasMatch() && isOwnFolder(path)) {
+            qCInfo(lcUpdater, "Removing %s, left by an interrupted download", qUtf8Printable(path));
+            removeTree(path);
+        }
+    }
 }
 
 bool ZipDownloader::isAcceptableURL(const QUrl& url, LoopbackHttp loopbackHttp)

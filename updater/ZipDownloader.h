@@ -49,6 +49,9 @@ public:
     // successful one keeps it (it holds the unpacked bundle) until discard(), the next
     // download, or the downloader's end.
     const QString& workingFolder() const { return m_workingFolder; }
+    // Removes the working folders that downloads of this user left in `tempFolder` when they
+    // were interrupted.
+    static void removeLeftovers(const QString& tempFolder);
     void discard() override;
 
     // Test hook: runs on the worker thread after the archive's signature was checked and

@@ -11,7 +11,13 @@ namespace {
 struct RecordingCapture final : CaptureService {
     std::vector<std::pair<CaptureMode, std::optional<AfterCapture>>> captures;
     int pinClosings = 0;
-    void startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { captures.push_back({mode, then}); }
+    bool refuses = false; // as while another capture runs
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) override
+    {
+        if (!refuses)
+            captures.push_back({mode, then});
+        return !refuses;
+    }
     void closeAllPins() override { ++pinClosings; }
 };
 
@@ -147,6 +153,37 @@ TEST_F(AppControllerTest, URLsRunCommandsAndBeepOtherwise)
     controller->handleURL(QUrl(QStringLiteral("quandrel://app/")));
     controller->handleURL(QUrl(QStringLiteral("quandrel://app/org.example.Missing")));
     EXPECT_EQ(desktop.beeps(), 3);
+}
+
+TEST_F(AppControllerTest, TheAnswerSaysWhetherTheCommandDidWhatItNames)
+{
+    controller->start();
+    desktop.addInstalledApplication("org.example.Viewer");
+    struct Row {
+        const char* url;
+        bool done;
+        std::function<void()> before;
+    };
+    const Row rows[] = {
+        {"quandrel://window/leftHalf", true, {}},
+        {"quandrel://window/sideways", false, {}},
+        {"quandrel://window/leftHalf", false, [&] { desktop.setTrusted(false); }},
+        {"quandrel://app/org.example.Viewer", true, {}},
+        {"quandrel://app/org.example.Missing", false, {}},
+        {"quandrel://app/", false, {}},
+        {"quandrel://capture/area", true, {}},
+        {"quandrel://capture/area", false, [&] { capture.refuses = true; }},
+        {"quandrel://settings", true, {}},
+        {"quandrel://pins/close", true, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.url);
+        desktop.setTrusted(true);
+        capture.refuses = false;
+        if (row.before)
+            row.before();
+        EXPECT_EQ(controller->handleURL(QUrl(QString::fromLatin1(row.url))), row.done);
+    }
 }
 
 TEST_F(AppControllerTest, ALinksCaptureShowsTheOverlayOrAsksFirst)
