@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -124,7 +125,17 @@ void BundleInstaller::removeLeftovers(const AppBundle& bundle)
                                       + QLatin1String(workIdPattern) + QRegularExpression::escape(QLatin1String(AppBundle::extension))
                                       + QLatin1String("$"));
     const QDir folder = running.absoluteDir();
-    for (const QString& name : folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
+    const QStringList names = folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System);
+    const bool any = std::any_of(names.begin(), names.end(), [&](const QString& name) {
+        return staging.match(name).hasMatch() || previous.match(name).hasMatch();
+    });
+    if (!any)
+        return;
+    // What an install under way is writing is not left over: the folder's lock says which.
+    const FolderLock lock(folder.path());
+    if (!lock.held())
+        return;
+    for (const QString& name : names) {
         const QString path = folder.filePath(name);
         if (!isOwnFolder(path))
             continue;
@@ -190,6 +201,10 @@ void BundleInstaller::installDirect(const AppBundle& newBundle, const QString& r
     const QFileInfo running(runningPath);
     const QString folder = running.absolutePath();
     const QString staging = folder + QLatin1String("/.") + running.fileName() + QLatin1Char('.') + newWorkId();
+    // Another Quandrel of this user (on another display) may install or clean up there too.
+    const FolderLock lock(folder);
+    if (!lock.held())
+        throw InstallError::failed(QStringLiteral("another update is being installed into %1").arg(folder));
 
     QString error;
     if (!copyTree(newBundle.path(), staging, &error, S_ISUID | S_ISGID | S_IWGRP | S_IWOTH)) {

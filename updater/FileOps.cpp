@@ -12,6 +12,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -205,6 +206,21 @@ bool removeEntries(int folder)
 QString newWorkId()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+FolderLock::FolderLock(const QString& folder)
+{
+    m_fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+FolderLock::~FolderLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 bool isOwnFolder(const QString& path)

@@ -24,6 +24,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -142,6 +143,32 @@ TEST_F(InstallerTest, AFailedSwapLeavesTheRunningBundle)
     };
     EXPECT_THROW(installer.install(newBundle, running, InstallMode::direct), InstallError);
     EXPECT_TRUE(trashed.empty());
+    expectRunningUntouched();
+}
+
+TEST_F(InstallerTest, InstallsAndTheCleanUpOfLeftoversTakeTurns)
+{
+    // Another Quandrel of this user is installing into the same folder right now.
+    const QString folder = dir.filePath("Applications");
+    const int busy = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+    const QString itsCopy = folder + "/.Quandrel.AppDir.0F8FAD5B-D9CB-469F-A165-70867728950E";
+    QDir().mkpath(itsCopy + "/usr");
+
+    // Its staging copy is not taken for a leftover, and a second install waits its turn.
+    BundleInstaller::removeLeftovers(AppBundle(running));
+    EXPECT_TRUE(QFileInfo::exists(itsCopy + "/usr"));
+    try {
+        BundleInstaller().install(newBundle, running, InstallMode::direct);
+        ADD_FAILURE() << "installed beside another install";
+    } catch (const InstallError& error) {
+        EXPECT_EQ(error.message(), "The update couldn't be installed: another update is being installed into " + folder);
+    }
+    EXPECT_EQ(runApp(), "1.0");
+
+    // Once that run is gone, what it left is.
+    ::close(busy);
+    BundleInstaller::removeLeftovers(AppBundle(running));
     expectRunningUntouched();
 }
 
