@@ -71,7 +71,7 @@ std::unique_ptr<ostry::Updater> makeUpdater(QObject* owner, const QString& setti
         ? services.makeParts()
         : ostry::Updater::defaultParts(configuration, new QNetworkAccessManager(owner));
     return std::make_unique<ostry::Updater>(configuration, std::move(settings), std::move(parts), presenter,
-                                            services.hooks, false);
+                                            services.hooks, ostry::Schedule::onStart);
 }
 
 } // namespace
@@ -129,7 +129,7 @@ QString AppController::updaterSettingsPath(const QString& settingsPath)
 void AppController::checkForUpdates()
 {
     if (m_updater->canCheckForUpdates())
-        m_updater->beginCheckForUpdates(true);
+        m_updater->beginCheckForUpdates(ostry::Initiator::user);
 }
 
 void AppController::openSettings()
@@ -206,16 +206,22 @@ DragSnapper* AppController::dragSnapper()
     return m_dragSnapper.get();
 }
 
-void AppController::perform(const Command& command)
+bool AppController::perform(const Command& command)
 {
-    std::visit(Overloaded{
-                   [this](const WindowCommand& c) { m_windows.perform(c.action); },
-                   [this](const CaptureCommand& c) { m_services.capture.startCapture(c.mode, c.then); },
-                   [this](const AppCommand& c) { activateApp(c.desktopId); },
-                   [this](const OpenSettingsCommand&) { openSettings(); },
-                   [this](const ClosePinsCommand&) { m_services.capture.closeAllPins(); },
-               },
-               command);
+    return std::visit(Overloaded{
+                          [this](const WindowCommand& c) { return m_windows.perform(c.action); },
+                          [this](const CaptureCommand& c) { return m_services.capture.startCapture(c.mode, c.then); },
+                          [this](const AppCommand& c) { return activateApp(c.desktopId); },
+                          [this](const OpenSettingsCommand&) {
+                              openSettings();
+                              return true;
+                          },
+                          [this](const ClosePinsCommand&) {
+                              m_services.capture.closeAllPins();
+                              return true;
+                          },
+                      },
+                      command);
 }
 
 void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, TakenNotice notice)
@@ -240,29 +246,63 @@ void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, Ta
     }
 }
 
-void AppController::activateApp(const std::string& desktopId)
+bool AppController::activateApp(const std::string& desktopId)
 {
-    if (const AppBinding* binding = findAppBinding(m_store->settings().appBindings, desktopId)) {
-        m_launcher.activate(*binding);
-        return;
-    }
+    if (const AppBinding* binding = findAppBinding(m_store->settings().appBindings, desktopId))
+        return m_launcher.activate(*binding);
     if (desktopId.empty() || !m_platform.applications->isInstalled(desktopId)) {
         m_platform.sound->beep();
-        return;
+        return false;
     }
-    m_launcher.activate({desktopId, desktopId, std::nullopt, FrontmostBehavior::hide});
+    return m_launcher.activate({desktopId, desktopId, std::nullopt, FrontmostBehavior::hide});
 }
 
-bool AppController::handleURL(const QUrl& url)
+bool AppController::handleURL(const QUrl& url, CommandOrigin origin)
 {
-    qCInfo(lcUrl, "Opened %s", qUtf8Printable(url.toString(QUrl::FullyEncoded)));
+    qCInfo(lcUrl, "Opened %s%s", qUtf8Printable(url.toString(QUrl::FullyEncoded)), origin == CommandOrigin::link ? " from a link" : "");
     const auto command = parseCommandURL(url);
     if (!command) {
         m_platform.sound->beep();
         return false;
     }
-    perform(*command);
-    return true;
+    // Area, window and text captures show the overlay, where the person chooses or cancels;
+    // a full-screen capture and a repeated area would save or copy at once, so a link's asks
+    // first.
+    const auto* capture = std::get_if<CaptureCommand>(&*command);
+    if (origin == CommandOrigin::link && capture
+        && (capture->mode == CaptureMode::fullScreen || capture->mode == CaptureMode::repeatArea)) {
+        const CaptureCommand asked = *capture;
+        const std::uint32_t id = m_services.notifier
+            ? m_services.notifier->ask(QStringLiteral("A link asks for a screenshot"),
+                                       QStringLiteral("%1: nothing is taken until you confirm.")
+                                           .arg(QString::fromUtf8(title(asked.mode).data(), qsizetype(title(asked.mode).size()))),
+                                       QStringLiteral("Take Screenshot"),
+                                       [this, asked] { m_services.capture.startCapture(asked.mode, asked.then); })
+            : 0;
+        if (id == 0) {
+            qCWarning(lcUrl, "A link asked for a screenshot, but no notification can ask the person; nothing was taken.");
+            m_platform.sound->beep();
+            return false;
+        }
+        return true;
+    }
+    return perform(*command);
+}
+
+namespace {
+const QString linkPrefix = QStringLiteral("--from-link=");
+}
+
+QString AppController::linkMessage(const QString& url)
+{
+    return linkPrefix + url;
+}
+
+std::optional<QString> AppController::linkURL(const QString& message)
+{
+    if (!message.startsWith(linkPrefix))
+        return std::nullopt;
+    return message.mid(linkPrefix.size());
 }
 
 } // namespace quandrel

@@ -21,12 +21,19 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 #include <set>
 
 Q_DECLARE_LOGGING_CATEGORY(lcUrl)
 Q_DECLARE_LOGGING_CATEGORY(lcHotKeys)
 
 namespace quandrel {
+
+// Where a command URL came from. A link (a quandrel:// link opened in a browser or a chat,
+// which the desktop entry hands over with --from-link) may be someone else's idea: a capture
+// it asks for shows its overlay, or a notification asking to confirm, before anything is
+// saved or copied.
+enum class CommandOrigin { direct, link };
 
 class AppController : public QObject {
     Q_OBJECT
@@ -50,10 +57,17 @@ public:
     void applySettings(const QuandrelSettings& settings);
 
     // Carries out a command. An app command for an installed application without a binding
-    // gets a temporary one (never stored) that hides it when it is in front.
-    void perform(const Command& command);
-    // Answers whether the URL named a command.
-    bool handleURL(const QUrl& url);
+    // gets a temporary one (never stored) that hides it when it is in front. Answers whether
+    // it did what it names: the window arranged, the application found, the capture started.
+    bool perform(const Command& command);
+    // Answers whether the URL named a command and the command did what it names (a link's
+    // capture that asks first: whether the question could be shown).
+    bool handleURL(const QUrl& url, CommandOrigin origin = CommandOrigin::direct);
+
+    // The message that hands a link's URL to the running instance, and back: none when the
+    // message is not one.
+    static QString linkMessage(const QString& url);
+    static std::optional<QString> linkURL(const QString& message);
 
     // The settings window, after reading the permissions again.
     void openSettings();
@@ -82,7 +96,7 @@ Q_SIGNALS:
     void failedActionsChanged();
 
 private:
-    void activateApp(const std::string& desktopId);
+    bool activateApp(const std::string& desktopId);
     void updateFailedActions();
     // Taken shortcuts are always logged; a notification names them once per start.
     enum class TakenNotice { logOnly, notify };

@@ -1,6 +1,10 @@
 #include "SingleInstance.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QSysInfo>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -56,6 +60,12 @@ QString SingleInstance::displayTag(const QString& display)
     return tag;
 }
 
+QString SingleInstance::fallbackFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/quandrel-runtime-")
+        + QSysInfo::machineHostName().replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
 SingleInstance::Location SingleInstance::defaultLocation()
 {
     const QString tag = displayTag(QString::fromLocal8Bit(qgetenv("DISPLAY")));
@@ -63,13 +73,22 @@ SingleInstance::Location SingleInstance::defaultLocation()
     if (!runtime.isEmpty() && privateFolderProblem(runtime).isEmpty())
         return {runtime + QLatin1Char('/') + tag + QStringLiteral(".socket"), {}};
 
-    const QString folder = QDir::tempPath() + QStringLiteral("/quandrel-") + QString::number(::getuid());
+    // Not in the shared temporary folder, where another account could take the name first:
+    // in the user's own cache folder, on this machine's name (a home shared over the network
+    // serves several machines).
+    const QString folder = fallbackFolder();
+    QDir().mkpath(QFileInfo(folder).absolutePath());
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
     const QString problem = privateFolderProblem(folder);
     if (!problem.isEmpty())
         return {{}, QStringLiteral("Quandrel cannot keep its command socket in %1: %2. Set XDG_RUNTIME_DIR to a private folder.")
                         .arg(folder, problem)};
-    return {folder + QLatin1Char('/') + tag + QStringLiteral(".socket"), {}};
+    const QString path = folder + QLatin1Char('/') + tag + QStringLiteral(".socket");
+    // sockaddr_un holds 108 bytes, the lock file's name is longer still.
+    if (QFile::encodeName(path).size() > 100)
+        return {{}, QStringLiteral("Quandrel cannot keep its command socket in %1: the path is too long for a socket. "
+                                   "Set XDG_RUNTIME_DIR to a private folder.").arg(folder)};
+    return {path, {}};
 }
 
 SingleInstance::SingleInstance(QString socketPath, QObject* parent)
@@ -97,7 +116,27 @@ std::optional<QString> SingleInstance::checkURL(const QString& url)
     return std::nullopt;
 }
 
-SingleInstance::Delivery SingleInstance::sendToRunningInstance(const QStringList& urls, QString* answer)
+SingleInstance::Delivery SingleInstance::sendToRunningInstance(const QStringList& urls, QString* answer, int patienceMs)
+{
+    for (const QString& url : urls) {
+        if (const auto problem = checkURL(url)) {
+            if (answer)
+                *answer = QStringLiteral("error ") + *problem;
+            return Delivery::refused;
+        }
+    }
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        const Delivery delivery = sendOnce(urls, answer);
+        // "busy" is said before anything is read, so trying again runs nothing twice.
+        if (delivery != Delivery::busy || waited.elapsed() >= patienceMs)
+            return delivery;
+        ::usleep(50 * 1000);
+    }
+}
+
+SingleInstance::Delivery SingleInstance::sendOnce(const QStringList& urls, QString* answer)
 {
     if (m_path.isEmpty())
         return Delivery::noInstance;
@@ -105,28 +144,30 @@ SingleInstance::Delivery SingleInstance::sendToRunningInstance(const QStringList
     socket.connectToServer(m_path);
     if (!socket.waitForConnected(1000))
         return Delivery::noInstance;
-    for (const QString& url : urls) {
-        if (const auto problem = checkURL(url)) {
-            if (answer)
-                *answer = QStringLiteral("error ") + *problem;
-            return Delivery::refused;
-        }
-        socket.write(url.toUtf8() + '\n');
-    }
-    socket.write("\n"); // an empty line ends the message
+    QByteArray message;
+    for (const QString& url : urls)
+        message += url.toUtf8() + '\n';
+    message += '\n'; // an empty line ends the message
+    socket.write(message);
     socket.flush();
     while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
     }
     // Wait for the instance's answer, so that nothing is lost when this process exits.
     QByteArray reply;
-    while (!reply.contains('\n') && socket.waitForReadyRead(5000))
+    QElapsedTimer waited;
+    waited.start();
+    while (!reply.contains('\n') && waited.elapsed() < answerTimeout
+           && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(int(answerTimeout - waited.elapsed()))))
         reply += socket.readAll();
+    reply += socket.readAll();
     socket.disconnectFromServer();
     reply = reply.trimmed();
     if (answer)
         *answer = QString::fromUtf8(reply);
+    if (reply == "busy")
+        return Delivery::busy;
     if (reply.isEmpty())
-        return Delivery::noInstance; // the instance went away before it answered
+        return Delivery::noAnswer;
     return reply == "ok" ? Delivery::delivered : Delivery::refused;
 }
 
@@ -167,17 +208,16 @@ bool SingleInstance::listen(std::function<bool(const QString& url)> handle)
             const auto clients = m_server->findChildren<QLocalSocket*>(QString(), Qt::FindDirectChildrenOnly);
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             if (clients.size() > maxClients) {
-                socket->abort();
+                // Nothing of it is read, so the client may try again.
+                socket->write("busy\n");
+                socket->flush();
+                socket->disconnectFromServer();
                 continue;
             }
-            auto* idle = new QTimer(socket);
-            idle->setSingleShot(true);
-            idle->setInterval(idleTimeout);
-            connect(idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
-            idle->start();
+            // An absolute deadline: bytes trickling in don't keep a connection open.
+            QTimer::singleShot(m_deadline, socket, [socket] { socket->abort(); });
             auto refusedURLs = std::make_shared<int>(0);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket, idle, refusedURLs] {
-                idle->start();
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket, refusedURLs] {
                 while (socket->canReadLine()) {
                     QByteArray line = socket->readLine(maxURLLength + 2);
                     if (!line.endsWith('\n')) {

@@ -3,6 +3,9 @@
 //   quandrel                      starts Quandrel (or does nothing when it already runs)
 //   quandrel quandrel://…         hands the command URLs to the running Quandrel, starting
 //                                 it first when none runs
+//   quandrel --from-link URL…     the same for URLs of links opened elsewhere (the desktop
+//                                 entry's scheme handler): a capture shows its overlay or
+//                                 asks first
 //   quandrel --edit FILE.png…     opens the annotation editor on image files (for developers)
 //   quandrel --show-thumbnail FILE.png | --pin FILE.png
 //                                 (for developers) shows the file as a thumbnail or a pin
@@ -70,7 +73,7 @@ public:
     {
     }
 
-    void startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { coordinator().startCapture(mode, then); }
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { return coordinator().startCapture(mode, then); }
     void closeAllPins() override
     {
         if (m_coordinator)
@@ -116,7 +119,7 @@ std::optional<QByteArray> legacySettingsDocument()
 }
 
 // Hands the URLs to the running instance. Answers the exit status when this process is done
-// (handed over, or refused), none when no instance runs.
+// (handed over, refused, or written without an answer), none when no instance runs.
 std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
 {
     QString answer;
@@ -127,6 +130,14 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
         return 0;
     case SingleInstance::Delivery::refused:
         std::fprintf(stderr, "quandrel: the running Quandrel refused the command: %s\n", qUtf8Printable(answer));
+        return 1;
+    case SingleInstance::Delivery::busy:
+        std::fprintf(stderr, "quandrel: the running Quandrel is too busy to take the command; nothing was sent.\n");
+        return 1;
+    case SingleInstance::Delivery::noAnswer:
+        // Sending again could run the command twice once the instance recovers.
+        std::fprintf(stderr, "quandrel: the running Quandrel took the command but did not answer within %d seconds.\n",
+                     SingleInstance::answerTimeout / 1000);
         return 1;
     case SingleInstance::Delivery::noInstance:
         break;
@@ -209,8 +220,16 @@ int main(int argc, char** argv)
     parser.addOption(pin);
     const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), QStringLiteral("Prints the shortcuts as sway key bindings."));
     parser.addOption(swayBindings);
+    const QCommandLineOption fromLink(QStringLiteral("from-link"),
+                                      QStringLiteral("The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
+    parser.addOption(fromLink);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
+        return 2;
+    }
+    // A link carries nothing but its URL: no other option rides along with one.
+    if (parser.isSet(fromLink) && parser.optionNames().size() > 1) {
+        std::fprintf(stderr, "quandrel: --from-link takes quandrel:// URLs only\n");
         return 2;
     }
     if (parser.isSet(help)) {
@@ -241,8 +260,18 @@ int main(int argc, char** argv)
         const std::unique_ptr<Desktop> desktop = openDesktop(chooseBackend(SessionEnvironment::current()));
         return runDeveloperEditor(parser.positionalArguments(), desktop ? desktop->services().displays->displays() : std::vector<quandrel::Display>{});
     }
-    const QStringList urls = parser.positionalArguments()
-        + DeveloperPanels::messages(parser.values(showThumbnail), parser.values(pin));
+    QStringList urls = parser.positionalArguments();
+    for (const QString& url : urls) {
+        if (const auto problem = SingleInstance::checkURL(url)) {
+            std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
+            return 2;
+        }
+    }
+    if (parser.isSet(fromLink)) {
+        for (QString& url : urls)
+            url = AppController::linkMessage(url);
+    }
+    urls += DeveloperPanels::messages(parser.values(showThumbnail), parser.values(pin));
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
             std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
@@ -329,8 +358,13 @@ int main(int argc, char** argv)
     DeveloperPanels developerPanels([&capture](const CapturedImage& image) { capture.coordinator().showThumbnail(image); },
                                     [&capture](const CapturedImage& image) { capture.coordinator().pinImage(image); },
                                     [&capture](const QString& text, const QString& symbol) { capture.views().showToast(text, symbol); });
-    auto handle = [&controller, &developerPanels](const QString& url) {
-        return developerPanels.handle(url) || controller.handleURL(QUrl(url));
+    auto handle = [&controller, &developerPanels](const QString& message) {
+        // A link's URL is only ever a command URL, never a developer panel's message.
+        if (const auto link = AppController::linkURL(message))
+            return controller.handleURL(QUrl(*link), CommandOrigin::link);
+        if (const auto shown = developerPanels.handle(message))
+            return *shown;
+        return controller.handleURL(QUrl(message));
     };
     if (!instance.listen(handle))
         qWarning("Quandrel could not open its command socket; command URLs from other programs will not reach it.");

@@ -70,19 +70,20 @@ QString CaptureCoordinator::copiedTextMessage(const QString& text)
     return QStringLiteral("Copied ") + QString::number(lines) + QStringLiteral(" lines of text");
 }
 
-void CaptureCoordinator::startCapture(CaptureMode mode, std::optional<AfterCapture> after)
+bool CaptureCoordinator::startCapture(CaptureMode mode, std::optional<AfterCapture> after)
 {
     if (m_isCapturing)
-        return;
+        return false;
     if (!m_platform.trust.screenRecordingAllowed()) {
         m_views.explainScreenAccess();
-        return;
+        return false;
     }
     m_isCapturing = true;
     qCInfo(lcCapture, "capture %s started", rawName(mode).data());
     std::optional<ClientWindow> previous = m_platform.windows.focusedWindow();
     // The task runs on by itself; it ends the capture whatever happens inside.
     run(mode, after, previous);
+    return true;
 }
 
 QCoro::Task<> CaptureCoordinator::run(CaptureMode mode, std::optional<AfterCapture> after, std::optional<ClientWindow> previous)

@@ -91,7 +91,8 @@ public:
     CaptureCoordinator& operator=(const CaptureCoordinator&) = delete;
 
     // Drops the request while a capture runs. `after` overrides the after-capture setting.
-    void startCapture(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt);
+    // Answers whether the capture started.
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt);
     void closeAllPins();
 
     void saveToFolder(const CapturedImage& image);

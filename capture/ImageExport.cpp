@@ -24,6 +24,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <memory>
 #include <unistd.h>
 
@@ -119,15 +120,16 @@ private:
     QFuture<QByteArray> m_png;
 };
 
-// A hidden file of our own in `folder`, created with the permissions any new file gets there
-// (unlike a QTemporaryFile, which is private), and removed again unless released.
+// A hidden file of our own in `folder`, created readable by the user alone (a screenshot
+// shows whatever was on the screen, in a home folder that other accounts can often read),
+// and removed again unless released.
 class PartFile {
 public:
     explicit PartFile(const QString& folder)
     {
         for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
             m_path = QFile::encodeName(folder + QStringLiteral("/.Quandrel-%1.part").arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
-            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
             if (m_fd < 0 && errno != EEXIST)
                 break;
         }
@@ -253,7 +255,10 @@ SaveResult saveImage(const QImage& image, double scale, const std::optional<QByt
         return SaveError{QStringLiteral("The image could not be encoded as PNG.")};
 
     const QString folder = screenshotsFolder(folderBookmark);
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+    // The default folder is made private; a folder the user chose keeps its own mode.
+    if (!QFileInfo(folder).isDir() && QDir().mkpath(QFileInfo(folder).absolutePath()))
+        ::mkdir(QFile::encodeName(folder).constData(), 0700);
+    if (!QFileInfo(folder).isDir())
         return SaveError{QStringLiteral("The folder %1 could not be created.").arg(folder)};
 
     // The bytes go to a hidden file in the same folder first, so that the screenshot appears
@@ -285,7 +290,7 @@ bool writePng(const QImage& image, double scale, const QString& path)
     if (!png)
         return false;
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     if (file.write(*png) != png->size())
         return false;

@@ -52,7 +52,8 @@ using SaveResult = std::variant<QString, SaveError>; // the written file's path,
 // Saves the image into the screenshots folder under screenshotFileName(), with " 2", " 3" ...
 // before the extension while that name is taken. The file appears complete or not at all,
 // and an existing file is never replaced, even by another program's save at the same moment.
-// It gets the permissions of any new file (0666 less the umask), as writePng's do.
+// It is readable by the user alone (0600), as writePng's are; the default folder is made 0700,
+// a folder the user chose keeps its own mode.
 SaveResult saveImage(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
                      const std::function<QDateTime()>& now = &QDateTime::currentDateTime);
 

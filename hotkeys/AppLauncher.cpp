@@ -13,7 +13,7 @@ AppLauncher::AppLauncher(PlatformServices platform)
 {
 }
 
-void AppLauncher::activate(const AppBinding& binding)
+bool AppLauncher::activate(const AppBinding& binding)
 {
     ApplicationService& apps = *m_platform.applications;
     // One application may run as several processes (two terminals started apart): together
@@ -29,18 +29,18 @@ void AppLauncher::activate(const AppBinding& binding)
         case FrontmostBehavior::hide:
             for (const std::int32_t pid : pids)
                 apps.hide(pid);
-            return;
+            return true;
         case FrontmostBehavior::cycleWindows:
             cycleWindows(pids);
-            return;
+            return true;
         case FrontmostBehavior::nothing:
-            return;
+            return true;
         }
     }
 
     if (!apps.isInstalled(binding.desktopId)) {
         m_platform.sound->beep();
-        return;
+        return false;
     }
     for (const std::int32_t pid : pids)
         apps.unhide(pid);
@@ -49,6 +49,7 @@ void AppLauncher::activate(const AppBinding& binding)
         if (!ok)
             sound->beep();
     });
+    return true;
 }
 
 void AppLauncher::cycleWindows(const std::vector<std::int32_t>& pids)

@@ -15,7 +15,9 @@ class AppLauncher {
 public:
     explicit AppLauncher(PlatformServices platform);
 
-    void activate(const AppBinding& binding);
+    // Answers false when the application isn't installed. A launch that fails later (the
+    // program doesn't start) beeps then.
+    bool activate(const AppBinding& binding);
     // Raises the backmost standard, non-minimized window of the processes (one application
     // may run as several), so that repeated calls walk through all of them.
     void cycleWindows(const std::vector<std::int32_t>& pids);

@@ -66,7 +66,9 @@ bool SettingsStore::save()
         qCInfo(lcSettings, "The refused settings file is kept as %s", qUtf8Printable(kept));
     }
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(encodeSettings(m_settings, QJsonDocument::Indented)) < 0 || !file.commit()) {
+    // The user's alone, whatever the umask: it names folders and applications.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(encodeSettings(m_settings, QJsonDocument::Indented)) < 0 || !file.commit()) {
         qCWarning(lcSettings, "Could not save the settings to %s: %s", qUtf8Printable(m_path), qUtf8Printable(file.errorString()));
         return false;
     }

@@ -48,6 +48,11 @@ FeedError FeedError::tooLarge(qint64 limit)
                          .arg(QLocale::c().formattedDataSize(limit, 0, QLocale::DataSizeTraditionalFormat)));
 }
 
+FeedError FeedError::tooSlow()
+{
+    return FeedError(Kind::tooSlow, QStringLiteral("The update server answered too slowly and was stopped."));
+}
+
 DownloadError DownloadError::badStatus(int status)
 {
     DownloadError error(Kind::badStatus,
@@ -66,6 +71,12 @@ DownloadError DownloadError::tooLarge()
 {
     return DownloadError(Kind::tooLarge,
                          QStringLiteral("The download was larger than the update's declared size."));
+}
+
+DownloadError DownloadError::declaredTooLarge(qint64 cap)
+{
+    return DownloadError(Kind::tooLarge,
+                         QStringLiteral("The update is larger than the %1 MB an update may have.").arg(cap / (1024 * 1024)));
 }
 
 DownloadError DownloadError::stalled()
@@ -125,7 +136,7 @@ VerificationError VerificationError::currentAppUnsigned()
 {
     return VerificationError(
         Kind::currentAppUnsigned,
-        QStringLiteral("This copy of the app isn't signed with a Developer ID, so updates can't be verified."));
+        QStringLiteral("This copy of the app carries no key to check updates with, so updates can't be verified."));
 }
 
 VerificationError VerificationError::stateUnreadable(const QString& path, const QString& detail)

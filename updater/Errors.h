@@ -27,7 +27,7 @@ private:
 
 class FeedError : public UpdateError {
 public:
-    enum class Kind { badStatus, rateLimited, network, malformed, tooLarge };
+    enum class Kind { badStatus, rateLimited, network, malformed, tooLarge, tooSlow };
 
     static FeedError badStatus(int status);
     static FeedError rateLimited(std::optional<QDateTime> resetTime);
@@ -36,6 +36,8 @@ public:
     static FeedError malformed(const QString& detail);
     // The answer grew past `limit` bytes and was cut off.
     static FeedError tooLarge(qint64 limit);
+    // The answer took longer than the feed's deadline, or came slower than its minimum rate.
+    static FeedError tooSlow();
 
     Kind kind() const { return m_kind; }
     int status() const { return m_status; }
@@ -58,6 +60,7 @@ public:
     static DownloadError badStatus(int status);
     static DownloadError appNotFound(const QString& appName);
     static DownloadError tooLarge();
+    static DownloadError declaredTooLarge(qint64 cap);
     static DownloadError stalled();
     static DownloadError timedOut();
     static DownloadError insecureURL();

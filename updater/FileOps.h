@@ -17,6 +17,29 @@
 
 namespace ostry {
 
+// The upper-case UUID that names every folder an update works in (and may leave behind when
+// it is interrupted), and the pattern that recognises it in a name.
+QString newWorkId();
+inline constexpr const char* workIdPattern = "[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}";
+
+// An exclusive lock on a folder (flock on its descriptor), taken without waiting and held
+// while the object lives; it goes with the process, also when that is killed. Installs into a
+// folder, and the removal of what an interrupted one left there, take turns through it.
+class FolderLock {
+public:
+    explicit FolderLock(const QString& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    bool held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+// Whether `path` is a folder (not a symlink) of this process's user.
+bool isOwnFolder(const QString& path);
+
 // Copies a folder tree keeping permission bits, less `dropBits`, and symlinks (never
 // following them). Refuses devices, pipes and sockets. `destination` must not exist. Sets
 // *error on failure and leaves what was copied so far for the caller to remove.

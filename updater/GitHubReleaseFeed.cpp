@@ -63,8 +63,10 @@ QCoro::Task<std::optional<UpdateCandidate>> GitHubReleaseFeed::latestCandidate()
     // The transfer timeout only fires when nothing arrives, so an endless answer is cut off
     // by its size: announced too large, or grown past the cap while it streams in.
     bool tooLarge = false;
+    bool tooSlow = false;
     {
         QObject context;
+        TransferPace pace(reply.get(), m_pace);
         QNetworkReply* raw = reply.get();
         const qint64 cap = m_maxAnswerSize;
         auto check = [raw, cap, &tooLarge](qint64 received, qint64 total) {
@@ -80,9 +82,12 @@ QCoro::Task<std::optional<UpdateCandidate>> GitHubReleaseFeed::latestCandidate()
                 check(0, length.toLongLong());
         });
         co_await raw;
+        tooSlow = pace.outcome() != TransferPace::Outcome::moving;
     }
     if (tooLarge)
         throw FeedError::tooLarge(m_maxAnswerSize);
+    if (tooSlow)
+        throw FeedError::tooSlow();
 
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!statusAttribute.isValid()) {

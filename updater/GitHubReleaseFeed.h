@@ -4,6 +4,7 @@
 // (ETag / If-None-Match) and the service's rate-limit answers turned into messages.
 
 #include "GitHubRelease.h"
+#include "TransferPace.h"
 
 #include <QCoroTask>
 
@@ -42,6 +43,9 @@ public:
     static constexpr int timeoutMilliseconds = 60 * 1000;
     // A page of 100 releases is a few hundred kB; anything past this is cut off.
     static constexpr qint64 defaultMaxAnswerSize = 8 * 1024 * 1024;
+    // The whole answer within two minutes, and at least 1 kB/s in every half minute: a server
+    // that drips its answer can't keep a check (and every check that joins it) running.
+    static constexpr PaceLimits defaultPace{1024, 30 * 1000, 2 * 60 * 1000};
 
     GitHubReleaseFeed(UpdaterConfiguration configuration, QNetworkAccessManager* network,
                       std::shared_ptr<ResponseCache> cache = std::make_shared<ResponseCache>());
@@ -51,12 +55,14 @@ public:
     QUrl requestURL() const;
     const ResponseCache& cache() const { return *m_cache; }
     void setMaxAnswerSize(qint64 bytes) { m_maxAnswerSize = bytes; }
+    void setPace(PaceLimits pace) { m_pace = pace; }
 
 private:
     UpdaterConfiguration m_configuration;
     QNetworkAccessManager* m_network;
     std::shared_ptr<ResponseCache> m_cache;
     qint64 m_maxAnswerSize = defaultMaxAnswerSize;
+    PaceLimits m_pace = defaultPace;
 };
 
 } // namespace ostry

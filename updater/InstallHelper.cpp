@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +16,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +26,8 @@ namespace {
 
 // Every bit a copy made as root must not keep: setuid, setgid, sticky, group and other write.
 constexpr mode_t droppedBits = S_ISUID | S_ISGID | S_ISVTX | S_IWGRP | S_IWOTH;
+// The mode of every installed app folder, whatever the source folder's was.
+constexpr mode_t installedFolderMode = 0755;
 
 class Descriptor {
 public:
@@ -123,10 +125,20 @@ void InstallHelper::install(const QString& source, const QString& target, const 
         fail(QStringLiteral("%1: %2").arg(parentPath, lastError()));
     if ((parentInfo.st_uid != 0 && parentInfo.st_uid != ::geteuid()) || (parentInfo.st_mode & (S_IWGRP | S_IWOTH)))
         fail(QStringLiteral("the folder %1 can be changed by other accounts").arg(parentPath));
+    // One run at a time per folder, for the whole run: leftovers are another run's work in
+    // progress unless the lock is ours. Released when the descriptor closes, also when the
+    // helper is killed.
+    if (::flock(parent.get(), LOCK_EX | LOCK_NB) != 0)
+        fail(errno == EWOULDBLOCK ? QStringLiteral("another update is being installed into %1").arg(parentPath)
+                                  : QStringLiteral("%1: %2").arg(parentPath, lastError()));
 
     struct stat targetStat {};
     if (::fstatat(parent.get(), nameBytes.constData(), &targetStat, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(targetStat.st_mode))
         fail(QStringLiteral("%1 is not a bundle").arg(target));
+    // The trusted key comes from the target, so the target must be root's (or, for an
+    // ordinary account running the helper without rights, that account's own).
+    if (targetStat.st_uid != 0 && targetStat.st_uid != ::geteuid())
+        fail(QStringLiteral("%1 doesn't belong to root").arg(target));
     const Descriptor installed(::openat(parent.get(), nameBytes.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!installed.valid())
         fail(QStringLiteral("%1: %2").arg(target, lastError()));
@@ -143,25 +155,27 @@ void InstallHelper::install(const QString& source, const QString& target, const 
     // Before anything is copied: the source must carry a manifest signed by the installed
     // bundle's key, and the copy may hold no more than that manifest lists. Whatever the
     // path leads to, root copies no more than the signed release's size.
-    const BundleManifest expected = SignatureVerifier::signedManifest(AppBundle(descriptorPath(from.get())), running);
+    const BundleManifest expected = SignatureVerifier::signedManifest(from.get(), running);
     CopyBudget budget{qint64(expected.entries.size()) + 3, 4096 + BundleManifest::maxEncodedSize};
     for (const ManifestEntry& entry : expected.entries)
         budget.bytes += entry.size;
 
     // 2. A private copy, made item by item with the dangerous bits dropped.
-    const QByteArray staging = prefix + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().toLatin1();
+    const QByteArray staging = prefix + newWorkId().toLatin1();
     const QString stagingPath = parentPath + QLatin1Char('/') + QFile::decodeName(staging);
     if (::mkdirat(parent.get(), staging.constData(), 0700) != 0)
         fail(QStringLiteral("%1: %2").arg(stagingPath, lastError()));
+    bool keepStaging = false; // it holds the previous copy when a swap back failed
+    auto exchange = [&] {
+        return ::renameat2(parent.get(), staging.constData(), parent.get(), nameBytes.constData(), RENAME_EXCHANGE) == 0;
+    };
     try {
         const Descriptor copy(::openat(parent.get(), staging.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (!copy.valid())
             fail(QStringLiteral("%1: %2").arg(stagingPath, lastError()));
         // Private until it is complete and checked: the copy's own mode comes last.
         QString error;
-        struct stat sourceInfo {};
-        if (::fstat(from.get(), &sourceInfo) != 0 || !copyTreeAt(from.get(), copy.get(), droppedBits, &error, budget)
-            || ::fchmod(copy.get(), 0700) != 0)
+        if (!copyTreeAt(from.get(), copy.get(), droppedBits, &error, budget) || ::fchmod(copy.get(), 0700) != 0)
             fail(error.isEmpty() ? lastError() : error);
         if (hook)
             hook(Step::copied, stagingPath);
@@ -171,24 +185,46 @@ void InstallHelper::install(const QString& source, const QString& target, const 
         if (hook)
             hook(Step::verified, stagingPath);
 
-        // 4. The installed bundle's owner, the folder mode, on disk, then the swap.
+        // 4. The installed bundle's owner and the one mode an installed app folder has
+        // (never the unsigned source folder's), on disk, then the swap.
         if ((targetStat.st_uid != ::geteuid() || targetStat.st_gid != ::getegid())
             && !chownTreeAt(copy.get(), targetStat.st_uid, targetStat.st_gid))
             fail(QStringLiteral("the new copy couldn't be given to its owner: %1").arg(lastError()));
-        if (::fchmod(copy.get(), (sourceInfo.st_mode & 07777 & ~droppedBits) | S_IRWXU) != 0)
+        if (::fchmod(copy.get(), installedFolderMode) != 0)
             fail(lastError());
         if (::syncfs(copy.get()) != 0 || ::fsync(copy.get()) != 0 || ::fsync(parent.get()) != 0)
             fail(QStringLiteral("the new copy couldn't be written to disk: %1").arg(lastError()));
         if (hook)
             hook(Step::synced, stagingPath);
 
-        if (::renameat2(parent.get(), staging.constData(), parent.get(), nameBytes.constData(), RENAME_EXCHANGE) != 0) {
+        if (!exchange()) {
             if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP)
                 fail(QStringLiteral("the file system of %1 can't swap folders in one step").arg(parentPath));
             fail(QStringLiteral("%1: %2").arg(target, lastError()));
         }
+        // What now holds the target's name must be the checked copy, complete: otherwise the
+        // old copy goes back and the run fails.
+        struct stat copyInfo {};
+        struct stat swappedIn {};
+        QString problem;
+        const bool same = ::fstat(copy.get(), &copyInfo) == 0
+            && ::fstatat(parent.get(), nameBytes.constData(), &swappedIn, AT_SYMLINK_NOFOLLOW) == 0
+            && copyInfo.st_dev == swappedIn.st_dev && copyInfo.st_ino == swappedIn.st_ino;
+        const auto actual = same ? BundleManifest::scan(descriptorPath(copy.get()), &problem) : std::nullopt;
+        if (actual)
+            problem = describeDifference(expected, *actual);
+        else if (problem.isEmpty())
+            problem = QStringLiteral("another folder took its place");
+        if (!problem.isEmpty()) {
+            const bool restored = exchange();
+            keepStaging = !restored;
+            ::fsync(parent.get());
+            fail(QStringLiteral("the installed copy didn't match the update (%1)%2")
+                     .arg(problem, restored ? QString() : QStringLiteral("; the previous copy couldn't be put back")));
+        }
     } catch (...) {
-        removeTreeAt(parent.get(), staging);
+        if (!keepStaging)
+            removeTreeAt(parent.get(), staging);
         throw;
     }
     ::fsync(parent.get());

@@ -10,20 +10,53 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace ostry {
 
 namespace {
 
 constexpr qint64 maxSignatureSize = 4096;
 
-std::optional<QByteArray> readSmallFile(const QString& path, qint64 limit)
+// Reads `relative` below the folder `bundleFd`: every folder on the way and the file itself
+// are opened through their parent's descriptor without following symlinks, the file without
+// blocking (a FIFO can't hang the reader) and only when it is a regular file.
+std::optional<QByteArray> readBundleFile(int bundleFd, const char* relative, qint64 limit)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const QList<QByteArray> parts = QByteArray(relative).split('/');
+    int folder = ::dup(bundleFd);
+    for (qsizetype i = 0; folder >= 0 && i + 1 < parts.size(); ++i) {
+        const int next = ::openat(folder, parts[i].constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(folder);
+        folder = next;
+    }
+    if (folder < 0)
         return std::nullopt;
+    const int fd = ::openat(folder, parts.last().constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    ::close(folder);
+    if (fd < 0)
+        return std::nullopt;
+    QFile file;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFile::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
     QByteArray data = file.read(limit + 1);
-    if (data.size() > limit)
+    if (data.size() > limit || file.error() != QFileDevice::NoError)
         return std::nullopt;
+    return data;
+}
+
+std::optional<QByteArray> readBundleFile(const AppBundle& bundle, const char* relative, qint64 limit)
+{
+    const int fd = ::open(QFile::encodeName(bundle.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    auto data = readBundleFile(fd, relative, limit);
+    ::close(fd);
     return data;
 }
 
@@ -64,7 +97,7 @@ bool AcceptedVersionStore::raise(const AppVersion& version)
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return false;
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     file.write(version.text().toUtf8() + '\n');
     return file.commit();
@@ -77,7 +110,7 @@ SignatureVerifier::SignatureVerifier(std::shared_ptr<AcceptedVersionStore> store
 
 minisign::PublicKey SignatureVerifier::trustedKey(const AppBundle& running)
 {
-    const auto text = readSmallFile(running.file(AppBundle::trustedKeyFile), 4096);
+    const auto text = readBundleFile(running, AppBundle::trustedKeyFile, 4096);
     if (!text)
         throw VerificationError::currentAppUnsigned();
     const auto key = minisign::decodePublicKey(*text);
@@ -124,15 +157,28 @@ void SignatureVerifier::verifyArchive(int archiveFd, const QByteArray& signature
 
 BundleManifest SignatureVerifier::signedManifest(const AppBundle& newBundle, const AppBundle& running)
 {
+    const int fd = ::open(QFile::encodeName(newBundle.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        throw VerificationError::invalidSignature(QStringLiteral("the new version isn't signed"));
+    try {
+        BundleManifest manifest = signedManifest(fd, running);
+        ::close(fd);
+        return manifest;
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+}
+
+BundleManifest SignatureVerifier::signedManifest(int newBundleFd, const AppBundle& running)
+{
     const auto runningInfo = running.info();
     if (!runningInfo)
         throw VerificationError::currentAppUnsigned();
     const minisign::PublicKey key = trustedKey(running);
 
-    const auto manifestText = readSmallFile(newBundle.file(AppBundle::manifestFile),
-                                            BundleManifest::maxEncodedSize);
-    const auto signatureText = readSmallFile(newBundle.file(AppBundle::manifestSignatureFile),
-                                             maxSignatureSize);
+    const auto manifestText = readBundleFile(newBundleFd, AppBundle::manifestFile, BundleManifest::maxEncodedSize);
+    const auto signatureText = readBundleFile(newBundleFd, AppBundle::manifestSignatureFile, maxSignatureSize);
     if (!manifestText || !signatureText)
         throw VerificationError::invalidSignature(QStringLiteral("the new version isn't signed"));
 

@@ -61,6 +61,10 @@ public:
     // The first half of checkBundle: the new bundle's manifest, once its signature by the
     // running bundle's key and its identifier are checked; the files are not looked at.
     static BundleManifest signedManifest(const AppBundle& newBundle, const AppBundle& running);
+    // The same for the bundle open as the folder `newBundleFd`. The two signature files are
+    // reached through that descriptor, never following a symlink, and must be regular files
+    // (a FIFO or a device is refused at once, without blocking).
+    static BundleManifest signedManifest(int newBundleFd, const AppBundle& running);
 
     // The key that signs this application's updates. Throws currentAppUnsigned.
     static minisign::PublicKey trustedKey(const AppBundle& running);

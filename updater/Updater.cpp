@@ -11,17 +11,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QTimer>
 
 #include <algorithm>
 #include <cmath>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ostry {
 
@@ -44,8 +42,6 @@ QString messageOf(std::exception_ptr error)
     }
 }
 
-const QString uuidPattern = QStringLiteral("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
-
 } // namespace
 
 const char* kindName(UpdateState::Kind kind)
@@ -64,7 +60,7 @@ const char* kindName(UpdateState::Kind kind)
 }
 
 Updater::Updater(UpdaterConfiguration configuration, std::unique_ptr<QSettings> settings, UpdaterParts parts,
-                 UpdatePresenting& presenter, UpdaterHooks hooks, bool start, QObject* parent)
+                 UpdatePresenting& presenter, UpdaterHooks hooks, Schedule schedule, QObject* parent)
     : QObject(parent)
     , m_configuration(std::move(configuration))
     , m_settings(std::move(settings))
@@ -95,8 +91,8 @@ Updater::Updater(UpdaterConfiguration configuration, std::unique_ptr<QSettings> 
     removeLeftovers(m_configuration.bundle, QDir::tempPath());
     if (QCoreApplication* app = QCoreApplication::instance())
         connect(app, &QCoreApplication::aboutToQuit, this, &Updater::applicationWillTerminate);
-    if (start)
-        this->start();
+    if (schedule == Schedule::startNow)
+        start();
 }
 
 Updater::~Updater()
@@ -110,7 +106,10 @@ UpdaterParts Updater::defaultParts(const UpdaterConfiguration& configuration, QN
 {
     UpdaterParts parts;
     parts.feed = std::make_shared<GitHubReleaseFeed>(configuration, network);
-    parts.downloader = std::make_shared<ZipDownloader>(network, configuration.bundle);
+    // Plain http to this machine only for a test server standing in for the release service.
+    const LoopbackHttp loopbackHttp = QHostAddress(configuration.apiBaseURL.host()).isLoopback() ? LoopbackHttp::allowed
+                                                                                                  : LoopbackHttp::refused;
+    parts.downloader = std::make_shared<ZipDownloader>(network, configuration.bundle, DownloadLimits{}, loopbackHttp);
     parts.verifier = std::make_shared<SignatureVerifier>();
     parts.installer = std::make_shared<BundleInstaller>();
     return parts;
@@ -159,6 +158,13 @@ void Updater::setState(UpdateState state)
     Q_EMIT stateChanged();
 }
 
+void Updater::saveSettings()
+{
+    m_settings->sync();
+    // The user's alone whatever the umask (QSettings keeps the mode from then on).
+    QFile::setPermissions(m_settings->fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 void Updater::setLastCheckDate(std::optional<QDateTime> date)
 {
     m_lastCheckDate = date;
@@ -166,7 +172,7 @@ void Updater::setLastCheckDate(std::optional<QDateTime> date)
         m_settings->setValue(QLatin1String(UpdaterSettings::lastCheckDate), date->toUTC().toString(Qt::ISODateWithMs));
     else
         m_settings->remove(QLatin1String(UpdaterSettings::lastCheckDate));
-    m_settings->sync();
+    saveSettings();
     Q_EMIT lastCheckDateChanged();
 }
 
@@ -174,7 +180,7 @@ void Updater::setAutomaticallyChecks(bool on)
 {
     m_automaticallyChecks = on;
     m_settings->setValue(QLatin1String(UpdaterSettings::automaticallyChecks), on);
-    m_settings->sync();
+    saveSettings();
     Q_EMIT automaticallyChecksChanged();
     start();
 }
@@ -184,12 +190,12 @@ void Updater::setAutomaticallyInstalls(bool on)
     const bool was = m_automaticallyInstalls;
     m_automaticallyInstalls = on;
     m_settings->setValue(QLatin1String(UpdaterSettings::automaticallyInstalls), on);
-    m_settings->sync();
+    saveSettings();
     Q_EMIT automaticallyInstallsChanged();
     if (!on || was || !m_enabled || m_state.kind != Kind::available || !m_state.candidate)
         return;
     if (directModeOrNothing())
-        download(*m_state.candidate, false, false);
+        download(*m_state.candidate, WhenReady::stage, Initiator::background);
 }
 
 std::optional<InstallMode> Updater::directModeOrNothing()
@@ -255,7 +261,7 @@ QCoro::Task<void> Updater::scheduledCheck(quint64 generation)
 {
     QPointer<Updater> self(this);
     const std::optional<QDateTime> before = m_lastCheckDate;
-    co_await checkForUpdates(false);
+    co_await checkForUpdates(Initiator::background);
     if (!self || generation != m_scheduleGeneration)
         co_return;
     // A check that failed, or didn't run because an update is under way, is tried again an
@@ -266,12 +272,12 @@ QCoro::Task<void> Updater::scheduledCheck(quint64 generation)
         loop(generation);
 }
 
-void Updater::beginCheckForUpdates(bool userInitiated)
+void Updater::beginCheckForUpdates(Initiator initiator)
 {
-    checkForUpdates(userInitiated);
+    checkForUpdates(initiator);
 }
 
-QCoro::Task<void> Updater::checkForUpdates(bool userInitiated)
+QCoro::Task<void> Updater::checkForUpdates(Initiator initiator)
 {
     if (!m_enabled)
         co_return;
@@ -280,20 +286,21 @@ QCoro::Task<void> Updater::checkForUpdates(bool userInitiated)
     case Kind::installing:
         co_return;
     case Kind::readyToInstall:
-        if (userInitiated)
+        if (initiator == Initiator::user)
             m_presenter.show(*this);
         co_return;
     case Kind::checking:
         // One request at a time: a person asking while a background check runs gets its
         // answer as theirs.
-        m_checkIsUserInitiated = m_checkIsUserInitiated || userInitiated;
+        if (initiator == Initiator::user)
+            m_checkInitiator = Initiator::user;
         co_return;
     default:
         break;
     }
 
     QPointer<Updater> self(this);
-    m_checkIsUserInitiated = userInitiated;
+    m_checkInitiator = initiator;
     setState(UpdateState::with(Kind::checking));
     std::shared_ptr<ReleaseFeed> feed = m_parts.feed;
     std::optional<UpdateCandidate> candidate;
@@ -305,10 +312,10 @@ QCoro::Task<void> Updater::checkForUpdates(bool userInitiated)
     }
     if (!self)
         co_return;
-    userInitiated = m_checkIsUserInitiated;
-    m_checkIsUserInitiated = false;
+    initiator = m_checkInitiator;
+    m_checkInitiator = Initiator::background;
     if (error) {
-        fail(messageOf(error), userInitiated);
+        fail(messageOf(error), initiator);
         co_return;
     }
 
@@ -317,13 +324,13 @@ QCoro::Task<void> Updater::checkForUpdates(bool userInitiated)
     if (candidate && running && *running < candidate->version) {
         setState(UpdateState::with(Kind::available, candidate));
         const std::optional<AppVersion> skipped = skippedVersion();
-        if (!userInitiated && skipped && *skipped == candidate->version) {
+        if (initiator == Initiator::background && skipped && *skipped == candidate->version) {
             qCInfo(lcUpdater, "Skipping %s as the user asked", qUtf8Printable(candidate->version.text()));
             co_return;
         }
         if (m_automaticallyInstalls) {
             if (directModeOrNothing()) {
-                co_await download(*candidate, false, userInitiated);
+                co_await download(*candidate, WhenReady::stage, initiator);
                 co_return;
             }
         }
@@ -331,11 +338,11 @@ QCoro::Task<void> Updater::checkForUpdates(bool userInitiated)
         co_return;
     }
     setState(UpdateState::with(Kind::upToDate));
-    if (userInitiated)
+    if (initiator == Initiator::user)
         m_presenter.showUpToDate(m_configuration.appName, running ? running->text() : QStringLiteral("?"));
 }
 
-QCoro::Task<void> Updater::download(UpdateCandidate candidate, bool installWhenReady, bool userInitiated)
+QCoro::Task<void> Updater::download(UpdateCandidate candidate, WhenReady whenReady, Initiator initiator)
 {
     if (m_state.kind == Kind::downloading)
         co_return;
@@ -344,7 +351,7 @@ QCoro::Task<void> Updater::download(UpdateCandidate candidate, bool installWhenR
         m_installMode = m_parts.installer->installMode(m_configuration.bundle.path());
     } catch (...) {
         setState(UpdateState::with(Kind::available, candidate));
-        fail(messageOf(std::current_exception()), userInitiated);
+        fail(messageOf(std::current_exception()), initiator);
         co_return;
     }
     setState(UpdateState::with(Kind::downloading, candidate));
@@ -381,13 +388,13 @@ QCoro::Task<void> Updater::download(UpdateCandidate candidate, bool installWhenR
     if (error) {
         downloader->discard();
         setState(UpdateState::with(Kind::available, candidate));
-        fail(messageOf(error), userInitiated);
+        fail(messageOf(error), initiator);
         co_return;
     }
 
     m_stagedApp = staged;
     setState(UpdateState::with(Kind::readyToInstall, candidate));
-    if (installWhenReady) {
+    if (whenReady == WhenReady::installAndRelaunch) {
         co_await installWithRelaunch(candidate);
         co_return;
     }
@@ -402,14 +409,14 @@ void Updater::installAndRelaunch()
     if (m_state.kind == Kind::readyToInstall)
         installWithRelaunch(*m_state.candidate);
     else if (m_state.kind == Kind::available)
-        download(*m_state.candidate, true, true);
+        download(*m_state.candidate, WhenReady::installAndRelaunch, Initiator::user);
 }
 
 void Updater::skipThisVersion()
 {
     if (m_state.kind == Kind::available && m_state.candidate) {
         m_settings->setValue(QLatin1String(UpdaterSettings::skippedVersion), m_state.candidate->version.text());
-        m_settings->sync();
+        saveSettings();
     }
     m_presenter.close();
 }
@@ -430,7 +437,7 @@ QCoro::Task<void> Updater::installWithRelaunch(UpdateCandidate candidate)
         mode = m_installMode ? *m_installMode : m_parts.installer->installMode(m_configuration.bundle.path());
     } catch (...) {
         setState(UpdateState::with(Kind::readyToInstall, candidate));
-        fail(messageOf(std::current_exception()), true);
+        fail(messageOf(std::current_exception()), Initiator::user);
         co_return;
     }
     std::shared_ptr<UpdateInstaller> installer = m_parts.installer;
@@ -448,7 +455,7 @@ QCoro::Task<void> Updater::installWithRelaunch(UpdateCandidate candidate)
         co_return;
     if (error) {
         setState(UpdateState::with(Kind::readyToInstall, candidate));
-        fail(messageOf(error), true);
+        fail(messageOf(error), Initiator::user);
         co_return;
     }
     m_stagedApp.reset();
@@ -465,7 +472,7 @@ QCoro::Task<void> Updater::installWithRelaunch(UpdateCandidate candidate)
         QCoreApplication::quit();
 }
 
-bool Updater::installStaged(const UpdateCandidate& candidate, bool userInitiated)
+bool Updater::installStaged(const UpdateCandidate& candidate, Initiator initiator)
 {
     if (!m_stagedApp)
         return false;
@@ -475,7 +482,7 @@ bool Updater::installStaged(const UpdateCandidate& candidate, bool userInitiated
         m_parts.installer->install(*m_stagedApp, m_configuration.bundle.path(), mode);
     } catch (...) {
         setState(UpdateState::with(Kind::readyToInstall, candidate));
-        fail(messageOf(std::current_exception()), userInitiated);
+        fail(messageOf(std::current_exception()), initiator);
         return false;
     }
     m_stagedApp.reset();
@@ -493,14 +500,14 @@ void Updater::applicationWillTerminate()
     if (m_state.kind == Kind::readyToInstall && m_state.candidate && m_automaticallyInstalls
         && m_installMode == InstallMode::direct) {
         // No window can be shown any more: a failure is logged only.
-        installStaged(*m_state.candidate, false);
+        installStaged(*m_state.candidate, Initiator::background);
     }
 }
 
-void Updater::fail(const QString& message, bool userInitiated)
+void Updater::fail(const QString& message, Initiator initiator)
 {
     qCCritical(lcUpdater, "Update failed: %s", qUtf8Printable(message));
-    if (userInitiated) {
+    if (initiator == Initiator::user) {
         if (m_state.kind == Kind::checking) {
             UpdateState failed = UpdateState::with(Kind::failed);
             failed.message = message;
@@ -514,44 +521,8 @@ void Updater::fail(const QString& message, bool userInitiated)
 
 void Updater::removeLeftovers(const AppBundle& bundle, const QString& tempFolder)
 {
-    const uid_t user = ::getuid();
-    auto ownDirectory = [user](const QString& path) {
-        struct stat info {};
-        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == user;
-    };
-    if (bundle.isValid()) {
-        const QFileInfo running(bundle.path());
-        QString base = running.fileName();
-        if (base.endsWith(QLatin1String(AppBundle::extension)))
-            base.chop(qsizetype(qstrlen(AppBundle::extension)));
-        const QRegularExpression staging(QLatin1String("^") + QRegularExpression::escape(QLatin1Char('.') + running.fileName())
-                                         + QLatin1String("\\.") + uuidPattern + QLatin1String("$"));
-        const QRegularExpression previous(QLatin1String("^") + QRegularExpression::escape(base) + QLatin1String("-previous-")
-                                          + uuidPattern + QRegularExpression::escape(QLatin1String(AppBundle::extension))
-                                          + QLatin1String("$"));
-        const QDir folder = running.absoluteDir();
-        for (const QString& name : folder.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
-            const QString path = folder.filePath(name);
-            if (!ownDirectory(path))
-                continue;
-            if (staging.match(name).hasMatch()) {
-                qCInfo(lcUpdater, "Removing %s, left by an interrupted install", qUtf8Printable(path));
-                removeTree(path);
-            } else if (previous.match(name).hasMatch()) {
-                qCInfo(lcUpdater, "Moving %s, the copy an install replaced, to the Trash", qUtf8Printable(path));
-                moveToTrash(path);
-            }
-        }
-    }
-    const QRegularExpression working(QLatin1String("^OstryUpdater-") + uuidPattern + QLatin1String("$"));
-    const QDir temp(tempFolder);
-    for (const QString& name : temp.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString path = temp.filePath(name);
-        if (working.match(name).hasMatch() && ownDirectory(path)) {
-            qCInfo(lcUpdater, "Removing %s, left by an interrupted download", qUtf8Printable(path));
-            removeTree(path);
-        }
-    }
+    BundleInstaller::removeLeftovers(bundle);
+    ZipDownloader::removeLeftovers(tempFolder);
 }
 
 } // namespace ostry

@@ -44,6 +44,16 @@ struct UpdateState {
 
 const char* kindName(UpdateState::Kind kind);
 
+// Who asked for a check, a download or an install: Quandrel in the background (the daily
+// schedule, the install at quit: failures are only logged) or the person (who is told the
+// outcome).
+enum class Initiator { background, user };
+// Whether the daily schedule starts as the updater is made, or at the first start().
+enum class Schedule { startNow, onStart };
+// What a finished download leads to: staged for the next quit, or installed at once with a
+// relaunch.
+enum class WhenReady { stage, installAndRelaunch };
+
 // How the updater talks to the person. Called on the main thread.
 class UpdatePresenting {
 public:
@@ -94,10 +104,10 @@ public:
     static constexpr int maximumWaitSeconds = 3600;
 
     // `settings` is where the preferences persist; `presenter` must outlive the updater.
-    // When enabled, the updater installs a staged update as the application quits; with
-    // `start` the schedule starts at once.
+    // When enabled, the updater installs a staged update as the application quits.
     Updater(UpdaterConfiguration configuration, std::unique_ptr<QSettings> settings, UpdaterParts parts,
-            UpdatePresenting& presenter, UpdaterHooks hooks = {}, bool start = true, QObject* parent = nullptr);
+            UpdatePresenting& presenter, UpdaterHooks hooks = {}, Schedule schedule = Schedule::startNow,
+            QObject* parent = nullptr);
     ~Updater() override;
 
     // The real feed, downloader, verifier and installer for the configuration's bundle.
@@ -110,9 +120,9 @@ public:
     void start();
     // Asks the feed now. A user's check reports "up to date" and failures; a background
     // check stays silent.
-    QCoro::Task<void> checkForUpdates(bool userInitiated);
+    QCoro::Task<void> checkForUpdates(Initiator initiator);
     // The same without waiting for it (the menu command, "Check Now").
-    void beginCheckForUpdates(bool userInitiated);
+    void beginCheckForUpdates(Initiator initiator);
 
     void installAndRelaunch();
     void skipThisVersion();
@@ -150,12 +160,13 @@ private:
     void loop(quint64 generation);
     void waitThenLoop(quint64 generation, int seconds);
     QCoro::Task<void> scheduledCheck(quint64 generation);
-    QCoro::Task<void> download(UpdateCandidate candidate, bool installWhenReady, bool userInitiated);
+    QCoro::Task<void> download(UpdateCandidate candidate, WhenReady whenReady, Initiator initiator);
     QCoro::Task<void> installWithRelaunch(UpdateCandidate candidate);
-    bool installStaged(const UpdateCandidate& candidate, bool userInitiated);
+    bool installStaged(const UpdateCandidate& candidate, Initiator initiator);
     std::optional<InstallMode> directModeOrNothing();
-    void fail(const QString& message, bool userInitiated);
+    void fail(const QString& message, Initiator initiator);
     void setLastCheckDate(std::optional<QDateTime> date);
+    void saveSettings();
     QDateTime now() const;
 
     UpdaterConfiguration m_configuration;
@@ -169,7 +180,7 @@ private:
     bool m_automaticallyChecks = true;
     bool m_automaticallyInstalls = false;
     quint64 m_scheduleGeneration = 0;   // a schedule step of another generation stops
-    bool m_checkIsUserInitiated = false; // of the check in flight
+    Initiator m_checkInitiator = Initiator::background; // of the check in flight
     std::optional<AppBundle> m_stagedApp;
     std::optional<InstallMode> m_installMode;
 };

@@ -3,6 +3,7 @@
 #include "Errors.h"
 #include "FileOps.h"
 #include "SignatureVerifier.h"
+#include "TransferPace.h"
 #include "UpdaterLog.h"
 
 #include <QBuffer>
@@ -14,8 +15,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
-#include <QTimer>
-#include <QUuid>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -25,7 +25,7 @@ namespace ostry {
 
 namespace {
 
-enum class Abort { none, tooLarge, stalled, timedOut, insecure, io };
+enum class Abort { none, tooLarge, insecure, io };
 
 struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
@@ -36,9 +36,8 @@ struct Transfer {
     qint64 limit;                     // bytes accepted at most
     QIODevice* sink;
     std::function<void(qint64)> onBytes;
-    qint64 minimumBytesPerSecond;
-    int rateWindowMs;
-    int deadlineMs;
+    PaceLimits pace;
+    LoopbackHttp loopbackHttp;
 };
 
 // Streams one URL into `sink`. Returns the HTTP status; throws DownloadError on transport
@@ -64,30 +63,16 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     };
     qint64 received = 0;
 
-    QObject::connect(raw, &QNetworkReply::redirected, &context, [raw, stop](const QUrl& target) {
-        if (ZipDownloader::isAcceptableURL(target))
+    const LoopbackHttp loopbackHttp = transfer.loopbackHttp;
+    QObject::connect(raw, &QNetworkReply::redirected, &context, [raw, stop, loopbackHttp](const QUrl& target) {
+        if (ZipDownloader::isAcceptableURL(target, loopbackHttp))
             Q_EMIT raw->redirectAllowed();
         else
             stop(Abort::insecure);
     });
     // Every window must bring its share of bytes, error bodies included: a drip of a few
     // bytes now and then can't hold the transfer open until the deadline.
-    qint64 arrived = 0;
-    qint64 arrivedAtWindowStart = 0;
-    const qint64 perWindow = transfer.minimumBytesPerSecond * transfer.rateWindowMs / 1000;
-    QTimer window;
-    window.setInterval(transfer.rateWindowMs);
-    QObject::connect(&window, &QTimer::timeout, &context, [&, stop] {
-        const qint64 fresh = arrived - arrivedAtWindowStart;
-        arrivedAtWindowStart = arrived;
-        // Stopping finishes the reply, which may resume and end this coroutine at once:
-        // nothing of its frame is touched after it.
-        if (fresh < std::max<qint64>(perWindow, 1))
-            stop(Abort::stalled);
-    });
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(&deadline, &QTimer::timeout, &context, [stop] { stop(Abort::timedOut); });
+    TransferPace pace(raw, transfer.pace);
     QObject::connect(raw, &QNetworkReply::metaDataChanged, &context, [raw, stop, &transfer] {
         const QVariant length = raw->header(QNetworkRequest::ContentLengthHeader);
         const int status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -96,7 +81,6 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     });
     QObject::connect(raw, &QNetworkReply::readyRead, &context, [&] {
         const QByteArray chunk = raw->readAll();
-        arrived += chunk.size();
         // Bodies of error answers are not kept.
         if (raw->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() != 200)
             return;
@@ -112,22 +96,17 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
         if (transfer.onBytes)
             transfer.onBytes(received);
     });
-    window.start();
-    deadline.start(transfer.deadlineMs);
-
     co_await raw;
-    window.stop();
-    deadline.stop();
 
     switch (*abort) {
     case Abort::none:
+        if (pace.outcome() == TransferPace::Outcome::stalled)
+            throw DownloadError::stalled();
+        if (pace.outcome() == TransferPace::Outcome::timedOut)
+            throw DownloadError::timedOut();
         break;
     case Abort::tooLarge:
         throw DownloadError::tooLarge();
-    case Abort::stalled:
-        throw DownloadError::stalled();
-    case Abort::timedOut:
-        throw DownloadError::timedOut();
     case Abort::insecure:
         throw DownloadError::insecureURL();
     case Abort::io:
@@ -141,10 +120,11 @@ QCoro::Task<int> fetch(QNetworkAccessManager* network, Transfer transfer)
     co_return status.toInt();
 }
 
+const QString workingFolderPrefix = QStringLiteral("OstryUpdater-");
+
 QString createWorkingFolder()
 {
-    const QString path = QDir::tempPath() + QLatin1String("/OstryUpdater-")
-        + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString path = QDir::tempPath() + QLatin1Char('/') + workingFolderPrefix + newWorkId();
     QDir().mkpath(QDir::tempPath());
     // mkdir fails on an existing path, so nothing planted there beforehand is reused.
     if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0)
@@ -154,8 +134,9 @@ QString createWorkingFolder()
 
 } // namespace
 
-ZipDownloader::ZipDownloader(QNetworkAccessManager* network, AppBundle running, DownloadLimits limits)
-    : m_network(network), m_running(std::move(running)), m_limits(limits)
+ZipDownloader::ZipDownloader(QNetworkAccessManager* network, AppBundle running, DownloadLimits limits,
+                             LoopbackHttp loopbackHttp)
+    : m_network(network), m_running(std::move(running)), m_limits(limits), m_loopbackHttp(loopbackHttp)
 {
 }
 
@@ -171,13 +152,28 @@ void ZipDownloader::discard()
     m_workingFolder.clear();
 }
 
-bool ZipDownloader::isAcceptableURL(const QUrl& url)
+void ZipDownloader::removeLeftovers(const QString& tempFolder)
+{
+    const QRegularExpression working(QLatin1String("^") + QRegularExpression::escape(workingFolderPrefix)
+                                     + QLatin1String(workIdPattern) + QLatin1String("$"));
+    const QDir temp(tempFolder);
+    for (const QString& name : temp.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString path = temp.filePath(name);
+        if (working.match(name).hasMatch() && isOwnFolder(path)) {
+            qCInfo(lcUpdater, "Removing %s, left by an interrupted download", qUtf8Printable(path));
+            removeTree(path);
+        }
+    }
+}
+
+bool ZipDownloader::isAcceptableURL(const QUrl& url, LoopbackHttp loopbackHttp)
 {
     if (!url.isValid())
         return false;
     if (url.scheme() == QLatin1String("https"))
         return true;
-    return url.scheme() == QLatin1String("http") && QHostAddress(url.host()).isLoopback();
+    return loopbackHttp == LoopbackHttp::allowed && url.scheme() == QLatin1String("http")
+        && QHostAddress(url.host()).isLoopback();
 }
 
 AppBundle findBundle(const QString& extractedFolder, const QString& appName)
@@ -202,26 +198,36 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
 {
     if (candidate.signatureURL.isEmpty())
         throw DownloadError::signatureMissing();
-    if (!isAcceptableURL(candidate.downloadURL) || !isAcceptableURL(candidate.signatureURL))
+    if (!isAcceptableURL(candidate.downloadURL, m_loopbackHttp) || !isAcceptableURL(candidate.signatureURL, m_loopbackHttp))
         throw DownloadError::insecureURL();
+    if (candidate.downloadSize > m_limits.hardCap)
+        throw DownloadError::declaredTooLarge(m_limits.hardCap);
     // Refused before anything is fetched: without a trusted key nothing can be checked.
-    SignatureVerifier::trustedKey(m_running);
+    const minisign::PublicKey trusted = SignatureVerifier::trustedKey(m_running);
 
     discard();
     m_workingFolder = createWorkingFolder();
     const QString folder = m_workingFolder;
     try {
+        const PaceLimits pace{m_limits.minimumBytesPerSecond, m_limits.rateWindowMs, m_limits.deadlineMs};
         QBuffer signature;
         signature.open(QIODevice::WriteOnly);
         // Arguments are named locals: GCC 12 destroys temporaries of a co_await expression
         // twice.
         Transfer signatureTransfer{candidate.signatureURL, m_limits.maxSignatureSize, &signature, {},
-                                   m_limits.minimumBytesPerSecond, m_limits.rateWindowMs, m_limits.deadlineMs};
+                                   pace, m_loopbackHttp};
         const int signatureStatus = co_await fetch(m_network, std::move(signatureTransfer));
         if (signatureStatus == 404)
             throw DownloadError::signatureMissing();
         if (signatureStatus != 200)
             throw DownloadError::badStatus(signatureStatus);
+        // A signature by another key can't be made good by any archive: nothing more is fetched.
+        QString problem;
+        const auto decoded = minisign::decodeSignature(signature.data(), &problem);
+        if (!decoded)
+            throw VerificationError::invalidSignature(problem);
+        if (decoded->keyId != trusted.keyId)
+            throw VerificationError::invalidSignature(minisign::describe(minisign::VerifyResult::wrongKey));
 
         // One descriptor from the first byte written to the last byte unpacked: the archive
         // is never looked up by name again, so nothing can be put in its place between the
@@ -231,13 +237,13 @@ QCoro::Task<AppBundle> ZipDownloader::download(UpdateCandidate candidate, QStrin
         if (!zip->open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered))
             throw DownloadError::io(zip->errorString());
         const qint64 declared = candidate.downloadSize;
-        const qint64 limit = declared > 0 ? declared + m_limits.sizeMargin : m_limits.unknownSizeCap;
+        const qint64 limit = std::min(declared > 0 ? declared + m_limits.sizeMargin : m_limits.unknownSizeCap,
+                                      m_limits.hardCap);
         auto onBytes = [progress, declared](qint64 received) {
             if (progress && declared > 0)
                 progress(std::min(0.999, double(received) / double(declared)));
         };
-        Transfer archiveTransfer{candidate.downloadURL, limit, zip.get(), onBytes, m_limits.minimumBytesPerSecond,
-                                 m_limits.rateWindowMs, m_limits.deadlineMs};
+        Transfer archiveTransfer{candidate.downloadURL, limit, zip.get(), onBytes, pace, m_loopbackHttp};
         const int status = co_await fetch(m_network, std::move(archiveTransfer));
         if (status != 200)
             throw DownloadError::badStatus(status);

@@ -68,14 +68,14 @@ std::optional<Rect> WindowManager::readScreenFrame(WindowHandle window, const Sc
     return std::nullopt;
 }
 
-void WindowManager::perform(WindowAction action, std::optional<ClientWindow> window, std::optional<Rect> originalFrame)
+bool WindowManager::perform(WindowAction action, std::optional<ClientWindow> window, std::optional<Rect> originalFrame)
 {
     const char* actionName = text(rawName(action));
 
     if (!m_platform.trust->canControlWindows()) {
         qCCritical(lcWindows, "%s: Accessibility isn't allowed", actionName);
         m_platform.trust->showTrustPrompt();
-        return;
+        return false;
     }
 
     // The frontmost application's name is only looked up when a message is logged.
@@ -91,14 +91,14 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         qCCritical(lcWindows, "%s: no focused window in %s (%s)", actionName, appName().c_str(),
                    describe(m_platform.windows->focusedWindowError()));
         m_platform.sound->beep();
-        return;
+        return false;
     }
 
     // Desktops, docks, panels, dialogs and other special windows are not arranged.
     if (!m_platform.windows->isStandardWindow(window->handle).value_or(false)) {
         qCWarning(lcWindows, "%s: the window in %s is not a standard window", actionName, appName().c_str());
         m_platform.sound->beep();
-        return;
+        return false;
     }
 
     const std::vector<Display> displays = m_platform.displays->displays();
@@ -111,7 +111,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         visibleFrames.push_back(d.visibleFrame);
     const auto index = screenIndex(visibleFrames, current);
     if (!index)
-        return;
+        return false;
     const Rect visible = visibleFrames[*index];
 
     const bool isRepeat = m_last && m_last->action == action && m_last->window == window->handle
@@ -128,7 +128,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         const auto here = std::find(sorted.begin(), sorted.end(), visible);
         if (sorted.size() < 2 || here == sorted.end()) {
             m_platform.sound->beep();
-            return;
+            return false;
         }
         const std::size_t i = static_cast<std::size_t>(here - sorted.begin());
         const std::size_t n = sorted.size();
@@ -140,7 +140,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         const auto entry = findHistory(window->handle);
         if (entry == m_history.end()) {
             m_platform.sound->beep();
-            return;
+            return false;
         }
         frame = entry->original;
         m_history.erase(entry);
@@ -166,7 +166,7 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
             target = targetFrame(action, 0, visible, current, gap);
         if (!target) {
             m_platform.sound->beep();
-            return;
+            return false;
         }
         frame = *target;
         tile = *target;
@@ -208,12 +208,13 @@ void WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
 
     if (action == WindowAction::restore) {
         m_last.reset();
-        return;
+        return true;
     }
     const Rect result = after ? space.fromWindow(*after) : frame;
     m_last = LastExecution{action, window->handle, result, step};
     if (const auto entry = findHistory(window->handle); entry != m_history.end())
         entry->snapped = result;
+    return true;
 }
 
 void WindowManager::remember(WindowHandle window, const Rect& frame)

@@ -46,7 +46,8 @@ public:
 
     // Runs an action on `window` (or, when none, the frontmost application's focused window).
     // originalFrame, in screen space, is remembered for restore instead of the current frame.
-    void perform(WindowAction action, std::optional<ClientWindow> window = std::nullopt,
+    // Answers whether the window was arranged (false: it beeped, or window control is off).
+    bool perform(WindowAction action, std::optional<ClientWindow> window = std::nullopt,
                  std::optional<Rect> originalFrame = std::nullopt);
 
     // Gives a snapped window its original size back under the pointer when a drag begins.

@@ -29,7 +29,7 @@ double residentMiB()
 }
 
 struct NoCapture final : CaptureService {
-    void startCapture(CaptureMode, std::optional<AfterCapture>) override {}
+    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
     void closeAllPins() override {}
 };
 struct NoSettingsWindow final : SettingsPresenter {

@@ -47,7 +47,7 @@ struct Catalog final : ApplicationCatalog {
 };
 
 struct NoCapture final : CaptureService {
-    void startCapture(CaptureMode, std::optional<AfterCapture>) override {}
+    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
     void closeAllPins() override {}
 };
 

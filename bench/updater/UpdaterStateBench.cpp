@@ -65,7 +65,7 @@ double idleBytesPerUpdater(int count)
                                                      std::make_unique<QSettings>(dir.filePath("updater.ini"), QSettings::IniFormat),
                                                      Updater::defaultParts(configuration, networks.emplace_back(
                                                                                               std::make_unique<QNetworkAccessManager>()).get()),
-                                                     presenter, hooks, true));
+                                                     presenter, hooks, Schedule::startNow));
     }
     QCoreApplication::processEvents();
     const std::size_t after = heapInUse();

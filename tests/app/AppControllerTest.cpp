@@ -11,16 +11,31 @@ namespace {
 struct RecordingCapture final : CaptureService {
     std::vector<std::pair<CaptureMode, std::optional<AfterCapture>>> captures;
     int pinClosings = 0;
-    void startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { captures.push_back({mode, then}); }
+    bool refuses = false; // as while another capture runs
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) override
+    {
+        if (!refuses)
+            captures.push_back({mode, then});
+        return !refuses;
+    }
     void closeAllPins() override { ++pinClosings; }
 };
 
 struct RecordingNotifier final : DesktopNotifier {
     std::vector<std::pair<QString, QString>> shown;
+    std::vector<std::function<void()>> questions; // the confirm action of each question asked
+    bool serviceRuns = true;
     std::uint32_t notify(const QString& summary, const QString& body, std::uint32_t) override
     {
         shown.push_back({summary, body});
         return std::uint32_t(shown.size());
+    }
+    std::uint32_t ask(const QString& summary, const QString& body, const QString&, std::function<void()> onConfirm) override
+    {
+        if (!serviceRuns)
+            return 0;
+        questions.push_back(std::move(onConfirm));
+        return notify(summary, body, 0);
     }
 };
 
@@ -138,6 +153,81 @@ TEST_F(AppControllerTest, URLsRunCommandsAndBeepOtherwise)
     controller->handleURL(QUrl(QStringLiteral("quandrel://app/")));
     controller->handleURL(QUrl(QStringLiteral("quandrel://app/org.example.Missing")));
     EXPECT_EQ(desktop.beeps(), 3);
+}
+
+TEST_F(AppControllerTest, TheAnswerSaysWhetherTheCommandDidWhatItNames)
+{
+    controller->start();
+    desktop.addInstalledApplication("org.example.Viewer");
+    struct Row {
+        const char* url;
+        bool done;
+        std::function<void()> before;
+    };
+    const Row rows[] = {
+        {"quandrel://window/leftHalf", true, {}},
+        {"quandrel://window/sideways", false, {}},
+        {"quandrel://window/leftHalf", false, [&] { desktop.setTrusted(false); }},
+        {"quandrel://app/org.example.Viewer", true, {}},
+        {"quandrel://app/org.example.Missing", false, {}},
+        {"quandrel://app/", false, {}},
+        {"quandrel://capture/area", true, {}},
+        {"quandrel://capture/area", false, [&] { capture.refuses = true; }},
+        {"quandrel://settings", true, {}},
+        {"quandrel://pins/close", true, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.url);
+        desktop.setTrusted(true);
+        capture.refuses = false;
+        if (row.before)
+            row.before();
+        EXPECT_EQ(controller->handleURL(QUrl(QString::fromLatin1(row.url))), row.done);
+    }
+}
+
+TEST_F(AppControllerTest, ALinksCaptureShowsTheOverlayOrAsksFirst)
+{
+    controller->start();
+    struct Row {
+        const char* url;
+        bool asks; // else it starts at once: its overlay is what the person sees first
+    };
+    const Row rows[] = {
+        {"quandrel://capture/fullScreen?then=save", true},
+        {"quandrel://capture/repeatArea?then=copy", true},
+        {"quandrel://capture/area?then=save", false},
+        {"quandrel://capture/window", false},
+        {"quandrel://capture/text", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.url);
+        capture.captures.clear();
+        notifier.questions.clear();
+        EXPECT_TRUE(controller->handleURL(QUrl(QString::fromLatin1(row.url)), CommandOrigin::link));
+        EXPECT_EQ(capture.captures.size(), row.asks ? 0u : 1u);
+        EXPECT_EQ(notifier.questions.size(), row.asks ? 1u : 0u);
+        if (row.asks) {
+            notifier.questions[0]();
+            EXPECT_EQ(capture.captures.size(), 1u) << "taken once confirmed";
+        }
+    }
+    // Without a notification service nothing is taken.
+    notifier.serviceRuns = false;
+    capture.captures.clear();
+    EXPECT_FALSE(controller->handleURL(QUrl(QStringLiteral("quandrel://capture/fullScreen")), CommandOrigin::link));
+    EXPECT_TRUE(capture.captures.empty());
+    // Commands typed by the person, shortcuts and the menu keep taking it at once; a link's
+    // window command runs as it is.
+    EXPECT_TRUE(controller->handleURL(QUrl(QStringLiteral("quandrel://capture/fullScreen"))));
+    EXPECT_EQ(capture.captures.size(), 1u);
+    EXPECT_TRUE(controller->handleURL(QUrl(QStringLiteral("quandrel://window/leftHalf")), CommandOrigin::link));
+    EXPECT_EQ(desktop.screenFrame(window), (Rect{0, 0, 720, 875}));
+
+    // A link's message is told apart from the person's, and nothing else is mistaken for one.
+    EXPECT_EQ(AppController::linkURL(AppController::linkMessage("quandrel://capture/area")), "quandrel://capture/area");
+    EXPECT_EQ(AppController::linkURL("quandrel://capture/area"), std::nullopt);
+    EXPECT_EQ(AppController::linkURL("--pin=/tmp/x.png"), std::nullopt);
 }
 
 TEST_F(AppControllerTest, AppCommandsUseBindingsOrATemporaryOne)

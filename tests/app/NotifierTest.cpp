@@ -4,7 +4,10 @@
 #include "FreedesktopNotifier.h"
 
 #include <QDBusConnection>
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QProcess>
 #include <QThread>
@@ -22,12 +25,14 @@ public:
     QStringList summaries;
     QStringList bodies;
     QList<uint> replaced;
+    QList<QStringList> actions;
 
 public Q_SLOTS:
     uint Notify(const QString& appName, uint replacesId, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int)
+                const QStringList& actionList, const QVariantMap&, int)
     {
         EXPECT_EQ(appName, QStringLiteral("Quandrel"));
+        actions << actionList;
         summaries << summary;
         bodies << body;
         replaced << replacesId;
@@ -73,6 +78,31 @@ TEST(FreedesktopNotifier, ReachesTheServiceAndIsSilentWithoutOne)
     EXPECT_EQ(fake.summaries, (QStringList{"Some Quandrel shortcuts are taken", "Again"}));
     EXPECT_EQ(fake.bodies.front(), QStringLiteral("Another program holds ⌃⌥←."));
     EXPECT_EQ(fake.replaced, (QList<uint>{0, 41}));
+
+    // A question: its one action, and its answer taken only from the service's signal for
+    // this notification (any program's notifications raise the same signals).
+    int confirmed = 0;
+    EXPECT_EQ(notifier.ask(QStringLiteral("A link asks for a screenshot"), QStringLiteral("…"), QStringLiteral("Take Screenshot"),
+                           [&] { ++confirmed; }),
+              43u);
+    EXPECT_EQ(fake.actions.last(), (QStringList{"confirm", "Take Screenshot"}));
+    QMetaObject::invokeMethod(
+        &fake,
+        [] {
+            QDBusConnection service(QStringLiteral("fake-notifications"));
+            for (const uint id : {99u, 43u}) {
+                QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/Notifications"),
+                                                                 QStringLiteral("org.freedesktop.Notifications"),
+                                                                 QStringLiteral("ActionInvoked"));
+                signal << id << QStringLiteral("confirm");
+                service.send(signal);
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    QDeadlineTimer safety(10000);
+    while (confirmed == 0 && !safety.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    EXPECT_EQ(confirmed, 1);
 
     QMetaObject::invokeMethod(
         &fake, [] { QDBusConnection::disconnectFromBus(QStringLiteral("fake-notifications")); }, Qt::BlockingQueuedConnection);

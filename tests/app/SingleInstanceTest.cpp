@@ -2,11 +2,19 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
+#include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <future>
+#include <memory>
+#include <vector>
+
+#include <sys/stat.h>
 #include <thread>
 
 using namespace quandrel;
@@ -132,7 +140,7 @@ TEST_F(SingleInstanceTest, OverlongLinesAndIdleClientsAreCutOff)
     EXPECT_EQ(received, 0);
     EXPECT_TRUE(SingleInstance::checkURL(QString(SingleInstance::maxURLLength + 1, QLatin1Char('a'))));
 
-    // A peer that connects and says nothing is disconnected after the idle timeout.
+    // A peer that connects and says nothing is disconnected at the connection's deadline.
     auto idle = std::async(std::launch::async, [&] {
         QLocalSocket socket;
         socket.connectToServer(socketPath());
@@ -140,10 +148,90 @@ TEST_F(SingleInstanceTest, OverlongLinesAndIdleClientsAreCutOff)
             return -1.0;
         QElapsedTimer held;
         held.start();
-        socket.waitForDisconnected(SingleInstance::idleTimeout * 3);
+        socket.waitForDisconnected(SingleInstance::connectionDeadline * 3);
         return socket.state() == QLocalSocket::UnconnectedState ? double(held.elapsed()) : -1.0;
     });
     const double heldFor = serve(idle);
     EXPECT_GE(heldFor, 0);
-    EXPECT_LT(heldFor, SingleInstance::idleTimeout * 2);
+    EXPECT_LT(heldFor, SingleInstance::connectionDeadline * 2);
+}
+
+TEST_F(SingleInstanceTest, SlowConnectionsDoNotKeepASecondLaunchOut)
+{
+    SingleInstance instance(socketPath());
+    ASSERT_TRUE(instance.acquire());
+    instance.setConnectionDeadline(500);
+    QStringList received;
+    ASSERT_TRUE(instance.listen([&](const QString& url) {
+        received << url;
+        return true;
+    }));
+
+    // As many peers as the instance takes, each sending a byte well within every idle time,
+    // for longer than the second launch waits.
+    std::promise<void> connected;
+    auto holders = std::async(std::launch::async, [&] {
+        std::vector<std::unique_ptr<QLocalSocket>> sockets;
+        for (int i = 0; i < SingleInstance::maxClients; ++i) {
+            sockets.push_back(std::make_unique<QLocalSocket>());
+            sockets.back()->connectToServer(socketPath());
+            sockets.back()->waitForConnected(1000);
+        }
+        connected.set_value();
+        QElapsedTimer held;
+        held.start();
+        while (held.elapsed() < 4000) {
+            for (auto& socket : sockets) {
+                if (socket->state() == QLocalSocket::ConnectedState) {
+                    socket->write("q");
+                    socket->waitForBytesWritten(100);
+                }
+            }
+            QThread::msleep(100);
+        }
+    });
+    auto ready = connected.get_future();
+    serve(ready);
+
+    SingleInstance client(socketPath());
+    QString answer;
+    auto launch = std::async(std::launch::async, [&] {
+        return client.sendToRunningInstance({QStringLiteral("quandrel://settings")}, &answer, 3000);
+    });
+    EXPECT_EQ(serve(launch), SingleInstance::Delivery::delivered) << answer.toStdString();
+    EXPECT_EQ(received, QStringList{QStringLiteral("quandrel://settings")});
+    serve(holders);
+}
+
+TEST_F(SingleInstanceTest, AWrittenURLIsNeverSentAgain)
+{
+    // A raw listener that reads the message and never answers: a stalled instance.
+    QLocalServer stalled;
+    ASSERT_TRUE(stalled.listen(socketPath()));
+    QByteArray read;
+    QObject::connect(&stalled, &QLocalServer::newConnection, [&] {
+        QLocalSocket* socket = stalled.nextPendingConnection();
+        QObject::connect(socket, &QLocalSocket::readyRead, [&read, socket] { read += socket->readAll(); });
+    });
+    SingleInstance client(socketPath());
+    auto sent = std::async(std::launch::async, [&] { return client.sendToRunningInstance({QStringLiteral("quandrel://window/nextDisplay")}); });
+    EXPECT_EQ(serve(sent), SingleInstance::Delivery::noAnswer);
+    EXPECT_EQ(read, "quandrel://window/nextDisplay\n\n") << "sent exactly once";
+}
+
+TEST(SingleInstanceLocation, TheFallbackFolderIsTheUsersOwn)
+{
+    // Without a private XDG_RUNTIME_DIR the socket goes below the user's own cache folder,
+    // not into the shared temporary folder where another account could claim the name.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_RUNTIME_DIR");
+    const SingleInstance::Location location = SingleInstance::defaultLocation();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    ASSERT_TRUE(location.error.isEmpty()) << location.error.toStdString();
+    EXPECT_TRUE(location.socketPath.startsWith(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/"))
+        << location.socketPath.toStdString();
+    EXPECT_FALSE(location.socketPath.startsWith(QDir::tempPath()));
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(SingleInstance::fallbackFolder()).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }

@@ -33,7 +33,7 @@ const TrayMenuEntry& find(const std::vector<TrayMenuEntry>& entries, const QStri
 }
 
 struct NoCapture final : CaptureService {
-    void startCapture(CaptureMode, std::optional<AfterCapture>) override {}
+    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
     void closeAllPins() override {}
 };
 struct NoSettingsWindow final : SettingsPresenter {

@@ -31,7 +31,7 @@ using Kind = UpdateState::Kind;
 namespace {
 
 struct NoCapture final : CaptureService {
-    void startCapture(CaptureMode, std::optional<AfterCapture>) override {}
+    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
     void closeAllPins() override {}
 };
 
@@ -168,7 +168,8 @@ protected:
         hooks.terminate = [] {};
         return std::make_unique<ostry::Updater>(configuration,
                                                 std::make_unique<QSettings>(dir.filePath("updater.ini"), QSettings::IniFormat),
-                                                ostry::UpdaterParts{feed, downloader, verifier, installer}, presenter, hooks, false);
+                                                ostry::UpdaterParts{feed, downloader, verifier, installer}, presenter, hooks,
+                                                ostry::Schedule::onStart);
     }
 
     QTemporaryDir dir;
@@ -184,7 +185,7 @@ TEST_F(UpdateWindowTest, TheWindowFollowsTheStateThroughAnInstall)
     ostry::WindowPresenter presenter;
     auto updater = make(presenter);
     downloader->gate.closed = true;
-    ostry::test::await(updater->checkForUpdates(true));
+    ostry::test::await(updater->checkForUpdates(ostry::Initiator::user));
     ASSERT_TRUE(presenter.window());
     EXPECT_EQ(presenter.window()->windowTitle(), QStringLiteral("Software Update"));
     EXPECT_EQ(presenter.window()->size(), QSize(560, 420));
@@ -234,10 +235,10 @@ TEST_F(UpdateWindowTest, UpToDateClosesTheWindowAndSaysSo)
 {
     ostry::WindowPresenter presenter;
     auto updater = make(presenter);
-    ostry::test::await(updater->checkForUpdates(true));
+    ostry::test::await(updater->checkForUpdates(ostry::Initiator::user));
     ASSERT_TRUE(presenter.window());
     feed->answer = candidateFor("1.0");
-    ostry::test::await(updater->checkForUpdates(true));
+    ostry::test::await(updater->checkForUpdates(ostry::Initiator::user));
     EXPECT_FALSE(presenter.window());
     ASSERT_TRUE(presenter.message());
     EXPECT_EQ(presenter.message()->text(), QStringLiteral("You're up to date!"));

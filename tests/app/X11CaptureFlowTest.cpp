@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <signal.h>
 
@@ -310,6 +311,24 @@ TEST_F(X11CaptureFlowTest, TextCaptureCopiesTheWordsOnScreen)
     drag({double(area.x() + 4), double(area.y() + 4)}, {double(area.right() - 4), double(area.bottom() - 4)});
     EXPECT_TRUE(x.waitUntil([&] { return clipboardText() != "before"; }, std::chrono::seconds(20))) << logText();
     EXPECT_EQ(clipboardText(), "Screenshots become text\nin the blink of an eye") << logText();
+}
+
+TEST_F(X11CaptureFlowTest, ALinkTakesNoFullScreenCaptureUnasked)
+{
+    // What the desktop entry runs for a quandrel:// link opened in a browser: the capture
+    // waits for the person's confirmation (none comes here), so nothing is saved.
+    const auto pngs = [&] {
+        return std::count_if(fs::directory_iterator(root / "shots"), fs::directory_iterator(),
+                             [](const fs::directory_entry& entry) { return entry.path().extension() == ".png"; });
+    };
+    const auto before = pngs();
+    const int started = occurrences("capture fullScreen started");
+    const int opened = occurrences("from a link");
+    test::run(std::string(QUANDREL_EXECUTABLE) + " --from-link 'quandrel://capture/fullScreen?then=save'");
+    // The client ends once the instance has answered, which it does after handling the URL.
+    EXPECT_EQ(occurrences("from a link"), opened + 1) << logText();
+    EXPECT_EQ(occurrences("capture fullScreen started"), started);
+    EXPECT_EQ(pngs(), before);
 }
 
 TEST_F(X11CaptureFlowTest, ABurstOfCaptureURLsRunsOneCapture)

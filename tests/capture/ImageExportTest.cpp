@@ -156,6 +156,22 @@ TEST_F(ImageExportTest, AStoredFolderThatIsGoneFallsBackToPicturesAndIsCreated)
     EXPECT_TRUE(QFile::exists(std::get<QString>(result)));
 }
 
+TEST_F(ImageExportTest, TheDefaultFolderIsMadePrivateAChosenOneKeepsItsMode)
+{
+    auto modeOf = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 07777u;
+    };
+    const mode_t previous = ::umask(022); // a new folder would be 0755
+    EXPECT_TRUE(std::holds_alternative<QString>(saveImage(noise(8, 8), 1, std::nullopt, [&] { return moment; })));
+    EXPECT_EQ(modeOf(picturesFolder()), 0700u);
+    const QString chosen = home.path() + "/shared";
+    ASSERT_TRUE(QDir().mkpath(chosen));
+    EXPECT_TRUE(std::holds_alternative<QString>(saveImage(noise(8, 8), 1, chosen.toUtf8(), [&] { return moment; })));
+    EXPECT_EQ(modeOf(chosen), 0755u);
+    ::umask(previous);
+}
+
 TEST_F(ImageExportTest, AFolderThatCannotBeCreatedIsReported)
 {
     QFile blocker(home.path() + "/Pictures");
@@ -238,7 +254,7 @@ TEST_F(ImageExportTest, WritePngReplacesAtomically)
     EXPECT_FALSE(writePng(noise(4, 4), 1, folder.path() + "/missing/sub/folder.png"));
 }
 
-TEST_F(ImageExportTest, SavedFilesGetTheUmasksPermissionsLikeWrittenOnes)
+TEST_F(ImageExportTest, SavedAndWrittenFilesAreTheUsersAloneWhateverTheUmask)
 {
     QTemporaryDir folder;
     const mode_t previous = ::umask(022);
@@ -252,8 +268,8 @@ TEST_F(ImageExportTest, SavedFilesGetTheUmasksPermissionsLikeWrittenOnes)
         struct stat savedStat{}, writtenStat{};
         ASSERT_EQ(::stat(QFile::encodeName(std::get<QString>(saved)).constData(), &savedStat), 0);
         ASSERT_EQ(::stat(QFile::encodeName(written).constData(), &writtenStat), 0);
-        EXPECT_EQ(savedStat.st_mode & 07777, 0666 & ~mask);
-        EXPECT_EQ(writtenStat.st_mode & 07777, 0666 & ~mask);
+        EXPECT_EQ(savedStat.st_mode & 07777, 0600u);
+        EXPECT_EQ(writtenStat.st_mode & 07777, 0600u);
         QFile::remove(written);
     }
     ::umask(previous);

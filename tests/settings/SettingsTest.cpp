@@ -134,6 +134,8 @@ TEST_F(SettingsTest, ChangesAreSavedAnnouncedOnceAndSurviveARestart)
     next.saveFolderBookmark.reset();
     SettingsStore(path()).setSettings(next);
     EXPECT_FALSE(stored().contains("saveFolderBookmark"));
+    EXPECT_EQ(QFile::permissions(path()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser)
+        << "the settings are the user's alone";
 }
 
 TEST_F(SettingsTest, AHandWrittenFileIsReadAndARefusedOneIsKeptBesideOnTheNextChange)

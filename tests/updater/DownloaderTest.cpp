@@ -79,7 +79,7 @@ protected:
 
     AppBundle download(const UpdateCandidate& update)
     {
-        downloader = std::make_unique<ZipDownloader>(&network, installed, limits);
+        downloader = std::make_unique<ZipDownloader>(&network, installed, limits, loopbackHttp);
         return await(downloader->download(update, "Quandrel", [this](double fraction) { progress.push_back(fraction); }));
     }
 
@@ -111,6 +111,8 @@ protected:
     TestHttpServer server;
     QNetworkAccessManager network;
     DownloadLimits limits;
+    // The test server stands in for the release service, as QUANDREL_RELEASE_API makes it.
+    LoopbackHttp loopbackHttp = LoopbackHttp::allowed;
     std::unique_ptr<ZipDownloader> downloader;
     std::vector<double> progress;
 };
@@ -153,6 +155,40 @@ TEST_F(DownloaderTest, RefusesPlainHttpAnywhereButLoopback)
     update.downloadURL = QUrl("http://downloads.example.invalid/Quandrel-2.0.zip");
     EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::insecureURL);
     EXPECT_EQ(server.requests().size(), 2) << "only the loopback redirect was requested";
+}
+
+TEST_F(DownloaderTest, PlainHttpToThisMachineOnlyForATestServer)
+{
+    loopbackHttp = LoopbackHttp::refused;
+    EXPECT_EQ(failure<DownloadError>(candidate()).kind(), DownloadError::Kind::insecureURL);
+    EXPECT_EQ(server.requests().size(), 0);
+    EXPECT_FALSE(ZipDownloader::isAcceptableURL(QUrl("http://127.0.0.1:8080/a.zip"), LoopbackHttp::refused));
+    EXPECT_TRUE(ZipDownloader::isAcceptableURL(QUrl("https://example.org/a.zip"), LoopbackHttp::refused));
+}
+
+TEST_F(DownloaderTest, AHugeDeclaredSizeMeetsTheHardCap)
+{
+    EXPECT_EQ(DownloadLimits().hardCap, qint64(1) << 30);
+    limits.hardCap = zipBytes.size() / 2;
+    UpdateCandidate update = candidate();
+    // Declared past the cap: refused before anything is fetched.
+    update.downloadSize = qint64(1000000000000000);
+    EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::tooLarge);
+    EXPECT_EQ(server.requests().size(), 0);
+    // Declared within it, but the stream runs on: cut off at the cap, not at the declared size.
+    update.downloadSize = limits.hardCap;
+    limits.sizeMargin = zipBytes.size();
+    server.setResponse(zipPath, Response{200, {}, zipBytes, -1, -1, /*omitLength*/ true});
+    EXPECT_EQ(failure<DownloadError>(update).kind(), DownloadError::Kind::tooLarge);
+}
+
+TEST_F(DownloaderTest, ASignatureByAnotherKeyStopsBeforeTheArchive)
+{
+    const TestKeys stranger = makeKeys();
+    serveRaw({{"Quandrel.AppDir/", ZipItem::Kind::directory, 0755}}, &stranger);
+    EXPECT_EQ(failure<VerificationError>(candidate()).detail(), "it was signed with a different key");
+    ASSERT_EQ(server.requests().size(), 1);
+    EXPECT_EQ(server.requests()[0].target, signaturePath);
 }
 
 TEST_F(DownloaderTest, MissingArchiveOrSignature)
@@ -253,7 +289,7 @@ TEST_F(DownloaderTest, TheCheckedArchiveIsTheOneUnpacked)
     const QString hostile = dir.filePath("hostile.zip");
     writeRawZip(hostile, {{"Quandrel.AppDir/", ZipItem::Kind::directory, 0755},
                           {"Quandrel.AppDir/AppRun", ZipItem::Kind::file, 0755, "#!/bin/sh\necho owned\n"}});
-    downloader = std::make_unique<ZipDownloader>(&network, installed, limits);
+    downloader = std::make_unique<ZipDownloader>(&network, installed, limits, LoopbackHttp::allowed);
     bool swapped = false;
     downloader->archiveChecked = [&](const QString& path) {
         swapped = ::rename(QFile::encodeName(hostile), QFile::encodeName(path)) == 0;

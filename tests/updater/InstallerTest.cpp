@@ -19,9 +19,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
+#include <memory>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -143,6 +146,32 @@ TEST_F(InstallerTest, AFailedSwapLeavesTheRunningBundle)
     expectRunningUntouched();
 }
 
+TEST_F(InstallerTest, InstallsAndTheCleanUpOfLeftoversTakeTurns)
+{
+    // Another Quandrel of this user is installing into the same folder right now.
+    const QString folder = dir.filePath("Applications");
+    const int busy = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(::flock(busy, LOCK_EX), 0);
+    const QString itsCopy = folder + "/.Quandrel.AppDir.0F8FAD5B-D9CB-469F-A165-70867728950E";
+    QDir().mkpath(itsCopy + "/usr");
+
+    // Its staging copy is not taken for a leftover, and a second install waits its turn.
+    BundleInstaller::removeLeftovers(AppBundle(running));
+    EXPECT_TRUE(QFileInfo::exists(itsCopy + "/usr"));
+    try {
+        BundleInstaller().install(newBundle, running, InstallMode::direct);
+        ADD_FAILURE() << "installed beside another install";
+    } catch (const InstallError& error) {
+        EXPECT_EQ(error.message(), "The update couldn't be installed: another update is being installed into " + folder);
+    }
+    EXPECT_EQ(runApp(), "1.0");
+
+    // Once that run is gone, what it left is.
+    ::close(busy);
+    BundleInstaller::removeLeftovers(AppBundle(running));
+    expectRunningUntouched();
+}
+
 TEST_F(InstallerTest, ExchangeSwapsTwoFolders)
 {
     QDir().mkpath(dir.filePath("x/a"));
@@ -218,8 +247,8 @@ protected:
     void SetUp() override
     {
         InstallerTest::SetUp();
-        // A stand-in for pkexec on PATH: it records its arguments and then refuses, or runs
-        // the program as this user (as root when the tests run as root).
+        // A stand-in for pkexec: it records its arguments and then refuses, or runs the
+        // program as this user (as root when the tests run as root).
         QDir().mkpath(dir.filePath("bin"));
         writeFile(dir.filePath("bin/pkexec"),
                   "#!/bin/sh\n"
@@ -230,8 +259,6 @@ protected:
                   "esac\n"
                   "exec \"$@\"\n");
         QFile::setPermissions(dir.filePath("bin/pkexec"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        oldPath = qgetenv("PATH");
-        qputenv("PATH", QFile::encodeName(dir.filePath("bin")) + ':' + oldPath);
         qputenv("PKEXEC_LOG", QFile::encodeName(dir.filePath("pkexec.log")));
         // Both bundles carry their helper, as released bundles do.
         giveHelper(running);
@@ -242,7 +269,6 @@ protected:
 
     void TearDown() override
     {
-        qputenv("PATH", oldPath);
         for (const char* name : {"PKEXEC_DOUBLE", "OSTRY_TEST_HELPER_RUN", "OSTRY_TEST_HELPER_KILL_AT"})
             qunsetenv(name);
     }
@@ -259,20 +285,50 @@ protected:
     // Runs `command` inside the helper after every step.
     void atEveryStep(const QByteArray& command) { qputenv("OSTRY_TEST_HELPER_RUN", command); }
 
-    std::optional<InstallError> install(const AppBundle& bundle)
+    // Installs through the pkexec double. The files pkexec may run are root's, or this
+    // account's when the tests run as an ordinary account (`trustedOwner`).
+    std::optional<InstallError> install(const AppBundle& bundle, std::optional<uid_t> trustedOwner = ::geteuid())
     {
+        BundleInstaller installer([](const QString& path) {
+            ADD_FAILURE() << "the root side trashed " << path.toStdString();
+            return false;
+        });
+        installer.pkexecProgram = dir.filePath("bin/pkexec");
+        if (trustedOwner)
+            installer.trustedOwner = *trustedOwner;
         try {
-            BundleInstaller([](const QString& path) {
-                ADD_FAILURE() << "the root side trashed " << path.toStdString();
-                return false;
-            }).install(bundle, running, InstallMode::needsAuthorization);
+            installer.install(bundle, running, InstallMode::needsAuthorization);
         } catch (const InstallError& error) {
             return error;
         }
         return std::nullopt;
     }
 
-    QByteArray oldPath;
+    // The helper run directly, as pkexec would run it; `environment` adds to this process's.
+    struct HelperRun {
+        int status = -1;
+        QByteArray errors;
+    };
+    static QProcess* startHelper(const QString& source, const QString& target, const QProcessEnvironment& environment = {})
+    {
+        auto* helper = new QProcess;
+        QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+        all.insert(environment);
+        helper->setProcessEnvironment(all);
+        helper->start(OSTRY_HOOKED_HELPER, {source, target});
+        return helper;
+    }
+    static HelperRun runHelper(const QString& source, const QString& target, const QProcessEnvironment& environment = {})
+    {
+        std::unique_ptr<QProcess> helper(startHelper(source, target, environment));
+        // A safety net only: every case here ends at once.
+        EXPECT_TRUE(helper->waitForFinished(60000)) << "the helper hung";
+        if (helper->state() != QProcess::NotRunning) {
+            helper->kill();
+            helper->waitForFinished();
+        }
+        return {helper->exitStatus() == QProcess::NormalExit ? helper->exitCode() : -1, helper->readAllStandardError().trimmed()};
+    }
 };
 
 TEST_F(AuthorizedInstallTest, TheInstalledBundlesHelperInstallsThroughPkexec)
@@ -392,12 +448,119 @@ TEST_F(AuthorizedInstallTest, KillingTheHelperAtAnyStepLeavesACompleteBundle)
 TEST_F(AuthorizedInstallTest, TheHelperWritesNowhereOtherAccountsCanChange)
 {
     ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("Applications")), 0777), 0);
+    // Refused before asking for rights...
     const auto error = install(newBundle);
-    ::chmod(QFile::encodeName(dir.filePath("Applications")), 0755);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->message(), "The update couldn't be installed: the folder " + dir.filePath("Applications")
+    EXPECT_EQ(error->message(), "The update couldn't be installed: " + dir.filePath("Applications")
                                     + " can be changed by other accounts");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("pkexec.log")));
+    // ...and by the helper itself.
+    const HelperRun run = runHelper(newBundle.path(), running);
+    ::chmod(QFile::encodeName(dir.filePath("Applications")), 0755);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "the folder " + QFile::encodeName(dir.filePath("Applications")) + " can be changed by other accounts");
     expectRunningUntouched();
+}
+
+TEST_F(AuthorizedInstallTest, AUserOwnedBundleIsRefusedBeforePkexec)
+{
+    // As root the bundle is handed to another account first; as an ordinary account it is
+    // that account's already. Either way it isn't root's.
+    if (::geteuid() == 0)
+        Shell::run("/bin/chown", {"-R", "65534:65534", running});
+    const auto error = install(newBundle, std::nullopt);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message(), "The update couldn't be installed: " + running + " doesn't belong to root");
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("pkexec.log")));
+
+    // A helper the user can change is refused the same way, wherever it sits in the bundle.
+    if (::geteuid() == 0) {
+        Shell::run("/bin/chown", {"-R", "0:0", running});
+        Shell::run("/bin/chown", {"65534", AppBundle(running).file(AppBundle::installHelperFile)});
+        const auto helperError = install(newBundle, std::nullopt);
+        ASSERT_TRUE(helperError);
+        EXPECT_EQ(helperError->message(), "The update couldn't be installed: " + AppBundle(running).file(AppBundle::installHelperFile)
+                                              + " doesn't belong to root");
+        // The helper, run as root all the same, refuses a target that isn't root's.
+        Shell::run("/bin/chown", {"-R", "65534:65534", running});
+        const HelperRun run = runHelper(newBundle.path(), running);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, QFile::encodeName(running) + " doesn't belong to root");
+        Shell::run("/bin/chown", {"-R", "0:0", running});
+    }
+    expectRunningUntouched();
+}
+
+TEST_F(AuthorizedInstallTest, TwoRunsOnOneTargetNeverInstallAnEmptyApp)
+{
+    // The first run stops after verifying its copy until told to go on; meanwhile a second
+    // run starts against the same target.
+    const QString ready = dir.filePath("ready");
+    const QString go = dir.filePath("go");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(ready), 0600), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(go), 0600), 0);
+    QProcessEnvironment paused;
+    paused.insert("OSTRY_TEST_HELPER_RUN", "[ \"$OSTRY_STEP\" = verified ] && { echo ready > '" + ready + "'; read line < '" + go + "'; }; true");
+    std::unique_ptr<QProcess> first(startHelper(newBundle.path(), running, paused));
+    const int readyFd = ::open(QFile::encodeName(ready), O_RDONLY | O_CLOEXEC); // returns once the first run is there
+    ASSERT_GE(readyFd, 0);
+    char byte = 0;
+    ASSERT_EQ(::read(readyFd, &byte, 1), 1);
+    ::close(readyFd);
+
+    const HelperRun second = runHelper(newBundle.path(), running);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.errors, "another update is being installed into " + QFile::encodeName(dir.filePath("Applications")));
+
+    const int goFd = ::open(QFile::encodeName(go), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(goFd, 0);
+    ASSERT_EQ(::write(goFd, "\n", 1), 1);
+    ::close(goFd);
+    ASSERT_TRUE(first->waitForFinished(60000));
+    EXPECT_EQ(first->exitCode(), 0) << first->readAllStandardError().constData();
+    EXPECT_EQ(BundleManifest::scan(running)->encode(), BundleManifest::scan(newBundle.path())->encode());
+    EXPECT_EQ(runApp(), "2.0");
+    EXPECT_EQ(folderContents(), QStringList{"Quandrel.AppDir"});
+}
+
+TEST_F(AuthorizedInstallTest, SignatureFilesThatAreNotPlainFilesAreRefusedAtOnce)
+{
+    const QString manifest = newBundle.file(AppBundle::manifestFile);
+    const QString signature = newBundle.file(AppBundle::manifestSignatureFile);
+    const QString elsewhere = dir.filePath("manifest.minisig");
+    struct Row {
+        const char* name;
+        std::function<void()> plant;
+        std::function<void()> undo;
+    };
+    const Row rows[] = {
+        {"symlinked signature",
+         [&] { QFile::rename(signature, elsewhere); QFile::link(elsewhere, signature); },
+         [&] { QFile::remove(signature); QFile::rename(elsewhere, signature); }},
+        {"FIFO as manifest",
+         [&] { QFile::rename(manifest, elsewhere); ::mkfifo(QFile::encodeName(manifest), 0644); },
+         [&] { QFile::remove(manifest); QFile::rename(elsewhere, manifest); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.plant();
+        const HelperRun run = runHelper(newBundle.path(), running);
+        row.undo();
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, "The update's signature couldn't be verified: the new version isn't signed");
+        expectRunningUntouched();
+    }
+}
+
+TEST_F(AuthorizedInstallTest, TheInstalledFolderIsAlways0755)
+{
+    // A private source folder must not make the installed app private too.
+    ASSERT_EQ(::chmod(QFile::encodeName(newBundle.path()), 0700), 0);
+    const HelperRun run = runHelper(newBundle.path(), running);
+    ASSERT_EQ(run.status, 0) << run.errors.constData();
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(running), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
 }
 
 TEST_F(AuthorizedInstallTest, RootCopiesNothingBeyondASignedManifest)
@@ -429,8 +592,9 @@ TEST_F(AuthorizedInstallTest, TheHelperChecksAgainstTheInstalledBundlesKey)
     expectRunningUntouched();
 }
 
-// The helper run for real as root against a bundle owned by an ordinary account that the
-// test creates and removes. Needs root (CI runs as root); pkexec stays the double.
+// The helper run for real as root against a root-owned bundle, with the download owned by an
+// ordinary account that the test creates and removes. Needs root (CI runs as root); pkexec
+// stays the double.
 class RootInstallTest : public AuthorizedInstallTest {
 protected:
     void SetUp() override
@@ -449,14 +613,11 @@ protected:
         gid = ids.value(2).toUInt();
         ASSERT_NE(uid, 0u);
 
-        // The folders on the way are root's and open to all; the bundle and the download are
+        // The folders on the way and the bundle are root's and open to all; the download is
         // the user's.
-        for (QString path = dir.filePath("Applications"); path != "/"; path = QFileInfo(path).absolutePath())
-            ::chmod(QFile::encodeName(path), 0755);
+        ::chmod(QFile::encodeName(dir.filePath("Applications")), 0755);
         ::chmod(QFile::encodeName(dir.path()), 0755);
-        const QString owner = user + ":" + user;
-        Shell::run("/bin/chown", {"-R", owner, running, dir.filePath("new")});
-        runningManifest = BundleManifest::scan(running)->encode();
+        Shell::run("/bin/chown", {"-R", user + ":" + user, dir.filePath("new")});
     }
 
     void TearDown() override
@@ -472,14 +633,14 @@ protected:
     gid_t gid = 0;
 };
 
-TEST_F(RootInstallTest, TheResultBelongsToTheBundlesOwnerWithCleanModes)
+TEST_F(RootInstallTest, TheResultIsRootsWithCleanModes)
 {
     // While the copy is root's, the user can neither change nor read into it.
     const QString log = dir.filePath("user-wrote.log");
     atEveryStep("case \"$OSTRY_STEP\" in copied|verified) setpriv --reuid=" + QByteArray::number(uid) + " --regid="
                 + QByteArray::number(gid) + " --clear-groups -- /bin/sh -c 'echo owned > \"$OSTRY_STAGING/AppRun\" || ls \"$OSTRY_STAGING\"' "
                 "2>/dev/null && echo \"$OSTRY_STEP\" >> '" + QFile::encodeName(log) + "';; esac");
-    const auto error = install(newBundle);
+    const auto error = install(newBundle, std::nullopt);
     ASSERT_FALSE(error) << error->what();
     EXPECT_FALSE(QFileInfo::exists(log)) << readFile(log).constData();
     EXPECT_EQ(runApp(), "2.0");
@@ -495,7 +656,7 @@ TEST_F(RootInstallTest, TheResultBelongsToTheBundlesOwnerWithCleanModes)
         ASSERT_EQ(::lstat(QFile::encodeName(path), &info), 0);
         const mode_t mode = info.st_mode & 07777;
         const bool modeOk = S_ISLNK(info.st_mode) || (S_ISDIR(info.st_mode) ? mode == 0755 : mode == 0755 || mode == 0644);
-        if (info.st_uid != uid || info.st_gid != gid || !modeOk)
+        if (info.st_uid != 0 || info.st_gid != 0 || !modeOk)
             wrong.append(QStringLiteral("%1 %2:%3 %4").arg(path).arg(info.st_uid).arg(info.st_gid).arg(mode, 4, 8, QLatin1Char('0')));
     }
     EXPECT_EQ(wrong, QStringList{});

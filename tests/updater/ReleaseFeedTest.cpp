@@ -5,6 +5,7 @@
 #include "UpdaterFixtures.h"
 
 #include <QCoroTask>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -263,6 +264,36 @@ TEST_F(FeedTest, AnOversizedAnswerIsCutOff)
         EXPECT_EQ(error.message().toStdString(), "The update server's answer was larger than 64 kB and was stopped.");
     }
     EXPECT_EQ(feed->cache().entry()->etag, "\"v1\"") << "the cut-off answer isn't cached";
+}
+
+TEST_F(FeedTest, ASlowFeedEndsWithinItsLimits)
+{
+    EXPECT_EQ(GitHubReleaseFeed::defaultPace.deadlineMs, 120000);
+    const QByteArray body = page({release("Quandrel/2.0", {asset("Quandrel-2.0.zip")})});
+    struct Row {
+        const char* name;
+        PaceLimits pace;
+        Response response;
+    };
+    const Row rows[] = {
+        // A drip of a few bytes now and then: below the minimum rate in the first window.
+        {"drip", {4000, 300, 60000}, Response{200, {}, body, -1, -1, false, /*dripBytes*/ 4, /*every ms*/ 50}},
+        // Steady enough for every window, but never done: the deadline ends it.
+        {"endless", {10, 300, 700}, Response{200, {}, body + QByteArray(1 << 20, ' '), -1, -1, false, 200, 20}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        server.setResponse(path, row.response);
+        feed->setPace(row.pace);
+        QElapsedTimer took;
+        took.start();
+        const FeedError error = fetchError();
+        EXPECT_EQ(error.kind(), FeedError::Kind::tooSlow);
+        EXPECT_LT(took.elapsed(), 20000);
+    }
+    // A quick answer passes.
+    server.setResponse(path, Response{200, {}, body});
+    EXPECT_TRUE(fetch());
 }
 
 TEST_F(FeedTest, TransportErrorPassesThrough)

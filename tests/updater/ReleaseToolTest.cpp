@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace ostry::test;
 
@@ -112,6 +113,46 @@ TEST_F(ReleaseToolTest, BuildsSignsAndPackagesReleasesThatMinisignVerifies)
     QFile::remove(zip + ".minisig");
     verdict = tool({"verify", zip, installed});
     EXPECT_EQ(verdict.output.trimmed(), "REFUSED: The update has no signature, so it can't be installed.");
+}
+
+TEST_F(ReleaseToolTest, ARefusedArchiveLeavesNothingInTheTemporaryFolder)
+{
+    // A signed archive with a read-only folder inside, refused (it carries no manifest).
+    const TestKeys keys = makeKeys();
+    QDir().mkpath(path("installed"));
+    const QString installed = makeBundle(path("installed"), {"1.0", &keys, &keys});
+    const QString zip = path("Quandrel-2.0.zip");
+    writeRawZip(zip, {{"Quandrel.AppDir/", ZipItem::Kind::directory, 0755},
+                      {"Quandrel.AppDir/locked/", ZipItem::Kind::directory, 0555},
+                      {"Quandrel.AppDir/locked/file", ZipItem::Kind::file, 0644, "x"}});
+    signArchive(zip, keys, "Quandrel-2.0.zip", "2.0");
+    QDir().mkpath(path("tmp"));
+
+    // Root may remove anything: the tool runs as an ordinary account then.
+    QStringList command{QStringLiteral(OSTRY_RELEASE_TOOL), "verify", zip, installed};
+    if (::geteuid() == 0) {
+        // That account must reach the files: open the folders up to the test run's private
+        // folder (never above it).
+        const QString sandbox = QFileInfo(QDir::tempPath()).absolutePath();
+        ASSERT_TRUE(QFileInfo(sandbox).fileName().startsWith("quandrel-test-")) << sandbox.toStdString();
+        for (QString folder = dir.path(); folder.startsWith(sandbox); folder = QFileInfo(folder).absolutePath())
+            ::chmod(QFile::encodeName(folder), 0755);
+        ASSERT_EQ(::chown(QFile::encodeName(path("tmp")), 65534, 65534), 0);
+        command = QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--"} + command;
+        command.prepend("setpriv");
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", path("tmp"));
+    process.setProcessEnvironment(environment);
+    process.start(command.takeFirst(), command);
+    ASSERT_TRUE(process.waitForFinished(120000));
+    const QString output = QString::fromUtf8(process.readAll());
+    EXPECT_EQ(process.exitCode(), 2) << output.toStdString();
+    EXPECT_EQ(output.trimmed(), "REFUSED: The update's signature couldn't be verified: the new version isn't signed");
+    EXPECT_FALSE(output.contains("QTemporaryDir")) << output.toStdString();
+    EXPECT_EQ(QDir(path("tmp")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
 }
 
 TEST_F(ReleaseToolTest, ModesAreNormalisedWhateverTheUmask)

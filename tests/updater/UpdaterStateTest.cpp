@@ -48,7 +48,7 @@ protected:
 
     QDateTime now() const { return base.addMSecs(clock.now + clockOffset); }
 
-    std::unique_ptr<Updater> make(bool start = true, std::optional<bool> enabled = true)
+    std::unique_ptr<Updater> make(Schedule schedule = Schedule::startNow, std::optional<bool> enabled = true)
     {
         UpdaterConfiguration configuration;
         configuration.bundle = AppBundle(bundlePath);
@@ -62,7 +62,7 @@ protected:
         hooks.terminate = [this] { ++terminations; };
         hooks.isEnabled = enabled;
         return std::make_unique<Updater>(configuration, settings(), UpdaterParts{feed, downloader, verifier, installer},
-                                         presenter, hooks, start);
+                                         presenter, hooks, schedule);
     }
 
     // Moves the clock on by `ms`, stopping at each scheduled step so that the step sees the
@@ -129,11 +129,11 @@ private:
 TEST_F(UpdaterStateTest, PackageReceiptTurnsEverythingOff)
 {
     writeFile(bundlePath + "/Bundle/package-receipt", "installed by dpkg\n");
-    auto updater = make(true, std::nullopt);
+    auto updater = make(Schedule::startNow, std::nullopt);
     EXPECT_FALSE(updater->isEnabled());
     EXPECT_FALSE(updater->canCheckForUpdates());
     EXPECT_EQ(clock.pending(), 0);
-    await(updater->checkForUpdates(true));
+    await(updater->checkForUpdates(ostry::Initiator::user));
     updater->installAndRelaunch();
     updater->setAutomaticallyInstalls(true);
     runFor(2 * day);
@@ -160,6 +160,7 @@ TEST_F(UpdaterStateTest, FirstStartChecksAtOnceThenWaitsAnHourAtATime)
     EXPECT_EQ(presenter.shows, 2);
     EXPECT_EQ(QSettings(settingsPath(), QSettings::IniFormat).value(UpdaterSettings::lastCheckDate).toString(),
               base.addMSecs(day).toString(Qt::ISODateWithMs));
+    EXPECT_EQ(QFile::permissions(settingsPath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 TEST_F(UpdaterStateTest, WaitsTheRemainingTimeClampedToAMinuteAndAnHour)
@@ -216,9 +217,9 @@ TEST_F(UpdaterStateTest, AFailedBackgroundCheckIsSilentAndRetriedAnHourLater)
 
 TEST_F(UpdaterStateTest, AFailedUserCheckSaysCouldntUpdate)
 {
-    auto updater = make(false);
+    auto updater = make(Schedule::onStart);
     feed->failure = "The update server responded with status 500.";
-    await(updater->checkForUpdates(true));
+    await(updater->checkForUpdates(ostry::Initiator::user));
     EXPECT_EQ(updater->state().kind, Kind::failed);
     EXPECT_EQ(updater->state().message, "The update server responded with status 500.");
     EXPECT_EQ(presenter.errors, 1);
@@ -228,16 +229,16 @@ TEST_F(UpdaterStateTest, AFailedUserCheckSaysCouldntUpdate)
 
 TEST_F(UpdaterStateTest, UpToDateIsToldOnlyWhenAsked)
 {
-    auto updater = make(false);
+    auto updater = make(Schedule::onStart);
     for (const char* offered : {"1.0", "0.9", "1.0.0"}) {
         feed->answer = candidateFor(offered);
-        await(updater->checkForUpdates(false));
+        await(updater->checkForUpdates(ostry::Initiator::background));
         EXPECT_EQ(updater->state().kind, Kind::upToDate) << offered;
     }
     feed->answer.reset();
-    await(updater->checkForUpdates(false));
+    await(updater->checkForUpdates(ostry::Initiator::background));
     EXPECT_EQ(presenter.total(), 0);
-    await(updater->checkForUpdates(true));
+    await(updater->checkForUpdates(ostry::Initiator::user));
     EXPECT_EQ(updater->state().kind, Kind::upToDate);
     EXPECT_EQ(presenter.upToDates, 1);
     EXPECT_EQ(presenter.lastUpToDate, "Quandrel 1.0");
@@ -247,25 +248,25 @@ TEST_F(UpdaterStateTest, UpToDateIsToldOnlyWhenAsked)
 TEST_F(UpdaterStateTest, ASkippedVersionIsOfferedOnlyWhenTheUserAsks)
 {
     {
-        auto first = make(false);
+        auto first = make(Schedule::onStart);
         feed->answer = candidateFor("2.0");
-        await(first->checkForUpdates(true));
+        await(first->checkForUpdates(ostry::Initiator::user));
         first->skipThisVersion();
         EXPECT_EQ(presenter.shows, 1);
         EXPECT_EQ(presenter.closes, 1);
     }
     EXPECT_EQ(QSettings(settingsPath(), QSettings::IniFormat).value(UpdaterSettings::skippedVersion).toString(), "2.0");
     LogCapture log;
-    auto updater = make(false);
-    await(updater->checkForUpdates(false));
+    auto updater = make(Schedule::onStart);
+    await(updater->checkForUpdates(ostry::Initiator::background));
     EXPECT_EQ(updater->state().kind, Kind::available);
     EXPECT_EQ(presenter.shows, 1);
     EXPECT_TRUE(LogCapture::lines().contains("Skipping 2.0 as the user asked"));
-    await(updater->checkForUpdates(true));
+    await(updater->checkForUpdates(ostry::Initiator::user));
     EXPECT_EQ(presenter.shows, 2);
     // A newer release than the skipped one is offered again.
     feed->answer = candidateFor("2.1");
-    await(updater->checkForUpdates(false));
+    await(updater->checkForUpdates(ostry::Initiator::background));
     EXPECT_EQ(presenter.shows, 3);
     updater->remindMeLater();
     EXPECT_EQ(presenter.closes, 2);
@@ -275,13 +276,13 @@ TEST_F(UpdaterStateTest, AutomaticInstallsStageSilentlyAndInstallAtQuit)
 {
     LogCapture log;
     store(UpdaterSettings::automaticallyInstalls, true);
-    auto updater = make(false);
+    auto updater = make(Schedule::onStart);
     std::vector<double> progress;
     QObject::connect(updater.get(), &Updater::stateChanged, [&] {
         if (updater->state().kind == Kind::downloading)
             progress.push_back(updater->state().progress);
     });
-    updater->beginCheckForUpdates(false);
+    updater->beginCheckForUpdates(ostry::Initiator::background);
     ASSERT_TRUE(waitUntil([&] { return updater->state().kind == Kind::readyToInstall; }));
     EXPECT_EQ(progress, (std::vector<double>{0.0, 0.25, 0.5, 1.0}));
     EXPECT_EQ(verifier->calls, 1);
@@ -292,7 +293,7 @@ TEST_F(UpdaterStateTest, AutomaticInstallsStageSilentlyAndInstallAtQuit)
     EXPECT_EQ(installer->installs, 0);
 
     // The staged update is offered again by a user's check, without asking the feed.
-    await(updater->checkForUpdates(true));
+    await(updater->checkForUpdates(ostry::Initiator::user));
     EXPECT_EQ(feed->calls, 1);
     EXPECT_EQ(presenter.shows, 1);
 
@@ -309,8 +310,8 @@ TEST_F(UpdaterStateTest, AutomaticInstallsIntoAFolderNeedingRightsShowTheWindowI
 {
     store(UpdaterSettings::automaticallyInstalls, true);
     installer->mode = InstallMode::needsAuthorization;
-    auto updater = make(false);
-    await(updater->checkForUpdates(false));
+    auto updater = make(Schedule::onStart);
+    await(updater->checkForUpdates(ostry::Initiator::background));
     EXPECT_EQ(updater->state().kind, Kind::available);
     EXPECT_EQ(downloader->calls, 0);
     EXPECT_EQ(presenter.shows, 1);
@@ -320,15 +321,15 @@ TEST_F(UpdaterStateTest, AutomaticInstallsIntoAFolderNeedingRightsShowTheWindowI
     EXPECT_EQ(installer->installs, 0);
 
     installer->modeFails = true;
-    auto other = make(false);
-    await(other->checkForUpdates(false));
+    auto other = make(Schedule::onStart);
+    await(other->checkForUpdates(ostry::Initiator::background));
     EXPECT_EQ(presenter.shows, 2);
 }
 
 TEST_F(UpdaterStateTest, QuittingWithoutAutomaticInstallsLeavesTheStagedUpdate)
 {
-    auto updater = make(false);
-    await(updater->checkForUpdates(false));
+    auto updater = make(Schedule::onStart);
+    await(updater->checkForUpdates(ostry::Initiator::background));
     updater->setAutomaticallyInstalls(true); // stages the offered version at once
     ASSERT_TRUE(waitUntil([&] { return updater->state().kind == Kind::readyToInstall; }));
     EXPECT_EQ(downloader->calls, 1);
@@ -340,8 +341,8 @@ TEST_F(UpdaterStateTest, QuittingWithoutAutomaticInstallsLeavesTheStagedUpdate)
 
 TEST_F(UpdaterStateTest, InstallAndRelaunchDownloadsInstallsAndRelaunchesTheBundle)
 {
-    auto updater = make(false);
-    await(updater->checkForUpdates(true));
+    auto updater = make(Schedule::onStart);
+    await(updater->checkForUpdates(ostry::Initiator::user));
     ASSERT_EQ(updater->state().kind, Kind::available);
     updater->installAndRelaunch();
     ASSERT_TRUE(waitUntil([&] { return terminations == 1; }));
@@ -358,8 +359,8 @@ TEST_F(UpdaterStateTest, InstallAndRelaunchDownloadsInstallsAndRelaunchesTheBund
 
 TEST_F(UpdaterStateTest, FailuresOfAnUpdateTheUserStartedAreShownAndStepBack)
 {
-    auto updater = make(false);
-    await(updater->checkForUpdates(false));
+    auto updater = make(Schedule::onStart);
+    await(updater->checkForUpdates(ostry::Initiator::background));
     verifier->failure = "the manifest doesn't match";
     updater->installAndRelaunch();
     ASSERT_TRUE(waitUntil([&] { return presenter.errors == 1; }));
@@ -389,8 +390,8 @@ TEST_F(UpdaterStateTest, AFailedBackgroundDownloadIsSilent)
 {
     store(UpdaterSettings::automaticallyInstalls, true);
     downloader->failure = "connection reset";
-    auto updater = make(false);
-    await(updater->checkForUpdates(false));
+    auto updater = make(Schedule::onStart);
+    await(updater->checkForUpdates(ostry::Initiator::background));
     EXPECT_EQ(updater->state().kind, Kind::available);
     EXPECT_EQ(presenter.total(), 0);
     EXPECT_EQ(downloader->discards, 1);
@@ -403,7 +404,7 @@ TEST_F(UpdaterStateTest, AUserCheckDuringABackgroundCheckJoinsIt)
     EXPECT_EQ(updater->state().kind, Kind::checking);
     EXPECT_FALSE(updater->canCheckForUpdates());
     feed->answer = candidateFor("1.0");
-    await(updater->checkForUpdates(true));
+    await(updater->checkForUpdates(ostry::Initiator::user));
     feed->gate.open();
     ASSERT_TRUE(waitUntil([&] { return updater->state().kind == Kind::upToDate; }));
     EXPECT_EQ(feed->calls, 1);
@@ -438,8 +439,8 @@ TEST_F(UpdaterStateTest, AnUnreadableLastCheckDateChecksAtOnce)
 TEST_F(UpdaterStateTest, AnUpdaterGoneDuringADownloadIsNotCalledBack)
 {
     downloader->gate.closed = true;
-    auto updater = make(false);
-    await(updater->checkForUpdates(false));
+    auto updater = make(Schedule::onStart);
+    await(updater->checkForUpdates(ostry::Initiator::background));
     updater->installAndRelaunch();
     EXPECT_EQ(updater->state().kind, Kind::downloading);
     updater.reset();

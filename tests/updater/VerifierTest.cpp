@@ -72,6 +72,7 @@ TEST_F(VerifierTest, AcceptsANewerSignedBundleAndRemembersIt)
     EXPECT_FALSE(verify(newBundle()));
     ASSERT_TRUE(store->highest());
     EXPECT_EQ(store->highest()->text(), QStringLiteral("2.0"));
+    EXPECT_EQ(QFile::permissions(store->path()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 TEST_F(VerifierTest, TamperedBundlesAreRejected)
@@ -285,7 +286,7 @@ TEST_F(VerifierTest, AnUnsignedRunningCopyCannotVerifyUpdates)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), VerificationError::Kind::currentAppUnsigned);
     EXPECT_EQ(error->message(),
-              QStringLiteral("This copy of the app isn't signed with a Developer ID, so updates can't be verified."));
+              QStringLiteral("This copy of the app carries no key to check updates with, so updates can't be verified."));
 
     writeFile(installed.file(AppBundle::trustedKeyFile), keys.publicKeyText);
     QFile::remove(installed.file(AppBundle::infoFile));

@@ -293,6 +293,12 @@ QString verifyRelease(const QString& candidate, const QString& installed, bool* 
     QTemporaryDir scratch;
     if (!scratch.isValid())
         return QStringLiteral("REFUSED: no temporary folder");
+    // An archive may unpack read-only folders, which QTemporaryDir can't empty: removeTree
+    // makes them writable first, so nothing is left behind whatever the verdict.
+    scratch.setAutoRemove(false);
+    const std::unique_ptr<QTemporaryDir, void (*)(QTemporaryDir*)> removal(&scratch, [](QTemporaryDir* folder) {
+        removeTree(folder->path());
+    });
     try {
         AppBundle newBundle(candidate);
         if (candidate.endsWith(QLatin1String(".zip"))) {

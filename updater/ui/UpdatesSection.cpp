@@ -52,7 +52,7 @@ std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
     };
     QObject::connect(checks, &QCheckBox::toggled, &updater, &Updater::setAutomaticallyChecks);
     QObject::connect(installs, &QCheckBox::toggled, &updater, &Updater::setAutomaticallyInstalls);
-    QObject::connect(checkNow, &QPushButton::clicked, &updater, [&updater] { updater.beginCheckForUpdates(true); });
+    QObject::connect(checkNow, &QPushButton::clicked, &updater, [&updater] { updater.beginCheckForUpdates(ostry::Initiator::user); });
     for (auto signal : {&Updater::stateChanged, &Updater::lastCheckDateChanged, &Updater::automaticallyChecksChanged,
                         &Updater::automaticallyInstallsChanged})
         QObject::connect(&updater, signal, owner, refresh);

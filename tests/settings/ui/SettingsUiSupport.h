@@ -31,7 +31,7 @@ struct FakeCatalog final : ApplicationCatalog {
 };
 
 struct NoCapture final : CaptureService {
-    void startCapture(CaptureMode, std::optional<AfterCapture>) override {}
+    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
     void closeAllPins() override {}
 };
 
