@@ -13,6 +13,7 @@
 #include "HotKeyCenter.h"
 #include "PermissionMonitor.h"
 #include "PlatformServices.h"
+#include "SettingsContext.h"
 #include "SettingsStore.h"
 #include "Updater.h"
 #include "WindowManager.h"
@@ -28,7 +29,7 @@ Q_DECLARE_LOGGING_CATEGORY(lcHotKeys)
 
 namespace quandrel {
 
-class AppController : public QObject {
+class AppController : public QObject, public HotKeySuspension {
     Q_OBJECT
 public:
     AppController(PlatformServices platform, std::unique_ptr<SettingsStore> store, AppServices services,
@@ -65,8 +66,11 @@ public:
 
     // While a shortcut is being recorded no hot key is active; resuming registers the
     // bindings of the latest settings and updates the failed actions.
-    void suspendHotKeys();
-    void resumeHotKeys();
+    void suspendHotKeys() override;
+    void resumeHotKeys() override;
+
+    // What the settings and welcome windows may use.
+    SettingsContext settingsContext();
 
     // Created on first use; none when the platform has no pointer monitor.
     DragSnapper* dragSnapper();
@@ -76,7 +80,7 @@ public:
     // The commands whose hot keys could not be registered (another program holds them). Each
     // is logged when it fails; the first start that finds any tells the person once with a
     // desktop notification.
-    const std::set<Command>& failedActions() const { return m_failedActions; }
+    const std::set<Command>& failedActions() const { return m_failed.commands(); }
 
 Q_SIGNALS:
     void failedActionsChanged();
@@ -97,7 +101,7 @@ private:
     AppLauncher m_launcher;
     PermissionMonitor m_permissions;
     std::unique_ptr<DragSnapper> m_dragSnapper;
-    std::set<Command> m_failedActions;
+    FailedShortcuts m_failed;
     std::unique_ptr<ostry::UpdatePresenting> m_silentUpdates;
     std::unique_ptr<ostry::Updater> m_updater;
     bool m_started = false;

@@ -322,7 +322,7 @@ int main(int argc, char** argv)
     AppController controller(platform, std::move(store), services, [&scheduler](int ms, std::function<void()> run) {
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
-    settingsWindows.setController(controller);
+    settingsWindows.setContext(controller.settingsContext());
     settingsWindows.setUpdatesSection(
         [&controller](QWidget* parent) { return ostry::makeUpdatesSection(controller.updater(), parent).release(); });
 

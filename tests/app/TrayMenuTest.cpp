@@ -3,6 +3,7 @@
 #include "TrayMenu.h"
 #include "EditorTool.h"
 #include "Symbols.h"
+#include "SettingsModel.h"
 #include "TrayMenuModel.h"
 
 #include <QMenu>

@@ -24,13 +24,13 @@ class RecorderTest : public ::testing::Test, public ControllerFixture {
 protected:
     void SetUp() override
     {
-        window = std::make_unique<SettingsWindow>(*controller, catalog);
-        window->tabs()->setCurrentIndex(1);
+        window = std::make_unique<SettingsWindow>(controller->settingsContext(), catalog);
+        ui().tabs()->setCurrentIndex(1);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
-    ShortcutRecorder* recorder(WindowAction a) { return window->recorder(WindowCommand{a}); }
+    ShortcutRecorder* recorder(WindowAction a) { return ui().recorder(WindowCommand{a}); }
 
     // Starts recording by clicking the recorder, as a person does.
     void startRecording(ShortcutRecorder* r)
@@ -48,6 +48,7 @@ protected:
 
     std::size_t hotKeysHeld() const { return desktop.grabbedHotKeys().size(); }
 
+    SettingsWindowParts ui() const { return {window.get()}; }
     std::unique_ptr<SettingsWindow> window;
 };
 
@@ -77,7 +78,7 @@ TEST_F(RecorderTest, RecordingReleasesEveryHotKeyAndTakesTheKeyboardUntilItEnds)
 
     // So does a click anywhere else, and starting another recorder.
     startRecording(r);
-    QTest::mouseClick(window->restoreDefaultsButton(), Qt::LeftButton);
+    QTest::mouseClick(ui().restoreDefaultsButton(), Qt::LeftButton);
     EXPECT_FALSE(r->isRecording());
     startRecording(r);
     startRecording(recorder(WindowAction::bottomHalf));
@@ -195,12 +196,12 @@ TEST_F(RecorderTest, ClosingTheWindowWhileRecordingRestoresTheHotKeys)
     // Switching to another tab ends it as well.
     window->show();
     startRecording(r);
-    window->tabs()->setCurrentIndex(0);
+    ui().tabs()->setCurrentIndex(0);
     EXPECT_FALSE(r->isRecording());
     EXPECT_EQ(hotKeysHeld(), before);
 
     // And so does the window going away entirely.
-    window->tabs()->setCurrentIndex(1);
+    ui().tabs()->setCurrentIndex(1);
     startRecording(r);
     window.reset();
     EXPECT_EQ(hotKeysHeld(), before);

@@ -51,13 +51,13 @@ int main(int argc, char** argv)
 
     std::unique_ptr<QWidget> window;
     if (args.contains(QStringLiteral("--onboarding"))) {
-        window = std::make_unique<OnboardingWindow>(*fixture.controller);
+        window = std::make_unique<OnboardingWindow>(fixture.controller->settingsContext());
     } else {
-        auto settingsWindow = std::make_unique<SettingsWindow>(*fixture.controller, fixture.catalog, [](QWidget* parent) {
+        auto settingsWindow = std::make_unique<SettingsWindow>(fixture.controller->settingsContext(), fixture.catalog, [](QWidget* parent) {
             return new QLabel(QStringLiteral("(the updater's settings)"), parent);
         });
         const int tab = args.indexOf(QStringLiteral("--tab"));
-        settingsWindow->tabs()->setCurrentIndex(tab >= 0 ? args.value(tab + 1).toInt() : 0);
+        test::SettingsWindowParts{settingsWindow.get()}.tabs()->setCurrentIndex(tab >= 0 ? args.value(tab + 1).toInt() : 0);
         window = std::move(settingsWindow);
         window->resize(640, 760);
         if (args.contains(QStringLiteral("--bottom"))) {
