@@ -178,8 +178,12 @@ void AppController::applySettings(const QuandrelSettings& settings)
         snapper->setEnabled(settings.dragToSnap);
         snapper->restoresSizeOnDrag = settings.restoreSizeOnDrag;
     }
-    m_hotKeys.setBindings(buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings));
-    if (!m_hotKeys.isSuspended())
+    // Binding every hot key again takes a round trip per key: only when they changed (a gap
+    // being dragged changes none).
+    auto bindings = buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings);
+    const bool rebind = !m_started || bindings != m_hotKeys.bindings();
+    m_hotKeys.setBindings(std::move(bindings));
+    if (rebind && !m_hotKeys.isSuspended())
         m_hotKeys.registerAll();
 }
 
