@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "SettingsStore.h"
 
 #include <QDir>
@@ -9,8 +10,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace quandrel;
 
@@ -56,24 +55,6 @@ bool waitFor(const std::function<bool()>& done)
         loop.exec();
     return done();
 }
-
-// While it lives, no file of this process may grow beyond a few bytes: writes fail as on a
-// full disk, for root as well.
-class FileSizeLimit {
-public:
-    FileSizeLimit()
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        rlimit small = m_before;
-        small.rlim_cur = 16;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_before); }
-
-private:
-    rlimit m_before{};
-};
 
 } // namespace
 
@@ -264,7 +245,7 @@ TEST_F(SettingsTest, AFailedSaveKeepsTheChangeAndIsTriedAgain)
     QSignalSpy failures(&s, &SettingsStore::saveFailureChanged);
     QuandrelSettings next = s.settings();
     {
-        FileSizeLimit full;
+        test::FileSizeLimit full;
         next.gap = 5;
         s.setSettings(next);
     }

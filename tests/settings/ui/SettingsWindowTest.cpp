@@ -3,6 +3,7 @@
 // system-tiling note, and the welcome window.
 
 #include "AppChooser.h"
+#include "FileSizeLimit.h"
 #include "OnboardingWindow.h"
 #include "SettingsUiSupport.h"
 #include "SettingsWidgets.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -168,6 +170,48 @@ TEST_F(SettingsWindowTest, GapSliderStopsAtThirtyAndShowsPoints)
     change([](QuandrelSettings& s) { s.gap = 45.5; });
     EXPECT_EQ(ui().gapSlider()->value(), 30);
     EXPECT_EQ(settings().gap, 45.5);
+}
+
+// Dragging the gap applies every step at once, grabs no hot key again and writes the file
+// once, when the slider is let go; steps made with the keys are written once they rest.
+TEST_F(SettingsWindowTest, DraggingTheGapAppliesEachStepAndWritesOnce)
+{
+    open();
+    const auto written = [this] { return SettingsStore(controller->store().path()).settings().gap; };
+    QSlider* slider = ui().gapSlider();
+    const std::uint32_t ids = controller->hotKeys().nextID();
+    slider->setSliderDown(true);
+    for (int value = 1; value <= 20; ++value) {
+        slider->setValue(value);
+        EXPECT_EQ(controller->windows().gap, value);
+    }
+    EXPECT_EQ(written(), 0);
+    EXPECT_EQ(controller->hotKeys().nextID(), ids);
+    slider->setSliderDown(false);
+    EXPECT_EQ(written(), 20);
+
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Left);
+    EXPECT_EQ(controller->windows().gap, 19);
+    EXPECT_EQ(written(), 20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return written() == 19; }));
+}
+
+// While a save fails the window says so in one line; the next change that is saved ends it.
+TEST_F(SettingsWindowTest, ASaveThatFailsIsNamedUntilOneSucceeds)
+{
+    open();
+    EXPECT_TRUE(ui().saveNotice()->isHidden());
+    {
+        test::FileSizeLimit full;
+        ui().dragSwitch()->click();
+    }
+    EXPECT_FALSE(settings().dragToSnap);
+    EXPECT_FALSE(ui().saveNotice()->isHidden());
+    EXPECT_TRUE(ui().saveNotice()->findChild<settingsui::ElidedLabel*>()->fullText().startsWith(QStringLiteral("Settings couldn't be saved")));
+    ui().restoreSizeSwitch()->click();
+    EXPECT_TRUE(ui().saveNotice()->isHidden());
+    EXPECT_FALSE(SettingsStore(controller->store().path()).settings().dragToSnap);
 }
 
 TEST_F(SettingsWindowTest, EveryControlWritesItsMemberOnce)
@@ -434,4 +478,37 @@ TEST(SettingsWindowsPresenter, MadeOnceKeptAndReshown)
     EXPECT_TRUE(windows.onboardingWindow()->isVisible());
     windows.closeOnboarding();
     EXPECT_FALSE(windows.onboardingWindow()->isVisible());
+}
+
+// Quitting while a shortcut is recorded, with the presenter made before the controller as
+// main() makes it: the windows go before the controller's parts do, and the recording ends
+// against a controller that is still whole (settings_ui_quit_memcheck runs this under
+// valgrind).
+TEST(SettingsWindowsPresenter, QuittingWhileRecordingDestroysTheWindowsFirst)
+{
+    FakeCatalog catalog;
+    SettingsWindows windows(catalog);
+    QTemporaryDir dir;
+    FakeDesktop desktop;
+    desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
+    NoCapture capture;
+    ManualClock clock;
+    auto controller = std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))),
+                                                      AppServices{capture, windows, nullptr}, clock.scheduler());
+    windows.setContext(controller->settingsContext());
+    controller->start();
+    windows.showSettings();
+    const QPointer<SettingsWindow> shown = windows.settingsWindow();
+    ShortcutRecorder* recorder = SettingsWindowParts{shown}.recorder(leftHalf);
+    ASSERT_TRUE(recorder);
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    ASSERT_TRUE(recorder->isRecording());
+    ASSERT_TRUE(desktop.ownWindows.grabbed);
+
+    controller.reset();
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(windows.onboardingWindow());
+    EXPECT_FALSE(desktop.ownWindows.grabbed);
+    windows.showSettings(); // nothing left to show it with
+    EXPECT_FALSE(windows.settingsWindow());
 }
