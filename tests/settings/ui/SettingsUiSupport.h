@@ -26,8 +26,6 @@
 #include <QToolButton>
 #include <QWidget>
 
-#include <gtest/gtest.h>
-
 #include <memory>
 
 namespace quandrel::test {
@@ -80,7 +78,8 @@ struct SettingsWindowParts {
     T* find(const QString& name) const
     {
         T* found = window->findChild<T*>(name);
-        EXPECT_TRUE(found) << name.toStdString();
+        if (!found)
+            qFatal("The settings window has no %s", qUtf8Printable(name));
         return found;
     }
     QTabWidget* tabs() const { return find<QTabWidget>(QStringLiteral("tabs")); }
