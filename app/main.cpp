@@ -82,7 +82,7 @@ public:
     {
         if (!m_coordinator) {
             m_coordinator = std::make_unique<CaptureCoordinator>(
-                CaptureSettings{[this] { return store->settings().afterCapture; }, [this] { return store->settings().saveFolderBookmark; }},
+                CaptureSettings{[this] { return store->settings().afterCapture; }, [this] { return store->screenshotsFolder(); }},
                 CaptureCoordinator::Platform{m_capturer, *m_platform.windows, *m_platform.trust}, m_overlay, m_recognizer, m_views);
             m_coordinator->onPinsChanged = [this] {
                 if (onPinsChanged)

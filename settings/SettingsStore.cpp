@@ -1,7 +1,5 @@
 #include "SettingsStore.h"
 
-#include "ImageExport.h"
-
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
