@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 Q_LOGGING_CATEGORY(lcSettings, "quandrel.settings", QtInfoMsg)
@@ -93,8 +95,12 @@ bool SettingsStore::save()
     const QByteArray bytes = encodeSettings(m_settings, QJsonDocument::Indented);
     QSaveFile file(m_path);
     std::optional<QString> failure;
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush()) {
-        failure = file.errorString();
+        // Qt calls some of these "Unknown error"; the system's own words say more.
+        const int error = errno;
+        failure = error != 0 && file.errorString() == QLatin1String("Unknown error") ? QString::fromLocal8Bit(std::strerror(error))
+                                                                                      : file.errorString();
     } else if (file.size() != bytes.size()) {
         // A full disk (or a file size limit) can take part of the bytes without an error.
         failure = QStringLiteral("only %1 of %2 bytes could be written").arg(file.size()).arg(bytes.size());
