@@ -312,4 +312,12 @@ TEST_F(SettingsTest, TheWatchCoversOnlyWhatCanChangeTheDocument)
     EXPECT_TRUE(waitFor([&] { return s.settings().gap == 8; }));
     EXPECT_EQ(watcher->files(), QStringList{path()});
     EXPECT_TRUE(watcher->directories().isEmpty());
+    // Replaced whole, as editors and Quandrel itself save, again and again.
+    for (const int gap : {4, 7, 2}) {
+        SettingsStore other(path());
+        QuandrelSettings next = other.settings();
+        next.gap = gap;
+        other.setSettings(next);
+        EXPECT_TRUE(waitFor([&] { return s.settings().gap == gap; })) << gap;
+    }
 }
