@@ -92,7 +92,13 @@ SettingsWindow::SettingsWindow(SettingsContext context, ApplicationCatalog& cata
     refresh();
 }
 
-SettingsWindow::~SettingsWindow() = default;
+SettingsWindow::~SettingsWindow()
+{
+    // A recorder that records gives the hot keys back while the window is still whole: the
+    // answer may change the failed shortcuts, which this window shows.
+    for (const auto& [command, recorder] : m_recorders)
+        recorder->stopRecording();
+}
 
 QString SettingsWindow::recorderName(const Command& command) { return QStringLiteral("recorder:") + commandURL(command); }
 

@@ -218,3 +218,17 @@ TEST_F(RecorderTest, TheClearButtonRemovesTheShortcut)
     EXPECT_EQ(hotKeysHeld(), 24u);
     EXPECT_FALSE(r->clearButton()->isVisible());
 }
+
+// The window going while it records, and another program has taken the shortcut meanwhile:
+// the answer that marks it taken reaches a window that is still whole (run under valgrind by
+// settings_ui_quit_memcheck).
+TEST_F(RecorderTest, AWindowGoingWhileRecordingMeetsTheAnswerWhole)
+{
+    startRecording(recorder(WindowAction::restore));
+    desktop.takeByOtherProgram({51, ctrlOpt});
+    int changes = 0;
+    QObject::connect(controller.get(), &AppController::failedActionsChanged, [&] { ++changes; });
+    window.reset();
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(controller->failedActions().contains(WindowCommand{WindowAction::restore}));
+}
