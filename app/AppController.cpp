@@ -2,7 +2,6 @@
 
 #include "Applications.h"
 #include "SettingsModel.h"
-#include "TrayMenuModel.h"
 #include "FrontmostApplication.h"
 
 #include <QFileInfo>
@@ -91,10 +90,14 @@ AppController::AppController(PlatformServices platform, std::unique_ptr<Settings
     , m_updater(makeUpdater(this, m_store->path(), m_services.updates,
                             m_services.updates.presenter ? *m_services.updates.presenter : *m_silentUpdates))
 {
+    connect(&m_failed, &FailedShortcuts::changed, this, &AppController::failedActionsChanged);
 }
 
 AppController::~AppController()
 {
+    // What depends on the controller goes first: a shortcut being recorded when Quandrel
+    // quits gives the hot keys back to a controller that is still whole.
+    m_services.settings.destroyWindows();
     m_dragSnapper.reset();
     m_hotKeys.onPress = nullptr;
     m_hotKeys.onStatusChanged = nullptr;
@@ -113,7 +116,7 @@ void AppController::start()
     m_notifyTaken = true;
     if (m_hotKeys.answered()) {
         m_notifyTaken = false;
-        reportTakenShortcuts(m_failedActions, TakenNotice::notify);
+        reportTakenShortcuts(m_failed.commands(), TakenNotice::notify);
     }
     m_started = true;
     m_updater->start();
@@ -153,6 +156,11 @@ void AppController::completeOnboarding()
     m_permissions.stopPolling();
 }
 
+SettingsContext AppController::settingsContext()
+{
+    return {*m_store, m_permissions, *this, m_failed, m_platform, [this] { completeOnboarding(); }};
+}
+
 void AppController::suspendHotKeys() { m_hotKeys.suspend(); }
 
 void AppController::resumeHotKeys()
@@ -170,29 +178,32 @@ void AppController::applySettings(const QuandrelSettings& settings)
         snapper->setEnabled(settings.dragToSnap);
         snapper->restoresSizeOnDrag = settings.restoreSizeOnDrag;
     }
-    m_hotKeys.setBindings(buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings));
-    if (!m_hotKeys.isSuspended())
+    // Binding every hot key again takes a round trip per key: only when they changed (a gap
+    // being dragged changes none).
+    auto bindings = buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings);
+    const bool rebind = !m_started || bindings != m_hotKeys.bindings();
+    m_hotKeys.setBindings(std::move(bindings));
+    if (rebind && !m_hotKeys.isSuspended())
         m_hotKeys.registerAll();
 }
 
 void AppController::updateFailedActions()
 {
+    const std::set<Command>& failed = m_hotKeys.failed();
     if (m_notifyTaken && m_hotKeys.answered()) {
         m_notifyTaken = false;
-        m_failedActions = m_hotKeys.failed();
-        reportTakenShortcuts(m_failedActions, TakenNotice::notify);
-        Q_EMIT failedActionsChanged();
+        reportTakenShortcuts(failed, TakenNotice::notify);
+        m_failed.set(failed);
         return;
     }
-    if (m_failedActions != m_hotKeys.failed()) {
-        std::set<Command> newlyTaken;
-        std::set_difference(m_hotKeys.failed().begin(), m_hotKeys.failed().end(), m_failedActions.begin(), m_failedActions.end(),
-                            std::inserter(newlyTaken, newlyTaken.end()));
-        m_failedActions = m_hotKeys.failed();
-        if (m_started)
-            reportTakenShortcuts(newlyTaken, TakenNotice::logOnly);
-        Q_EMIT failedActionsChanged();
-    }
+    if (failed == m_failed.commands())
+        return;
+    std::set<Command> newlyTaken;
+    std::set_difference(failed.begin(), failed.end(), m_failed.commands().begin(), m_failed.commands().end(),
+                        std::inserter(newlyTaken, newlyTaken.end()));
+    if (m_started)
+        reportTakenShortcuts(newlyTaken, TakenNotice::logOnly);
+    m_failed.set(failed);
 }
 
 DragSnapper* AppController::dragSnapper()

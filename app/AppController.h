@@ -13,6 +13,7 @@
 #include "HotKeyCenter.h"
 #include "PermissionMonitor.h"
 #include "PlatformServices.h"
+#include "SettingsContext.h"
 #include "SettingsStore.h"
 #include "Updater.h"
 #include "WindowManager.h"
@@ -35,7 +36,7 @@ namespace quandrel {
 // saved or copied.
 enum class CommandOrigin { direct, link };
 
-class AppController : public QObject {
+class AppController : public QObject, public HotKeySuspension {
     Q_OBJECT
 public:
     AppController(PlatformServices platform, std::unique_ptr<SettingsStore> store, AppServices services,
@@ -79,8 +80,11 @@ public:
 
     // While a shortcut is being recorded no hot key is active; resuming registers the
     // bindings of the latest settings and updates the failed actions.
-    void suspendHotKeys();
-    void resumeHotKeys();
+    void suspendHotKeys() override;
+    void resumeHotKeys() override;
+
+    // What the settings and welcome windows may use.
+    SettingsContext settingsContext();
 
     // Created on first use; none when the platform has no pointer monitor.
     DragSnapper* dragSnapper();
@@ -90,7 +94,7 @@ public:
     // The commands whose hot keys could not be registered (another program holds them). Each
     // is logged when it fails; the first start that finds any tells the person once with a
     // desktop notification.
-    const std::set<Command>& failedActions() const { return m_failedActions; }
+    const std::set<Command>& failedActions() const { return m_failed.commands(); }
 
 Q_SIGNALS:
     void failedActionsChanged();
@@ -111,7 +115,7 @@ private:
     AppLauncher m_launcher;
     PermissionMonitor m_permissions;
     std::unique_ptr<DragSnapper> m_dragSnapper;
-    std::set<Command> m_failedActions;
+    FailedShortcuts m_failed;
     std::unique_ptr<ostry::UpdatePresenting> m_silentUpdates;
     std::unique_ptr<ostry::Updater> m_updater;
     bool m_started = false;

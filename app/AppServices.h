@@ -7,6 +7,7 @@
 #include "CaptureMode.h"
 #include "DesktopNotifier.h"
 #include "DragSnapper.h"
+#include "SettingsContext.h"
 #include "Updater.h"
 
 #include <functional>
@@ -24,16 +25,6 @@ public:
     virtual bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) = 0;
     virtual void closeAllPins() = 0;
     virtual bool hasPins() const { return false; }
-};
-
-// Shows the settings to the person, and the welcome window that explains what Quandrel
-// needs on this desktop.
-class SettingsPresenter {
-public:
-    virtual ~SettingsPresenter() = default;
-    virtual void showSettings() = 0;
-    virtual void showOnboarding() {}
-    virtual void closeOnboarding() {}
 };
 
 // Makes the preview window of drag snapping; called once, when drag snapping is first used.

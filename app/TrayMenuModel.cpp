@@ -50,21 +50,6 @@ TrayMenuEntry commandItem(const TrayMenuState& state, QString title, Command com
 
 } // namespace
 
-QString commandTitle(const Command& command, const QuandrelSettings& settings)
-{
-    if (const auto* window = std::get_if<WindowCommand>(&command))
-        return qstr(title(window->action));
-    if (const auto* capture = std::get_if<CaptureCommand>(&command))
-        return qstr(title(capture->mode));
-    if (const auto* app = std::get_if<AppCommand>(&command)) {
-        const AppBinding* binding = findAppBinding(settings.appBindings, app->desktopId);
-        return QString::fromStdString(binding ? binding->name : app->desktopId);
-    }
-    if (std::holds_alternative<OpenSettingsCommand>(command))
-        return QStringLiteral("Settings…");
-    return QStringLiteral("Close All Pins");
-}
-
 std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
 {
     const QuandrelSettings& settings = state.settings;

@@ -31,6 +31,8 @@ struct TrayMenuEntry {
     int delay = 0;                        // milliseconds between choosing and running
     bool enabled = true;
     std::vector<TrayMenuEntry> children;  // of a submenu
+
+    bool operator==(const TrayMenuEntry&) const = default;
 };
 
 struct TrayMenuState {
@@ -47,8 +49,5 @@ inline constexpr int windowCommandDelay = 150;
 inline constexpr int captureCommandDelay = 200;
 
 std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state);
-
-// The title a command has in menus and messages: "Left Half", "Capture Area", the app's name.
-QString commandTitle(const Command& command, const QuandrelSettings& settings);
 
 } // namespace quandrel

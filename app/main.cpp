@@ -85,7 +85,7 @@ public:
     {
         if (!m_coordinator) {
             m_coordinator = std::make_unique<CaptureCoordinator>(
-                CaptureSettings{[this] { return store->settings().afterCapture; }, [this] { return store->settings().saveFolderBookmark; }},
+                CaptureSettings{[this] { return store->settings().afterCapture; }, [this] { return store->screenshotsFolder(); }},
                 CaptureCoordinator::Platform{m_capturer, *m_platform.windows, *m_platform.trust}, m_overlay, m_recognizer, m_views);
             m_coordinator->onPinsChanged = [this] {
                 if (onPinsChanged)
@@ -351,7 +351,7 @@ int main(int argc, char** argv)
     AppController controller(platform, std::move(store), services, [&scheduler](int ms, std::function<void()> run) {
         QTimer::singleShot(ms, &scheduler, std::move(run));
     });
-    settingsWindows.setController(controller);
+    settingsWindows.setContext(controller.settingsContext());
     settingsWindows.setUpdatesSection(
         [&controller](QWidget* parent) { return ostry::makeUpdatesSection(controller.updater(), parent).release(); });
 

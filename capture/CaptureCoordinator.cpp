@@ -31,7 +31,7 @@ const FrozenDisplay& frozenShowing(const std::vector<FrozenDisplay>& frozen, con
 
 } // namespace
 
-QCoro::Task<SaveResult> CaptureViews::save(const CapturedImage& image, std::optional<QByteArray> folder)
+QCoro::Task<SaveResult> CaptureViews::save(const CapturedImage& image, QString folder)
 {
     co_return co_await saveImageInBackground(image.image, image.scale, folder);
 }
@@ -264,9 +264,9 @@ QCoro::Task<> CaptureCoordinator::saveInBackground(CapturedImage image)
 
 void CaptureCoordinator::openEditor(const CapturedImage& image)
 {
-    auto folder = [self = std::weak_ptr<CaptureCoordinator*>(m_self)]() -> std::optional<QByteArray> {
+    auto folder = [self = std::weak_ptr<CaptureCoordinator*>(m_self)] {
         const auto strong = self.lock();
-        return strong && *strong ? (*strong)->m_settings.saveFolder() : std::nullopt;
+        return strong && *strong ? (*strong)->m_settings.saveFolder() : QString();
     };
     m_editors.push_back(m_views.openEditor(image, folder, weakly([](CaptureCoordinator& c, const CapturedImage& i) { c.pinImage(i); }),
                                            weakly([](CaptureCoordinator& c, CaptureWindow* w) { c.removeEditor(w); })));
@@ -274,9 +274,9 @@ void CaptureCoordinator::openEditor(const CapturedImage& image)
 
 void CaptureCoordinator::pinImage(const CapturedImage& image)
 {
-    auto folder = [self = std::weak_ptr<CaptureCoordinator*>(m_self)]() -> std::optional<QByteArray> {
+    auto folder = [self = std::weak_ptr<CaptureCoordinator*>(m_self)] {
         const auto strong = self.lock();
-        return strong && *strong ? (*strong)->m_settings.saveFolder() : std::nullopt;
+        return strong && *strong ? (*strong)->m_settings.saveFolder() : QString();
     };
     m_pins.push_back(m_views.pinImage(image, folder, weakly([](CaptureCoordinator& c, const CapturedImage& i) { c.openEditor(i); }),
                                       weakly([](CaptureCoordinator& c, CaptureWindow* w) { c.removePin(w); })));

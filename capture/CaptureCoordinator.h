@@ -40,7 +40,7 @@ class CaptureViews {
 public:
     virtual ~CaptureViews() = default;
 
-    using Folder = std::function<std::optional<QByteArray>()>;
+    using Folder = std::function<QString()>; // the screenshots folder, when asked
     using ImageAction = std::function<void(const CapturedImage&)>;
     using Closed = std::function<void(CaptureWindow*)>;
 
@@ -67,13 +67,13 @@ public:
     // grants it when it can be granted.
     virtual void explainScreenAccess() = 0;
     // Saves into the screenshots folder away from the event loop.
-    virtual QCoro::Task<SaveResult> save(const CapturedImage& image, std::optional<QByteArray> folder);
+    virtual QCoro::Task<SaveResult> save(const CapturedImage& image, QString folder);
 };
 
 // What the coordinator reads from the settings, at the moment it needs it.
 struct CaptureSettings {
     std::function<AfterCapture()> afterCapture;
-    std::function<std::optional<QByteArray>()> saveFolder;
+    std::function<QString()> saveFolder; // the screenshots folder
 };
 
 class CaptureCoordinator {

@@ -234,28 +234,14 @@ QString screenshotFileName(const QDateTime& when)
         + QStringLiteral(".png");
 }
 
-QString screenshotsFolder(const std::optional<QByteArray>& folderBookmark)
-{
-    if (folderBookmark && !folderBookmark->isEmpty()) {
-        const QString stored = QString::fromUtf8(*folderBookmark);
-        if (QDir::isAbsolutePath(stored) && QFileInfo(stored).isDir())
-            return QDir::cleanPath(stored);
-    }
-    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    if (pictures.isEmpty())
-        pictures = QDir::homePath() + QStringLiteral("/Pictures");
-    return QDir::cleanPath(pictures + QStringLiteral("/Quandrel"));
-}
-
-SaveResult saveImage(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
+SaveResult saveImage(const QImage& image, double scale, const QString& folder,
                      const std::function<QDateTime()>& now)
 {
     const auto png = pngData(image, scale);
     if (!png)
         return SaveError{QStringLiteral("The image could not be encoded as PNG.")};
 
-    const QString folder = screenshotsFolder(folderBookmark);
-    // The default folder is made private; a folder the user chose keeps its own mode.
+    // A folder made here (the default one) is private; a folder that exists keeps its own mode.
     if (!QFileInfo(folder).isDir() && QDir().mkpath(QFileInfo(folder).absolutePath()))
         ::mkdir(QFile::encodeName(folder).constData(), 0700);
     if (!QFileInfo(folder).isDir())
@@ -297,10 +283,10 @@ bool writePng(const QImage& image, double scale, const QString& path)
     return file.commit();
 }
 
-QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
+QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const QString& folder,
                                           std::function<QDateTime()> now)
 {
-    return inBackground<SaveResult>([image, scale, folderBookmark, now = std::move(now)] { return saveImage(image, scale, folderBookmark, now); });
+    return inBackground<SaveResult>([image, scale, folder, now = std::move(now)] { return saveImage(image, scale, folder, now); });
 }
 
 QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path)
@@ -308,9 +294,9 @@ QFuture<bool> writePngInBackground(const QImage& image, double scale, const QStr
     return inBackground<bool>([image, scale, path] { return writePng(image, scale, path); });
 }
 
-bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, const SavePathQuestion& ask)
+bool saveImageAs(const QImage& image, double scale, const QString& folder, const SavePathQuestion& ask)
 {
-    const auto path = ask(screenshotsFolder(folderBookmark), screenshotFileName(QDateTime::currentDateTime()));
+    const auto path = ask(folder, screenshotFileName(QDateTime::currentDateTime()));
     if (!path || path->isEmpty())
         return false;
     // The question is answered; the event loop keeps running while the file is written.

@@ -41,20 +41,17 @@ void copyImage(const QImage& image, double scale);
 // "Quandrel 2026-12-05 at 15.49.42.png" for that moment in the local time zone.
 QString screenshotFileName(const QDateTime& when);
 
-// The folder screenshots are saved to, for the stored folder; it may not exist yet.
-QString screenshotsFolder(const std::optional<QByteArray>& folderBookmark);
-
 struct SaveError {
     QString message;
 };
 using SaveResult = std::variant<QString, SaveError>; // the written file's path, or why not
 
-// Saves the image into the screenshots folder under screenshotFileName(), with " 2", " 3" ...
+// Saves the image into `folder` (made when missing) under screenshotFileName(), with " 2", " 3" ...
 // before the extension while that name is taken. The file appears complete or not at all,
 // and an existing file is never replaced, even by another program's save at the same moment.
-// It is readable by the user alone (0600), as writePng's are; the default folder is made 0700,
-// a folder the user chose keeps its own mode.
-SaveResult saveImage(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
+// It is readable by the user alone (0600), as writePng's are; a folder made here (the
+// default one) is made 0700, a folder that exists keeps its own mode.
+SaveResult saveImage(const QImage& image, double scale, const QString& folder,
                      const std::function<QDateTime()>& now = &QDateTime::currentDateTime);
 
 // Writes the PNG to `path` atomically, replacing what was there. Answers whether it did.
@@ -62,7 +59,7 @@ bool writePng(const QImage& image, double scale, const QString& path);
 
 // saveImage and writePng on an encoding thread of lower priority, for callers on the event loop's
 // thread (a coroutine co_awaits the future with QCoro). `now` is called on that thread.
-QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark,
+QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const QString& folder,
                                           std::function<QDateTime()> now = &QDateTime::currentDateTime);
 QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path);
 
@@ -84,6 +81,6 @@ T resultWhileEventsRun(const QFuture<T>& future)
 // the screenshot's name in the screenshots folder, then writes the PNG there. Failures show
 // nothing; the answer says whether a file was written, for callers that want to tell the user.
 using SavePathQuestion = std::function<std::optional<QString>(const QString& folder, const QString& proposedName)>;
-bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, const SavePathQuestion& ask);
+bool saveImageAs(const QImage& image, double scale, const QString& folder, const SavePathQuestion& ask);
 
 } // namespace quandrel

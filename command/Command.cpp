@@ -52,6 +52,22 @@ std::string describe(const Command& command)
                       command);
 }
 
+QString commandTitle(const Command& command, const AppNameLookup& appName)
+{
+    const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
+    return std::visit(Overloaded{
+                          [&](const WindowCommand& c) { return text(title(c.action)); },
+                          [&](const CaptureCommand& c) { return text(title(c.mode)); },
+                          [&](const AppCommand& c) {
+                              const auto name = appName ? appName(c.desktopId) : std::nullopt;
+                              return QString::fromStdString(name ? *name : c.desktopId);
+                          },
+                          [](const OpenSettingsCommand&) { return QStringLiteral("Settings…"); },
+                          [](const ClosePinsCommand&) { return QStringLiteral("Close All Pins"); },
+                      },
+                      command);
+}
+
 QString commandURL(const Command& command)
 {
     const auto raw = [](std::string_view name) { return QString::fromLatin1(name.data(), qsizetype(name.size())); };

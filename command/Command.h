@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <compare>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -54,6 +55,13 @@ std::optional<Command> parseCommandURL(const QUrl& url);
 
 // The URL that names the command; parseCommandURL reads it back as the same command.
 QString commandURL(const Command& command);
+
+// The name the desktop or the settings give an application; none when it has none there.
+using AppNameLookup = std::function<std::optional<std::string>(const std::string& desktopId)>;
+
+// The title a command has in menus and messages: "Left Half", "Capture Area", "Settings…",
+// "Close All Pins"; an app command is named by `appName`, else by its desktop ID.
+QString commandTitle(const Command& command, const AppNameLookup& appName = {});
 
 // The value of a capture URL's "then" item.
 std::optional<AfterCapture> afterCaptureFromThen(const QString& value);

@@ -1,8 +1,11 @@
 #include "QuandrelSettings.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 
 
 namespace quandrel {
@@ -151,6 +154,19 @@ std::optional<QuandrelSettings> decodeSettings(const QByteArray& json)
     if (auto* settings = std::get_if<QuandrelSettings>(&decoded))
         return std::move(*settings);
     return std::nullopt;
+}
+
+QString screenshotsFolder(const std::optional<QByteArray>& saveFolderBookmark)
+{
+    if (saveFolderBookmark && !saveFolderBookmark->isEmpty()) {
+        const QString stored = QString::fromUtf8(*saveFolderBookmark);
+        if (QDir::isAbsolutePath(stored) && QFileInfo(stored).isDir())
+            return QDir::cleanPath(stored);
+    }
+    QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (pictures.isEmpty())
+        pictures = QDir::homePath() + QStringLiteral("/Pictures");
+    return QDir::cleanPath(pictures + QStringLiteral("/Quandrel"));
 }
 
 } // namespace quandrel

@@ -51,4 +51,9 @@ SettingsDecoding decodeSettingsDocument(const QByteArray& json);
 // The same without the reason.
 std::optional<QuandrelSettings> decodeSettings(const QByteArray& json);
 
+// The folder screenshots are saved to: the stored folder (saveFolderBookmark, an absolute
+// path in UTF-8) while it exists, else the Pictures folder's "Quandrel", which may not exist
+// yet. The stored value is kept either way.
+QString screenshotsFolder(const std::optional<QByteArray>& saveFolderBookmark);
+
 } // namespace quandrel

@@ -53,14 +53,20 @@ void TrayMenu::setCheckForUpdates(std::function<void()> check)
 
 void TrayMenu::rebuild()
 {
+    const std::set<Command>& taken = m_controller.failedActions();
+    auto model = trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins(), m_controller.permissions().allGranted(),
+                                m_checkForUpdates || m_controller.updater().canCheckForUpdates()});
+    const QColor text = m_menu->palette().color(QPalette::WindowText);
+    if (model == m_shown && text == m_shownText && !m_menu->isEmpty())
+        return;
     // clear() removes actions but not the submenus made for them; those go here, or every
     // rebuild would leave two menus behind.
     m_menu->clear();
     for (QMenu* submenu : m_menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
         delete submenu;
-    const std::set<Command>& taken = m_controller.failedActions();
-    fill(m_menu, trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins(), m_controller.permissions().allGranted(),
-                                m_checkForUpdates || m_controller.updater().canCheckForUpdates()}));
+    fill(m_menu, model);
+    m_shown = std::move(model);
+    m_shownText = text;
 }
 
 void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)

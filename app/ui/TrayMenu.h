@@ -1,8 +1,13 @@
 #pragma once
 
-// The tray icon and its menu, drawn from the menu model (TrayMenuModel.h) and rebuilt when it
-// opens and whenever the settings, the taken shortcuts or the permissions change.
+// The tray icon and its menu, drawn from the menu model (TrayMenuModel.h). The model is made
+// again when the menu opens and whenever the settings, the taken shortcuts, the permissions
+// or the updater change, and the menu is rebuilt only when what it shows differs: a download
+// ticking or a gap being dragged leaves an open submenu alone.
 
+#include "TrayMenuModel.h"
+
+#include <QColor>
 #include <QObject>
 
 #include <functional>
@@ -14,7 +19,6 @@ class QSystemTrayIcon;
 namespace quandrel {
 
 class AppController;
-struct TrayMenuEntry;
 
 class TrayMenu : public QObject {
     Q_OBJECT
@@ -29,7 +33,7 @@ public:
     // Replaces what "Check for Updates…" does (by default a check of the controller's updater,
     // offered while the updater is on and not already checking).
     void setCheckForUpdates(std::function<void()> check);
-    // Fills the menu from the controller's current state.
+    // Fills the menu from the controller's current state, when that shows something else.
     void rebuild();
 
 private:
@@ -39,6 +43,8 @@ private:
     std::function<bool()> m_hasPins;
     std::function<void()> m_checkForUpdates;
     QMenu* m_menu = nullptr;
+    std::vector<TrayMenuEntry> m_shown;
+    QColor m_shownText; // the symbols are drawn in the menu's text colour
     QSystemTrayIcon* m_tray = nullptr;
 };
 

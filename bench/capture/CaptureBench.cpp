@@ -264,7 +264,7 @@ int main(int argc, char** argv)
         for (int i = 0; i < fileRuns; ++i) {
             const auto start = Clock::now();
             auto frozen = std::get<std::vector<FrozenDisplay>>(QCoro::waitFor(capturer.freezeDisplays()));
-            const auto saved = saveImage(frozen.front().image.image, frozen.front().image.scale, folder.path().toUtf8());
+            const auto saved = saveImage(frozen.front().image.image, frozen.front().image.scale, folder.path());
             samples.push_back(ms(Clock::now() - start));
             if (!std::holds_alternative<QString>(saved))
                 return 1;

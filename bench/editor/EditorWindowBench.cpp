@@ -44,7 +44,7 @@ size_t heapInUse()
 
 std::unique_ptr<EditorWindowController> openEditor(const QImage& image)
 {
-    return std::make_unique<EditorWindowController>(CapturedImage{image, 1}, [] { return std::optional<QByteArray>(); },
+    return std::make_unique<EditorWindowController>(CapturedImage{image, 1}, [] { return QString(); },
                                                     nullptr, nullptr, visibleFrame);
 }
 

@@ -71,7 +71,7 @@ struct Setup {
         store->setSettings(settings);
         controller = std::make_unique<AppController>(desktop.services(), std::move(store), AppServices{capture, windows, nullptr},
                                                      [](int, std::function<void()>) {});
-        windows.setController(*controller);
+        windows.setContext(controller->settingsContext());
         controller->start();
     }
     QTemporaryDir dir;

@@ -146,11 +146,11 @@ void PinImageView::contextMenuEvent(QContextMenuEvent* event)
     menu->popup(event->globalPos());
 }
 
-PinWindow::PinWindow(const QImage& image, double scale, Bookmark bookmark, OnEdit onEdit, OnClose onClose, PanelScreens screens)
+PinWindow::PinWindow(const QImage& image, double scale, Folder folder, OnEdit onEdit, OnClose onClose, PanelScreens screens)
     : FloatingPanel(QRect(), Focus::onClick, Input::clicks)
     , m_image{image, std::isfinite(scale) && scale > 0 ? scale : 1.0}
     , m_size(pointSize(image.width(), image.height(), scale))
-    , m_bookmark(std::move(bookmark))
+    , m_folder(std::move(folder))
     , m_onEdit(std::move(onEdit))
     , m_onClose(std::move(onClose))
     , m_screens(std::move(screens))
@@ -224,7 +224,7 @@ void PinWindow::menuCopy()
 
 void PinWindow::menuSave()
 {
-    saveImageAs(m_image.image, m_image.scale, m_bookmark ? m_bookmark() : std::nullopt, this);
+    saveImageAs(m_image.image, m_image.scale, m_folder ? m_folder() : QString(), this);
 }
 
 void PinWindow::menuActualSize() { setZoom(1); }

@@ -52,11 +52,11 @@ private:
 class PinWindow final : public ui::FloatingPanel {
     Q_OBJECT
 public:
-    using Bookmark = std::function<std::optional<QByteArray>()>;
+    using Folder = std::function<QString()>; // the screenshots folder, when asked
     using OnEdit = std::function<void(const CapturedImage&)>;
     using OnClose = std::function<void(PinWindow*)>;
 
-    PinWindow(const QImage& image, double scale, Bookmark bookmark, OnEdit onEdit, OnClose onClose, PanelScreens screens);
+    PinWindow(const QImage& image, double scale, Folder folder, OnEdit onEdit, OnClose onClose, PanelScreens screens);
 
     // Places and shows the pin: at `frame` (global coordinates), or else centred on the
     // visible area of the screen under the pointer at a size that fits 80 % of it, never
@@ -94,7 +94,7 @@ private:
 
     CapturedImage m_image;
     Size m_size;
-    Bookmark m_bookmark;
+    Folder m_folder;
     OnEdit m_onEdit;
     OnClose m_onClose;
     PanelScreens m_screens;

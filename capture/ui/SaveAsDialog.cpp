@@ -24,9 +24,9 @@ std::optional<QString> askForSavePath(QWidget* parent, const QString& folder, co
     return dialog.selectedFiles().constFirst();
 }
 
-bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, QWidget* parent)
+bool saveImageAs(const QImage& image, double scale, const QString& folder, QWidget* parent)
 {
-    return saveImageAs(image, scale, folderBookmark,
+    return saveImageAs(image, scale, folder,
                        [parent](const QString& folder, const QString& name) { return askForSavePath(parent, folder, name); });
 }
 

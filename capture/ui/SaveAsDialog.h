@@ -17,6 +17,6 @@ namespace quandrel {
 std::optional<QString> askForSavePath(QWidget* parent, const QString& folder, const QString& proposedName);
 
 // saveImageAs() with this dialog.
-bool saveImageAs(const QImage& image, double scale, const std::optional<QByteArray>& folderBookmark, QWidget* parent = nullptr);
+bool saveImageAs(const QImage& image, double scale, const QString& folder, QWidget* parent = nullptr);
 
 } // namespace quandrel

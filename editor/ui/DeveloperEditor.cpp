@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QImageReader>
+#include <QStandardPaths>
 
 #include <cmath>
 #include <cstdio>
@@ -50,7 +51,7 @@ int runDeveloperEditor(const QStringList& files, const std::vector<Display>& dis
         const double dpi = image.dotsPerMeterX() * 0.0254;
         const double scale = std::max(1.0, std::round(dpi / 72));
         auto* controller = new EditorWindowController(
-            {std::move(image), scale}, [] { return std::optional<QByteArray>(); },
+            {std::move(image), scale}, [] { return QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QStringLiteral("/Quandrel"); },
             [](const QImage& pinned, double) {
                 std::fprintf(stderr, "Pin: %d × %d pixels (pinned windows open from the tray application)\n",
                              pinned.width(), pinned.height());

@@ -36,7 +36,7 @@ protected:
 } // namespace
 
 EditorWindowController::EditorWindowController(CapturedImage image,
-                                               std::function<std::optional<QByteArray>()> folderProvider,
+                                               std::function<QString()> folderProvider,
                                                std::function<void(const QImage&, double)> pinAction, ToastFunction toast,
                                                std::optional<QRectF> visibleFrame, QObject* parent)
     : QObject(parent)
@@ -148,7 +148,7 @@ void EditorWindowController::save()
 {
     const Output out = output();
     const QPointer<EditorWindowController> alive(this);
-    const SaveResult result = outputs.save ? outputs.save(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : std::nullopt)
+    const SaveResult result = outputs.save ? outputs.save(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString())
                                            : SaveResult(SaveError{QStringLiteral("Saving is not available.")});
     if (!alive)
         return; // closed and released while the file was being written
@@ -169,7 +169,7 @@ void EditorWindowController::saveAs()
     const Output out = output();
     if (!outputs.saveAs)
         return;
-    const bool written = outputs.saveAs(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : std::nullopt,
+    const bool written = outputs.saveAs(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString(),
                                         m_window.get());
     if (written && !out.complete && m_toast)
         m_toast(QStringLiteral("Saved without the annotations"), warningSymbol);

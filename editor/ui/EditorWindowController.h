@@ -34,12 +34,12 @@ using ToastFunction = std::function<void(const QString& text, const QString& sym
 // Where the images go. The defaults are the application's image export; tests replace them.
 struct EditorOutputs {
     std::function<void(const QImage& image, double scale)> copy = &copyImage;
-    std::function<SaveResult(const QImage& image, double scale, const std::optional<QByteArray>& folder)> save =
-        [](const QImage& image, double scale, const std::optional<QByteArray>& folder) {
+    std::function<SaveResult(const QImage& image, double scale, const QString& folder)> save =
+        [](const QImage& image, double scale, const QString& folder) {
             return resultWhileEventsRun(saveImageInBackground(image, scale, folder));
         };
-    std::function<bool(const QImage& image, double scale, const std::optional<QByteArray>& folder, QWidget* parent)>
-        saveAs = [](const QImage& image, double scale, const std::optional<QByteArray>& folder, QWidget* parent) {
+    std::function<bool(const QImage& image, double scale, const QString& folder, QWidget* parent)>
+        saveAs = [](const QImage& image, double scale, const QString& folder, QWidget* parent) {
             return saveImageAs(image, scale, folder, parent);
         };
     // Tells about a failed save, modally; a message box by default.
@@ -56,7 +56,7 @@ public:
 
     // visibleFrame: the visible frame (without docks and panels) of the display to open on,
     // in window space (the X root's coordinates, y down); none for the fallback frame.
-    EditorWindowController(CapturedImage image, std::function<std::optional<QByteArray>()> folderProvider,
+    EditorWindowController(CapturedImage image, std::function<QString()> folderProvider,
                            std::function<void(const QImage& image, double scale)> pinAction, ToastFunction toast,
                            std::optional<QRectF> visibleFrame, QObject* parent = nullptr);
     ~EditorWindowController() override;
@@ -96,7 +96,7 @@ private:
     std::unique_ptr<EditorDocument> m_document;
     std::unique_ptr<QWidget> m_window;
     EditorView* m_view = nullptr;
-    std::function<std::optional<QByteArray>()> m_folderProvider;
+    std::function<QString()> m_folderProvider;
     std::function<void(const QImage&, double)> m_pinAction;
     ToastFunction m_toast;
     bool m_closing = false;

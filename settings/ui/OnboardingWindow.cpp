@@ -1,6 +1,5 @@
 #include "OnboardingWindow.h"
 
-#include "AppController.h"
 #include "SettingsModel.h"
 #include "SettingsWidgets.h"
 #include "Symbols.h"
@@ -13,9 +12,9 @@
 
 namespace quandrel {
 
-OnboardingWindow::OnboardingWindow(AppController& controller, QWidget* parent)
+OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_controller(controller)
+    , m_context(std::move(context))
     , m_symbol(new QLabel(this))
 {
     setWindowTitle(QStringLiteral("Welcome to Quandrel"));
@@ -47,7 +46,7 @@ OnboardingWindow::OnboardingWindow(AppController& controller, QWidget* parent)
                              box);
     intro->setWordWrap(true);
     inner->addWidget(intro);
-    const auto checkAgain = [this] { m_controller.permissions().refresh(); };
+    const auto checkAgain = [this] { m_context.permissions.refresh(); };
     const PermissionText control = windowControlText();
     const PermissionText screen = screenReadingText();
     m_windowControl = new settingsui::PermissionRow(control.title, control.onboardingDetail, control.missing, checkAgain, box);
@@ -66,7 +65,7 @@ OnboardingWindow::OnboardingWindow(AppController& controller, QWidget* parent)
     heading.setPointSizeF(heading.pointSizeF() * 1.15);
     tryIt->setFont(heading);
     layout->addWidget(tryIt);
-    for (const QString& line : tryItLines(controller.platform().keyboardLayout)) {
+    for (const QString& line : tryItLines(m_context.platform.keyboardLayout)) {
         auto* label = new QLabel(QStringLiteral("•  ") + line, this);
         label->setWordWrap(true);
         layout->addWidget(label);
@@ -76,11 +75,11 @@ OnboardingWindow::OnboardingWindow(AppController& controller, QWidget* parent)
     m_finish->setDefault(true);
     m_finish->setAutoDefault(true);
     m_finish->setMinimumWidth(90);
-    connect(m_finish, &QPushButton::clicked, this, [this] { m_controller.completeOnboarding(); });
+    connect(m_finish, &QPushButton::clicked, this, [this] { m_context.completeOnboarding(); });
     layout->addSpacing(6);
     layout->addWidget(m_finish, 0, Qt::AlignRight);
 
-    connect(&controller.permissions(), &PermissionMonitor::changed, this, &OnboardingWindow::refresh);
+    connect(&m_context.permissions, &PermissionMonitor::changed, this, &OnboardingWindow::refresh);
     updateSymbols();
     refresh();
     setFixedWidth(520);
@@ -88,7 +87,7 @@ OnboardingWindow::OnboardingWindow(AppController& controller, QWidget* parent)
 
 void OnboardingWindow::refresh()
 {
-    const PermissionMonitor& p = m_controller.permissions();
+    const PermissionMonitor& p = m_context.permissions;
     m_windowControl->setGranted(p.windowControlAllowed());
     m_screenReading->setGranted(p.screenReadingAllowed());
     m_finish->setText(onboardingButtonTitle(p.allGranted()));

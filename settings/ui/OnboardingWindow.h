@@ -4,14 +4,14 @@
 // the default shortcuts to try. Its one button ("Done" when everything is there, else
 // "Later") finishes onboarding.
 
+#include "SettingsContext.h"
+
 #include <QWidget>
 
 class QLabel;
 class QPushButton;
 
 namespace quandrel {
-
-class AppController;
 
 namespace settingsui {
 class PermissionRow;
@@ -20,12 +20,12 @@ class PermissionRow;
 class OnboardingWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit OnboardingWindow(AppController& controller, QWidget* parent = nullptr);
+    explicit OnboardingWindow(SettingsContext context, QWidget* parent = nullptr);
 
     QPushButton* finishButton() const { return m_finish; }
     settingsui::PermissionRow* windowControlRow() const { return m_windowControl; }
     settingsui::PermissionRow* screenReadingRow() const { return m_screenReading; }
-    // Shows the permissions as the controller last read them.
+    // Shows the permissions as they were last read.
     void refresh();
 
 protected:
@@ -35,7 +35,7 @@ protected:
 private:
     void updateSymbols();
 
-    AppController& m_controller;
+    SettingsContext m_context;
     QLabel* m_symbol;
     settingsui::PermissionRow* m_windowControl;
     settingsui::PermissionRow* m_screenReading;

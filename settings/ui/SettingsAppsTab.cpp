@@ -4,7 +4,6 @@
 #include "SettingsWindow.h"
 
 #include "AppChooser.h"
-#include "AppController.h"
 #include "SettingsModel.h"
 #include "SettingsWidgets.h"
 #include "ShortcutRecorder.h"
@@ -33,10 +32,14 @@ QWidget* SettingsWindow::appsTab()
     inner->addWidget(secondaryLabel(QStringLiteral("Add an app, then give it a shortcut. The shortcut opens the app, brings it to the "
                                                    "front if it's already open, and hides it if it's already in front."),
                                     box));
-    m_appRowsLayout = new QVBoxLayout;
+    auto* rows = new QWidget(box);
+    rows->setObjectName(QStringLiteral("appRows"));
+    m_appRowsLayout = new QVBoxLayout(rows);
+    m_appRowsLayout->setContentsMargins(0, 0, 0, 0);
     m_appRowsLayout->setSpacing(2);
-    inner->addLayout(m_appRowsLayout);
+    inner->addWidget(rows);
     m_addApps = new QToolButton(box);
+    m_addApps->setObjectName(QStringLiteral("addApps"));
     m_addApps->setToolTip(QStringLiteral("Add applications"));
     m_addApps->setAccessibleName(QStringLiteral("Add applications"));
     m_addApps->setIconSize(QSize(16, 16));
@@ -57,9 +60,17 @@ std::optional<std::string> SettingsWindow::appName(const std::string& desktopId)
     return it->second->name;
 }
 
-void SettingsWindow::rebuildAppRows()
+void SettingsWindow::refreshApps(const QuandrelSettings& s)
 {
-    const std::vector<AppBinding>& bindings = m_controller.store().settings().appBindings;
+    rebuildAppRows(s.appBindings);
+    for (std::size_t i = 0; i < m_appRows.size(); ++i) {
+        const auto at = std::find(allFrontmostBehaviors.begin(), allFrontmostBehaviors.end(), s.appBindings[i].whenFrontmost);
+        m_appRows[i].whenInFront->setCurrentIndex(int(at - allFrontmostBehaviors.begin()));
+    }
+}
+
+void SettingsWindow::rebuildAppRows(const std::vector<AppBinding>& bindings)
+{
     bool same = bindings.size() == m_appRows.size();
     for (std::size_t i = 0; same && i < bindings.size(); ++i)
         same = bindings[i].desktopId == m_appRows[i].desktopId && bindings[i].name == m_appRows[i].name->text().toStdString();
@@ -81,24 +92,27 @@ void SettingsWindow::rebuildAppRows()
         AppRow row;
         row.desktopId = binding.desktopId;
         row.row = new QWidget;
+        row.row->setObjectName(QStringLiteral("appRow:") + QString::fromStdString(binding.desktopId));
         auto* h = new QHBoxLayout(row.row);
         h->setContentsMargins(0, 2, 0, 2);
-        row.icon = new QLabel(row.row);
-        row.icon->setFixedSize(24, 24);
+        auto* icon = new QLabel(row.row);
+        icon->setObjectName(QStringLiteral("icon"));
+        icon->setFixedSize(24, 24);
         appName(binding.desktopId);
         const auto& installed = m_installed[binding.desktopId];
-        QIcon icon = installed ? settingsui::applicationIcon(installed->icon) : QIcon();
-        if (icon.isNull())
-            icon = ui::symbolIcon(QStringLiteral("questionmark.app"), secondary);
-        row.icon->setPixmap(icon.pixmap(QSize(24, 24), devicePixelRatioF()));
-        row.icon->setToolTip(QString::fromStdString(binding.desktopId) + (installed ? QString() : QStringLiteral(" (not installed)")));
-        h->addWidget(row.icon);
+        QIcon image = installed ? settingsui::applicationIcon(installed->icon) : QIcon();
+        if (image.isNull())
+            image = ui::symbolIcon(QStringLiteral("questionmark.app"), secondary);
+        icon->setPixmap(image.pixmap(QSize(24, 24), devicePixelRatioF()));
+        icon->setToolTip(QString::fromStdString(binding.desktopId) + (installed ? QString() : QStringLiteral(" (not installed)")));
+        h->addWidget(icon);
         row.name = new QLabel(QString::fromStdString(binding.name), row.row);
+        row.name->setObjectName(QStringLiteral("name"));
         row.name->setMinimumWidth(120);
         h->addWidget(row.name, 1);
-        row.recorder = addRecorder(AppCommand{binding.desktopId}, row.name->text(), row.row);
-        h->addWidget(row.recorder);
+        h->addWidget(addRecorder(AppCommand{binding.desktopId}, row.name->text(), row.row));
         row.whenInFront = new QComboBox(row.row);
+        row.whenInFront->setObjectName(QStringLiteral("whenInFront"));
         for (const FrontmostBehavior b : allFrontmostBehaviors)
             row.whenInFront->addItem(qstr(label(b)));
         row.whenInFront->setToolTip(QStringLiteral("What the shortcut does when the app is already in front"));
@@ -117,6 +131,7 @@ void SettingsWindow::rebuildAppRows()
             });
         });
         row.remove = new QToolButton(row.row);
+        row.remove->setObjectName(QStringLiteral("remove"));
         row.remove->setAutoRaise(true);
         row.remove->setToolTip(QStringLiteral("Remove"));
         row.remove->setAccessibleName(QStringLiteral("Remove %1").arg(row.name->text()));
@@ -130,8 +145,6 @@ void SettingsWindow::rebuildAppRows()
     }
 }
 
-AppChooser* SettingsWindow::appChooser() const { return m_chooser.data(); }
-
 void SettingsWindow::openAppChooser()
 {
     if (m_chooser) {
@@ -140,7 +153,7 @@ void SettingsWindow::openAppChooser()
         return;
     }
     std::set<std::string> bound;
-    for (const AppBinding& b : m_controller.store().settings().appBindings)
+    for (const AppBinding& b : m_context.store.settings().appBindings)
         bound.insert(b.desktopId);
     m_chooser = new AppChooser(m_catalog.installedApplications(), bound, this);
     m_chooser->setAttribute(Qt::WA_DeleteOnClose);

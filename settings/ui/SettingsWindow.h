@@ -2,11 +2,13 @@
 
 // "Quandrel Settings": four tabs over the settings record. Every control shows the store's
 // current record and writes one changed member back at once (one change of the store per
-// edit), so an outside edit of the file only ever meets whole, single changes; the window
-// follows the store, the failed shortcuts and the permissions as they change.
+// edit; the gap slider applies each step and writes once), so an outside edit of the file
+// only ever meets whole, single changes; the window follows the store, the failed shortcuts
+// and the permissions as they change, and says so in one line while settings cannot be saved.
 
 #include "ApplicationCatalog.h"
 #include "Command.h"
+#include "SettingsContext.h"
 #include "SystemTiling.h"
 
 #include <QPointer>
@@ -29,9 +31,7 @@ class QVBoxLayout;
 namespace quandrel {
 
 class AppChooser;
-class AppController;
 class ShortcutRecorder;
-struct QuandrelSettings;
 
 namespace settingsui {
 class ElidedLabel;
@@ -41,50 +41,20 @@ class PermissionRow;
 // Makes the content of a section of the General tab (the updater's "Updates").
 using SettingsSectionFactory = std::function<QWidget*(QWidget* parent)>;
 
+// Tests and tools find the controls by object name: "tabs"; "saveNotice"; "loginSwitch",
+// "version"; "restoreDefaults", "gapSlider", "gapLabel", "repeatPicker", "dragSwitch",
+// "restoreSizeSwitch", "tilingNote", "tilingNoteText", "tilingButton"; "appRows" (one
+// "appRow:<desktop id>" each, with "icon", "name", "whenInFront", "remove"), "addApps";
+// "afterCapturePicker", "folder", "chooseFolder", "resetFolder"; and each recorder as
+// "recorder:" followed by its command's URL (recorderName).
 class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
-    SettingsWindow(AppController& controller, ApplicationCatalog& catalog, SettingsSectionFactory updates = {},
+    SettingsWindow(SettingsContext context, ApplicationCatalog& catalog, SettingsSectionFactory updates = {},
                    QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
-    QTabWidget* tabs() const { return m_tabs; }
-    // The recorder of a window action, a capture mode or an app binding; none when absent.
-    ShortcutRecorder* recorder(const Command& command) const;
-
-    // General
-    QCheckBox* loginSwitch() const { return m_login; }
-    QLabel* versionLabel() const { return m_version; }
-    // Windows
-    QPushButton* restoreDefaultsButton() const { return m_restoreDefaults; }
-    QSlider* gapSlider() const { return m_gap; }
-    QLabel* gapLabel() const { return m_gapLabel; }
-    QComboBox* repeatPicker() const { return m_repeat; }
-    QCheckBox* dragSwitch() const { return m_drag; }
-    QCheckBox* restoreSizeSwitch() const { return m_restoreSize; }
-    QWidget* tilingNote() const { return m_tilingNote; }
-    QLabel* tilingNoteText() const { return m_tilingText; }
-    QPushButton* tilingButton() const { return m_tilingButton; }
-    // Apps
-    QToolButton* addAppsButton() const { return m_addApps; }
-    // The open chooser of "+", if one is open.
-    AppChooser* appChooser() const;
-    // The row widgets of the app bindings, in order (icon, name, recorder, picker, remove).
-    struct AppRow {
-        std::string desktopId;
-        QWidget* row = nullptr;
-        QLabel* icon = nullptr;
-        QLabel* name = nullptr;
-        ShortcutRecorder* recorder = nullptr;
-        QComboBox* whenInFront = nullptr;
-        QToolButton* remove = nullptr;
-    };
-    const std::vector<AppRow>& appRows() const { return m_appRows; }
-    // Screenshots
-    QComboBox* afterCapturePicker() const { return m_afterCapture; }
-    settingsui::ElidedLabel* folderLabel() const { return m_folder; }
-    QPushButton* chooseFolderButton() const { return m_chooseFolder; }
-    QPushButton* resetFolderButton() const { return m_resetFolder; }
+    static QString recorderName(const Command& command);
 
     // Shows the store's current record, the failed shortcuts and the permissions.
     void refresh();
@@ -97,33 +67,54 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    struct AppRow {
+        std::string desktopId;
+        QWidget* row = nullptr;
+        QLabel* name = nullptr;
+        QComboBox* whenInFront = nullptr;
+        QToolButton* remove = nullptr;
+    };
+
+    // One tab each (SettingsGeneralTab.cpp, SettingsWindowsTab.cpp, SettingsAppsTab.cpp,
+    // SettingsScreenshotsTab.cpp): made once, then shown from the record by its refresh.
     QWidget* generalTab(const SettingsSectionFactory& updates);
+    void refreshGeneral();
     QWidget* windowsTab();
+    void refreshWindows(const QuandrelSettings& settings);
     QWidget* appsTab();
+    void refreshApps(const QuandrelSettings& settings);
+    void rebuildAppRows(const std::vector<AppBinding>& bindings);
+    void openAppChooser();
+    std::optional<std::string> appName(const std::string& desktopId) const;
     QWidget* screenshotsTab();
+    void refreshScreenshots(const QuandrelSettings& settings);
+    void chooseFolder();
+
+    // Shared by the tabs.
+    QWidget* saveNotice();
+    void refreshSaveNotice();
     // "Shortcuts": a titled recorder row per command, in order.
     QWidget* shortcutSection(const std::vector<std::pair<QString, Command>>& commands, QWidget* page);
     ShortcutRecorder* addRecorder(const Command& command, const QString& title, QWidget* parent);
-    void edit(const std::function<void(QuandrelSettings&)>& change);
-    void setRecorded(const Command& command, const std::optional<struct Shortcut>& shortcut);
-    void rebuildAppRows();
-    void openAppChooser();
-    void chooseFolder();
+    // One change of the store, made on its current record.
+    void edit(const std::function<void(QuandrelSettings&)>& change, SettingsStore::Saving saving = SettingsStore::Saving::now);
+    void setRecorded(const Command& command, const std::optional<Shortcut>& shortcut);
     void updateSymbols();
-    std::optional<std::string> appName(const std::string& desktopId) const;
 
-    AppController& m_controller;
+    SettingsContext m_context;
     ApplicationCatalog& m_catalog;
     bool m_refreshing = false;
     QTabWidget* m_tabs = nullptr;
     std::map<Command, ShortcutRecorder*> m_recorders;
 
+    QWidget* m_saveNotice = nullptr;
+    QLabel* m_saveSymbol = nullptr;
+    settingsui::ElidedLabel* m_saveText = nullptr;
+
     QCheckBox* m_login = nullptr;
     settingsui::PermissionRow* m_windowControl = nullptr;
     settingsui::PermissionRow* m_screenReading = nullptr;
-    QLabel* m_version = nullptr;
 
-    QPushButton* m_restoreDefaults = nullptr;
     QSlider* m_gap = nullptr;
     QLabel* m_gapLabel = nullptr;
     QComboBox* m_repeat = nullptr;
@@ -143,7 +134,6 @@ private:
 
     QComboBox* m_afterCapture = nullptr;
     settingsui::ElidedLabel* m_folder = nullptr;
-    QPushButton* m_chooseFolder = nullptr;
     QPushButton* m_resetFolder = nullptr;
 };
 

@@ -40,10 +40,10 @@ SettingsWindows::~SettingsWindows() = default;
 
 void SettingsWindows::showSettings()
 {
-    if (!m_controller)
+    if (!m_context)
         return;
     if (!m_settings) {
-        m_settings = std::make_unique<SettingsWindow>(*m_controller, m_catalog, m_updates);
+        m_settings = std::make_unique<SettingsWindow>(*m_context, m_catalog, m_updates);
         m_settings->resize(640, 620);
         QRect frame(QPoint(), m_settings->size());
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -56,10 +56,10 @@ void SettingsWindows::showSettings()
 
 void SettingsWindows::showOnboarding()
 {
-    if (!m_controller)
+    if (!m_context)
         return;
     if (!m_onboarding) {
-        m_onboarding = std::make_unique<OnboardingWindow>(*m_controller);
+        m_onboarding = std::make_unique<OnboardingWindow>(*m_context);
         centre(m_onboarding.get());
     }
     m_onboarding->refresh();
@@ -70,6 +70,14 @@ void SettingsWindows::closeOnboarding()
 {
     if (m_onboarding)
         m_onboarding->close();
+}
+
+void SettingsWindows::destroyWindows()
+{
+    // A recorder that records gives the hot keys back to the controller as it goes.
+    m_settings.reset();
+    m_onboarding.reset();
+    m_context.reset();
 }
 
 } // namespace quandrel

@@ -1,6 +1,5 @@
 #include "ShortcutRecorder.h"
 
-#include "AppController.h"
 #include "OwnWindows.h"
 #include "Symbols.h"
 #include "FrontmostApplication.h"
@@ -67,9 +66,9 @@ const QColor warningOrange(0xf0, 0x8c, 0x00);
 
 } // namespace
 
-ShortcutRecorder::ShortcutRecorder(AppController& controller, const QString& title, QWidget* parent)
+ShortcutRecorder::ShortcutRecorder(SettingsContext context, const QString& title, QWidget* parent)
     : QWidget(parent)
-    , m_controller(controller)
+    , m_context(std::move(context))
     , m_title(title)
     , m_button(new QPushButton(this))
     , m_clear(new QToolButton(this))
@@ -141,10 +140,10 @@ void ShortcutRecorder::startRecording()
         activeRecorder->stopRecording();
     activeRecorder = this;
     m_recording = true;
-    m_controller.suspendHotKeys();
+    m_context.hotKeys.suspendHotKeys();
     // The keyboard comes here even for combinations another program grabs.
     if (QWindow* native = window()->windowHandle(); native && window()->isVisible()) {
-        if (const InputGrabError error = m_controller.platform().ownWindows->grabInput(*native); error != InputGrabError::none)
+        if (const InputGrabError error = m_context.platform.ownWindows->grabInput(*native); error != InputGrabError::none)
             qInfo("The shortcut recorder could not take the keyboard (%s); combinations other programs hold will not arrive.",
                   describe(error));
     }
@@ -161,8 +160,8 @@ void ShortcutRecorder::stopRecording()
     qApp->removeEventFilter(this);
     if (activeRecorder == this)
         activeRecorder = nullptr;
-    m_controller.platform().ownWindows->releaseInput();
-    m_controller.resumeHotKeys();
+    m_context.platform.ownWindows->releaseInput();
+    m_context.hotKeys.resumeHotKeys();
     updateLook();
 }
 
@@ -197,7 +196,7 @@ void ShortcutRecorder::keyPressed(const QKeyEvent& event)
         finish(std::optional<Shortcut>(*shortcut));
         return;
     }
-    m_controller.platform().sound->beep();
+    m_context.platform.sound->beep();
 }
 
 bool ShortcutRecorder::eventFilter(QObject* watched, QEvent* event)
@@ -251,7 +250,7 @@ void ShortcutRecorder::updateLook()
         text = QStringLiteral("Type shortcut…");
         palette.setColor(QPalette::ButtonText, palette.color(QPalette::Highlight));
     } else if (m_shortcut) {
-        text = QString::fromStdString(displayText(*m_shortcut, m_controller.platform().keyboardLayout));
+        text = QString::fromStdString(displayText(*m_shortcut, m_context.platform.keyboardLayout));
     } else {
         text = QStringLiteral("Record Shortcut");
         palette.setColor(QPalette::ButtonText, secondaryText(palette));

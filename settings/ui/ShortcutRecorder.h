@@ -10,6 +10,7 @@
 // or Backspace alone (clears), Escape alone (unchanged), the button, a click elsewhere, and
 // the control or its window going away.
 
+#include "SettingsContext.h"
 #include "Shortcut.h"
 
 #include <QWidget>
@@ -22,13 +23,11 @@ class QToolButton;
 
 namespace quandrel {
 
-class AppController;
-
 class ShortcutRecorder : public QWidget {
     Q_OBJECT
 public:
     // `title` names what the shortcut is for, for screen readers ("Left Half").
-    ShortcutRecorder(AppController& controller, const QString& title, QWidget* parent = nullptr);
+    ShortcutRecorder(SettingsContext context, const QString& title, QWidget* parent = nullptr);
     ~ShortcutRecorder() override;
 
     // The shortcut shown, as the settings hold it; setting it does not emit.
@@ -65,7 +64,7 @@ private:
     void finish(const std::optional<std::optional<Shortcut>>& edit);
     void updateLook();
 
-    AppController& m_controller;
+    SettingsContext m_context;
     QString m_title;
     std::optional<Shortcut> m_shortcut;
     QString m_conflict;

@@ -123,6 +123,19 @@ TEST_F(AppControllerTest, ChangingASettingReregistersAndRefreshesFailures)
     EXPECT_EQ(controller->hotKeys().nextID(), 51u);
 }
 
+// A gap being dragged applies at once and grabs no hot key again.
+TEST_F(AppControllerTest, AChangeThatLeavesTheShortcutsRegistersNothingAgain)
+{
+    controller->start();
+    const std::uint32_t next = controller->hotKeys().nextID();
+    QuandrelSettings changed = controller->store().settings();
+    changed.gap = 12;
+    controller->store().setSettings(changed, SettingsStore::Saving::afterQuietTime);
+    EXPECT_EQ(controller->windows().gap, 12);
+    EXPECT_EQ(controller->hotKeys().nextID(), next);
+    EXPECT_TRUE(desktop.press({123, 0x1800}));
+}
+
 TEST_F(AppControllerTest, NegativeGapsAreTreatedAsNone)
 {
     controller->start();

@@ -3,9 +3,11 @@
 #include "TrayMenu.h"
 #include "EditorTool.h"
 #include "Symbols.h"
+#include "SettingsModel.h"
 #include "TrayMenuModel.h"
 
 #include <QMenu>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -185,10 +187,34 @@ TEST(TrayMenu, RebuildingLeavesNothingBehind)
 
     for (int i = 0; i < 300; ++i) {
         QuandrelSettings next = controller.store().settings();
-        next.gap = i % 2 ? 4 : 6;
+        next.appBindings.front().name = i % 2 ? "XTerm" : "Terminal";
         controller.store().setSettings(next);
     }
     EXPECT_EQ(objects(), after);
+}
+
+// A download's progress, or a setting the menu does not show, leaves the menu as it is: an
+// open submenu stays under the pointer. What it shows rebuilds it.
+TEST(TrayMenu, RebuiltOnlyWhenWhatItShowsChanges)
+{
+    MenuFixture f;
+    AppController& controller = *f.controller;
+    TrayMenu tray(controller);
+    const QPointer<QMenu> window = tray.menu()->actions().at(0)->menu();
+    ASSERT_TRUE(window);
+    for (int i = 0; i < 50; ++i)
+        Q_EMIT controller.updater().stateChanged();
+    QuandrelSettings next = controller.store().settings();
+    next.gap = 14;
+    controller.store().setSettings(next);
+    Q_EMIT tray.menu()->aboutToShow();
+    EXPECT_TRUE(window);
+
+    next.windowShortcuts.erase(WindowAction::leftHalf);
+    controller.store().setSettings(next);
+    EXPECT_FALSE(window);
+    ASSERT_TRUE(tray.menu()->actions().at(0)->menu());
+    EXPECT_TRUE(tray.menu()->actions().at(0)->menu()->actions().at(0)->shortcut().isEmpty());
 }
 
 // Every symbol a menu, toolbar or panel names is drawn in the set, at scale 1 and 2, in the

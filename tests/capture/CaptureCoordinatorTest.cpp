@@ -75,7 +75,7 @@ struct Views final : CaptureViews {
     std::vector<Window*> editors;
     std::vector<Window*> pins;
     SaveResult saveAnswer = QStringLiteral("/pictures/Quandrel 2026-12-07 at 10.00.00.png");
-    std::vector<std::optional<QByteArray>> savedTo;
+    std::vector<QString> savedTo;
 
     void showToast(const QString& message, const QString& symbol) override { toasts.emplace_back(message, symbol); }
     void showThumbnail(const CapturedImage& image, ThumbnailActions actions) override
@@ -99,7 +99,7 @@ struct Views final : CaptureViews {
     void copyImage(const CapturedImage& image) override { copiedImages.push_back(image); }
     void copyText(const QString& text) override { copiedTexts.push_back(text); }
     void explainScreenAccess() override { ++explanations; }
-    QCoro::Task<SaveResult> save(const CapturedImage&, std::optional<QByteArray> folder) override
+    QCoro::Task<SaveResult> save(const CapturedImage&, QString folder) override
     {
         savedTo.push_back(folder);
         co_return SaveResult(saveAnswer);
@@ -151,7 +151,7 @@ protected:
     ScriptedRecognizer recognizer;
     Views views;
     AfterCapture setting = AfterCapture::copyAndThumbnail;
-    std::optional<QByteArray> folder = QByteArray("/shots");
+    QString folder = QStringLiteral("/shots");
     CaptureCoordinator coordinator{{[this] { return setting; }, [this] { return folder; }},
                                    {capturer, desktop, desktop},
                                    overlay,
@@ -370,11 +370,11 @@ TEST_F(CaptureCoordinatorTest, AfterCaptureChoicesAndTheWindowsTheyLeave)
     EXPECT_EQ(coordinator.pinCount(), 0u);
     EXPECT_EQ(pinChanges, 3);
 
-    folder = QByteArray("/elsewhere");
+    folder = QStringLiteral("/elsewhere");
     start(CaptureMode::area, AfterCapture::save);
     finish();
     ASSERT_EQ(views.savedTo.size(), 1u);
-    EXPECT_EQ(views.savedTo[0], QByteArray("/elsewhere"));
+    EXPECT_EQ(views.savedTo[0], QStringLiteral("/elsewhere"));
     EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Saved Quandrel 2026-12-07 at 10.00.00.png"), QStringLiteral("square.and.arrow.down.fill")));
     views.saveAnswer = SaveError{QStringLiteral("read-only")};
     start(CaptureMode::area, AfterCapture::save);
@@ -395,7 +395,7 @@ TEST_F(CaptureCoordinatorTest, ThumbnailButtonsOutliveNothing)
     // Callbacks held by windows do nothing once the coordinator is gone.
     CaptureViews::ThumbnailActions actions = views.thumbnailActions;
     {
-        auto gone = std::make_unique<CaptureCoordinator>(CaptureSettings{[] { return AfterCapture::copyAndThumbnail; }, [] { return std::optional<QByteArray>(); }},
+        auto gone = std::make_unique<CaptureCoordinator>(CaptureSettings{[] { return AfterCapture::copyAndThumbnail; }, [] { return QString(); }},
                                                          CaptureCoordinator::Platform{capturer, desktop, desktop}, overlay, recognizer, views);
         gone->showThumbnail(frozenDisplay(0).image);
         actions = views.thumbnailActions;

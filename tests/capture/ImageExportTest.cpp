@@ -124,11 +124,10 @@ TEST(PngData, CarriesTheResolutionOfTheScale)
 TEST_F(ImageExportTest, SavingInTheSameSecondCountsUpFromTwo)
 {
     QTemporaryDir folder;
-    const std::optional<QByteArray> bookmark = folder.path().toUtf8();
     const QImage image = noise(64, 48);
     QStringList written;
     for (int i = 0; i < 3; ++i) {
-        const auto result = saveImage(image, 2, bookmark, [&] { return moment; });
+        const auto result = saveImage(image, 2, folder.path(), [&] { return moment; });
         ASSERT_TRUE(std::holds_alternative<QString>(result)) << std::get<SaveError>(result).message.toStdString();
         written << std::get<QString>(result);
     }
@@ -146,28 +145,28 @@ TEST_F(ImageExportTest, SavingInTheSameSecondCountsUpFromTwo)
     }
 }
 
-TEST_F(ImageExportTest, AStoredFolderThatIsGoneFallsBackToPicturesAndIsCreated)
+// Which folder that is, is the settings' business (a chosen folder that is gone falls back to
+// Pictures/Quandrel there); a folder that does not exist yet is made.
+TEST_F(ImageExportTest, AFolderThatDoesNotExistYetIsCreated)
 {
-    EXPECT_EQ(screenshotsFolder(std::nullopt), picturesFolder());
-    EXPECT_EQ(screenshotsFolder(QByteArray("relative/folder")), picturesFolder());
-    const auto result = saveImage(noise(8, 8), 1, QByteArray("/nonexistent/quandrel-gone"), [&] { return moment; });
+    const auto result = saveImage(noise(8, 8), 1, picturesFolder(), [&] { return moment; });
     ASSERT_TRUE(std::holds_alternative<QString>(result)) << std::get<SaveError>(result).message.toStdString();
     EXPECT_EQ(std::get<QString>(result), picturesFolder() + "/Quandrel 2026-12-05 at 15.49.42.png");
     EXPECT_TRUE(QFile::exists(std::get<QString>(result)));
 }
 
-TEST_F(ImageExportTest, TheDefaultFolderIsMadePrivateAChosenOneKeepsItsMode)
+TEST_F(ImageExportTest, AFolderMadeHereIsPrivateAnExistingOneKeepsItsMode)
 {
     auto modeOf = [](const QString& path) {
         struct stat info {};
         return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 07777u;
     };
     const mode_t previous = ::umask(022); // a new folder would be 0755
-    EXPECT_TRUE(std::holds_alternative<QString>(saveImage(noise(8, 8), 1, std::nullopt, [&] { return moment; })));
+    EXPECT_TRUE(std::holds_alternative<QString>(saveImage(noise(8, 8), 1, picturesFolder(), [&] { return moment; })));
     EXPECT_EQ(modeOf(picturesFolder()), 0700u);
     const QString chosen = home.path() + "/shared";
     ASSERT_TRUE(QDir().mkpath(chosen));
-    EXPECT_TRUE(std::holds_alternative<QString>(saveImage(noise(8, 8), 1, chosen.toUtf8(), [&] { return moment; })));
+    EXPECT_TRUE(std::holds_alternative<QString>(saveImage(noise(8, 8), 1, chosen, [&] { return moment; })));
     EXPECT_EQ(modeOf(chosen), 0755u);
     ::umask(previous);
 }
@@ -177,7 +176,7 @@ TEST_F(ImageExportTest, AFolderThatCannotBeCreatedIsReported)
     QFile blocker(home.path() + "/Pictures");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly)); // a file where the Pictures folder should be
     blocker.close();
-    const auto result = saveImage(noise(8, 8), 1, std::nullopt, [&] { return moment; });
+    const auto result = saveImage(noise(8, 8), 1, picturesFolder(), [&] { return moment; });
     ASSERT_TRUE(std::holds_alternative<SaveError>(result));
     EXPECT_TRUE(std::get<SaveError>(result).message.contains("could not be created"));
 }
@@ -189,7 +188,7 @@ TEST_F(ImageExportTest, AReadOnlyFolderIsReportedAndLeftEmpty)
     ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
                                                   | QFile::ReadOther | QFile::ExeOther));
     const QImage image = noise(32, 32);
-    auto attempt = [&] { return saveImage(image, 1, folder.toUtf8(), [&] { return moment; }); };
+    auto attempt = [&] { return saveImage(image, 1, folder, [&] { return moment; }); };
     if (::geteuid() != 0) {
         const auto result = attempt();
         ASSERT_TRUE(std::holds_alternative<SaveError>(result));
@@ -221,7 +220,7 @@ TEST_F(ImageExportTest, AWriteCutShortLeavesNothingBehind)
     rlimit limited = previous;
     limited.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const auto result = saveImage(image, 1, folder.path().toUtf8(), [&] { return moment; });
+    const auto result = saveImage(image, 1, folder.path(), [&] { return moment; });
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -236,7 +235,7 @@ TEST_F(ImageExportTest, SavingNeverReplacesAnExistingFile)
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("someone else's");
     existing.close();
-    const auto result = saveImage(noise(8, 8), 1, folder.path().toUtf8(), [&] { return moment; });
+    const auto result = saveImage(noise(8, 8), 1, folder.path(), [&] { return moment; });
     ASSERT_TRUE(std::holds_alternative<QString>(result));
     EXPECT_TRUE(std::get<QString>(result).endsWith(" 2.png"));
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
@@ -261,7 +260,7 @@ TEST_F(ImageExportTest, SavedAndWrittenFilesAreTheUsersAloneWhateverTheUmask)
     for (const mode_t mask : {mode_t(022), mode_t(027), mode_t(002)}) {
         SCOPED_TRACE(testing::Message() << "umask " << std::oct << mask);
         ::umask(mask);
-        const auto saved = saveImage(noise(8, 8), 1, folder.path().toUtf8(), [&] { return moment; });
+        const auto saved = saveImage(noise(8, 8), 1, folder.path(), [&] { return moment; });
         const QString written = folder.path() + "/chosen.png";
         ASSERT_TRUE(writePng(noise(8, 8), 1, written));
         ASSERT_TRUE(std::holds_alternative<QString>(saved));
@@ -281,7 +280,7 @@ TEST_F(ImageExportTest, SavingInTheBackgroundEncodesOffTheCallersThread)
     QThread* const caller = QThread::currentThread();
     QThread* named = caller; // the thread that asked for the time, while saving
     const QImage image = noise(300, 200).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const auto result = resultOf(saveImageInBackground(image, 2, folder.path().toUtf8(), [&] {
+    const auto result = resultOf(saveImageInBackground(image, 2, folder.path(), [&] {
         named = QThread::currentThread();
         return moment;
     }));

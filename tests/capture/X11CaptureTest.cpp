@@ -242,7 +242,7 @@ TEST_F(X11CaptureTest, AnEditedCaptureIsSavedAsAnOpaqueRgbPng)
 
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const auto saved = saveImage(document.flattened(), captured.scale, folder.path().toUtf8());
+    const auto saved = saveImage(document.flattened(), captured.scale, folder.path());
     ASSERT_TRUE(std::holds_alternative<QString>(saved)) << std::get<SaveError>(saved).message.toStdString();
     QFile file(std::get<QString>(saved));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -1,11 +1,15 @@
+#include "FileSizeLimit.h"
 #include "SettingsStore.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileSystemWatcher>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
+
 
 using namespace quandrel;
 
@@ -232,4 +236,90 @@ TEST_F(SettingsTest, ScreenshotsFolderFollowsTheBookmarkWhileItExists)
     s.setSettings(next);
     EXPECT_TRUE(s.screenshotsFolder().endsWith(QStringLiteral("/Quandrel")));
     EXPECT_EQ(s.settings().saveFolderBookmark, QByteArray("relative/folder")); // kept
+}
+
+// A save that fails: the change stays in use, says why, survives a reading of the file (as
+// the watcher's), and is written with the next change.
+TEST_F(SettingsTest, AFailedSaveKeepsTheChangeAndIsTriedAgain)
+{
+    store(R"({"gap": 2})");
+    SettingsStore s(path());
+    QSignalSpy failures(&s, &SettingsStore::saveFailureChanged);
+    QuandrelSettings next = s.settings();
+    {
+        test::FileSizeLimit full;
+        next.gap = 5;
+        s.setSettings(next);
+    }
+    EXPECT_EQ(s.settings().gap, 5);
+    ASSERT_TRUE(s.saveFailure());
+    EXPECT_FALSE(s.saveFailure()->isEmpty());
+    EXPECT_EQ(failures.count(), 1);
+    EXPECT_EQ(stored(), QByteArray(R"({"gap": 2})"));
+    s.reload();
+    EXPECT_EQ(s.settings().gap, 5);
+
+    next.repeatBehavior = RepeatBehavior::nothing;
+    s.setSettings(next);
+    EXPECT_FALSE(s.saveFailure());
+    EXPECT_EQ(failures.count(), 2);
+    EXPECT_EQ(loaded(), next);
+}
+
+// A hand edit that breaks the file while Quandrel runs (or an editor that empties it before
+// writing) leaves the settings in use alone; the file is still kept beside at the next change.
+TEST_F(SettingsTest, AnUnreadableFileWhileRunningKeepsTheLastGoodRecord)
+{
+    store(R"({"gap": 9, "repeatBehavior": "nothing"})");
+    SettingsStore s(path());
+    int changes = 0;
+    s.onChange = [&](const QuandrelSettings&) { ++changes; };
+    for (const QByteArray& broken : {QByteArray(), QByteArray(R"({"gap": 9,)"), QByteArray(R"({"gap": "wide"})")}) {
+        store(broken);
+        s.reload();
+        EXPECT_EQ(s.settings().gap, 9) << broken.constData();
+        EXPECT_EQ(s.settings().repeatBehavior, RepeatBehavior::nothing);
+        EXPECT_TRUE(s.refusal());
+    }
+    EXPECT_EQ(changes, 0);
+
+    QuandrelSettings next = s.settings();
+    next.gap = 10;
+    s.setSettings(next);
+    EXPECT_EQ(keptCopies().size(), 1);
+    EXPECT_EQ(loaded(), next);
+    // Mended by hand: read as usual.
+    store(R"({"gap": 11})");
+    s.reload();
+    EXPECT_EQ(s.settings().gap, 11);
+    EXPECT_FALSE(s.refusal());
+}
+
+// Only the file itself is watched while it exists: files made beside it or in the folder
+// above (the updater's, everything in ~/.config) wake nothing.
+TEST_F(SettingsTest, TheWatchCoversOnlyWhatCanChangeTheDocument)
+{
+    SettingsStore s(path());
+    s.ensureFileExists();
+    s.watchFile();
+    const auto* watcher = s.findChild<QFileSystemWatcher*>();
+    ASSERT_TRUE(watcher);
+    EXPECT_EQ(watcher->files(), QStringList{path()});
+    EXPECT_TRUE(watcher->directories().isEmpty());
+
+    QFile::remove(path());
+    EXPECT_TRUE(waitFor([&] { return watcher->directories() == QStringList{m_dir.filePath(QStringLiteral("Quandrel"))}; }));
+    EXPECT_TRUE(watcher->files().isEmpty());
+    store(R"({"gap": 8})");
+    EXPECT_TRUE(waitFor([&] { return s.settings().gap == 8; }));
+    EXPECT_EQ(watcher->files(), QStringList{path()});
+    EXPECT_TRUE(watcher->directories().isEmpty());
+    // Replaced whole, as editors and Quandrel itself save, again and again.
+    for (const int gap : {4, 7, 2}) {
+        SettingsStore other(path());
+        QuandrelSettings next = other.settings();
+        next.gap = gap;
+        other.setSettings(next);
+        EXPECT_TRUE(waitFor([&] { return s.settings().gap == gap; })) << gap;
+    }
 }

@@ -267,7 +267,7 @@ TEST_F(PanelTest, PinKeysFollowTheTable)
     int edited = 0;
     auto makePin = [&] {
         return std::make_unique<PinWindow>(
-            filled(400, 200), 2, [] { return std::optional<QByteArray>(); }, [&](const CapturedImage& image) {
+            filled(400, 200), 2, [] { return QString(); }, [&](const CapturedImage& image) {
                 ++edited;
                 EXPECT_EQ(image.image.size(), QSize(400, 200));
                 EXPECT_EQ(image.scale, 2);

@@ -52,11 +52,11 @@ protected:
             [this](const QImage& pinned, double) { recorded.pinned.append(pinned); },
             [this](const QString& text, const QString& symbol) { recorded.toasts.append({text, symbol}); }, frame);
         controller->outputs.copy = [this](const QImage& copied, double) { recorded.copied.append(copied); };
-        controller->outputs.save = [this](const QImage& saved, double, const std::optional<QByteArray>&) -> SaveResult {
+        controller->outputs.save = [this](const QImage& saved, double, const QString&) -> SaveResult {
             recorded.saved.append(saved);
             return QStringLiteral("/somewhere/Quandrel 2026-01-01 at 10.00.00.png");
         };
-        controller->outputs.saveAs = [this](const QImage& saved, double, const std::optional<QByteArray>&, QWidget*) {
+        controller->outputs.saveAs = [this](const QImage& saved, double, const QString&, QWidget*) {
             recorded.saved.append(saved);
             return true;
         };
@@ -73,7 +73,7 @@ protected:
     }
 
     Recorded recorded;
-    std::optional<QByteArray> folder;
+    QString folder;
 };
 
 // Runs `answer` on the next modal dialog as soon as it appears.
@@ -206,7 +206,7 @@ TEST_F(WindowTest, TheDefaultSaveWritesTheEditedImageAsOpaqueRgb)
     c->editorDocument().add(Annotation::create(Kind::highlight(), {8, 8}, {40, 30}, RGBA{1.0, 0.84, 0.04, 1.0}, 4));
     c->outputs.save = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.save;
     QTemporaryDir saved;
-    folder = saved.path().toUtf8();
+    folder = saved.path();
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
     const QStringList files = QDir(saved.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
@@ -229,9 +229,9 @@ TEST_F(WindowTest, TheDefaultSaveWritesTheEditedImageAsOpaqueRgb)
 TEST_F(WindowTest, SavingIntoAnUnwritableFolderShowsTheErrorAndKeepsTheWindow)
 {
     auto c = open(image(64, 48));
-    c->outputs.save = [](const QImage& i, double s, const std::optional<QByteArray>& f) { return saveImage(i, s, f); };
+    c->outputs.save = [](const QImage& i, double s, const QString& f) { return saveImage(i, s, f); };
     // Even root cannot create files in /proc.
-    folder = QByteArray("/proc");
+    folder = QStringLiteral("/proc");
     QString shown;
     whenModal([&shown](QWidget* box) {
         for (QLabel* label : box->findChildren<QLabel*>())
@@ -251,9 +251,9 @@ TEST_F(WindowTest, SavingIntoAnUnwritableFolderShowsTheErrorAndKeepsTheWindow)
 TEST_F(WindowTest, ACancelledSaveAsWritesNothing)
 {
     QTemporaryDir dir;
-    folder = dir.path().toUtf8();
+    folder = dir.path();
     auto c = open(image(64, 48));
-    c->outputs.saveAs = [](const QImage& i, double s, const std::optional<QByteArray>& f, QWidget* parent) {
+    c->outputs.saveAs = [](const QImage& i, double s, const QString& f, QWidget* parent) {
         return saveImageAs(i, s, f, parent);
     };
     bool asked = false;

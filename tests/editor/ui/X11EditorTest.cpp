@@ -60,7 +60,7 @@ TEST(X11Editor, OpensUnderThePointerDrawsARectangleAndCopiesIt)
     white.fill(Qt::white);
     QStringList toasts;
     int closed = 0;
-    EditorWindowController editor({white, 1}, [] { return std::optional<QByteArray>(); }, {},
+    EditorWindowController editor({white, 1}, [] { return QString(); }, {},
                                   [&](const QString& text, const QString&) { toasts.append(text); }, frame);
     editor.onClose = [&](EditorWindowController*) { ++closed; };
     editor.editorDocument().setTool(EditorTool::rectangle);

@@ -1,17 +1,30 @@
 #pragma once
 
 // A controller on the in-memory desktop for the settings widgets, with a catalogue of
-// installed applications and key presses as X delivers them (X keycode and state).
+// installed applications, key presses as X delivers them (X keycode and state), and the
+// settings window's controls found by their object names.
 
+#include "AppChooser.h"
 #include "AppController.h"
 #include "ApplicationCatalog.h"
 #include "FakeDesktop.h"
 #include "ManualClock.h"
+#include "SettingsWidgets.h"
+#include "SettingsWindow.h"
+#include "ShortcutRecorder.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QKeyEvent>
-#include <QWidget>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolButton>
+#include <QWidget>
 
 #include <memory>
 
@@ -56,6 +69,62 @@ inline void pressKey(QWidget* to, int key, Qt::KeyboardModifiers modifiers, quin
     QKeyEvent release(QEvent::KeyRelease, key, modifiers, xKeycode, 0, nativeModifiers);
     QApplication::sendEvent(to, &release);
 }
+
+// The settings window's controls, as a person sees them.
+struct SettingsWindowParts {
+    QWidget* window;
+
+    template <typename T>
+    T* find(const QString& name) const
+    {
+        T* found = window->findChild<T*>(name);
+        if (!found)
+            qFatal("The settings window has no %s", qUtf8Printable(name));
+        return found;
+    }
+    QTabWidget* tabs() const { return find<QTabWidget>(QStringLiteral("tabs")); }
+    ShortcutRecorder* recorder(const Command& command) const { return window->findChild<ShortcutRecorder*>(SettingsWindow::recorderName(command)); }
+    QWidget* saveNotice() const { return find<QWidget>(QStringLiteral("saveNotice")); }
+    QCheckBox* loginSwitch() const { return find<QCheckBox>(QStringLiteral("loginSwitch")); }
+    QPushButton* restoreDefaultsButton() const { return find<QPushButton>(QStringLiteral("restoreDefaults")); }
+    QSlider* gapSlider() const { return find<QSlider>(QStringLiteral("gapSlider")); }
+    QLabel* gapLabel() const { return find<QLabel>(QStringLiteral("gapLabel")); }
+    QComboBox* repeatPicker() const { return find<QComboBox>(QStringLiteral("repeatPicker")); }
+    QCheckBox* dragSwitch() const { return find<QCheckBox>(QStringLiteral("dragSwitch")); }
+    QCheckBox* restoreSizeSwitch() const { return find<QCheckBox>(QStringLiteral("restoreSizeSwitch")); }
+    QWidget* tilingNote() const { return find<QWidget>(QStringLiteral("tilingNote")); }
+    QLabel* tilingNoteText() const { return find<QLabel>(QStringLiteral("tilingNoteText")); }
+    QPushButton* tilingButton() const { return find<QPushButton>(QStringLiteral("tilingButton")); }
+    QToolButton* addAppsButton() const { return find<QToolButton>(QStringLiteral("addApps")); }
+    AppChooser* appChooser() const { return window->findChild<AppChooser*>(); }
+    QComboBox* afterCapturePicker() const { return find<QComboBox>(QStringLiteral("afterCapturePicker")); }
+    settingsui::ElidedLabel* folderLabel() const { return find<settingsui::ElidedLabel>(QStringLiteral("folder")); }
+    QPushButton* resetFolderButton() const { return find<QPushButton>(QStringLiteral("resetFolder")); }
+
+    // The rows of the app bindings, in the order shown.
+    struct AppRow {
+        QLabel* icon = nullptr;
+        QLabel* name = nullptr;
+        ShortcutRecorder* recorder = nullptr;
+        QComboBox* whenInFront = nullptr;
+        QToolButton* remove = nullptr;
+    };
+    std::vector<AppRow> appRows() const
+    {
+        std::vector<AppRow> rows;
+        QLayout* layout = find<QWidget>(QStringLiteral("appRows"))->layout();
+        for (int i = 0; i < layout->count(); ++i) {
+            QWidget* row = layout->itemAt(i)->widget();
+            if (!row)
+                continue;
+            const auto direct = Qt::FindDirectChildrenOnly;
+            rows.push_back({row->findChild<QLabel*>(QStringLiteral("icon"), direct), row->findChild<QLabel*>(QStringLiteral("name"), direct),
+                            row->findChild<ShortcutRecorder*>(QString(), direct), row->findChild<QComboBox*>(QStringLiteral("whenInFront"), direct),
+                            row->findChild<QToolButton*>(QStringLiteral("remove"), direct)});
+        }
+        return rows;
+    }
+};
 
 class ControllerFixture {
 public:

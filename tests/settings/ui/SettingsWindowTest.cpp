@@ -3,6 +3,7 @@
 // system-tiling note, and the welcome window.
 
 #include "AppChooser.h"
+#include "FileSizeLimit.h"
 #include "OnboardingWindow.h"
 #include "SettingsUiSupport.h"
 #include "SettingsWidgets.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -42,12 +44,13 @@ protected:
     }
     SettingsWindow& open()
     {
-        window = std::make_unique<SettingsWindow>(*controller, catalog);
+        window = std::make_unique<SettingsWindow>(controller->settingsContext(), catalog);
         window->show();
         return *window;
     }
-    ShortcutRecorder* recorderOf(const Command& c) { return window->recorder(c); }
+    ShortcutRecorder* recorderOf(const Command& c) { return ui().recorder(c); }
 
+    SettingsWindowParts ui() const { return {window.get()}; }
     std::unique_ptr<SettingsWindow> window;
 };
 
@@ -61,9 +64,9 @@ TEST_F(SettingsWindowTest, TabsInTheirOrderWithSymbolsAndTitle)
     open();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Quandrel Settings"));
     QStringList titles;
-    for (int i = 0; i < window->tabs()->count(); ++i) {
-        titles << window->tabs()->tabText(i);
-        EXPECT_FALSE(window->tabs()->tabIcon(i).isNull());
+    for (int i = 0; i < ui().tabs()->count(); ++i) {
+        titles << ui().tabs()->tabText(i);
+        EXPECT_FALSE(ui().tabs()->tabIcon(i).isNull());
     }
     EXPECT_EQ(titles, (QStringList{"General", "Windows", "Apps", "Screenshots"}));
     for (const WindowAction a : allWindowActions)
@@ -78,7 +81,7 @@ TEST_F(SettingsWindowTest, TabsInTheirOrderWithSymbolsAndTitle)
 TEST_F(SettingsWindowTest, UpdatesSectionComesFromTheFactory)
 {
     QLabel* made = nullptr;
-    SettingsWindow w(*controller, catalog, [&](QWidget* parent) { return made = new QLabel(QStringLiteral("updates here"), parent); });
+    SettingsWindow w(controller->settingsContext(), catalog, [&](QWidget* parent) { return made = new QLabel(QStringLiteral("updates here"), parent); });
     ASSERT_TRUE(made);
     EXPECT_EQ(made->window(), &w);
 }
@@ -110,7 +113,7 @@ TEST_F(SettingsWindowTest, SharedShortcutsWarnBothRowsWithTheOthersNames)
     EXPECT_EQ(conflictText(WindowCommand{WindowAction::almostMaximize}, s, names), QString());
 
     // Giving Capture Area its own shortcut clears both warnings on the next change.
-    window->tabs()->setCurrentIndex(3);
+    ui().tabs()->setCurrentIndex(3);
     QTest::mouseClick(recorderOf(captureArea)->clearButton(), Qt::LeftButton);
     EXPECT_FALSE(settings().captureShortcuts.contains(CaptureMode::area));
     change([](QuandrelSettings& s) { s.appBindings.front().shortcut.reset(); });
@@ -131,7 +134,7 @@ TEST_F(SettingsWindowTest, RestoreDefaultsBringsBackWindowShortcutsOnly)
     open();
     EXPECT_EQ(recorderOf(leftHalf)->button()->text(), QStringLiteral("Record Shortcut"));
     QSignalSpy writes(&controller->store(), &SettingsStore::settingsChanged);
-    QTest::mouseClick(window->restoreDefaultsButton(), Qt::LeftButton);
+    QTest::mouseClick(ui().restoreDefaultsButton(), Qt::LeftButton);
     EXPECT_EQ(writes.count(), 1);
     const QuandrelSettings s = settings();
     EXPECT_EQ(s.windowShortcuts, defaultWindowShortcuts());
@@ -146,44 +149,86 @@ TEST_F(SettingsWindowTest, GapSliderStopsAtThirtyAndShowsPoints)
 {
     change([](QuandrelSettings& s) { s.gap = 12.0; });
     open();
-    EXPECT_EQ(window->gapSlider()->value(), 12);
-    EXPECT_EQ(window->gapLabel()->text(), QStringLiteral("12 pt"));
-    EXPECT_EQ(window->gapSlider()->minimum(), 0);
-    EXPECT_EQ(window->gapSlider()->maximum(), 30);
+    EXPECT_EQ(ui().gapSlider()->value(), 12);
+    EXPECT_EQ(ui().gapLabel()->text(), QStringLiteral("12 pt"));
+    EXPECT_EQ(ui().gapSlider()->minimum(), 0);
+    EXPECT_EQ(ui().gapSlider()->maximum(), 30);
 
-    window->gapSlider()->setFocus();
-    QTest::keyClick(window->gapSlider(), Qt::Key_End);
+    ui().gapSlider()->setFocus();
+    QTest::keyClick(ui().gapSlider(), Qt::Key_End);
     EXPECT_EQ(settings().gap, 30);
-    EXPECT_EQ(window->gapLabel()->text(), QStringLiteral("30 pt"));
-    QTest::keyClick(window->gapSlider(), Qt::Key_Right);
+    EXPECT_EQ(ui().gapLabel()->text(), QStringLiteral("30 pt"));
+    QTest::keyClick(ui().gapSlider(), Qt::Key_Right);
     EXPECT_EQ(settings().gap, 30);
-    QTest::keyClick(window->gapSlider(), Qt::Key_Left);
+    QTest::keyClick(ui().gapSlider(), Qt::Key_Left);
     EXPECT_EQ(settings().gap, 29);
-    QTest::keyClick(window->gapSlider(), Qt::Key_Home);
+    QTest::keyClick(ui().gapSlider(), Qt::Key_Home);
     EXPECT_EQ(settings().gap, 0);
-    EXPECT_EQ(window->gapLabel()->text(), QStringLiteral("0 pt"));
+    EXPECT_EQ(ui().gapLabel()->text(), QStringLiteral("0 pt"));
 
     // A hand-edited gap beyond the range shows the slider's end, and is left as it is.
     change([](QuandrelSettings& s) { s.gap = 45.5; });
-    EXPECT_EQ(window->gapSlider()->value(), 30);
+    EXPECT_EQ(ui().gapSlider()->value(), 30);
     EXPECT_EQ(settings().gap, 45.5);
+}
+
+// Dragging the gap applies every step at once, grabs no hot key again and writes the file
+// once, when the slider is let go; steps made with the keys are written once they rest.
+TEST_F(SettingsWindowTest, DraggingTheGapAppliesEachStepAndWritesOnce)
+{
+    open();
+    const auto written = [this] { return SettingsStore(controller->store().path()).settings().gap; };
+    QSlider* slider = ui().gapSlider();
+    const std::uint32_t ids = controller->hotKeys().nextID();
+    slider->setSliderDown(true);
+    for (int value = 1; value <= 20; ++value) {
+        slider->setValue(value);
+        EXPECT_EQ(controller->windows().gap, value);
+    }
+    EXPECT_EQ(written(), 0);
+    EXPECT_EQ(controller->hotKeys().nextID(), ids);
+    slider->setSliderDown(false);
+    EXPECT_EQ(written(), 20);
+
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Left);
+    EXPECT_EQ(controller->windows().gap, 19);
+    EXPECT_EQ(written(), 20);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return written() == 19; }));
+}
+
+// While a save fails the window says so in one line; the next change that is saved ends it.
+TEST_F(SettingsWindowTest, ASaveThatFailsIsNamedUntilOneSucceeds)
+{
+    open();
+    EXPECT_TRUE(ui().saveNotice()->isHidden());
+    {
+        test::FileSizeLimit full;
+        ui().dragSwitch()->click();
+    }
+    EXPECT_FALSE(settings().dragToSnap);
+    EXPECT_FALSE(ui().saveNotice()->isHidden());
+    EXPECT_TRUE(ui().saveNotice()->findChild<settingsui::ElidedLabel*>()->fullText().startsWith(QStringLiteral("Settings couldn't be saved")));
+    ui().restoreSizeSwitch()->click();
+    EXPECT_TRUE(ui().saveNotice()->isHidden());
+    EXPECT_FALSE(SettingsStore(controller->store().path()).settings().dragToSnap);
 }
 
 TEST_F(SettingsWindowTest, EveryControlWritesItsMemberOnce)
 {
     open();
     QSignalSpy writes(&controller->store(), &SettingsStore::settingsChanged);
-    window->repeatPicker()->setCurrentIndex(2);
+    ui().repeatPicker()->setCurrentIndex(2);
     EXPECT_EQ(settings().repeatBehavior, RepeatBehavior::nothing);
-    window->dragSwitch()->click();
+    ui().dragSwitch()->click();
     EXPECT_FALSE(settings().dragToSnap);
-    window->restoreSizeSwitch()->click();
+    ui().restoreSizeSwitch()->click();
     EXPECT_FALSE(settings().restoreSizeOnDrag);
-    window->afterCapturePicker()->setCurrentIndex(4);
+    ui().afterCapturePicker()->setCurrentIndex(4);
     EXPECT_EQ(settings().afterCapture, AfterCapture::save);
     EXPECT_EQ(writes.count(), 4);
-    EXPECT_EQ(window->repeatPicker()->itemText(0), QStringLiteral("Cycle through ½, ⅔ and ⅓"));
-    EXPECT_EQ(window->afterCapturePicker()->itemText(0), QStringLiteral("Copy and show a thumbnail"));
+    EXPECT_EQ(ui().repeatPicker()->itemText(0), QStringLiteral("Cycle through ½, ⅔ and ⅓"));
+    EXPECT_EQ(ui().afterCapturePicker()->itemText(0), QStringLiteral("Copy and show a thumbnail"));
 }
 
 // Another program edits the file while the window is open: the window shows its values,
@@ -191,7 +236,7 @@ TEST_F(SettingsWindowTest, EveryControlWritesItsMemberOnce)
 TEST_F(SettingsWindowTest, OutsideEditsShowUpAndKeepThePersonsChanges)
 {
     open();
-    window->dragSwitch()->click();
+    ui().dragSwitch()->click();
     ASSERT_FALSE(settings().dragToSnap);
     {
         SettingsStore other(controller->store().path());
@@ -202,9 +247,9 @@ TEST_F(SettingsWindowTest, OutsideEditsShowUpAndKeepThePersonsChanges)
         other.setSettings(next);
     }
     controller->store().reload(); // what the file watcher does
-    EXPECT_EQ(window->gapLabel()->text(), QStringLiteral("7 pt"));
-    EXPECT_EQ(window->repeatPicker()->currentIndex(), 1);
-    EXPECT_FALSE(window->dragSwitch()->isChecked());
+    EXPECT_EQ(ui().gapLabel()->text(), QStringLiteral("7 pt"));
+    EXPECT_EQ(ui().repeatPicker()->currentIndex(), 1);
+    EXPECT_FALSE(ui().dragSwitch()->isChecked());
     EXPECT_FALSE(settings().dragToSnap);
     // Showing the new values wrote nothing back.
     SettingsStore reread(controller->store().path());
@@ -215,10 +260,10 @@ TEST_F(SettingsWindowTest, AddingApplicationsSkipsBoundOnesInOneChange)
 {
     change([](QuandrelSettings& s) { s.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::hide}); });
     open();
-    window->tabs()->setCurrentIndex(2);
-    ASSERT_EQ(window->appRows().size(), 1u);
-    QTest::mouseClick(window->addAppsButton(), Qt::LeftButton);
-    AppChooser* chooser = window->appChooser();
+    ui().tabs()->setCurrentIndex(2);
+    ASSERT_EQ(ui().appRows().size(), 1u);
+    QTest::mouseClick(ui().addAppsButton(), Qt::LeftButton);
+    AppChooser* chooser = ui().appChooser();
     ASSERT_TRUE(chooser);
     EXPECT_EQ(chooser->list()->count(), 4);
     EXPECT_FALSE(chooser->addButton()->isEnabled());
@@ -244,8 +289,8 @@ TEST_F(SettingsWindowTest, AddingApplicationsSkipsBoundOnesInOneChange)
     EXPECT_EQ(settings().appBindings[1].name, "Text Editor");
     EXPECT_FALSE(settings().appBindings[1].shortcut);
     EXPECT_EQ(settings().appBindings[1].whenFrontmost, FrontmostBehavior::hide);
-    ASSERT_EQ(window->appRows().size(), 4u);
-    EXPECT_EQ(window->appRows()[3].name->text(), QStringLiteral("Files"));
+    ASSERT_EQ(ui().appRows().size(), 4u);
+    EXPECT_EQ(ui().appRows()[3].name->text(), QStringLiteral("Files"));
 
     // The same logic without the chooser: a bound app and a repeat are skipped.
     const auto added = addApplications(settings().appBindings, {{"xterm", "XTerm", ""}, {"new.app", "", ""}, {"new.app", "New", ""}});
@@ -261,25 +306,25 @@ TEST_F(SettingsWindowTest, AppRowsEditAndRemoveAlsoWhenUninstalled)
         s.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::hide});
     });
     open();
-    window->tabs()->setCurrentIndex(2);
-    ASSERT_EQ(window->appRows().size(), 2u);
-    const auto& gone = window->appRows()[0];
+    ui().tabs()->setCurrentIndex(2);
+    ASSERT_EQ(ui().appRows().size(), 2u);
+    const auto gone = ui().appRows()[0];
     EXPECT_EQ(gone.name->text(), QStringLiteral("Removed App"));
     EXPECT_TRUE(gone.icon->toolTip().contains(QStringLiteral("org.example.Removed")));
     EXPECT_FALSE(gone.icon->pixmap().isNull()); // the fallback symbol
     EXPECT_EQ(gone.recorder->button()->text(), QStringLiteral("⌃⌥Key 7"));
     EXPECT_EQ(gone.whenInFront->toolTip(), QStringLiteral("What the shortcut does when the app is already in front"));
 
-    window->appRows()[1].whenInFront->setCurrentIndex(1);
+    ui().appRows()[1].whenInFront->setCurrentIndex(1);
     EXPECT_EQ(settings().appBindings[1].whenFrontmost, FrontmostBehavior::cycleWindows);
 
-    QTest::mouseClick(window->appRows()[0].remove, Qt::LeftButton);
+    QTest::mouseClick(ui().appRows()[0].remove, Qt::LeftButton);
     ASSERT_EQ(settings().appBindings.size(), 1u);
     EXPECT_EQ(settings().appBindings[0].desktopId, "xterm");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_EQ(window->appRows().size(), 1u);
-    EXPECT_EQ(window->appRows()[0].whenInFront->currentIndex(), 1);
-    EXPECT_FALSE(window->recorder(AppCommand{"org.example.Removed"}));
+    ASSERT_EQ(ui().appRows().size(), 1u);
+    EXPECT_EQ(ui().appRows()[0].whenInFront->currentIndex(), 1);
+    EXPECT_FALSE(ui().recorder(AppCommand{"org.example.Removed"}));
 }
 
 TEST_F(SettingsWindowTest, FolderLineShowsWhereTheNextSaveGoes)
@@ -289,34 +334,34 @@ TEST_F(SettingsWindowTest, FolderLineShowsWhereTheNextSaveGoes)
     ASSERT_TRUE(QDir().mkpath(folder));
     change([&](QuandrelSettings& s) { s.saveFolderBookmark = folder.toUtf8(); });
     open();
-    window->tabs()->setCurrentIndex(3);
-    EXPECT_EQ(window->folderLabel()->fullText(), folder);
-    EXPECT_TRUE(window->resetFolderButton()->isEnabled());
+    ui().tabs()->setCurrentIndex(3);
+    EXPECT_EQ(ui().folderLabel()->fullText(), folder);
+    EXPECT_TRUE(ui().resetFolderButton()->isEnabled());
 
     // Deleted meanwhile: the line shows the fallback once the window is shown again.
     ASSERT_TRUE(QDir(folder).removeRecursively());
     window->hide();
     window->show();
     const QString fallback = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation) + QStringLiteral("/Quandrel");
-    EXPECT_EQ(window->folderLabel()->fullText(), fallback);
+    EXPECT_EQ(ui().folderLabel()->fullText(), fallback);
     EXPECT_EQ(controller->store().screenshotsFolder(), fallback);
 
-    QTest::mouseClick(window->resetFolderButton(), Qt::LeftButton);
+    QTest::mouseClick(ui().resetFolderButton(), Qt::LeftButton);
     EXPECT_FALSE(settings().saveFolderBookmark);
-    EXPECT_FALSE(window->resetFolderButton()->isEnabled());
+    EXPECT_FALSE(ui().resetFolderButton()->isEnabled());
 }
 
 TEST_F(SettingsWindowTest, SystemTilingNoteAndItsButton)
 {
     desktop.setSystemTiling({true, true});
     open();
-    EXPECT_FALSE(window->tilingNote()->isHidden());
-    EXPECT_TRUE(window->tilingNoteText()->text().contains(QStringLiteral("the left and right edges and corners and the top edge")));
-    EXPECT_TRUE(window->tilingButton()->isHidden()); // the fake knows no settings page
+    EXPECT_FALSE(ui().tilingNote()->isHidden());
+    EXPECT_TRUE(ui().tilingNoteText()->text().contains(QStringLiteral("the left and right edges and corners and the top edge")));
+    EXPECT_TRUE(ui().tilingButton()->isHidden()); // the fake knows no settings page
 
     desktop.setSystemTiling({false, false});
     window->readSystemTiling();
-    EXPECT_TRUE(window->tilingNote()->isHidden());
+    EXPECT_TRUE(ui().tilingNote()->isHidden());
 
     EXPECT_EQ(systemTilingNote({false, true}, TilingSettingsPage{"Screen Edges", "kcmshell6", {"kcm_kwinscreenedges"}}),
               QStringLiteral("Your desktop already tiles windows dragged to the top edge, so Quandrel leaves those to it. To use "
@@ -391,7 +436,7 @@ TEST(Onboarding, ShownAgainWhileWindowControlIsMissing)
 TEST(Onboarding, ButtonSaysDoneOrLaterAndBothFinish)
 {
     ControllerFixture f;
-    OnboardingWindow window(*f.controller);
+    OnboardingWindow window(f.controller->settingsContext());
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Welcome to Quandrel"));
     EXPECT_EQ(window.finishButton()->text(), QStringLiteral("Done"));
     EXPECT_TRUE(window.finishButton()->isDefault());
@@ -418,7 +463,7 @@ TEST(SettingsWindowsPresenter, MadeOnceKeptAndReshown)
     SettingsWindows windows(f.catalog);
     windows.showSettings(); // no controller yet: nothing
     EXPECT_FALSE(windows.settingsWindow());
-    windows.setController(*f.controller);
+    windows.setContext(f.controller->settingsContext());
     windows.showSettings();
     SettingsWindow* first = windows.settingsWindow();
     ASSERT_TRUE(first);
@@ -433,4 +478,37 @@ TEST(SettingsWindowsPresenter, MadeOnceKeptAndReshown)
     EXPECT_TRUE(windows.onboardingWindow()->isVisible());
     windows.closeOnboarding();
     EXPECT_FALSE(windows.onboardingWindow()->isVisible());
+}
+
+// Quitting while a shortcut is recorded, with the presenter made before the controller as
+// main() makes it: the windows go before the controller's parts do, and the recording ends
+// against a controller that is still whole (settings_ui_quit_memcheck runs this under
+// valgrind).
+TEST(SettingsWindowsPresenter, QuittingWhileRecordingDestroysTheWindowsFirst)
+{
+    FakeCatalog catalog;
+    SettingsWindows windows(catalog);
+    QTemporaryDir dir;
+    FakeDesktop desktop;
+    desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
+    NoCapture capture;
+    ManualClock clock;
+    auto controller = std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))),
+                                                      AppServices{capture, windows, nullptr}, clock.scheduler());
+    windows.setContext(controller->settingsContext());
+    controller->start();
+    windows.showSettings();
+    const QPointer<SettingsWindow> shown = windows.settingsWindow();
+    ShortcutRecorder* recorder = SettingsWindowParts{shown}.recorder(leftHalf);
+    ASSERT_TRUE(recorder);
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    ASSERT_TRUE(recorder->isRecording());
+    ASSERT_TRUE(desktop.ownWindows.grabbed);
+
+    controller.reset();
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(windows.onboardingWindow());
+    EXPECT_FALSE(desktop.ownWindows.grabbed);
+    windows.showSettings(); // nothing left to show it with
+    EXPECT_FALSE(windows.settingsWindow());
 }

@@ -67,8 +67,8 @@ protected:
         controller = std::make_unique<AppController>(platform, std::move(store), AppServices{capture, presenter, nullptr},
                                                      [this](int ms, std::function<void()> run) { QTimer::singleShot(ms, &timers, std::move(run)); });
         controller->start();
-        window = std::make_unique<SettingsWindow>(*controller, catalog);
-        window->tabs()->setCurrentIndex(1);
+        window = std::make_unique<SettingsWindow>(controller->settingsContext(), catalog);
+        ui().tabs()->setCurrentIndex(1);
         window->move(760, 40);
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -114,6 +114,7 @@ protected:
     test::CountingPresenter presenter;
     test::FakeCatalog catalog;
     std::unique_ptr<AppController> controller;
+    test::SettingsWindowParts ui() const { return {window.get()}; }
     std::unique_ptr<SettingsWindow> window;
 };
 
@@ -123,7 +124,7 @@ TEST_F(X11SettingsWindowTest, RecordsACombinationQuandrelHoldsAndTheHotKeyWorksA
 {
     TestWindow w({"--geometry", "400x300+100+500"});
     const Rect before = x.outerFrame(w.id());
-    ShortcutRecorder* right = window->recorder(WindowCommand{WindowAction::rightHalf});
+    ShortcutRecorder* right = ui().recorder(WindowCommand{WindowAction::rightHalf});
     record(right, "ctrl+alt+Left");
     const QuandrelSettings s = controller->store().settings();
     EXPECT_EQ(s.windowShortcuts.at(WindowAction::rightHalf), (Shortcut{123, ctrlOpt}));
@@ -143,7 +144,7 @@ TEST_F(X11SettingsWindowTest, RecordsACombinationAnotherProgramHolds)
 {
     OtherProgram other;
     ASSERT_TRUE(other.grab(33, XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT)); // ctrl+shift+P
-    ShortcutRecorder* top = window->recorder(WindowCommand{WindowAction::topHalf});
+    ShortcutRecorder* top = ui().recorder(WindowCommand{WindowAction::topHalf});
     record(top, "ctrl+shift+p");
     EXPECT_EQ(controller->store().settings().windowShortcuts.at(WindowAction::topHalf), (Shortcut{35, 0x1200}));
     EXPECT_TRUE(controller->failedActions().contains(WindowCommand{WindowAction::topHalf}));
@@ -153,7 +154,7 @@ TEST_F(X11SettingsWindowTest, RecordsACombinationAnotherProgramHolds)
 TEST_F(X11SettingsWindowTest, AShortcutChangedInTheWindowMovesAWindowAtOnce)
 {
     TestWindow w({"--geometry", "400x300+100+500"});
-    record(window->recorder(WindowCommand{WindowAction::leftHalf}), "ctrl+alt+a");
+    record(ui().recorder(WindowCommand{WindowAction::leftHalf}), "ctrl+alt+a");
     EXPECT_EQ(controller->store().settings().windowShortcuts.at(WindowAction::leftHalf), (Shortcut{0, ctrlOpt}));
     ASSERT_TRUE(x.activate(w.id()));
     ASSERT_EQ(test::run("xdotool key ctrl+alt+a"), 0);
@@ -162,7 +163,7 @@ TEST_F(X11SettingsWindowTest, AShortcutChangedInTheWindowMovesAWindowAtOnce)
     // Closing the window while recording gives the keyboard and the hot keys back.
     window->raise();
     window->activateWindow();
-    click(window->recorder(WindowCommand{WindowAction::center}));
+    click(ui().recorder(WindowCommand{WindowAction::center}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return grabs->inputGrabbed(); }));
     EXPECT_TRUE(controller->hotKeys().registered().empty());
     window->close();

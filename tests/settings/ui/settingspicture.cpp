@@ -4,9 +4,12 @@
 // a chosen gap; the desktop tiles its edges itself. It prints READY once shown and runs
 // until killed.
 //
-//   quandrel-settings-picture [--dark] [--missing] (--tab N | --onboarding)
+// With --save-failed the last change could not be written, so the window says so.
+//
+//   quandrel-settings-picture [--dark] [--missing] [--save-failed] (--tab N | --onboarding)
 
 #include "DarkPalette.h"
+#include "FileSizeLimit.h"
 #include "OnboardingWindow.h"
 #include "SettingsUiSupport.h"
 #include "SettingsWindow.h"
@@ -48,16 +51,20 @@ int main(int argc, char** argv)
     fixture.desktop.setSystemTiling({true, false});
     fixture.desktop.setScreenRecordingAllowed(!args.contains(QStringLiteral("--missing")));
     fixture.controller->permissions().refresh();
+    if (args.contains(QStringLiteral("--save-failed"))) {
+        test::FileSizeLimit full;
+        fixture.change([](QuandrelSettings& s) { s.gap = 14; });
+    }
 
     std::unique_ptr<QWidget> window;
     if (args.contains(QStringLiteral("--onboarding"))) {
-        window = std::make_unique<OnboardingWindow>(*fixture.controller);
+        window = std::make_unique<OnboardingWindow>(fixture.controller->settingsContext());
     } else {
-        auto settingsWindow = std::make_unique<SettingsWindow>(*fixture.controller, fixture.catalog, [](QWidget* parent) {
+        auto settingsWindow = std::make_unique<SettingsWindow>(fixture.controller->settingsContext(), fixture.catalog, [](QWidget* parent) {
             return new QLabel(QStringLiteral("(the updater's settings)"), parent);
         });
         const int tab = args.indexOf(QStringLiteral("--tab"));
-        settingsWindow->tabs()->setCurrentIndex(tab >= 0 ? args.value(tab + 1).toInt() : 0);
+        test::SettingsWindowParts{settingsWindow.get()}.tabs()->setCurrentIndex(tab >= 0 ? args.value(tab + 1).toInt() : 0);
         window = std::move(settingsWindow);
         window->resize(640, 760);
         if (args.contains(QStringLiteral("--bottom"))) {

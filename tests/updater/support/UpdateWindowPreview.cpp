@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     configuration.bundle = AppBundle(bundle);
     Updater updater(configuration, std::make_unique<QSettings>(dir.filePath(QStringLiteral("u.ini")), QSettings::IniFormat),
                     UpdaterParts{feed, downloader, std::make_shared<FakeVerifier>(), std::make_shared<FakeInstaller>()}, presenter,
-                    hooks, false);
+                    hooks, Schedule::onStart);
     updater.beginCheckForUpdates(ostry::Initiator::user);
     if (state != QLatin1String("available"))
         updater.setAutomaticallyInstalls(state == QLatin1String("ready")), updater.installAndRelaunch();

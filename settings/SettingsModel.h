@@ -20,8 +20,8 @@ namespace quandrel {
 
 class KeyboardLayout;
 
-// The name the desktop shows for an application; none when it is not installed.
-using AppNameLookup = std::function<std::optional<std::string>(const std::string& desktopId)>;
+// A command's title with an app named as its binding in the settings names it.
+QString commandTitle(const Command& command, const QuandrelSettings& settings);
 
 // "Also used for " and the other commands with the same shortcut in the settings, in
 // hot-key order; empty when the command's shortcut is its own (or it has none).

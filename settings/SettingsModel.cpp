@@ -1,11 +1,18 @@
 #include "SettingsModel.h"
 
 #include "HotKeyCenter.h"
-#include "TrayMenuModel.h"
 
 #include <set>
 
 namespace quandrel {
+
+QString commandTitle(const Command& command, const QuandrelSettings& settings)
+{
+    return commandTitle(command, [&settings](const std::string& desktopId) -> std::optional<std::string> {
+        const AppBinding* binding = findAppBinding(settings.appBindings, desktopId);
+        return binding ? std::optional<std::string>(binding->name) : std::nullopt;
+    });
+}
 
 QString conflictText(const Command& command, const QuandrelSettings& settings, const AppNameLookup& appName)
 {
@@ -21,12 +28,8 @@ QString conflictText(const Command& command, const QuandrelSettings& settings, c
     for (const Command& other : users->second) {
         if (other == command)
             continue;
-        if (const auto* app = std::get_if<AppCommand>(&other)) {
-            const auto name = appName ? appName(app->desktopId) : std::nullopt;
-            names << QString::fromStdString(name ? *name : app->desktopId);
-        } else {
-            names << commandTitle(other, settings);
-        }
+        // Apps by the name the desktop shows (the ID when not installed), not the stored one.
+        names << commandTitle(other, appName);
     }
     return QStringLiteral("Also used for ") + names.join(QStringLiteral(", "));
 }
