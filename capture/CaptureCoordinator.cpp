@@ -154,20 +154,18 @@ QCoro::Task<CaptureCoordinator::Taken> CaptureCoordinator::select(CaptureMode mo
 {
     if (mode == CaptureMode::text)
         m_recognizer.prepare();
-    // Both start at once; the window list is read while the displays are being frozen.
-    auto freezing = m_platform.capturer.freezeDisplays();
-    auto listing = m_platform.capturer.pickableWindows();
-    auto frozen = co_await std::move(freezing);
-    auto listed = co_await std::move(listing);
+    // One request: the window list is read while the displays are being frozen.
+    auto frozen = co_await m_platform.capturer.freezeWithWindows();
     if (auto* error = std::get_if<CaptureError>(&frozen))
         co_return Taken::failed(error->description());
+    auto screen = std::get<FrozenScreen>(std::move(frozen));
     std::vector<PickableWindow> windows;
-    if (auto* list = std::get_if<std::vector<PickableWindow>>(&listed))
+    if (auto* list = std::get_if<std::vector<PickableWindow>>(&screen.windows))
         windows = std::move(*list);
     else
-        qCInfo(lcCapture) << "no windows to pick:" << std::get<CaptureError>(listed).description();
+        qCInfo(lcCapture) << "no windows to pick:" << std::get<CaptureError>(screen.windows).description();
 
-    auto displays = std::get<std::vector<FrozenDisplay>>(std::move(frozen));
+    auto displays = std::move(screen.displays);
     const bool windowMode = mode == CaptureMode::window;
     auto chosen = co_await m_overlay.select(std::move(displays), std::move(windows), windowMode);
     if (auto* error = std::get_if<CaptureError>(&chosen))

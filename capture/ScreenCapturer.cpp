@@ -1,9 +1,7 @@
 #include "ScreenCapturer.h"
 #include "ScreenSpace.h"
 
-#include <QCoroTimer>
-
-#include <chrono>
+#include <algorithm>
 #include <cmath>
 #include <unistd.h>
 
@@ -21,9 +19,17 @@ double snapped(double v)
 
 } // namespace
 
+ScreenCapturer::ScreenCapturer(ScreenFreezer& freezer, DisplayProvider& displays)
+    : ownPid(::getpid())
+    , m_freezer(freezer)
+    , m_displays(displays)
+{
+}
+
 ScreenCapturer::ScreenCapturer(ScreenCapture& capture, DisplayProvider& displays)
     : ownPid(::getpid())
-    , m_capture(capture)
+    , m_ownFreezer(std::make_unique<GrabbingScreenFreezer>(capture))
+    , m_freezer(*m_ownFreezer)
     , m_displays(displays)
 {
 }
@@ -36,44 +42,50 @@ QImage ScreenCapturer::imageOf(const PixelBuffer& pixels)
                   [](void* info) { delete static_cast<std::shared_ptr<void>*>(info); }, owner);
 }
 
-QCoro::Task<CaptureResult<std::vector<FrozenDisplay>>> ScreenCapturer::freezeDisplays()
+QCoro::Task<CaptureResult<FrozenScreen>> ScreenCapturer::freeze(bool windows)
 {
     const std::vector<Display> displays = m_displays.displays();
     if (displays.empty())
         co_return CaptureError::noDisplays();
     const ScreenSpace space = ScreenSpace::of(displays);
+    FreezeRequest request{{}, windows};
+    for (const Display& d : displays)
+        request.areas.push_back(pixelArea(d, space));
 
-    std::vector<FrozenDisplay> frozen;
-    {
-        // Our own windows stay out of sight until every display is taken, whatever happens.
-        const auto hidden = m_capture.hideOwnWindows();
-        if (hidden)
-            co_await QCoro::sleepFor(m_capture.repaintDelay());
-        for (std::size_t i = 0; i < displays.size(); ++i) {
-            if (i > 0)
-                co_await QCoro::sleepFor(std::chrono::milliseconds(0)); // let the event loop run
-            auto grabbed = m_capture.grabArea(pixelArea(displays[i], space));
-            if (const auto* failure = std::get_if<GrabFailure>(&grabbed))
-                co_return CaptureError::platform(failure->message);
-            const auto& pixels = std::get<PixelBuffer>(grabbed);
-            const double scale = displays[i].frame.width > 0 ? pixels.width / displays[i].frame.width : 1;
-            frozen.push_back({displays[i], {imageOf(pixels), scale}});
-        }
-    }
-    if (frozen.empty())
+    auto answer = co_await m_freezer.freeze(std::move(request));
+    if (const auto* failure = std::get_if<GrabFailure>(&answer))
+        co_return CaptureError::platform(failure->message);
+    auto& frozen = std::get<FrozenScreens>(answer);
+    if (frozen.images.size() != displays.size())
         co_return CaptureError::noDisplays();
-    co_return frozen;
+    FrozenScreen result;
+    for (std::size_t i = 0; i < displays.size(); ++i) {
+        const PixelBuffer& pixels = frozen.images[i];
+        const double scale = displays[i].frame.width > 0 ? pixels.width / displays[i].frame.width : 1;
+        result.displays.push_back({displays[i], {imageOf(pixels), scale}});
+    }
+    if (frozen.windows)
+        result.windows = pickable(*frozen.windows, displays);
+    else if (windows)
+        result.windows = CaptureError::platform(frozen.windowsFailure.empty() ? "this session lists no windows" : frozen.windowsFailure);
+    co_return result;
 }
 
-QCoro::Task<CaptureResult<std::vector<PickableWindow>>> ScreenCapturer::pickableWindows()
+QCoro::Task<CaptureResult<std::vector<FrozenDisplay>>> ScreenCapturer::freezeDisplays()
 {
-    auto listed = m_capture.windowsFrontToBack();
-    if (const auto* failure = std::get_if<GrabFailure>(&listed))
-        co_return CaptureError::platform(failure->message);
-    const std::vector<Display> displays = m_displays.displays();
+    auto frozen = co_await freeze(false);
+    if (auto* error = std::get_if<CaptureError>(&frozen))
+        co_return std::move(*error);
+    co_return std::get<FrozenScreen>(std::move(frozen)).displays;
+}
+
+QCoro::Task<CaptureResult<FrozenScreen>> ScreenCapturer::freezeWithWindows() { return freeze(true); }
+
+std::vector<PickableWindow> ScreenCapturer::pickable(const std::vector<ScreenWindow>& windows, const std::vector<Display>& displays) const
+{
     const ScreenSpace space = ScreenSpace::of(displays);
     std::vector<PickableWindow> result;
-    for (const ScreenWindow& w : std::get<std::vector<ScreenWindow>>(listed)) {
+    for (const ScreenWindow& w : windows) {
         // In points of the display that holds the window's centre.
         const Rect frame = rectFromPixels(w.frame, displays);
         if (!w.ordinary || w.pid == ownPid || !(frame.width > 40) || !(frame.height > 40))
@@ -82,18 +94,23 @@ QCoro::Task<CaptureResult<std::vector<PickableWindow>>> ScreenCapturer::pickable
             continue;
         result.push_back({w.handle, space.fromWindow(frame)});
     }
-    co_return result;
+    return result;
+}
+
+QCoro::Task<CaptureResult<std::vector<PickableWindow>>> ScreenCapturer::pickableWindows()
+{
+    auto answer = co_await m_freezer.freeze({{}, true});
+    if (const auto* failure = std::get_if<GrabFailure>(&answer))
+        co_return CaptureError::platform(failure->message);
+    const auto& frozen = std::get<FrozenScreens>(answer);
+    if (!frozen.windows)
+        co_return CaptureError::platform(frozen.windowsFailure.empty() ? "this session lists no windows" : frozen.windowsFailure);
+    co_return pickable(*frozen.windows, m_displays.displays());
 }
 
 QCoro::Task<CaptureResult<CapturedImage>> ScreenCapturer::captureWindow(PickableWindow window)
 {
-    auto prepared = m_capture.prepareWindow(window.window);
-    if (const auto* failure = std::get_if<GrabFailure>(&prepared))
-        co_return CaptureError::platform(failure->message);
-    auto image = std::move(std::get<std::unique_ptr<ScreenCapture::WindowImage>>(prepared));
-    if (image->needsRepaint())
-        co_await QCoro::sleepFor(m_capture.repaintDelay());
-    auto grabbed = image->read();
+    auto grabbed = co_await m_freezer.windowImage(window.window);
     if (const auto* failure = std::get_if<GrabFailure>(&grabbed))
         co_return CaptureError::platform(failure->message);
     const auto& pixels = std::get<PixelBuffer>(grabbed);
@@ -115,7 +132,7 @@ std::optional<Display> ScreenCapturer::screenAt(const std::vector<Display>& disp
 std::optional<Display> ScreenCapturer::screenUnderMouse()
 {
     const std::vector<Display> displays = m_displays.displays();
-    const auto pointer = m_capture.pointerPosition();
+    const auto pointer = m_freezer.pointerPosition();
     if (!pointer)
         return displays.empty() ? std::nullopt : std::optional<Display>(displays.front());
     return screenAt(displays, ScreenSpace::of(displays).fromWindow(pointFromPixels(*pointer, displays)));

@@ -1,8 +1,8 @@
 #pragma once
 
-// Turns the platform's screen reading into the still images a capture needs: every display
-// frozen before any selection is shown, the windows window mode can pick, a window by itself,
-// and crops of the frozen images. Geometry is in screen space (points, origin bottom-left of
+// Turns the session's screen reading (ScreenFreezer.h) into the still images a capture needs:
+// every display frozen before any selection is shown, the windows window mode can pick, a
+// window by itself, and crops of the frozen images. Geometry is in screen space (points, origin bottom-left of
 // the primary display, y up); images are measured in pixels from their top-left corner.
 //
 // The asynchronous operations wait without blocking the event loop: between two displays,
@@ -10,18 +10,29 @@
 // platform objects and the display provider must outlive every task they started.
 
 #include "CapturedImage.h"
-#include "ScreenCapture.h"
+#include "GrabbingScreenFreezer.h"
+#include "ScreenFreezer.h"
 
 #include <QCoroTask>
 
+#include <memory>
 #include <optional>
 #include <sys/types.h>
 #include <vector>
 
 namespace quandrel {
 
+// Every display frozen, and the windows to pick when they were asked for and are known.
+struct FrozenScreen {
+    std::vector<FrozenDisplay> displays;
+    CaptureResult<std::vector<PickableWindow>> windows = std::vector<PickableWindow>{};
+};
+
 class ScreenCapturer {
 public:
+    ScreenCapturer(ScreenFreezer& freezer, DisplayProvider& displays);
+    // For sessions that read the screen area by area: the capturer freezes through its own
+    // GrabbingScreenFreezer over `capture`.
     ScreenCapturer(ScreenCapture& capture, DisplayProvider& displays);
 
     // Windows of this process are never pickable.
@@ -32,13 +43,17 @@ public:
     // when any grab is refused (nothing is returned then) or there is no display at all.
     QCoro::Task<CaptureResult<std::vector<FrozenDisplay>>> freezeDisplays();
 
+    // The displays as freezeDisplays() takes them, with the pickable windows read in the same
+    // request (none when the session cannot list them).
+    QCoro::Task<CaptureResult<FrozenScreen>> freezeWithWindows();
+
     // The windows window mode offers, frontmost first: ordinary application windows of
     // other processes larger than 40 x 40 points, with the frames the user sees.
     QCoro::Task<CaptureResult<std::vector<PickableWindow>>> pickableWindows();
 
     // A fresh image of the window by itself, title bar included, covered parts as the
     // window draws them. The image has the window's native pixel size; its scale is
-    // measured from it. Fails when the platform cannot read the window by itself (the
+    // measured from it. Fails when the session cannot read the window by itself (the
     // caller falls back to cropping the frozen display).
     QCoro::Task<CaptureResult<CapturedImage>> captureWindow(PickableWindow window);
 
@@ -55,13 +70,17 @@ public:
     static std::optional<Display> screenAt(const std::vector<Display>& displays, Point screenPoint);
 
     // Gives back the memory the platform keeps for the next grab; called when a capture ends.
-    void releaseBuffers() { m_capture.releaseBuffers(); }
+    void releaseBuffers() { m_freezer.releaseBuffers(); }
 
     // Wraps grabbed pixels without copying them.
     static QImage imageOf(const PixelBuffer& pixels);
 
 private:
-    ScreenCapture& m_capture;
+    QCoro::Task<CaptureResult<FrozenScreen>> freeze(bool windows);
+    std::vector<PickableWindow> pickable(const std::vector<ScreenWindow>& windows, const std::vector<Display>& displays) const;
+
+    std::unique_ptr<GrabbingScreenFreezer> m_ownFreezer; // for the constructor over a ScreenCapture
+    ScreenFreezer& m_freezer;
     DisplayProvider& m_displays;
 };
 

@@ -11,7 +11,7 @@ class GlobalHotKeys;
 class ApplicationService;
 class PointerMonitor;
 class SystemTilingSource;
-class ScreenCapture;
+class ScreenFreezer;
 class OwnWindows;
 class KeyboardLayout;
 
@@ -29,7 +29,7 @@ struct PlatformServices {
     ApplicationService* applications = nullptr;
     PointerMonitor* pointer = nullptr;
     SystemTilingSource* tiling = nullptr;
-    ScreenCapture* screen = nullptr;
+    ScreenFreezer* screen = nullptr;
     OwnWindows* ownWindows = nullptr;
     // The current keyboard layout, for the names of shortcut keys; it follows the user's
     // layout changes by itself.

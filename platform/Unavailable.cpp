@@ -12,12 +12,17 @@ void UnavailablePointerMonitor::setMonitoring(bool on)
     }
 }
 
-std::unique_ptr<ScreenCapture::HiddenWindows> UnavailableScreenCapture::hideOwnWindows()
+QCoro::Task<GrabResult<FrozenScreens>> UnavailableScreenFreezer::freeze(FreezeRequest)
 {
-    return nullptr; // nothing of this process is in any grab: there are none
+    co_return failure();
 }
 
-GrabFailure UnavailableScreenCapture::failure() const
+QCoro::Task<GrabResult<PixelBuffer>> UnavailableScreenFreezer::windowImage(WindowHandle)
+{
+    co_return failure();
+}
+
+GrabFailure UnavailableScreenFreezer::failure() const
 {
     return {"reading the screen is not available in this " + m_session + " session", WindowAccessError::refused};
 }

@@ -6,7 +6,7 @@
 #include "InputGrabs.h"
 #include "OwnWindows.h"
 #include "PointerMonitor.h"
-#include "ScreenCapture.h"
+#include "ScreenFreezer.h"
 #include "SystemTiling.h"
 
 #include <string>
@@ -26,14 +26,11 @@ private:
     bool m_told = false;
 };
 
-class UnavailableScreenCapture final : public ScreenCapture {
+class UnavailableScreenFreezer final : public ScreenFreezer {
 public:
-    explicit UnavailableScreenCapture(std::string session) : m_session(std::move(session)) {}
-    std::unique_ptr<HiddenWindows> hideOwnWindows() override;
-    std::chrono::milliseconds repaintDelay() const override { return {}; }
-    GrabResult<PixelBuffer> grabArea(const Rect&) override { return failure(); }
-    GrabResult<std::vector<ScreenWindow>> windowsFrontToBack() override { return failure(); }
-    GrabResult<std::unique_ptr<WindowImage>> prepareWindow(WindowHandle) override { return failure(); }
+    explicit UnavailableScreenFreezer(std::string session) : m_session(std::move(session)) {}
+    QCoro::Task<GrabResult<FrozenScreens>> freeze(FreezeRequest) override;
+    QCoro::Task<GrabResult<PixelBuffer>> windowImage(WindowHandle) override;
     std::optional<Point> pointerPosition() override { return std::nullopt; }
 
 private:

@@ -7,6 +7,7 @@
 #include "Applications.h"
 #include "Display.h"
 #include "FakeScreenCapture.h"
+#include "GrabbingScreenFreezer.h"
 #include "GlobalHotKeys.h"
 #include "FakeOwnWindows.h"
 #include "PlatformServices.h"
@@ -82,12 +83,14 @@ public:
     int frameWrites() const { return m_frameWrites; }
     PlatformServices services()
     {
-        return {this, this, this, this, this, this, this, this, this, &screen, &ownWindows, keyboardLayout};
+        return {this, this, this, this, this, this, this, this, this, &freezer, &ownWindows, keyboardLayout};
     }
 
-    // The screen and own windows that services() hands out, and the keyboard layout (none:
+    // The screen (frozen through `freezer`) and own windows that services() hands out, and the
+    // keyboard layout (none:
     // no key has a symbol).
     FakeScreenCapture screen;
+    GrabbingScreenFreezer freezer{screen};
     FakeOwnWindows ownWindows;
     const KeyboardLayout* keyboardLayout = nullptr;
 

@@ -12,7 +12,7 @@
 
 namespace quandrel {
 class UnavailablePointerMonitor;
-class UnavailableScreenCapture;
+class UnavailableScreenFreezer;
 class PlainOwnWindows;
 class NoSystemTiling;
 }
@@ -51,7 +51,7 @@ private:
     std::unique_ptr<SwaySession> m_session;
     std::unique_ptr<SwayConfigHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
-    std::unique_ptr<UnavailableScreenCapture> m_screen;
+    std::unique_ptr<UnavailableScreenFreezer> m_screen;
     std::unique_ptr<PlainOwnWindows> m_ownWindows;
     std::unique_ptr<NoSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;

@@ -1,6 +1,7 @@
 #include "X11Desktop.h"
 
 #include "X11SystemTiling.h"
+#include "GrabbingScreenFreezer.h"
 #include "X11Applications.h"
 #include "X11Connection.h"
 #include "X11Displays.h"
@@ -28,6 +29,7 @@ X11Desktop::X11Desktop(std::unique_ptr<X11Connection> connection)
 X11Desktop::~X11Desktop()
 {
     m_ownWindows.reset();
+    m_freezer.reset();
     m_screen.reset();
     m_tiling.reset();
     m_pointer.reset();
@@ -55,6 +57,7 @@ PlatformServices X11Desktop::services()
         m_pointer = std::make_unique<X11PointerMonitor>(*m_connection, *m_displays);
         m_tiling = std::make_unique<X11SystemTiling>(*m_connection);
         m_screen = std::make_unique<X11ScreenCapture>(*m_connection);
+        m_freezer = std::make_unique<GrabbingScreenFreezer>(*m_screen);
         m_ownWindows = std::make_unique<X11OwnWindows>(m_connection->xcb(), m_connection->screenNumber());
     }
     return {
@@ -67,7 +70,7 @@ PlatformServices X11Desktop::services()
         .applications = m_applications.get(),
         .pointer = m_pointer.get(),
         .tiling = m_tiling.get(),
-        .screen = m_screen.get(),
+        .screen = m_freezer.get(),
         .ownWindows = m_ownWindows.get(),
         .keyboardLayout = m_keyboardLayout.get(),
     };

@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+namespace quandrel {
+class GrabbingScreenFreezer;
+}
+
 namespace quandrel::x11 {
 
 class X11Connection;
@@ -55,6 +59,7 @@ private:
     std::unique_ptr<X11PointerMonitor> m_pointer;
     std::unique_ptr<X11SystemTiling> m_tiling;
     std::unique_ptr<X11ScreenCapture> m_screen;
+    std::unique_ptr<GrabbingScreenFreezer> m_freezer;
     std::unique_ptr<X11OwnWindows> m_ownWindows;
 };
 
