@@ -2,7 +2,9 @@
 
 // The one place where screen space (origin bottom-left of the primary display, y up) meets
 // window space (the X root window's coordinates: origin top-left of the primary display,
-// y down), and the one rule for whether a point lies on a rectangle.
+// y down), and the one rule for whether a point lies on a rectangle. "The primary display" is
+// the pivot display of Display.h: where a session names no primary (Wayland compositors),
+// pivotDisplay picks it the same way for every backend.
 //
 // A rectangle (x, y, w, h) in one space is (x, H − (y + h), w, h) in the other, H being the
 // height of the primary display's full frame; a point (x, y) is (x, H − y). Window space

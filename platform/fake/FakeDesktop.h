@@ -87,8 +87,7 @@ public:
     }
 
     // The screen (frozen through `freezer`) and own windows that services() hands out, and the
-    // keyboard layout (none:
-    // no key has a symbol).
+    // keyboard layout (none: no key has a symbol).
     FakeScreenCapture screen;
     GrabbingScreenFreezer freezer{screen};
     FakeOwnWindows ownWindows;

@@ -164,9 +164,11 @@ std::optional<std::vector<Display>> displaysFromOutputs(const QJsonDocument& out
             }
         }
     }
-    const auto primary = std::find_if(found.begin(), found.end(), [](const Output& o) { return o.rect.x == 0 && o.rect.y == 0; });
-    if (primary != found.end())
-        std::rotate(found.begin(), primary, primary + 1);
+    // sway names no primary output.
+    std::vector<Rect> layout;
+    for (const Output& o : found)
+        layout.push_back(o.rect);
+    leadWith(found, pivotDisplay(layout));
 
     std::vector<Display> displays;
     if (found.empty())

@@ -104,10 +104,15 @@ std::vector<Display> X11Displays::displays()
         if (name)
             monitors[i].name.assign(xcb_get_atom_name_name(name.get()), xcb_get_atom_name_name_length(name.get()));
     }
-    // The primary monitor leads; the others keep the server's order.
-    if (const auto first = std::find(primary.begin(), primary.end(), true); first != primary.end()) {
-        const auto index = first - primary.begin();
-        std::rotate(monitors.begin(), monitors.begin() + index, monitors.begin() + index + 1);
+    // The pivot monitor leads (the primary one, where the server names one); the others keep
+    // the server's order.
+    {
+        std::vector<Rect> frames;
+        for (const auto& m : monitors)
+            frames.push_back(m.area);
+        const auto first = std::find(primary.begin(), primary.end(), true);
+        leadWith(monitors, pivotDisplay(frames, first != primary.end() ? std::optional<std::size_t>(std::size_t(first - primary.begin()))
+                                                                         : std::nullopt));
     }
     const xcb_screen_t* screen = m_connection.screen();
     const Size rootSize{double(screen->width_in_pixels), double(screen->height_in_pixels)};

@@ -75,3 +75,28 @@ TEST(ScreenSpace, ContainmentMatchesPixelsInBothSpaces)
 }
 
 } // namespace
+
+// Every backend leads its display list with the same display: the named primary, else the
+// one at the layout's origin, else the topmost, then leftmost.
+TEST(PivotDisplay, PrimaryElseOriginElseTopLeft)
+{
+    struct Row {
+        std::vector<Rect> frames;
+        std::optional<std::size_t> primary;
+        std::size_t expected;
+    };
+    const Rect a{1920, 0, 1280, 1024}, origin{0, 0, 1920, 1080}, below{0, 1080, 1920, 1080}, left{-1280, 200, 1280, 1024};
+    for (const Row& row : std::vector<Row>{
+             {{a, origin}, 0, 0},
+             {{a, origin}, std::nullopt, 1},
+             {{below, left, a}, std::nullopt, 2}, // none at the origin: the topmost
+             {{below, a}, std::nullopt, 1},
+             {{a, origin}, 7, 1}, // a primary index out of range is no primary
+             {{}, std::nullopt, 0},
+         }) {
+        EXPECT_EQ(pivotDisplay(row.frames, row.primary), row.expected);
+    }
+    std::vector<int> list{1, 2, 3, 4};
+    leadWith(list, 2);
+    EXPECT_EQ(list, (std::vector<int>{3, 1, 2, 4}));
+}
