@@ -1,5 +1,6 @@
 #include "X11ScreenCapture.h"
 
+#include "X11CaptureSupport.h"
 #include "X11Connection.h"
 #include "X11Properties.h"
 
@@ -20,93 +21,7 @@
 
 namespace quandrel::x11 {
 
-namespace {
-
-bool present(xcb_connection_t* c, xcb_extension_t* extension)
-{
-    const xcb_query_extension_reply_t* data = xcb_get_extension_data(c, extension);
-    return data && data->present;
-}
-
-// A refused request as a failure fit for a log, without the protocol's error numbers.
-GrabFailure refusal(const char* what, const xcb_generic_error_t* error)
-{
-    const WindowAccessError kind = error ? errorKind(error) : WindowAccessError::refused;
-    return GrabFailure{std::string(what) + " refused (" + describe(kind) + ")", kind};
-}
-
-// A checked request's failure, if any; none when it succeeded.
-std::optional<GrabFailure> errorOf(xcb_connection_t* c, xcb_void_cookie_t cookie, const char* what)
-{
-    Reply<xcb_generic_error_t> error(xcb_request_check(c, cookie));
-    if (!error)
-        return std::nullopt;
-    return refusal(what, error.get());
-}
-
-// The viewable children of a window, bottom to top, with their outer rectangles (border
-// included) relative to it.
-struct Child {
-    xcb_window_t window;
-    Rect outer;
-};
-std::vector<xcb_window_t> childrenOf(xcb_connection_t* c, xcb_window_t window)
-{
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree_unchecked(c, window), nullptr));
-    if (!tree)
-        return {};
-    const xcb_window_t* children = xcb_query_tree_children(tree.get());
-    return {children, children + xcb_query_tree_children_length(tree.get())};
-}
-
-std::vector<Child> viewableChildren(xcb_connection_t* c, const std::vector<xcb_window_t>& windows)
-{
-    std::vector<std::pair<xcb_get_window_attributes_cookie_t, xcb_get_geometry_cookie_t>> cookies;
-    cookies.reserve(windows.size());
-    for (xcb_window_t w : windows)
-        cookies.push_back({xcb_get_window_attributes_unchecked(c, w), xcb_get_geometry_unchecked(c, w)});
-    std::vector<Child> result;
-    for (std::size_t i = 0; i < windows.size(); ++i) {
-        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, cookies[i].first, nullptr));
-        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, cookies[i].second, nullptr));
-        if (!attributes || !geometry || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-            continue;
-        const int border = geometry->border_width;
-        result.push_back({windows[i], {double(geometry->x), double(geometry->y), double(geometry->width + 2 * border),
-                                       double(geometry->height + 2 * border)}});
-    }
-    return result;
-}
-
-// The server hands a pixel over in 32 bits and leaves the top byte of a depth-24 pixel as it
-// found it: 0, or whatever a client put there; a depth-32 window's own image has its alpha
-// there, which the screen without a compositing manager ignores too. Images read that byte
-// as alpha, so it is made opaque once, where the pixels arrive. Eight pixels at a time,
-// which the compiler turns into vector instructions.
-void makeOpaque(std::uint8_t* data, std::ptrdiff_t stride, int width, int height)
-{
-    const bool contiguous = stride == std::ptrdiff_t(width) * 4;
-    const std::size_t rowLength = contiguous ? std::size_t(width) * std::size_t(height) : std::size_t(width);
-    const int rows = contiguous ? 1 : height;
-    for (int y = 0; y < rows; ++y) {
-        auto* p = reinterpret_cast<std::uint32_t*>(data + stride * y);
-        std::size_t x = 0;
-        for (; x + 8 <= rowLength; x += 8) {
-            for (std::size_t i = 0; i < 8; ++i)
-                p[x + i] |= 0xff000000u;
-        }
-        for (; x < rowLength; ++x)
-            p[x] |= 0xff000000u;
-    }
-}
-
-PixelBuffer opaquePixels(int width, int height, std::ptrdiff_t stride, std::uint8_t* data, std::shared_ptr<void> owner)
-{
-    makeOpaque(data, stride, width, height);
-    return {width, height, stride, data, std::move(owner)};
-}
-
-} // namespace
+using namespace capture;
 
 // The top-level windows made invisible by hideOwnWindows(), with the bounding shapes they had.
 class X11ScreenCapture::Hidden final {
@@ -155,49 +70,6 @@ public:
 
 private:
     std::shared_ptr<Hidden> m_hidden;
-};
-
-// A window's own image: either read straight off the screen, where nothing covers it, or from
-// its Composite pixmap, which holds the covered parts as well.
-class X11ScreenCapture::CompositeImage final : public WindowImage {
-public:
-    CompositeImage(X11ScreenCapture& owner, xcb_window_t frame, bool redirected, Rect area)
-        : m_owner(owner)
-        , m_frame(frame)
-        , m_redirected(redirected)
-        , m_area(area)
-    {
-    }
-
-    ~CompositeImage() override
-    {
-        xcb_connection_t* c = m_owner.m_connection.xcb();
-        if (m_redirected)
-            xcb_composite_unredirect_window(c, m_frame, XCB_COMPOSITE_REDIRECT_AUTOMATIC);
-        xcb_flush(c);
-    }
-
-    bool needsRepaint() const override { return m_redirected; }
-
-    GrabResult<PixelBuffer> read() override
-    {
-        if (m_frame == XCB_WINDOW_NONE)
-            return m_owner.grabArea(m_area);
-        xcb_connection_t* c = m_owner.m_connection.xcb();
-        const xcb_pixmap_t pixmap = xcb_generate_id(c);
-        if (auto error = errorOf(c, xcb_composite_name_window_pixmap_checked(c, m_frame, pixmap), "NameWindowPixmap"))
-            return *error;
-        auto result = m_owner.grabDrawable(pixmap, int(m_area.x), int(m_area.y), int(m_area.width), int(m_area.height));
-        xcb_free_pixmap(c, pixmap);
-        xcb_flush(c);
-        return result;
-    }
-
-private:
-    X11ScreenCapture& m_owner;
-    xcb_window_t m_frame;   // none: read m_area off the root window
-    bool m_redirected;      // redirected by us, for the moment of this capture
-    Rect m_area;            // relative to the pixmap, or to the root window
 };
 
 X11ScreenCapture::X11ScreenCapture(X11Connection& connection)
@@ -503,110 +375,6 @@ GrabResult<PixelBuffer> X11ScreenCapture::composeOpaque(int x, int y, int width,
     if (auto error = errorOf(c, composite, "Composite"))
         return *error;
     return PixelBuffer{width, height, stride, static_cast<std::uint8_t*>(segment->address), segment};
-}
-
-GrabResult<std::vector<ScreenWindow>> X11ScreenCapture::windowsFrontToBack()
-{
-    xcb_connection_t* c = m_connection.xcb();
-    xcb_ewmh_connection_t* ewmh = m_connection.ewmh();
-    const auto frontToBack = clientsFrontToBack(m_connection);
-    if (!frontToBack)
-        return GrabFailure{"the window manager publishes no _NET_CLIENT_LIST_STACKING"};
-    const std::vector<xcb_window_t>& stacking = *frontToBack;
-
-    struct Cookies {
-        xcb_get_window_attributes_cookie_t attributes;
-        xcb_get_property_cookie_t state, type, pid;
-        xcb_get_property_cookie_t transient;
-    };
-    std::vector<Cookies> cookies;
-    cookies.reserve(stacking.size());
-    for (xcb_window_t w : stacking) {
-        cookies.push_back({xcb_get_window_attributes_unchecked(c, w), requestProperty(c, w, ewmh->_NET_WM_STATE),
-                           requestProperty(c, w, ewmh->_NET_WM_WINDOW_TYPE), requestProperty(c, w, ewmh->_NET_WM_PID, 1),
-                           xcb_icccm_get_wm_transient_for_unchecked(c, w)});
-    }
-    std::vector<ScreenWindow> result;
-    for (std::size_t i = 0; i < stacking.size(); ++i) {
-        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, cookies[i].attributes, nullptr));
-        const auto state = cardinals(c, cookies[i].state);
-        const auto types = cardinals(c, cookies[i].type);
-        const std::int32_t pid = pidFrom(c, cookies[i].pid);
-        xcb_window_t transientFor = XCB_WINDOW_NONE;
-        xcb_icccm_get_wm_transient_for_reply(c, cookies[i].transient, &transientFor, nullptr);
-        const bool hidden = contains(state, ewmh->_NET_WM_STATE_HIDDEN);
-        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE || hidden)
-            continue;
-        // Application windows and their dialogs; an untyped window is one of those too.
-        const bool ordinary = types.empty() || types.front() == ewmh->_NET_WM_WINDOW_TYPE_NORMAL
-            || types.front() == ewmh->_NET_WM_WINDOW_TYPE_DIALOG;
-        const auto frame = readVisibleFrame(m_connection, stacking[i]);
-        if (!frame)
-            continue; // vanished
-        result.push_back({{handleOf(stacking[i]), pid}, *frame, ordinary});
-    }
-    return result;
-}
-
-GrabResult<std::unique_ptr<ScreenCapture::WindowImage>> X11ScreenCapture::prepareWindow(WindowHandle handle)
-{
-    const xcb_window_t window = xid(handle);
-    xcb_connection_t* c = m_connection.xcb();
-    const xcb_window_t root = m_connection.root();
-    const auto frame = readVisibleFrame(m_connection, window);
-    const xcb_window_t top = topLevelOf(window);
-    if (!frame || top == XCB_WINDOW_NONE)
-        return GrabFailure{"the window " + std::to_string(window) + " is gone", WindowAccessError::windowGone};
-
-    // Where nothing lies above the window and it is wholly on the screen, the screen shows
-    // exactly its pixels.
-    const auto topLevels = viewableChildren(c, childrenOf(c, root));
-    const auto self = std::find_if(topLevels.begin(), topLevels.end(), [&](const Child& t) { return t.window == top; });
-    if (self == topLevels.end())
-        return GrabFailure{"the window " + std::to_string(window) + " is not on screen"};
-    const bool covered = std::any_of(std::next(self), topLevels.end(), [&](const Child& t) { return !t.outer.intersected(*frame).isEmpty(); });
-    const xcb_screen_t* screen = m_connection.screen();
-    const Rect rootArea{0, 0, double(screen->width_in_pixels), double(screen->height_in_pixels)};
-    if (!covered && rootArea.intersected(*frame) == *frame)
-        return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, XCB_WINDOW_NONE, false, *frame));
-
-    if (!m_composite)
-        return GrabFailure{"the window is covered and the X server has no Composite extension"};
-
-    // The frame as the user sees it, relative to the top-level window's pixmap, which starts
-    // at the outside of its border.
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, xcb_get_geometry_unchecked(c, top), nullptr));
-    Reply<xcb_translate_coordinates_reply_t> origin(
-        xcb_translate_coordinates_reply(c, xcb_translate_coordinates_unchecked(c, top, root, 0, 0), nullptr));
-    if (!geometry || !origin)
-        return GrabFailure{"the window " + std::to_string(window) + " is gone", WindowAccessError::windowGone};
-    const int border = geometry->border_width;
-    const Rect pixmapArea{0, 0, double(geometry->width + 2 * border), double(geometry->height + 2 * border)};
-    Rect area{frame->x - (origin->dst_x - border), frame->y - (origin->dst_y - border), frame->width, frame->height};
-    area = area.intersected(pixmapArea);
-    if (area.isEmpty())
-        return GrabFailure{"the window " + std::to_string(window) + " has nothing to show"};
-
-    // A compositing manager keeps every top-level window redirected already; otherwise the
-    // window gets its own pixmap for the moment of the capture and must draw into it first.
-    const xcb_pixmap_t probe = xcb_generate_id(c);
-    const bool alreadyRedirected = !errorOf(c, xcb_composite_name_window_pixmap_checked(c, top, probe), "NameWindowPixmap");
-    if (alreadyRedirected) {
-        xcb_free_pixmap(c, probe);
-        return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, top, false, area));
-    }
-    if (auto error = errorOf(c, xcb_composite_redirect_window_checked(c, top, XCB_COMPOSITE_REDIRECT_AUTOMATIC), "RedirectWindow"))
-        return *error;
-    return std::unique_ptr<WindowImage>(std::make_unique<CompositeImage>(*this, top, true, area));
-}
-
-std::optional<Point> X11ScreenCapture::pointerPosition()
-{
-    xcb_connection_t* c = m_connection.xcb();
-    Reply<xcb_query_pointer_reply_t> reply(xcb_query_pointer_reply(c, xcb_query_pointer(c, m_connection.root()), nullptr));
-    if (!reply || !reply->same_screen)
-        return std::nullopt;
-    return Point{double(reply->root_x), double(reply->root_y)};
 }
 
 } // namespace quandrel::x11
