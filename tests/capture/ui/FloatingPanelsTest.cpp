@@ -2,6 +2,7 @@
 // they go, the thumbnail's timer on a clock the test advances, its buttons, toasts replacing
 // each other, and a pin's fit, zoom, opacity and keys.
 
+#include "FakeOwnWindows.h"
 #include "FloatingPanel.h"
 #include "PinWindow.h"
 #include "ScreenSpace.h"
@@ -321,6 +322,37 @@ TEST_F(PanelTest, PinMenuListsItsCommandsInOrder)
     for (QAction* action : menu->actions())
         items << (action->isSeparator() ? QStringLiteral("-") : action->text() + " " + action->shortcut().toString());
     EXPECT_EQ(items, (QStringList{"Edit Ctrl+E", "Copy Ctrl+C", "Save As… Ctrl+S", "Actual Size 0", "-", "Close Ctrl+W"}));
+}
+
+} // namespace quandrel
+
+namespace quandrel {
+
+// Panels get their roles from the session's own-window service, never from the display
+// server directly: each panel is marked once when first shown, and a pin asks again for its
+// aspect ratio whenever its size changes.
+TEST_F(PanelTest, PanelsTakeTheirRolesFromTheSession)
+{
+    FakeOwnWindows session;
+    session.composited = true;
+    ui::FloatingPanel::setCompositingOverride(std::nullopt);
+    ui::FloatingPanel::useOwnWindows(&session);
+    {
+        PinWindow pin(filled(400, 300), 1, {}, {}, {}, screens);
+        EXPECT_TRUE(pin.compositing());
+        pin.show();
+        ASSERT_EQ(session.panels.size(), 1u);
+        EXPECT_EQ(session.panels[0], pin.windowHandle());
+        ASSERT_FALSE(session.aspectRequests.empty());
+        EXPECT_EQ(session.aspectRequests.back().second, (std::pair<int, int>{400, 300}));
+        const std::size_t asked = session.aspectRequests.size();
+        pin.handleWheel(1, false, false);
+        EXPECT_GT(session.aspectRequests.size(), asked);
+        pin.show();
+        EXPECT_EQ(session.panels.size(), 1u);
+    }
+    ui::FloatingPanel::useOwnWindows(nullptr);
+    ui::FloatingPanel::setCompositingOverride(true);
 }
 
 } // namespace quandrel
