@@ -202,6 +202,8 @@ void PinWindow::resizeEvent(QResizeEvent* event)
 {
     FloatingPanel::resizeEvent(event);
     m_view->setGeometry(rect());
+    // Qt writes the size hints again when the size changes, without the ratio.
+    keepAspect();
 }
 
 void PinWindow::menuEdit()

@@ -220,9 +220,13 @@ TEST_F(X11PanelsTest, APinStaysAboveFollowsADragAndTakesKeysOnceClicked)
     const QRect start = rootGeometry(pinWindow);
     EXPECT_EQ(start.size(), QSize(400, 300));
     // Resizing from the edges keeps the image's aspect ratio.
+    // Qt writes the size hints of its own as the window settles; the ratio is set again after
+    // each, so the test waits for the property that proves it.
     xcb_size_hints_t hints{};
-    ASSERT_TRUE(xcb_icccm_get_wm_normal_hints_reply(x.connection(), xcb_icccm_get_wm_normal_hints(x.connection(), pinWindow), &hints, nullptr));
-    EXPECT_TRUE(hints.flags & XCB_ICCCM_SIZE_HINT_P_ASPECT);
+    EXPECT_TRUE(waitFor([&] {
+        return xcb_icccm_get_wm_normal_hints_reply(x.connection(), xcb_icccm_get_wm_normal_hints(x.connection(), pinWindow), &hints, nullptr)
+            && (hints.flags & XCB_ICCCM_SIZE_HINT_P_ASPECT);
+    }));
     EXPECT_EQ(hints.min_aspect_num * 300, hints.min_aspect_den * 400);
     EXPECT_EQ(hints.max_aspect_num * 300, hints.max_aspect_den * 400);
 
