@@ -23,7 +23,10 @@ std::optional<AppBundle> AppBundle::running()
     if (!appDir.isEmpty() && QFileInfo(QDir(appDir).filePath(QLatin1String(infoFile))).isFile())
         return AppBundle(QDir(appDir).absolutePath());
 
-    QDir dir(QCoreApplication::applicationDirPath());
+    // Also before the application object exists (Qt's answer needs it): the kernel's link to
+    // the running executable.
+    QDir dir(QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                          : QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath());
     do {
         if (QFileInfo(dir.filePath(QLatin1String(infoFile))).isFile())
             return AppBundle(dir.absolutePath());

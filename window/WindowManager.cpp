@@ -73,7 +73,7 @@ bool WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
     const char* actionName = text(rawName(action));
 
     if (!m_platform.trust->canControlWindows()) {
-        qCCritical(lcWindows, "%s: Accessibility isn't allowed", actionName);
+        qCCritical(lcWindows, "%s: this session lets Quandrel control no windows", actionName);
         m_platform.trust->showTrustPrompt();
         return false;
     }

@@ -84,6 +84,8 @@ TEST_F(X11StartupTest, TwentySimultaneousStartsLeaveOneInstanceWithTheHotKeys)
     const std::string log = instanceLog(0);
     EXPECT_NE(log.find("Quandrel is ready"), std::string::npos);
     EXPECT_EQ(log.find(" 0 hot keys"), std::string::npos) << log;
+    // A start says nothing but what it has to say.
+    EXPECT_EQ(log.find("Please instantiate"), std::string::npos) << log;
 
     // The instance dies without cleaning up; its socket stays behind.
     running[0].stop(SIGKILL);

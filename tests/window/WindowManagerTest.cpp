@@ -189,7 +189,7 @@ TEST_F(WindowManagerTest, FailuresAreQuietAndLogged)
     EXPECT_EQ(desktop.trustPrompts(), 1);
     EXPECT_EQ(desktop.beeps(), 0);
     ASSERT_EQ(logLines.size(), 1u);
-    EXPECT_EQ(logLines[0], "quandrel.windows: leftHalf: Accessibility isn't allowed");
+    EXPECT_EQ(logLines[0], "quandrel.windows: leftHalf: this session lets Quandrel control no windows");
 
     desktop.setTrusted(true);
     desktop.window(window).readable = false;
