@@ -158,8 +158,8 @@ void SettingsWindow::refreshWindows(const QuandrelSettings& s)
 void SettingsWindow::readSystemTiling()
 {
     SystemTilingSource* source = m_context.platform.tiling;
-    const SystemTiling tiling = source ? source->read() : SystemTiling{};
-    if (source && !m_tilingPage)
+    const SystemTiling tiling = source->read();
+    if (!m_tilingPage)
         m_tilingPage = source->settingsPage();
     const auto text = systemTilingNote(tiling, m_tilingPage);
     m_tilingNote->setVisible(text.has_value());
