@@ -157,9 +157,12 @@ void DragSnapper::moved()
         drag.systemTiling = m_platform.tiling->read();
         if (restoresSizeOnDrag && m_windows.isSnapped(drag.window->handle, drag.startFrame)) {
             const Point pointer = m_platform.pointer->pointerLocation();
-            m_platform.windows->stopInteractiveMove(drag.window->handle);
-            drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, pointer.x);
-            m_platform.windows->resumeInteractiveMove(drag.window->handle, pointer);
+            const WindowHandle handle = drag.window->handle;
+            m_platform.windows->stopInteractiveMove(handle);
+            // The move is handed back once the window has its old size.
+            drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, pointer.x, [windows = m_platform.windows, handle, pointer] {
+                windows->resumeInteractiveMove(handle, pointer);
+            });
         }
     }
 

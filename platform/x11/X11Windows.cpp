@@ -56,7 +56,14 @@ void X11Windows::watch(std::uint32_t window)
     m_watched.insert(window);
 }
 
-void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePoints)
+void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePoints, FrameApplied applied)
+{
+    place(handle, framePoints);
+    if (applied)
+        applied();
+}
+
+void X11Windows::place(WindowHandle handle, const Rect& framePoints)
 {
     const xcb_window_t window = xid(handle);
     const Rect frame = rectToPixels(framePoints, scaledScreens());

@@ -37,7 +37,10 @@ public:
     std::optional<ClientWindow> focusedWindow() override;
     WindowAccessError focusedWindowError() override;
     std::optional<Rect> readFrame(WindowHandle window) override;
-    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    using WindowAccess::setFrame;
+    // The fast path: waits for the window manager's answer and calls `applied` before
+    // returning.
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied) override;
     std::optional<Size> fittedSize(WindowHandle window, const Size& size) override;
     std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
     std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
@@ -50,6 +53,7 @@ public:
 
 private:
     std::vector<std::uint32_t> frontToBack();
+    void place(WindowHandle window, const Rect& frame);
     // Selects structure and property events of a window whose frame is being set.
     void watch(std::uint32_t window);
 

@@ -249,3 +249,18 @@ TEST_F(DragSnapperTest, DraggingASnappedWindowAwayRestoresItsSize)
     EXPECT_FALSE(snapper->drag()->unsnapped);
     EXPECT_EQ(desktop.screenFrame(window).size(), (Size{708, 859}));
 }
+
+TEST_F(DragSnapperTest, TheMoveIsHandedBackOnceTheRestoredSizeIsApplied)
+{
+    windows.perform(WindowAction::leftHalf, ClientWindow{window, 7});
+    const Rect snapped = desktop.screenFrame(window);
+    desktop.defersFrames = true;
+    press({snapped.minX() + 100, snapped.maxY() - 10});
+    dragBy(5, 0);
+    ASSERT_TRUE(snapper->drag()->unsnapped);
+    const std::string id = std::to_string(window.value());
+    EXPECT_EQ(desktop.interactiveMoves, (std::vector<std::string>{"stop " + id}));
+    desktop.applyFrames();
+    EXPECT_EQ(desktop.interactiveMoves, (std::vector<std::string>{"stop " + id, "resume " + id}));
+    EXPECT_EQ(desktop.screenFrame(window).size(), (Size{500, 400}));
+}

@@ -313,3 +313,68 @@ TEST_F(WindowManagerTest, ExtremeGapsGiveSensibleFrames)
         manager.perform(WindowAction::restore);
     }
 }
+
+// A window manager that answers later (over D-Bus): nothing is read back before it answers,
+// and presses in between count from the frame still in flight.
+TEST_F(WindowManagerTest, DeferredPlacementIsRecordedWhenTheWindowManagerAnswers)
+{
+    desktop.defersFrames = true;
+    desktop.window(window).minimumSize = {800, 0};
+    EXPECT_TRUE(manager.perform(WindowAction::leftHalf));
+    EXPECT_EQ(frame(), (Rect{100, 100, 600, 400}));
+    EXPECT_TRUE(manager.isInFlight());
+    EXPECT_EQ(manager.last()->frame, (Rect{8, 8, 800, 859})); // the target, limits foreseen
+
+    desktop.applyFrames();
+    EXPECT_FALSE(manager.isInFlight());
+    EXPECT_EQ(frame(), (Rect{8, 8, 800, 859}));
+    EXPECT_EQ(manager.last()->frame, frame());
+    ASSERT_EQ(manager.history().size(), 1u);
+    EXPECT_EQ(manager.history().front().snapped, frame());
+    EXPECT_EQ(manager.history().front().original, (Rect{100, 100, 600, 400}));
+
+    desktop.window(window).minimumSize = {};
+    manager.perform(WindowAction::restore);
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{100, 100, 600, 400}));
+    EXPECT_FALSE(manager.last());
+}
+
+TEST_F(WindowManagerTest, QuickPressesCountFromTheFrameInFlight)
+{
+    desktop.defersFrames = true;
+    for (int press = 0; press < 3; ++press)
+        manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(manager.last()->step, 2);
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{8, 8, 471, 859}));
+    EXPECT_EQ(manager.last()->step, 2);
+    EXPECT_EQ(manager.last()->frame, frame());
+    // The first press's frame is the one restore gives back to.
+    ASSERT_EQ(manager.history().size(), 1u);
+    EXPECT_EQ(manager.history().front().original, (Rect{100, 100, 600, 400}));
+}
+
+TEST_F(WindowManagerTest, DeferredAnswerWithAnotherSizeIsPlacedAgainstTheEdges)
+{
+    desktop.defersFrames = true;
+    desktop.window(window).hidesLimits = true;
+    desktop.window(window).maximumSize = {500, 300};
+    manager.perform(WindowAction::bottomRight);
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{932, 8, 500, 300}));
+    EXPECT_EQ(desktop.frameWrites(), 2);
+    EXPECT_EQ(manager.last()->frame, frame());
+    EXPECT_FALSE(manager.isInFlight());
+}
+
+TEST_F(WindowManagerTest, AnswersAfterTheManagerIsGoneAreIgnored)
+{
+    desktop.defersFrames = true;
+    {
+        WindowManager shortLived{desktop.services()};
+        shortLived.perform(WindowAction::leftHalf);
+    }
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{0, 0, 720, 875}));
+}
