@@ -124,6 +124,7 @@ void DragSnapper::begin()
     Drag drag;
     drag.window = window;
     drag.startFrame = *frame;
+    drag.grab = p;
     m_drag = drag;
 }
 
@@ -160,7 +161,7 @@ void DragSnapper::moved()
             const WindowHandle handle = drag.window->handle;
             m_platform.windows->stopInteractiveMove(handle);
             // The move is handed back once the window has its old size.
-            drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, pointer.x, [windows = m_platform.windows, handle, pointer] {
+            drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, drag.grab, pointer, [windows = m_platform.windows, handle, pointer] {
                 windows->resumeInteractiveMove(handle, pointer);
             });
         }

@@ -284,7 +284,7 @@ bool WindowManager::isSnapped(WindowHandle window, const Rect& frame)
     return entry != m_history.end() && approximatelyEqual(entry->snapped, frame, repeatTolerance);
 }
 
-bool WindowManager::unsnap(ClientWindow window, const Rect& startFrame, double pointerX, std::function<void()> placed)
+bool WindowManager::unsnap(ClientWindow window, const Rect& startFrame, Point grab, Point pointer, std::function<void()> placed)
 {
     const auto notPlaced = [&placed] {
         if (placed)
@@ -296,18 +296,20 @@ bool WindowManager::unsnap(ClientWindow window, const Rect& startFrame, double p
         return notPlaced();
 
     const ScreenSpace space = ScreenSpace::of(m_platform.displays->displays());
-    const auto current = readScreenFrame(window.handle, space);
-    if (!current)
+    if (!readScreenFrame(window.handle, space))
         return notPlaced();
 
+    // The place of the grab on the frame where the drag began: the window manager's move
+    // lags behind the pointer, so the frame read now would put the pointer elsewhere.
     const double w0 = entry->original.width;
     const double h0 = entry->original.height;
     double f = 0.5;
-    if (current->width > 0) {
-        f = (pointerX - current->minX()) / current->width;
+    if (startFrame.width > 0) {
+        f = (grab.x - startFrame.minX()) / startFrame.width;
         f = f <= 0 ? 0 : (f > 1 ? 1 : f);
     }
-    const Rect frame = rounded({pointerX - w0 * f, current->maxY() - h0, w0, h0});
+    const double top = startFrame.maxY() + (pointer.y - grab.y);
+    const Rect frame = rounded({pointer.x - w0 * f, top - h0, w0, h0});
     m_history.erase(entry);
     m_last.reset();
     const std::uint64_t generation = ++m_generation;

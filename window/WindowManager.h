@@ -56,10 +56,12 @@ public:
     bool perform(WindowAction action, std::optional<ClientWindow> window = std::nullopt,
                  std::optional<Rect> originalFrame = std::nullopt);
 
-    // Gives a snapped window its original size back under the pointer when a drag begins.
+    // Gives a snapped window its original size back under the pointer when a drag begins:
+    // `grab` is where the pointer took the window at `startFrame`, `pointer` where it is now;
+    // the grab keeps its place across the width and the top edge follows the pointer.
     // `placed` is called once the window manager has applied that size, or at once when the
     // window is not snapped (the answer is false then).
-    bool unsnap(ClientWindow window, const Rect& startFrame, double pointerX, std::function<void()> placed = {});
+    bool unsnap(ClientWindow window, const Rect& startFrame, Point grab, Point pointer, std::function<void()> placed = {});
     // Whether unsnap would act: the window is still where it was last arranged.
     bool isSnapped(WindowHandle window, const Rect& frame);
 

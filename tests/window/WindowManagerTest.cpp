@@ -235,19 +235,20 @@ TEST_F(WindowManagerTest, UnsnapRestoresSizeUnderThePointer)
     const Rect snapped = frame(); // (8, 8, 708, 859)
 
     // Started somewhere else: no longer where it was arranged.
-    EXPECT_FALSE(manager.unsnap({window, 42}, {300, 8, 708, 859}, 100));
+    EXPECT_FALSE(manager.unsnap({window, 42}, {300, 8, 708, 859}, {100, 800}, {100, 800}));
 
     // The pointer at a quarter of the width keeps that place; the top edge stays.
     const double pointerX = snapped.minX() + snapped.width / 4;
-    EXPECT_TRUE(manager.unsnap({window, 42}, snapped, pointerX));
+    const Point pointer{pointerX, 800};
+    EXPECT_TRUE(manager.unsnap({window, 42}, snapped, pointer, pointer));
     EXPECT_EQ(frame(), (Rect{std::round(pointerX - before.width / 4), snapped.maxY() - before.height, before.width, before.height}));
     EXPECT_FALSE(manager.last());
     EXPECT_TRUE(manager.history().empty());
-    EXPECT_FALSE(manager.unsnap({window, 42}, frame(), pointerX));
+    EXPECT_FALSE(manager.unsnap({window, 42}, frame(), pointer, pointer));
 
     // Pointer outside the window: the fraction is limited to [0, 1].
     manager.perform(WindowAction::rightHalf);
-    EXPECT_TRUE(manager.unsnap({window, 42}, frame(), 5000));
+    EXPECT_TRUE(manager.unsnap({window, 42}, frame(), {5000, 800}, {5000, 800}));
     EXPECT_EQ(frame().maxX(), 5000);
 }
 
