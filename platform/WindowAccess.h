@@ -3,6 +3,7 @@
 #include "Geometry.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -63,14 +64,26 @@ public:
 
     virtual std::optional<Rect> readFrame(WindowHandle window) = 0;
 
+    // Called once the window manager has applied a frame, or has given up on it (a window
+    // that refuses the size may get no answer at all; a safety timeout ends the wait). Read
+    // the frame back in it, not before: until then a read may still see the old frame.
+    using FrameApplied = std::function<void()>;
+
     // Places the window's frame at `frame`, size first, then position, then size again, and
-    // returns once the window manager has applied it, or after a few milliseconds when it
-    // does not answer (a window that refuses the size may get no answer at all).
-    virtual void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) = 0;
+    // calls `applied` when the window manager has applied it. Backends whose window manager
+    // answers at once (X11) call it before returning; those that ask over a socket or D-Bus
+    // call it later from the event loop. `applied` is called exactly once; it may be empty.
+    virtual void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied) = 0;
+    // The same, for callers that need no answer.
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) { setFrame(window, pid, frame, {}); }
 
     // Gives a window back its frame from before Quandrel first arranged it. Where arranging
     // took the window out of a tiling layout, this gives it back to the layout instead.
-    virtual void restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame) { setFrame(window, pid, frame); }
+    virtual void restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied)
+    {
+        setFrame(window, pid, frame, std::move(applied));
+    }
+    void restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame) { restoreFrame(window, pid, frame, {}); }
 
     // The outer size the window would take when asked for `size`: its size limits and resize
     // steps applied. None when unreadable; platforms that cannot tell answer `size`.

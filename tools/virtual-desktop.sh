@@ -67,6 +67,8 @@ for _ in $(seq 1 100); do
 done
 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' || { echo "openbox did not start" >&2; cat "$workdir/openbox.log" >&2; exit 1; }
 
+# Tests that play a busy machine stop and continue the window manager by this id.
+export QUANDREL_TEST_WM_PID="$wm_pid"
 echo "Private virtual desktop on $DISPLAY (${size}, openbox)" >&2
 set +e
 "$@"

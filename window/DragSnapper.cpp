@@ -124,6 +124,7 @@ void DragSnapper::begin()
     Drag drag;
     drag.window = window;
     drag.startFrame = *frame;
+    drag.grab = p;
     m_drag = drag;
 }
 
@@ -157,9 +158,12 @@ void DragSnapper::moved()
         drag.systemTiling = m_platform.tiling->read();
         if (restoresSizeOnDrag && m_windows.isSnapped(drag.window->handle, drag.startFrame)) {
             const Point pointer = m_platform.pointer->pointerLocation();
-            m_platform.windows->stopInteractiveMove(drag.window->handle);
-            drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, pointer.x);
-            m_platform.windows->resumeInteractiveMove(drag.window->handle, pointer);
+            const WindowHandle handle = drag.window->handle;
+            m_platform.windows->stopInteractiveMove(handle);
+            // The move is handed back once the window has its old size.
+            drag.unsnapped = m_windows.unsnap(*drag.window, drag.startFrame, drag.grab, pointer, [windows = m_platform.windows, handle, pointer] {
+                windows->resumeInteractiveMove(handle, pointer);
+            });
         }
     }
 

@@ -43,6 +43,7 @@ public:
     struct Drag {
         std::optional<ClientWindow> window;
         Rect startFrame;
+        Point grab; // the pointer at the press
         int checks = 0;
         bool ignored = false;
         bool isMovingWindow = false;

@@ -49,7 +49,28 @@ const char* text(std::string_view v) { return v.data(); } // raw names are liter
 
 std::string describe(const std::optional<Rect>& r) { return r ? toString(*r) : std::string("nil"); }
 
+// The frontmost application's name, looked up only when a message is logged.
+std::string frontmostName(FrontmostApplication& frontmost)
+{
+    const auto app = frontmost.frontmostApplication();
+    return app && !app->desktopId.empty() ? app->desktopId : std::string("none");
+}
+
 } // namespace
+
+// One frame write on its way to the window manager and what is done once it is applied.
+struct WindowManager::Placement {
+    WindowAction action;
+    ClientWindow window;
+    ScreenSpace space;
+    Rect frame; // screen space, asked for
+    std::optional<Rect> tile;
+    std::optional<TileAnchor> anchor;
+    Rect before; // window space, read before the command (for the log)
+    int step = 0;
+    std::uint64_t generation = 0;
+    bool reanchored = false;
+};
 
 WindowManager::WindowManager(PlatformServices platform)
     : m_platform(platform)
@@ -78,11 +99,7 @@ bool WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
         return false;
     }
 
-    // The frontmost application's name is only looked up when a message is logged.
-    const auto appName = [this] {
-        const auto frontmost = m_platform.frontmost->frontmostApplication();
-        return frontmost && !frontmost->desktopId.empty() ? frontmost->desktopId : std::string("none");
-    };
+    const auto appName = [this] { return frontmostName(*m_platform.frontmost); };
 
     if (!window)
         window = m_platform.windows->focusedWindow();
@@ -103,7 +120,8 @@ bool WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
 
     const std::vector<Display> displays = m_platform.displays->displays();
     const ScreenSpace space = ScreenSpace::of(displays);
-    const Rect current = space.fromWindow(*readFrame);
+    // A frame still in flight is where the window is going: a quick second press counts from it.
+    const Rect current = m_inFlight && m_inFlight->window == window->handle ? m_inFlight->target : space.fromWindow(*readFrame);
 
     std::vector<Rect> visibleFrames;
     visibleFrames.reserve(displays.size());
@@ -186,35 +204,67 @@ bool WindowManager::perform(WindowAction action, std::optional<ClientWindow> win
     if (action != WindowAction::restore)
         remember(window->handle, originalFrame.value_or(current));
 
-    if (action == WindowAction::restore)
-        m_platform.windows->restoreFrame(window->handle, window->pid, space.toWindow(frame));
-    else
-        m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(frame));
-
-    std::optional<Rect> after = m_platform.windows->readFrame(window->handle);
-    // The window manager may still have chosen another size than foreseen: place what it
-    // gave against the same edges.
-    if (anchor && after) {
-        const Rect given = space.fromWindow(*after);
-        const Rect wanted = anchoredFrame(*tile, given.size(), *anchor);
-        if ((std::fabs(given.width - tile->width) > 0.5 || std::fabs(given.height - tile->height) > 0.5)
-            && !approximatelyEqual(wanted, given, 0.5)) {
-            m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(wanted));
-            after = m_platform.windows->readFrame(window->handle);
-        }
-    }
-    qCInfo(lcWindows, "%s in %s: %s → %s", actionName, appName().c_str(), toString(*readFrame).c_str(),
-           describe(after).c_str());
-
+    auto placement = std::make_shared<Placement>(
+        Placement{action, *window, space, frame, tile, anchor, *readFrame, step, ++m_generation, false});
+    m_inFlight = InFlight{window->handle, frame, placement->generation};
     if (action == WindowAction::restore) {
         m_last.reset();
-        return true;
+    } else {
+        m_last = LastExecution{action, window->handle, frame, step};
+        if (const auto entry = findHistory(window->handle); entry != m_history.end())
+            entry->snapped = frame;
     }
-    const Rect result = after ? space.fromWindow(*after) : frame;
-    m_last = LastExecution{action, window->handle, result, step};
-    if (const auto entry = findHistory(window->handle); entry != m_history.end())
-        entry->snapped = result;
+    auto done = [this, alive = std::weak_ptr<int>(m_alive), placement] {
+        if (!alive.expired())
+            applied(placement);
+    };
+    if (action == WindowAction::restore)
+        m_platform.windows->restoreFrame(window->handle, window->pid, space.toWindow(frame), std::move(done));
+    else
+        m_platform.windows->setFrame(window->handle, window->pid, space.toWindow(frame), std::move(done));
     return true;
+}
+
+void WindowManager::applied(const std::shared_ptr<Placement>& placement)
+{
+    Placement& p = *placement;
+    const std::optional<Rect> after = m_platform.windows->readFrame(p.window.handle);
+    // The window manager may still have chosen another size than foreseen: place what it
+    // gave against the same edges, unless a newer command has taken the window over.
+    if (p.anchor && after && !p.reanchored && p.generation == m_generation) {
+        const Rect given = p.space.fromWindow(*after);
+        const Rect wanted = anchoredFrame(*p.tile, given.size(), *p.anchor);
+        if ((std::fabs(given.width - p.tile->width) > 0.5 || std::fabs(given.height - p.tile->height) > 0.5)
+            && !approximatelyEqual(wanted, given, 0.5)) {
+            p.reanchored = true;
+            p.frame = wanted;
+            m_inFlight = InFlight{p.window.handle, wanted, p.generation};
+            m_platform.windows->setFrame(p.window.handle, p.window.pid, p.space.toWindow(wanted),
+                                         [this, alive = std::weak_ptr<int>(m_alive), placement] {
+                                             if (!alive.expired())
+                                                 finish(*placement, m_platform.windows->readFrame(placement->window.handle));
+                                         });
+            return;
+        }
+    }
+    finish(p, after);
+}
+
+void WindowManager::finish(const Placement& p, const std::optional<Rect>& after)
+{
+    qCInfo(lcWindows, "%s in %s: %s → %s", text(rawName(p.action)), frontmostName(*m_platform.frontmost).c_str(),
+           toString(p.before).c_str(), describe(after).c_str());
+    if (p.generation != m_generation)
+        return; // a newer command keeps the record
+    m_inFlight.reset();
+    if (p.action == WindowAction::restore) {
+        m_last.reset();
+        return;
+    }
+    const Rect result = after ? p.space.fromWindow(*after) : p.frame;
+    m_last = LastExecution{p.action, p.window.handle, result, p.step};
+    if (const auto entry = findHistory(p.window.handle); entry != m_history.end())
+        entry->snapped = result;
 }
 
 void WindowManager::remember(WindowHandle window, const Rect& frame)
@@ -234,29 +284,43 @@ bool WindowManager::isSnapped(WindowHandle window, const Rect& frame)
     return entry != m_history.end() && approximatelyEqual(entry->snapped, frame, repeatTolerance);
 }
 
-bool WindowManager::unsnap(ClientWindow window, const Rect& startFrame, double pointerX)
+bool WindowManager::unsnap(ClientWindow window, const Rect& startFrame, Point grab, Point pointer, std::function<void()> placed)
 {
+    const auto notPlaced = [&placed] {
+        if (placed)
+            placed();
+        return false;
+    };
     const auto entry = findHistory(window.handle);
     if (entry == m_history.end() || !approximatelyEqual(entry->snapped, startFrame, repeatTolerance))
-        return false;
+        return notPlaced();
 
     const ScreenSpace space = ScreenSpace::of(m_platform.displays->displays());
-    const auto current = readScreenFrame(window.handle, space);
-    if (!current)
-        return false;
+    if (!readScreenFrame(window.handle, space))
+        return notPlaced();
 
+    // The place of the grab on the frame where the drag began: the window manager's move
+    // lags behind the pointer, so the frame read now would put the pointer elsewhere.
     const double w0 = entry->original.width;
     const double h0 = entry->original.height;
     double f = 0.5;
-    if (current->width > 0) {
-        f = (pointerX - current->minX()) / current->width;
+    if (startFrame.width > 0) {
+        f = (grab.x - startFrame.minX()) / startFrame.width;
         f = f <= 0 ? 0 : (f > 1 ? 1 : f);
     }
-    const Rect frame = rounded({pointerX - w0 * f, current->maxY() - h0, w0, h0});
-    m_platform.windows->setFrame(window.handle, window.pid, space.toWindow(frame));
-
+    const double top = startFrame.maxY() + (pointer.y - grab.y);
+    const Rect frame = rounded({pointer.x - w0 * f, top - h0, w0, h0});
     m_history.erase(entry);
     m_last.reset();
+    const std::uint64_t generation = ++m_generation;
+    m_inFlight = InFlight{window.handle, frame, generation};
+    m_platform.windows->setFrame(window.handle, window.pid, space.toWindow(frame),
+                                 [this, alive = std::weak_ptr<int>(m_alive), generation, placed = std::move(placed)] {
+                                     if (!alive.expired() && generation == m_generation)
+                                         m_inFlight.reset();
+                                     if (placed)
+                                         placed();
+                                 });
     return true;
 }
 

@@ -66,7 +66,29 @@ double limited(double value, double minimum, double maximum)
 
 } // namespace
 
-void FakeDesktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
+void FakeDesktop::setFrame(WindowHandle window, std::int32_t, const Rect& frame, FrameApplied applied)
+{
+    if (defersFrames) {
+        m_pendingFrames.push_back({window, frame, std::move(applied)});
+        return;
+    }
+    place(window, frame);
+    if (applied)
+        applied();
+}
+
+void FakeDesktop::applyFrames()
+{
+    while (!m_pendingFrames.empty()) {
+        PendingFrame next = std::move(m_pendingFrames.front());
+        m_pendingFrames.pop_front();
+        place(next.window, next.frame);
+        if (next.applied)
+            next.applied();
+    }
+}
+
+void FakeDesktop::place(WindowHandle window, const Rect& frame)
 {
     const auto it = m_windows.find(window);
     if (it == m_windows.end() || it->second.ignoresFrames)

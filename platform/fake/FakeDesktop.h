@@ -2,7 +2,8 @@
 
 // An in-memory desktop for tests of the logic above the platform: displays, applications
 // with windows, a frontmost application, and windows that refuse or adjust frames the way
-// real applications do (minimum sizes). Everything is deterministic and synchronous.
+// real applications do (minimum sizes). Everything is deterministic and synchronous, unless
+// frame writes are deferred (defersFrames) to play a window manager that answers later.
 
 #include "Applications.h"
 #include "Display.h"
@@ -17,6 +18,7 @@
 #include "WindowAccess.h"
 #include "FrontmostApplication.h"
 
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -113,6 +115,14 @@ public:
     // Simulates a press; answers whether a registered hot key took it.
     bool press(HotKey combination);
 
+    // Frames: with deferred frames a write changes nothing until applyFrames(), as a window
+    // manager asked over D-Bus answers later; until then reads see the old frame.
+    bool defersFrames = false;
+    // Applies the writes in order and calls their completions, also the writes those make.
+    void applyFrames();
+    std::size_t pendingFrames() const { return m_pendingFrames.size(); }
+    std::vector<std::string> interactiveMoves; // "stop 100", "resume 100", in order
+
     // Applications.
     Application& application(std::int32_t pid) { return m_apps.at(pid); }
     std::vector<std::string> launches; // desktop IDs launched, in order
@@ -126,7 +136,8 @@ public:
     std::optional<ClientWindow> focusedWindow() override;
     WindowAccessError focusedWindowError() override;
     std::optional<Rect> readFrame(WindowHandle window) override;
-    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    using WindowAccess::setFrame;
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied) override;
     std::optional<Size> fittedSize(WindowHandle window, const Size& size) override;
     std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
     std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
@@ -134,6 +145,8 @@ public:
     std::optional<bool> isStandardWindow(WindowHandle window) override;
     std::optional<bool> isMinimized(WindowHandle window) override;
     void raise(WindowHandle window) override;
+    void stopInteractiveMove(WindowHandle window) override { interactiveMoves.push_back("stop " + std::to_string(window.value())); }
+    void resumeInteractiveMove(WindowHandle window, Point) override { interactiveMoves.push_back("resume " + std::to_string(window.value())); }
 
     // GlobalHotKeys
     void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
@@ -195,6 +208,13 @@ private:
     std::function<void(HotKeyStatuses)> m_pendingAnswer;
     HotKeyStatuses m_pendingStatuses;
     std::set<std::string> m_installedOnly; // installed, not running
+    struct PendingFrame {
+        WindowHandle window;
+        Rect frame;
+        FrameApplied applied;
+    };
+    std::deque<PendingFrame> m_pendingFrames;
+    void place(WindowHandle window, const Rect& frame);
 };
 
 } // namespace quandrel

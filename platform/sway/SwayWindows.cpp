@@ -90,7 +90,14 @@ std::optional<Rect> SwayWindows::readFrame(WindowHandle window)
     return std::nullopt;
 }
 
-void SwayWindows::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
+void SwayWindows::setFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied)
+{
+    place(window, pid, frame);
+    if (applied)
+        applied();
+}
+
+void SwayWindows::place(WindowHandle window, std::int32_t, const Rect& frame)
 {
     const auto w = this->window(window);
     if (!w)
@@ -110,7 +117,7 @@ void SwayWindows::setFrame(WindowHandle window, std::int32_t, const Rect& frame)
         m_floated[window] = w->workspace;
 }
 
-void SwayWindows::restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame)
+void SwayWindows::restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied)
 {
     if (const auto floated = m_floated.find(window); floated != m_floated.end()) {
         QString workspace = QString::fromStdString(floated->second);
@@ -121,10 +128,12 @@ void SwayWindows::restoreFrame(WindowHandle window, std::int32_t pid, const Rect
             // to another display meanwhile, with the focus it had.
             command(window, workspace.isEmpty() ? QStringLiteral("floating disable")
                                                 : QStringLiteral("floating disable, move container to workspace \"%1\", focus").arg(workspace));
+            if (applied)
+                applied();
             return;
         }
     }
-    setFrame(window, pid, frame);
+    setFrame(window, pid, frame, std::move(applied));
 }
 
 std::optional<ClientWindow> SwayWindows::windowAtPoint(Point screenPoint)

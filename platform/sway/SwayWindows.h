@@ -40,8 +40,11 @@ public:
     std::optional<ClientWindow> focusedWindow() override;
     WindowAccessError focusedWindowError() override { return m_lastError; }
     std::optional<Rect> readFrame(WindowHandle window) override;
-    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
-    void restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    using WindowAccess::restoreFrame;
+    using WindowAccess::setFrame;
+    // sway applies a command before it answers it: `applied` is called before returning.
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied) override;
+    void restoreFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied) override;
     std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
     std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
     std::optional<bool> isStandardWindow(WindowHandle window) override;
@@ -49,6 +52,8 @@ public:
     void raise(WindowHandle window) override;
 
 private:
+    void place(WindowHandle window, std::int32_t pid, const Rect& frame);
+
     SwayIpc& m_ipc;
     DisplayProvider& m_displays;
     WindowAccessError m_lastError = WindowAccessError::none;

@@ -9,6 +9,7 @@
 #include <xcb/xcb_icccm.h>
 
 #include <algorithm>
+#include <utility>
 #include <unistd.h>
 
 namespace quandrel::x11 {
@@ -26,6 +27,38 @@ std::int32_t saturatedSize(double value)
         return 1;
     return std::int32_t(std::clamp(roundHalfAway(value), 1.0, 32767.0));
 }
+
+namespace {
+
+// The client size a window manager gives for a requested one, by the rules of ICCCM 4.1.2.3.
+std::pair<int, int> fittedClientSize(const xcb_size_hints_t& hints, int width, int height)
+{
+    auto fit = [](int length, bool hasMin, int minimum, bool hasMax, int maximum, bool hasBase, int base, bool hasStep, int step) {
+        if (hasMax && maximum > 0)
+            length = std::min(length, maximum);
+        if (hasMin)
+            length = std::max(length, minimum);
+        if (hasStep && step > 1) {
+            const int origin = hasBase ? base : (hasMin ? minimum : 0);
+            if (length > origin)
+                length = origin + (length - origin) / step * step;
+        }
+        return std::max(1, length);
+    };
+    const bool hasMin = hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE;
+    const bool hasMax = hints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE;
+    const bool hasBase = hints.flags & XCB_ICCCM_SIZE_HINT_BASE_SIZE;
+    const bool hasStep = hints.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC;
+    // Without a minimum the base size is the minimum, and the other way round (ICCCM).
+    const int minWidth = hasMin ? hints.min_width : hints.base_width;
+    const int minHeight = hasMin ? hints.min_height : hints.base_height;
+    const int baseWidth = hasBase ? hints.base_width : hints.min_width;
+    const int baseHeight = hasBase ? hints.base_height : hints.min_height;
+    return {fit(width, hasMin || hasBase, minWidth, hasMax, hints.max_width, hasBase || hasMin, baseWidth, hasStep, hints.width_inc),
+            fit(height, hasMin || hasBase, minHeight, hasMax, hints.max_height, hasBase || hasMin, baseHeight, hasStep, hints.height_inc)};
+}
+
+} // namespace
 
 X11Windows::X11Windows(X11Connection& connection, DisplayProvider& displays)
     : m_connection(connection)
@@ -56,7 +89,14 @@ void X11Windows::watch(std::uint32_t window)
     m_watched.insert(window);
 }
 
-void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePoints)
+void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePoints, FrameApplied applied)
+{
+    place(handle, framePoints);
+    if (applied)
+        applied();
+}
+
+void X11Windows::place(WindowHandle handle, const Rect& framePoints)
 {
     const xcb_window_t window = xid(handle);
     const Rect frame = rectToPixels(framePoints, scaledScreens());
@@ -65,8 +105,11 @@ void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePo
     const int screen = m_connection.screenNumber();
 
     auto stateCookie = requestProperty(c, window, ewmh->_NET_WM_STATE);
+    auto hintsCookie = xcb_icccm_get_wm_normal_hints_unchecked(c, window);
     auto current = readClientGeometry(m_connection, window);
     const auto state = cardinals(c, stateCookie);
+    xcb_size_hints_t hints{};
+    const bool hasHints = xcb_icccm_get_wm_normal_hints_reply(c, hintsCookie, &hints, nullptr);
     if (!current)
         return;
     watch(window);
@@ -139,16 +182,21 @@ void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePo
         xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
     m_connection.flush();
 
-    const bool alreadyThere = current->x == clientX && current->y == clientY && current->width == width
-        && current->height == height;
+    // The window manager applies the window's size limits and steps: that size is the one
+    // to wait for, and a window that already has it and its place gets no answer at all.
+    const auto [expectedWidth, expectedHeight] = hasHints ? fittedClientSize(hints, width, height) : std::pair{width, height};
+    const bool alreadyThere = current->x == clientX && current->y == clientY && current->width == expectedWidth
+        && current->height == expectedHeight;
     if (alreadyThere)
         return;
 
     // Wait until the window manager has put the window where asked, following the window's
     // geometry through its ConfigureNotify events: real ones carry the size, the window
-    // manager's synthetic ones (ICCCM) the position in root coordinates too. A window that
-    // refuses (minimum size, increments) never gets there: once the events stop for a moment
-    // the window is taken as settled.
+    // manager's synthetic ones (ICCCM) the position in root coordinates too. The wait ends
+    // on the event that shows the frame asked for (its size limits applied). A window manager
+    // that places it otherwise (keeps it on a display, say) never gets there: once the
+    // events stop for a while the window is taken as settled, and the safety timeout ends
+    // the wait when no answer comes at all.
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + settleTimeout;
     int knownX = current->x, knownY = current->y, knownWidth = current->width, knownHeight = current->height;
@@ -192,7 +240,7 @@ void X11Windows::setFrame(WindowHandle handle, std::int32_t, const Rect& framePo
         if (!changed)
             continue;
         sawChange = true;
-        if (knownX == clientX && knownY == clientY && knownWidth == width && knownHeight == height)
+        if (knownX == clientX && knownY == clientY && knownWidth == expectedWidth && knownHeight == expectedHeight)
             return;
     }
 }
@@ -227,31 +275,7 @@ std::optional<Size> X11Windows::fittedSize(WindowHandle handle, const Size& size
     const ClientGeometry::Extents& g = current->gtk;
     const int extraWidth = f.left + f.right - g.left - g.right;
     const int extraHeight = f.top + f.bottom - g.top - g.bottom;
-    auto fit = [](int length, bool hasMin, int minimum, bool hasMax, int maximum, bool hasBase, int base, bool hasStep, int step) {
-        if (hasMax && maximum > 0)
-            length = std::min(length, maximum);
-        if (hasMin)
-            length = std::max(length, minimum);
-        if (hasStep && step > 1) {
-            const int origin = hasBase ? base : (hasMin ? minimum : 0);
-            if (length > origin)
-                length = origin + (length - origin) / step * step;
-        }
-        return std::max(1, length);
-    };
-    const bool hasMin = hints.flags & XCB_ICCCM_SIZE_HINT_P_MIN_SIZE;
-    const bool hasMax = hints.flags & XCB_ICCCM_SIZE_HINT_P_MAX_SIZE;
-    const bool hasBase = hints.flags & XCB_ICCCM_SIZE_HINT_BASE_SIZE;
-    const bool hasStep = hints.flags & XCB_ICCCM_SIZE_HINT_P_RESIZE_INC;
-    // Without a minimum the base size is the minimum, and the other way round (ICCCM).
-    const int minWidth = hasMin ? hints.min_width : hints.base_width;
-    const int minHeight = hasMin ? hints.min_height : hints.base_height;
-    const int baseWidth = hasBase ? hints.base_width : hints.min_width;
-    const int baseHeight = hasBase ? hints.base_height : hints.min_height;
-    const int width = fit(saturatedSize(size.width) - extraWidth, hasMin || hasBase, minWidth, hasMax, hints.max_width,
-                          hasBase || hasMin, baseWidth, hasStep, hints.width_inc);
-    const int height = fit(saturatedSize(size.height) - extraHeight, hasMin || hasBase, minHeight, hasMax, hints.max_height,
-                           hasBase || hasMin, baseHeight, hasStep, hints.height_inc);
+    const auto [width, height] = fittedClientSize(hints, saturatedSize(size.width) - extraWidth, saturatedSize(size.height) - extraHeight);
     const Size fitted{double(width + extraWidth), double(height + extraHeight)};
     if (screens.empty())
         return fitted;

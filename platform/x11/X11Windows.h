@@ -26,18 +26,23 @@ public:
     X11Windows(X11Connection& connection, DisplayProvider& displays);
 
     // How long setFrame waits for the window manager's answer at most. The wait normally ends
-    // as soon as the window reaches the frame asked for (fittedSize foresees size limits and
-    // steps); this bound only matters for windows that answer nothing.
-    std::chrono::milliseconds settleTimeout{12};
+    // on the ConfigureNotify that shows the frame asked for (size limits and steps applied);
+    // this safety bound only matters for a window manager that answers nothing, and is
+    // generous so that a busy machine's next command never reads a frame still in flight.
+    std::chrono::milliseconds settleTimeout{1000};
     // How long a maximized or full-screen window may take to leave that state.
-    std::chrono::milliseconds stateTimeout{100};
-    // Once the window has moved, how long without further events counts as settled.
-    std::chrono::milliseconds quietTime{3};
+    std::chrono::milliseconds stateTimeout{1000};
+    // Once the window has moved but not to the frame asked for, how long without further
+    // events counts as settled (the window manager placed it elsewhere).
+    std::chrono::milliseconds quietTime{50};
 
     std::optional<ClientWindow> focusedWindow() override;
     WindowAccessError focusedWindowError() override;
     std::optional<Rect> readFrame(WindowHandle window) override;
-    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame) override;
+    using WindowAccess::setFrame;
+    // The fast path: waits for the window manager's answer and calls `applied` before
+    // returning.
+    void setFrame(WindowHandle window, std::int32_t pid, const Rect& frame, FrameApplied applied) override;
     std::optional<Size> fittedSize(WindowHandle window, const Size& size) override;
     std::optional<ClientWindow> windowAtPoint(Point screenPoint) override;
     std::vector<ClientWindow> windowsOfApplication(std::int32_t pid) override;
@@ -50,6 +55,7 @@ public:
 
 private:
     std::vector<std::uint32_t> frontToBack();
+    void place(WindowHandle window, const Rect& frame);
     // Selects structure and property events of a window whose frame is being set.
     void watch(std::uint32_t window);
 

@@ -249,3 +249,34 @@ TEST_F(DragSnapperTest, DraggingASnappedWindowAwayRestoresItsSize)
     EXPECT_FALSE(snapper->drag()->unsnapped);
     EXPECT_EQ(desktop.screenFrame(window).size(), (Size{708, 859}));
 }
+
+TEST_F(DragSnapperTest, TheMoveIsHandedBackOnceTheRestoredSizeIsApplied)
+{
+    windows.perform(WindowAction::leftHalf, ClientWindow{window, 7});
+    const Rect snapped = desktop.screenFrame(window);
+    desktop.defersFrames = true;
+    press({snapped.minX() + 100, snapped.maxY() - 10});
+    dragBy(5, 0);
+    ASSERT_TRUE(snapper->drag()->unsnapped);
+    const std::string id = std::to_string(window.value());
+    EXPECT_EQ(desktop.interactiveMoves, (std::vector<std::string>{"stop " + id}));
+    desktop.applyFrames();
+    EXPECT_EQ(desktop.interactiveMoves, (std::vector<std::string>{"stop " + id, "resume " + id}));
+    EXPECT_EQ(desktop.screenFrame(window).size(), (Size{500, 400}));
+}
+
+TEST_F(DragSnapperTest, AMoveLaggingBehindThePointerKeepsTheGrabUnderIt)
+{
+    windows.perform(WindowAction::leftHalf, ClientWindow{window, 7});
+    const Rect snapped = desktop.screenFrame(window);
+    const Point grab{snapped.minX() + snapped.width / 4, snapped.maxY() - 10};
+    press(grab);
+    // The pointer is 60 points on; the window manager has moved the window only 5 so far.
+    desktop.movePointer({grab.x + 60, grab.y});
+    desktop.window(window).frame.x += 5;
+    desktop.sendPointer(PointerEvent::leftDragged);
+    ASSERT_TRUE(snapper->drag()->unsnapped);
+    const Rect restored = desktop.screenFrame(window);
+    EXPECT_NEAR((grab.x + 60 - restored.minX()) / restored.width, 0.25, 0.01);
+    EXPECT_EQ(restored.maxY(), snapped.maxY());
+}

@@ -235,19 +235,20 @@ TEST_F(WindowManagerTest, UnsnapRestoresSizeUnderThePointer)
     const Rect snapped = frame(); // (8, 8, 708, 859)
 
     // Started somewhere else: no longer where it was arranged.
-    EXPECT_FALSE(manager.unsnap({window, 42}, {300, 8, 708, 859}, 100));
+    EXPECT_FALSE(manager.unsnap({window, 42}, {300, 8, 708, 859}, {100, 800}, {100, 800}));
 
     // The pointer at a quarter of the width keeps that place; the top edge stays.
     const double pointerX = snapped.minX() + snapped.width / 4;
-    EXPECT_TRUE(manager.unsnap({window, 42}, snapped, pointerX));
+    const Point pointer{pointerX, 800};
+    EXPECT_TRUE(manager.unsnap({window, 42}, snapped, pointer, pointer));
     EXPECT_EQ(frame(), (Rect{std::round(pointerX - before.width / 4), snapped.maxY() - before.height, before.width, before.height}));
     EXPECT_FALSE(manager.last());
     EXPECT_TRUE(manager.history().empty());
-    EXPECT_FALSE(manager.unsnap({window, 42}, frame(), pointerX));
+    EXPECT_FALSE(manager.unsnap({window, 42}, frame(), pointer, pointer));
 
     // Pointer outside the window: the fraction is limited to [0, 1].
     manager.perform(WindowAction::rightHalf);
-    EXPECT_TRUE(manager.unsnap({window, 42}, frame(), 5000));
+    EXPECT_TRUE(manager.unsnap({window, 42}, frame(), {5000, 800}, {5000, 800}));
     EXPECT_EQ(frame().maxX(), 5000);
 }
 
@@ -312,4 +313,69 @@ TEST_F(WindowManagerTest, ExtremeGapsGiveSensibleFrames)
         EXPECT_GE(r.height, 600) << gap;
         manager.perform(WindowAction::restore);
     }
+}
+
+// A window manager that answers later (over D-Bus): nothing is read back before it answers,
+// and presses in between count from the frame still in flight.
+TEST_F(WindowManagerTest, DeferredPlacementIsRecordedWhenTheWindowManagerAnswers)
+{
+    desktop.defersFrames = true;
+    desktop.window(window).minimumSize = {800, 0};
+    EXPECT_TRUE(manager.perform(WindowAction::leftHalf));
+    EXPECT_EQ(frame(), (Rect{100, 100, 600, 400}));
+    EXPECT_TRUE(manager.isInFlight());
+    EXPECT_EQ(manager.last()->frame, (Rect{8, 8, 800, 859})); // the target, limits foreseen
+
+    desktop.applyFrames();
+    EXPECT_FALSE(manager.isInFlight());
+    EXPECT_EQ(frame(), (Rect{8, 8, 800, 859}));
+    EXPECT_EQ(manager.last()->frame, frame());
+    ASSERT_EQ(manager.history().size(), 1u);
+    EXPECT_EQ(manager.history().front().snapped, frame());
+    EXPECT_EQ(manager.history().front().original, (Rect{100, 100, 600, 400}));
+
+    desktop.window(window).minimumSize = {};
+    manager.perform(WindowAction::restore);
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{100, 100, 600, 400}));
+    EXPECT_FALSE(manager.last());
+}
+
+TEST_F(WindowManagerTest, QuickPressesCountFromTheFrameInFlight)
+{
+    desktop.defersFrames = true;
+    for (int press = 0; press < 3; ++press)
+        manager.perform(WindowAction::leftHalf);
+    EXPECT_EQ(manager.last()->step, 2);
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{8, 8, 471, 859}));
+    EXPECT_EQ(manager.last()->step, 2);
+    EXPECT_EQ(manager.last()->frame, frame());
+    // The first press's frame is the one restore gives back to.
+    ASSERT_EQ(manager.history().size(), 1u);
+    EXPECT_EQ(manager.history().front().original, (Rect{100, 100, 600, 400}));
+}
+
+TEST_F(WindowManagerTest, DeferredAnswerWithAnotherSizeIsPlacedAgainstTheEdges)
+{
+    desktop.defersFrames = true;
+    desktop.window(window).hidesLimits = true;
+    desktop.window(window).maximumSize = {500, 300};
+    manager.perform(WindowAction::bottomRight);
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{932, 8, 500, 300}));
+    EXPECT_EQ(desktop.frameWrites(), 2);
+    EXPECT_EQ(manager.last()->frame, frame());
+    EXPECT_FALSE(manager.isInFlight());
+}
+
+TEST_F(WindowManagerTest, AnswersAfterTheManagerIsGoneAreIgnored)
+{
+    desktop.defersFrames = true;
+    {
+        WindowManager shortLived{desktop.services()};
+        shortLived.perform(WindowAction::leftHalf);
+    }
+    desktop.applyFrames();
+    EXPECT_EQ(frame(), (Rect{0, 0, 720, 875}));
 }

@@ -20,6 +20,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <limits>
 #include <sys/socket.h>
 #include <thread>
@@ -199,4 +201,29 @@ TEST_F(X11WindowCommandsTest, CommandsOnAFixedSizeWindowLeaveTheEventLoopRespons
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(slowest).count(), 100);
     EXPECT_EQ(x.outerFrame(fixed.id()).maxX(), 1432); // the last command, rightHalf, held
     EXPECT_EQ(sound.beeps, 0);
+}
+
+// On a busy machine the window manager answers late; the command waits for its answer, so
+// the next command reads the frame this one asked for.
+TEST_F(X11WindowCommandsTest, ALateWindowManagerIsWaitedFor)
+{
+    const char* wm = std::getenv("QUANDREL_TEST_WM_PID");
+    if (!wm)
+        GTEST_SKIP() << "the virtual desktop does not name its window manager";
+    const pid_t pid = std::atoi(wm);
+    TestWindow w({"--geometry", "500x400+200+150"});
+    ASSERT_TRUE(x.activate(w.id()));
+
+    // The window manager stops before it is asked and goes on 100 ms later.
+    ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+    std::thread resume([pid] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::kill(pid, SIGCONT);
+    });
+    manager->perform(WindowAction::leftHalf, client(w));
+    const Rect seen = x.outerFrame(w.id());
+    resume.join();
+    EXPECT_EQ(seen, (Rect{8, 8, 708, 884}));
+    manager->perform(WindowAction::leftHalf, client(w));
+    EXPECT_EQ(x.outerFrame(w.id()), (Rect{8, 8, 945, 884}));
 }
