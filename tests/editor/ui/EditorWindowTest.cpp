@@ -101,13 +101,22 @@ TEST_F(WindowTest, SizedByTheRuleAndCentredOnTheVisibleFrame)
     EXPECT_EQ(big->window()->size(), QSize(1296, 810));
     EXPECT_EQ(big->window()->pos(), QPoint(72, 45));
 
-    // 800 × 600 at scale 2 asks for the 720 × 420 minimum; the toolbar's own minimum width
-    // wins where it is wider. Either way the window is centred.
-    auto small = open(image(800, 600), 2, QRectF(100, 50, 1440, 900));
-    const QSize size = small->window()->size();
-    EXPECT_EQ(size.height(), 420);
-    EXPECT_EQ(size.width(), std::max(720, small->window()->minimumSizeHint().width()));
-    EXPECT_EQ(small->window()->pos(), centredOrigin(QSizeF(size), QRectF(100, 50, 1440, 900)).toPoint());
+    // The rule's sizes hold exactly: the toolbar fits the 720-pixel minimum, also with
+    // "Reset Crop" shown.
+    struct Row {
+        QSize pixels;
+        double scale;
+        QSize content;
+    };
+    for (const Row& row : {Row{{800, 600}, 2, {720, 420}}, Row{{800, 500}, 1, {840, 590}}}) {
+        SCOPED_TRACE(testing::Message() << row.pixels.width() << "x" << row.pixels.height() << " at " << row.scale);
+        auto c = open(image(row.pixels.width(), row.pixels.height()), row.scale, QRectF(100, 50, 1440, 900));
+        EXPECT_EQ(c->window()->size(), row.content);
+        EXPECT_EQ(c->window()->pos(), centredOrigin(QSizeF(row.content), QRectF(100, 50, 1440, 900)).toPoint());
+        c->editorDocument().applyCrop(QRectF(0, 0, 100, 100));
+        EXPECT_LE(c->window()->minimumSizeHint().width(), 720);
+        EXPECT_EQ(c->window()->size(), row.content);
+    }
 }
 
 TEST_F(WindowTest, BadImagesOpenAndPaint)
@@ -334,7 +343,10 @@ TEST_F(WindowTest, AToolbarColourRecoloursTheSelectedTextAndResetsItsSizeAsOneSt
     doc.add(text);
     doc.setSelectedID(text.id);
     const auto steps = doc.undoStack().size();
+    c->view()->styleButton()->click();
+    ASSERT_TRUE(c->view()->stylePanel()->isVisible());
     c->view()->swatch(4)->click();
+    EXPECT_FALSE(c->view()->stylePanel()->isVisible());
     EXPECT_EQ(doc.color(), editorPalette[4]);
     EXPECT_EQ(doc.annotations()[0].color, editorPalette[4]);
     EXPECT_EQ(doc.annotations()[0].lineWidth, doc.lineWidthForStrokeSize());
