@@ -74,6 +74,12 @@ bool CaptureCoordinator::startCapture(CaptureMode mode, std::optional<AfterCaptu
 {
     if (m_isCapturing)
         return false;
+    // Input for every other window is thrown away while an application-modal dialog is up,
+    // so an overlay could neither be left nor used: the trigger is ignored.
+    if (m_views.modalDialogShown()) {
+        qCInfo(lcCapture, "capture %s ignored: a dialog is open", rawName(mode).data());
+        return false;
+    }
     if (!m_platform.trust.screenRecordingAllowed()) {
         m_views.explainScreenAccess();
         return false;
@@ -102,6 +108,8 @@ QCoro::Task<> CaptureCoordinator::run(CaptureMode mode, std::optional<AfterCaptu
     if (taken.failure) {
         qCWarning(lcCapture) << "capture failed:" << *taken.failure;
         m_views.showToast(QStringLiteral("Couldn't capture the screen"), warningSymbol);
+        // A refused grab may already have moved the focus (the overlay was shown): back it goes.
+        reactivate(previous);
     } else if (taken.cancelled) {
         reactivate(previous);
     } else if (taken.image) {

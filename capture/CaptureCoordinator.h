@@ -66,6 +66,9 @@ public:
     // The session does not let Quandrel read the screen: say so, and where the desktop
     // grants it when it can be granted.
     virtual void explainScreenAccess() = 0;
+    // Whether one of Quandrel's dialogs is up that blocks input to every other window (a
+    // Save As, a colour dialog, a message box); no capture starts then.
+    virtual bool modalDialogShown() const = 0;
     // Saves into the screenshots folder away from the event loop.
     virtual QCoro::Task<SaveResult> save(const CapturedImage& image, QString folder);
 };
@@ -90,7 +93,7 @@ public:
     CaptureCoordinator(const CaptureCoordinator&) = delete;
     CaptureCoordinator& operator=(const CaptureCoordinator&) = delete;
 
-    // Drops the request while a capture runs. `after` overrides the after-capture setting.
+    // Drops the request while a capture runs or a modal dialog is up. `after` overrides the after-capture setting.
     // Answers whether the capture started.
     bool startCapture(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt);
     void closeAllPins();

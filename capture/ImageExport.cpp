@@ -294,13 +294,4 @@ QFuture<bool> writePngInBackground(const QImage& image, double scale, const QStr
     return inBackground<bool>([image, scale, path] { return writePng(image, scale, path); });
 }
 
-bool saveImageAs(const QImage& image, double scale, const QString& folder, const SavePathQuestion& ask)
-{
-    const auto path = ask(folder, screenshotFileName(QDateTime::currentDateTime()));
-    if (!path || path->isEmpty())
-        return false;
-    // The question is answered; the event loop keeps running while the file is written.
-    return resultWhileEventsRun(writePngInBackground(image, scale, *path));
-}
-
 } // namespace quandrel

@@ -1,8 +1,9 @@
 #pragma once
 
-// Every way an image leaves Quandrel: the clipboard, PNG bytes, the screenshot's file name,
-// saving into the screenshots folder and Save As. Nothing here keeps state. Encoding a large
-// image takes longer than a frame, so the event loop's callers use the …InBackground forms,
+// Every way an image leaves Quandrel: the clipboard, PNG bytes, the screenshot's file name
+// and saving into the screenshots folder (Save As, which asks first, is the UI's:
+// capture/ui/SaveAsDialog). Nothing here keeps state. Encoding a large image takes longer
+// than a frame, so the event loop's callers use the …InBackground forms,
 // and the clipboard encodes on another thread as soon as an image is copied; pngData,
 // saveImage and writePng may run on any thread.
 //
@@ -63,8 +64,9 @@ QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, con
                                           std::function<QDateTime()> now = &QDateTime::currentDateTime);
 QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path);
 
-// The future's result, the calling thread's event loop running until it is there: for
-// callers that need the answer before they go on. Whatever they own may be gone afterwards.
+// The future's result, the calling thread's event loop running until it is there: for tests
+// and tools. Never under a slot whose object can go meanwhile (a window's command): those
+// continue from the future instead (QFuture::then with the object as context).
 template <typename T>
 T resultWhileEventsRun(const QFuture<T>& future)
 {
@@ -76,11 +78,5 @@ T resultWhileEventsRun(const QFuture<T>& future)
         loop.exec();
     return future.result();
 }
-
-// Asks where to save (the UI answers with a path, or none when the person cancels), proposing
-// the screenshot's name in the screenshots folder, then writes the PNG there. Failures show
-// nothing; the answer says whether a file was written, for callers that want to tell the user.
-using SavePathQuestion = std::function<std::optional<QString>(const QString& folder, const QString& proposedName)>;
-bool saveImageAs(const QImage& image, double scale, const QString& folder, const SavePathQuestion& ask);
 
 } // namespace quandrel

@@ -10,6 +10,9 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
 
 namespace quandrel {
 
@@ -94,6 +97,15 @@ void CaptureWindows::copyText(const QString& text)
     auto* data = new QMimeData;
     data->setText(text);
     QGuiApplication::clipboard()->setMimeData(data);
+}
+
+bool CaptureWindows::modalDialogShown() const
+{
+    // A dialog modal for one window only (a pin's or an editor's Save As) blocks that window
+    // alone; the overlay stays usable above it.
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.cbegin(), windows.cend(),
+                       [](const QWindow* w) { return w->isVisible() && w->modality() == Qt::ApplicationModal; });
 }
 
 void CaptureWindows::explainScreenAccess()

@@ -26,6 +26,7 @@ public:
     void copyImage(const CapturedImage& image) override;
     void copyText(const QString& text) override;
     void explainScreenAccess() override;
+    bool modalDialogShown() const override;
 
     ThumbnailController& thumbnail() { return m_thumbnail; }
 

@@ -12,6 +12,41 @@
 
 namespace quandrel {
 
+namespace {
+
+// Ends the open choice with none when one of Quandrel's windows shows application-modal
+// (an update's message box, a dialog a command opened): Qt would throw away every key and
+// click for the overlay from then on, and the grabs could never be left.
+class ModalWindowWatch final : public QObject {
+public:
+    explicit ModalWindowWatch(SelectionOverlay& overlay) : m_overlay(overlay)
+    {
+        if (qGuiApp)
+            qGuiApp->installEventFilter(this);
+    }
+    ~ModalWindowWatch() override
+    {
+        if (qGuiApp)
+            qGuiApp->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && !m_overlay.finished()) {
+            const auto* window = qobject_cast<QWindow*>(watched);
+            if (window && window->modality() == Qt::ApplicationModal)
+                m_overlay.finish(std::nullopt);
+        }
+        return false;
+    }
+
+private:
+    SelectionOverlay& m_overlay;
+};
+
+} // namespace
+
 OverlaySelectionPresenter::OverlaySelectionPresenter(OwnWindows& ownWindows, PanelScreens screens, QObject* parent)
     : QObject(parent)
     , m_ownWindows(ownWindows)
@@ -128,6 +163,7 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
         pointer = ScreenSpace::of(m_screens.currentDisplays()).fromWindow(*p);
     SelectionOverlay overlay(std::move(displays), std::move(windows), windowMode, pointer);
     overlay.onFinish = [this] { m_ownWindows.releaseInput(); };
+    const ModalWindowWatch modalWatch(overlay);
     m_current = &overlay;
     m_unpainted = int(lent.size());
     std::vector<QMetaObject::Connection> connections;

@@ -3,7 +3,9 @@
 // Answers a capture's question on screen: the selection overlay on a pool of windows made
 // ahead of time, one per display, reused from capture to capture and remade only when the
 // displays change. While the overlay is up the keyboard and the pointer are grabbed, so that
-// keys reach it whatever window had the focus; every way out lets them go.
+// keys reach it whatever window had the focus; every way out lets them go, and one of
+// Quandrel's own application-modal dialogs appearing (input to the overlay would be thrown
+// away) is a way out too.
 
 #include "CaptureSelection.h"
 #include "PanelScreens.h"

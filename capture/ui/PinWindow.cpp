@@ -226,6 +226,8 @@ void PinWindow::menuCopy()
 
 void PinWindow::menuSave()
 {
+    // The dialog is the pin's child and keeps its own copy of the image: closing the pins
+    // while it is up takes it with them.
     saveImageAs(m_image.image, m_image.scale, m_folder ? m_folder() : QString(), this);
 }
 

@@ -1,33 +1,69 @@
 #include "SaveAsDialog.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QPointer>
 #include <QTimer>
 
 namespace quandrel {
 
-std::optional<QString> askForSavePath(QWidget* parent, const QString& folder, const QString& proposedName)
+QFileDialog* askForSavePath(QWidget* owner, const QString& folder, const QString& proposedName,
+                            std::function<void(std::optional<QString> path)> answer)
 {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setMimeTypeFilters({QStringLiteral("image/png")});
-    dialog.setDefaultSuffix(QStringLiteral("png"));
-    dialog.setDirectory(folder);
-    dialog.selectFile(proposedName);
-    // Quandrel has no window in front when this is asked from a tray menu or a pin.
-    QTimer::singleShot(0, &dialog, [&dialog] {
-        dialog.raise();
-        dialog.activateWindow();
+    // A child of the owner, so that it closes with it; deleted when it closes.
+    auto* dialog = new QFileDialog(owner);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setMimeTypeFilters({QStringLiteral("image/png")});
+    dialog->setDefaultSuffix(QStringLiteral("png"));
+    dialog->setDirectory(folder);
+    dialog->selectFile(proposedName);
+    // finished() comes once, also when the dialog is closed by its title bar; the dialog is
+    // its context, so an owner that goes takes the answer with it.
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answer = std::move(answer)](int result) {
+        const QStringList files = dialog->selectedFiles();
+        if (!answer)
+            return;
+        if (result != QDialog::Accepted || files.isEmpty() || files.constFirst().isEmpty())
+            answer(std::nullopt);
+        else
+            answer(files.constFirst());
     });
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    // Modal for its owner only: the rest of Quandrel (an overlay above all, other pins) keeps
+    // its input.
+    dialog->open();
+    // Quandrel has no window in front when this is asked from a tray menu or a pin.
+    QTimer::singleShot(0, dialog, [dialog] {
+        dialog->raise();
+        dialog->activateWindow();
+    });
+    return dialog;
 }
 
-bool saveImageAs(const QImage& image, double scale, const QString& folder, QWidget* parent)
+QFileDialog* saveImageAs(QImage image, double scale, const QString& folder, QWidget* owner,
+                         std::function<void(bool written)> written)
 {
-    return saveImageAs(image, scale, folder,
-                       [parent](const QString& folder, const QString& name) { return askForSavePath(parent, folder, name); });
+    QPointer<QWidget> guard(owner);
+    const bool owned = owner != nullptr;
+    return askForSavePath(
+        owner, folder, screenshotFileName(QDateTime::currentDateTime()),
+        [image = std::move(image), scale, guard, owned, written = std::move(written)](std::optional<QString> path) {
+            if (!path)
+                return;
+            QFuture<bool> future = writePngInBackground(image, scale, *path);
+            if (!written)
+                return;
+            // Told on the event loop's thread, and only while the owner is there.
+            QObject* context = owned ? static_cast<QObject*>(guard.data()) : QCoreApplication::instance();
+            if (!context)
+                return;
+            future.then(context, [guard, owned, written](bool ok) {
+                if (!owned || guard)
+                    written(ok);
+            });
+        });
 }
 
 } // namespace quandrel

@@ -128,6 +128,62 @@ protected:
     }
 };
 
+// The toolbar's one colour and size control: the document's colour as a disc over a
+// checkerboard, a bar as thick as the stroke size and a small arrow; it opens the panel with
+// the palette, the colour well and the size picker.
+class StyleButton : public QAbstractButton {
+public:
+    explicit StyleButton(QWidget* parent)
+        : QAbstractButton(parent)
+    {
+        setFixedSize(40, 24);
+        setFocusPolicy(Qt::NoFocus);
+        setAttribute(Qt::WA_Hover);
+    }
+
+    QColor color;
+    int strokeIndex = 1; // 0 thin, 1 medium, 2 thick
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        if (isDown() || underMouse()) {
+            QColor fill = palette().color(QPalette::ButtonText);
+            fill.setAlphaF(isDown() ? 0.18f : 0.08f);
+            p.setPen(Qt::NoPen);
+            p.setBrush(fill);
+            p.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
+        }
+        const QRectF disc(5, 4, 16, 16);
+        QPainterPath shape;
+        shape.addEllipse(disc);
+        p.save();
+        p.setClipPath(shape);
+        p.fillRect(disc, Qt::white);
+        p.fillRect(QRectF(disc.x(), disc.y(), 8, 8), QColor(204, 204, 204));
+        p.fillRect(QRectF(disc.x() + 8, disc.y() + 8, 8, 8), QColor(204, 204, 204));
+        p.fillRect(disc, color);
+        p.restore();
+        p.setPen(QPen(palette().color(QPalette::Mid), 0.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(disc);
+        // The stroke size under the arrow, and the arrow.
+        const QColor ink = palette().color(QPalette::ButtonText);
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        const double bar = 1.0 + 1.5 * strokeIndex;
+        p.drawRoundedRect(QRectF(25, 17 - bar / 2, 10, bar), bar / 2, bar / 2);
+        QPainterPath arrow;
+        arrow.moveTo(26, 8);
+        arrow.lineTo(34, 8);
+        arrow.lineTo(30, 12);
+        arrow.closeSubpath();
+        p.drawPath(arrow);
+    }
+};
+
 QFrame* verticalDivider(QWidget* parent)
 {
     auto* line = new QFrame(parent);
@@ -192,7 +248,8 @@ void EditorView::buildToolbar(QWidget* toolbar)
 {
     auto* row = new QHBoxLayout(toolbar);
     row->setContentsMargins(12, 8, 12, 8);
-    row->setSpacing(10);
+    // Buttons that belong together are 2 points apart, the groups 8.
+    row->setSpacing(8);
     row->setAlignment(Qt::AlignVCenter);
 
     // Every command first closes an open text field, so what was typed is part of it.
@@ -211,8 +268,9 @@ void EditorView::buildToolbar(QWidget* toolbar)
         return button;
     };
 
+    // The tools' 28-point frames touch: only one is ever highlighted or hovered.
     auto* tools = new QHBoxLayout;
-    tools->setSpacing(2);
+    tools->setSpacing(0);
     for (EditorTool tool : allEditorTools) {
         QAbstractButton* button = symbolButton(toQString(symbolName(tool)), helpText(tool));
         connect(button, &QAbstractButton::clicked, this, [this, tool] { m_document.setTool(tool); });
@@ -222,41 +280,63 @@ void EditorView::buildToolbar(QWidget* toolbar)
     row->addLayout(tools);
     row->addWidget(verticalDivider(toolbar));
 
-    auto* colours = new QHBoxLayout;
+    // Colour and size share one button whose panel holds the palette, the colour well and the
+    // size picker, so that the toolbar fits the window's 720-pixel minimum.
+    m_style = new StyleButton(toolbar);
+    m_style->setObjectName(QStringLiteral("styleButton"));
+    m_style->setToolTip(QStringLiteral("Colour and Size"));
+    m_style->setAccessibleName(QStringLiteral("Colour and Size"));
+    row->addWidget(m_style);
+    auto* stylePanel = new QFrame(this, Qt::Popup);
+    stylePanel->setObjectName(QStringLiteral("stylePanel"));
+    stylePanel->setFrameShape(QFrame::StyledPanel);
+    m_stylePanel = stylePanel;
+    connect(m_style, &QAbstractButton::clicked, this, [this] {
+        canvasView()->commitTextEditing();
+        m_stylePanel->adjustSize();
+        m_stylePanel->move(m_style->mapToGlobal(QPoint(0, m_style->height() + 2)));
+        m_stylePanel->show();
+    });
+    auto* colours = new QHBoxLayout(m_stylePanel);
+    colours->setContentsMargins(8, 6, 8, 6);
     colours->setSpacing(4);
+    QWidget* const panel = m_stylePanel;
     for (const RGBA& colour : editorPalette) {
-        auto* button = new SwatchButton(colour.toColor(), toolbar);
+        auto* button = new SwatchButton(colour.toColor(), panel);
         button->setAccessibleName(colour.toColor().name());
         connect(button, &QAbstractButton::clicked, this, [this, colour] {
             canvasView()->commitTextEditing();
+            m_stylePanel->hide();
             m_document.setColor(colour);
             m_document.applyStyleToSelection();
         });
         colours->addWidget(button);
         m_swatches.append(button);
     }
-    auto* well = new ColorWell(toolbar);
+    auto* well = new ColorWell(panel);
     well->setToolTip(QStringLiteral("Colour"));
     well->setAccessibleName(QStringLiteral("Colour"));
     connect(well, &QAbstractButton::clicked, this, &EditorView::chooseColor);
     colours->addWidget(well);
     m_colorWell = well;
-    row->addLayout(colours);
+    colours->addSpacing(6);
 
-    m_sizePicker = new QComboBox(toolbar);
+    m_sizePicker = new QComboBox(panel);
     m_sizePicker->setAccessibleName(QStringLiteral("Size"));
     m_sizePicker->setFocusPolicy(Qt::NoFocus);
     m_sizePicker->setFixedWidth(92);
+    m_sizePicker->setToolTip(QStringLiteral("Size"));
     for (StrokeSize size : allStrokeSizes)
         m_sizePicker->addItem(toQString(label(size)));
     connect(m_sizePicker, &QComboBox::activated, this, [this](int index) {
         if (index < 0 || index >= int(allStrokeSizes.size()))
             return;
         canvasView()->commitTextEditing();
+        m_stylePanel->hide();
         m_document.setStrokeSize(allStrokeSizes[size_t(index)]);
         m_document.applyStyleToSelection();
     });
-    row->addWidget(m_sizePicker);
+    colours->addWidget(m_sizePicker);
 
     m_resetCrop = new QPushButton(QStringLiteral("Reset Crop"), toolbar);
     m_resetCrop->setFocusPolicy(Qt::NoFocus);
@@ -264,25 +344,34 @@ void EditorView::buildToolbar(QWidget* toolbar)
     row->addWidget(m_resetCrop);
     row->addStretch(1);
 
+    const auto group = [&row] {
+        auto* g = new QHBoxLayout;
+        g->setSpacing(2);
+        row->addLayout(g);
+        return g;
+    };
+    QHBoxLayout* history = group();
     QAbstractButton* undo = symbolButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Undo"));
     connect(undo, &QAbstractButton::clicked, this, command([this] { m_document.undo(); }));
-    row->addWidget(undo);
+    history->addWidget(undo);
     QAbstractButton* redo = symbolButton(QStringLiteral("arrow.uturn.forward"), QStringLiteral("Redo"));
     connect(redo, &QAbstractButton::clicked, this, command([this] { m_document.redo(); }));
-    row->addWidget(redo);
+    history->addWidget(redo);
     row->addWidget(verticalDivider(toolbar));
+
+    QHBoxLayout* outputs = group();
 
     QAbstractButton* pin = symbolButton(QStringLiteral("pin"), QStringLiteral("Pin to Screen (Ctrl+P)"));
     connect(pin, &QAbstractButton::clicked, this, command(m_actions.pin));
-    row->addWidget(pin);
+    outputs->addWidget(pin);
     QAbstractButton* saveAs = symbolButton(QStringLiteral("square.and.arrow.down.on.square"),
                                            QStringLiteral("Save As… (Ctrl+Shift+S)"));
     connect(saveAs, &QAbstractButton::clicked, this, command(m_actions.saveAs));
-    row->addWidget(saveAs);
+    outputs->addWidget(saveAs);
     QAbstractButton* save = symbolButton(QStringLiteral("square.and.arrow.down"),
                                          QStringLiteral("Save to Screenshots Folder (Ctrl+S)"));
     connect(save, &QAbstractButton::clicked, this, command(m_actions.save));
-    row->addWidget(save);
+    outputs->addWidget(save);
 
     m_copy = new QPushButton(QStringLiteral("Copy"), toolbar);
     m_copy->setObjectName(QStringLiteral("copyButton"));
@@ -334,6 +423,7 @@ void EditorView::changeEvent(QEvent* event)
 void EditorView::chooseColor()
 {
     canvasView()->commitTextEditing();
+    m_stylePanel->hide(); // a popup over the colour dialog would take its clicks
     if (!pickColor)
         return;
     const std::optional<QColor> chosen = pickColor(m_document.color().toColor(), window());
@@ -357,6 +447,10 @@ void EditorView::refresh()
     }
     static_cast<ColorWell*>(m_colorWell)->color = m_document.color().toColor();
     m_colorWell->update();
+    auto* style = static_cast<StyleButton*>(m_style);
+    style->color = m_document.color().toColor();
+    style->strokeIndex = int(std::find(allStrokeSizes.begin(), allStrokeSizes.end(), m_document.strokeSize()) - allStrokeSizes.begin());
+    style->update();
     const auto index = std::find(allStrokeSizes.begin(), allStrokeSizes.end(), m_document.strokeSize()) - allStrokeSizes.begin();
     if (m_sizePicker->currentIndex() != index)
         m_sizePicker->setCurrentIndex(int(index));

@@ -3,7 +3,9 @@
 // The editor window's content: the toolbar row, a divider and the canvas.
 //
 // The toolbar holds no state of its own; it shows the document's tool, colour, stroke size
-// and crop and follows their changes. Its four output commands are actions given by the
+// and crop and follows their changes. It fits the window's 720-pixel minimum width even with
+// "Reset Crop" shown: colour and size are one button whose panel holds the palette, the
+// colour well and the size picker. Its four output commands are actions given by the
 // window's controller. Toolbar buttons never take the keyboard focus, so keys keep going
 // to the canvas.
 
@@ -45,6 +47,9 @@ public:
     // Toolbar items, looked up by tests and by the accessibility tree through their names.
     QAbstractButton* toolButton(int index) const;
     QAbstractButton* swatch(int index) const;
+    // The palette, the colour well and the size picker live in the panel the style button opens.
+    QAbstractButton* styleButton() const { return m_style; }
+    QWidget* stylePanel() const { return m_stylePanel; }
     QAbstractButton* colorWell() const { return m_colorWell; }
     QComboBox* sizePicker() const { return m_sizePicker; }
     QPushButton* resetCropButton() const { return m_resetCrop; }
@@ -64,6 +69,8 @@ private:
     QList<QAbstractButton*> m_tools;
     QList<QAbstractButton*> m_swatches;
     QList<std::pair<QAbstractButton*, QString>> m_symbolButtons;
+    QAbstractButton* m_style = nullptr;
+    QWidget* m_stylePanel = nullptr;
     QAbstractButton* m_colorWell = nullptr;
     QComboBox* m_sizePicker = nullptr;
     QPushButton* m_resetCrop = nullptr;

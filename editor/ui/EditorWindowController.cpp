@@ -46,10 +46,11 @@ EditorWindowController::EditorWindowController(CapturedImage image,
     , m_toast(std::move(toast))
 {
     outputs.alert = [](QWidget* parent, const QString& message) {
-        QMessageBox box(QMessageBox::Warning, QString::fromUtf8(windowTitle), QStringLiteral("Couldn't save the screenshot"),
-                        QMessageBox::Ok, parent);
-        box.setInformativeText(message);
-        box.exec();
+        auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(windowTitle),
+                                    QStringLiteral("Couldn't save the screenshot"), QMessageBox::Ok, parent);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setInformativeText(message);
+        box->open(); // modal for its window only, and no loop of its own
     };
     flatten = [](const EditorDocument& document) { return document.tryFlatten(); };
 
@@ -147,11 +148,19 @@ void EditorWindowController::copy()
 void EditorWindowController::save()
 {
     const Output out = output();
-    const QPointer<EditorWindowController> alive(this);
-    const SaveResult result = outputs.save ? outputs.save(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString())
-                                           : SaveResult(SaveError{QStringLiteral("Saving is not available.")});
-    if (!alive)
-        return; // closed and released while the file was being written
+    if (!outputs.save) {
+        if (outputs.alert)
+            outputs.alert(m_window.get(), QStringLiteral("Saving is not available."));
+        return;
+    }
+    // The answer comes back through the event loop, to this controller only while it exists.
+    const bool complete = out.complete;
+    outputs.save(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString())
+        .then(this, [this, complete](const SaveResult& result) { saved(result, complete); });
+}
+
+void EditorWindowController::saved(const SaveResult& result, bool complete)
+{
     if (const auto* error = std::get_if<SaveError>(&result)) {
         if (outputs.alert)
             outputs.alert(m_window.get(), error->message);
@@ -159,9 +168,8 @@ void EditorWindowController::save()
     }
     const QString name = QFileInfo(std::get<QString>(result)).fileName();
     if (m_toast)
-        m_toast(out.complete ? QStringLiteral("Saved %1").arg(name)
-                             : QStringLiteral("Saved %1 without the annotations").arg(name),
-                out.complete ? doneSymbol : warningSymbol);
+        m_toast(complete ? QStringLiteral("Saved %1").arg(name) : QStringLiteral("Saved %1 without the annotations").arg(name),
+                complete ? doneSymbol : warningSymbol);
 }
 
 void EditorWindowController::saveAs()
@@ -169,10 +177,13 @@ void EditorWindowController::saveAs()
     const Output out = output();
     if (!outputs.saveAs)
         return;
-    const bool written = outputs.saveAs(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString(),
-                                        m_window.get());
-    if (written && !out.complete && m_toast)
-        m_toast(QStringLiteral("Saved without the annotations"), warningSymbol);
+    QPointer<EditorWindowController> self(this);
+    const bool complete = out.complete;
+    outputs.saveAs(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString(), m_window.get(),
+                   [self, complete](bool written) {
+                       if (self && written && !complete && self->m_toast)
+                           self->m_toast(QStringLiteral("Saved without the annotations"), warningSymbol);
+                   });
 }
 
 void EditorWindowController::pin()

@@ -13,6 +13,7 @@
 #include "ImageExport.h"
 #include "SaveAsDialog.h"
 
+#include <QFuture>
 #include <QObject>
 #include <QPointer>
 #include <QRectF>
@@ -32,17 +33,21 @@ class EditorView;
 using ToastFunction = std::function<void(const QString& text, const QString& symbol)>;
 
 // Where the images go. The defaults are the application's image export; tests replace them.
+// None of them waits in a loop of its own: the window (and this controller with it) may
+// close while a file is still being written, and what follows the write is then dropped.
 struct EditorOutputs {
     std::function<void(const QImage& image, double scale)> copy = &copyImage;
-    std::function<SaveResult(const QImage& image, double scale, const QString& folder)> save =
-        [](const QImage& image, double scale, const QString& folder) {
-            return resultWhileEventsRun(saveImageInBackground(image, scale, folder));
-        };
-    std::function<bool(const QImage& image, double scale, const QString& folder, QWidget* parent)>
-        saveAs = [](const QImage& image, double scale, const QString& folder, QWidget* parent) {
-            return saveImageAs(image, scale, folder, parent);
-        };
-    // Tells about a failed save, modally; a message box by default.
+    // Saves into the folder on an encoding thread; the future gets the file, or why not.
+    std::function<QFuture<SaveResult>(const QImage& image, double scale, const QString& folder)> save =
+        [](const QImage& image, double scale, const QString& folder) { return saveImageInBackground(image, scale, folder); };
+    // Opens the Save As dialog over `parent` and returns; `written` is told whether a file was
+    // written, unless the window went first.
+    std::function<void(const QImage& image, double scale, const QString& folder, QWidget* parent,
+                       std::function<void(bool written)> written)>
+        saveAs = [](const QImage& image, double scale, const QString& folder, QWidget* parent,
+                    std::function<void(bool)> written) { saveImageAs(image, scale, folder, parent, std::move(written)); };
+    // Tells about a failed save over the window, window-modal, and returns; a message box by
+    // default.
     std::function<void(QWidget* parent, const QString& message)> alert;
 };
 
@@ -91,6 +96,7 @@ private:
         bool complete = true; // false: the annotations could not be drawn
     };
     Output output() const;
+    void saved(const SaveResult& result, bool complete);
     void windowClosing();
 
     std::unique_ptr<EditorDocument> m_document;

@@ -99,6 +99,8 @@ struct Views final : CaptureViews {
     void copyImage(const CapturedImage& image) override { copiedImages.push_back(image); }
     void copyText(const QString& text) override { copiedTexts.push_back(text); }
     void explainScreenAccess() override { ++explanations; }
+    bool modalDialogShown() const override { return modalDialog; }
+    bool modalDialog = false;
     QCoro::Task<SaveResult> save(const CapturedImage&, QString folder) override
     {
         savedTo.push_back(folder);
@@ -178,6 +180,24 @@ TEST_F(CaptureCoordinatorTest, DropsEveryTriggerWhileACaptureRuns)
     EXPECT_EQ(views.thumbnails.size(), 1u);
 }
 
+TEST_F(CaptureCoordinatorTest, ATriggerWhileAModalDialogIsUpIsIgnored)
+{
+    views.modalDialog = true;
+    for (CaptureMode mode : allCaptureModes) {
+        EXPECT_FALSE(coordinator.startCapture(mode));
+        EXPECT_FALSE(coordinator.isCapturing());
+    }
+    EXPECT_EQ(overlay.calls, 0);
+    EXPECT_TRUE(desktop.screen.grabs.empty());
+    EXPECT_EQ(views.dismissals, 0);
+    EXPECT_TRUE(views.toasts.empty());
+
+    views.modalDialog = false;
+    EXPECT_TRUE(coordinator.startCapture(CaptureMode::area));
+    finish();
+    EXPECT_EQ(overlay.calls, 1);
+}
+
 TEST_F(CaptureCoordinatorTest, WithoutScreenAccessExplainsAndTakesNothing)
 {
     desktop.setScreenRecordingAllowed(false);
@@ -239,6 +259,30 @@ TEST_F(CaptureCoordinatorTest, FailuresEndWithOneToastAndTheGuardDown)
     EXPECT_EQ(overlay.calls, 2);
     EXPECT_EQ(overlay.windowsShown, 0u);
     EXPECT_EQ(views.toasts.size(), 2u);
+}
+
+// However a capture fails, the window that was active before gets the focus back.
+TEST_F(CaptureCoordinatorTest, AFailedCaptureGivesTheFocusBack)
+{
+    struct Row {
+        const char* name;
+        int failingGrab;
+        CaptureResult<std::optional<CaptureSelection>> overlayAnswer;
+    };
+    const Row rows[] = {
+        {"freezing fails", 0, std::optional<CaptureSelection>{}},
+        {"the overlay's grab is refused", -1, CaptureError::platform("the keyboard is grabbed by another program")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        desktop.raised.clear();
+        desktop.screen.failingGrab = row.failingGrab;
+        overlay.answer = row.overlayAnswer;
+        start(CaptureMode::area);
+        finish();
+        EXPECT_EQ(views.toasts.back().first, QStringLiteral("Couldn't capture the screen"));
+        EXPECT_TRUE(reactivatedPrevious());
+    }
 }
 
 TEST_F(CaptureCoordinatorTest, WindowSelectionUsesTheWindowImageElseTheDisplayCropAndKeepsTheLastArea)

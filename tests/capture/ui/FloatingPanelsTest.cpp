@@ -13,10 +13,16 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPointer>
 #include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "ManualClock.h"
@@ -312,6 +318,48 @@ TEST_F(PanelTest, PinKeysFollowTheTable)
     EXPECT_EQ(edited, 1);
     EXPECT_EQ(closed, 3);
     EXPECT_FALSE(pin->isVisible());
+}
+
+// Save As opens its dialog and returns; closing the pins meanwhile (the tray's "Close All
+// Pins") takes the dialog with them, and an answer given before that writes the pin's image.
+TEST_F(PanelTest, PinSaveAsReturnsAtOnceAndClosingThePinTakesTheDialog)
+{
+    QTemporaryDir folder;
+    auto* pin = new PinWindow(filled(64, 32), 1, [&folder] { return folder.path(); }, {}, {}, screens);
+    pin->show();
+    bool returned = false;
+    bool waitedInside = false;
+    // A nested loop under the key would see the dialog before the key press returns.
+    QTimer::singleShot(0, [&] {
+        if (!returned && QApplication::activeModalWidget()) {
+            waitedInside = true;
+            QApplication::activeModalWidget()->close();
+        }
+    });
+    QKeyEvent save(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier, QStringLiteral("s"));
+    EXPECT_TRUE(pin->handleKey(&save));
+    returned = true;
+    ASSERT_FALSE(waitedInside);
+    QPointer<QFileDialog> dialog = pin->findChild<QFileDialog*>();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->isVisible());
+
+    pin->deleteLater(); // as the coordinator drops it
+    flush();
+    EXPECT_FALSE(dialog);
+
+    // Answered while the pin is there, the file is written.
+    auto* second = new PinWindow(filled(64, 32), 1, [&folder] { return folder.path(); }, {}, {}, screens);
+    second->show();
+    second->menuSave();
+    dialog = second->findChild<QFileDialog*>();
+    ASSERT_TRUE(dialog);
+    const QString path = folder.filePath(QStringLiteral("chosen.png"));
+    dialog->selectFile(path);
+    static_cast<QDialog*>(dialog.data())->accept(); // Save, as the person would press it
+    delete second; // the image was handed over with the answer
+    ASSERT_TRUE(QTest::qWaitFor([&path] { return QFileInfo(path).size() > 0; }, 20000));
+    EXPECT_EQ(QImage(path).size(), QSize(64, 32));
 }
 
 TEST_F(PanelTest, PinMenuListsItsCommandsInOrder)

@@ -13,6 +13,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <QWindow>
+
 #include <gtest/gtest.h>
 
 namespace quandrel {
@@ -290,6 +292,24 @@ TEST_F(SelectionOverlayTest, RefusedGrabIsAnErrorWithNothingLeftOnScreen)
     EXPECT_TRUE(presenter.current());
     key(0, Qt::Key_Escape);
     outcome();
+}
+
+// An application-modal dialog of Quandrel's own appearing over the overlay would take all
+// input from it: the choice ends with none and the grabs go.
+TEST_F(SelectionOverlayTest, AModalDialogAppearingEndsTheChoiceAndLetsTheGrabsGo)
+{
+    QWindow windowModal;
+    windowModal.setModality(Qt::WindowModal);
+    QWindow appModal;
+    appModal.setModality(Qt::ApplicationModal);
+    open(false);
+    ASSERT_TRUE(grabs.grabbed);
+    windowModal.show(); // blocks only its own parents: the overlay stays
+    EXPECT_TRUE(presenter.current());
+    appModal.show();
+    EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(outcome()));
+    EXPECT_FALSE(grabs.grabbed);
+    EXPECT_FALSE(anyWindowVisible());
 }
 
 TEST(SelectionOverlayLifetimeTest, APresenterGoingAwayEndsTheChoiceWithNone)

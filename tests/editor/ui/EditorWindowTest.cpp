@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPromise>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,13 +53,14 @@ protected:
             [this](const QImage& pinned, double) { recorded.pinned.append(pinned); },
             [this](const QString& text, const QString& symbol) { recorded.toasts.append({text, symbol}); }, frame);
         controller->outputs.copy = [this](const QImage& copied, double) { recorded.copied.append(copied); };
-        controller->outputs.save = [this](const QImage& saved, double, const QString&) -> SaveResult {
+        controller->outputs.save = [this](const QImage& saved, double, const QString&) {
             recorded.saved.append(saved);
-            return QStringLiteral("/somewhere/Quandrel 2026-01-01 at 10.00.00.png");
+            return QtFuture::makeReadyFuture(SaveResult(QStringLiteral("/somewhere/Quandrel 2026-01-01 at 10.00.00.png")));
         };
-        controller->outputs.saveAs = [this](const QImage& saved, double, const QString&, QWidget*) {
+        controller->outputs.saveAs = [this](const QImage& saved, double, const QString&, QWidget*,
+                                            std::function<void(bool)> written) {
             recorded.saved.append(saved);
-            return true;
+            written(true);
         };
         controller->outputs.alert = [this](QWidget*, const QString& message) { recorded.alerts.append(message); };
         controller->onClose = [this](EditorWindowController*) { ++recorded.closed; };
@@ -99,13 +101,22 @@ TEST_F(WindowTest, SizedByTheRuleAndCentredOnTheVisibleFrame)
     EXPECT_EQ(big->window()->size(), QSize(1296, 810));
     EXPECT_EQ(big->window()->pos(), QPoint(72, 45));
 
-    // 800 × 600 at scale 2 asks for the 720 × 420 minimum; the toolbar's own minimum width
-    // wins where it is wider. Either way the window is centred.
-    auto small = open(image(800, 600), 2, QRectF(100, 50, 1440, 900));
-    const QSize size = small->window()->size();
-    EXPECT_EQ(size.height(), 420);
-    EXPECT_EQ(size.width(), std::max(720, small->window()->minimumSizeHint().width()));
-    EXPECT_EQ(small->window()->pos(), centredOrigin(QSizeF(size), QRectF(100, 50, 1440, 900)).toPoint());
+    // The rule's sizes hold exactly: the toolbar fits the 720-pixel minimum, also with
+    // "Reset Crop" shown.
+    struct Row {
+        QSize pixels;
+        double scale;
+        QSize content;
+    };
+    for (const Row& row : {Row{{800, 600}, 2, {720, 420}}, Row{{800, 500}, 1, {840, 590}}}) {
+        SCOPED_TRACE(testing::Message() << row.pixels.width() << "x" << row.pixels.height() << " at " << row.scale);
+        auto c = open(image(row.pixels.width(), row.pixels.height()), row.scale, QRectF(100, 50, 1440, 900));
+        EXPECT_EQ(c->window()->size(), row.content);
+        EXPECT_EQ(c->window()->pos(), centredOrigin(QSizeF(row.content), QRectF(100, 50, 1440, 900)).toPoint());
+        c->editorDocument().applyCrop(QRectF(0, 0, 100, 100));
+        EXPECT_LE(c->window()->minimumSizeHint().width(), 720);
+        EXPECT_EQ(c->window()->size(), row.content);
+    }
 }
 
 TEST_F(WindowTest, BadImagesOpenAndPaint)
@@ -137,6 +148,7 @@ TEST_F(WindowTest, CopyAndPinCloseTheWindowSaveAndSaveAsLeaveItOpen)
     auto c = open(image(400, 300));
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
     EXPECT_EQ(recorded.saved.size(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !recorded.toasts.isEmpty(); }));
     ASSERT_EQ(recorded.toasts.size(), 1);
     EXPECT_EQ(recorded.toasts[0].first, QStringLiteral("Saved Quandrel 2026-01-01 at 10.00.00.png"));
     EXPECT_EQ(recorded.toasts[0].second, QStringLiteral("checkmark.circle.fill"));
@@ -193,6 +205,7 @@ TEST_F(WindowTest, AFailedFlatteningUsesTheCapturedImageAndSaysSo)
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
     ASSERT_EQ(recorded.saved.size(), 1);
     EXPECT_EQ(recorded.saved[0], c->editorDocument().image());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !recorded.toasts.isEmpty(); }));
     EXPECT_TRUE(recorded.toasts.last().first.contains(QStringLiteral("without the annotations")));
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_C));
     ASSERT_EQ(recorded.copied.size(), 1);
@@ -208,6 +221,7 @@ TEST_F(WindowTest, TheDefaultSaveWritesTheEditedImageAsOpaqueRgb)
     QTemporaryDir saved;
     folder = saved.path();
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !recorded.toasts.isEmpty(); }, 20000));
     const QStringList files = QDir(saved.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
     QFile file(saved.filePath(files.front()));
@@ -229,7 +243,7 @@ TEST_F(WindowTest, TheDefaultSaveWritesTheEditedImageAsOpaqueRgb)
 TEST_F(WindowTest, SavingIntoAnUnwritableFolderShowsTheErrorAndKeepsTheWindow)
 {
     auto c = open(image(64, 48));
-    c->outputs.save = [](const QImage& i, double s, const QString& f) { return saveImage(i, s, f); };
+    c->outputs.save = [](const QImage& i, double s, const QString& f) { return QtFuture::makeReadyFuture(saveImage(i, s, f)); };
     // Even root cannot create files in /proc.
     folder = QStringLiteral("/proc");
     QString shown;
@@ -241,6 +255,7 @@ TEST_F(WindowTest, SavingIntoAnUnwritableFolderShowsTheErrorAndKeepsTheWindow)
     // The default alert is a message box.
     c->outputs.alert = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.alert;
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
+    ASSERT_TRUE(QTest::qWaitFor([&shown] { return !shown.isEmpty(); }));
     EXPECT_TRUE(shown.contains(QStringLiteral("Couldn't save the screenshot"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("/proc"))) << shown.toStdString();
     EXPECT_TRUE(recorded.toasts.isEmpty());
@@ -253,19 +268,55 @@ TEST_F(WindowTest, ACancelledSaveAsWritesNothing)
     QTemporaryDir dir;
     folder = dir.path();
     auto c = open(image(64, 48));
-    c->outputs.saveAs = [](const QImage& i, double s, const QString& f, QWidget* parent) {
-        return saveImageAs(i, s, f, parent);
-    };
+    c->outputs.saveAs = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.saveAs;
     bool asked = false;
     whenModal([&asked](QWidget* dialog) {
         asked = true;
         dialog->close();
     });
     keys(*c, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-    EXPECT_TRUE(asked);
+    ASSERT_TRUE(QTest::qWaitFor([&asked] { return asked; }));
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
     EXPECT_TRUE(c->window()->isVisible());
     EXPECT_TRUE(recorded.toasts.isEmpty());
+}
+
+// Save returns at once; the window can close (and its owner drop the controller, as the
+// coordinator does) while the file is still being written, and the late answer finds nothing.
+TEST_F(WindowTest, SaveReturnsAtOnceAndAWindowClosedMeanwhileIgnoresTheAnswer)
+{
+    auto c = open(image(400, 300));
+    QPromise<SaveResult> encoding;
+    encoding.start();
+    c->outputs.save = [&encoding](const QImage&, double, const QString&) { return encoding.future(); };
+    bool returned = false;
+    bool waitedInside = false;
+    // A nested loop under the shortcut would run this before the key press returns.
+    QTimer::singleShot(0, [&] {
+        if (!returned) {
+            waitedInside = true;
+            encoding.addResult(SaveResult(QStringLiteral("/somewhere/late.png")));
+            encoding.finish();
+        }
+    });
+    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
+    returned = true;
+    EXPECT_FALSE(waitedInside);
+    EXPECT_TRUE(recorded.toasts.isEmpty());
+
+    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_EQ(recorded.closed, 1);
+    c.reset();
+    if (!waitedInside) {
+        encoding.addResult(SaveResult(QStringLiteral("/somewhere/late.png")));
+        encoding.finish();
+    }
+    // The answer's turn on the event loop comes and goes without a toast.
+    bool turn = false;
+    QTimer::singleShot(0, [&turn] { turn = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&turn] { return turn; }));
+    ASSERT_EQ(recorded.toasts.size(), 1);
+    EXPECT_EQ(recorded.toasts[0].first, QStringLiteral("Copied"));
 }
 
 TEST_F(WindowTest, ResetCropFollowsTheCropThroughUndo)
@@ -292,7 +343,10 @@ TEST_F(WindowTest, AToolbarColourRecoloursTheSelectedTextAndResetsItsSizeAsOneSt
     doc.add(text);
     doc.setSelectedID(text.id);
     const auto steps = doc.undoStack().size();
+    c->view()->styleButton()->click();
+    ASSERT_TRUE(c->view()->stylePanel()->isVisible());
     c->view()->swatch(4)->click();
+    EXPECT_FALSE(c->view()->stylePanel()->isVisible());
     EXPECT_EQ(doc.color(), editorPalette[4]);
     EXPECT_EQ(doc.annotations()[0].color, editorPalette[4]);
     EXPECT_EQ(doc.annotations()[0].lineWidth, doc.lineWidthForStrokeSize());
