@@ -7,11 +7,11 @@
 
 #include "CaptureSelection.h"
 #include "OverlayGeometry.h"
+#include "OverlayView.h"
+#include "OverlayWindow.h"
 
-#include <QFont>
-#include <QImage>
+#include <QObject>
 #include <QPointer>
-#include <QWidget>
 
 #include <coroutine>
 #include <functional>
@@ -19,102 +19,6 @@
 #include <vector>
 
 namespace quandrel {
-
-class SelectionOverlay;
-
-// One display's view: the frozen picture, the highlight, guide lines, loupe, label and hint.
-// Between captures it shows nothing and ignores every event.
-class OverlayView : public QWidget {
-    Q_OBJECT
-public:
-    explicit OverlayView(QWidget* parent = nullptr);
-
-    // Lends the view to a capture and works out the dimmed copy of the frozen image, in the
-    // buffer of the last capture when it fits.
-    void begin(SelectionOverlay* overlay, const FrozenDisplay& display);
-    // Back to nothing: drops the capture's image and state, keeping the dimmed buffer.
-    void end();
-    // Gives the dimmed buffer back (the next capture makes a new one).
-    void releaseBuffers();
-    bool holdsBuffers() const { return !m_dimmed.isNull(); }
-
-    const FrozenDisplay& display() const { return m_display; }
-    Size size() const { return m_display.screen.frame.size(); }
-    std::optional<Point> dragStart() const { return m_dragStart; }
-    std::optional<Point> dragCurrent() const { return m_dragCurrent; }
-    std::optional<Point> mouse() const { return m_mouse; }
-    bool dragging() const { return m_dragStart && m_dragCurrent; }
-    // What was drawn last (or is about to be).
-    const overlay::ViewScene& scene() const { return m_scene; }
-
-    // Drag state, set by the overlay.
-    void startDrag(Point local);
-    void dragTo(Point local);
-    void clearDrag();
-    void setMouse(std::optional<Point> local);
-
-    // Works out what the view shows now and repaints the parts that changed.
-    void refresh();
-
-    // Hands a key to the overlay; answers whether it was the overlay's.
-    bool handleKey(const QKeyEvent* event);
-
-    // Paints since the last begin(), and the area in widget pixels the last paint covered.
-    int paintCount() const { return m_paints; }
-    qint64 lastPaintedArea() const { return m_lastPaintedArea; }
-
-    static QFont pillFont();
-
-Q_SIGNALS:
-    void painted();
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void leaveEvent(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    overlay::ViewState state() const;
-    QRect widgetRect(const Rect& local, int margin = 0) const;
-    void drawImage(QPainter& painter, const QImage& image, const QRect& target) const;
-    void drawPill(QPainter& painter, const Rect& pill, const QString& text) const;
-    void drawLoupe(QPainter& painter) const;
-    Point globalOf(QPointF widgetPosition) const;
-
-    QPointer<SelectionOverlay> m_overlay;
-    FrozenDisplay m_display;
-    QImage m_dimmed;
-    std::optional<Point> m_dragStart;
-    std::optional<Point> m_dragCurrent;
-    std::optional<Point> m_mouse;
-    overlay::ViewScene m_scene;
-    QFont m_font;
-    int m_paints = 0;
-    qint64 m_lastPaintedArea = 0;
-};
-
-// A top-level window covering one monitor exactly, bypassing the window manager, above
-// everything else, with the crosshair cursor. Made ahead of time and reused.
-class OverlayWindow : public QWidget {
-    Q_OBJECT
-public:
-    OverlayWindow();
-    OverlayView* view() const { return m_view; }
-    // Gives the window's picture memory back (a 4K window holds 32 MB) along with its native
-    // window; the next show makes both again.
-    void releaseNativeWindow();
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    // Keys the window gets itself (no focus widget yet) go to the overlay too.
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    OverlayView* m_view;
-};
 
 // One capture's choice on the overlay windows it is lent. run() resumes exactly once, with
 // the selection or none; events after that change nothing.
