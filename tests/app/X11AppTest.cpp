@@ -33,6 +33,10 @@ protected:
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
         XDesktop::instance().setMonitors({"*MAIN 1440x900+0+0"});
+        // Past the first launch: the welcome window, shown some time after "ready" on a busy
+        // machine, would take the focus the shortcuts act on.
+        fs::create_directories(root / "config" / "Quandrel");
+        std::ofstream(root / "config" / "Quandrel" / "settings.json") << "{\"hasCompletedOnboarding\": true}\n";
 
         // Started the way AppRun starts it from the application folder.
         std::ofstream(root / "data" / "applications" / "quandrel-environment.desktop")
