@@ -55,11 +55,12 @@ QFileDialog* saveImageAs(QImage image, double scale, const QString& folder, QWid
             QFuture<bool> future = writePngInBackground(image, scale, *path);
             if (!written)
                 return;
-            // Told on the event loop's thread, and only while the owner is there.
-            QObject* context = owned ? static_cast<QObject*>(guard.data()) : QCoreApplication::instance();
-            if (!context)
+            // Told on the event loop's thread, and only while the owner is there. The context is
+            // the application, which outlives the write: a context that goes first would be
+            // a dangling one to this Qt's continuations.
+            if (owned && !guard)
                 return;
-            future.then(context, [guard, owned, written](bool ok) {
+            future.then(QCoreApplication::instance(), [guard, owned, written](bool ok) {
                 if (!owned || guard)
                     written(ok);
             });

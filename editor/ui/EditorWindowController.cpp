@@ -8,8 +8,10 @@
 #include "Symbols.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace quandrel {
@@ -154,9 +156,15 @@ void EditorWindowController::save()
         return;
     }
     // The answer comes back through the event loop, to this controller only while it exists.
+    // The continuation's context is the application, which outlives every write: a context
+    // destroyed before the answer is a dangling one to this Qt's continuations.
     const bool complete = out.complete;
+    QPointer<EditorWindowController> self(this);
     outputs.save(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString())
-        .then(this, [this, complete](const SaveResult& result) { saved(result, complete); });
+        .then(QCoreApplication::instance(), [self, complete](const SaveResult& result) {
+            if (self)
+                self->saved(result, complete);
+        });
 }
 
 void EditorWindowController::saved(const SaveResult& result, bool complete)
