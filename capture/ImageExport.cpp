@@ -39,7 +39,7 @@ double validScale(double scale) { return std::isfinite(scale) && scale > 0 ? sca
 
 int dotsPerMeterFor(double scale) { return int(std::lround(72 * validScale(scale) / 0.0254)); }
 
-// A shallow copy that carries the resolution; the pixels are shared, not copied.
+// A copy that carries the resolution (a deep one when the image's resolution differs).
 QImage withResolution(const QImage& image, double scale)
 {
     QImage result = image;
@@ -58,6 +58,15 @@ QThreadPool& encodingPool()
     return pool;
 }
 
+// The threads that encode what is copied, at the same lower priority: a pool of their own,
+// so that a copy, which reaches the clipboard only once it is encoded, never waits behind a
+// save.
+QThreadPool& copyingPool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
 void lowerThisThreadsPriority()
 {
     thread_local bool lowered = false;
@@ -71,14 +80,14 @@ void lowerThisThreadsPriority()
     }
 }
 
-// Runs `work` on an encoding thread; the future gets its result.
+// Runs `work` on a thread of `pool`; the future gets its result.
 template <typename T, typename Work>
-QFuture<T> inBackground(Work work)
+QFuture<T> inBackground(Work work, QThreadPool& pool = encodingPool())
 {
     auto promise = std::make_shared<QPromise<T>>();
     QFuture<T> future = promise->future();
     promise->start();
-    encodingPool().start([promise, work = std::move(work)]() mutable {
+    pool.start([promise, work = std::move(work)]() mutable {
         lowerThisThreadsPriority();
         promise->addResult(work());
         promise->finish();
@@ -86,39 +95,61 @@ QFuture<T> inBackground(Work work)
     return future;
 }
 
+// What the clipboard serves, with the PNG already encoded: Qt answers other programs'
+// requests on the event loop's thread straight from here, so nothing here may take long.
 class ImageMimeData final : public QMimeData {
 public:
-    ImageMimeData(const QImage& image, double scale)
-        : m_image(withResolution(image, scale))
+    ImageMimeData(const QImage& image, QByteArray png)
+        : m_png(std::move(png))
     {
-        setImageData(m_image);
+        setImageData(image);
         setData(forceImageCopyType, QByteArrayLiteral("1"));
-        // Encoded at once on another thread, so that a program asking for the PNG rarely
-        // has to wait and the event loop never does for long.
-        m_png = inBackground<QByteArray>([image = m_image, scale] { return pngData(image, scale).value_or(QByteArray()); });
     }
 
     QStringList formats() const override
     {
         QStringList result = QMimeData::formats();
-        result.prepend(pngType);
+        if (!m_png.isEmpty())
+            result.prepend(pngType);
         return result;
     }
 
-    bool hasFormat(const QString& mimeType) const override { return mimeType == pngType || QMimeData::hasFormat(mimeType); }
+    bool hasFormat(const QString& mimeType) const override
+    {
+        return (mimeType == pngType && !m_png.isEmpty()) || QMimeData::hasFormat(mimeType);
+    }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override
     {
         if (mimeType != pngType)
             return QMimeData::retrieveData(mimeType, type);
-        return m_png.result();
+        return m_png;
     }
 
 private:
-    QImage m_image;
-    QFuture<QByteArray> m_png;
+    QByteArray m_png;
 };
+
+// Which copy may still take the clipboard: each copy and each change by another program
+// starts a new generation, and an encoded copy is put on the clipboard only while its own is
+// the latest.
+quint64& copyGeneration()
+{
+    static quint64 generation = 0;
+    return generation;
+}
+
+void watchForeignCopies(QClipboard* clipboard)
+{
+    static QMetaObject::Connection watch;
+    if (watch)
+        return;
+    watch = QObject::connect(clipboard, &QClipboard::dataChanged, clipboard, [clipboard] {
+        if (!clipboard->ownsClipboard())
+            ++copyGeneration();
+    });
+}
 
 // A hidden file of our own in `folder`, created readable by the user alone (a screenshot
 // shows whatever was on the screen, in a home folder that other accounts can often read),
@@ -220,12 +251,37 @@ std::optional<QByteArray> pngData(const QImage& image, double scale)
     return bytes;
 }
 
-QMimeData* imageMimeData(const QImage& image, double scale) { return new ImageMimeData(image, scale); }
-
-void copyImage(const QImage& image, double scale)
+QMimeData* imageMimeData(const QImage& image, double scale)
 {
-    if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setMimeData(imageMimeData(image, scale), QClipboard::Clipboard);
+    const QImage marked = withResolution(image, scale);
+    return new ImageMimeData(marked, pngData(marked, scale).value_or(QByteArray()));
+}
+
+QFuture<bool> copyImage(const QImage& image, double scale)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || image.isNull())
+        return QtFuture::makeReadyFuture(false);
+    watchForeignCopies(clipboard);
+    const quint64 generation = ++copyGeneration();
+    // Marking the resolution copies the pixels, so that happens on the encoding thread too.
+    struct Encoded {
+        QImage image;
+        QByteArray png;
+    };
+    QFuture<Encoded> encoded = inBackground<Encoded>(
+        [image, scale] {
+            QImage marked = withResolution(image, scale);
+            QByteArray png = pngData(marked, scale).value_or(QByteArray());
+            return Encoded{std::move(marked), std::move(png)};
+        },
+        copyingPool());
+    return encoded.then(clipboard, [clipboard, generation](const Encoded& result) {
+        if (copyGeneration() != generation)
+            return false; // a newer copy, ours or another program's, holds the clipboard
+        clipboard->setMimeData(new ImageMimeData(result.image, result.png), QClipboard::Clipboard);
+        return true;
+    });
 }
 
 QString screenshotFileName(const QDateTime& when)
@@ -292,6 +348,12 @@ QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, con
 QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path)
 {
     return inBackground<bool>([image, scale, path] { return writePng(image, scale, path); });
+}
+
+QFuture<QImage> scaledInBackground(const QImage& image, QSize size)
+{
+    return inBackground<QImage>([image, size] { return image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation); },
+                                copyingPool());
 }
 
 } // namespace quandrel

@@ -3,9 +3,9 @@
 // Every way an image leaves Quandrel: the clipboard, PNG bytes, the screenshot's file name
 // and saving into the screenshots folder (Save As, which asks first, is the UI's:
 // capture/ui/SaveAsDialog). Nothing here keeps state. Encoding a large image takes longer
-// than a frame, so the event loop's callers use the …InBackground forms,
-// and the clipboard encodes on another thread as soon as an image is copied; pngData,
-// saveImage and writePng may run on any thread.
+// than a frame, so the event loop's callers use the …InBackground forms and copyImage, which
+// encodes on another thread; pngData, imageMimeData, saveImage and writePng may run on any
+// thread.
 //
 // The screenshots folder is stored as its absolute path in UTF-8 bytes. It is used when it
 // names an existing folder; otherwise screenshots go to "Quandrel" inside the XDG Pictures
@@ -31,13 +31,18 @@ namespace quandrel {
 // image cannot be encoded.
 std::optional<QByteArray> pngData(const QImage& image, double scale);
 
-// The clipboard contents copyImage() sets: "image/png", encoded only once another program
-// asks for it, Qt's own image, and "x-kde-force-image-copy", without which KDE's clipboard
-// manager drops image-only copies.
+// The clipboard contents copyImage() sets, encoded here: "image/png", Qt's own image, and
+// "x-kde-force-image-copy", without which KDE's clipboard manager drops image-only copies.
 QMimeData* imageMimeData(const QImage& image, double scale);
 
 // Puts the image on the clipboard, where it stays while Quandrel runs or until replaced.
-void copyImage(const QImage& image, double scale);
+// Qt serves other programs' requests for the clipboard on the event loop's thread, and a
+// clipboard manager asks for the PNG the moment the clipboard changes; so the PNG is encoded
+// first, on another thread, and the clipboard is taken when it is ready (a tenth of a second
+// for a 4K screenshot) and served without delay from then on. A copy made meanwhile, by
+// Quandrel or by another program, wins: the future answers whether this image went on the
+// clipboard.
+QFuture<bool> copyImage(const QImage& image, double scale);
 
 // "Quandrel 2026-12-05 at 15.49.42.png" for that moment in the local time zone.
 QString screenshotFileName(const QDateTime& when);
@@ -63,6 +68,10 @@ bool writePng(const QImage& image, double scale, const QString& path);
 QFuture<SaveResult> saveImageInBackground(const QImage& image, double scale, const QString& folder,
                                           std::function<QDateTime()> now = &QDateTime::currentDateTime);
 QFuture<bool> writePngInBackground(const QImage& image, double scale, const QString& path);
+
+// The image scaled smoothly to `size` pixels, on the same threads: for showing a large image
+// at a size of its own without stopping the event loop.
+QFuture<QImage> scaledInBackground(const QImage& image, QSize size);
 
 // The future's result, the calling thread's event loop running until it is there: for tests
 // and tools. Never under a slot whose object can go meanwhile (a window's command): those

@@ -12,9 +12,7 @@
 
 #include <qcoro/qcorofuture.h>
 
-#include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
+#include <tesseract/capi.h>
 
 #include <dlfcn.h>
 #include <malloc.h>
@@ -36,18 +34,102 @@ constexpr double pieceGap = 1.5;
 // are taken for the edges of icons, borders and rules rather than text.
 constexpr float noiseConfidence = 50;
 
-// Tesseract's OpenMP threads cost far more than they give on machines with few cores. The
-// library is loaded with the program, long before OMP_THREAD_LIMIT could be set, so parallel
-// regions are switched off at run time instead (the library asks for its thread counts
-// explicitly, which omp_set_num_threads would not override).
-void limitOpenMp()
-{
-    using SetInt = void (*)(int);
-    if (auto setMaxActiveLevels = reinterpret_cast<SetInt>(::dlsym(RTLD_DEFAULT, "omp_set_max_active_levels")))
-        setMaxActiveLevels(0);
-    if (auto setNumThreads = reinterpret_cast<SetInt>(::dlsym(RTLD_DEFAULT, "omp_set_num_threads")))
-        setNumThreads(1);
-}
+// The engine is opened the first time text is read rather than linked: with the image
+// codecs, archive, network and TLS libraries it needs, it would add some thirty libraries
+// to every idle Quandrel. Its C interface is the stable one across versions.
+class TesseractLibrary {
+public:
+    // The library, opened on first use; null when it is not installed (`error` says so).
+    static const TesseractLibrary* open(QString& error)
+    {
+        static const TesseractLibrary* const library = [] {
+            auto* candidate = new TesseractLibrary;
+            if (candidate->load())
+                return static_cast<const TesseractLibrary*>(candidate);
+            delete candidate;
+            return static_cast<const TesseractLibrary*>(nullptr);
+        }();
+        if (!library)
+            error = QStringLiteral("The Tesseract library (libtesseract5) is not installed");
+        return library;
+    }
+
+    decltype(&TessBaseAPICreate) create = nullptr;
+    decltype(&TessBaseAPIDelete) destroy = nullptr;
+    decltype(&TessBaseAPISetVariable) setVariable = nullptr;
+    decltype(&TessBaseAPIInit2) init = nullptr;
+    decltype(&TessBaseAPISetPageSegMode) setPageSegMode = nullptr;
+    decltype(&TessBaseAPISetImage) setImage = nullptr;
+    decltype(&TessBaseAPISetSourceResolution) setSourceResolution = nullptr;
+    decltype(&TessBaseAPIRecognize) recognize = nullptr;
+    decltype(&TessBaseAPIClear) clear = nullptr;
+    decltype(&TessBaseAPIEnd) end = nullptr;
+    decltype(&TessBaseAPIClearPersistentCache) clearPersistentCache = nullptr;
+    decltype(&TessMonitorCreate) monitorCreate = nullptr;
+    decltype(&TessMonitorDelete) monitorDelete = nullptr;
+    decltype(&TessMonitorSetCancelFunc) monitorSetCancelFunc = nullptr;
+    decltype(&TessMonitorSetCancelThis) monitorSetCancelThis = nullptr;
+    decltype(&TessBaseAPIGetIterator) iterator = nullptr;
+    decltype(&TessResultIteratorDelete) iteratorDelete = nullptr;
+    decltype(&TessResultIteratorGetPageIteratorConst) pageIterator = nullptr;
+    decltype(&TessResultIteratorNext) next = nullptr;
+    decltype(&TessResultIteratorGetUTF8Text) text = nullptr;
+    decltype(&TessResultIteratorConfidence) confidence = nullptr;
+    decltype(&TessDeleteText) deleteText = nullptr;
+    decltype(&TessPageIteratorIsAtBeginningOf) isAtBeginningOf = nullptr;
+    decltype(&TessPageIteratorBoundingBox) boundingBox = nullptr;
+
+    // Tesseract's OpenMP threads cost far more than they give on machines with few cores, and
+    // OMP_THREAD_LIMIT cannot be set safely once threads run; so parallel regions are
+    // switched off for the calling thread (the library asks for its thread counts
+    // explicitly, which omp_set_num_threads alone would not override).
+    void limitOpenMp() const
+    {
+        void* openMp = ::dlopen("libgomp.so.1", RTLD_NOW | RTLD_NOLOAD);
+        if (!openMp)
+            return;
+        using SetInt = void (*)(int);
+        if (auto setMaxActiveLevels = reinterpret_cast<SetInt>(::dlsym(openMp, "omp_set_max_active_levels")))
+            setMaxActiveLevels(0);
+        if (auto setNumThreads = reinterpret_cast<SetInt>(::dlsym(openMp, "omp_set_num_threads")))
+            setNumThreads(1);
+        ::dlclose(openMp);
+    }
+
+private:
+    template <typename F>
+    bool bind(F& function, const char* name)
+    {
+        function = reinterpret_cast<F>(::dlsym(m_handle, name));
+        return function != nullptr;
+    }
+
+    bool load()
+    {
+        for (const char* name : {"libtesseract.so.5", "libtesseract.so.4"}) {
+            if ((m_handle = ::dlopen(name, RTLD_NOW | RTLD_LOCAL)))
+                break;
+        }
+        if (!m_handle)
+            return false;
+        const bool complete = bind(create, "TessBaseAPICreate") && bind(destroy, "TessBaseAPIDelete")
+            && bind(setVariable, "TessBaseAPISetVariable") && bind(init, "TessBaseAPIInit2")
+            && bind(setPageSegMode, "TessBaseAPISetPageSegMode") && bind(setImage, "TessBaseAPISetImage")
+            && bind(setSourceResolution, "TessBaseAPISetSourceResolution") && bind(recognize, "TessBaseAPIRecognize")
+            && bind(clear, "TessBaseAPIClear") && bind(end, "TessBaseAPIEnd")
+            && bind(clearPersistentCache, "TessBaseAPIClearPersistentCache") && bind(monitorCreate, "TessMonitorCreate")
+            && bind(monitorDelete, "TessMonitorDelete") && bind(monitorSetCancelFunc, "TessMonitorSetCancelFunc")
+            && bind(monitorSetCancelThis, "TessMonitorSetCancelThis") && bind(iterator, "TessBaseAPIGetIterator")
+            && bind(iteratorDelete, "TessResultIteratorDelete") && bind(pageIterator, "TessResultIteratorGetPageIteratorConst")
+            && bind(next, "TessResultIteratorNext") && bind(text, "TessResultIteratorGetUTF8Text")
+            && bind(confidence, "TessResultIteratorConfidence") && bind(deleteText, "TessDeleteText")
+            && bind(isAtBeginningOf, "TessPageIteratorIsAtBeginningOf") && bind(boundingBox, "TessPageIteratorBoundingBox");
+        // The library stays loaded once opened: its OpenMP runtime does not survive unloading.
+        return complete;
+    }
+
+    void* m_handle = nullptr;
+};
 
 bool hasLetterOrDigit(const QString& text)
 {
@@ -148,16 +230,23 @@ public:
             return std::nullopt;
         if (m_dataPath.isEmpty())
             return QStringLiteral("No Tesseract language data is installed");
-        auto api = std::make_unique<tesseract::TessBaseAPI>();
+        QString error;
+        m_tesseract = TesseractLibrary::open(error);
+        if (!m_tesseract)
+            return error;
+        m_tesseract->limitOpenMp();
+        TessBaseAPI* api = m_tesseract->create();
         // The engine's own messages would only go to the terminal.
-        api->SetVariable("debug_file", "/dev/null");
-        if (api->Init(QFile::encodeName(m_dataPath).constData(), m_languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) != 0)
+        m_tesseract->setVariable(api, "debug_file", "/dev/null");
+        if (m_tesseract->init(api, QFile::encodeName(m_dataPath).constData(), m_languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) != 0) {
+            m_tesseract->destroy(api);
             return QStringLiteral("Tesseract could not load the languages %1 from %2").arg(m_languages, m_dataPath);
+        }
         // The picture is dark on white around the most common background; text on any other
         // background (a dark sidebar beside a light page) the engine finds inverted, and its
         // own second try on inverted lines reads it (tessedit_do_invert stays on).
-        api->SetPageSegMode(tesseract::PSM_AUTO);
-        m_api = std::move(api);
+        m_tesseract->setPageSegMode(api, tesseract::PSM_AUTO);
+        m_api = api;
         m_reportLoaded(true);
         return std::nullopt;
     }
@@ -167,10 +256,11 @@ public:
     {
         if (!m_api)
             return;
-        m_api->End();
-        m_api.reset();
+        m_tesseract->end(m_api);
         // The dictionaries outlive the engine in a cache of the library's own.
-        tesseract::TessBaseAPI::ClearPersistentCache();
+        m_tesseract->clearPersistentCache(m_api);
+        m_tesseract->destroy(m_api);
+        m_api = nullptr;
         ::malloc_trim(0);
         m_reportLoaded(false);
     }
@@ -184,23 +274,32 @@ public:
         if (auto error = load())
             return TextRecognitionError{*error};
 
-        m_api->SetImage(prepared.image.constBits(), prepared.image.width(), prepared.image.height(), 1, int(prepared.image.bytesPerLine()));
-        m_api->SetSourceResolution(300);
-        tesseract::ETEXT_DESC monitor;
-        monitor.cancel = [](void* cancel, int) { return static_cast<std::atomic_bool*>(cancel)->load(); };
-        monitor.cancel_this = &m_cancel;
-        const int status = m_api->Recognize(&monitor);
+        m_tesseract->setImage(m_api, prepared.image.constBits(), prepared.image.width(), prepared.image.height(), 1,
+                              int(prepared.image.bytesPerLine()));
+        m_tesseract->setSourceResolution(m_api, 300);
+        const std::unique_ptr<ETEXT_DESC, decltype(m_tesseract->monitorDelete)> monitor(m_tesseract->monitorCreate(),
+                                                                                        m_tesseract->monitorDelete);
+        m_tesseract->monitorSetCancelFunc(monitor.get(), [](void* cancel, int) { return static_cast<std::atomic_bool*>(cancel)->load(); });
+        m_tesseract->monitorSetCancelThis(monitor.get(), &m_cancel);
+        const int status = m_tesseract->recognize(m_api, monitor.get());
         if (m_cancel)
             return TextRecognitionError{QStringLiteral("Text recognition was stopped")};
         if (status != 0)
             return TextRecognitionError{QStringLiteral("Tesseract could not recognise the image")};
 
         std::vector<RecognizedPiece> pieces = readPieces(prepared, image.size());
-        m_api->Clear();
+        m_tesseract->clear(m_api);
         return assembleLines(std::move(pieces));
     }
 
 private:
+    void end()
+    {
+        m_tesseract->end(m_api);
+        m_tesseract->destroy(m_api);
+        m_api = nullptr;
+    }
+
     std::vector<RecognizedPiece> readPieces(const PreparedTextImage& prepared, QSize original)
     {
         std::vector<RecognizedPiece> pieces;
@@ -210,9 +309,11 @@ private:
                           source.height() / original.height());
         };
 
-        std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
+        const TesseractLibrary& t = *m_tesseract;
+        const std::unique_ptr<TessResultIterator, decltype(t.iteratorDelete)> it(t.iterator(m_api), t.iteratorDelete);
         if (!it)
             return pieces;
+        const TessPageIterator* page = t.pageIterator(it.get());
         QStringList words;
         QRect pieceBox;
         int lineHeight = 0;
@@ -224,33 +325,34 @@ private:
         };
         do {
             // A new line ends the piece even when its first words are dropped below.
-            if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
+            if (t.isAtBeginningOf(page, tesseract::RIL_TEXTLINE)) {
                 finishPiece();
-                int l, t, r, b;
-                lineHeight = it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &t, &r, &b) ? b - t : 0;
+                int l, top, r, b;
+                lineHeight = t.boundingBox(page, tesseract::RIL_TEXTLINE, &l, &top, &r, &b) ? b - top : 0;
             }
-            if (it->Empty(tesseract::RIL_WORD))
+            // No text where the position holds no word.
+            char* utf8 = t.text(it.get(), tesseract::RIL_WORD);
+            if (!utf8)
                 continue;
-            const std::unique_ptr<char[]> utf8(it->GetUTF8Text(tesseract::RIL_WORD));
-            const QString word = QString::fromUtf8(utf8.get()).trimmed();
-            int l, t, r, b;
-            if (word.isEmpty() || !it->BoundingBox(tesseract::RIL_WORD, &l, &t, &r, &b))
+            const QString word = QString::fromUtf8(utf8).trimmed();
+            t.deleteText(utf8);
+            int l, top, r, b;
+            if (word.isEmpty() || !t.boundingBox(page, tesseract::RIL_WORD, &l, &top, &r, &b))
                 continue;
-            if (it->Confidence(tesseract::RIL_WORD) < noiseConfidence && !hasLetterOrDigit(word))
+            if (t.confidence(it.get(), tesseract::RIL_WORD) < noiseConfidence && !hasLetterOrDigit(word))
                 continue;
-            const QRect box(QPoint(l, t), QPoint(r - 1, b - 1));
+            const QRect box(QPoint(l, top), QPoint(r - 1, b - 1));
             if (!words.isEmpty() && box.left() - pieceBox.right() > pieceGap * lineHeight)
                 finishPiece();
             words.push_back(word);
             pieceBox = pieceBox.isNull() ? box : pieceBox.united(box);
-        } while (it->Next(tesseract::RIL_WORD));
+        } while (t.next(it.get(), tesseract::RIL_WORD));
         finishPiece();
         return pieces;
     }
 
     void run()
     {
-        limitOpenMp();
         for (;;) {
             Job job;
             bool dropped = false;
@@ -265,16 +367,15 @@ private:
             }
             job(dropped);
         }
-        if (m_api) {
-            m_api->End();
-            m_api.reset();
-        }
+        if (m_api)
+            end();
     }
 
     const QString m_dataPath;
     const QString m_languages;
     const std::function<void(bool)> m_reportLoaded;
-    std::unique_ptr<tesseract::TessBaseAPI> m_api;
+    const TesseractLibrary* m_tesseract = nullptr;
+    TessBaseAPI* m_api = nullptr;
     std::atomic_bool m_cancel = false;
 
     std::mutex m_mutex;

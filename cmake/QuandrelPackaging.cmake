@@ -58,7 +58,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # named here (the xcb platform plugin is in libqt6gui6, the SVG icon engine in libqt6svg6,
 # both already named): the English text-recognition data.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "tesseract-ocr-eng")
+# The text-recognition engine is opened at run time, so shlibdeps does not see it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libtesseract5, tesseract-ocr-eng")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)
 

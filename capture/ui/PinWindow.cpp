@@ -58,11 +58,16 @@ void PinImageView::paintEvent(QPaintEvent*)
         p.fillRect(rect(), palette().color(QPalette::Window));
     } else if (target.width() <= image.width()) {
         // Smaller than the image: one smooth copy at the window's size, kept until it changes.
-        if (m_scaled.size() != target) {
-            m_scaled = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            m_scaled.setDevicePixelRatio(devicePixelRatioF());
+        // Scaling a large image smoothly takes longer than a frame, so while the size changes
+        // (a wheel zoom, a resize) the closest copy so far is stretched to the window, pixel
+        // for pixel, which is fast and hardly seen for the moment it lasts; the smooth copy
+        // for the new size is made on another thread and drawn when it is there.
+        if (m_scaled.size() == target) {
+            p.drawImage(QPointF(0, 0), m_scaled);
+        } else {
+            p.drawImage(QRectF(rect()), m_scaled.isNull() ? image : m_scaled);
+            scaleTo(target);
         }
-        p.drawImage(QPointF(0, 0), m_scaled);
     } else {
         // Enlarged: drawn from the image itself, only where exposed, so no copy grows with
         // the zoom.
@@ -73,6 +78,19 @@ void PinImageView::paintEvent(QPaintEvent*)
     p.setPen(QPen(borderColor, 1));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+}
+
+void PinImageView::scaleTo(QSize target)
+{
+    if (m_scaling)
+        return; // the repaint when it is there asks again for the size then
+    m_scaling = true;
+    scaledInBackground(window_->image().image, target).then(this, [this](const QImage& result) {
+        m_scaling = false;
+        m_scaled = result;
+        m_scaled.setDevicePixelRatio(devicePixelRatioF());
+        update();
+    });
 }
 
 Qt::Edges PinImageView::edgesAt(QPoint position) const

@@ -44,7 +44,11 @@ protected:
 
 private:
     Qt::Edges edgesAt(QPoint position) const;
-    QImage m_scaled;
+    // Makes the smooth copy of the image at `target` pixels on another thread, then repaints.
+    void scaleTo(QSize target);
+
+    QImage m_scaled; // the image smoothly scaled, to the window's size once it is made
+    bool m_scaling = false;
     QPoint m_pressPosition;
     bool m_pressed = false;
 };

@@ -307,9 +307,26 @@ TEST_F(ImageExportTest, ClipboardOffersPngNativeImageAndTheKeepMark)
     EXPECT_EQ(QImage::fromData(png, "png").convertToFormat(QImage::Format_RGB32), image);
     EXPECT_EQ(data->data("image/png"), png); // encoded once, then kept
 
-    copyImage(image, 2);
+    ASSERT_TRUE(resultOf(copyImage(image, 2)));
     const QMimeData* onClipboard = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(onClipboard);
     EXPECT_TRUE(onClipboard->hasFormat("image/png"));
     EXPECT_EQ(qvariant_cast<QImage>(onClipboard->imageData()).convertToFormat(QImage::Format_RGB32), image);
+}
+
+TEST_F(ImageExportTest, ACopyStillEncodingGivesWayToANewerOne)
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QImage first = noise(1200, 900), second = noise(30, 20);
+    const QFuture<bool> older = copyImage(first, 1);
+    const QFuture<bool> newer = copyImage(second, 1);
+    EXPECT_TRUE(resultOf(newer));
+    EXPECT_FALSE(resultOf(older));
+    EXPECT_EQ(qvariant_cast<QImage>(clipboard->mimeData()->imageData()).size(), second.size());
+
+    // Another program's copy made while ours is encoded is not replaced by it.
+    const QFuture<bool> late = copyImage(first, 1);
+    clipboard->setText(QStringLiteral("copied elsewhere"));
+    EXPECT_FALSE(resultOf(late));
+    EXPECT_EQ(clipboard->text(), QStringLiteral("copied elsewhere"));
 }

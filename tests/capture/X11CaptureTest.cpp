@@ -272,7 +272,7 @@ TEST_F(X11CaptureTest, TheClipboardServesPngToOtherPrograms)
 {
     QImage image(120, 80, QImage::Format_RGB32);
     image.fill(QColor(0x12, 0x34, 0x56));
-    copyImage(image, 2);
+    ASSERT_TRUE(resultWhileEventsRun(copyImage(image, 2)));
 
     auto run = [](const QStringList& arguments) {
         QProcess xclip;

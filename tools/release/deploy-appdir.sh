@@ -69,6 +69,16 @@ resolve() { # file: adds its ldd closure to source_of
 
 declare -A bundled=()
 queue=("${roots[@]}")
+# Libraries Quandrel opens itself when first needed, which no DT_NEEDED names: the text
+# recognition engine.
+for name in libtesseract.so.5; do
+    source=$(/sbin/ldconfig -p | awk -v n="$name" '$1 == n { print $NF; exit }')
+    [ -n "$source" ] || { echo "deploy-appdir: $name is not installed" >&2; exit 1; }
+    cp -L "$source" "$lib/$name"
+    chmod 0644 "$lib/$name"
+    bundled[$name]=1
+    queue+=("$lib/$name")
+done
 while [ ${#queue[@]} -gt 0 ]; do
     file=${queue[0]}
     queue=("${queue[@]:1}")
