@@ -65,10 +65,17 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     heading.setPointSizeF(heading.pointSizeF() * 1.15);
     tryIt->setFont(heading);
     layout->addWidget(tryIt);
-    for (const QString& line : tryItLines(m_context.platform.keyboardLayout)) {
-        auto* label = new QLabel(QStringLiteral("•  ") + line, this);
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("tryIt%1").arg(i));
         label->setWordWrap(true);
+        label->setTextFormat(Qt::RichText);
+        connect(label, &QLabel::linkActivated, this, [this](const QString& link) {
+            if (m_context.openSettings)
+                m_context.openSettings(SettingsTab(link.section(QLatin1Char(':'), 1).toInt()));
+        });
         layout->addWidget(label);
+        m_tryIt << label;
     }
 
     m_finish = new QPushButton(this);
@@ -80,6 +87,8 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     layout->addWidget(m_finish, 0, Qt::AlignRight);
 
     connect(&m_context.permissions, &PermissionMonitor::changed, this, &OnboardingWindow::refresh);
+    connect(&m_context.failed, &FailedShortcuts::changed, this, &OnboardingWindow::refresh);
+    connect(&m_context.store, &SettingsStore::settingsChanged, this, &OnboardingWindow::refresh);
     updateSymbols();
     refresh();
     setFixedWidth(520);
@@ -92,6 +101,18 @@ void OnboardingWindow::refresh()
     m_screenReading->setGranted(p.screenReadingAllowed());
     m_finish->setText(onboardingButtonTitle(p.allGranted()));
     m_finish->setAccessibleName(m_finish->text());
+
+    const auto lines = tryItLines(m_context.store.settings(), m_context.failed.commands(), m_context.platform.keyboardLayout);
+    for (qsizetype i = 0; i < m_tryIt.size() && i < qsizetype(lines.size()); ++i) {
+        const TryItLine& line = lines[std::size_t(i)];
+        QString html = (QStringLiteral("•  ") + line.text).toHtmlEscaped();
+        if (!line.link.isEmpty()) {
+            const QString link = line.link.toHtmlEscaped();
+            html.replace(link, QStringLiteral("<a href=\"settings:%1\">%2</a>").arg(int(line.tab)).arg(link));
+        }
+        m_tryIt[i]->setText(html);
+        m_tryIt[i]->setAccessibleName(line.text);
+    }
 }
 
 void OnboardingWindow::keyPressEvent(QKeyEvent* event)

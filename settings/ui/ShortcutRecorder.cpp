@@ -40,15 +40,15 @@ bool isModifierKey(const QKeyEvent& event)
     case Qt::Key_Hyper_R:
     case Qt::Key_CapsLock:
     case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
     case Qt::Key_Mode_switch:
         return true;
     default:
         break;
     }
-    // The physical modifier keys (X keycodes), whatever the layout makes of them.
+    // The physical modifier and lock keys (X keycodes), whatever the layout makes of them.
+    // Scroll Lock is none: it is a shortcut of its own.
     switch (event.nativeScanCode()) {
-    case 37: case 105: case 50: case 62: case 64: case 108: case 133: case 134: case 66: case 77: case 78: case 92:
+    case 37: case 105: case 50: case 62: case 64: case 108: case 133: case 134: case 66: case 77: case 92:
         return true;
     default:
         return false;

@@ -158,7 +158,7 @@ TEST_F(X11HotKeysTest, UnregisteringReleasesEveryGrab)
 
 TEST_F(X11HotKeysTest, GrabsFollowAChangedModifierMap)
 {
-    constexpr std::uint32_t superOpt = 0x0900; // ⌥⌘
+    constexpr std::uint32_t superOpt = 0x0900; // Alt+Super
     ASSERT_TRUE(hotKeys->registerHotKey(5, keyG, superOpt));
     // Super moves from Mod4 to Mod3, as a keyboard configuration tool may do; the desktop
     // gets its usual map back whatever happens.
@@ -200,7 +200,7 @@ TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)
     ASSERT_EQ(run("setxkbmap us"), 0);
     x11::ServerKeyboardLayout layout(desktop->connection());
     EXPECT_EQ(keyName(16, &layout), "Y");
-    EXPECT_EQ(displayText({6, 0x1800}, &layout), "⌃⌥Z");
+    EXPECT_EQ(displayText({6, 0x1800}, &layout), "Ctrl+Alt+Z");
 
     // Another layout chosen while Quandrel runs: the names change, the stored codes do not.
     ASSERT_EQ(run("setxkbmap de"), 0);
@@ -208,6 +208,6 @@ TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)
     while (keyName(16, &layout) != "Z" && std::chrono::steady_clock::now() < deadline)
         desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
     EXPECT_EQ(keyName(16, &layout), "Z");
-    EXPECT_EQ(displayText({6, 0x1800}, &layout), "⌃⌥Y");
+    EXPECT_EQ(displayText({6, 0x1800}, &layout), "Ctrl+Alt+Y");
     EXPECT_GT(layout.reloads(), 1);
 }
