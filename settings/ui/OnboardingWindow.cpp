@@ -5,6 +5,7 @@
 #include "Symbols.h"
 
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -66,15 +67,21 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     tryIt->setFont(heading);
     layout->addWidget(tryIt);
     for (int i = 0; i < 3; ++i) {
+        // The bullet beside the text, so that a wrapped line starts under the text.
+        auto* row = new QHBoxLayout;
+        row->setSpacing(8);
+        row->addWidget(new QLabel(QStringLiteral("•"), this), 0, Qt::AlignTop);
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("tryIt%1").arg(i));
         label->setWordWrap(true);
         label->setTextFormat(Qt::RichText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         connect(label, &QLabel::linkActivated, this, [this](const QString& link) {
             if (m_context.openSettings)
                 m_context.openSettings(SettingsTab(link.section(QLatin1Char(':'), 1).toInt()));
         });
-        layout->addWidget(label);
+        row->addWidget(label, 1, Qt::AlignTop);
+        layout->addLayout(row);
         m_tryIt << label;
     }
 
@@ -105,7 +112,7 @@ void OnboardingWindow::refresh()
     const auto lines = tryItLines(m_context.store.settings(), m_context.failed.commands(), m_context.platform.keyboardLayout);
     for (qsizetype i = 0; i < m_tryIt.size() && i < qsizetype(lines.size()); ++i) {
         const TryItLine& line = lines[std::size_t(i)];
-        QString html = (QStringLiteral("•  ") + line.text).toHtmlEscaped();
+        QString html = line.text.toHtmlEscaped();
         if (!line.link.isEmpty()) {
             const QString link = line.link.toHtmlEscaped();
             html.replace(link, QStringLiteral("<a href=\"settings:%1\">%2</a>").arg(int(line.tab)).arg(link));

@@ -102,6 +102,26 @@ TEST_F(X11HotKeysTest, PressCallsBackOnceWhateverTheLocks)
     EXPECT_EQ(presses.size(), 2u);
 }
 
+// Keys outside the classic table are grabbed by their scan codes too, alone or with modifiers.
+TEST_F(X11HotKeysTest, PrintPauseMenuKeypadAndMediaKeysAreGrabbed)
+{
+    const struct {
+        std::uint32_t keyCode, modifiers;
+        const char* keys;
+    } rows[] = {
+        {linuxKeyBase + 99, 0, "Print"},          {linuxKeyBase + 119, 0, "Pause"},
+        {linuxKeyBase + 164, 0, "XF86AudioPlay"}, {linuxKeyBase + 127, 0x1000, "ctrl+Menu"},
+        {83, ctrlOpt, "ctrl+alt+KP_End"},
+    };
+    std::uint32_t id = 20;
+    for (const auto& row : rows)
+        ASSERT_TRUE(hotKeys->registerHotKey(id++, row.keyCode, row.modifiers)) << row.keys;
+    for (const auto& row : rows)
+        ASSERT_EQ(run(std::string("xdotool key ") + row.keys), 0);
+    ASSERT_TRUE(waitForPresses(5));
+    EXPECT_EQ(presses, (std::vector<std::uint32_t>{20, 21, 22, 23, 24}));
+}
+
 TEST_F(X11HotKeysTest, HeldKeyFiresOnce)
 {
     ASSERT_TRUE(hotKeys->registerHotKey(1, keyG, ctrlOpt));
