@@ -392,6 +392,9 @@ TEST_F(AppControllerTest, TakenShortcutsAreNotifiedOncePerChangeOfTheTakenSet)
         file.close();
         restart();
         EXPECT_EQ(notifier.shown.size(), 1u) << garbage.toStdString();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().contains("\"other\": true"), garbage.contains("other")) << "members it does not know are kept";
+        file.close();
         restart();
         EXPECT_TRUE(notifier.shown.empty()) << garbage.toStdString();
     }

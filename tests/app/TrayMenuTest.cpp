@@ -5,6 +5,8 @@
 #include "Symbols.h"
 #include "SettingsModel.h"
 #include "TrayMenuModel.h"
+#include "ShortcutList.h"
+#include "KeyboardLayout.h"
 
 #include <QMenu>
 #include <QPointer>
@@ -224,6 +226,24 @@ TEST(TrayMenu, RebuiltOnlyWhenWhatItShowsChanges)
     EXPECT_FALSE(window);
     ASSERT_TRUE(tray.menu()->actions().at(0)->menu());
     EXPECT_EQ(tray.menu()->actions().at(0)->menu()->actions().at(0)->text(), QStringLiteral("Left Half"));
+}
+
+// `quandrel --help` lists the shortcuts in the menu's order, named as everywhere else.
+TEST(ShortcutList, NamesEveryShortcutInTheMenusOrder)
+{
+    const auto us = XkbKeyboardLayout::fromNames("us");
+    QuandrelSettings settings;
+    settings.appBindings.push_back({"xterm", "XTerm", Shortcut{linuxKeyBase + 99, 0}, FrontmostBehavior::hide});
+    const QStringList lines = shortcutListText(settings, us.get()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 1 + 21 + 4 + 1);
+    EXPECT_EQ(lines[1], QStringLiteral("  Ctrl+Alt+←          Left Half"));
+    EXPECT_EQ(lines[19], QStringLiteral("  Ctrl+Alt+Backspace  Restore"));
+    EXPECT_EQ(lines[22], QStringLiteral("  Shift+Super+2       Capture Area"));
+    EXPECT_EQ(lines[26], QStringLiteral("  Print               XTerm"));
+    settings = {};
+    settings.windowShortcuts.clear();
+    settings.captureShortcuts.clear();
+    EXPECT_EQ(shortcutListText(settings, us.get()), QStringLiteral("Shortcuts: none (Quandrel's settings give them).\n"));
 }
 
 // Every symbol a menu, toolbar or panel names is drawn in the set, at scale 1 and 2, in the
