@@ -221,6 +221,8 @@ TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)
     x11::ServerKeyboardLayout layout(desktop->connection());
     EXPECT_EQ(keyName(16, &layout), "Y");
     EXPECT_EQ(displayText({6, 0x1800}, &layout), "Ctrl+Alt+Z");
+    // A key without a name of its own is named by the server's symbol for it.
+    EXPECT_EQ(keyName(linuxKeyBase + 157, &layout), "My Computer");
 
     // Another layout chosen while Quandrel runs: the names change, the stored codes do not.
     ASSERT_EQ(run("setxkbmap de"), 0);
