@@ -82,6 +82,7 @@ AppController::AppController(PlatformServices platform, std::unique_ptr<Settings
     , m_services(std::move(services))
     , m_schedule(std::move(schedule))
     , m_store(std::move(store))
+    , m_state(AppState::pathBeside(m_store->path()))
     , m_hotKeys(*platform.hotKeys, platform.keyboardLayout)
     , m_windows(platform)
     , m_launcher(platform)
@@ -135,10 +136,13 @@ void AppController::checkForUpdates()
         m_updater->beginCheckForUpdates(ostry::Initiator::user);
 }
 
-void AppController::openSettings()
+void AppController::openSettings(std::optional<SettingsTab> tab)
 {
     m_permissions.refresh();
-    m_services.settings.showSettings();
+    if (tab)
+        m_services.settings.showSettingsTab(*tab);
+    else
+        m_services.settings.showSettings();
 }
 
 void AppController::showOnboarding()
@@ -158,7 +162,8 @@ void AppController::completeOnboarding()
 
 SettingsContext AppController::settingsContext()
 {
-    return {*m_store, m_permissions, *this, m_failed, m_platform, [this] { completeOnboarding(); }};
+    return {*m_store, m_permissions, *this, m_failed, m_platform, [this] { completeOnboarding(); },
+            [this](SettingsTab tab) { openSettings(tab); }};
 }
 
 void AppController::suspendHotKeys() { m_hotKeys.suspend(); }
@@ -237,9 +242,13 @@ bool AppController::perform(const Command& command)
 
 void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, TakenNotice notice)
 {
-    if (newlyTaken.empty())
-        return;
     const QuandrelSettings& settings = m_store->settings();
+    std::set<TakenShortcut> taken;
+    for (const HotKeyBinding& binding : m_hotKeys.bindings()) {
+        if (m_hotKeys.failed().contains(binding.action))
+            taken.insert({commandURL(binding.action).toStdString(), binding.shortcut});
+    }
+    const std::set<TakenShortcut> told = m_state.notifiedTakenShortcuts();
     QStringList names;
     for (const HotKeyBinding& binding : m_hotKeys.bindings()) {
         if (!newlyTaken.contains(binding.action))
@@ -248,13 +257,21 @@ void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, Ta
         const QString title = commandTitle(binding.action, settings);
         qCWarning(lcHotKeys, "Shortcut %s for %s is held by another program; it does nothing in Quandrel.", qUtf8Printable(shortcut),
                   qUtf8Printable(title));
-        names << QStringLiteral("%1 (%2)").arg(shortcut, title);
+        if (!told.contains({commandURL(binding.action).toStdString(), binding.shortcut}))
+            names << QStringLiteral("%1 (%2)").arg(shortcut, title);
     }
-    if (notice == TakenNotice::notify && m_services.notifier && !names.isEmpty()) {
-        m_services.notifier->notify(QStringLiteral("Some Quandrel shortcuts are taken"),
-                                    QStringLiteral("Another program holds %1. Choose other shortcuts in Quandrel's settings.")
-                                        .arg(names.join(QStringLiteral(", "))));
+    if (notice == TakenNotice::notify && !names.isEmpty()) {
+        const std::uint32_t shown = m_services.notifier
+            ? m_services.notifier->notify(QStringLiteral("Some Quandrel shortcuts are taken"),
+                                          QStringLiteral("Another program holds %1. Choose other shortcuts in Quandrel's settings.")
+                                              .arg(names.join(QStringLiteral(", "))))
+            : 0;
+        // Nobody was told: the next start tries again.
+        if (shown == 0)
+            return;
     }
+    if (taken != told)
+        m_state.setNotifiedTakenShortcuts(taken);
 }
 
 bool AppController::activateApp(const std::string& desktopId)

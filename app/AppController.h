@@ -8,6 +8,7 @@
 
 #include "AppLauncher.h"
 #include "AppServices.h"
+#include "AppState.h"
 #include "Command.h"
 #include "DragSnapper.h"
 #include "HotKeyCenter.h"
@@ -70,8 +71,9 @@ public:
     static QString linkMessage(const QString& url);
     static std::optional<QString> linkURL(const QString& message);
 
-    // The settings window, after reading the permissions again.
-    void openSettings();
+    // The settings window, after reading the permissions again; on the tab asked for, or
+    // as it was left.
+    void openSettings(std::optional<SettingsTab> tab = std::nullopt);
     // The welcome window, and a poll of the permissions while it is up.
     void showOnboarding();
     // Marks onboarding as done (one change of the settings), closes its window and ends the
@@ -92,8 +94,9 @@ public:
     const PlatformServices& platform() const { return m_platform; }
 
     // The commands whose hot keys could not be registered (another program holds them). Each
-    // is logged when it fails; the first start that finds any tells the person once with a
-    // desktop notification.
+    // is logged when it fails. A start that finds shortcuts taken that the person was not told
+    // about names them in a desktop notification; what was told is kept in the state file, so
+    // a start that finds the same ones taken says nothing.
     const std::set<Command>& failedActions() const { return m_failed.commands(); }
 
 Q_SIGNALS:
@@ -102,7 +105,9 @@ Q_SIGNALS:
 private:
     bool activateApp(const std::string& desktopId);
     void updateFailedActions();
-    // Taken shortcuts are always logged; a notification names them once per start.
+    // Taken shortcuts are always logged. At start, those the person was not told about yet
+    // are named in a notification; afterwards the settings window shows them. Either way the
+    // state file then holds the taken set, as the person has seen it.
     enum class TakenNotice { logOnly, notify };
     void reportTakenShortcuts(const std::set<Command>& newlyTaken, TakenNotice notice);
 
@@ -110,6 +115,7 @@ private:
     AppServices m_services;
     Scheduler m_schedule;
     std::unique_ptr<SettingsStore> m_store;
+    AppState m_state;
     HotKeyCenter m_hotKeys;
     WindowManager m_windows;
     AppLauncher m_launcher;
@@ -119,7 +125,7 @@ private:
     std::unique_ptr<ostry::UpdatePresenting> m_silentUpdates;
     std::unique_ptr<ostry::Updater> m_updater;
     bool m_started = false;
-    bool m_notifyTaken = false; // the first answer after start names what is taken
+    bool m_notifyTaken = false; // the first answer after start names what is newly taken
 };
 
 } // namespace quandrel

@@ -29,6 +29,7 @@
 #include "FreedesktopNotifier.h"
 #include "SettingsWindows.h"
 #include "Session.h"
+#include "ShortcutList.h"
 #include "SingleInstance.h"
 #include "SwayBindings.h"
 #include "SnapPreview.h"
@@ -233,7 +234,11 @@ int main(int argc, char** argv)
         return 2;
     }
     if (parser.isSet(help)) {
-        std::printf("%s", qUtf8Printable(parser.helpText()));
+        QCoreApplication::setOrganizationName(QStringLiteral("Quandrel"));
+        QCoreApplication::setApplicationName(QStringLiteral("Quandrel"));
+        const SettingsStore store(SettingsStore::defaultPath());
+        std::printf("%s\n%s", qUtf8Printable(parser.helpText()),
+                    qUtf8Printable(shortcutListText(store.settings(), XkbKeyboardLayout::fromEnvironment().get())));
         return 0;
     }
     if (parser.isSet(version)) {

@@ -5,40 +5,86 @@
 #include <QJsonValue>
 #include <QString>
 
-#include <array>
+#include <algorithm>
+#include <cctype>
+#include <iterator>
+#include <string>
 #include <utility>
 
 namespace quandrel {
 
 namespace {
 
+constexpr std::uint32_t linuxKey(std::uint32_t evdevCode) { return linuxKeyBase + evdevCode; }
+
+// The keys whose names do not come from the layout, by stored code.
 constexpr std::pair<std::uint32_t, const char*> namedKeys[] = {
-    {123, "←"}, {124, "→"}, {126, "↑"}, {125, "↓"}, {36, "↩"}, {76, "⌤"}, {51, "⌫"}, {117, "⌦"}, {53, "⎋"},
-    {48, "⇥"}, {49, "Space"}, {115, "↖"}, {119, "↘"}, {116, "⇞"}, {121, "⇟"}, {122, "F1"}, {120, "F2"},
-    {99, "F3"}, {118, "F4"}, {96, "F5"}, {97, "F6"}, {98, "F7"}, {100, "F8"}, {101, "F9"}, {109, "F10"},
-    {103, "F11"}, {111, "F12"}, {105, "F13"}, {107, "F14"}, {113, "F15"}, {106, "F16"}, {64, "F17"},
-    {79, "F18"}, {80, "F19"},
+    {123, "←"}, {124, "→"}, {126, "↑"}, {125, "↓"}, {36, "Return"}, {48, "Tab"}, {49, "Space"}, {51, "Backspace"},
+    {117, "Delete"}, {53, "Escape"}, {114, "Insert"}, {115, "Home"}, {119, "End"}, {116, "Page Up"}, {121, "Page Down"},
+    {122, "F1"}, {120, "F2"}, {99, "F3"}, {118, "F4"}, {96, "F5"}, {97, "F6"}, {98, "F7"}, {100, "F8"}, {101, "F9"},
+    {109, "F10"}, {103, "F11"}, {111, "F12"}, {105, "F13"}, {107, "F14"}, {113, "F15"}, {106, "F16"}, {64, "F17"},
+    {79, "F18"}, {80, "F19"}, {90, "F20"}, {linuxKey(191), "F21"}, {linuxKey(192), "F22"}, {linuxKey(193), "F23"}, {linuxKey(194), "F24"},
+    // The keypad, whatever Num Lock makes of it.
+    {82, "Keypad 0"}, {83, "Keypad 1"}, {84, "Keypad 2"}, {85, "Keypad 3"}, {86, "Keypad 4"}, {87, "Keypad 5"},
+    {88, "Keypad 6"}, {89, "Keypad 7"}, {91, "Keypad 8"}, {92, "Keypad 9"}, {65, "Keypad ."}, {95, "Keypad ,"},
+    {67, "Keypad *"}, {75, "Keypad /"}, {69, "Keypad +"}, {78, "Keypad -"}, {81, "Keypad ="}, {76, "Keypad Enter"},
+    {71, "Num Lock"},
+    {linuxKey(99), "Print"}, {linuxKey(119), "Pause"}, {linuxKey(70), "Scroll Lock"}, {linuxKey(127), "Menu"},
+    // Media and launcher keys; the rest are named by the layout's symbol names.
+    {74, "Mute"}, {73, "Volume Down"}, {72, "Volume Up"}, {linuxKey(164), "Play"},
+    {linuxKey(166), "Stop"}, {linuxKey(165), "Previous Track"}, {linuxKey(163), "Next Track"}, {linuxKey(140), "Calculator"},
+    {linuxKey(155), "Mail"}, {linuxKey(172), "Home Page"}, {linuxKey(217), "Search"}, {linuxKey(224), "Brightness Down"},
+    {linuxKey(225), "Brightness Up"},
 };
 
-constexpr std::array<std::uint32_t, 19> functionKeys = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109,
-                                                        103, 111, 105, 107, 113, 106, 64, 79, 80};
+// F1–F20 of the classic table (F21–F24 are among the Linux keys).
+constexpr std::uint32_t functionKeys[] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
+// Mute, volume down and up.
+constexpr std::uint32_t classicMediaKeys[] = {74, 73, 72};
 
-constexpr std::pair<std::uint32_t, Qt::Key> menuKeys[] = {
-    {36, Qt::Key_Return}, {48, Qt::Key_Tab},      {49, Qt::Key_Space},    {51, Qt::Key_Backspace},
-    {53, Qt::Key_Escape}, {115, Qt::Key_Home},    {116, Qt::Key_PageUp},  {117, Qt::Key_Delete},
-    {119, Qt::Key_End},   {121, Qt::Key_PageDown}, {123, Qt::Key_Left},   {124, Qt::Key_Right},
-    {125, Qt::Key_Down},  {126, Qt::Key_Up},
-};
+template <std::size_t n>
+bool contains(const std::uint32_t (&keys)[n], std::uint32_t keyCode)
+{
+    return std::find(std::begin(keys), std::end(keys), keyCode) != std::end(keys);
+}
+
+// An XKB symbol name as a person reads it: "XF86AudioRaiseVolume" is "Audio Raise Volume",
+// "Hangul_Hanja" "Hangul Hanja".
+std::string readableSymbolName(std::string name)
+{
+    for (const char* prefix : {"XF86", "ISO_"}) {
+        if (name.starts_with(prefix))
+            name.erase(0, std::char_traits<char>::length(prefix));
+    }
+    std::string text;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (c == '_') {
+            text += ' ';
+            continue;
+        }
+        const bool wordStarts = i > 0 && std::isupper(static_cast<unsigned char>(c)) && std::islower(static_cast<unsigned char>(name[i - 1]));
+        if (wordStarts)
+            text += ' ';
+        text += c;
+    }
+    return text;
+}
 
 } // namespace
 
-bool isFunctionKey(std::uint32_t keyCode)
+bool worksWithoutModifier(std::uint32_t keyCode)
 {
-    for (const std::uint32_t f : functionKeys) {
-        if (f == keyCode)
-            return true;
-    }
-    return false;
+    if (contains(functionKeys, keyCode) || contains(classicMediaKeys, keyCode))
+        return true;
+    if (keyCode <= linuxKeyBase)
+        return false;
+    const std::uint32_t evdev = keyCode - linuxKeyBase;
+    // Print, Pause, Scroll Lock; from 128 on, the media, launcher and brightness keys and
+    // F13–F24, less the keypad's parentheses, which type text.
+    if (evdev == 99 || evdev == 119 || evdev == 70)
+        return true;
+    return evdev >= 128 && evdev != 179 && evdev != 180;
 }
 
 std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout)
@@ -53,6 +99,8 @@ std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout)
             // Control characters (Escape, Backspace on some layouts) are not names.
             if (!symbol.isEmpty() && symbol.at(0).isPrint())
                 return symbol.toUpper().toStdString();
+            if (const std::string name = layout->keysymName(*xKeycode); !name.empty())
+                return readableSymbolName(name);
         }
     }
     return "Key " + std::to_string(keyCode);
@@ -61,14 +109,11 @@ std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout)
 std::string displayText(const Shortcut& shortcut, const KeyboardLayout* layout)
 {
     std::string text;
-    if (shortcut.modifiers & modifier::control)
-        text += "⌃";
-    if (shortcut.modifiers & modifier::alt)
-        text += "⌥";
-    if (shortcut.modifiers & modifier::shift)
-        text += "⇧";
-    if (shortcut.modifiers & modifier::super)
-        text += "⌘";
+    for (const auto& [bit, name] : {std::pair{modifier::control, "Ctrl+"}, std::pair{modifier::alt, "Alt+"},
+                                    std::pair{modifier::shift, "Shift+"}, std::pair{modifier::super, "Super+"}}) {
+        if (shortcut.modifiers & bit)
+            text += name;
+    }
     return text + keyName(shortcut.keyCode, layout);
 }
 
@@ -92,32 +137,9 @@ std::optional<Shortcut> shortcutFromKeyEvent(std::uint32_t nativeScanCode, Qt::K
     if (!keyCode)
         return std::nullopt;
     const std::uint32_t mask = modifierMask(modifiers);
-    if (mask == 0 && !isFunctionKey(*keyCode))
+    if (mask == 0 && !worksWithoutModifier(*keyCode))
         return std::nullopt;
     return Shortcut{*keyCode, mask};
-}
-
-std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut, const KeyboardLayout* layout)
-{
-    Qt::KeyboardModifiers modifiers;
-    if (shortcut.modifiers & modifier::super)
-        modifiers |= Qt::MetaModifier;
-    if (shortcut.modifiers & modifier::alt)
-        modifiers |= Qt::AltModifier;
-    if (shortcut.modifiers & modifier::control)
-        modifiers |= Qt::ControlModifier;
-    if (shortcut.modifiers & modifier::shift)
-        modifiers |= Qt::ShiftModifier;
-
-    for (const auto& [code, key] : menuKeys) {
-        if (code == shortcut.keyCode)
-            return QKeySequence(QKeyCombination(modifiers, key));
-    }
-    const QString name = QString::fromStdString(keyName(shortcut.keyCode, layout)).toLower();
-    if (name.size() != 1)
-        return std::nullopt;
-    // Qt names character keys by their upper-case code point.
-    return QKeySequence(QKeyCombination(modifiers, Qt::Key(name.at(0).toUpper().unicode())));
 }
 
 const std::map<WindowAction, Shortcut>& defaultWindowShortcuts()

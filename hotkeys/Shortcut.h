@@ -9,7 +9,7 @@
 #include "WindowAction.h"
 
 #include <QJsonObject>
-#include <QKeySequence>
+#include <Qt>
 
 #include <cstdint>
 #include <functional>
@@ -28,26 +28,28 @@ struct Shortcut {
     auto operator<=>(const Shortcut&) const = default;
 };
 
-// "⌃⌥⇧⌘" as far as set, always in that order, then the key name: "⌃⌥←", "⇧⌘2".
+// The one way a shortcut is shown, as the Linux desktops show theirs: the modifiers in the
+// order Ctrl, Alt, Shift, Super, then the key, joined by "+": "Ctrl+Alt+←", "Shift+Super+2",
+// "Ctrl+Alt+Return".
 std::string displayText(const Shortcut& shortcut, const KeyboardLayout* layout = nullptr);
 
-// The name of one key: the named-key table, else the layout's symbol for that key
-// (upper-cased), else "Key <number>". The layout is the platform's (PlatformServices);
-// without one, only named keys have names.
+// The name of one key: the named-key table (arrows as arrows, "Return", "Page Up", "Print",
+// "Keypad 1", "Play"), else what the key types in the layout (upper-cased), else the layout's
+// name for its symbol made readable ("XF86MyComputer" is "My Computer"), else "Key <number>". The
+// layout is the platform's (PlatformServices); without one, only named keys have names.
 std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout = nullptr);
 
-bool isFunctionKey(std::uint32_t keyCode);
+// Keys that type no text and do nothing in a text field, so that they are shortcuts on their
+// own: F1–F24, Print, Pause, Scroll Lock, and the media, launcher and brightness keys.
+bool worksWithoutModifier(std::uint32_t keyCode);
 
-// Carbon modifiers from Qt's modifier flags: Meta (Super) is ⌘, Alt ⌥, Control ⌃, Shift ⇧.
-// Keypad and lock states are ignored.
+// Modifiers from Qt's modifier flags: Meta (Super) is super, Alt alt, Control control, Shift
+// shift. Keypad and lock states are ignored.
 std::uint32_t modifierMask(Qt::KeyboardModifiers modifiers);
 
 // A shortcut from a key press: the X keycode (Qt's native scan code) and the modifiers.
-// Needs a modifier unless the key is F1–F19.
+// Needs a modifier unless the key works without one.
 std::optional<Shortcut> shortcutFromKeyEvent(std::uint32_t nativeScanCode, Qt::KeyboardModifiers modifiers);
-
-// How a menu item shows the shortcut, or none when the key has no single-character name.
-std::optional<QKeySequence> menuKeyEquivalent(const Shortcut& shortcut, const KeyboardLayout* layout = nullptr);
 
 const std::map<WindowAction, Shortcut>& defaultWindowShortcuts();
 const std::map<CaptureMode, Shortcut>& defaultCaptureShortcuts();

@@ -20,9 +20,9 @@ constexpr std::pair<std::uint32_t, std::uint32_t> keyTable[] = {
     {50, 41}, {10, 86},
     // Return, Tab, Space, Delete (backspace), Escape
     {36, 28}, {48, 15}, {49, 57}, {51, 14}, {53, 1},
-    // F1–F19
+    // F1–F20
     {122, 59}, {120, 60}, {99, 61}, {118, 62}, {96, 63}, {97, 64}, {98, 65}, {100, 66}, {101, 67}, {109, 68},
-    {103, 87}, {111, 88}, {105, 183}, {107, 184}, {113, 185}, {106, 186}, {64, 187}, {79, 188}, {80, 189},
+    {103, 87}, {111, 88}, {105, 183}, {107, 184}, {113, 185}, {106, 186}, {64, 187}, {79, 188}, {80, 189}, {90, 190},
     // Help (Insert), Home, Page Up, Forward Delete, End, Page Down, arrows
     {114, 110}, {115, 102}, {116, 104}, {117, 111}, {119, 107}, {121, 109}, {123, 105}, {124, 106}, {125, 108},
     {126, 103},
@@ -35,6 +35,31 @@ constexpr std::pair<std::uint32_t, std::uint32_t> keyTable[] = {
     {74, 113}, {73, 114}, {72, 115},
 };
 
+// Left and right Control, Shift, Alt and Super, Caps Lock, and the key XKB makes AltGr's
+// twin (ISO_Level3_Shift): never a shortcut's key.
+constexpr std::uint32_t modifierKeys[] = {29, 97, 42, 54, 56, 100, 125, 126, 58, 84};
+
+// The highest evdev code an X keycode (at most 255) can name.
+constexpr std::uint32_t lastEvdevCode = 255 - 8;
+
+std::optional<std::uint32_t> classicKeyForEvdevCode(std::uint32_t evdevCode)
+{
+    for (const auto& [key, evdev] : keyTable) {
+        if (evdev == evdevCode)
+            return key;
+    }
+    return std::nullopt;
+}
+
+bool isModifierKey(std::uint32_t evdevCode)
+{
+    for (const std::uint32_t m : modifierKeys) {
+        if (m == evdevCode)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<std::uint32_t> evdevCodeForKey(std::uint32_t virtualKeyCode)
@@ -43,16 +68,22 @@ std::optional<std::uint32_t> evdevCodeForKey(std::uint32_t virtualKeyCode)
         if (key == virtualKeyCode)
             return evdev;
     }
-    return std::nullopt;
+    if (virtualKeyCode <= linuxKeyBase)
+        return std::nullopt;
+    const std::uint32_t evdev = virtualKeyCode - linuxKeyBase;
+    // One code per key: a key of the classic table is stored by its classic code alone.
+    if (evdev > lastEvdevCode || isModifierKey(evdev) || classicKeyForEvdevCode(evdev))
+        return std::nullopt;
+    return evdev;
 }
 
 std::optional<std::uint32_t> virtualKeyForEvdevCode(std::uint32_t evdevCode)
 {
-    for (const auto& [key, evdev] : keyTable) {
-        if (evdev == evdevCode)
-            return key;
-    }
-    return std::nullopt;
+    if (const auto classic = classicKeyForEvdevCode(evdevCode))
+        return classic;
+    if (evdevCode == 0 || evdevCode > lastEvdevCode || isModifierKey(evdevCode))
+        return std::nullopt;
+    return linuxKeyBase + evdevCode;
 }
 
 } // namespace quandrel

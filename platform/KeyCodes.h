@@ -3,11 +3,17 @@
 // Virtual key codes (the stored, layout-independent key numbers: 0 is the key labelled A on
 // an ANSI keyboard, 123 the left arrow) and the physical keys they stand for on Linux, as
 // evdev codes. An X keycode is the evdev code plus 8.
+//
+// The keys of the classic table keep their classic codes. Every other key a Linux keyboard
+// has (Print, Pause, Scroll Lock, Menu, F20–F24, the media, launcher and brightness keys) is
+// stored as linuxKeyBase plus its evdev code; the modifier keys and Caps Lock have no code.
 
 #include <cstdint>
 #include <optional>
 
 namespace quandrel {
+
+inline constexpr std::uint32_t linuxKeyBase = 0x10000;
 
 std::optional<std::uint32_t> evdevCodeForKey(std::uint32_t virtualKeyCode);
 std::optional<std::uint32_t> virtualKeyForEvdevCode(std::uint32_t evdevCode);

@@ -8,6 +8,7 @@
 #include "Command.h"
 #include "PermissionMonitor.h"
 #include "PlatformServices.h"
+#include "SettingsModel.h"
 #include "SettingsStore.h"
 
 #include <QObject>
@@ -59,6 +60,8 @@ struct SettingsContext {
     PlatformServices platform;
     // The welcome window's button: onboarding done, its window closed, the poll ended.
     std::function<void()> completeOnboarding;
+    // The settings window, on one tab.
+    std::function<void(SettingsTab)> openSettings;
 };
 
 // Shows the settings to the person, and the welcome window that explains what Quandrel
@@ -67,6 +70,7 @@ class SettingsPresenter {
 public:
     virtual ~SettingsPresenter() = default;
     virtual void showSettings() = 0;
+    virtual void showSettingsTab(SettingsTab) { showSettings(); }
     virtual void showOnboarding() {}
     virtual void closeOnboarding() {}
     // The windows go, before the controller whose parts they use does.

@@ -2,6 +2,7 @@
 
 #include "HotKeyCenter.h"
 
+#include <algorithm>
 #include <set>
 
 namespace quandrel {
@@ -51,16 +52,90 @@ bool needsOnboarding(const QuandrelSettings& settings, bool windowControlAllowed
 
 QString onboardingButtonTitle(bool allGranted) { return allGranted ? QStringLiteral("Done") : QStringLiteral("Later"); }
 
-QStringList tryItLines(const KeyboardLayout* layout)
+namespace {
+
+// What one command of a "Try it" line does, as the clause that follows its shortcut.
+struct TryItPart {
+    Command command;
+    QString clause;
+};
+
+QString joinedWithAnd(const QStringList& items)
 {
-    const auto window = [layout](WindowAction a) { return QString::fromStdString(displayText(defaultWindowShortcuts().at(a), layout)); };
-    const auto capture = [layout](CaptureMode m) { return QString::fromStdString(displayText(defaultCaptureShortcuts().at(m), layout)); };
+    if (items.size() <= 1)
+        return items.join(QString());
+    return QStringList(items.mid(0, items.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ") + items.last();
+}
+
+// The parts whose shortcuts work, joined by `compose`, then the taken ones with where to change
+// them; a line with none of either asks for shortcuts there.
+TryItLine tryItLine(const std::vector<TryItPart>& parts, const QuandrelSettings& settings, const std::set<Command>& taken,
+                    const KeyboardLayout* layout, SettingsTab tab, const QString& tabTitle,
+                    const std::function<QString(const std::vector<std::pair<QString, const TryItPart*>>&)>& compose)
+{
+    const std::vector<HotKeyBinding> bindings = buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings);
+    std::vector<std::pair<QString, const TryItPart*>> working;
+    QStringList takenNames, unset;
+    for (const TryItPart& part : parts) {
+        const auto binding = std::find_if(bindings.begin(), bindings.end(), [&](const HotKeyBinding& b) { return b.action == part.command; });
+        const QString title = commandTitle(part.command, settings);
+        if (binding == bindings.end()) {
+            unset << title;
+            continue;
+        }
+        const QString shortcut = QString::fromStdString(displayText(binding->shortcut, layout));
+        if (taken.contains(part.command))
+            takenNames << QStringLiteral("%1 (%2)").arg(shortcut, title);
+        else
+            working.push_back({shortcut, &part});
+    }
+    const QString link = QStringLiteral("Settings → ") + tabTitle;
+    QStringList sentences;
+    if (!working.empty())
+        sentences << compose(working);
+    if (!takenNames.isEmpty()) {
+        sentences << QStringLiteral("%1 %2 taken by another program; choose %3 in %4.")
+                         .arg(joinedWithAnd(takenNames), takenNames.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
+                              takenNames.size() == 1 ? QStringLiteral("another") : QStringLiteral("others"), link);
+    } else if (working.empty()) {
+        sentences << QStringLiteral("Give %1 a shortcut in %2.").arg(joinedWithAnd(unset), link);
+    }
+    const bool opens = !takenNames.isEmpty() || working.empty();
+    if (!opens)
+        return {sentences.join(QLatin1Char(' ')), QString(), SettingsTab::general};
+    return {sentences.join(QLatin1Char(' ')), link, tab};
+}
+
+} // namespace
+
+std::vector<TryItLine> tryItLines(const QuandrelSettings& settings, const std::set<Command>& taken, const KeyboardLayout* layout)
+{
+    const std::vector<TryItPart> halves = {{WindowCommand{WindowAction::leftHalf}, QStringLiteral("left")},
+                                           {WindowCommand{WindowAction::rightHalf}, QStringLiteral("right")}};
+    const auto snap = [](const std::vector<std::pair<QString, const TryItPart*>>& working) {
+        if (working.size() == 2)
+            return QStringLiteral("%1 and %2 snap a window to the left or right half. Press again for ⅔ and ⅓.")
+                .arg(working[0].first, working[1].first);
+        return QStringLiteral("%1 snaps a window to the %2 half. Press again for ⅔ and ⅓.").arg(working[0].first, working[0].second->clause);
+    };
+    const std::vector<TryItPart> captures = {
+        {CaptureCommand{CaptureMode::area, std::nullopt}, QStringLiteral("captures an area")},
+        {CaptureCommand{CaptureMode::fullScreen, std::nullopt}, QStringLiteral("captures the whole screen")},
+        {CaptureCommand{CaptureMode::text, std::nullopt}, QStringLiteral("copies the text in an area")},
+    };
+    const auto capture = [](const std::vector<std::pair<QString, const TryItPart*>>& working) {
+        if (working.size() == 3)
+            return QStringLiteral("%1 captures an area, %2 the whole screen, %3 copies the text in an area.")
+                .arg(working[0].first, working[1].first, working[2].first);
+        QStringList clauses;
+        for (const auto& [shortcut, part] : working)
+            clauses << shortcut + QLatin1Char(' ') + part->clause;
+        return joinedWithAnd(clauses) + QLatin1Char('.');
+    };
     return {
-        QStringLiteral("%1 and %2 snap a window to the left or right half. Press again for ⅔ and ⅓.")
-            .arg(window(WindowAction::leftHalf), window(WindowAction::rightHalf)),
-        QStringLiteral("%1 captures an area, %2 the whole screen, %3 copies the text in an area.")
-            .arg(capture(CaptureMode::area), capture(CaptureMode::fullScreen), capture(CaptureMode::text)),
-        QStringLiteral("Add app shortcuts in Settings → Apps."),
+        tryItLine(halves, settings, taken, layout, SettingsTab::windows, QStringLiteral("Windows"), snap),
+        tryItLine(captures, settings, taken, layout, SettingsTab::screenshots, QStringLiteral("Screenshots"), capture),
+        {QStringLiteral("Add app shortcuts in Settings → Apps."), QStringLiteral("Settings → Apps"), SettingsTab::apps},
     };
 }
 

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace quandrel {
@@ -36,8 +37,22 @@ std::vector<AppBinding> addApplications(std::vector<AppBinding> bindings, const 
 bool needsOnboarding(const QuandrelSettings& settings, bool windowControlAllowed);
 // "Done" when everything Quandrel needs is there, else "Later".
 QString onboardingButtonTitle(bool allGranted);
-// The "Try it" lines, with the default shortcuts named as this keyboard layout names them.
-QStringList tryItLines(const KeyboardLayout* layout);
+
+// The settings window's tabs, in their order.
+enum class SettingsTab { general, windows, apps, screenshots };
+
+// One "Try it" line of the welcome window. `link` is the part of the text that opens `tab`
+// ("Settings → Windows"); empty (and the tab the first) when the line opens nothing.
+struct TryItLine {
+    QString text;
+    QString link;
+    SettingsTab tab = SettingsTab::general;
+    bool operator==(const TryItLine&) const = default;
+};
+// The "Try it" lines: the halves, the captures and the apps. They name the shortcuts that
+// work, as this keyboard layout names them; those another program holds (`taken`) are named
+// as taken, with the tab where they are changed.
+std::vector<TryItLine> tryItLines(const QuandrelSettings& settings, const std::set<Command>& taken, const KeyboardLayout* layout);
 
 // The note about the edges the desktop tiles itself; none when it tiles none.
 std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::optional<TilingSettingsPage>& page);

@@ -83,22 +83,25 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
         case TrayMenuEntry::Kind::item:
             break;
         }
-        QAction* item = menu->addAction(entry.title);
+        QString title = entry.title;
+        if (entry.shortcutTaken)
+            title += QStringLiteral(" (shortcut taken)");
+        // A global shortcut is no key of the menu's: it is shown in the menu's shortcut column
+        // (the text after the tab), named as everywhere else.
+        if (entry.shortcut)
+            title += QLatin1Char('\t') + QString::fromStdString(displayText(*entry.shortcut, m_controller.platform().keyboardLayout));
+        QAction* item = menu->addAction(title);
         item->setEnabled(entry.enabled);
         if (!entry.symbol.isEmpty())
             item->setIcon(ui::symbolIcon(entry.symbol, text));
-        std::optional<QKeySequence> keys = entry.ownKeys;
-        if (!keys && entry.shortcut)
-            keys = menuKeyEquivalent(*entry.shortcut, m_controller.platform().keyboardLayout);
-        if (keys) {
-            item->setShortcut(*keys);
-            // Shown in the menu only; the global hot key or the menu itself does the work.
+        if (entry.ownKeys) {
+            item->setShortcut(*entry.ownKeys);
+            // Shown in the menu only; the menu itself does the work.
             item->setShortcutContext(Qt::WidgetShortcut);
         }
         if (entry.shortcutTaken) {
             item->setIcon(ui::symbolIcon(QStringLiteral("exclamationmark.triangle"), text));
             item->setToolTip(QStringLiteral("Another program holds this shortcut."));
-            item->setText(entry.title + QStringLiteral(" (shortcut taken)"));
         }
         item->setEnabled(entry.enabled);
         if (entry.action == TrayMenuEntry::Action::quit) {

@@ -108,6 +108,7 @@ public:
     // Hot keys: combinations held by other programs are refused. With deferred answers a
     // bind is answered only by answerHotKeys(), as a desktop over D-Bus answers later.
     void takeByOtherProgram(HotKey combination) { m_foreignHotKeys.insert(combination); }
+    void releaseByOtherProgram(HotKey combination) { m_foreignHotKeys.erase(combination); }
     bool defersHotKeyAnswers = false;
     void answerHotKeys();
     const std::vector<HotKeyRequest>& lastHotKeySet() const { return m_lastHotKeySet; }

@@ -50,6 +50,11 @@ std::string ServerKeyboardLayout::symbolForKeycode(std::uint32_t xKeycode) const
     return m_layout ? m_layout->symbolForKeycode(xKeycode) : std::string();
 }
 
+std::string ServerKeyboardLayout::keysymName(std::uint32_t xKeycode) const
+{
+    return m_layout ? m_layout->keysymName(xKeycode) : std::string();
+}
+
 void ServerKeyboardLayout::reload()
 {
     m_layout = keyboardLayoutFromServer(m_connection);

@@ -20,6 +20,7 @@ public:
     explicit ServerKeyboardLayout(X11Connection& connection);
 
     std::string symbolForKeycode(std::uint32_t xKeycode) const override;
+    std::string keysymName(std::uint32_t xKeycode) const override;
 
     // How many times the layout was read; for tests.
     int reloads() const { return m_reloads; }

@@ -5,6 +5,7 @@
 #include "Symbols.h"
 
 #include <QFrame>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -65,10 +66,23 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     heading.setPointSizeF(heading.pointSizeF() * 1.15);
     tryIt->setFont(heading);
     layout->addWidget(tryIt);
-    for (const QString& line : tryItLines(m_context.platform.keyboardLayout)) {
-        auto* label = new QLabel(QStringLiteral("•  ") + line, this);
+    for (int i = 0; i < 3; ++i) {
+        // The bullet beside the text, so that a wrapped line starts under the text.
+        auto* row = new QHBoxLayout;
+        row->setSpacing(8);
+        row->addWidget(new QLabel(QStringLiteral("•"), this), 0, Qt::AlignTop);
+        auto* label = new QLabel(this);
+        label->setObjectName(QStringLiteral("tryIt%1").arg(i));
         label->setWordWrap(true);
-        layout->addWidget(label);
+        label->setTextFormat(Qt::RichText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        connect(label, &QLabel::linkActivated, this, [this](const QString& link) {
+            if (m_context.openSettings)
+                m_context.openSettings(SettingsTab(link.section(QLatin1Char(':'), 1).toInt()));
+        });
+        row->addWidget(label, 1, Qt::AlignTop);
+        layout->addLayout(row);
+        m_tryIt << label;
     }
 
     m_finish = new QPushButton(this);
@@ -80,6 +94,8 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     layout->addWidget(m_finish, 0, Qt::AlignRight);
 
     connect(&m_context.permissions, &PermissionMonitor::changed, this, &OnboardingWindow::refresh);
+    connect(&m_context.failed, &FailedShortcuts::changed, this, &OnboardingWindow::refresh);
+    connect(&m_context.store, &SettingsStore::settingsChanged, this, &OnboardingWindow::refresh);
     updateSymbols();
     refresh();
     setFixedWidth(520);
@@ -92,6 +108,18 @@ void OnboardingWindow::refresh()
     m_screenReading->setGranted(p.screenReadingAllowed());
     m_finish->setText(onboardingButtonTitle(p.allGranted()));
     m_finish->setAccessibleName(m_finish->text());
+
+    const auto lines = tryItLines(m_context.store.settings(), m_context.failed.commands(), m_context.platform.keyboardLayout);
+    for (qsizetype i = 0; i < m_tryIt.size() && i < qsizetype(lines.size()); ++i) {
+        const TryItLine& line = lines[std::size_t(i)];
+        QString html = line.text.toHtmlEscaped();
+        if (!line.link.isEmpty()) {
+            const QString link = line.link.toHtmlEscaped();
+            html.replace(link, QStringLiteral("<a href=\"settings:%1\">%2</a>").arg(int(line.tab)).arg(link));
+        }
+        m_tryIt[i]->setText(html);
+        m_tryIt[i]->setAccessibleName(line.text);
+    }
 }
 
 void OnboardingWindow::keyPressEvent(QKeyEvent* event)

@@ -102,6 +102,8 @@ SettingsWindow::~SettingsWindow()
 
 QString SettingsWindow::recorderName(const Command& command) { return QStringLiteral("recorder:") + commandURL(command); }
 
+void SettingsWindow::showTab(SettingsTab tab) { m_tabs->setCurrentIndex(int(tab)); }
+
 void SettingsWindow::refresh()
 {
     m_refreshing = true;

@@ -60,6 +60,7 @@ public:
     void refresh();
     // Reads the desktop's own edge tiling again.
     void readSystemTiling();
+    void showTab(SettingsTab tab);
 
 protected:
     void changeEvent(QEvent* event) override;

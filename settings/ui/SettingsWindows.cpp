@@ -54,6 +54,13 @@ void SettingsWindows::showSettings()
     bringToFront(m_settings.get());
 }
 
+void SettingsWindows::showSettingsTab(SettingsTab tab)
+{
+    showSettings();
+    if (m_settings)
+        m_settings->showTab(tab);
+}
+
 void SettingsWindows::showOnboarding()
 {
     if (!m_context)

@@ -30,6 +30,7 @@ public:
     void setUpdatesSection(SettingsSectionFactory factory) { m_updates = std::move(factory); }
 
     void showSettings() override;
+    void showSettingsTab(SettingsTab tab) override;
     void showOnboarding() override;
     void closeOnboarding() override;
     void destroyWindows() override;

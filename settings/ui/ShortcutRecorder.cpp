@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace quandrel {
 
 namespace {
@@ -40,15 +42,15 @@ bool isModifierKey(const QKeyEvent& event)
     case Qt::Key_Hyper_R:
     case Qt::Key_CapsLock:
     case Qt::Key_NumLock:
-    case Qt::Key_ScrollLock:
     case Qt::Key_Mode_switch:
         return true;
     default:
         break;
     }
-    // The physical modifier keys (X keycodes), whatever the layout makes of them.
+    // The physical modifier and lock keys (X keycodes), whatever the layout makes of them.
+    // Scroll Lock is none: it is a shortcut of its own.
     switch (event.nativeScanCode()) {
-    case 37: case 105: case 50: case 62: case 64: case 108: case 133: case 134: case 66: case 77: case 78: case 92:
+    case 37: case 105: case 50: case 62: case 64: case 108: case 133: case 134: case 66: case 77: case 92:
         return true;
     default:
         return false;
@@ -77,7 +79,8 @@ ShortcutRecorder::ShortcutRecorder(SettingsContext context, const QString& title
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
-    m_button->setMinimumWidth(110);
+    // Wide enough for the usual names, so that the rows' buttons line up.
+    m_button->setMinimumWidth(std::max(110, m_button->fontMetrics().horizontalAdvance(QStringLiteral("Ctrl+Alt+Backspace")) + 24));
     m_button->setAccessibleName(QStringLiteral("Shortcut for %1").arg(title));
     m_clear->setAutoRaise(true);
     m_clear->setToolTip(QStringLiteral("Clear"));
@@ -85,6 +88,10 @@ ShortcutRecorder::ShortcutRecorder(SettingsContext context, const QString& title
     m_clear->setIconSize(QSize(14, 14));
     m_warning->setAccessibleName(QStringLiteral("Warning"));
     m_warning->setFixedSize(16, 16);
+    // The clear button keeps its room while hidden, so that the recorders of rows line up.
+    QSizePolicy clearPolicy = m_clear->sizePolicy();
+    clearPolicy.setRetainSizeWhenHidden(true);
+    m_clear->setSizePolicy(clearPolicy);
     row->addWidget(m_button);
     row->addWidget(m_clear);
     row->addWidget(m_warning);

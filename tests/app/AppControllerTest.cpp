@@ -1,7 +1,11 @@
 #include "AppController.h"
 #include "FakeDesktop.h"
+#include "KeyboardLayout.h"
 
 #include <QTemporaryDir>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace quandrel;
@@ -66,6 +70,7 @@ class AppControllerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        desktop.keyboardLayout = layout.get();
         desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
         desktop.addApplication(42, "org.example.Editor");
         window = desktop.addWindow(42, {100, 100, 600, 400});
@@ -80,6 +85,7 @@ protected:
     }
 
     QTemporaryDir dir;
+    const std::unique_ptr<XkbKeyboardLayout> layout = XkbKeyboardLayout::fromNames("us");
     FakeDesktop desktop;
     RecordingCapture capture;
     RecordingSettings settingsWindow;
@@ -311,38 +317,92 @@ TEST_F(AppControllerTest, PermissionPollEndsOnceBothAreGranted)
     EXPECT_EQ(scheduler.pending.size(), 1u);
 }
 
-TEST_F(AppControllerTest, TakenShortcutsAreLoggedAndNotifiedOncePerStart)
+// Taken shortcuts are logged at every start, but named in a notification only when the set
+// differs from the one named before: the state file beside the settings remembers it.
+TEST_F(AppControllerTest, TakenShortcutsAreNotifiedOncePerChangeOfTheTakenSet)
 {
     static QStringList log;
-    log.clear();
-    const auto previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& message) {
+    const auto keepLog = [](QtMsgType, const QMessageLogContext& context, const QString& message) {
         if (QLatin1String(context.category) == QLatin1String("quandrel.hotkeys"))
             log << message;
-    });
-    desktop.takeByOtherProgram({123, 0x1800}); // ⌃⌥←
-    desktop.takeByOtherProgram({124, 0x1800}); // ⌃⌥→
-    controller->start();
-    qInstallMessageHandler(previous);
-
+    };
+    const auto restart = [&] {
+        controller.reset();
+        log.clear();
+        notifier.shown.clear();
+        controller = makeController();
+        const auto previous = qInstallMessageHandler(keepLog);
+        controller->start();
+        qInstallMessageHandler(previous);
+    };
+    const QString statePath = dir.filePath(QStringLiteral("state.json"));
+    desktop.takeByOtherProgram({123, 0x1800}); // Ctrl+Alt+←
+    desktop.takeByOtherProgram({124, 0x1800}); // Ctrl+Alt+→
+    restart();
     EXPECT_EQ(controller->failedActions(), (std::set<Command>{WindowCommand{WindowAction::leftHalf}, WindowCommand{WindowAction::rightHalf}}));
     ASSERT_EQ(log.size(), 2);
-    EXPECT_TRUE(log[0].contains(QStringLiteral("for Left Half is held by another program"))) << log[0].toStdString();
+    EXPECT_TRUE(log[0].contains(QStringLiteral("Ctrl+Alt+← for Left Half is held by another program"))) << log[0].toStdString();
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("(Left Half)")));
-    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("(Right Half)")));
+    EXPECT_EQ(notifier.shown[0].second.toStdString(), "Another program holds Ctrl+Alt+← (Left Half), Ctrl+Alt+→ (Right Half). "
+                                                      "Choose other shortcuts in Quandrel's settings.");
+    EXPECT_TRUE(QFileInfo::exists(statePath));
 
-    // A later change that meets another taken shortcut is logged, but not notified again.
+    // The same set at the next start: logged, not notified.
+    restart();
+    EXPECT_EQ(log.size(), 2);
+    EXPECT_TRUE(notifier.shown.empty());
+
+    // One more taken: only that one is named. One freed: nothing to say, but remembered, so
+    // that it is named again when it is taken again.
+    desktop.takeByOtherProgram({22, 0x0300}); // Shift+Super+6
+    restart();
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_EQ(notifier.shown[0].second.toStdString(), "Another program holds Shift+Super+6 (Capture Window). Choose other shortcuts in "
+                                                      "Quandrel's settings.");
+    desktop.releaseByOtherProgram({124, 0x1800});
+    restart();
+    EXPECT_TRUE(notifier.shown.empty());
+    desktop.takeByOtherProgram({124, 0x1800});
+    restart();
+    ASSERT_EQ(notifier.shown.size(), 1u);
+    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("Ctrl+Alt+→ (Right Half)")));
+    EXPECT_FALSE(notifier.shown[0].second.contains(QStringLiteral("Left Half")));
+
+    // A later change that meets another taken shortcut is logged, shown in the settings
+    // window, and remembered, so the next start says nothing about it.
     desktop.takeByOtherProgram({0, 0x1800});
+    notifier.shown.clear();
     QuandrelSettings next = controller->store().settings();
     next.windowShortcuts[WindowAction::center] = {0, 0x1800};
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& message) {
-        if (QLatin1String(context.category) == QLatin1String("quandrel.hotkeys"))
-            log << message;
-    });
+    const auto previous = qInstallMessageHandler(keepLog);
     controller->store().setSettings(next);
     qInstallMessageHandler(previous);
-    ASSERT_EQ(log.size(), 3);
-    EXPECT_TRUE(log[2].contains(QStringLiteral("for Center"))) << log[2].toStdString();
+    EXPECT_TRUE(log.last().contains(QStringLiteral("Ctrl+Alt+A for Center"))) << log.last().toStdString();
+    EXPECT_TRUE(notifier.shown.empty());
+    restart();
+    EXPECT_TRUE(notifier.shown.empty());
+
+    // A state file that cannot be read counts as empty: the taken set is named again, and the
+    // file is written anew. One that cannot be written is told about again at the next start.
+    for (const QByteArray& garbage : {QByteArray("{\"notifiedTakenShortcuts\": 7"), QByteArray("[1, 2]"),
+                                      QByteArray(R"({"notifiedTakenShortcuts": [{"command": 3}, "x"], "other": true})")}) {
+        QFile file(statePath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(garbage);
+        file.close();
+        restart();
+        EXPECT_EQ(notifier.shown.size(), 1u) << garbage.toStdString();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().contains("\"other\": true"), garbage.contains("other")) << "members it does not know are kept";
+        file.close();
+        restart();
+        EXPECT_TRUE(notifier.shown.empty()) << garbage.toStdString();
+    }
+    ASSERT_TRUE(QFile::remove(statePath));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("state.json")));
+    restart();
+    EXPECT_EQ(notifier.shown.size(), 1u);
+    restart();
     EXPECT_EQ(notifier.shown.size(), 1u);
 }
 

@@ -73,10 +73,10 @@ TEST(FreedesktopNotifier, ReachesTheServiceAndIsSilentWithoutOne)
         Qt::BlockingQueuedConnection);
     ASSERT_TRUE(registered);
 
-    EXPECT_EQ(notifier.notify(QStringLiteral("Some Quandrel shortcuts are taken"), QStringLiteral("Another program holds ⌃⌥←.")), 41u);
+    EXPECT_EQ(notifier.notify(QStringLiteral("Some Quandrel shortcuts are taken"), QStringLiteral("Another program holds Ctrl+Alt+←.")), 41u);
     EXPECT_EQ(notifier.notify(QStringLiteral("Again"), QStringLiteral("Replaced"), 41), 42u);
     EXPECT_EQ(fake.summaries, (QStringList{"Some Quandrel shortcuts are taken", "Again"}));
-    EXPECT_EQ(fake.bodies.front(), QStringLiteral("Another program holds ⌃⌥←."));
+    EXPECT_EQ(fake.bodies.front(), QStringLiteral("Another program holds Ctrl+Alt+←."));
     EXPECT_EQ(fake.replaced, (QList<uint>{0, 41}));
 
     // A question: its one action, and its answer taken only from the service's signal for

@@ -91,7 +91,7 @@ TEST_F(X11AppTest, ChangedShortcutWorksWithoutRestart)
     {
         SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
         QuandrelSettings next = store.settings();
-        next.windowShortcuts[WindowAction::leftHalf] = {0, 0x1800}; // ⌃⌥A
+        next.windowShortcuts[WindowAction::leftHalf] = {0, 0x1800}; // Ctrl+Alt+A
         store.setSettings(next);
     }
     // The running instance notices the file change; the new combination starts working.

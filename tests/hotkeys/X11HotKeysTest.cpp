@@ -102,6 +102,26 @@ TEST_F(X11HotKeysTest, PressCallsBackOnceWhateverTheLocks)
     EXPECT_EQ(presses.size(), 2u);
 }
 
+// Keys outside the classic table are grabbed by their scan codes too, alone or with modifiers.
+TEST_F(X11HotKeysTest, PrintPauseMenuKeypadAndMediaKeysAreGrabbed)
+{
+    const struct {
+        std::uint32_t keyCode, modifiers;
+        const char* keys;
+    } rows[] = {
+        {linuxKeyBase + 99, 0, "Print"},          {linuxKeyBase + 119, 0, "Pause"},
+        {linuxKeyBase + 164, 0, "XF86AudioPlay"}, {linuxKeyBase + 127, 0x1000, "ctrl+Menu"},
+        {83, ctrlOpt, "ctrl+alt+KP_End"},
+    };
+    std::uint32_t id = 20;
+    for (const auto& row : rows)
+        ASSERT_TRUE(hotKeys->registerHotKey(id++, row.keyCode, row.modifiers)) << row.keys;
+    for (const auto& row : rows)
+        ASSERT_EQ(run(std::string("xdotool key ") + row.keys), 0);
+    ASSERT_TRUE(waitForPresses(5));
+    EXPECT_EQ(presses, (std::vector<std::uint32_t>{20, 21, 22, 23, 24}));
+}
+
 TEST_F(X11HotKeysTest, HeldKeyFiresOnce)
 {
     ASSERT_TRUE(hotKeys->registerHotKey(1, keyG, ctrlOpt));
@@ -158,7 +178,7 @@ TEST_F(X11HotKeysTest, UnregisteringReleasesEveryGrab)
 
 TEST_F(X11HotKeysTest, GrabsFollowAChangedModifierMap)
 {
-    constexpr std::uint32_t superOpt = 0x0900; // ⌥⌘
+    constexpr std::uint32_t superOpt = 0x0900; // Alt+Super
     ASSERT_TRUE(hotKeys->registerHotKey(5, keyG, superOpt));
     // Super moves from Mod4 to Mod3, as a keyboard configuration tool may do; the desktop
     // gets its usual map back whatever happens.
@@ -200,7 +220,9 @@ TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)
     ASSERT_EQ(run("setxkbmap us"), 0);
     x11::ServerKeyboardLayout layout(desktop->connection());
     EXPECT_EQ(keyName(16, &layout), "Y");
-    EXPECT_EQ(displayText({6, 0x1800}, &layout), "⌃⌥Z");
+    EXPECT_EQ(displayText({6, 0x1800}, &layout), "Ctrl+Alt+Z");
+    // A key without a name of its own is named by the server's symbol for it.
+    EXPECT_EQ(keyName(linuxKeyBase + 157, &layout), "My Computer");
 
     // Another layout chosen while Quandrel runs: the names change, the stored codes do not.
     ASSERT_EQ(run("setxkbmap de"), 0);
@@ -208,6 +230,6 @@ TEST_F(X11HotKeysTest, KeyNamesFollowTheServersLayout)
     while (keyName(16, &layout) != "Z" && std::chrono::steady_clock::now() < deadline)
         desktop->connection().waitForEvent([](xcb_generic_event_t*) { return false; }, std::chrono::milliseconds(20));
     EXPECT_EQ(keyName(16, &layout), "Z");
-    EXPECT_EQ(displayText({6, 0x1800}, &layout), "⌃⌥Y");
+    EXPECT_EQ(displayText({6, 0x1800}, &layout), "Ctrl+Alt+Y");
     EXPECT_GT(layout.reloads(), 1);
 }

@@ -50,14 +50,17 @@ struct NoCapture final : CaptureService {
 
 struct CountingPresenter final : SettingsPresenter {
     int settingsShown = 0, onboardingShown = 0, onboardingClosed = 0;
+    std::vector<SettingsTab> tabsShown;
     void showSettings() override { ++settingsShown; }
+    void showSettingsTab(SettingsTab tab) override { tabsShown.push_back(tab); }
     void showOnboarding() override { ++onboardingShown; }
     void closeOnboarding() override { ++onboardingClosed; }
 };
 
 // X keycodes (evdev + 8) of the keys the tests press.
 namespace xkey {
-inline constexpr quint32 a = 38, left = 113, right = 114, f6 = 72, backspace = 22, del = 119, escape = 9, shiftL = 50, controlL = 37;
+inline constexpr quint32 a = 38, left = 113, right = 114, f6 = 72, backspace = 22, del = 119, escape = 9, shiftL = 50, controlL = 37,
+                         print = 107, scrollLock = 78;
 }
 inline constexpr quint32 xLock = 0x2;
 

@@ -4,6 +4,7 @@
 
 #include "AppChooser.h"
 #include "FileSizeLimit.h"
+#include "KeyboardLayout.h"
 #include "OnboardingWindow.h"
 #include "SettingsUiSupport.h"
 #include "SettingsWidgets.h"
@@ -142,7 +143,7 @@ TEST_F(SettingsWindowTest, RestoreDefaultsBringsBackWindowShortcutsOnly)
     ASSERT_EQ(s.appBindings.size(), 1u);
     EXPECT_EQ(s.appBindings[0].shortcut, (Shortcut{7, 0x1800}));
     EXPECT_EQ(s.gap, 9);
-    EXPECT_EQ(recorderOf(leftHalf)->button()->text(), QStringLiteral("⌃⌥←"));
+    EXPECT_EQ(recorderOf(leftHalf)->button()->text(), QStringLiteral("Ctrl+Alt+←"));
 }
 
 TEST_F(SettingsWindowTest, GapSliderStopsAtThirtyAndShowsPoints)
@@ -312,7 +313,7 @@ TEST_F(SettingsWindowTest, AppRowsEditAndRemoveAlsoWhenUninstalled)
     EXPECT_EQ(gone.name->text(), QStringLiteral("Removed App"));
     EXPECT_TRUE(gone.icon->toolTip().contains(QStringLiteral("org.example.Removed")));
     EXPECT_FALSE(gone.icon->pixmap().isNull()); // the fallback symbol
-    EXPECT_EQ(gone.recorder->button()->text(), QStringLiteral("⌃⌥Key 7"));
+    EXPECT_EQ(gone.recorder->button()->text(), QStringLiteral("Ctrl+Alt+Key 7"));
     EXPECT_EQ(gone.whenInFront->toolTip(), QStringLiteral("What the shortcut does when the app is already in front"));
 
     ui().appRows()[1].whenInFront->setCurrentIndex(1);
@@ -450,11 +451,65 @@ TEST(Onboarding, ButtonSaysDoneOrLaterAndBothFinish)
     EXPECT_TRUE(f.settings().hasCompletedOnboarding);
     EXPECT_EQ(f.presenter.onboardingClosed, 1);
     EXPECT_FALSE(f.controller->permissions().isPolling());
+}
 
-    const QStringList lines = tryItLines(nullptr);
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], QStringLiteral("⌃⌥← and ⌃⌥→ snap a window to the left or right half. Press again for ⅔ and ⅓."));
-    EXPECT_EQ(lines[2], QStringLiteral("Add app shortcuts in Settings → Apps."));
+// "Try it" names the shortcuts that work; taken ones (the desktop's workspace keys) are named
+// as taken, with a link to the tab where they change.
+TEST(Onboarding, TryItNamesTheShortcutsThatWork)
+{
+    const Command left = WindowCommand{WindowAction::leftHalf}, right = WindowCommand{WindowAction::rightHalf};
+    const Command area = CaptureCommand{CaptureMode::area, std::nullopt}, text = CaptureCommand{CaptureMode::text, std::nullopt};
+    QuandrelSettings cleared;
+    cleared.windowShortcuts.clear();
+    const auto works = [](const char* text) { return TryItLine{QString::fromUtf8(text), QString(), SettingsTab::general}; };
+    const struct {
+        QuandrelSettings settings;
+        std::set<Command> taken;
+        TryItLine halves, captures;
+    } rows[] = {
+        {{}, {},
+         works("Ctrl+Alt+← and Ctrl+Alt+→ snap a window to the left or right half. Press again for ⅔ and ⅓."),
+         works("Shift+Super+2 captures an area, Shift+Super+1 the whole screen, Shift+Super+7 copies the text in an area.")},
+        {{}, {left, right},
+         {"Ctrl+Alt+← (Left Half) and Ctrl+Alt+→ (Right Half) are taken by another program; choose others in Settings → Windows.",
+          "Settings → Windows", SettingsTab::windows},
+         works("Shift+Super+2 captures an area, Shift+Super+1 the whole screen, Shift+Super+7 copies the text in an area.")},
+        {{}, {left, area, text},
+         {"Ctrl+Alt+→ snaps a window to the right half. Press again for ⅔ and ⅓. Ctrl+Alt+← (Left Half) is taken by another "
+          "program; choose another in Settings → Windows.",
+          "Settings → Windows", SettingsTab::windows},
+         {"Shift+Super+1 captures the whole screen. Shift+Super+2 (Capture Area) and Shift+Super+7 (Copy Text from Area (OCR)) are "
+          "taken by another program; choose others in Settings → Screenshots.",
+          "Settings → Screenshots", SettingsTab::screenshots}},
+        {cleared, {},
+         {"Give Left Half and Right Half a shortcut in Settings → Windows.", "Settings → Windows", SettingsTab::windows},
+         works("Shift+Super+2 captures an area, Shift+Super+1 the whole screen, Shift+Super+7 copies the text in an area.")},
+    };
+    const auto us = XkbKeyboardLayout::fromNames("us");
+    for (const auto& row : rows) {
+        const auto lines = tryItLines(row.settings, row.taken, us.get());
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0].text.toStdString(), row.halves.text.toStdString());
+        EXPECT_EQ(lines[0], row.halves);
+        EXPECT_EQ(lines[1].text.toStdString(), row.captures.text.toStdString());
+        EXPECT_EQ(lines[1], row.captures);
+        EXPECT_EQ(lines[2], (TryItLine{"Add app shortcuts in Settings → Apps.", "Settings → Apps", SettingsTab::apps}));
+    }
+
+    // The window follows the taken shortcuts, and its link opens the tab.
+    ControllerFixture f;
+    OnboardingWindow window(f.controller->settingsContext());
+    QLabel* halves = window.tryItLabels().at(0);
+    EXPECT_FALSE(halves->text().contains(QStringLiteral("<a ")));
+    f.desktop.takeByOtherProgram({123, 0x1800});
+    // The hot keys registered again (as after recording a shortcut) meet the taken one.
+    f.controller->suspendHotKeys();
+    f.controller->resumeHotKeys();
+    ASSERT_TRUE(f.controller->failedActions().contains(left));
+    EXPECT_TRUE(halves->text().contains(QStringLiteral("Ctrl+Alt+← (Left Half) is taken"))) << halves->text().toStdString();
+    EXPECT_TRUE(halves->text().contains(QStringLiteral("<a ")));
+    Q_EMIT halves->linkActivated(QStringLiteral("settings:1"));
+    EXPECT_EQ(f.presenter.tabsShown, (std::vector<SettingsTab>{SettingsTab::windows}));
 }
 
 TEST(SettingsWindowsPresenter, MadeOnceKeptAndReshown)

@@ -173,3 +173,43 @@ TEST_F(X11SettingsWindowTest, AShortcutChangedInTheWindowMovesAWindowAtOnce)
     ASSERT_EQ(test::run("xdotool key ctrl+alt+Right"), 0);
     EXPECT_TRUE(landsAt(w.id(), (Rect{720, 0, 720, 900})));
 }
+
+// Keys beyond the letters and arrows, recorded from the keyboard by their scan codes: Print,
+// Pause and a media key alone, Menu and a keypad key with a modifier; a bare letter beeps.
+// Each then works as a hot key.
+TEST_F(X11SettingsWindowTest, RecordsEveryKindOfKeyByItsScanCode)
+{
+    ASSERT_EQ(test::run("setxkbmap us"), 0);
+    const struct {
+        const char* keys;
+        Shortcut stored;
+        const char* shown;
+    } rows[] = {
+        {"Print", {linuxKeyBase + 99, 0}, "Print"},
+        {"Pause", {linuxKeyBase + 119, 0}, "Pause"},
+        {"XF86AudioPlay", {linuxKeyBase + 164, 0}, "Play"},
+        {"ctrl+Menu", {linuxKeyBase + 127, 0x1000}, "Ctrl+Menu"},
+        {"ctrl+alt+KP_End", {83, ctrlOpt}, "Ctrl+Alt+Keypad 1"},
+    };
+    ShortcutRecorder* r = ui().recorder(WindowCommand{WindowAction::leftHalf});
+    for (const auto& row : rows) {
+        record(r, row.keys);
+        EXPECT_EQ(controller->store().settings().windowShortcuts.at(WindowAction::leftHalf), row.stored) << row.keys;
+        EXPECT_EQ(r->button()->text().toStdString(), row.shown);
+        EXPECT_FALSE(controller->failedActions().contains(WindowCommand{WindowAction::leftHalf})) << row.keys;
+
+        TestWindow w({"--geometry", "400x300+100+500"});
+        ASSERT_TRUE(x.activate(w.id()));
+        ASSERT_EQ(test::run(std::string("xdotool key ") + row.keys), 0);
+        EXPECT_TRUE(landsAt(w.id(), leftHalf)) << row.keys;
+    }
+
+    // A bare letter types text: refused, and the recording goes on until Escape ends it.
+    window->raise();
+    window->activateWindow();
+    click(r);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return grabs->inputGrabbed(); }));
+    ASSERT_EQ(test::run("xdotool key a Escape"), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !r->isRecording(); }));
+    EXPECT_EQ(controller->store().settings().windowShortcuts.at(WindowAction::leftHalf), (Shortcut{83, ctrlOpt}));
+}

@@ -4,9 +4,10 @@
 // a chosen gap; the desktop tiles its edges itself. It prints READY once shown and runs
 // until killed.
 //
-// With --save-failed the last change could not be written, so the window says so.
+// With --save-failed the last change could not be written, so the window says so; with
+// --taken another program holds Ctrl+Alt+← and Ctrl+Alt+→, as GNOME's workspace keys do.
 //
-//   quandrel-settings-picture [--dark] [--missing] [--save-failed] (--tab N | --onboarding)
+//   quandrel-settings-picture [--dark] [--missing] [--save-failed] [--taken] (--tab N | --onboarding)
 
 #include "DarkPalette.h"
 #include "FileSizeLimit.h"
@@ -51,6 +52,12 @@ int main(int argc, char** argv)
     fixture.desktop.setSystemTiling({true, false});
     fixture.desktop.setScreenRecordingAllowed(!args.contains(QStringLiteral("--missing")));
     fixture.controller->permissions().refresh();
+    if (args.contains(QStringLiteral("--taken"))) {
+        fixture.desktop.takeByOtherProgram({123, 0x1800});
+        fixture.desktop.takeByOtherProgram({124, 0x1800});
+        fixture.controller->suspendHotKeys();
+        fixture.controller->resumeHotKeys();
+    }
     if (args.contains(QStringLiteral("--save-failed"))) {
         test::FileSizeLimit full;
         fixture.change([](QuandrelSettings& s) { s.gap = 14; });

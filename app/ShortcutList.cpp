@@ -1,0 +1,29 @@
+#include "ShortcutList.h"
+
+#include "HotKeyCenter.h"
+#include "SettingsModel.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace quandrel {
+
+QString shortcutListText(const QuandrelSettings& settings, const KeyboardLayout* layout)
+{
+    const std::vector<HotKeyBinding> bindings = buildBindings(settings.windowShortcuts, settings.captureShortcuts, settings.appBindings);
+    if (bindings.empty())
+        return QStringLiteral("Shortcuts: none (Quandrel's settings give them).\n");
+    std::vector<std::pair<QString, QString>> rows;
+    qsizetype width = 0;
+    for (const HotKeyBinding& binding : bindings) {
+        rows.push_back({QString::fromStdString(displayText(binding.shortcut, layout)), commandTitle(binding.action, settings)});
+        width = std::max(width, rows.back().first.size());
+    }
+    QString text = QStringLiteral("Shortcuts (changed in Quandrel's settings):\n");
+    for (const auto& [keys, title] : rows)
+        text += QStringLiteral("  ") + keys.leftJustified(width + 2) + title + QLatin1Char('\n');
+    return text;
+}
+
+} // namespace quandrel
