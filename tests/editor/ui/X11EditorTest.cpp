@@ -13,6 +13,9 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QProcess>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -95,6 +98,11 @@ TEST(X11Editor, OpensUnderThePointerDrawsARectangleAndCopiesIt)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(toasts, QStringList{QStringLiteral("Copied")});
 
+    // The copy takes the clipboard once it is encoded.
+    ASSERT_TRUE(QTest::qWaitFor([] {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data && data->hasFormat(QStringLiteral("image/png"));
+    }));
     const QByteArray png = readWhileServing(QStringLiteral("xclip"), {"-selection", "clipboard", "-t", "image/png", "-o"});
     QImage copied;
     ASSERT_TRUE(copied.loadFromData(png, "PNG")) << png.size() << " bytes";
