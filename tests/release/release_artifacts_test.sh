@@ -80,6 +80,7 @@ unzip -q "$zip" -d "$scratch/unpacked"
 appdir="$scratch/unpacked/Quandrel.AppDir"
 check "the zip holds the application folder" [ -x "$appdir/AppRun" ]
 check "the folder carries English text-recognition data" [ -s "$appdir/usr/share/tessdata/eng.traineddata" ]
+check "the folder carries the text-recognition engine, which Quandrel opens itself" [ -s "$appdir/usr/lib/libtesseract.so.5" ]
 check "the folder keeps the system's C library and X client library outside" \
     bash -c "! ls '$appdir/usr/lib' | grep -Eq '^(libc\.so|libstdc\+\+|libX11\.so|libxcb\.so|libGL\.so|libfontconfig|libfreetype)'"
 
@@ -110,6 +111,7 @@ maps="/proc/$app_pid/maps"
 mapped=$(grep -o '/[^ ]*\.so[^ ]*$' "$maps" 2>/dev/null | sort -u || true)
 echo "$mapped" > "$scratch/mapped"
 check "libQt6Core is mapped" grep -q 'libQt6Core' "$scratch/mapped"
+check "the idle Quandrel has not loaded the text-recognition engine" bash -c "! grep -q libtesseract '$scratch/mapped'"
 check "the xcb platform plugin is mapped from the folder" grep -qF "$appdir/usr/plugins/platforms/libqxcb.so" "$scratch/mapped"
 outside_qt=$(grep -E 'libQt6|/plugins/' "$scratch/mapped" | grep -vF "$appdir/" || true)
 check "every Qt library and plugin comes from the folder${outside_qt:+ (not: $outside_qt)}" [ -z "$outside_qt" ]
