@@ -56,6 +56,7 @@ TEST(CommandURL, AppSettingsAndPins)
     EXPECT_EQ(parse("quandrel://pins/CLOSE"), Command{ClosePinsCommand{}});
     EXPECT_EQ(parse("quandrel://pins/open"), std::nullopt);
     EXPECT_EQ(parse("quandrel://pins"), std::nullopt);
+    EXPECT_EQ(parse("quandrel://QUIT"), Command{QuitCommand{}});
 }
 
 TEST(Command, DescriptionsNameTheCommand)
@@ -65,4 +66,5 @@ TEST(Command, DescriptionsNameTheCommand)
     EXPECT_EQ(describe(AppCommand{"xterm"}), "app(xterm)");
     EXPECT_EQ(describe(OpenSettingsCommand{}), "settings");
     EXPECT_EQ(describe(ClosePinsCommand{}), "pins(close)");
+    EXPECT_EQ(describe(QuitCommand{}), "quit");
 }
