@@ -260,7 +260,7 @@ TEST(TrayIcon, TheDrawingStandsOutOnTheTray)
         {std::nullopt, QColor(0xee, 0xee, 0xee), TrayIconVariant::light}, // dark theme, dark panels
         {QColor(0xf0, 0xf0, 0xf0), QColor(0x20, 0x20, 0x20), TrayIconVariant::light}, // the tray's colour wins
         {QColor(0x30, 0x30, 0x30), QColor(0xee, 0xee, 0xee), TrayIconVariant::dark},
-        {QColor(0x00, 0xc0, 0x00), QColor(0x20, 0x20, 0x20), TrayIconVariant::light}, // bright green reads as light
+        {QColor(0x40, 0xe0, 0x40), QColor(0x20, 0x20, 0x20), TrayIconVariant::light}, // bright green reads as light
         {QColor(0x00, 0x00, 0xff), QColor(0xee, 0xee, 0xee), TrayIconVariant::dark},  // pure blue reads as dark
     };
     for (const auto& c : cases)
