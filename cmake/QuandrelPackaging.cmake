@@ -29,6 +29,8 @@ file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog CONTENT
 string(TIMESTAMP QUANDREL_RELEASE_DATE "%Y-%m-%d" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml.in
                ${CMAKE_CURRENT_BINARY_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/quandrel.1
+             ${PROJECT_SOURCE_DIR}/ui/icons/quandrel-symbolic.svg ${PROJECT_SOURCE_DIR}/tools/quandrel.desktop.in)
 foreach(source ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog ${PROJECT_SOURCE_DIR}/packaging/quandrel.1)
     get_filename_component(name ${source} NAME)
     execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/packaging/${name}.gz)
