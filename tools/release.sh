@@ -46,7 +46,8 @@ if [ $reuse -eq 0 ]; then
     # at start).
     flags=()
     if command -v dpkg-buildflags >/dev/null; then
-        export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+        # Without debugging information: the folder ships the binary as it is built.
+        export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CFLAGS_MAINT_STRIP=-g DEB_CXXFLAGS_MAINT_STRIP=-g
         flags=(-DCMAKE_C_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
                -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
                -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)")
