@@ -68,7 +68,9 @@ zsh)
     [ -n "$from_zsh" ] || fail "the zsh completion offers no URLs"
     [ "$from_bash" = "$from_zsh" ] || fail "bash and zsh offer different URLs: $(diff <(echo "$from_bash") <(echo "$from_zsh") | grep '^[<>]' | tr '\n' ' ')"
     # Loaded by compinit for the command quandrel.
-    registered=$(HOME=$(mktemp -d) zsh -fc 'fpath=("$1" $fpath); autoload -Uz compinit; compinit -u -D; print -r -- ${_comps[quandrel]}' _ "$file/packaging/completions")
+    home=$(mktemp -d)
+    trap 'rm -rf "$home"' EXIT
+    registered=$(HOME=$home zsh -fc 'fpath=("$1" $fpath); autoload -Uz compinit; compinit -u -D; print -r -- ${_comps[quandrel]}' _ "$file/packaging/completions")
     [ "$registered" = _quandrel ] || fail "compinit does not take _quandrel for quandrel ('$registered')"
     echo "zsh completes the same $(wc -l <<<"$from_zsh") URLs as bash"
     ;;
