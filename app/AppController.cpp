@@ -233,11 +233,9 @@ bool AppController::perform(const Command& command)
                               return true;
                           },
                           [this](const QuitCommand&) {
+                              // Once the event loop is back, so that the asker gets its answer first.
                               qCInfo(lcUrl, "Quitting on request.");
-                              if (m_services.quit)
-                                  m_services.quit();
-                              else
-                                  QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+                              QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
                               return true;
                           },
                       },

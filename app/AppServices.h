@@ -44,9 +44,6 @@ struct AppServices {
     SnapPreviewFactory makeSnapPreview; // none: drags snap without a preview
     DesktopNotifier* notifier = nullptr; // none: no notifications
     UpdaterServices updates = {};
-    // Ends the application once the event loop is back (the command's answer is sent first);
-    // none: QCoreApplication::quit, queued.
-    std::function<void()> quit;
 };
 
 } // namespace quandrel
