@@ -4,6 +4,7 @@
 #include "SettingsModel.h"
 #include "FrontmostApplication.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -236,6 +237,12 @@ bool AppController::perform(const Command& command)
                               m_services.capture.closeAllPins();
                               return true;
                           },
+                          [this](const QuitCommand&) {
+                              // Once the event loop is back, so that the asker gets its answer first.
+                              qCInfo(lcUrl, "Quitting on request.");
+                              QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+                              return true;
+                          },
                       },
                       command);
 }
@@ -290,6 +297,12 @@ bool AppController::handleURL(const QUrl& url, CommandOrigin origin)
     qCInfo(lcUrl, "Opened %s%s", qUtf8Printable(url.toString(QUrl::FullyEncoded)), origin == CommandOrigin::link ? " from a link" : "");
     const auto command = parseCommandURL(url);
     if (!command) {
+        m_platform.sound->beep();
+        return false;
+    }
+    // A page someone else wrote may not end Quandrel.
+    if (origin == CommandOrigin::link && std::holds_alternative<QuitCommand>(*command)) {
+        qCWarning(lcUrl, "A link asked Quandrel to quit; links may not do that.");
         m_platform.sound->beep();
         return false;
     }

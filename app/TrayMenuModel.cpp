@@ -93,9 +93,9 @@ std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
     settingsItem.ownKeys = QKeySequence(Qt::ControlModifier | Qt::Key_Comma);
     menu.push_back(std::move(settingsItem));
     TrayMenuEntry updates;
-    updates.title = QStringLiteral("Check for Updates…");
+    updates.title = state.updatedBy.isEmpty() ? QStringLiteral("Check for Updates…") : state.updatedBy;
     updates.action = TrayMenuEntry::Action::checkForUpdates;
-    updates.enabled = state.canCheckForUpdates;
+    updates.enabled = state.canCheckForUpdates && state.updatedBy.isEmpty();
     menu.push_back(std::move(updates));
 
     menu.push_back(divider());

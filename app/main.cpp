@@ -1,6 +1,7 @@
 // Quandrel: a tray application for window layouts, app shortcuts and screenshots on X11.
 //
-//   quandrel                      starts Quandrel (or does nothing when it already runs)
+//   quandrel                      starts Quandrel, or shows the running Quandrel's settings
+//   quandrel --quit               ends the running Quandrel (as quandrel://quit does)
 //   quandrel quandrel://…         hands the command URLs to the running Quandrel, starting
 //                                 it first when none runs
 //   quandrel --from-link URL…     the same for URLs of links opened elsewhere (the desktop
@@ -50,6 +51,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <csignal>
@@ -126,8 +128,6 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
     QString answer;
     switch (instance.sendToRunningInstance(urls, &answer)) {
     case SingleInstance::Delivery::delivered:
-        if (urls.isEmpty())
-            std::fprintf(stderr, "Quandrel is already running.\n");
         return 0;
     case SingleInstance::Delivery::refused:
         std::fprintf(stderr, "quandrel: the running Quandrel refused the command: %s\n", qUtf8Printable(answer));
@@ -185,6 +185,23 @@ void runReplacedCopyInstead(int argc, char** argv)
     qunsetenv("QUANDREL_STARTED_REPLACED_COPY");
 }
 
+// What a launch asks of the running instance: its URLs, or, for a plain start (the
+// application menu, a second click on the launcher), the settings window, so that the
+// launch shows something.
+QStringList messagesForRunningInstance(const QStringList& urls)
+{
+    return urls.isEmpty() ? QStringList{commandURL(OpenSettingsCommand{})} : urls;
+}
+
+// Whether the URLs end Quandrel: with none running there is nothing to start for them.
+bool asksToQuit(const QStringList& urls)
+{
+    return std::any_of(urls.begin(), urls.end(), [](const QString& url) {
+        const auto command = parseCommandURL(QUrl(url));
+        return command && std::holds_alternative<QuitCommand>(*command);
+    });
+}
+
 // Why Quandrel cannot run in this session; empty when it can.
 QString sessionProblem() { return sessionStatement(SessionEnvironment::current()); }
 
@@ -224,6 +241,8 @@ int main(int argc, char** argv)
     const QCommandLineOption fromLink(QStringLiteral("from-link"),
                                       QStringLiteral("The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
     parser.addOption(fromLink);
+    const QCommandLineOption quit(QStringLiteral("quit"), QStringLiteral("Ends the running Quandrel (for desktops without a tray)."));
+    parser.addOption(quit);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
         return 2;
@@ -266,6 +285,13 @@ int main(int argc, char** argv)
         return runDeveloperEditor(parser.positionalArguments(), desktop ? desktop->services().displays->displays() : std::vector<quandrel::Display>{});
     }
     QStringList urls = parser.positionalArguments();
+    if (parser.isSet(quit)) {
+        if (parser.optionNames().size() > 1 || !urls.isEmpty()) {
+            std::fprintf(stderr, "quandrel: --quit takes no URLs or other options\n");
+            return 2;
+        }
+        urls = QStringList{commandURL(QuitCommand{})};
+    }
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
             std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
@@ -290,14 +316,18 @@ int main(int argc, char** argv)
         return 1;
     }
     SingleInstance instance(location.socketPath);
-    if (const auto status = handOver(instance, urls))
+    if (const auto status = handOver(instance, messagesForRunningInstance(urls)))
         return *status;
+    if (asksToQuit(urls)) {
+        std::fprintf(stderr, "quandrel: Quandrel is not running.\n");
+        return 0;
+    }
     if (!instance.acquire()) {
         // Another process is becoming the instance: hand over once it listens.
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < 10000) {
-            if (const auto status = handOver(instance, urls))
+            if (const auto status = handOver(instance, messagesForRunningInstance(urls)))
                 return *status;
             ::usleep(50 * 1000);
         }

@@ -1,7 +1,8 @@
 # What `cmake --install` and the Debian package put on the system, and the release test.
 #
 # The package installs /usr/bin/quandrel, its desktop entry (the quandrel:// handler), the
-# icon in hicolor and the AppStream metainfo. It has no Bundle/Info.json anywhere above the
+# application icon in hicolor at every size and the tray's symbolic icon, the AppStream
+# metainfo, the manual page and the bash and zsh completions. It has no Bundle/Info.json anywhere above the
 # executable, so the updater finds no bundle to replace (AppBundle::running() is empty) and
 # stays off: the package manager updates this copy.
 set(QUANDREL_APP_ID org.quandrel.Quandrel)
@@ -28,14 +29,30 @@ file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog CONTENT
 string(TIMESTAMP QUANDREL_RELEASE_DATE "%Y-%m-%d" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml.in
                ${CMAKE_CURRENT_BINARY_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/quandrel.1
+             ${PROJECT_SOURCE_DIR}/ui/icons/quandrel-symbolic.svg ${PROJECT_SOURCE_DIR}/tools/quandrel.desktop.in)
 foreach(source ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog ${PROJECT_SOURCE_DIR}/packaging/quandrel.1)
     get_filename_component(name ${source} NAME)
     execute_process(COMMAND gzip -9nc ${source} OUTPUT_FILE ${CMAKE_CURRENT_BINARY_DIR}/packaging/${name}.gz)
 endforeach()
 
+# The tray's symbol as themes ship symbolic icons: GTK recolours it for its panel, Plasma
+# through the ColorScheme-Text class, and a theme may bring its own quandrel-symbolic.
+file(READ ${PROJECT_SOURCE_DIR}/ui/icons/quandrel-symbolic.svg QUANDREL_SYMBOLIC_TEXT)
+string(REGEX REPLACE "(<svg[^>]*>)" "\\1\n  <style id=\"current-color-scheme\" type=\"text/css\">.ColorScheme-Text { color:#2e3436; }</style>"
+       QUANDREL_SYMBOLIC_TEXT "${QUANDREL_SYMBOLIC_TEXT}")
+string(REPLACE "fill=\"currentColor\"" "class=\"ColorScheme-Text\" fill=\"currentColor\"" QUANDREL_SYMBOLIC_TEXT "${QUANDREL_SYMBOLIC_TEXT}")
+set(QUANDREL_SYMBOLIC_ICON ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel-symbolic.svg)
+file(CONFIGURE OUTPUT ${QUANDREL_SYMBOLIC_ICON} CONTENT "${QUANDREL_SYMBOLIC_TEXT}" @ONLY)
+
 include(GNUInstallDirs)
 install(FILES ${QUANDREL_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/quandrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/packaging/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+install(FILES ${QUANDREL_SYMBOLIC_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/completions/quandrel.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME quandrel)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/completions/_quandrel DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quandrel)
@@ -69,4 +86,13 @@ if(QUANDREL_BUILD_TESTS)
     add_test(NAME release_artifacts_test
              COMMAND ${PROJECT_SOURCE_DIR}/tests/release/release_artifacts_test.sh ${CMAKE_BINARY_DIR} ${QUANDREL_VERSION})
     set_tests_properties(release_artifacts_test PROPERTIES LABELS release TIMEOUT 600 RUN_SERIAL ON SKIP_RETURN_CODE 77)
+    # The files beside the binary, as the tools that read them see them.
+    foreach(check man bash zsh)
+        add_test(NAME packaging_${check}_test COMMAND ${PROJECT_SOURCE_DIR}/tests/release/packaging_files_test.sh ${check} ${PROJECT_SOURCE_DIR})
+    endforeach()
+    add_test(NAME packaging_appstream_test COMMAND ${PROJECT_SOURCE_DIR}/tests/release/packaging_files_test.sh appstream
+             ${CMAKE_CURRENT_BINARY_DIR}/packaging/${QUANDREL_APP_ID}.metainfo.xml)
+    add_test(NAME packaging_desktop_test COMMAND ${PROJECT_SOURCE_DIR}/tests/release/packaging_files_test.sh desktop ${QUANDREL_DESKTOP_FILE})
+    set_tests_properties(packaging_man_test packaging_bash_test packaging_zsh_test packaging_appstream_test packaging_desktop_test
+                         PROPERTIES LABELS unit TIMEOUT 60 SKIP_RETURN_CODE 77)
 endif()

@@ -48,6 +48,7 @@ std::string describe(const Command& command)
                           [](const AppCommand& c) { return "app(" + c.desktopId + ")"; },
                           [](const OpenSettingsCommand&) { return std::string("settings"); },
                           [](const ClosePinsCommand&) { return std::string("pins(close)"); },
+                          [](const QuitCommand&) { return std::string("quit"); },
                       },
                       command);
 }
@@ -64,6 +65,7 @@ QString commandTitle(const Command& command, const AppNameLookup& appName)
                           },
                           [](const OpenSettingsCommand&) { return QStringLiteral("Settings…"); },
                           [](const ClosePinsCommand&) { return QStringLiteral("Close All Pins"); },
+                          [](const QuitCommand&) { return QStringLiteral("Quit Quandrel"); },
                       },
                       command);
 }
@@ -90,6 +92,7 @@ QString commandURL(const Command& command)
                           },
                           [](const OpenSettingsCommand&) { return QStringLiteral("quandrel://settings"); },
                           [](const ClosePinsCommand&) { return QStringLiteral("quandrel://pins/close"); },
+                          [](const QuitCommand&) { return QStringLiteral("quandrel://quit"); },
                       },
                       command);
 }
@@ -127,6 +130,8 @@ std::optional<Command> parseCommandURL(const QUrl& url)
     } else if (host == QLatin1String("pins")) {
         if (argument.toLower() == QLatin1String("close"))
             return ClosePinsCommand{};
+    } else if (host == QLatin1String("quit")) {
+        return QuitCommand{};
     }
     return std::nullopt;
 }

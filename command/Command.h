@@ -5,6 +5,7 @@
 //
 //   quandrel://window/<action>        quandrel://capture/<mode>[?then=editor|edit|pin|copy|save|thumbnail]
 //   quandrel://app/<desktop id>       quandrel://settings        quandrel://pins/close
+//   quandrel://quit
 
 #include "AfterCapture.h"
 #include "CaptureMode.h"
@@ -44,9 +45,14 @@ struct ClosePinsCommand {
     auto operator<=>(const ClosePinsCommand&) const = default;
 };
 
-using Command = std::variant<WindowCommand, CaptureCommand, AppCommand, OpenSettingsCommand, ClosePinsCommand>;
+// Ends Quandrel, as "Quit Quandrel" in the tray menu does (for desktops without a tray).
+struct QuitCommand {
+    auto operator<=>(const QuitCommand&) const = default;
+};
 
-// "window(leftHalf)", "capture(area)", "app(org.gnome.TextEditor)", "settings", "pins(close)".
+using Command = std::variant<WindowCommand, CaptureCommand, AppCommand, OpenSettingsCommand, ClosePinsCommand, QuitCommand>;
+
+// "window(leftHalf)", "capture(area)", "app(org.gnome.TextEditor)", "settings", "pins(close)", "quit".
 std::string describe(const Command& command);
 
 // The command a URL names; none for anything else (another scheme, an unknown host or

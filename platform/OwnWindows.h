@@ -9,6 +9,9 @@
 
 #include "InputGrabs.h"
 
+#include <cstdint>
+#include <optional>
+
 class QWindow;
 
 namespace quandrel {
@@ -35,6 +38,11 @@ public:
     virtual InputGrabError grabInput(QWindow& window) = 0;
     virtual void releaseInput() = 0;
     virtual bool inputGrabbed() const = 0;
+
+    // The colour the desktop's tray asks its icons to draw in, where the tray says (on X11 a
+    // tray host may name it); none elsewhere.
+    // 0xRRGGBB.
+    virtual std::optional<std::uint32_t> trayForeground() { return std::nullopt; }
 };
 
 } // namespace quandrel

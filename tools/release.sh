@@ -42,8 +42,18 @@ fail() { echo "release: $*" >&2; exit 1; }
 if [ $reuse -eq 0 ]; then
     launcher=()
     command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    # Hardened as Debian builds its packages (fortified functions, read-only relocations bound
+    # at start).
+    flags=()
+    if command -v dpkg-buildflags >/dev/null; then
+        # Without debugging information: the folder ships the binary as it is built.
+        export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CFLAGS_MAINT_STRIP=-g DEB_CXXFLAGS_MAINT_STRIP=-g
+        flags=(-DCMAKE_C_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CFLAGS)"
+               -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+               -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)")
+    fi
     cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUANDREL_RELEASE_VERSION="$version" \
-        -DQUANDREL_BUILD_TESTS=OFF -DQUANDREL_BUILD_BENCH=OFF "${launcher[@]}" >/dev/null
+        -DQUANDREL_BUILD_TESTS=OFF -DQUANDREL_BUILD_BENCH=OFF "${launcher[@]}" "${flags[@]}" >/dev/null
     cmake --build "$build_dir" --target quandrel ostry-release ostry-install-helper
 fi
 build_dir=$(cd "$build_dir" && pwd)
@@ -63,12 +73,21 @@ rm -rf "$work"
 mkdir -p "$work"
 appdir="$work/Quandrel.AppDir"
 
+icons=()
+for png in "$source_dir"/packaging/icons/hicolor/*/apps/quandrel.png; do
+    icons+=(--add "$png=usr/share/icons/hicolor/${png#"$source_dir/packaging/icons/hicolor/"}")
+done
 "$release_tool" bundle --output "$appdir" --executable "$quandrel" --install-helper "$helper" \
     --version "$version" --identifier "$identifier" --public-key "$public_key" \
     --add "$build_dir/packaging/quandrel.desktop=quandrel.desktop" \
     --add "$source_dir/packaging/quandrel.svg=quandrel.svg" \
     --add "$source_dir/packaging/quandrel.svg=usr/share/icons/hicolor/scalable/apps/quandrel.svg" \
-    --add "$build_dir/packaging/$identifier.metainfo.xml=usr/share/metainfo/$identifier.metainfo.xml" >/dev/null
+    --add "$build_dir/packaging/$identifier.metainfo.xml=usr/share/metainfo/$identifier.metainfo.xml" \
+    --add "$build_dir/packaging/quandrel-symbolic.svg=usr/share/icons/hicolor/symbolic/apps/quandrel-symbolic.svg" \
+    "${icons[@]}" \
+    --add "$build_dir/packaging/quandrel.1.gz=usr/share/man/man1/quandrel.1.gz" \
+    --add "$source_dir/packaging/completions/quandrel.bash=usr/share/bash-completion/completions/quandrel" \
+    --add "$source_dir/packaging/completions/_quandrel=usr/share/zsh/vendor-completions/_quandrel" >/dev/null
 "$here/release/deploy-appdir.sh" "$appdir"
 "$release_tool" sign --secret-key "$secret_key" "$appdir" >/dev/null
 zip=$("$release_tool" package --secret-key "$secret_key" --output-dir "$output" "$appdir" | head -n 1)

@@ -34,7 +34,10 @@ QByteArray coloredSvg(const QString& name, const QColor& color)
 // and 2 alike.
 class SymbolEngine : public QIconEngine {
 public:
-    SymbolEngine(QString name, QColor color) : m_name(std::move(name)), m_color(color) {}
+    SymbolEngine(QString name, QColor color, QString themeName = {})
+        : m_name(std::move(name)), m_color(color), m_themeName(std::move(themeName))
+    {
+    }
 
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
     {
@@ -63,12 +66,15 @@ public:
         return pm;
     }
 
-    QIconEngine* clone() const override { return new SymbolEngine(m_name, m_color); }
+    QIconEngine* clone() const override { return new SymbolEngine(m_name, m_color, m_themeName); }
     QString key() const override { return QStringLiteral("quandrel-symbol"); }
+    // A tray that draws icons itself (a StatusNotifier host) looks this name up in the theme.
+    QString iconName() override { return m_themeName; }
 
 private:
     QString m_name;
     QColor m_color;
+    QString m_themeName;
 };
 
 } // namespace
@@ -105,7 +111,29 @@ QIcon symbolIcon(const QString& name, const QColor& color)
 
 QIcon applicationIcon()
 {
-    return symbolIcon(QStringLiteral("rectangle.split.2x1"), QColor(0x4d, 0x4d, 0x4d));
+    QIcon icon;
+    for (const int size : applicationIconSizes)
+        icon.addFile(QStringLiteral(":/app/%1/quandrel.png").arg(size), QSize(size, size));
+    return QIcon::fromTheme(QStringLiteral("quandrel"), icon);
+}
+
+QColor trayIconColor(TrayIconVariant variant)
+{
+    return variant == TrayIconVariant::light ? QColor(0xf4, 0xf4, 0xf4) : QColor(0x2e, 0x34, 0x36);
+}
+
+QIcon trayIcon(TrayIconVariant variant)
+{
+    const QString themeName = QStringLiteral("quandrel-symbolic");
+    return QIcon(new SymbolEngine(themeName, trayIconColor(variant), QIcon::hasThemeIcon(themeName) ? themeName : QString()));
+}
+
+TrayIconVariant trayIconVariant(const std::optional<QColor>& trayForeground, const QColor& paletteText)
+{
+    const QColor& ink = trayForeground ? *trayForeground : paletteText;
+    // Perceived lightness (Rec. 601 weights).
+    const double lightness = 0.299 * ink.redF() + 0.587 * ink.greenF() + 0.114 * ink.blueF();
+    return lightness >= 0.5 ? TrayIconVariant::light : TrayIconVariant::dark;
 }
 
 } // namespace quandrel::ui

@@ -70,9 +70,11 @@ Updater::Updater(UpdaterConfiguration configuration, std::unique_ptr<QSettings> 
 {
     if (m_hooks.isEnabled) {
         m_enabled = *m_hooks.isEnabled;
+        m_updatedBy = m_enabled ? std::nullopt : m_hooks.updatedBy;
     } else {
         const std::optional<AppBundle> bundle = m_configuration.bundle.isValid()
             ? std::optional<AppBundle>(m_configuration.bundle) : std::nullopt;
+        m_updatedBy = updatedBy(bundle);
         const QString reason = disabledReason(bundle);
         m_enabled = reason.isEmpty();
         if (!m_enabled)
@@ -115,23 +117,37 @@ UpdaterParts Updater::defaultParts(const UpdaterConfiguration& configuration, QN
     return parts;
 }
 
-QString Updater::disabledReason(const std::optional<AppBundle>& bundle)
+std::optional<DistributionGuard::Reason> Updater::updatedBy(const std::optional<AppBundle>& bundle)
 {
     if (!bundle || !bundle->isValid()) {
         const QString folder = QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString();
         if (folder.startsWith(QLatin1String("/usr/")) && !folder.startsWith(QLatin1String("/usr/local/")))
-            return QStringLiteral("this copy was installed by the system's package manager, which keeps it up to date");
-        return QStringLiteral("this copy doesn't run from an application folder (AppDir), so it can't replace itself");
+            return DistributionGuard::Reason::packageManager;
+        return std::nullopt;
     }
-    const auto reason = DistributionGuard::check(*bundle, QProcessEnvironment::systemEnvironment());
-    if (!reason)
-        return {};
-    switch (*reason) {
+    return DistributionGuard::check(*bundle, QProcessEnvironment::systemEnvironment());
+}
+
+QString Updater::updatedByText(DistributionGuard::Reason reason)
+{
+    switch (reason) {
     case DistributionGuard::Reason::packageManager:
-        return QStringLiteral("this copy was installed by the system's package manager, which keeps it up to date");
+        return QStringLiteral("Updated by your package manager");
     case DistributionGuard::Reason::sandboxed:
-        return QStringLiteral("this copy runs in a sandbox (Flatpak or Snap), whose store keeps it up to date");
+        return QStringLiteral("Updated by Flatpak or Snap");
     }
+    return {};
+}
+
+QString Updater::disabledReason(const std::optional<AppBundle>& bundle)
+{
+    const auto keeper = updatedBy(bundle);
+    if (keeper == DistributionGuard::Reason::packageManager)
+        return QStringLiteral("this copy was installed by the system's package manager, which keeps it up to date");
+    if (keeper == DistributionGuard::Reason::sandboxed)
+        return QStringLiteral("this copy runs in a sandbox (Flatpak or Snap), whose store keeps it up to date");
+    if (!bundle || !bundle->isValid())
+        return QStringLiteral("this copy doesn't run from an application folder (AppDir), so it can't replace itself");
     return {};
 }
 

@@ -6,6 +6,7 @@
 // verifier and installer. Everything runs on the main thread; network, unpacking,
 // verification and a user's install are awaited.
 
+#include "DistributionGuard.h"
 #include "GitHubReleaseFeed.h"
 #include "UpdateComponents.h"
 
@@ -87,6 +88,7 @@ struct UpdaterHooks {
     std::function<bool(qint64 pid, const QString& launcher)> relaunch;
     std::function<void()> terminate;      // none: QCoreApplication::quit
     std::optional<bool> isEnabled;        // none: the DistributionGuard decides
+    std::optional<DistributionGuard::Reason> updatedBy; // with isEnabled: who updates this copy instead
 };
 
 // Keys in the settings file beside the application's settings.
@@ -115,6 +117,11 @@ public:
 
     // Why self-update is off for this copy; empty when it is on.
     static QString disabledReason(const std::optional<AppBundle>& bundle);
+    // Who keeps this copy up to date instead of its own updater (the package manager for a
+    // copy under /usr, a store for a sandboxed one); none when nobody else does.
+    static std::optional<DistributionGuard::Reason> updatedBy(const std::optional<AppBundle>& bundle);
+    // "Updated by your package manager", "Updated by Flatpak or Snap".
+    static QString updatedByText(DistributionGuard::Reason reason);
 
     // (Re)starts the background schedule.
     void start();
@@ -131,6 +138,8 @@ public:
     const UpdaterConfiguration& configuration() const { return m_configuration; }
     const UpdateState& state() const { return m_state; }
     bool isEnabled() const { return m_enabled; }
+    // Who updates this copy instead; none when the updater does, or nobody.
+    std::optional<DistributionGuard::Reason> updatedBy() const { return m_updatedBy; }
     std::optional<QDateTime> lastCheckDate() const { return m_lastCheckDate; }
     std::optional<AppVersion> skippedVersion() const;
     std::optional<AppVersion> runningVersion() const;
@@ -175,6 +184,7 @@ private:
     UpdatePresenting& m_presenter;
     UpdaterHooks m_hooks;
     bool m_enabled = false;
+    std::optional<DistributionGuard::Reason> m_updatedBy;
     UpdateState m_state;
     std::optional<QDateTime> m_lastCheckDate;
     bool m_automaticallyChecks = true;

@@ -1,6 +1,7 @@
 #include "TrayMenu.h"
 
 #include "AppController.h"
+#include "OwnWindows.h"
 #include "Symbols.h"
 #include "TrayMenuModel.h"
 
@@ -32,7 +33,8 @@ void TrayMenu::showIcon()
 {
     if (m_tray)
         return;
-    m_tray = new QSystemTrayIcon(ui::applicationIcon(), this);
+    m_tray = new QSystemTrayIcon(this);
+    updateIcon();
     m_tray->setToolTip(QStringLiteral("Quandrel"));
     m_tray->setContextMenu(m_menu);
     // The icon has no other action: a left click opens the menu as a right click does.
@@ -45,6 +47,21 @@ void TrayMenu::showIcon()
     m_tray->show();
 }
 
+void TrayMenu::updateIcon()
+{
+    if (!m_tray)
+        return;
+    const auto rgb = m_controller.platform().ownWindows->trayForeground();
+    const auto foreground = rgb ? std::optional<QColor>(QColor(QRgb(*rgb))) : std::nullopt;
+    const ui::TrayIconVariant variant = ui::trayIconVariant(foreground, QApplication::palette().color(QPalette::WindowText));
+    if (m_iconVariant == variant)
+        return;
+    m_iconVariant = variant;
+    m_tray->setIcon(ui::trayIcon(variant));
+    qInfo("Tray icon: the %s drawing (%s).", variant == ui::TrayIconVariant::light ? "light" : "dark",
+          foreground ? qPrintable(QStringLiteral("the tray's colour %1").arg(foreground->name())) : "from the palette");
+}
+
 void TrayMenu::setCheckForUpdates(std::function<void()> check)
 {
     m_checkForUpdates = std::move(check);
@@ -54,9 +71,13 @@ void TrayMenu::setCheckForUpdates(std::function<void()> check)
 void TrayMenu::rebuild()
 {
     const std::set<Command>& taken = m_controller.failedActions();
+    const auto updatedBy = m_checkForUpdates ? std::nullopt : m_controller.updater().updatedBy();
     auto model = trayMenuModel({m_controller.store().settings(), taken, m_hasPins && m_hasPins(), m_controller.permissions().allGranted(),
-                                m_checkForUpdates || m_controller.updater().canCheckForUpdates()});
+                                m_checkForUpdates || m_controller.updater().canCheckForUpdates(),
+                                updatedBy ? ostry::Updater::updatedByText(*updatedBy) : QString()});
     const QColor text = m_menu->palette().color(QPalette::WindowText);
+    if (text != m_shownText)
+        updateIcon();
     if (model == m_shown && text == m_shownText && !m_menu->isEmpty())
         return;
     // clear() removes actions but not the submenus made for them; those go here, or every

@@ -5,12 +5,14 @@
 // or the updater change, and the menu is rebuilt only when what it shows differs: a download
 // ticking or a gap being dragged leaves an open submenu alone.
 
+#include "Symbols.h"
 #include "TrayMenuModel.h"
 
 #include <QColor>
 #include <QObject>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QMenu;
@@ -38,6 +40,8 @@ public:
 
 private:
     void fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries);
+    // The tray icon's drawing for the tray's colours, or the palette's.
+    void updateIcon();
 
     AppController& m_controller;
     std::function<bool()> m_hasPins;
@@ -46,6 +50,7 @@ private:
     std::vector<TrayMenuEntry> m_shown;
     QColor m_shownText; // the symbols are drawn in the menu's text colour
     QSystemTrayIcon* m_tray = nullptr;
+    std::optional<ui::TrayIconVariant> m_iconVariant;
 };
 
 } // namespace quandrel

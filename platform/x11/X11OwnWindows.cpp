@@ -34,6 +34,14 @@ void X11OwnWindows::keepAspectRatio(QWindow& window, int width, int height)
     x11::setAspectRatio(m_connection, std::uint32_t(window.winId()), width, height);
 }
 
+std::optional<std::uint32_t> X11OwnWindows::trayForeground()
+{
+    const auto color = systemTrayForeground(m_connection, m_screen);
+    if (!color)
+        return std::nullopt;
+    return std::uint32_t(color->red >> 8) << 16 | std::uint32_t(color->green >> 8) << 8 | std::uint32_t(color->blue >> 8);
+}
+
 bool X11OwnWindows::compositing() { return compositingManagerRuns(m_connection, m_screen); }
 
 InputGrabError X11OwnWindows::grabInput(QWindow& window) { return m_grabs.grab(WindowHandle(window.winId())); }

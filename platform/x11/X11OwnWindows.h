@@ -29,6 +29,7 @@ public:
     InputGrabError grabInput(QWindow& window) override;
     void releaseInput() override { m_grabs.release(); }
     bool inputGrabbed() const override { return m_grabs.isGrabbed(); }
+    std::optional<std::uint32_t> trayForeground() override;
 
 private:
     xcb_connection_t* m_connection;

@@ -75,4 +75,25 @@ bool compositingManagerRuns(xcb_connection_t* c, int screen)
     return owner && owner->owner != XCB_WINDOW_NONE;
 }
 
+std::optional<TrayForeground> systemTrayForeground(xcb_connection_t* c, int screen)
+{
+    if (!c)
+        return std::nullopt;
+    const xcb_atom_t selection = intern(c, ("_NET_SYSTEM_TRAY_S" + std::to_string(screen)).c_str());
+    const xcb_atom_t colors = intern(c, "_NET_SYSTEM_TRAY_COLORS");
+    if (selection == XCB_ATOM_NONE || colors == XCB_ATOM_NONE)
+        return std::nullopt;
+    std::unique_ptr<xcb_get_selection_owner_reply_t, Free> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr));
+    if (!owner || owner->owner == XCB_WINDOW_NONE)
+        return std::nullopt;
+    // Foreground, error, warning and success, three CARDINALs each; the first three count.
+    std::unique_ptr<xcb_get_property_reply_t, Free> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, owner->owner, colors, XCB_ATOM_CARDINAL, 0, 12), nullptr));
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < int(3 * sizeof(std::uint32_t)))
+        return std::nullopt;
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    return TrayForeground{std::uint16_t(values[0]), std::uint16_t(values[1]), std::uint16_t(values[2])};
+}
+
 } // namespace quandrel::x11

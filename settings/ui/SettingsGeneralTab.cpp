@@ -6,6 +6,7 @@
 #include "LoginItem.h"
 #include "SettingsModel.h"
 #include "SettingsWidgets.h"
+#include "Symbols.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -57,9 +58,15 @@ QWidget* SettingsWindow::generalTab(const SettingsSectionFactory& updates)
         layout->addWidget(box);
     }
 
+    // The About line: the application's icon and name, and the version.
     auto* version = new QHBoxLayout;
-    version->addWidget(new QLabel(QStringLiteral("Version"), page));
+    auto* icon = new QLabel(page);
+    icon->setObjectName(QStringLiteral("applicationIcon"));
+    icon->setPixmap(ui::applicationIcon().pixmap(QSize(32, 32), devicePixelRatioF()));
+    version->addWidget(icon);
+    version->addWidget(new QLabel(QStringLiteral("Quandrel"), page));
     version->addStretch(1);
+    version->addWidget(new QLabel(QStringLiteral("Version"), page));
     const QString number = QCoreApplication::applicationVersion();
     auto* versionText = new QLabel(number.isEmpty() ? QStringLiteral("unknown") : number, page);
     versionText->setObjectName(QStringLiteral("version"));

@@ -89,7 +89,11 @@ TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
     // Shown, but only the updater makes it work.
     EXPECT_EQ(find(menu, "Check for Updates…").action, TrayMenuEntry::Action::checkForUpdates);
     EXPECT_FALSE(find(menu, "Check for Updates…").enabled);
-    EXPECT_TRUE(trayMenuModel({settings, taken, false, true, true}).at(10).enabled);
+    EXPECT_TRUE(trayMenuModel({settings, taken, false, true, true}).at(9).enabled);
+    // Where the package manager updates Quandrel, the item says so and does nothing.
+    const auto packaged = trayMenuModel({settings, taken, false, true, true, QStringLiteral("Updated by your package manager")}).at(9);
+    EXPECT_EQ(packaged.title, QStringLiteral("Updated by your package manager"));
+    EXPECT_FALSE(packaged.enabled);
 }
 
 TEST(TrayMenuModel, ConditionalEntriesAndTakenShortcuts)
@@ -271,4 +275,27 @@ TEST(Symbols, EveryNamedSymbolIsDrawn)
     }
     EXPECT_FALSE(ui::hasSymbol(QStringLiteral("macwindow")));
     EXPECT_TRUE(ui::symbolPixmap(QStringLiteral("no.such.symbol"), QSize(16, 16), Qt::black).isNull());
+}
+
+TEST(TrayIcon, TheDrawingStandsOutOnTheTray)
+{
+    using ui::TrayIconVariant;
+    const struct {
+        std::optional<QColor> trayForeground;
+        QColor paletteText;
+        TrayIconVariant expected;
+    } cases[] = {
+        {std::nullopt, QColor(0x20, 0x20, 0x20), TrayIconVariant::dark},  // light theme, light panels
+        {std::nullopt, QColor(0xee, 0xee, 0xee), TrayIconVariant::light}, // dark theme, dark panels
+        {QColor(0xf0, 0xf0, 0xf0), QColor(0x20, 0x20, 0x20), TrayIconVariant::light}, // the tray's colour wins
+        {QColor(0x30, 0x30, 0x30), QColor(0xee, 0xee, 0xee), TrayIconVariant::dark},
+        {QColor(0x40, 0xe0, 0x40), QColor(0x20, 0x20, 0x20), TrayIconVariant::light}, // bright green reads as light
+        {QColor(0x00, 0x00, 0xff), QColor(0xee, 0xee, 0xee), TrayIconVariant::dark},  // pure blue reads as dark
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::trayIconVariant(c.trayForeground, c.paletteText), c.expected)
+            << (c.trayForeground ? c.trayForeground->name().toStdString() : "palette " + c.paletteText.name().toStdString());
+    EXPECT_GT(ui::trayIconColor(TrayIconVariant::light).lightness(), 200);
+    EXPECT_LT(ui::trayIconColor(TrayIconVariant::dark).lightness(), 80);
+    EXPECT_FALSE(ui::trayIcon(TrayIconVariant::light).pixmap(22, 22).isNull());
 }

@@ -157,12 +157,14 @@ protected:
         feed->answer = candidateFor("2.0");
     }
 
-    std::unique_ptr<ostry::Updater> make(ostry::UpdatePresenting& presenter, bool enabled = true)
+    std::unique_ptr<ostry::Updater> make(ostry::UpdatePresenting& presenter, bool enabled = true,
+                                         std::optional<ostry::DistributionGuard::Reason> updatedBy = std::nullopt)
     {
         ostry::UpdaterConfiguration configuration;
         configuration.bundle = ostry::AppBundle(bundlePath);
         ostry::UpdaterHooks hooks;
         hooks.isEnabled = enabled;
+        hooks.updatedBy = updatedBy;
         hooks.schedule = [](int, std::function<void()>) {};
         hooks.relaunch = [](qint64, const QString&) { return true; };
         hooks.terminate = [] {};
@@ -311,6 +313,17 @@ TEST_F(UpdateWindowTest, TheSettingsSectionIsBoundToTheUpdater)
     auto off = ostry::makeUpdatesSection(*disabled);
     EXPECT_FALSE(off->findChild<QPushButton*>(QStringLiteral("checkNow"))->isEnabled());
     EXPECT_FALSE(off->findChild<QCheckBox*>(QStringLiteral("automaticallyInstalls"))->isEnabled());
+
+    // A copy the package manager updates says so instead of offering controls that do nothing.
+    auto packaged = make(presenter, false, ostry::DistributionGuard::Reason::packageManager);
+    EXPECT_EQ(packaged->updatedBy(), ostry::DistributionGuard::Reason::packageManager);
+    auto told = ostry::makeUpdatesSection(*packaged);
+    auto* updatedBy = told->findChild<QLabel*>(QStringLiteral("updatedBy"));
+    ASSERT_TRUE(updatedBy);
+    EXPECT_EQ(updatedBy->text(), QStringLiteral("Updated by your package manager."));
+    for (const char* control : {"automaticallyChecks", "automaticallyInstalls", "lastChecked", "checkNow"})
+        EXPECT_TRUE(told->findChild<QWidget*>(QLatin1String(control))->isHidden()) << control;
+    EXPECT_FALSE(off->findChild<QLabel*>(QStringLiteral("updatedBy")));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The quandrel application as a user runs it, on the private desktop: hot keys move the
 // focused window, a settings change applies without a restart, and a second launch hands
-// its command URL to the running instance.
+// its command URL to the running instance, or, without one, shows the settings.
 
 #include "LoggedProcess.h"
 #include "SettingsStore.h"
@@ -117,6 +117,17 @@ TEST_F(X11AppTest, SecondLaunchHandsItsURLToTheRunningInstanceOnce)
     EXPECT_TRUE(landsAt(w.id(), rightHalf));
     EXPECT_TRUE(x.waitUntil([&] { return occurrences("Opened " + url) == 1; }));
     EXPECT_EQ(occurrences("Quandrel is ready"), 1);
+}
+
+TEST_F(X11AppTest, SecondLaunchWithoutArgumentsShowsTheSettings)
+{
+    const auto settingsShown = [] { return !test::commandOutput("xdotool search --onlyvisible --name '^Quandrel Settings$'").empty(); };
+    ASSERT_FALSE(settingsShown());
+    ASSERT_EQ(test::run(QUANDREL_EXECUTABLE), 0);
+    EXPECT_TRUE(x.waitUntil(settingsShown)) << logText();
+    EXPECT_EQ(occurrences("Quandrel is ready"), 1);
+    EXPECT_EQ(test::run("wmctrl -F -c 'Quandrel Settings'"), 0);
+    EXPECT_TRUE(x.waitUntil([&] { return !settingsShown(); }));
 }
 
 TEST_F(X11AppTest, XdgOpenReachesTheRunningInstance)

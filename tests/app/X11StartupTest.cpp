@@ -1,6 +1,6 @@
 // Starting Quandrel many times at once, as a login session or a script might: exactly one
 // process stays, and it holds the hot keys; the others hand over and leave. The same after the
-// running instance was killed and left its socket behind.
+// running instance was killed and left its socket behind; --quit ends the instance.
 
 #include "LoggedProcess.h"
 #include "XTestSupport.h"
@@ -113,4 +113,31 @@ TEST_F(X11StartupTest, TheClientReportsRefusedCommands)
     EXPECT_EQ(status({"quandrel://window/leftHalf\nquandrel://window/rightHalf"}), 2);
     EXPECT_EQ(status({std::string(70000, 'a')}), 2);
     EXPECT_EQ(status({"--version"}), 0);
+}
+
+TEST_F(X11StartupTest, QuitEndsTheRunningInstanceAndStartsNone)
+{
+    running.push_back(start(0));
+    ASSERT_TRUE(XDesktop::instance().waitUntil([&] { return readFile(root / "start-0.log").find("Quandrel is ready") != std::string::npos; },
+                                               std::chrono::seconds(20)));
+    const auto sockets = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(root / "runtime"))
+            count += entry.path().extension() == ".socket";
+        return count;
+    };
+    ASSERT_EQ(sockets(), 1);
+    EXPECT_EQ(start(1, {"--quit"}).exitStatus(), 0);
+    EXPECT_EQ(running[0].exitStatus(), 0) << readFile(root / "start-0.log");
+    EXPECT_EQ(sockets(), 0);
+
+    // With none running, neither form starts one just to end it.
+    const std::vector<std::vector<std::string>> forms = {{"--quit"}, {"quandrel://quit"}};
+    for (const auto& arguments : forms) {
+        LoggedProcess quit = start(2, arguments);
+        EXPECT_EQ(quit.exitStatus(), 0) << arguments[0];
+        EXPECT_NE(readFile(root / "start-2.log").find("not running"), std::string::npos) << arguments[0];
+        EXPECT_EQ(sockets(), 0) << arguments[0];
+    }
+    EXPECT_EQ(start(3, {"--quit", "quandrel://settings"}).exitStatus(), 2);
 }

@@ -1,14 +1,18 @@
 // The tray icon as a person meets it: a tray host (trayer) on the private desktop shows
 // Quandrel's icon, a left click opens its menu with the expected entries (read back from the
 // screen with tesseract), "Settings…" opens the settings window, and the first launch shows
-// the welcome window.
+// the welcome window. The icon is drawn light or dark as the tray's colours ask.
 
 #include "LoggedProcess.h"
 #include "XTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <sstream>
 
@@ -38,19 +42,33 @@ protected:
         setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
         unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no StatusNotifier host: the tray is XEmbed's
         x.setMonitors({"*MAIN 1440x900+0+0"});
-        tray = LoggedProcess({.arguments = {"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
-                                                  "--SetDockType", "true", "--transparent", "false", "--expand", "false"},
-                                    .log = root / "trayer.log",
-                                    .appendToLog = false,
-                                    .logStandardOutput = true,
-                                    .environment = {}});
+        startTray();
+        startQuandrel();
+    }
+
+    // trayer at the top right; `tint` paints its panel in one colour (0xRRGGBB).
+    void startTray(std::optional<std::uint32_t> tint = std::nullopt)
+    {
+        std::vector<std::string> arguments{"trayer", "--edge", "top", "--align", "right", "--widthtype", "request", "--height", "32",
+                                           "--SetDockType", "true", "--expand", "false"};
+        char color[16];
+        std::snprintf(color, sizeof color, "0x%06x", tint.value_or(0));
+        for (const char* option : tint ? std::vector<const char*>{"--transparent", "true", "--alpha", "0", "--tint", color}
+                                       : std::vector<const char*>{"--transparent", "false"})
+            arguments.emplace_back(option);
+        tray = LoggedProcess({.arguments = arguments, .log = root / "trayer.log", .appendToLog = false, .logStandardOutput = true,
+                              .environment = {}});
         ASSERT_TRUE(tray.started());
         ASSERT_TRUE(x.waitUntil([] { return !commandOutput("xdotool search --classname '^panel$'").empty(); })) << "trayer did not start";
+    }
+
+    void startQuandrel()
+    {
         app = LoggedProcess({.arguments = {QUANDREL_EXECUTABLE},
-                                   .log = root / "quandrel.log",
-                                   .appendToLog = false,
-                                   .logStandardOutput = true,
-                                   .environment = {}});
+                             .log = root / "quandrel.log",
+                             .appendToLog = false,
+                             .logStandardOutput = true,
+                             .environment = {}});
         ASSERT_TRUE(app.started());
         ASSERT_TRUE(x.waitUntil([this] { return log().find("Quandrel is ready") != std::string::npos; })) << log();
     }
@@ -188,4 +206,40 @@ TEST_F(X11TrayTest, SettingsURLOpensTheWindow)
     EXPECT_TRUE(x.waitUntil([] { return !commandOutput("xdotool search --onlyvisible --name '^Quandrel Settings$'").empty(); })) << log();
     // The settings file was not opened instead: no other program started for it.
     EXPECT_EQ(log().find("xdg-open"), std::string::npos);
+}
+
+TEST_F(X11TrayTest, TheIconIsDrawnInTheTraysColours)
+{
+    // A dark panel whose tray asks for light icons, and a light one asking for dark icons, as
+    // GTK-based panels say with their theme's colours.
+    const struct {
+        std::uint32_t panel, foreground;
+        const char* drawing;
+    } trays[] = {{0x202020, 0xeeeeee, "light"}, {0xf0f0f0, 0x202020, "dark"}};
+    for (const auto& t : trays) {
+        app.stop();
+        tray.stop();
+        ASSERT_NO_FATAL_FAILURE(startTray(t.panel));
+        ASSERT_TRUE(x.waitUntil([&] { return x.declareTrayForeground(t.foreground); }));
+        ASSERT_NO_FATAL_FAILURE(startQuandrel());
+        EXPECT_TRUE(x.waitUntil([&] { return log().find(std::string("Tray icon: the ") + t.drawing + " drawing (the tray") != std::string::npos; }))
+            << log();
+        Geometry at;
+        ASSERT_TRUE(x.waitUntil([&] {
+            at = embeddedIcon();
+            return at.width > 0;
+        }));
+        // The drawing on the panel: its strongest pixel stands out from the panel colour.
+        const fs::path picture = root / (std::string("tray-") + t.drawing + ".png");
+        const std::string crop = std::to_string(at.width) + "x" + std::to_string(at.height) + "+" + std::to_string(at.x) + "+" + std::to_string(at.y);
+        const auto contrast = [&] {
+            commandOutput("import -window root -crop " + crop + " +repage " + picture.string());
+            const std::string extreme = commandOutput("convert " + picture.string() + " -colorspace Gray -format '%[fx:" + (t.foreground > 0x808080 ? "maxima" : "minima") + "]' info:");
+            return std::abs(std::atof(extreme.c_str()) - double(t.panel & 0xff) / 255.0);
+        };
+        EXPECT_TRUE(x.waitUntil([&] { return contrast() > 0.6; })) << "contrast " << contrast() << " on " << t.drawing;
+        if (const char* keep = std::getenv("QUANDREL_PICTURES")) {
+            commandOutput("import -window root -crop 240x40+1200+0 +repage " + (fs::path(keep) / picture.filename()).string());
+        }
+    }
 }

@@ -1,5 +1,8 @@
 #include "Command.h"
 
+#include <QFile>
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 using namespace quandrel;
@@ -56,6 +59,7 @@ TEST(CommandURL, AppSettingsAndPins)
     EXPECT_EQ(parse("quandrel://pins/CLOSE"), Command{ClosePinsCommand{}});
     EXPECT_EQ(parse("quandrel://pins/open"), std::nullopt);
     EXPECT_EQ(parse("quandrel://pins"), std::nullopt);
+    EXPECT_EQ(parse("quandrel://QUIT"), Command{QuitCommand{}});
 }
 
 TEST(Command, DescriptionsNameTheCommand)
@@ -65,4 +69,26 @@ TEST(Command, DescriptionsNameTheCommand)
     EXPECT_EQ(describe(AppCommand{"xterm"}), "app(xterm)");
     EXPECT_EQ(describe(OpenSettingsCommand{}), "settings");
     EXPECT_EQ(describe(ClosePinsCommand{}), "pins(close)");
+    EXPECT_EQ(describe(QuitCommand{}), "quit");
+}
+
+// The manual page and the shell completion name every command URL there is.
+TEST(CommandURL, TheManualPageAndTheCompletionNameEveryCommand)
+{
+    std::vector<Command> commands{OpenSettingsCommand{}, ClosePinsCommand{}, QuitCommand{}};
+    for (const WindowAction a : allWindowActions)
+        commands.emplace_back(WindowCommand{a});
+    for (const CaptureMode m : allCaptureModes)
+        commands.emplace_back(CaptureCommand{m, std::nullopt});
+    for (const char* name : {"packaging/quandrel.1", "packaging/completions/quandrel.bash"}) {
+        QFile file(QStringLiteral(QUANDREL_SOURCE_DIR "/") + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        // The page escapes its hyphens; a name may stand alone, after the host.
+        const QString text = QString::fromUtf8(file.readAll()).remove(QLatin1Char('\\'));
+        for (const Command& command : commands) {
+            const QString url = commandURL(command);
+            const QString last = url.section(QLatin1Char('/'), -1);
+            EXPECT_TRUE(text.contains(url) || text.contains(QRegularExpression(QStringLiteral("\\b%1\\b").arg(last)))) << name << ": " << url.toStdString();
+        }
+    }
 }

@@ -46,6 +46,13 @@ cleanup() {
 }
 trap cleanup EXIT
 failures=0
+# What the package installs; the folder carries the same below usr/share (the desktop entry
+# at its top).
+installed_files=(usr/bin/quandrel usr/share/applications/quandrel.desktop usr/share/icons/hicolor/scalable/apps/quandrel.svg
+                 usr/share/icons/hicolor/symbolic/apps/quandrel-symbolic.svg usr/share/icons/hicolor/48x48/apps/quandrel.png
+                 usr/share/icons/hicolor/256x256/apps/quandrel.png usr/share/metainfo/org.quandrel.Quandrel.metainfo.xml
+                 usr/share/man/man1/quandrel.1.gz usr/share/bash-completion/completions/quandrel
+                 usr/share/zsh/vendor-completions/_quandrel)
 check() { # description, command...
     local description=$1; shift
     if "$@"; then echo "ok: $description"; else echo "FAILED: $description" >&2; failures=$((failures + 1)); fi
@@ -81,6 +88,9 @@ appdir="$scratch/unpacked/Quandrel.AppDir"
 check "the zip holds the application folder" [ -x "$appdir/AppRun" ]
 check "the folder carries English text-recognition data" [ -s "$appdir/usr/share/tessdata/eng.traineddata" ]
 check "the folder carries the text-recognition engine, which Quandrel opens itself" [ -s "$appdir/usr/lib/libtesseract.so.5" ]
+for file in "${installed_files[@]:2}"; do
+    check "the folder carries $file" [ -s "$appdir/$file" ]
+done
 check "the folder keeps the system's C library and X client library outside" \
     bash -c "! ls '$appdir/usr/lib' | grep -Eq '^(libc\.so|libstdc\+\+|libX11\.so|libxcb\.so|libGL\.so|libfontconfig|libfreetype)'"
 
@@ -133,9 +143,8 @@ app_pid=""
 # The Debian package.
 check "the package is built" [ -f "$deb" ]
 contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
-for file in ./usr/bin/quandrel ./usr/share/applications/quandrel.desktop \
-            ./usr/share/icons/hicolor/scalable/apps/quandrel.svg ./usr/share/metainfo/org.quandrel.Quandrel.metainfo.xml; do
-    check "the package installs ${file#.}" grep -qxF "$file" <<<"$contents"
+for file in "${installed_files[@]}"; do
+    check "the package installs /$file" grep -qxF "./$file" <<<"$contents"
 done
 check "the package holds no bundle metadata (the updater stays off)" bash -c "! grep -q 'Bundle/' <<<'$contents'"
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -270,4 +270,22 @@ void XDesktop::setMonitors(const std::vector<std::string>& monitors)
     }
 }
 
+bool XDesktop::declareTrayForeground(std::uint32_t rgb)
+{
+    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, intern(m_connection, "_NET_SYSTEM_TRAY_S0")), nullptr);
+    const xcb_window_t window = owner ? owner->owner : XCB_WINDOW_NONE;
+    std::free(owner);
+    if (window == XCB_WINDOW_NONE)
+        return false;
+    const auto channel = [rgb](int shift) { return std::uint32_t((rgb >> shift) & 0xff) * 0x101; };
+    // Foreground, error, warning, success.
+    const std::uint32_t colors[12] = {channel(16), channel(8), channel(0), 0xffff, 0, 0, 0xffff, 0x8000, 0, 0, 0xffff, 0};
+    xcb_generic_error_t* error = xcb_request_check(
+        m_connection, xcb_change_property_checked(m_connection, XCB_PROP_MODE_REPLACE, window, intern(m_connection, "_NET_SYSTEM_TRAY_COLORS"),
+                                                  XCB_ATOM_CARDINAL, 32, 12, colors));
+    std::free(error);
+    return error == nullptr;
+}
+
 } // namespace quandrel::test

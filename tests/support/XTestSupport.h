@@ -72,6 +72,11 @@ public:
     // primary. An empty list restores the single default monitor.
     void setMonitors(const std::vector<std::string>& monitors);
 
+    // Names the system tray's foreground colour (_NET_SYSTEM_TRAY_COLORS on the owner of
+    // _NET_SYSTEM_TRAY_S0), as GTK-based panels do from their theme; 0xRRGGBB. False without
+    // a tray.
+    bool declareTrayForeground(std::uint32_t rgb);
+
 private:
     XDesktop();
     xcb_connection_t* m_connection = nullptr;

@@ -57,7 +57,22 @@ std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
                         &Updater::automaticallyInstallsChanged})
         QObject::connect(&updater, signal, owner, refresh);
     refresh();
-    if (!updater.isEnabled())
+    if (const auto keeper = updater.updatedBy()) {
+        // Nothing here can change how this copy is updated: the section says who does it.
+        for (QWidget* control : std::initializer_list<QWidget*>{checks, installs, lastChecked, checkNow})
+            control->hide();
+        auto* updatedBy = new QLabel(Updater::updatedByText(*keeper) + QLatin1Char('.'));
+        updatedBy->setObjectName(QStringLiteral("updatedBy"));
+        auto* how = new QLabel(*keeper == DistributionGuard::Reason::packageManager
+                                   ? QStringLiteral("New versions of %1 come with your system's other updates.")
+                                         .arg(updater.configuration().appName)
+                                   : QStringLiteral("New versions of %1 come from the store it was installed from.")
+                                         .arg(updater.configuration().appName));
+        how->setWordWrap(true);
+        how->setForegroundRole(QPalette::PlaceholderText);
+        layout->insertWidget(0, updatedBy);
+        layout->insertWidget(1, how);
+    } else if (!updater.isEnabled())
         section->setToolTip(QStringLiteral("This copy of %1 is kept up to date by whoever installed it.")
                                 .arg(updater.configuration().appName));
     return section;

@@ -1,7 +1,8 @@
 #pragma once
 
 // The content of the settings window's "Updates" section (the window gives it its box and
-// title): the two update preferences, when the last check was, and "Check Now".
+// title): the two update preferences, when the last check was, and "Check Now"; or, where
+// another program updates this copy, who does.
 
 #include <QWidget>
 
@@ -12,7 +13,8 @@ namespace ostry {
 class Updater;
 
 // Widgets named for tests: "automaticallyChecks", "automaticallyInstalls", "lastChecked",
-// "checkNow".
+// "checkNow"; for a copy that the package manager or a store updates, only "updatedBy", which
+// says so.
 std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent = nullptr);
 
 // "Never", or the date and time of the last check in the short local format.

@@ -1,15 +1,19 @@
-// Shows the Software Update window in one state for a picture check:
-//   updater-window-preview available|downloading|ready [dark] OUT.png
+// Shows the Software Update window in one state for a picture check, or (packaged) the
+// settings window's Updates section of a copy the package manager updates:
+//   updater-window-preview available|downloading|ready|packaged [dark] OUT.png
 // The window is shown on the current display and the whole screen is written to OUT.png
 // with ImageMagick's import once the window has been painted.
 
 #include "DarkPalette.h"
 #include "UpdateWindow.h"
+#include "UpdatesSection.h"
 #include "UpdaterFakes.h"
 #include "UpdaterFixtures.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QGroupBox>
+#include <QVBoxLayout>
 #include <QProcess>
 #include <QSettings>
 #include <QStyleFactory>
@@ -48,19 +52,31 @@ int main(int argc, char** argv)
     downloader->gate.closed = state == QLatin1String("downloading");
     WindowPresenter presenter;
     UpdaterHooks hooks;
-    hooks.isEnabled = true;
+    hooks.isEnabled = state != QLatin1String("packaged");
+    hooks.updatedBy = DistributionGuard::Reason::packageManager;
     hooks.schedule = [](int, std::function<void()>) {};
     UpdaterConfiguration configuration;
     configuration.bundle = AppBundle(bundle);
     Updater updater(configuration, std::make_unique<QSettings>(dir.filePath(QStringLiteral("u.ini")), QSettings::IniFormat),
                     UpdaterParts{feed, downloader, std::make_shared<FakeVerifier>(), std::make_shared<FakeInstaller>()}, presenter,
                     hooks, Schedule::onStart);
-    updater.beginCheckForUpdates(ostry::Initiator::user);
-    if (state != QLatin1String("available"))
-        updater.setAutomaticallyInstalls(state == QLatin1String("ready")), updater.installAndRelaunch();
+    std::unique_ptr<QWidget> section;
+    if (state == QLatin1String("packaged")) {
+        section = std::make_unique<QGroupBox>(QStringLiteral("Updates"));
+        auto* layout = new QVBoxLayout(section.get());
+        layout->addWidget(makeUpdatesSection(updater).release());
+        section->resize(560, section->sizeHint().height());
+        section->move(40, 40);
+        section->show();
+    } else {
+        updater.beginCheckForUpdates(ostry::Initiator::user);
+        if (state != QLatin1String("available"))
+            updater.setAutomaticallyInstalls(state == QLatin1String("ready")), updater.installAndRelaunch();
+    }
     if (state == QLatin1String("ready"))
         waitUntil([&] { return updater.state().kind == UpdateState::Kind::readyToInstall; });
-    presenter.show(updater);
+    if (!section)
+        presenter.show(updater);
     QTimer::singleShot(800, [&] {
         QProcess::execute(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), out});
         app.quit();
