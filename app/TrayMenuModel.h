@@ -41,7 +41,7 @@ struct TrayMenuState {
     bool hasPins = false;
     bool permissionsGranted = true; // false: something Quandrel needs is missing ("Grant Permissions…")
     bool canCheckForUpdates = false; // the updater is on and not asking the feed already
-    QString updatedBy;               // "Updated by your package manager": shown instead of "Check for Updates…"
+    QString updatedBy = {};          // "Updated by your package manager": shown instead of "Check for Updates…"
 };
 
 // Waits that let the menu close first: the previously focused window gets the focus back

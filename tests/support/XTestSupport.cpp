@@ -274,7 +274,7 @@ bool XDesktop::declareTrayForeground(std::uint32_t rgb)
 {
     xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
         m_connection, xcb_get_selection_owner(m_connection, intern(m_connection, "_NET_SYSTEM_TRAY_S0")), nullptr);
-    const xcb_window_t window = owner ? owner->owner : XCB_WINDOW_NONE;
+    const xcb_window_t window = owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
     std::free(owner);
     if (window == XCB_WINDOW_NONE)
         return false;
