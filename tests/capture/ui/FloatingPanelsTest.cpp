@@ -320,6 +320,27 @@ TEST_F(PanelTest, PinKeysFollowTheTable)
     EXPECT_FALSE(pin->isVisible());
 }
 
+// A pin smaller than its image ends up showing the image scaled smoothly (made on another
+// thread), after the first show and after each zoom: one-pixel stripes average to grey.
+TEST_F(PanelTest, AShrunkPinSettlesOnTheSmoothCopy)
+{
+    QImage stripes(1200, 800, QImage::Format_RGB32);
+    for (int x = 0; x < stripes.width(); ++x)
+        for (int y = 0; y < stripes.height(); ++y)
+            stripes.setPixel(x, y, x % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    auto pin = std::make_unique<PinWindow>(stripes, 1, [] { return QString(); }, PinWindow::OnEdit{}, PinWindow::OnClose{}, screens);
+    pin->show(QRect(0, 0, 600, 400));
+    const auto settledGrey = [&] {
+        const QColor centre = pin->grab().toImage().pixelColor(pin->width() / 2, pin->height() / 2);
+        return std::abs(centre.red() - 128) < 24;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(settledGrey));
+    for (const double zoom : {0.37, 0.61}) {
+        pin->setZoom(zoom);
+        EXPECT_TRUE(QTest::qWaitFor(settledGrey)) << zoom;
+    }
+}
+
 // Save As opens its dialog and returns; closing the pins meanwhile (the tray's "Close All
 // Pins") takes the dialog with them, and an answer given before that writes the pin's image.
 TEST_F(PanelTest, PinSaveAsReturnsAtOnceAndClosingThePinTakesTheDialog)
