@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <set>
 
 namespace quandrel::x11 {
 
@@ -44,8 +45,8 @@ double scaleOf(const QList<QScreen*>& screens, const std::string& name, const Re
 }
 
 // The struts of the panels on the screen, with each panel's place: the managed clients, and
-// for the panels that window managers draw themselves (icewm's task bar), the root's
-// children and their children.
+// for the panels that window managers draw themselves (icewm's task bar), the windows a few
+// levels below the root.
 std::vector<Strut> panelStruts(X11Connection& connection, const std::vector<xcb_window_t>& clients, xcb_query_tree_cookie_t rootTree, Size rootSize)
 {
     xcb_connection_t* c = connection.xcb();
@@ -57,43 +58,53 @@ std::vector<Strut> panelStruts(X11Connection& connection, const std::vector<xcb_
         const xcb_window_t* w = xcb_query_tree_children(tree.get());
         return std::vector<xcb_window_t>(w, w + xcb_query_tree_children_length(tree.get()));
     };
-    std::vector<xcb_window_t> candidates = clients;
-    const std::vector<xcb_window_t> topLevel = children(rootTree);
-    std::vector<xcb_query_tree_cookie_t> treeCookies;
-    for (xcb_window_t w : topLevel)
-        treeCookies.push_back(xcb_query_tree_unchecked(c, w));
-    candidates.insert(candidates.end(), topLevel.begin(), topLevel.end());
-    for (auto cookie : treeCookies) {
-        const auto inner = children(cookie);
-        candidates.insert(candidates.end(), inner.begin(), inner.end());
-    }
-    std::sort(candidates.begin(), candidates.end());
-    candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-
-    // A strut counts while its panel is on the screen (a hidden panel may keep its old one).
-    struct Reads {
-        xcb_window_t window;
-        xcb_get_property_cookie_t partial, plain;
-        xcb_get_window_attributes_cookie_t attributes;
-    };
-    std::vector<Reads> reads;
-    for (xcb_window_t w : candidates)
-        reads.push_back({w, requestProperty(c, w, ewmh->_NET_WM_STRUT_PARTIAL, 12), requestProperty(c, w, ewmh->_NET_WM_STRUT, 4),
-                         xcb_get_window_attributes_unchecked(c, w)});
     struct Panel {
         std::vector<std::uint32_t> partial, plain;
         xcb_get_geometry_cookie_t geometry;
         xcb_translate_coordinates_cookie_t position;
     };
     std::vector<Panel> panels;
-    for (const Reads& r : reads) {
-        auto partial = cardinals(c, r.partial);
-        auto plain = cardinals(c, r.plain);
-        Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, r.attributes, nullptr));
-        if ((partial.empty() && plain.empty()) || !attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE)
-            continue;
-        panels.push_back({std::move(partial), std::move(plain), xcb_get_geometry_unchecked(c, r.window),
-                          xcb_translate_coordinates_unchecked(c, r.window, connection.root(), 0, 0)});
+
+    // Level by level, one batch each, down to a window manager's frame around its own panel
+    // (icewm: frame, task bar frame, task bar). Only what is on the screen counts, and is
+    // looked into: a hidden panel may keep its old strut.
+    std::vector<xcb_window_t> level = children(rootTree);
+    level.insert(level.end(), clients.begin(), clients.end());
+    std::set<xcb_window_t> seen;
+    constexpr int depth = 3;
+    for (int d = 1; d <= depth && !level.empty(); ++d) {
+        struct Reads {
+            xcb_window_t window;
+            xcb_get_property_cookie_t partial, plain;
+            xcb_get_window_attributes_cookie_t attributes;
+            std::optional<xcb_query_tree_cookie_t> tree;
+        };
+        std::vector<Reads> reads;
+        for (xcb_window_t w : level) {
+            if (!seen.insert(w).second)
+                continue;
+            reads.push_back({w, requestProperty(c, w, ewmh->_NET_WM_STRUT_PARTIAL, 12), requestProperty(c, w, ewmh->_NET_WM_STRUT, 4),
+                             xcb_get_window_attributes_unchecked(c, w),
+                             d < depth ? std::optional(xcb_query_tree_unchecked(c, w)) : std::nullopt});
+        }
+        level.clear();
+        for (const Reads& r : reads) {
+            auto partial = cardinals(c, r.partial);
+            auto plain = cardinals(c, r.plain);
+            Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(c, r.attributes, nullptr));
+            const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+            if (r.tree) {
+                if (shown) {
+                    const auto inner = children(*r.tree);
+                    level.insert(level.end(), inner.begin(), inner.end());
+                } else {
+                    xcb_discard_reply(c, r.tree->sequence);
+                }
+            }
+            if (shown && (!partial.empty() || !plain.empty()))
+                panels.push_back({std::move(partial), std::move(plain), xcb_get_geometry_unchecked(c, r.window),
+                                  xcb_translate_coordinates_unchecked(c, r.window, connection.root(), 0, 0)});
+        }
     }
     std::vector<Strut> struts;
     for (const Panel& p : panels) {
