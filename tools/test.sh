@@ -27,7 +27,7 @@ run_suite build
 # The release command in its quick form, on the binaries just built.
 tools/virtual-desktop.sh -- ctest --test-dir build -L release --output-on-failure || failed=1
 # Window placement where the window manager follows EWMH less closely than openbox.
-for wm in ${QUANDREL_OTHER_WMS-fluxbox icewm xfwm4}; do
+for wm in ${QUANDREL_OTHER_WMS-fluxbox icewm xfwm4 metacity}; do
     QUANDREL_WM=$wm tools/virtual-desktop.sh -- \
         ctest --test-dir build -R '^(x11_desktop_tests|x11_window_command_tests)$' --output-on-failure || failed=1
 done
