@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs every test: unit tests without a display, X11
 # tests on a private virtual desktop, sway tests in a private headless sway, then the same
 # tests built with AddressSanitizer and UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0 skips
-# the sanitizer pass. The release artifacts are checked once, on the first build.
+# the sanitizer pass. The release artifacts, and the window placement tests under other window
+# managers than openbox (QUANDREL_OTHER_WMS, "" for none), are checked once, on the first build.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh || exit 1
@@ -25,6 +26,11 @@ cmake --build build -j "$jobs" || exit 1
 run_suite build
 # The release command in its quick form, on the binaries just built.
 tools/virtual-desktop.sh -- ctest --test-dir build -L release --output-on-failure || failed=1
+# Window placement where the window manager follows EWMH less closely than openbox.
+for wm in ${QUANDREL_OTHER_WMS-fluxbox icewm xfwm4 metacity}; do
+    QUANDREL_WM=$wm tools/virtual-desktop.sh -- \
+        ctest --test-dir build -R '^(x11_desktop_tests|x11_window_command_tests)$' --output-on-failure || failed=1
+done
 
 if [ "${QUANDREL_SANITIZE:-1}" != 0 ]; then
     cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUANDREL_SANITIZE=ON \

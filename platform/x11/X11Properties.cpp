@@ -52,13 +52,72 @@ std::vector<xcb_window_t> clientList(X11Connection& connection)
     return windowList(ewmh, xcb_ewmh_get_client_list_unchecked(ewmh, connection.screenNumber())).value_or(std::vector<xcb_window_t>{});
 }
 
+namespace {
+
+// The clients in the server's own stacking order of their top-level windows (the window
+// manager's frames), frontmost first.
+std::vector<xcb_window_t> serverStacking(X11Connection& connection, const std::vector<xcb_window_t>& clients)
+{
+    xcb_connection_t* c = connection.xcb();
+    const xcb_window_t root = connection.root();
+    Reply<xcb_query_tree_reply_t> rootTree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+    if (!rootTree)
+        return {};
+    const xcb_window_t* children = xcb_query_tree_children(rootTree.get());
+    const std::vector<xcb_window_t> order(children, children + xcb_query_tree_children_length(rootTree.get()));
+
+    // Each client's top-level window, a level per batch.
+    std::vector<xcb_window_t> top = clients;
+    std::vector<bool> done(clients.size(), false);
+    for (int level = 0; level < 4; ++level) {
+        std::vector<xcb_query_tree_cookie_t> cookies;
+        for (std::size_t i = 0; i < top.size(); ++i)
+            cookies.push_back(xcb_query_tree_unchecked(c, top[i]));
+        for (std::size_t i = 0; i < top.size(); ++i) {
+            Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookies[i], nullptr));
+            if (done[i])
+                continue;
+            if (!tree || tree->parent == root || tree->parent == XCB_WINDOW_NONE)
+                done[i] = true;
+            else
+                top[i] = tree->parent;
+        }
+    }
+    std::vector<std::pair<std::ptrdiff_t, xcb_window_t>> ranked;
+    for (std::size_t i = 0; i < clients.size(); ++i) {
+        const auto at = std::find(order.begin(), order.end(), top[i]);
+        if (at != order.end())
+            ranked.push_back({at - order.begin(), clients[i]});
+    }
+    std::sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<xcb_window_t> result;
+    for (const auto& [rank, window] : ranked)
+        result.push_back(window);
+    return result;
+}
+
+} // namespace
+
 std::optional<std::vector<xcb_window_t>> clientsFrontToBack(X11Connection& connection)
 {
     xcb_ewmh_connection_t* ewmh = connection.ewmh();
-    auto stacking = windowList(ewmh, xcb_ewmh_get_client_list_stacking_unchecked(ewmh, connection.screenNumber()));
-    if (stacking)
+    auto stackingCookie = xcb_ewmh_get_client_list_stacking_unchecked(ewmh, connection.screenNumber());
+    auto clientsCookie = xcb_ewmh_get_client_list_unchecked(ewmh, connection.screenNumber());
+    auto stacking = windowList(ewmh, stackingCookie);
+    const auto clients = windowList(ewmh, clientsCookie);
+    auto sorted = [](std::vector<xcb_window_t> v) {
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    if (stacking && (!clients || sorted(*stacking) == sorted(*clients))) {
         std::reverse(stacking->begin(), stacking->end());
-    return stacking;
+        return stacking;
+    }
+    // A stacking list that is missing or behind the client list (xfwm4 publishes it only from
+    // its first restacking on): the server's own order.
+    if (!clients)
+        return std::nullopt;
+    return serverStacking(connection, *clients);
 }
 
 std::int32_t pidOf(X11Connection& connection, xcb_window_t window)

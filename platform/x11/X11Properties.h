@@ -51,8 +51,9 @@ std::optional<std::vector<xcb_window_t>> windowList(xcb_ewmh_connection_t* ewmh,
 // The managed clients, oldest first (_NET_CLIENT_LIST); empty when the window manager does
 // not publish it.
 std::vector<xcb_window_t> clientList(X11Connection& connection);
-// The managed clients, frontmost first (_NET_CLIENT_LIST_STACKING); none when the window
-// manager does not publish it.
+// The managed clients, frontmost first (_NET_CLIENT_LIST_STACKING, or the server's stacking of
+// their frames where that list is missing or behind _NET_CLIENT_LIST); none when the window
+// manager publishes neither.
 std::optional<std::vector<xcb_window_t>> clientsFrontToBack(X11Connection& connection);
 
 // The process that owns a client, by _NET_WM_PID; 0 when it does not say.

@@ -9,6 +9,7 @@
 #include <xcb/xcb_icccm.h>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 #include <unistd.h>
 
@@ -60,6 +61,22 @@ std::pair<int, int> fittedClientSize(const xcb_size_hints_t& hints, int width, i
 
 } // namespace
 
+std::pair<int, int> configurePosition(std::uint32_t gravity, int frameX, int frameY, int left, int right, int top, int bottom)
+{
+    // ICCCM 4.1.2.3: the window manager puts the frame's point of that gravity where the
+    // client's own would be at the position asked for (the client itself for static gravity).
+    if (gravity == XCB_GRAVITY_STATIC)
+        return {frameX + left, frameY + top};
+    const int column = gravity >= XCB_GRAVITY_NORTH_WEST && gravity <= XCB_GRAVITY_SOUTH_EAST ? int(gravity - 1) % 3 : 0;
+    const int row = gravity >= XCB_GRAVITY_NORTH_WEST && gravity <= XCB_GRAVITY_SOUTH_EAST ? int(gravity - 1) / 3 : 0;
+    return {frameX + column * (left + right) / 2, frameY + row * (top + bottom) / 2};
+}
+
+bool X11Windows::Target::reachedBy(const ClientGeometry& g) const
+{
+    return g.x == clientX && g.y == clientY && g.width == expectedWidth && g.height == expectedHeight;
+}
+
 X11Windows::X11Windows(X11Connection& connection, DisplayProvider& displays)
     : m_connection(connection)
     , m_displays(displays)
@@ -69,6 +86,29 @@ X11Windows::X11Windows(X11Connection& connection, DisplayProvider& displays)
         return false;
     })
 {
+}
+
+X11Windows::~X11Windows()
+{
+    if (m_markWindow) {
+        xcb_destroy_window(m_connection.xcb(), m_markWindow);
+        m_connection.flush();
+    }
+}
+
+void X11Windows::requestAnswerMark()
+{
+    xcb_connection_t* c = m_connection.xcb();
+    if (!m_markWindow) {
+        // Never mapped, so never managed; not override-redirect, so that its configure
+        // requests go through the window manager.
+        m_markWindow = xcb_generate_id(c);
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_create_window(c, 0, m_markWindow, m_connection.root(), -100, -100, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                          XCB_CW_EVENT_MASK, &mask);
+    }
+    m_markWidth = m_markWidth == 2 ? 3 : 2;
+    xcb_configure_window(c, m_markWindow, XCB_CONFIG_WINDOW_WIDTH, &m_markWidth);
 }
 
 // Frames are read and written in points; the server counts pixels (ScreenSpace.h).
@@ -159,68 +199,109 @@ void X11Windows::place(WindowHandle handle, const Rect& framePoints)
             return;
     }
 
-    // The client's own size is the frame less the decorations, plus any client-side margin;
-    // with north-west gravity the position names the outer frame's top-left corner.
-    const ClientGeometry::Extents& f = current->frame;
-    const ClientGeometry::Extents& g = current->gtk;
-    const int x = saturatedCoordinate(frame.x) - g.left;
-    const int y = saturatedCoordinate(frame.y) - g.top;
-    const int width = saturatedSize(saturatedSize(frame.width) - f.left - f.right + g.left + g.right);
-    const int height = saturatedSize(saturatedSize(frame.height) - f.top - f.bottom + g.top + g.bottom);
-    const int clientX = x + f.left;
-    const int clientY = y + f.top;
+    // The client's own size and place for the frame asked for, by the extents it has now.
+    const auto targetFor = [&](const ClientGeometry& g) {
+        Target t;
+        const ClientGeometry::Extents& f = g.frame;
+        const ClientGeometry::Extents& m = g.gtk;
+        // With north-west gravity the position names the outer frame's top-left corner.
+        t.x = saturatedCoordinate(frame.x) - m.left;
+        t.y = saturatedCoordinate(frame.y) - m.top;
+        t.width = saturatedSize(saturatedSize(frame.width) - f.left - f.right + m.left + m.right);
+        t.height = saturatedSize(saturatedSize(frame.height) - f.top - f.bottom + m.top + m.bottom);
+        t.clientX = t.x + f.left;
+        t.clientY = t.y + f.top;
+        // The window manager applies the window's size limits and steps: that size is the one
+        // to wait for.
+        std::tie(t.expectedWidth, t.expectedHeight) = hasHints ? fittedClientSize(hints, t.width, t.height) : std::pair{t.width, t.height};
+        return t;
+    };
+    const Target target = targetFor(*current);
+    // A window that already has its size and place is left alone: a request would get no
+    // answer from most window managers, and a wrong one from some.
+    if (target.reachedBy(*current))
+        return;
 
     const auto size = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT);
     const auto position = xcb_ewmh_moveresize_window_opt_flags_t(XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y);
     // Size, position, size again: a window moved to another display may only fit there
     // after the move. When the size stays, the size steps change nothing and are left out.
-    const bool resizes = current->width != width || current->height != height;
+    const bool resizes = current->width != target.width || current->height != target.height;
     if (resizes)
-        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
-    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, position, x, y, 0, 0);
+        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, target.width, target.height);
+    xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, position, target.x, target.y, 0, 0);
     if (resizes)
-        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, width, height);
+        xcb_ewmh_request_moveresize_window(ewmh, screen, window, XCB_GRAVITY_NORTH_WEST, XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, size, 0, 0, target.width, target.height);
+    requestAnswerMark();
     m_connection.flush();
 
-    // The window manager applies the window's size limits and steps: that size is the one
-    // to wait for, and a window that already has it and its place gets no answer at all.
-    const auto [expectedWidth, expectedHeight] = hasHints ? fittedClientSize(hints, width, height) : std::pair{width, height};
-    const bool alreadyThere = current->x == clientX && current->y == clientY && current->width == expectedWidth
-        && current->height == expectedHeight;
-    if (alreadyThere)
+    const Answer answer = awaitAnswer(window, target, *current);
+    if (answer == Answer::gone)
+        m_watched.erase(window);
+    if (answer != Answer::elsewhere)
         return;
 
-    // Wait until the window manager has put the window where asked, following the window's
-    // geometry through its ConfigureNotify events: real ones carry the size, the window
-    // manager's synthetic ones (ICCCM) the position in root coordinates too. The wait ends
-    // on the event that shows the frame asked for (its size limits applied). A window manager
-    // that places it otherwise (keeps it on a display, say) never gets there: once the
-    // events stop for a while the window is taken as settled, and the safety timeout ends
-    // the wait when no answer comes at all.
+    // Some window managers carry out _NET_MOVERESIZE_WINDOW wrongly (fluxbox grows a window
+    // by its decorations when only the position changes) or not at all, and a plain
+    // ConfigureWindow of the client right. When the answer is not the frame asked for, the
+    // request goes again in that form, by the extents the window has now; whatever the
+    // window manager makes of it is final (it may keep a window on a display, say).
+    const auto now = readClientGeometry(m_connection, window);
+    if (!now)
+        return;
+    const Target again = targetFor(*now);
+    if (again.reachedBy(*now))
+        return;
+    const auto [x, y] = configurePosition(hasHints && (hints.flags & XCB_ICCCM_SIZE_HINT_P_WIN_GRAVITY) ? hints.win_gravity : XCB_GRAVITY_NORTH_WEST,
+                                          again.x, again.y, now->frame.left, now->frame.right, now->frame.top, now->frame.bottom);
+    const std::uint32_t values[] = {std::uint32_t(x), std::uint32_t(y), std::uint32_t(again.width), std::uint32_t(again.height)};
+    xcb_configure_window(c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
+    requestAnswerMark();
+    m_connection.flush();
+    if (awaitAnswer(window, again, *now) == Answer::gone)
+        m_watched.erase(window);
+}
+
+X11Windows::Answer X11Windows::awaitAnswer(std::uint32_t window, const Target& target, const ClientGeometry& start)
+{
+    // The window's geometry, followed through its ConfigureNotify events: real ones carry the
+    // size, the window manager's synthetic ones (ICCCM) the position in root coordinates too.
+    // A window that shows the frame asked for (its size limits applied) ends the wait once the
+    // window manager has answered the mark: a window manager that carries out a request
+    // wrongly may pass through the frame on its way (fluxbox grows a window by a move after
+    // sizing it right). Once the mark is answered, the window is read again. A window manager
+    // that places the window otherwise never gets there: once the events stop for a while the
+    // window is taken as settled, and the safety timeout ends the wait when no answer comes.
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + settleTimeout;
-    int knownX = current->x, knownY = current->y, knownWidth = current->width, knownHeight = current->height;
+    ClientGeometry known = start;
     bool sawChange = false;
+    bool answered = false;
     for (;;) {
         const auto now = Clock::now();
         if (now >= deadline)
-            return;
+            return Answer::elsewhere;
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
-        if (sawChange)
+        if (sawChange && answered)
             wait = std::min(wait, quietTime);
         bool destroyed = false;
+        bool markAnswered = false;
         const bool changed = m_connection.waitForEvent(
             [&](xcb_generic_event_t* e) {
                 const auto type = e->response_type & 0x7f;
                 if (type == XCB_CONFIGURE_NOTIFY) {
                     const auto* configure = reinterpret_cast<xcb_configure_notify_event_t*>(e);
+                    if (configure->window == m_markWindow && configure->width == m_markWidth) {
+                        markAnswered = true;
+                        return true;
+                    }
                     if (configure->window != window)
                         return false;
-                    knownWidth = configure->width;
-                    knownHeight = configure->height;
+                    known.width = configure->width;
+                    known.height = configure->height;
                     if (e->response_type & 0x80) {
-                        knownX = configure->x;
-                        knownY = configure->y;
+                        known.x = configure->x;
+                        known.y = configure->y;
                     }
                     return true;
                 }
@@ -231,17 +312,26 @@ void X11Windows::place(WindowHandle handle, const Rect& framePoints)
                 return false;
             },
             wait);
-        if (destroyed) {
-            m_watched.erase(window);
-            return;
+        if (destroyed)
+            return Answer::gone;
+        if (markAnswered) {
+            answered = true;
+            sawChange = true;
+            const auto now = readClientGeometry(m_connection, window);
+            if (!now)
+                return Answer::gone;
+            known = *now;
+            if (target.reachedBy(known))
+                return Answer::reached;
+            continue;
         }
-        if (!changed && sawChange)
-            return;
+        if (!changed && sawChange && answered)
+            return Answer::elsewhere;
         if (!changed)
             continue;
         sawChange = true;
-        if (knownX == clientX && knownY == clientY && knownWidth == expectedWidth && knownHeight == expectedHeight)
-            return;
+        if (answered && target.reachedBy(known))
+            return Answer::reached;
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <set>
+#include <utility>
 
 namespace quandrel::x11 {
 
@@ -20,20 +21,30 @@ class X11Connection;
 std::int32_t saturatedCoordinate(double value);
 std::int32_t saturatedSize(double value);
 
+// The position a ConfigureWindow request of a client with window gravity `gravity` names so
+// that its frame, with these decoration extents, has its top-left corner at (frameX, frameY).
+std::pair<int, int> configurePosition(std::uint32_t gravity, int frameX, int frameY, int left, int right, int top, int bottom);
+
+struct ClientGeometry;
+
 class X11Windows final : public WindowAccess {
 public:
     // The displays give the flip between screen and window space.
     X11Windows(X11Connection& connection, DisplayProvider& displays);
+    ~X11Windows() override;
+    X11Windows(const X11Windows&) = delete;
+    X11Windows& operator=(const X11Windows&) = delete;
 
     // How long setFrame waits for the window manager's answer at most. The wait normally ends
-    // on the ConfigureNotify that shows the frame asked for (size limits and steps applied);
-    // this safety bound only matters for a window manager that answers nothing, and is
-    // generous so that a busy machine's next command never reads a frame still in flight.
+    // once the window manager has carried out every request (see awaitAnswer) and the window
+    // shows the frame asked for (size limits and steps applied); this safety bound only
+    // matters for a window manager that answers nothing, and is generous so that a busy
+    // machine's next command never reads a frame still in flight.
     std::chrono::milliseconds settleTimeout{1000};
     // How long a maximized or full-screen window may take to leave that state.
     std::chrono::milliseconds stateTimeout{1000};
-    // Once the window has moved but not to the frame asked for, how long without further
-    // events counts as settled (the window manager placed it elsewhere).
+    // Once the window manager has answered but not with the frame asked for, how long without
+    // further events counts as settled (the window manager placed it elsewhere).
     std::chrono::milliseconds quietTime{50};
 
     std::optional<ClientWindow> focusedWindow() override;
@@ -54,14 +65,33 @@ public:
     void resumeInteractiveMove(WindowHandle window, Point screenPointer) override;
 
 private:
+    // Where a frame write puts the client: its size and place asked for, and the size and
+    // place the window manager's answer must show.
+    struct Target {
+        int x = 0, y = 0, width = 0, height = 0;
+        int clientX = 0, clientY = 0, expectedWidth = 0, expectedHeight = 0;
+        bool reachedBy(const ClientGeometry& g) const;
+    };
+    enum class Answer { reached, elsewhere, gone };
+
     std::vector<std::uint32_t> frontToBack();
     void place(WindowHandle window, const Rect& frame);
+    // Asks the window manager to resize an unmapped window of Quandrel's own: the configure
+    // request goes to the window manager, which passes it on for a window it does not manage.
+    // A window manager handles its events in order, so the ConfigureNotify of that window shows
+    // that it has handled every request sent before.
+    void requestAnswerMark();
+    // Waits for the window manager's answer to a frame write, from the geometry `start`: the
+    // answer mark, and the window's geometry.
+    Answer awaitAnswer(std::uint32_t window, const Target& target, const ClientGeometry& start);
     // Selects structure and property events of a window whose frame is being set.
     void watch(std::uint32_t window);
 
     X11Connection& m_connection;
     DisplayProvider& m_displays;
     std::set<std::uint32_t> m_watched;
+    std::uint32_t m_markWindow = 0;
+    std::uint32_t m_markWidth = 2;
     X11EventFilter m_filter; // last: it goes first
 };
 

@@ -108,8 +108,10 @@ TestWindow::TestWindow(const std::vector<std::string>& arguments, int windowCoun
     }
     XDesktop& desktop = XDesktop::instance();
     for (const std::uint32_t w : m_windows) {
-        if (!desktop.waitUntil([&] { return desktop.isManaged(w); }))
+        if (!desktop.waitUntil([&] { return desktop.isManaged(w); })) {
+            close(); // no destructor runs for a constructor that throws
             throw std::runtime_error("the window manager did not manage the test window");
+        }
     }
 }
 
@@ -167,7 +169,16 @@ bool XDesktop::isManaged(std::uint32_t window)
     bool listed = false;
     for (auto c : clients)
         listed = listed || c == window;
-    return listed && cardinals(m_connection, window, "_NET_FRAME_EXTENTS").size() == 4;
+    if (!listed)
+        return false;
+    if (cardinals(m_connection, window, "_NET_FRAME_EXTENTS").size() == 4)
+        return true;
+    // Some window managers (metacity) set no extents on a window they do not decorate: such a
+    // window counts once it has its ICCCM state and is on the screen.
+    xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr);
+    const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    return viewable && !cardinals(m_connection, window, "WM_STATE").empty();
 }
 
 std::uint32_t XDesktop::activeWindow()

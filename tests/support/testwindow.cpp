@@ -3,12 +3,14 @@
 // "READY <window id>" once mapped and runs until killed or closed.
 //
 //   quandrel-testwindow [--title T] [--geometry WxH+X+Y] [--csd L,R,T,B] [--dialog]
-//                       [--dock-top H] [--dock-bottom H --dock-span X0,X1] [--min WxH]
+//                       [--dock-top H] [--dock-bottom H --dock-span X0,X1] [--plain-strut]
+//                       [--min WxH]
 //                       [--class NAME] [--pid PID] [--count N] [--type TYPE] [--fixed]
 //                       [--increments WxH]
 //
 // --type sets _NET_WM_WINDOW_TYPE_<TYPE> (e.g. DESKTOP, DOCK, NORMAL), or no type with "none".
-// --fixed makes the size the minimum and the maximum; --increments adds resize steps over a
+// A dock's strut is _NET_WM_STRUT_PARTIAL over the span, or with --plain-strut the old
+// _NET_WM_STRUT alone. --fixed makes the size the minimum and the maximum; --increments adds resize steps over a
 // base size of the minimum.
 //
 // With --count it opens N windows (each offset a little) and prints one READY line each.
@@ -53,7 +55,7 @@ int main(int argc, char** argv)
     long claimedPid = getpid();
     int count = 1;
     std::string type;
-    bool fixed = false;
+    bool fixed = false, plainStrut = false;
     int widthStep = 0, heightStep = 0;
 
     for (int i = 1; i < argc; ++i) {
@@ -71,6 +73,7 @@ int main(int argc, char** argv)
         else if (a == "--pid") { claimedPid = std::atol(v); ++i; }
         else if (a == "--type") { type = v; ++i; }
         else if (a == "--fixed") { fixed = true; }
+        else if (a == "--plain-strut") { plainStrut = true; }
         else if (a == "--increments") { std::sscanf(v, "%dx%d", &widthStep, &heightStep); ++i; }
         else if (a == "--min") { std::sscanf(v, "%dx%d", &minWidth, &minHeight); ++i; }
     }
@@ -127,9 +130,12 @@ int main(int argc, char** argv)
             setCardinals(c, w, typeAtom, XCB_ATOM_ATOM, {intern(c, "_NET_WM_WINDOW_TYPE_DOCK")});
             const std::uint32_t end = spanEnd < 0 ? screen->width_in_pixels - 1 : std::uint32_t(spanEnd);
             const std::uint32_t start = std::uint32_t(spanStart);
-            setCardinals(c, w, intern(c, "_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL,
-                         {0, 0, std::uint32_t(dockTop), std::uint32_t(dockBottom), 0, 0, 0, 0,
-                          dockTop ? start : 0, dockTop ? end : 0, dockBottom ? start : 0, dockBottom ? end : 0});
+            if (plainStrut)
+                setCardinals(c, w, intern(c, "_NET_WM_STRUT"), XCB_ATOM_CARDINAL, {0, 0, std::uint32_t(dockTop), std::uint32_t(dockBottom)});
+            else
+                setCardinals(c, w, intern(c, "_NET_WM_STRUT_PARTIAL"), XCB_ATOM_CARDINAL,
+                             {0, 0, std::uint32_t(dockTop), std::uint32_t(dockBottom), 0, 0, 0, 0,
+                              dockTop ? start : 0, dockTop ? end : 0, dockBottom ? start : 0, dockBottom ? end : 0});
         } else {
             setCardinals(c, w, typeAtom, XCB_ATOM_ATOM, {intern(c, "_NET_WM_WINDOW_TYPE_NORMAL")});
         }

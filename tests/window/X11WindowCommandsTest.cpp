@@ -139,6 +139,18 @@ TEST_F(X11WindowCommandsTest, ExtremeGapsAndFramesStayOnTheScreen)
     EXPECT_LT(frame.height, 32768);
 }
 
+TEST(X11ConfigurePosition, NamesTheFramesCornerByTheWindowsGravity)
+{
+    // A frame at (100, 50) with decorations 2 left, 4 right, 20 top and 6 bottom.
+    const struct {
+        std::uint32_t gravity;
+        std::pair<int, int> position;
+    } rows[] = {{0, {100, 50}}, /* unset: north-west */ {1, {100, 50}}, /* north-west */ {2, {103, 50}}, /* north */
+                {5, {103, 63}}, /* centre */ {9, {106, 76}}, /* south-east */ {10, {102, 70}}, /* static */ {99, {100, 50}}};
+    for (const auto& row : rows)
+        EXPECT_EQ(x11::configurePosition(row.gravity, 100, 50, 2, 4, 20, 6), row.position) << row.gravity;
+}
+
 TEST_F(X11WindowCommandsTest, CommandsOnAFixedSizeWindowLeaveTheEventLoopResponsive)
 {
     int argc = 1;
