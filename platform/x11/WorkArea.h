@@ -26,7 +26,7 @@ struct Strut {
     // to the monitors the panel overlaps, and its width counts from the root's edge where
     // that reaches into the monitor, else from the monitor's own edge (icewm counts so).
     bool wholeEdge = false;
-    std::optional<Rect> panel;
+    std::optional<Rect> panel = std::nullopt;
     bool operator==(const Strut&) const = default;
 };
 

@@ -252,7 +252,7 @@ void X11Windows::place(WindowHandle handle, const Rect& framePoints)
     const Target again = targetFor(*now);
     if (again.reachedBy(*now))
         return;
-    const auto [x, y] = configurePosition(hasHints && (hints.flags & XCB_ICCCM_SIZE_HINT_P_WIN_GRAVITY) ? hints.win_gravity : XCB_GRAVITY_NORTH_WEST,
+    const auto [x, y] = configurePosition(hasHints && (hints.flags & XCB_ICCCM_SIZE_HINT_P_WIN_GRAVITY) ? hints.win_gravity : std::uint32_t(XCB_GRAVITY_NORTH_WEST),
                                           again.x, again.y, now->frame.left, now->frame.right, now->frame.top, now->frame.bottom);
     const std::uint32_t values[] = {std::uint32_t(x), std::uint32_t(y), std::uint32_t(again.width), std::uint32_t(again.height)};
     xcb_configure_window(c, window, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, values);
