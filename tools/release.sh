@@ -16,6 +16,8 @@
 # they are (their version must be VERSION); the test suite uses it.
 # Prints the artifacts, the linters' findings and `name: value unit` lines with their sizes.
 set -euo pipefail
+# A step that fails without a word of its own is named, so that a failed run says where.
+trap 'echo "release: line $LINENO: \"$BASH_COMMAND\" failed" >&2' ERR
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/.." && pwd)
 identifier=org.quandrel.Quandrel

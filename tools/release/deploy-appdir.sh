@@ -13,6 +13,7 @@
 #
 # QT_PLUGINS_DIR and TESSDATA_DIR override where the plugins and data are taken from.
 set -euo pipefail
+trap 'echo "deploy-appdir: line $LINENO: \"$BASH_COMMAND\" failed" >&2' ERR
 here=$(cd "$(dirname "$0")" && pwd)
 appdir=${1:?usage: deploy-appdir.sh APPDIR}
 [ -x "$appdir/AppRun" ] || { echo "deploy-appdir: $appdir is not an application folder" >&2; exit 1; }
@@ -72,7 +73,9 @@ queue=("${roots[@]}")
 # Libraries Quandrel opens itself when first needed, which no DT_NEEDED names: the text
 # recognition engine.
 for name in libtesseract.so.5; do
-    source=$(/sbin/ldconfig -p | awk -v n="$name" '$1 == n { print $NF; exit }')
+    # awk reads the whole list: leaving early would end ldconfig by SIGPIPE, which pipefail
+    # counts as a failure.
+    source=$(/sbin/ldconfig -p | awk -v n="$name" '$1 == n && !found { print $NF; found = 1 }')
     [ -n "$source" ] || { echo "deploy-appdir: $name is not installed" >&2; exit 1; }
     cp -L "$source" "$lib/$name"
     chmod 0644 "$lib/$name"
