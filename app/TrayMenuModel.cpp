@@ -1,5 +1,7 @@
 #include "TrayMenuModel.h"
 
+#include <QCoreApplication>
+
 namespace quandrel {
 
 namespace {
@@ -14,6 +16,9 @@ const std::vector<std::vector<WindowAction>> windowGroups = {
 };
 
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+// Window actions and capture modes keep their English names in their tables, marked for translation there.
+QString translated(const char* context, std::string_view text) { return QCoreApplication::translate(context, text.data()); }
 
 template <typename Key>
 std::optional<Shortcut> shortcutOf(const std::map<Key, Shortcut>& map, Key key)
@@ -55,28 +60,28 @@ std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
     const QuandrelSettings& settings = state.settings;
     std::vector<TrayMenuEntry> menu;
 
-    TrayMenuEntry window = submenu(QStringLiteral("Window"));
+    TrayMenuEntry window = submenu(QCoreApplication::translate("TrayMenu", "Window"));
     for (const auto& group : windowGroups) {
         if (!window.children.empty())
             window.children.push_back(divider());
         for (const WindowAction a : group)
-            window.children.push_back(commandItem(state, qstr(title(a)), WindowCommand{a}, shortcutOf(settings.windowShortcuts, a), windowCommandDelay));
+            window.children.push_back(commandItem(state, translated("WindowAction", title(a)), WindowCommand{a}, shortcutOf(settings.windowShortcuts, a), windowCommandDelay));
     }
     menu.push_back(std::move(window));
 
     menu.push_back(divider());
     for (const CaptureMode m : allCaptureModes) {
-        TrayMenuEntry item = commandItem(state, qstr(title(m)), CaptureCommand{m, std::nullopt}, shortcutOf(settings.captureShortcuts, m),
+        TrayMenuEntry item = commandItem(state, translated("CaptureMode", title(m)), CaptureCommand{m, std::nullopt}, shortcutOf(settings.captureShortcuts, m),
                                          captureCommandDelay);
         item.symbol = qstr(symbolName(m));
         menu.push_back(std::move(item));
     }
     if (state.hasPins)
-        menu.push_back(commandItem(state, QStringLiteral("Close All Pins"), ClosePinsCommand{}, std::nullopt, 0));
+        menu.push_back(commandItem(state, QCoreApplication::translate("TrayMenu", "Close All Pins"), ClosePinsCommand{}, std::nullopt, 0));
 
     if (!settings.appBindings.empty()) {
         menu.push_back(divider());
-        TrayMenuEntry apps = submenu(QStringLiteral("Apps"));
+        TrayMenuEntry apps = submenu(QCoreApplication::translate("TrayMenu", "Apps"));
         for (const AppBinding& binding : settings.appBindings)
             apps.children.push_back(commandItem(state, QString::fromStdString(binding.name), AppCommand{binding.desktopId}, binding.shortcut, 0));
         menu.push_back(std::move(apps));
@@ -85,22 +90,22 @@ std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
     menu.push_back(divider());
     if (!state.permissionsGranted) {
         TrayMenuEntry grant;
-        grant.title = QStringLiteral("Grant Permissions…");
+        grant.title = QCoreApplication::translate("TrayMenu", "Grant Permissions…");
         grant.action = TrayMenuEntry::Action::grantPermissions;
         menu.push_back(std::move(grant));
     }
-    TrayMenuEntry settingsItem = commandItem(state, QStringLiteral("Settings…"), OpenSettingsCommand{}, std::nullopt, 0);
+    TrayMenuEntry settingsItem = commandItem(state, QCoreApplication::translate("TrayMenu", "Settings…"), OpenSettingsCommand{}, std::nullopt, 0);
     settingsItem.ownKeys = QKeySequence(Qt::ControlModifier | Qt::Key_Comma);
     menu.push_back(std::move(settingsItem));
     TrayMenuEntry updates;
-    updates.title = state.updatedBy.isEmpty() ? QStringLiteral("Check for Updates…") : state.updatedBy;
+    updates.title = state.updatedBy.isEmpty() ? QCoreApplication::translate("TrayMenu", "Check for Updates…") : state.updatedBy;
     updates.action = TrayMenuEntry::Action::checkForUpdates;
     updates.enabled = state.canCheckForUpdates && state.updatedBy.isEmpty();
     menu.push_back(std::move(updates));
 
     menu.push_back(divider());
     TrayMenuEntry quit;
-    quit.title = QStringLiteral("Quit Quandrel");
+    quit.title = QCoreApplication::translate("TrayMenu", "Quit Quandrel");
     quit.ownKeys = QKeySequence(Qt::ControlModifier | Qt::Key_Q);
     quit.action = TrayMenuEntry::Action::quit;
     menu.push_back(std::move(quit));

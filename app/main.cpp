@@ -39,6 +39,8 @@
 #include "UpdatesSection.h"
 #include "FrontmostApplication.h"
 
+#include "Translations.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDesktopServices>
@@ -281,6 +283,7 @@ int main(int argc, char** argv)
             return 1;
         }
         QApplication app(argc, argv);
+        installTranslations(app);
         const std::unique_ptr<Desktop> desktop = openDesktop(chooseBackend(SessionEnvironment::current()));
         return runDeveloperEditor(parser.positionalArguments(), desktop ? desktop->services().displays->displays() : std::vector<quandrel::Display>{});
     }
@@ -352,6 +355,7 @@ int main(int argc, char** argv)
                                                                                           : QStringLiteral(QUANDREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quandrel"));
     QApplication app(argc, argv);
+    installTranslations(app);
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::string whyNot;

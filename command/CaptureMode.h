@@ -3,6 +3,8 @@
 // The kinds of screenshot. Stored and exchanged by raw name (the case name); the declaration
 // order is the iteration order of menus, settings rows and hot-key registration.
 
+#include <QtGlobal>
+
 #include <array>
 #include <optional>
 #include <string_view>
@@ -26,11 +28,11 @@ struct CaptureModeNames {
     std::string_view raw, title, symbol;
 };
 inline constexpr std::array<CaptureModeNames, allCaptureModes.size()> captureModeNames = {{
-    {"area", "Capture Area", "rectangle.dashed"},
-    {"fullScreen", "Capture Full Screen", "display"},
-    {"window", "Capture Window", "window"},
-    {"text", "Copy Text from Area (OCR)", "text.viewfinder"},
-    {"repeatArea", "Repeat Last Area", "arrow.counterclockwise"},
+    {"area", QT_TRANSLATE_NOOP("CaptureMode", "Capture Area"), "rectangle.dashed"},
+    {"fullScreen", QT_TRANSLATE_NOOP("CaptureMode", "Capture Full Screen"), "display"},
+    {"window", QT_TRANSLATE_NOOP("CaptureMode", "Capture Window"), "window"},
+    {"text", QT_TRANSLATE_NOOP("CaptureMode", "Copy Text from Area (OCR)"), "text.viewfinder"},
+    {"repeatArea", QT_TRANSLATE_NOOP("CaptureMode", "Repeat Last Area"), "arrow.counterclockwise"},
 }};
 } // namespace detail
 

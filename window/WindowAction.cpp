@@ -1,5 +1,7 @@
 #include "WindowAction.h"
 
+#include <QtGlobal>
+
 namespace quandrel {
 
 namespace {
@@ -10,34 +12,34 @@ struct ActionNames {
 };
 
 constexpr std::array<ActionNames, allWindowActions.size()> actionNames = {{
-    {"leftHalf", "Left Half"},
-    {"rightHalf", "Right Half"},
-    {"topHalf", "Top Half"},
-    {"bottomHalf", "Bottom Half"},
-    {"topLeft", "Top Left"},
-    {"topRight", "Top Right"},
-    {"bottomLeft", "Bottom Left"},
-    {"bottomRight", "Bottom Right"},
-    {"firstThird", "First Third"},
-    {"centerThird", "Center Third"},
-    {"lastThird", "Last Third"},
-    {"firstTwoThirds", "First Two Thirds"},
-    {"lastTwoThirds", "Last Two Thirds"},
-    {"maximize", "Maximize"},
-    {"almostMaximize", "Almost Maximize"},
-    {"maximizeHeight", "Maximize Height"},
-    {"center", "Center"},
-    {"smaller", "Smaller"},
-    {"larger", "Larger"},
-    {"restore", "Restore"},
-    {"nextDisplay", "Next Display"},
-    {"previousDisplay", "Previous Display"},
+    {"leftHalf", QT_TRANSLATE_NOOP("WindowAction", "Left Half")},
+    {"rightHalf", QT_TRANSLATE_NOOP("WindowAction", "Right Half")},
+    {"topHalf", QT_TRANSLATE_NOOP("WindowAction", "Top Half")},
+    {"bottomHalf", QT_TRANSLATE_NOOP("WindowAction", "Bottom Half")},
+    {"topLeft", QT_TRANSLATE_NOOP("WindowAction", "Top Left")},
+    {"topRight", QT_TRANSLATE_NOOP("WindowAction", "Top Right")},
+    {"bottomLeft", QT_TRANSLATE_NOOP("WindowAction", "Bottom Left")},
+    {"bottomRight", QT_TRANSLATE_NOOP("WindowAction", "Bottom Right")},
+    {"firstThird", QT_TRANSLATE_NOOP("WindowAction", "First Third")},
+    {"centerThird", QT_TRANSLATE_NOOP("WindowAction", "Center Third")},
+    {"lastThird", QT_TRANSLATE_NOOP("WindowAction", "Last Third")},
+    {"firstTwoThirds", QT_TRANSLATE_NOOP("WindowAction", "First Two Thirds")},
+    {"lastTwoThirds", QT_TRANSLATE_NOOP("WindowAction", "Last Two Thirds")},
+    {"maximize", QT_TRANSLATE_NOOP("WindowAction", "Maximize")},
+    {"almostMaximize", QT_TRANSLATE_NOOP("WindowAction", "Almost Maximize")},
+    {"maximizeHeight", QT_TRANSLATE_NOOP("WindowAction", "Maximize Height")},
+    {"center", QT_TRANSLATE_NOOP("WindowAction", "Center")},
+    {"smaller", QT_TRANSLATE_NOOP("WindowAction", "Smaller")},
+    {"larger", QT_TRANSLATE_NOOP("WindowAction", "Larger")},
+    {"restore", QT_TRANSLATE_NOOP("WindowAction", "Restore")},
+    {"nextDisplay", QT_TRANSLATE_NOOP("WindowAction", "Next Display")},
+    {"previousDisplay", QT_TRANSLATE_NOOP("WindowAction", "Previous Display")},
 }};
 
 constexpr std::array<ActionNames, allRepeatBehaviors.size()> repeatNames = {{
-    {"cycleSizes", "Cycle through ½, ⅔ and ⅓"},
-    {"acrossDisplays", "Move to the next display"},
-    {"nothing", "Do nothing"},
+    {"cycleSizes", QT_TRANSLATE_NOOP("WindowAction", "Cycle through ½, ⅔ and ⅓")},
+    {"acrossDisplays", QT_TRANSLATE_NOOP("WindowAction", "Move to the next display")},
+    {"nothing", QT_TRANSLATE_NOOP("WindowAction", "Do nothing")},
 }};
 
 } // namespace

@@ -4,10 +4,12 @@
 #include "EditorTool.h"
 #include "Symbols.h"
 #include "SettingsModel.h"
+#include "Translations.h"
 #include "TrayMenuModel.h"
 #include "ShortcutList.h"
 #include "KeyboardLayout.h"
 
+#include <QLocale>
 #include <QMenu>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -298,4 +300,18 @@ TEST(TrayIcon, TheDrawingStandsOutOnTheTray)
     EXPECT_GT(ui::trayIconColor(TrayIconVariant::light).lightness(), 200);
     EXPECT_LT(ui::trayIconColor(TrayIconVariant::dark).lightness(), 80);
     EXPECT_FALSE(ui::trayIcon(TrayIconVariant::light).pixmap(22, 22).isNull());
+}
+
+// Runs under a German locale (ctest's app_tests_german); elsewhere the menu stays English.
+TEST(TrayMenuTranslation, GermanLocaleTranslatesTheMenu)
+{
+    if (QLocale().language() != QLocale::German)
+        GTEST_SKIP() << "needs LANG=de_DE.UTF-8";
+    installTranslations(*QCoreApplication::instance());
+    const QuandrelSettings settings;
+    const auto menu = trayMenuModel({settings, {}, false});
+    EXPECT_EQ(menu.back().title, QStringLiteral("Quandrel beenden"));
+    EXPECT_EQ(menu.front().title, QStringLiteral("Fenster"));
+    EXPECT_EQ(menu.front().children.front().title, QStringLiteral("Linke Hälfte"));
+    EXPECT_EQ(menu[2].title, QStringLiteral("Bereich aufnehmen"));
 }
