@@ -262,6 +262,17 @@ GrabFailure failure(std::string message, WindowAccessError reason = WindowAccess
 
 } // namespace
 
+bool screencopyOffered()
+{
+    Connection connection;
+    connection.display = wl_display_connect(nullptr);
+    if (!connection.display)
+        return false;
+    connection.registry = wl_display_get_registry(connection.display);
+    wl_registry_add_listener(connection.registry, &registryListener, &connection);
+    return wl_display_roundtrip(connection.display) >= 0 && connection.manager && connection.shm;
+}
+
 GrabResult<std::vector<OutputImage>> captureOutputs(const std::vector<OutputPlace>& places)
 {
     Connection connection;

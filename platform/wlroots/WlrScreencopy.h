@@ -39,6 +39,9 @@ struct OutputBuffer {
 // The buffer as the user sees it at `size` layout pixels: turned, flipped and scaled.
 PixelBuffer orientedImage(const OutputBuffer& buffer, Size size);
 
+// Whether the compositor of $WAYLAND_DISPLAY offers screen copies (one round trip).
+bool screencopyOffered();
+
 // Reads every output in `places` at once; blocks until the compositor has answered (off the
 // UI thread). Fails when there is no Wayland display, no screencopy, or an output is refused.
 GrabResult<std::vector<OutputImage>> captureOutputs(const std::vector<OutputPlace>& places);
