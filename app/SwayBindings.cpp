@@ -33,10 +33,12 @@ std::string swayBindingsText(const std::vector<HotKeyBinding>& bindings, const K
     for (const HotKeyBinding& binding : bindings) {
         const std::string url = commandURL(binding.action).toStdString();
         const std::string combination = swayKeyCombination(binding.shortcut, layout);
-        // sway lets no client read the screen: screenshots (and so pins) are not available,
-        // and their keys stay free for sway's own bindings.
-        if (std::holds_alternative<CaptureCommand>(binding.action) || std::holds_alternative<ClosePinsCommand>(binding.action)) {
-            text += "# (screenshots are not available on sway) " + combination + " " + url + "\n";
+        // Full-screen captures read the screen through screencopy; the ones that choose on the
+        // overlay (and the pins they leave) are not there yet on sway, and their keys stay free
+        // for sway's own bindings.
+        const auto* capture = std::get_if<CaptureCommand>(&binding.action);
+        if ((capture && capture->mode != CaptureMode::fullScreen) || std::holds_alternative<ClosePinsCommand>(binding.action)) {
+            text += "# (not yet available on sway) " + combination + " " + url + "\n";
             continue;
         }
         if (combination.empty()) {

@@ -20,8 +20,8 @@ class KeyboardLayout;
 std::string swayKeyCombination(const Shortcut& shortcut, const KeyboardLayout& layout);
 
 // The configuration text for the bindings, with a heading comment. A combination used twice
-// binds the first command; the others, keys without a name, and screenshot commands (sway
-// lets no client read the screen) are written as comments so the file still loads.
+// binds the first command; the others, keys without a name, and the screenshot commands
+// that need the overlay are written as comments so the file still loads.
 std::string swayBindingsText(const std::vector<HotKeyBinding>& bindings, const KeyboardLayout& layout,
                              const std::string& program = "quandrel");
 

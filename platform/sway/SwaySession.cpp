@@ -1,6 +1,7 @@
 #include "SwaySession.h"
 
 #include "SwayIpc.h"
+#include "WlrScreencopy.h"
 
 #include <QLoggingCategory>
 
@@ -28,6 +29,13 @@ void SwayConfigHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(
         statuses[request.id] = HotKeyStatus::boundByUser;
     if (answered)
         answered(std::move(statuses));
+}
+
+bool SwaySession::screenRecordingAllowed()
+{
+    if (!m_screencopy)
+        m_screencopy = wlroots::screencopyOffered();
+    return *m_screencopy;
 }
 
 } // namespace quandrel::sway

@@ -1,12 +1,14 @@
 #pragma once
 
 // The sway session around Quandrel: window control is possible while sway answers on its IPC
-// socket; the screen cannot be read; there is no bell. Global hot keys belong to sway: the
+// socket; the screen can be read where the compositor offers screencopy; there is no bell. Global hot keys belong to sway: the
 // user binds them in sway's configuration to `quandrel quandrel://…` (quandrel
 // --sway-bindings prints those lines), so registering one only notes that sway delivers it.
 
 #include "GlobalHotKeys.h"
 #include "FrontmostApplication.h"
+
+#include <optional>
 
 namespace quandrel::sway {
 
@@ -18,11 +20,13 @@ public:
 
     bool canControlWindows() override;
     void showTrustPrompt() override;
-    bool screenRecordingAllowed() override { return false; }
+    // Asked once: the compositor offers screencopy for as long as it runs.
+    bool screenRecordingAllowed() override;
     void beep() override {}
 
 private:
     SwayIpc& m_ipc;
+    std::optional<bool> m_screencopy;
 };
 
 class SwayConfigHotKeys final : public GlobalHotKeys {

@@ -120,5 +120,5 @@ TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
         const std::string combination = line.substr(8, line.find(' ', 8) - 8);
         sway.run("unbindsym " + combination);
     }
-    EXPECT_EQ(bindings, 21) << text; // the window commands; screenshots are not available on sway
+    EXPECT_EQ(bindings, 22) << text; // the window commands and the full-screen capture
 }

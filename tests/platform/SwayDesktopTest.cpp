@@ -76,7 +76,7 @@ TEST_F(SwayDesktopTest, OutputsAreDisplaysInScreenSpaceTheOriginOneFirst)
     EXPECT_EQ(displays[1].scale, 1);
 
     EXPECT_TRUE(desktop->services().trust->canControlWindows());
-    EXPECT_FALSE(desktop->services().trust->screenRecordingAllowed());
+    EXPECT_TRUE(desktop->services().trust->screenRecordingAllowed()); // screencopy
 }
 
 TEST_F(SwayDesktopTest, EveryActionLeavesTheTablesFrame)
