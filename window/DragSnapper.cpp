@@ -125,6 +125,13 @@ void DragSnapper::begin()
     drag.window = window;
     drag.startFrame = *frame;
     drag.grab = p;
+    // On a busy machine the window manager may have begun moving a snapped window before the
+    // press is seen here: a window of its snapped size counts from its snapped frame, with the
+    // grab where it was on that frame.
+    if (const auto snapped = m_windows.snappedFrameOfSize(window->handle, *frame)) {
+        drag.grab = {p.x - (frame->x - snapped->x), p.y - (frame->y - snapped->y)};
+        drag.startFrame = *snapped;
+    }
     m_drag = drag;
 }
 

@@ -284,6 +284,15 @@ bool WindowManager::isSnapped(WindowHandle window, const Rect& frame)
     return entry != m_history.end() && approximatelyEqual(entry->snapped, frame, repeatTolerance);
 }
 
+std::optional<Rect> WindowManager::snappedFrameOfSize(WindowHandle window, const Rect& frame)
+{
+    const auto entry = findHistory(window);
+    if (entry == m_history.end() || std::fabs(entry->snapped.width - frame.width) > repeatTolerance
+        || std::fabs(entry->snapped.height - frame.height) > repeatTolerance)
+        return std::nullopt;
+    return entry->snapped;
+}
+
 bool WindowManager::unsnap(ClientWindow window, const Rect& startFrame, Point grab, Point pointer, std::function<void()> placed)
 {
     const auto notPlaced = [&placed] {

@@ -64,6 +64,8 @@ public:
     bool unsnap(ClientWindow window, const Rect& startFrame, Point grab, Point pointer, std::function<void()> placed = {});
     // Whether unsnap would act: the window is still where it was last arranged.
     bool isSnapped(WindowHandle window, const Rect& frame);
+    // Where the window was last arranged, when it has that frame's size still; none otherwise.
+    std::optional<Rect> snappedFrameOfSize(WindowHandle window, const Rect& frame);
 
     // A window's frame in screen space; none when it cannot be read.
     std::optional<Rect> readScreenFrame(WindowHandle window, const ScreenSpace& space);

@@ -250,6 +250,23 @@ TEST_F(DragSnapperTest, DraggingASnappedWindowAwayRestoresItsSize)
     EXPECT_EQ(desktop.screenFrame(window).size(), (Size{708, 859}));
 }
 
+// On a busy machine the window manager has moved the window before the press is seen.
+TEST_F(DragSnapperTest, APressSeenLateStillUnsnapsFromTheSnappedFrame)
+{
+    windows.perform(WindowAction::leftHalf, ClientWindow{window, 7});
+    const Rect snapped = desktop.screenFrame(window);
+    const Point grab{snapped.minX() + snapped.width / 4, snapped.maxY() - 10};
+    desktop.movePointer({grab.x + 40, grab.y - 30});
+    desktop.window(window).frame.x += 40;
+    desktop.window(window).frame.y += 30;
+    desktop.sendPointer(PointerEvent::leftDown);
+    dragBy(5, 0);
+    ASSERT_TRUE(snapper->drag()->unsnapped);
+    const Rect restored = desktop.screenFrame(window);
+    EXPECT_EQ(restored.size(), (Size{500, 400}));
+    EXPECT_NEAR((grab.x + 45 - restored.minX()) / restored.width, 0.25, 0.02);
+}
+
 TEST_F(DragSnapperTest, TheMoveIsHandedBackOnceTheRestoredSizeIsApplied)
 {
     windows.perform(WindowAction::leftHalf, ClientWindow{window, 7});

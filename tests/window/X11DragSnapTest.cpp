@@ -75,6 +75,20 @@ protected:
         desktop->connection().dispatchPending();
     }
 
+    // Handles Quandrel's events until `condition` holds; false after `timeout`.
+    bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(5))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            pollfd pfd{desktop->connection().fileDescriptor(), POLLIN, 0};
+            poll(&pfd, 1, 10);
+            desktop->connection().dispatchPending();
+        }
+        return true;
+    }
+
     // Presses at (x, y), moves in `steps` relative steps of (dx, dy), releases; at the pace
     // of a hand on a mouse (a few milliseconds between reports), not all at once.
     void drag(int px, int py, int steps, int dx, int dy)
@@ -132,16 +146,32 @@ TEST_F(X11DragSnapTest, DraggingASnappedWindowAwayRestoresItsSize)
     ASSERT_EQ(x.outerFrame(w.id()), (Rect{8, 8, 708, 884}));
 
     const Point grab = titleBar(w.id());
-    drag(int(grab.x), int(grab.y), 10, 15, 10);
-    // The restored size, and then the window manager's move that follows the pointer, arrive
-    // after the last motion xdotool sent; the pointer ends at the same relative place across
-    // the title bar.
-    const auto settled = [&] {
+    std::string moves = "mousemove " + std::to_string(int(grab.x)) + " " + std::to_string(int(grab.y)) + " mousedown 1 sleep 0.02";
+    for (int i = 0; i < 10; ++i)
+        moves += " mousemove_relative -- 15 10 sleep 0.005";
+    runInput(moves);
+    // The old size comes back, and the window manager's move is handed back, while the button
+    // is held; on a busy machine the window manager and Quandrel see the motions late, so the
+    // hand goes on moving a pixel at a time until each step is seen. The pointer ends at the
+    // same relative place across the title bar.
+    const auto nudgeUntil = [&](const std::function<bool()>& condition) {
+        for (int nudge = 0; nudge < 20 && !pumpUntil(condition, std::chrono::milliseconds(250)); ++nudge)
+            runInput("mousemove_relative -- 1 0");
+        return condition();
+    };
+    const auto restored = [&] { return x.outerFrame(w.id()).size() == original.size(); };
+    const auto atTheSamePlace = [&] {
         const Rect after = x.outerFrame(w.id());
         const Point pointer = desktop->services().pointer->pointerLocation();
-        return after.size() == original.size() && std::abs((pointer.x - after.x) / after.width - (grab.x - 8) / 708.0) < 0.05;
+        return restored() && std::abs((pointer.x - after.x) / after.width - (grab.x - 8) / 708.0) < 0.05;
     };
-    EXPECT_TRUE(x.waitUntil(settled)) << toString(x.outerFrame(w.id()));
+    const bool sizeBack = nudgeUntil(restored);
+    const bool samePlace = sizeBack && nudgeUntil(atTheSamePlace);
+    runInput("mouseup 1");
+    EXPECT_TRUE(sizeBack) << toString(x.outerFrame(w.id()));
+    EXPECT_TRUE(samePlace) << toString(x.outerFrame(w.id()));
+    runInput("mouseup 1");
+    EXPECT_EQ(x.outerFrame(w.id()).size(), original.size());
     EXPECT_TRUE(preview->shown.empty());
 }
 
