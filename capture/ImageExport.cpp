@@ -2,6 +2,7 @@
 
 #include "PngEncoder.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -11,6 +12,7 @@
 #include <QLocale>
 #include <QFuture>
 #include <QMimeData>
+#include <QPointer>
 #include <QPromise>
 #include <QRandomGenerator>
 #include <QSaveFile>
@@ -276,8 +278,10 @@ QFuture<bool> copyImage(const QImage& image, double scale)
             return Encoded{std::move(marked), std::move(png)};
         },
         copyingPool());
-    return encoded.then(clipboard, [clipboard, generation](const Encoded& result) {
-        if (copyGeneration() != generation)
+    // The application carries the continuation, and the clipboard is checked for: Qt's
+    // continuation may not outlive its context.
+    return encoded.then(QCoreApplication::instance(), [clipboard = QPointer<QClipboard>(clipboard), generation](const Encoded& result) {
+        if (!clipboard || copyGeneration() != generation)
             return false; // a newer copy, ours or another program's, holds the clipboard
         clipboard->setMimeData(new ImageMimeData(result.image, result.png), QClipboard::Clipboard);
         return true;

@@ -5,6 +5,7 @@
 #include "Toast.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -85,11 +86,16 @@ void PinImageView::scaleTo(QSize target)
     if (m_scaling)
         return; // the repaint when it is there asks again for the size then
     m_scaling = true;
-    scaledInBackground(window_->image().image, target).then(this, [this](const QImage& result) {
-        m_scaling = false;
-        m_scaled = result;
-        m_scaled.setDevicePixelRatio(devicePixelRatioF());
-        update();
+    // The application, not this view, carries the continuation: Qt's continuation may not
+    // outlive its context, and a pin can close while its copy is being made.
+    QPointer<PinImageView> self(this);
+    scaledInBackground(window_->image().image, target).then(QCoreApplication::instance(), [self](const QImage& result) {
+        if (!self)
+            return;
+        self->m_scaling = false;
+        self->m_scaled = result;
+        self->m_scaled.setDevicePixelRatio(self->devicePixelRatioF());
+        self->update();
     });
 }
 
