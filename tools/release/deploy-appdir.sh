@@ -70,6 +70,12 @@ resolve() { # file: adds its ldd closure to source_of
 
 declare -A bundled=()
 queue=("${roots[@]}")
+bundle() { # name source: copies a library in and queues it for its own needs
+    cp -L "$2" "$lib/$1"
+    chmod 0644 "$lib/$1"
+    bundled[$1]=1
+    queue+=("$lib/$1")
+}
 # Libraries Quandrel opens itself when first needed, which no DT_NEEDED names: the text
 # recognition engine.
 for name in libtesseract.so.5; do
@@ -77,10 +83,7 @@ for name in libtesseract.so.5; do
     # counts as a failure.
     source=$(/sbin/ldconfig -p | awk -v n="$name" '$1 == n && !found { print $NF; found = 1 }')
     [ -n "$source" ] || { echo "deploy-appdir: $name is not installed" >&2; exit 1; }
-    cp -L "$source" "$lib/$name"
-    chmod 0644 "$lib/$name"
-    bundled[$name]=1
-    queue+=("$lib/$name")
+    bundle "$name" "$source"
 done
 while [ ${#queue[@]} -gt 0 ]; do
     file=${queue[0]}
@@ -91,10 +94,7 @@ while [ ${#queue[@]} -gt 0 ]; do
         [ -n "${bundled[$name]:-}" ] && continue
         source=${source_of[$name]:-}
         [ -n "$source" ] || { echo "deploy-appdir: no $name for $file" >&2; exit 1; }
-        cp -L "$source" "$lib/$name"
-        chmod 0644 "$lib/$name"
-        bundled[$name]=1
-        queue+=("$lib/$name")
+        bundle "$name" "$source"
     done
 done
 
