@@ -275,6 +275,7 @@ void CaptureCoordinator::openEditor(const CapturedImage& image)
         return strong && *strong ? (*strong)->m_settings.saveFolder() : QString();
     };
     m_editors.push_back(m_views.openEditor(image, folder, weakly([](CaptureCoordinator& c, const CapturedImage& i) { c.pinImage(i); }),
+                                           weakly([](CaptureCoordinator& c, const CapturedImage& i) { c.copyTextFrom(i); }),
                                            weakly([](CaptureCoordinator& c, CaptureWindow* w) { c.removeEditor(w); })));
 }
 
@@ -285,9 +286,16 @@ void CaptureCoordinator::pinImage(const CapturedImage& image)
         return strong && *strong ? (*strong)->m_settings.saveFolder() : QString();
     };
     m_pins.push_back(m_views.pinImage(image, folder, weakly([](CaptureCoordinator& c, const CapturedImage& i) { c.openEditor(i); }),
+                                      weakly([](CaptureCoordinator& c, const CapturedImage& i) { c.copyTextFrom(i); }),
                                       weakly([](CaptureCoordinator& c, CaptureWindow* w) { c.removePin(w); })));
     if (onPinsChanged)
         onPinsChanged();
+}
+
+void CaptureCoordinator::copyTextFrom(const CapturedImage& image)
+{
+    m_recognizer.prepare();
+    deliverText(image);
 }
 
 void CaptureCoordinator::showThumbnail(const CapturedImage& image)

@@ -54,12 +54,14 @@ public:
     virtual void showToast(const QString& message, const QString& symbol) = 0;
     virtual void showThumbnail(const CapturedImage& image, ThumbnailActions actions) = 0;
     virtual void dismissThumbnail() = 0;
-    // Shown, made active and brought to the front. `pin` pins what the editor shows.
+    // Shown, made active and brought to the front. `pin` pins what the editor shows;
+    // `readText` copies the text in what it shows.
     virtual std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder folder, ImageAction pin,
-                                                      Closed onClose) = 0;
-    // Shown where the pin places itself. `edit` opens the pinned image in an editor.
+                                                      ImageAction readText, Closed onClose) = 0;
+    // Shown where the pin places itself. `edit` opens the pinned image in an editor;
+    // `readText` copies the text in it.
     virtual std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder folder, ImageAction edit,
-                                                    Closed onClose) = 0;
+                                                    ImageAction readText, Closed onClose) = 0;
     virtual void copyImage(const CapturedImage& image) = 0;
     // Replaces the clipboard's contents with the text alone.
     virtual void copyText(const QString& text) = 0;
@@ -102,6 +104,9 @@ public:
     void openEditor(const CapturedImage& image);
     void pinImage(const CapturedImage& image);
     void showThumbnail(const CapturedImage& image);
+    // Recognises the text in an image on screen (a pin, an editor) and copies it, with the
+    // text capture's toasts.
+    void copyTextFrom(const CapturedImage& image);
 
     bool isCapturing() const { return m_isCapturing; }
     const std::optional<Rect>& lastArea() const { return m_lastArea; }

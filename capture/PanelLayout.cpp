@@ -124,6 +124,8 @@ PinCommand pinCommandForKey(bool escape, const QString& characters, bool command
             return PinCommand::close;
         if (characters == QLatin1String("c"))
             return PinCommand::copy;
+        if (characters == QLatin1String("C"))
+            return PinCommand::copyText;
         if (characters == QLatin1String("s"))
             return PinCommand::save;
         if (characters == QLatin1String("e"))

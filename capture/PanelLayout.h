@@ -73,12 +73,13 @@ Rect zoomedFrame(const Rect& current, Size image, double zoom);
 // The wheel's step: a precise (pixel) delta over 200, a notch count over 20.
 double wheelStep(double delta, bool precise);
 
-enum class PinCommand { none, close, copy, save, edit, actualSize };
+enum class PinCommand { none, close, copy, save, edit, actualSize, copyText };
 
 // What a key does on a pin. `characters` are the key's characters with Shift applied but no
 // other modifier ("w", "W", "0"); `command` is the Ctrl key. Escape closes with any
 // modifiers; Ctrl+w/c/s/e close, copy, save and edit; "0" without Ctrl is actual size.
-// Characters must match exactly, so Ctrl+Shift+W does not close.
+// Ctrl+Shift+C ("C") copies the text in the image. Characters must match exactly, so
+// Ctrl+Shift+W does not close.
 PinCommand pinCommandForKey(bool escape, const QString& characters, bool command);
 
 } // namespace quandrel

@@ -25,6 +25,51 @@ Annotation Annotation::create(Kind kind, QPointF start, QPointF end, RGBA color,
     return {QUuid::createUuid(), std::move(kind), start, end, color, lineWidth};
 }
 
+Annotation::Kind Annotation::Kind::withFill(Fill fill) const
+{
+    if (m_type != Type::rectangle && m_type != Type::ellipse)
+        return *this;
+    Kind result = *this;
+    result.m_number = fill == Fill::solid;
+    return result;
+}
+
+Annotation Annotation::freehand(Kind::Type type, const QList<QPointF>& points, RGBA color, double lineWidth)
+{
+    Q_ASSERT(type == Type::pen || type == Type::marker);
+    if (points.isEmpty())
+        return create(type == Type::pen ? Kind::pen({}) : Kind::marker({}), {}, {}, color, lineWidth);
+    double x0 = points.front().x(), y0 = points.front().y(), x1 = x0, y1 = y0;
+    for (const QPointF& p : points) {
+        x0 = std::min(x0, p.x());
+        y0 = std::min(y0, p.y());
+        x1 = std::max(x1, p.x());
+        y1 = std::max(y1, p.y());
+    }
+    const double w = x1 - x0;
+    const double h = y1 - y0;
+    QList<QPointF> unit;
+    unit.reserve(points.size());
+    for (const QPointF& p : points)
+        unit.append({w > 0 ? (p.x() - x0) / w : 0, h > 0 ? (p.y() - y0) / h : 0});
+    Kind kind = type == Type::pen ? Kind::pen(std::move(unit)) : Kind::marker(std::move(unit));
+    return create(std::move(kind), {x0, y0}, {x1, y1}, color, lineWidth);
+}
+
+QList<QPointF> Annotation::strokePoints() const
+{
+    const QRectF r = normalizedRect();
+    QList<QPointF> points;
+    points.reserve(kind.unitPoints().size());
+    for (const QPointF& u : kind.unitPoints())
+        points.append({minX(r) + u.x() * r.width(), minY(r) + u.y() * r.height()});
+    return points;
+}
+
+double Annotation::strokeWidth() const { return kind.is(Type::marker) ? lineWidth * 3 : lineWidth; }
+
+double Annotation::blurRadius() const { return std::max(lineWidth * 2, 4.0); }
+
 bool Annotation::operator==(const Annotation& other) const
 {
     return id == other.id && kind == other.kind && exactlyEqual(start, other.start)
@@ -52,9 +97,12 @@ QRectF Annotation::bounds() const
     case Type::ellipse:
     case Type::highlight:
     case Type::pixelate:
+    case Type::blur:
+    case Type::pen:
+    case Type::marker:
         break;
     }
-    return grown(normalizedRect(), lineWidth);
+    return grown(normalizedRect(), strokeWidth());
 }
 
 QList<Annotation::HandlePosition> Annotation::handles() const
@@ -73,6 +121,9 @@ QList<Annotation::HandlePosition> Annotation::handles() const
     case Type::ellipse:
     case Type::highlight:
     case Type::pixelate:
+    case Type::blur:
+    case Type::pen:
+    case Type::marker:
         break;
     }
     const QRectF r = normalizedRect();
@@ -88,6 +139,8 @@ bool Annotation::hitTest(QPointF point, double tolerance) const
     switch (kind.type()) {
     case Type::rectangle:
     case Type::ellipse: {
+        if (kind.fill() == Kind::Fill::solid)
+            break; // hit anywhere inside, like a highlight
         // Only a band around the outline hits, for an ellipse too; a rectangle too thin to
         // have an inside is hit anywhere within its grown outline.
         const QRectF r = normalizedRect();
@@ -97,10 +150,23 @@ bool Annotation::hitTest(QPointF point, double tolerance) const
     case Type::arrow:
     case Type::line:
         return segmentDistance(point, start, end) <= tolerance + lineWidth * 0.5;
+    case Type::pen:
+    case Type::marker: {
+        const QList<QPointF> points = strokePoints();
+        const double reach = tolerance + strokeWidth() * 0.5;
+        if (points.size() == 1)
+            return segmentDistance(point, points.front(), points.front()) <= reach;
+        for (qsizetype i = 1; i < points.size(); ++i) {
+            if (segmentDistance(point, points[i - 1], points[i]) <= reach)
+                return true;
+        }
+        return false;
+    }
     case Type::text:
     case Type::step:
     case Type::highlight:
     case Type::pixelate:
+    case Type::blur:
         break;
     }
     return containsPoint(grown(bounds(), tolerance), point);

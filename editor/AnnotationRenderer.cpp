@@ -5,6 +5,7 @@
 #include "TextMeasure.h"
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QPolygonF>
 
 #include <algorithm>
@@ -24,8 +25,8 @@ QColor withAlpha(QColor color, double alpha)
     return color;
 }
 
-// Draws one line of text whose box has its bottom-left corner at `origin`; the painter is in
-// a y-up space, so the text is turned upright around the origin first.
+// Draws text whose box has its bottom-left corner at `origin`, one line under the other; the
+// painter is in a y-up space, so the text is turned upright around the origin first.
 void drawTextUpright(QPainter& painter, const QString& text, QPointF origin, double pixelSize, FontWeight weight,
                      const QColor& color)
 {
@@ -35,8 +36,73 @@ void drawTextUpright(QPainter& painter, const QString& text, QPointF origin, dou
     painter.scale(1, -1);
     painter.setFont(fontForDevice(pixelSize, weight, painter.device()));
     painter.setPen(color);
-    painter.drawText(QPointF(0, -metrics.descent), text);
+    double baseline = metrics.ascent - metrics.height;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        painter.drawText(QPointF(0, baseline), line);
+        baseline += metrics.lineSpacing;
+    }
     painter.restore();
+}
+
+// A freehand stroke through its points, smoothed: quadratic curves through the midpoints of
+// successive points, so the corners between mouse samples round off.
+QPainterPath smoothedStroke(const QList<QPointF>& points)
+{
+    QPainterPath path;
+    if (points.isEmpty())
+        return path;
+    path.moveTo(points.front());
+    if (points.size() == 1) {
+        path.lineTo(points.front()); // a dot, drawn by the round cap
+        return path;
+    }
+    for (qsizetype i = 1; i + 1 < points.size(); ++i)
+        path.quadTo(points[i], (points[i] + points[i + 1]) / 2);
+    path.lineTo(points.back());
+    return path;
+}
+
+void drawFreehand(QPainter& painter, const Annotation& a)
+{
+    QColor color = a.color.toColor();
+    if (a.kind.is(Type::marker)) {
+        // One path in one stroke, so where the marker crosses itself it is no darker.
+        color.setAlphaF(float(rendering::highlightAlpha * a.color.alpha));
+        painter.setCompositionMode(QPainter::CompositionMode_Multiply);
+    }
+    painter.setPen(QPen(color, a.strokeWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(smoothedStroke(a.strokePoints()));
+}
+
+// One pass of a box filter of 2r + 1 pixels along rows (step 1) or columns (step = the row
+// length), clamping at the edges; `line` pixels, `count` lines.
+void boxPass(const QRgb* in, QRgb* out, int length, int count, qsizetype pixelStep, qsizetype lineStep, int r)
+{
+    const int window = 2 * r + 1;
+    for (int l = 0; l < count; ++l) {
+        const QRgb* src = in + l * lineStep;
+        QRgb* dst = out + l * lineStep;
+        const auto at = [&](int i) { return src[qsizetype(std::clamp(i, 0, length - 1)) * pixelStep]; };
+        quint32 a = 0, rr = 0, g = 0, b = 0;
+        for (int i = -r; i <= r; ++i) {
+            const QRgb p = at(i);
+            a += qAlpha(p);
+            rr += qRed(p);
+            g += qGreen(p);
+            b += qBlue(p);
+        }
+        for (int i = 0; i < length; ++i) {
+            dst[qsizetype(i) * pixelStep] = qRgba(int((rr + window / 2) / window), int((g + window / 2) / window),
+                                                  int((b + window / 2) / window), int((a + window / 2) / window));
+            const QRgb add = at(i + r + 1);
+            const QRgb remove = at(i - r);
+            a += qAlpha(add) - qAlpha(remove);
+            rr += qRed(add) - qRed(remove);
+            g += qGreen(add) - qGreen(remove);
+            b += qBlue(add) - qBlue(remove);
+        }
+    }
 }
 
 void drawArrow(QPainter& painter, const Annotation& a)
@@ -125,12 +191,22 @@ void drawAnnotation(QPainter& painter, const Annotation& a, const QImage& source
         painter.drawLine(a.start, a.end);
         break;
     case Type::rectangle:
-        painter.setBrush(Qt::NoBrush);
+        if (a.kind.fill() == Annotation::Kind::Fill::outline)
+            painter.setBrush(Qt::NoBrush);
         painter.drawRect(r);
         break;
     case Type::ellipse:
-        painter.setBrush(Qt::NoBrush);
+        if (a.kind.fill() == Annotation::Kind::Fill::outline)
+            painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(r);
+        break;
+    case Type::pen:
+    case Type::marker:
+        drawFreehand(painter, a);
+        break;
+    case Type::blur:
+        if (const auto pixels = blurredRegion(source, r, a.blurRadius()))
+            drawImageUpright(painter, integralRect(r), *pixels);
         break;
     case Type::highlight:
         painter.setCompositionMode(QPainter::CompositionMode_Multiply);
@@ -155,6 +231,39 @@ void renderScene(QPainter& painter, const QList<Annotation>& annotations, const 
     drawImageUpright(painter, QRectF(0, 0, source.width(), source.height()), source);
     for (const Annotation& annotation : annotations)
         drawAnnotation(painter, annotation, source);
+}
+
+std::optional<QImage> blurredRegion(const QImage& source, const QRectF& rect, double radius)
+{
+    const QRectF bounds(0, 0, source.width(), source.height());
+    const QRectF area = intersection(integralRect(rect), bounds);
+    if (area.width() < 1 || area.height() < 1)
+        return std::nullopt;
+    // Three box passes each way approximate a Gaussian of standard deviation `radius`; the
+    // pixels around the area are read as well, so its edges blend into what surrounds it.
+    const double sigma = std::max(radius, 0.5);
+    const int box = std::max(1, int(std::lround((std::sqrt(12 * sigma * sigma / 3 + 1) - 1) / 2)));
+    const int margin = 3 * box;
+    const QRectF padded = intersection(grown(area, margin), bounds);
+    const QRect rows(int(minX(padded)), source.height() - int(maxY(padded)), int(padded.width()), int(padded.height()));
+    QImage pixels = source.copy(rows).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage scratch(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    if (pixels.isNull() || scratch.isNull())
+        return std::nullopt;
+    const int w = pixels.width();
+    const int h = pixels.height();
+    const qsizetype stride = pixels.bytesPerLine() / 4;
+    Q_ASSERT(scratch.bytesPerLine() / 4 == stride);
+    auto* a = reinterpret_cast<QRgb*>(pixels.bits());
+    auto* b = reinterpret_cast<QRgb*>(scratch.bits());
+    for (int pass = 0; pass < 3; ++pass) {
+        boxPass(a, b, w, h, 1, stride, box);
+        boxPass(b, a, h, w, stride, 1, box);
+    }
+    // Back to the area itself, in top-down rows.
+    const QRect inner(int(minX(area) - minX(padded)), int(maxY(padded) - maxY(area)), int(area.width()),
+                      int(area.height()));
+    return pixels.copy(inner);
 }
 
 std::optional<QImage> pixelatedRegion(const QImage& source, const QRectF& rect, double cell)

@@ -33,8 +33,12 @@ inline constexpr double numberLuminanceThreshold = 0.7;
 // The transform from the image's pixel space (y up) to a QImage's pixel grid (row 0 on top).
 QTransform imagePixelSpace(double imageHeight);
 
-// Paints one annotation. Only pixelate reads `source`, the captured image.
+// Paints one annotation. Only pixelate and blur read `source`, the captured image.
 void drawAnnotation(QPainter& painter, const Annotation& annotation, const QImage& source);
+
+// The part of `source` under `rect`, like pixelatedRegion(), blurred with a Gaussian of
+// standard deviation `radius` pixels that also reads the pixels around the area.
+std::optional<QImage> blurredRegion(const QImage& source, const QRectF& rect, double radius);
 
 // Draws `source` into (0, 0, width, height), then every annotation in order (later on top).
 void renderScene(QPainter& painter, const QList<Annotation>& annotations, const QImage& source);

@@ -14,13 +14,17 @@ constexpr double margin = 20; // view points around the fitted image
 
 } // namespace
 
-CanvasMapping::CanvasMapping(QSizeF viewSize, QSize imagePixels, double imageScale)
-    : m_pixels(imagePixels)
+CanvasMapping::CanvasMapping(QSizeF viewSize, QSize imagePixels, double imageScale, const CanvasZoom& zoom)
+    : m_imageScale(imageScale > 0 ? imageScale : 1)
+    , m_view(viewSize)
+    , m_pixels(imagePixels)
 {
     const double w = imagePixels.width();
     const double h = imagePixels.height();
     if (w < 1 || h < 1 || !(imageScale > 0)) {
         m_scale = 1;
+    } else if (zoom.factor) {
+        m_scale = std::clamp(*zoom.factor, CanvasZoom::minimum, CanvasZoom::maximum) / imageScale;
     } else {
         m_scale = std::min({1 / imageScale, (viewSize.width() - 2 * margin) / w, (viewSize.height() - 2 * margin) / h});
         // A view smaller than its margins would give a zero or negative scale; the image then
@@ -28,11 +32,46 @@ CanvasMapping::CanvasMapping(QSizeF viewSize, QSize imagePixels, double imageSca
         if (!(m_scale > 0))
             m_scale = 1e-6;
     }
-    // Centred in the view (y up), rounded outwards to whole points, then flipped once.
+    // In y-up view coordinates: centred on each axis where the image fits between the
+    // margins, else placed so the zoom's centre point sits at the view's centre, without
+    // leaving more than the margin beside the image. Rounded to whole points, flipped once.
     const double iw = std::max(w, 0.0) * m_scale;
     const double ih = std::max(h, 0.0) * m_scale;
-    const QRectF yUp = integralRect({(viewSize.width() - iw) / 2, (viewSize.height() - ih) / 2, iw, ih});
+    const auto place = [&](double view, double extent, double centre) {
+        if (!zoom.factor || extent <= view - 2 * margin)
+            return (view - extent) / 2;
+        return std::clamp(view / 2 - centre * m_scale, view - margin - extent, margin);
+    };
+    const double x = place(viewSize.width(), iw, zoom.centre.x());
+    const double y = place(viewSize.height(), ih, zoom.centre.y());
+    const QRectF yUp = zoom.factor ? QRectF(std::round(x), std::round(y), iw, ih) : integralRect({x, y, iw, ih});
     m_imageRect = QRectF(minX(yUp), viewSize.height() - maxY(yUp), yUp.width(), yUp.height());
+}
+
+QPointF CanvasMapping::centre() const { return toImageUnclamped({m_view.width() / 2, m_view.height() / 2}); }
+
+QPointF CanvasMapping::toImageUnclamped(QPointF widgetPoint) const
+{
+    return {(widgetPoint.x() - m_imageRect.left()) / m_scale, (m_imageRect.bottom() - widgetPoint.y()) / m_scale};
+}
+
+CanvasZoom zoomedAround(const CanvasMapping& current, double factor, QPointF widgetPoint)
+{
+    factor = std::clamp(factor, CanvasZoom::minimum, CanvasZoom::maximum);
+    const double s = factor / current.imageScale();
+    const QPointF q = current.toImageUnclamped(widgetPoint);
+    // The view's centre lies (centre − pointer) view points from the pointer; y is up in
+    // the image.
+    const QPointF viewCentre(current.viewSize().width() / 2, current.viewSize().height() / 2);
+    const QPointF d((viewCentre.x() - widgetPoint.x()) / s, (widgetPoint.y() - viewCentre.y()) / s);
+    return {factor, q + d};
+}
+
+CanvasZoom scrolled(const CanvasMapping& current, const CanvasZoom& zoom, double dx, double dy)
+{
+    if (!zoom.factor)
+        return zoom;
+    return {zoom.factor, current.centre() + QPointF(dx / current.scale(), -dy / current.scale())};
 }
 
 QPointF CanvasMapping::toImage(QPointF widgetPoint) const

@@ -30,22 +30,42 @@ inline constexpr double nudge = 1;              // image pixels
 inline constexpr double shiftNudge = 10;
 } // namespace canvasRules
 
+// How far the canvas is zoomed in: fitted into the view, or a zoom factor over the image's
+// natural size (1 shows one image point per view point) with the image point that is kept at
+// the view's centre where the image is larger than the view.
+struct CanvasZoom {
+    static constexpr double minimum = 0.1;
+    static constexpr double maximum = 8;
+    static constexpr double step = 1.25; // per wheel notch and Ctrl++ / Ctrl+-
+
+    std::optional<double> factor; // none: fitted
+    QPointF centre;               // image pixels
+};
+
 class CanvasMapping {
 public:
     CanvasMapping() = default;
     // viewSize in view points (the widget's size); imagePixels the image's pixel size;
     // imageScale its pixels per point.
-    CanvasMapping(QSizeF viewSize, QSize imagePixels, double imageScale);
+    CanvasMapping(QSizeF viewSize, QSize imagePixels, double imageScale, const CanvasZoom& zoom = {});
 
-    // s: view points per image pixel. Never larger than 1 / imageScale (the image is never
-    // shown above its natural size), never zero or negative.
+    // s: view points per image pixel. Fitted, never larger than 1 / imageScale (the image is
+    // not shown above its natural size unless zoomed), never zero or negative.
     double scale() const { return m_scale; }
+    // The zoom factor shown (1: natural size).
+    double zoomFactor() const { return m_scale * m_imageScale; }
+    // The image point at the view's centre (outside the image where the image is smaller).
+    QPointF centre() const;
     // Where the image is, in widget coordinates (whole points).
     QRectF imageRect() const { return m_imageRect; }
     QSize imagePixels() const { return m_pixels; }
+    double imageScale() const { return m_imageScale; }
+    QSizeF viewSize() const { return m_view; }
 
     // A widget position to the image point under it, clamped to the image.
     QPointF toImage(QPointF widgetPoint) const;
+    // The same, not clamped.
+    QPointF toImageUnclamped(QPointF widgetPoint) const;
     // An image point to its widget position.
     QPointF toWidget(QPointF imagePoint) const;
     // An image rectangle to the widget rectangle it covers.
@@ -55,9 +75,17 @@ public:
 
 private:
     double m_scale = 1;
+    double m_imageScale = 1;
+    QSizeF m_view;
     QRectF m_imageRect;
     QSize m_pixels;
 };
+
+// The zoom `factor` (clamped to the zoom range) that keeps the image point under
+// `widgetPoint` where it is, as far as the image's edges allow.
+CanvasZoom zoomedAround(const CanvasMapping& current, double factor, QPointF widgetPoint);
+// The zoom moved by (dx, dy) view points (scrolling; positive dy shows what is further down).
+CanvasZoom scrolled(const CanvasMapping& current, const CanvasZoom& zoom, double dx, double dy);
 
 // The Shift constraint for a point dragged from `anchor`: line-like drags keep their length
 // and snap their direction to a multiple of 45°; other drags become squares.

@@ -36,9 +36,12 @@ bool paintedFromLayer(const Annotation& annotation)
 {
     switch (annotation.kind.type()) {
     case Type::pixelate:
+    case Type::blur:
     case Type::text:
     case Type::step:
         return true;
+    case Type::pen:
+    case Type::marker:
     case Type::arrow:
     case Type::line:
     case Type::rectangle:
@@ -80,21 +83,32 @@ const QImage& CanvasRenderer::backdrop(const CanvasScene& scene, const QRectF& v
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
         p.fillRect(viewBounds, scene.background);
-        paintShadow(p, {QColor::fromRgbF(0, 0, 0, float(canvas::imageShadowAlpha)), {0, -2}, canvas::imageShadowBlur},
-                    scene.imageRect, [&](QPainter& shadow) { shadow.fillRect(scene.imageRect, scene.background); });
+        // The drop shadow only while the whole image is in view (zoomed in, it is outside).
+        if (viewBounds.contains(scene.imageRect))
+            paintShadow(p, {QColor::fromRgbF(0, 0, 0, float(canvas::imageShadowAlpha)), {0, -2}, canvas::imageShadowBlur},
+                        scene.imageRect, [&](QPainter& shadow) { shadow.fillRect(scene.imageRect, scene.background); });
         p.fillRect(scene.imageRect, scene.background);
-        // The image scaled once to its device size; repaints only copy it.
         const QSize fittedSize = (scene.imageRect.size() * dpr).toSize();
-        if (!scene.source.isNull() && !fittedSize.isEmpty()) {
-            const QImage fitted = scene.source.scaled(fittedSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            p.drawImage(scene.imageRect, fitted);
+        if (scene.scale * dpr < 1) {
+            // Smaller than its pixels: the image scaled once, smoothly, to its device size;
+            // repaints only copy it.
+            if (!scene.source.isNull() && !fittedSize.isEmpty()) {
+                const QImage fitted = scene.source.scaled(fittedSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                p.drawImage(scene.imageRect, fitted);
+            }
+        } else {
+            // Zoomed in: only the part in view, each image pixel a sharp square.
+            p.setClipRect(scene.imageRect.intersected(viewBounds));
+            p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            p.drawImage(scene.imageRect, scene.source);
         }
     }
     b = {std::move(image), viewBounds.size(), scene.imageRect, scene.background, dpr, scene.source.cacheKey()};
     return b.image;
 }
 
-const CanvasRenderer::Layer& CanvasRenderer::layer(const CanvasScene& scene, const Annotation& annotation, double dpr)
+const CanvasRenderer::Layer& CanvasRenderer::layer(const CanvasScene& scene, const Annotation& annotation,
+                                                   const QRectF& viewBounds, double dpr)
 {
     auto it = m_layers.find(annotation.id);
     if (it != m_layers.end() && it->annotation == annotation && it->scale == scene.scale
@@ -102,7 +116,7 @@ const CanvasRenderer::Layer& CanvasRenderer::layer(const CanvasScene& scene, con
         return *it;
 
     Layer fresh{annotation, scene.scale, scene.imageRect, dpr, {}, {}};
-    const QRectF target = widgetBounds(scene, annotation).intersected(scene.imageRect);
+    const QRectF target = widgetBounds(scene, annotation).intersected(scene.imageRect).intersected(viewBounds);
     const QRect device = QRectF(target.topLeft() * dpr, target.size() * dpr).toAlignedRect();
     if (!device.isEmpty()) {
         QImage image(device.size(), QImage::Format_ARGB32_Premultiplied);
@@ -153,7 +167,7 @@ void CanvasRenderer::paint(QPainter& painter, const CanvasScene& scene, const QR
             if (!widgetBounds(scene, a).intersects(clip))
                 continue;
             if (paintedFromLayer(a)) {
-                const Layer& l = layer(scene, a, dpr);
+                const Layer& l = layer(scene, a, viewBounds, dpr);
                 if (l.image.isNull())
                     continue;
                 painter.save();

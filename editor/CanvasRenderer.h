@@ -54,7 +54,7 @@ private:
     };
 
     const QImage& backdrop(const CanvasScene& scene, const QRectF& viewBounds, double dpr);
-    const Layer& layer(const CanvasScene& scene, const Annotation& annotation, double dpr);
+    const Layer& layer(const CanvasScene& scene, const Annotation& annotation, const QRectF& viewBounds, double dpr);
 
     Backdrop m_backdrop;
     QHash<QUuid, Layer> m_layers;

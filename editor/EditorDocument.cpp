@@ -179,7 +179,16 @@ void EditorDocument::applyStyleToSelection()
         return;
     selected->color = m_color;
     selected->lineWidth = lineWidthForStrokeSize();
+    selected->kind = selected->kind.withFill(m_fill);
     update(*selected, UndoRecording::record);
+}
+
+void EditorDocument::setFill(Annotation::Kind::Fill fill)
+{
+    if (fill == m_fill)
+        return;
+    m_fill = fill;
+    Q_EMIT fillChanged();
 }
 
 void EditorDocument::setTool(EditorTool tool)

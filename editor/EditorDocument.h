@@ -53,6 +53,8 @@ public:
     EditorTool tool() const { return m_tool; }
     RGBA color() const { return m_color; }
     StrokeSize strokeSize() const { return m_strokeSize; }
+    // Whether new rectangles and ellipses are filled; outlined at first.
+    Annotation::Kind::Fill fill() const { return m_fill; }
     std::optional<QUuid> selectedID() const { return m_selectedID; }
     const QList<Snapshot>& undoStack() const { return m_undoStack; }
     const QList<Snapshot>& redoStack() const { return m_redoStack; }
@@ -83,19 +85,22 @@ public:
     void applyCrop(std::optional<QRectF> rect);
     void undo();
     void redo();
-    // Gives the selected annotation the current colour and stroke size, as one undo step.
+    // Gives the selected annotation the current colour, stroke size and (for a rectangle or an
+    // ellipse) fill, as one undo step.
     void applyStyleToSelection();
 
     // Plain setters: no undo step, no change callback; the signal only when the value changes.
     void setTool(EditorTool tool);
     void setColor(RGBA color);
     void setStrokeSize(StrokeSize size);
+    void setFill(Annotation::Kind::Fill fill);
     void setSelectedID(std::optional<QUuid> id);
 
 Q_SIGNALS:
     void toolChanged();
     void colorChanged();
     void strokeSizeChanged();
+    void fillChanged();
     void selectionChanged();
     void cropChanged();
 
@@ -112,6 +117,7 @@ private:
     EditorTool m_tool = EditorTool::arrow;
     RGBA m_color = editorPalette[0];
     StrokeSize m_strokeSize = StrokeSize::medium;
+    Annotation::Kind::Fill m_fill = Annotation::Kind::Fill::outline;
     std::optional<QUuid> m_selectedID;
     QList<Snapshot> m_undoStack; // oldest first
     QList<Snapshot> m_redoStack; // most recent last

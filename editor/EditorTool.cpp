@@ -19,10 +19,13 @@ ToolInfo info(EditorTool tool)
     case EditorTool::line: return {"line", "Line", "line.diagonal", 'l'};
     case EditorTool::rectangle: return {"rectangle", "Rectangle", "rectangle", 'r'};
     case EditorTool::ellipse: return {"ellipse", "Ellipse", "circle", 'o'};
+    case EditorTool::pen: return {"pen", "Pen", "scribble", 'p'};
+    case EditorTool::marker: return {"marker", "Marker", "paintbrush", 'm'};
     case EditorTool::highlight: return {"highlight", "Highlight", "highlighter", 'h'};
     case EditorTool::text: return {"text", "Text", "textformat", 't'};
     case EditorTool::step: return {"step", "Step Number", "1.circle", 'n'};
     case EditorTool::pixelate: return {"pixelate", "Pixelate", "checkerboard.rectangle", 'b'};
+    case EditorTool::blur: return {"blur", "Blur", "drop.halffull", 'u'};
     case EditorTool::crop: return {"crop", "Crop", "crop", 'c'};
     }
     Q_UNREACHABLE();
@@ -44,6 +47,9 @@ std::optional<Annotation::Kind> annotationKind(EditorTool tool)
     case EditorTool::ellipse: return Annotation::Kind::ellipse();
     case EditorTool::highlight: return Annotation::Kind::highlight();
     case EditorTool::pixelate: return Annotation::Kind::pixelate();
+    case EditorTool::blur: return Annotation::Kind::blur();
+    case EditorTool::pen: return Annotation::Kind::pen({});
+    case EditorTool::marker: return Annotation::Kind::marker({});
     case EditorTool::select:
     case EditorTool::text:
     case EditorTool::step:
@@ -51,6 +57,8 @@ std::optional<Annotation::Kind> annotationKind(EditorTool tool)
     }
     Q_UNREACHABLE();
 }
+
+bool takesFill(EditorTool tool) { return tool == EditorTool::rectangle || tool == EditorTool::ellipse; }
 
 std::optional<EditorTool> editorToolFromRawName(std::string_view raw)
 {

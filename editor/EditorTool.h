@@ -17,16 +17,20 @@ enum class EditorTool {
     line,
     rectangle,
     ellipse,
+    pen,
+    marker,
     highlight,
     text,
     step,
     pixelate,
+    blur,
     crop,
 };
 
 inline constexpr std::array allEditorTools = {
-    EditorTool::select,    EditorTool::arrow, EditorTool::line, EditorTool::rectangle, EditorTool::ellipse,
-    EditorTool::highlight, EditorTool::text,  EditorTool::step, EditorTool::pixelate,  EditorTool::crop,
+    EditorTool::select, EditorTool::arrow,     EditorTool::line, EditorTool::rectangle, EditorTool::ellipse,
+    EditorTool::pen,    EditorTool::marker,    EditorTool::highlight, EditorTool::text, EditorTool::step,
+    EditorTool::pixelate, EditorTool::blur,    EditorTool::crop,
 };
 
 std::string_view rawName(EditorTool tool);
@@ -35,10 +39,12 @@ std::string_view title(EditorTool tool);
 std::string_view symbolName(EditorTool tool);
 // The lower-case letter that selects the tool on the canvas.
 char shortcutKey(EditorTool tool);
-// The kind a drag with this tool creates; none for select, text, step and crop, which the
-// canvas handles itself.
+// The kind a drag with this tool creates (for pen and marker, an empty stroke); none for
+// select, text, step and crop.
 std::optional<Annotation::Kind> annotationKind(EditorTool tool);
-// Exactly the ten raw names; anything else (also "Select") gives nothing.
+// Whether the tool draws a shape that can be filled (the toolbar's fill toggle applies).
+bool takesFill(EditorTool tool);
+// Exactly the raw names; anything else (also "Select") gives nothing.
 std::optional<EditorTool> editorToolFromRawName(std::string_view raw);
 
 } // namespace quandrel

@@ -5,6 +5,9 @@
 #include <QImage>
 #include <QPaintDevice>
 
+#include <QStringList>
+
+#include <algorithm>
 #include <cmath>
 
 namespace quandrel {
@@ -51,7 +54,13 @@ TextMetrics textMetrics(const QString& text, double pixelSize, FontWeight weight
 {
     const QImage& device = referenceDevice();
     const QFontMetricsF metrics(fontForDevice(pixelSize, weight, &device), &device);
-    return {metrics.horizontalAdvance(text), metrics.ascent() + metrics.descent(), metrics.descent()};
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    double width = 0;
+    for (const QString& line : lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    const double spacing = metrics.lineSpacing();
+    return {width, metrics.ascent() + metrics.descent() + spacing * double(lines.size() - 1), metrics.descent(),
+            metrics.ascent(), spacing};
 }
 
 QSizeF measureText(const QString& text, double pixelSize, FontWeight weight)

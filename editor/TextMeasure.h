@@ -23,15 +23,17 @@ enum class FontWeight {
 };
 
 struct TextMetrics {
-    double width = 0;   // typographic advance of the whole string
-    double height = 0;  // ascent + descent
-    double descent = 0; // from the baseline down to the bottom of the box
+    double width = 0;       // typographic advance of the longest line
+    double height = 0;      // ascent + descent, and a line spacing for each further line
+    double descent = 0;     // from the last baseline down to the bottom of the box
+    double ascent = 0;      // from the top of the box down to the first baseline
+    double lineSpacing = 0; // from one baseline to the next
 };
 
-// The unrounded metrics of a single line of text at the given pixel size.
+// The unrounded metrics of text at the given pixel size; '\n' separates its lines.
 TextMetrics textMetrics(const QString& text, double pixelSize, FontWeight weight);
 
-// The size of a single line of text, each of width and height rounded up to a whole number.
+// The size of the text, each of width and height rounded up to a whole number.
 QSizeF measureText(const QString& text, double pixelSize, FontWeight weight);
 
 // The font that renders at pixelSize user units on the given paint device.

@@ -64,7 +64,7 @@ void CaptureWindows::showThumbnail(const CapturedImage& image, ThumbnailActions 
 void CaptureWindows::dismissThumbnail() { m_thumbnail.dismiss(); }
 
 std::unique_ptr<CaptureWindow> CaptureWindows::openEditor(const CapturedImage& image, Folder folder, ImageAction pin,
-                                                          Closed onClose)
+                                                          ImageAction readText, Closed onClose)
 {
     const std::vector<Display> displays = m_screens.currentDisplays();
     auto* editor = new EditorWindowController(
@@ -72,6 +72,7 @@ std::unique_ptr<CaptureWindow> CaptureWindows::openEditor(const CapturedImage& i
         [pin = std::move(pin)](const QImage& edited, double scale) { pin(CapturedImage{edited, scale}); },
         [this](const QString& text, const QString& symbol) { showToast(text, symbol); },
         EditorWindowController::visibleFrameUnderPointer(displays, m_screens.currentPointer()));
+    editor->onReadText = std::move(readText);
     auto owned = std::make_unique<OwnedWindow>();
     owned->hold(editor);
     editor->onClose = [onClose = std::move(onClose), handle = owned.get()](EditorWindowController*) { onClose(handle); };
@@ -80,11 +81,12 @@ std::unique_ptr<CaptureWindow> CaptureWindows::openEditor(const CapturedImage& i
 }
 
 std::unique_ptr<CaptureWindow> CaptureWindows::pinImage(const CapturedImage& image, Folder folder, ImageAction edit,
-                                                        Closed onClose)
+                                                        ImageAction readText, Closed onClose)
 {
     auto owned = std::make_unique<OwnedWindow>();
     auto* pin = new PinWindow(image.image, image.scale, std::move(folder), std::move(edit),
                               [onClose = std::move(onClose), handle = owned.get()](PinWindow*) { onClose(handle); }, m_screens);
+    pin->onReadText = std::move(readText);
     owned->hold(pin);
     pin->show();
     return owned;

@@ -19,9 +19,9 @@ public:
     void showToast(const QString& message, const QString& symbol) override;
     void showThumbnail(const CapturedImage& image, ThumbnailActions actions) override;
     void dismissThumbnail() override;
-    std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder folder, ImageAction pin,
+    std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder folder, ImageAction pin, ImageAction readText,
                                               Closed onClose) override;
-    std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder folder, ImageAction edit,
+    std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder folder, ImageAction edit, ImageAction readText,
                                             Closed onClose) override;
     void copyImage(const CapturedImage& image) override;
     void copyText(const QString& text) override;

@@ -257,6 +257,12 @@ void PinWindow::menuSave()
 
 void PinWindow::menuActualSize() { setZoom(1); }
 
+void PinWindow::menuCopyText()
+{
+    if (onReadText)
+        onReadText(m_image);
+}
+
 void PinWindow::closePin()
 {
     hide();
@@ -275,6 +281,8 @@ QMenu* PinWindow::makeMenu(QWidget* parent)
     };
     add(QStringLiteral("Edit"), QKeySequence(Qt::CTRL | Qt::Key_E), &PinWindow::menuEdit);
     add(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &PinWindow::menuCopy);
+    if (onReadText)
+        add(QStringLiteral("Copy Text"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), &PinWindow::menuCopyText);
     add(QStringLiteral("Save As…"), QKeySequence(Qt::CTRL | Qt::Key_S), &PinWindow::menuSave);
     add(QStringLiteral("Actual Size"), QKeySequence(Qt::Key_0), &PinWindow::menuActualSize);
     menu->addSeparator();
@@ -303,6 +311,11 @@ bool PinWindow::handleKey(QKeyEvent* event)
         break;
     case PinCommand::actualSize:
         menuActualSize();
+        break;
+    case PinCommand::copyText:
+        if (!onReadText)
+            return false;
+        menuCopyText();
         break;
     }
     return true;

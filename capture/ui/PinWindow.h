@@ -78,7 +78,12 @@ public:
     void menuCopy();
     void menuSave();
     void menuActualSize();
+    void menuCopyText();
     void closePin();
+
+    // Reads the text in the pinned image (Copy Text, Ctrl+Shift+C); without it the pin has no
+    // such command.
+    OnEdit onReadText;
 
     // The context menu (titles and key equivalents as shown); the caller owns it.
     QMenu* makeMenu(QWidget* parent);

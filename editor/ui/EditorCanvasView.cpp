@@ -5,10 +5,11 @@
 #include "TextMeasure.h"
 
 #include <QKeyEvent>
-#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTextBlock>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,44 @@ namespace quandrel {
 
 using Type = Annotation::Kind::Type;
 using Kind = Annotation::Kind;
+
+TextAnnotationField::TextAnnotationField(const QString& text, QWidget* parent)
+    : QPlainTextEdit(text, parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setTabChangesFocus(true);
+    document()->setDocumentMargin(0);
+    connect(this, &QPlainTextEdit::textChanged, this, &TextAnnotationField::fitToText);
+}
+
+void TextAnnotationField::fitToText()
+{
+    const QFontMetricsF metrics(font(), this);
+    double widest = 0;
+    for (const QString& line : text().split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    const int lines = std::max(1, blockCount());
+    const double extra = lineHeight - metrics.lineSpacing(); // the room around one line
+    resize(QSizeF(std::max(minimumFieldWidth, widest + metrics.averageCharWidth() * 2),
+                  metrics.lineSpacing() * lines + std::max(extra, 0.0))
+               .toSize());
+}
+
+void TextAnnotationField::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (event->modifiers() & Qt::ShiftModifier) {
+            insertPlainText(QStringLiteral("\n"));
+            return;
+        }
+        Q_EMIT returnPressed();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
 
 EditorCanvasView::EditorCanvasView(EditorDocument& document, QWidget* parent)
     : QWidget(parent)
@@ -32,11 +71,15 @@ EditorCanvasView::EditorCanvasView(EditorDocument& document, QWidget* parent)
     });
     connect(&m_document, &EditorDocument::selectionChanged, this, &EditorCanvasView::requestFullRepaint);
     connect(&m_document, &EditorDocument::cropChanged, this, &EditorCanvasView::requestFullRepaint);
+    connect(&m_document, &EditorDocument::toolChanged, this, &EditorCanvasView::toolChanged);
+    m_tool = makeCanvasTool(m_document.tool(), *this);
 }
+
+EditorCanvasView::~EditorCanvasView() = default;
 
 CanvasMapping EditorCanvasView::mapping() const
 {
-    return CanvasMapping(QSizeF(size()), m_document.image().size(), m_document.scale());
+    return CanvasMapping(QSizeF(size()), m_document.image().size(), m_document.scale(), m_zoom);
 }
 
 std::optional<Annotation> EditorCanvasView::stored(const QUuid& id) const
@@ -56,11 +99,11 @@ void EditorCanvasView::paintEvent(QPaintEvent* event)
     CanvasScene scene;
     scene.source = m_document.image();
     scene.annotations = m_document.annotations();
-    scene.moving = m_moving;
-    scene.draft = m_draft;
+    scene.moving = m_live.moving;
+    scene.draft = m_live.draft;
     scene.selectedID = m_document.selectedID();
     scene.crop = m_document.crop();
-    scene.cropDraft = m_cropDraft;
+    scene.cropDraft = m_live.cropDraft;
     scene.imageRect = map.imageRect();
     scene.scale = map.scale();
     scene.background = palette().color(QPalette::Window);
@@ -86,14 +129,22 @@ void EditorCanvasView::requestFullRepaint() { requestRepaint(rect()); }
 
 QRect EditorCanvasView::liveArea() const
 {
-    const Annotation* live = m_moving ? &*m_moving : m_draft ? &*m_draft : m_resizing ? &m_resizing->original : nullptr;
+    const Annotation* live = m_live.moving ? &*m_live.moving
+        : m_live.draft                     ? &*m_live.draft
+        : m_resizing                       ? &m_resizing->original
+                                           : nullptr;
     if (!live)
         return {};
     const CanvasMapping map = mapping();
     return map.toWidget(paintedBounds(*live, map.scale())).toAlignedRect().adjusted(-1, -1, 1, 1);
 }
 
-void EditorCanvasView::repaintLive(const QRect& before) { requestRepaint(before.united(liveArea())); }
+void EditorCanvasView::liveAnnotationChanged()
+{
+    const QRect now = liveArea();
+    requestRepaint(m_liveArea.united(now));
+    m_liveArea = now;
+}
 
 void EditorCanvasView::resizeEvent(QResizeEvent* event)
 {
@@ -144,77 +195,28 @@ void EditorCanvasView::press(QPointF widgetPoint, int clickCount)
     commitTextEditing();
     setFocus(Qt::MouseFocusReason);
     const CanvasMapping map = mapping();
-    const double s = map.scale();
     const QPointF p = map.toImage(widgetPoint);
-    m_dragOrigin = p;
-    const EditorTool tool = m_document.tool();
+    m_live.dragOrigin = p;
 
-    if (tool != EditorTool::crop) {
+    // A handle of the selected annotation is grabbed whatever the tool, but crop.
+    if (m_document.tool() != EditorTool::crop) {
         if (const auto selected = m_document.selectedAnnotation()) {
-            if (const auto handle = handleAt(*selected, p, canvasRules::handleGrabRadius / s)) {
+            if (const auto handle = handleAt(*selected, p, canvasRules::handleGrabRadius / map.scale())) {
                 m_resizing = Resizing{*selected, *handle};
+                m_liveArea = liveArea();
                 return;
             }
         }
     }
-
-    const double tolerance = canvasRules::hitTolerance / s;
-    switch (tool) {
-    case EditorTool::step:
-        m_document.add(Annotation::create(Kind::step(m_document.nextStepNumber()), p, p, m_document.color(),
-                                          m_document.lineWidthForStrokeSize()));
-        break;
-    case EditorTool::crop:
-        m_cropDraft = QRectF(p, QSizeF(0, 0));
-        requestFullRepaint();
-        break;
-    case EditorTool::select:
-        if (const auto hit = m_document.annotationAt(p, tolerance)) {
-            m_document.setSelectedID(hit->id);
-            m_moving = hit;
-            if (clickCount == 2 && hit->kind.is(Type::text)) {
-                m_textOrigin = hit->start;
-                beginTextEditing(hit->kind.text(), hit, hit->start);
-            }
-        } else {
-            m_document.setSelectedID(std::nullopt);
-        }
-        requestFullRepaint();
-        break;
-    case EditorTool::text:
-        if (const auto hit = m_document.annotationAt(p, tolerance); hit && hit->kind.is(Type::text)) {
-            m_document.setSelectedID(hit->id);
-            m_textOrigin = hit->start;
-            beginTextEditing(hit->kind.text(), hit, hit->start);
-        } else {
-            m_textOrigin = p;
-            beginTextEditing(QString(), std::nullopt, p);
-        }
-        break;
-    case EditorTool::arrow:
-    case EditorTool::line:
-    case EditorTool::rectangle:
-    case EditorTool::ellipse:
-    case EditorTool::highlight:
-    case EditorTool::pixelate: {
-        const auto selected = m_document.selectedAnnotation();
-        if (selected && selected->hitTest(p, tolerance)) {
-            m_moving = selected; // the drag moves it; the tool stays
-        } else {
-            m_document.setSelectedID(std::nullopt);
-            m_draft = Annotation::create(*annotationKind(tool), p, p, m_document.color(), m_document.lineWidthForStrokeSize());
-            repaintLive({});
-        }
-        break;
-    }
-    }
+    m_tool->press(p, clickCount);
+    if (m_live.moving)
+        m_liveArea = liveArea(); // where it was, repainted when it leaves
 }
 
 void EditorCanvasView::drag(QPointF widgetPoint, bool shift)
 {
-    if (!m_dragOrigin)
+    if (!m_live.dragOrigin)
         return;
-    const QRect before = liveArea();
     QPointF p = mapping().toImage(widgetPoint);
 
     if (m_resizing) {
@@ -223,68 +225,95 @@ void EditorCanvasView::drag(QPointF widgetPoint, bool shift)
             if (const auto fixed = anchor(m_resizing->handle, original))
                 p = constrain(p, *fixed, original.kind.is(Type::arrow) || original.kind.is(Type::line));
         }
-        m_moving = original.resized(m_resizing->handle, p);
-        repaintLive(before);
+        m_live.moving = original.resized(m_resizing->handle, p);
+        liveAnnotationChanged();
         return;
     }
-
-    if (shift) {
-        const EditorTool tool = m_document.tool();
-        p = constrain(p, *m_dragOrigin, tool == EditorTool::arrow || tool == EditorTool::line);
-    }
-    if (m_moving) {
-        // Always from the stored version and the mouse-down point, never accumulated.
-        if (const auto original = stored(m_moving->id)) {
-            const QPointF d = p - *m_dragOrigin;
-            m_moving = original->moved(d.x(), d.y());
+    if (m_live.moving) {
+        if (shift) {
+            const EditorTool tool = m_document.tool();
+            p = constrain(p, *m_live.dragOrigin, tool == EditorTool::arrow || tool == EditorTool::line);
         }
-        repaintLive(before);
-    } else if (m_draft) {
-        m_draft->end = p;
-        repaintLive(before);
-    } else if (m_cropDraft) {
-        m_cropDraft = normalizedRect(*m_dragOrigin, p);
-        requestFullRepaint();
+        // Always from the stored version and the mouse-down point, never accumulated.
+        if (const auto original = stored(m_live.moving->id)) {
+            const QPointF d = p - *m_live.dragOrigin;
+            m_live.moving = original->moved(d.x(), d.y());
+        }
+        liveAnnotationChanged();
+        return;
     }
+    m_tool->drag(p, shift);
 }
 
 void EditorCanvasView::release()
 {
-    if (m_moving) {
-        const auto original = stored(m_moving->id);
-        if (original && !(*original == *m_moving)) {
-            m_document.update(*m_moving, UndoRecording::record);
+    if (m_live.moving) {
+        const auto original = stored(m_live.moving->id);
+        if (original && !(*original == *m_live.moving)) {
+            m_document.update(*m_live.moving, UndoRecording::record);
             resetInteraction();
             return;
         }
+        m_live.moving.reset();
     }
-    if (m_draft) {
-        const QPointF d = m_draft->end - m_draft->start;
-        if (std::hypot(d.x(), d.y()) > canvasRules::minimumDrag) {
-            const Annotation created = *m_draft;
-            m_draft.reset();
-            m_document.add(created);
-            m_document.setSelectedID(created.id);
-        }
-        resetInteraction();
-        return;
-    }
-    if (m_cropDraft) {
-        const QRectF crop = *m_cropDraft;
-        m_cropDraft.reset();
-        m_document.applyCrop(crop.width() < canvasRules::minimumCropWidth ? std::nullopt : std::optional<QRectF>(crop));
-    }
+    if (m_live.dragOrigin && !m_resizing)
+        m_tool->release();
     resetInteraction();
 }
 
 void EditorCanvasView::resetInteraction()
 {
-    m_dragOrigin.reset();
-    m_draft.reset();
-    m_moving.reset();
+    m_live = {};
     m_resizing.reset();
-    m_cropDraft.reset();
+    m_liveArea = {};
     requestFullRepaint();
+}
+
+void EditorCanvasView::toolChanged()
+{
+    commitTextEditing();
+    resetInteraction();
+    m_tool = makeCanvasTool(m_document.tool(), *this);
+}
+
+// ---- zoom
+
+void EditorCanvasView::setZoom(const CanvasZoom& zoom)
+{
+    commitTextEditing();
+    // Kept as the mapping places it, so the centre never drifts outside what can be shown.
+    const CanvasMapping placed(QSizeF(size()), m_document.image().size(), m_document.scale(), zoom);
+    m_zoom = zoom.factor ? CanvasZoom{zoom.factor, placed.centre()} : CanvasZoom{};
+    requestFullRepaint();
+}
+
+void EditorCanvasView::zoomBy(double steps, std::optional<QPointF> around)
+{
+    const CanvasMapping map = mapping();
+    const double factor = map.zoomFactor() * std::pow(CanvasZoom::step, steps);
+    setZoom(zoomedAround(map, factor, around.value_or(QPointF(width() / 2.0, height() / 2.0))));
+}
+
+void EditorCanvasView::zoomToFit() { setZoom({}); }
+
+void EditorCanvasView::wheelEvent(QWheelEvent* event)
+{
+    const QPoint angle = event->angleDelta();
+    if (event->modifiers() & Qt::ControlModifier) {
+        if (angle.y() != 0)
+            zoomBy(angle.y() / 120.0, event->position());
+        return event->accept();
+    }
+    if (!m_zoom.factor)
+        return event->ignore();
+    // Scrolling: the wheel moves the view down and up, Shift+wheel or a sideways wheel across.
+    QPointF step = QPointF(event->pixelDelta());
+    if (step.isNull())
+        step = QPointF(angle) / 120.0 * 48;
+    if (event->modifiers() & Qt::ShiftModifier && step.x() == 0)
+        step = QPointF(step.y(), 0);
+    setZoom(scrolled(mapping(), m_zoom, -step.x(), -step.y()));
+    event->accept();
 }
 
 // ---- keys
@@ -335,28 +364,32 @@ void EditorCanvasView::keyPressEvent(QKeyEvent* event)
 
 void EditorCanvasView::beginTextEditing(const QString& text, const std::optional<Annotation>& existing, QPointF origin)
 {
+    m_textOrigin = origin;
     m_editingAnnotation = existing;
     const CanvasMapping map = mapping();
     const double pixels = (existing ? existing->lineWidth : m_document.lineWidthForStrokeSize()) * 5;
     const double f = std::max(pixels, 12.0) * map.scale();
     const QColor ink = (existing ? existing->color : m_document.color()).toColor();
 
-    auto* field = new QLineEdit(text, this);
+    auto* field = new TextAnnotationField(text, this);
     field->setFont(fontForDevice(std::max(f, 1.0), FontWeight::semibold, field));
-    field->setFrame(false);
     field->setPlaceholderText(QStringLiteral("Text"));
     QColor background = palette().color(QPalette::Base);
     background.setAlphaF(0.85f);
-    field->setStyleSheet(QStringLiteral("QLineEdit { border: none; background: %1; color: %2; }")
+    field->setStyleSheet(QStringLiteral("QPlainTextEdit { border: none; background: %1; color: %2; }")
                              .arg(background.name(QColor::HexArgb), ink.name(QColor::HexArgb)));
+    field->minimumFieldWidth = std::max(f * 10, textFieldMinimumWidth);
+    field->lineHeight = f * 1.4;
+    // The field's first line sits on the text box's top; a new text's box starts at the press.
     const QPointF v = map.toWidget(origin); // the text box's bottom-left corner
-    const double width = std::max(f * 10, textFieldMinimumWidth);
-    const double height = f * 1.4;
-    field->setGeometry(QRectF(v.x(), v.y() - height, width, height).toAlignedRect());
+    const double boxHeight = existing ? existing->bounds().height() * map.scale() : 0;
+    field->move(QPointF(v.x(), v.y() - std::max(boxHeight, field->lineHeight)).toPoint());
+    field->fitToText();
     field->installEventFilter(this);
-    connect(field, &QLineEdit::returnPressed, this, &EditorCanvasView::commitTextEditing);
+    connect(field, &TextAnnotationField::returnPressed, this, &EditorCanvasView::commitTextEditing);
     field->show();
     field->setFocus(Qt::OtherFocusReason);
+    field->moveCursor(QTextCursor::End);
     m_textField = field;
 }
 
@@ -395,11 +428,11 @@ void EditorCanvasView::commitTextEditing()
 {
     if (!m_textField || !m_textOrigin)
         return;
-    QLineEdit* field = m_textField;
+    TextAnnotationField* field = m_textField;
     const QPointF origin = *m_textOrigin;
     m_textField = nullptr;
     m_textOrigin.reset();
-    const QString typed = field->text().trimmed();
+    const QString typed = field->text().trimmed(); // inner line breaks stay
     field->removeEventFilter(this);
     field->disconnect(this);
     field->hide();
@@ -411,8 +444,12 @@ void EditorCanvasView::commitTextEditing()
         if (!typed.isEmpty()) {
             const auto current = stored(existing->id);
             if (current && current->kind.text() != typed) {
+                // The box's top stays where it was, so added lines go below.
                 Annotation edited = *current;
+                const double top = current->start.y() + current->bounds().height();
                 edited.kind = Kind::text(typed);
+                edited.start.setY(top - edited.bounds().height());
+                edited.end = edited.start;
                 m_document.update(edited, UndoRecording::record);
             }
         } else {
@@ -421,8 +458,14 @@ void EditorCanvasView::commitTextEditing()
             m_document.deleteSelected();
         }
     } else if (!typed.isEmpty()) {
-        const Annotation created = Annotation::create(Kind::text(typed), origin, origin, m_document.color(),
-                                                      m_document.lineWidthForStrokeSize());
+        // The first line's box starts at the press; further lines go below it.
+        Annotation created = Annotation::create(Kind::text(typed), origin, origin, m_document.color(),
+                                                m_document.lineWidthForStrokeSize());
+        const double size = created.textFontSize();
+        const double extra = measureText(typed, size, FontWeight::semibold).height()
+            - measureText(typed.section(QLatin1Char('\n'), 0, 0), size, FontWeight::semibold).height();
+        created.start.ry() -= extra;
+        created.end = created.start;
         m_document.add(created);
         m_document.setSelectedID(created.id);
     }

@@ -235,6 +235,7 @@ EditorView::EditorView(EditorDocument& document, EditorActions actions, QWidget*
     connect(&m_document, &EditorDocument::colorChanged, this, &EditorView::refresh);
     connect(&m_document, &EditorDocument::strokeSizeChanged, this, &EditorView::refresh);
     connect(&m_document, &EditorDocument::cropChanged, this, &EditorView::refresh);
+    connect(&m_document, &EditorDocument::fillChanged, this, &EditorView::refresh);
     refresh();
 }
 
@@ -248,8 +249,8 @@ void EditorView::buildToolbar(QWidget* toolbar)
 {
     auto* row = new QHBoxLayout(toolbar);
     row->setContentsMargins(12, 8, 12, 8);
-    // Buttons that belong together are 2 points apart, the groups 8.
-    row->setSpacing(8);
+    // Buttons that belong together are 2 points apart, the groups 6.
+    row->setSpacing(6);
     row->setAlignment(Qt::AlignVCenter);
 
     // Every command first closes an open text field, so what was typed is part of it.
@@ -261,7 +262,7 @@ void EditorView::buildToolbar(QWidget* toolbar)
         };
     };
     const auto symbolButton = [&](const QString& symbol, const QString& help) {
-        auto* button = new SymbolButton(QSize(28, 24), toolbar);
+        auto* button = new SymbolButton(QSize(24, 24), toolbar);
         button->setToolTip(help);
         button->setAccessibleName(help);
         m_symbolButtons.append({button, symbol});
@@ -287,6 +288,16 @@ void EditorView::buildToolbar(QWidget* toolbar)
     m_style->setToolTip(QStringLiteral("Colour and Size"));
     m_style->setAccessibleName(QStringLiteral("Colour and Size"));
     row->addWidget(m_style);
+    m_fill = symbolButton(QStringLiteral("square.fill.on.square"), QStringLiteral("Fill Rectangles and Ellipses"));
+    m_fill->setObjectName(QStringLiteral("fillButton"));
+    m_fill->setCheckable(true);
+    connect(m_fill, &QAbstractButton::clicked, this, [this](bool filled) {
+        canvasView()->commitTextEditing();
+        m_document.setFill(filled ? Annotation::Kind::Fill::solid : Annotation::Kind::Fill::outline);
+        const auto selected = m_document.selectedAnnotation();
+        if (selected && (selected->kind.is(Annotation::Kind::Type::rectangle) || selected->kind.is(Annotation::Kind::Type::ellipse)))
+            m_document.applyStyleToSelection();
+    });
     auto* stylePanel = new QFrame(this, Qt::Popup);
     stylePanel->setObjectName(QStringLiteral("stylePanel"));
     stylePanel->setFrameShape(QFrame::StyledPanel);
@@ -337,6 +348,8 @@ void EditorView::buildToolbar(QWidget* toolbar)
         m_document.applyStyleToSelection();
     });
     colours->addWidget(m_sizePicker);
+    m_fill->setParent(panel);
+    colours->addWidget(m_fill);
 
     m_resetCrop = new QPushButton(QStringLiteral("Reset Crop"), toolbar);
     m_resetCrop->setFocusPolicy(Qt::NoFocus);
@@ -360,6 +373,11 @@ void EditorView::buildToolbar(QWidget* toolbar)
     row->addWidget(verticalDivider(toolbar));
 
     QHBoxLayout* outputs = group();
+
+    m_copyText = symbolButton(QStringLiteral("text.viewfinder"), QStringLiteral("Copy Text (Ctrl+Shift+C)"));
+    m_copyText->setObjectName(QStringLiteral("copyTextButton"));
+    connect(m_copyText, &QAbstractButton::clicked, this, command(m_actions.copyText));
+    outputs->addWidget(m_copyText);
 
     QAbstractButton* pin = symbolButton(QStringLiteral("pin"), QStringLiteral("Pin to Screen (Ctrl+P)"));
     connect(pin, &QAbstractButton::clicked, this, command(m_actions.pin));
@@ -392,11 +410,25 @@ void EditorView::buildToolbar(QWidget* toolbar)
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_P), m_actions.pin);
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { m_document.undo(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { m_document.redo(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { m_document.redo(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), [this] {
+        if (m_copyText->isVisible() && m_actions.copyText)
+            m_actions.copyText();
+    });
+    // Zoom around the view's centre; Ctrl+0 fits the image into the window again.
+    for (const QKeySequence& in : {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                                   QKeySequence(QKeySequence::ZoomIn)})
+        shortcut(in, [this] { canvasView()->zoomBy(1); });
+    for (const QKeySequence& out : {QKeySequence(Qt::CTRL | Qt::Key_Minus), QKeySequence(QKeySequence::ZoomOut)})
+        shortcut(out, [this] { canvasView()->zoomBy(-1); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { canvasView()->zoomToFit(); });
     // Closing discards the annotations without asking, as the title bar's close button does.
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_W), [this] { window()->close(); });
 
     recolourSymbols();
 }
+
+void EditorView::setCopyTextAvailable(bool available) { m_copyText->setVisible(available); }
 
 void EditorView::recolourSymbols()
 {
@@ -455,6 +487,9 @@ void EditorView::refresh()
     if (m_sizePicker->currentIndex() != index)
         m_sizePicker->setCurrentIndex(int(index));
     m_resetCrop->setVisible(m_document.crop().has_value());
+    m_fill->setChecked(m_document.fill() == Annotation::Kind::Fill::solid);
+    static_cast<SymbolButton*>(m_fill)->active = m_fill->isChecked();
+    m_fill->update();
 }
 
 } // namespace quandrel

@@ -30,6 +30,7 @@ struct EditorActions {
     std::function<void()> save;
     std::function<void()> saveAs;
     std::function<void()> pin;
+    std::function<void()> copyText;
 };
 
 class EditorView : public QWidget {
@@ -53,6 +54,10 @@ public:
     QAbstractButton* colorWell() const { return m_colorWell; }
     QComboBox* sizePicker() const { return m_sizePicker; }
     QPushButton* resetCropButton() const { return m_resetCrop; }
+    QAbstractButton* fillButton() const { return m_fill; }
+    QAbstractButton* copyTextButton() const { return m_copyText; }
+    // Whether the Copy Text button and its keys are there (not in the developer's editor).
+    void setCopyTextAvailable(bool available);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -74,6 +79,8 @@ private:
     QAbstractButton* m_colorWell = nullptr;
     QComboBox* m_sizePicker = nullptr;
     QPushButton* m_resetCrop = nullptr;
+    QAbstractButton* m_fill = nullptr;
+    QAbstractButton* m_copyText = nullptr;
     QPushButton* m_copy = nullptr;
 };
 

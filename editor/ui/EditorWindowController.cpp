@@ -72,7 +72,8 @@ EditorWindowController::EditorWindowController(CapturedImage image,
     };
     m_view = new EditorView(*m_document,
                             {weakly(&EditorWindowController::copy), weakly(&EditorWindowController::save),
-                             weakly(&EditorWindowController::saveAs), weakly(&EditorWindowController::pin)},
+                             weakly(&EditorWindowController::saveAs), weakly(&EditorWindowController::pin),
+                             weakly(&EditorWindowController::copyText)},
                             window.get());
     auto* layout = new QVBoxLayout(window.get());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -112,6 +113,7 @@ QWidget* EditorWindowController::window() const { return m_window.get(); }
 
 void EditorWindowController::show()
 {
+    m_view->setCopyTextAvailable(bool(onReadText));
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -192,6 +194,14 @@ void EditorWindowController::saveAs()
                        if (self && written && !complete && self->m_toast)
                            self->m_toast(QStringLiteral("Saved without the annotations"), warningSymbol);
                    });
+}
+
+void EditorWindowController::copyText()
+{
+    // What the window shows: the annotations drawn (a pixelated or blurred area stays
+    // unreadable), cut to the crop. The window stays open.
+    if (onReadText)
+        onReadText(CapturedImage{output().image, m_document->scale()});
 }
 
 void EditorWindowController::pin()

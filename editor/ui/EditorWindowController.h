@@ -89,6 +89,11 @@ public:
     void save();
     void saveAs();
     void pin();
+    void copyText();
+
+    // Reads the text in what the window shows (Copy Text, Ctrl+Shift+C); set before show(),
+    // without it the editor has no such command.
+    std::function<void(const CapturedImage&)> onReadText;
 
 private:
     struct Output {

@@ -84,19 +84,24 @@ struct Views final : CaptureViews {
         thumbnailActions = std::move(actions);
     }
     void dismissThumbnail() override { ++dismissals; }
-    std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder, ImageAction pin, Closed onClose) override
+    std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder, ImageAction pin, ImageAction readText,
+                                              Closed onClose) override
     {
+        this->readText = std::move(readText);
         auto w = std::make_unique<Window>(*this, image, std::move(pin), std::move(onClose));
         editors.push_back(w.get());
         return w;
     }
-    std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder, ImageAction edit, Closed onClose) override
+    std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder, ImageAction edit, ImageAction readText,
+                                            Closed onClose) override
     {
+        this->readText = std::move(readText);
         auto w = std::make_unique<Window>(*this, image, std::move(edit), std::move(onClose));
         pins.push_back(w.get());
         return w;
     }
     void copyImage(const CapturedImage& image) override { copiedImages.push_back(image); }
+    ImageAction readText; // the last window's Copy Text
     void copyText(const QString& text) override { copiedTexts.push_back(text); }
     void explainScreenAccess() override { ++explanations; }
     bool modalDialogShown() const override { return modalDialog; }
@@ -375,6 +380,16 @@ TEST_F(CaptureCoordinatorTest, TextIsRecognisedWithoutTheAfterCaptureChoice)
     finish();
     EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Couldn't read text"), QStringLiteral("exclamationmark.triangle.fill")));
     EXPECT_EQ(views.copiedTexts.size(), 1u); // the clipboard kept the first text
+
+    // A pin's (and an editor's) Copy Text reads its own image the same way.
+    const CapturedImage pinned{QImage(30, 20, QImage::Format_RGB32), 1};
+    coordinator.pinImage(pinned);
+    ASSERT_TRUE(views.readText);
+    recognizer.answer = QStringLiteral("pinned");
+    views.readText(pinned);
+    EXPECT_EQ(recognizer.lastImage.size(), QSize(30, 20));
+    EXPECT_EQ(views.copiedTexts.back(), QStringLiteral("pinned"));
+    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Copied text"), QStringLiteral("text.viewfinder")));
 }
 
 TEST(CopiedTextMessage, CountsNonEmptyLines)

@@ -24,10 +24,13 @@ const ToolRow toolTable[] = {
     {EditorTool::line, "line", "Line", "line.diagonal", 'l'},
     {EditorTool::rectangle, "rectangle", "Rectangle", "rectangle", 'r'},
     {EditorTool::ellipse, "ellipse", "Ellipse", "circle", 'o'},
+    {EditorTool::pen, "pen", "Pen", "scribble", 'p'},
+    {EditorTool::marker, "marker", "Marker", "paintbrush", 'm'},
     {EditorTool::highlight, "highlight", "Highlight", "highlighter", 'h'},
     {EditorTool::text, "text", "Text", "textformat", 't'},
     {EditorTool::step, "step", "Step Number", "1.circle", 'n'},
     {EditorTool::pixelate, "pixelate", "Pixelate", "checkerboard.rectangle", 'b'},
+    {EditorTool::blur, "blur", "Blur", "drop.halffull", 'u'},
     {EditorTool::crop, "crop", "Crop", "crop", 'c'},
 };
 
@@ -64,12 +67,12 @@ TEST(EditorToolTest, RawNamesRoundTrip)
 
 TEST(EditorToolTest, ParsingAcceptsExactlyTheRawNames)
 {
-    for (const std::string raw : {"Select", "ARROW", "", " arrow", "arrow ", "step number", "Step Number", "blur",
+    for (const std::string raw : {"Select", "ARROW", "", " arrow", "arrow ", "step number", "Step Number", "Blur",
                                   "cursorarrow", "v", "rect"})
         EXPECT_EQ(editorToolFromRawName(raw), std::nullopt) << '"' << raw << '"';
 }
 
-TEST(EditorToolTest, OnlyTheSixDragToolsCreateAKind)
+TEST(EditorToolTest, OnlyTheDragToolsCreateAKind)
 {
     using Kind = Annotation::Kind;
     EXPECT_EQ(annotationKind(EditorTool::arrow), Kind::arrow());
@@ -78,6 +81,9 @@ TEST(EditorToolTest, OnlyTheSixDragToolsCreateAKind)
     EXPECT_EQ(annotationKind(EditorTool::ellipse), Kind::ellipse());
     EXPECT_EQ(annotationKind(EditorTool::highlight), Kind::highlight());
     EXPECT_EQ(annotationKind(EditorTool::pixelate), Kind::pixelate());
+    EXPECT_EQ(annotationKind(EditorTool::blur), Kind::blur());
+    EXPECT_EQ(annotationKind(EditorTool::pen), Kind::pen({}));
+    EXPECT_EQ(annotationKind(EditorTool::marker), Kind::marker({}));
     for (const EditorTool tool : {EditorTool::select, EditorTool::text, EditorTool::step, EditorTool::crop})
         EXPECT_EQ(annotationKind(tool), std::nullopt) << rawName(tool);
 }

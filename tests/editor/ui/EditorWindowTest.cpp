@@ -365,8 +365,8 @@ TEST_F(WindowTest, ToolButtonsCarryTheirHelpAndSetTheTool)
 {
     auto c = open(image(400, 300));
     EXPECT_EQ(c->view()->toolButton(1)->toolTip(), QStringLiteral("Arrow (A)"));
-    EXPECT_EQ(c->view()->toolButton(7)->toolTip(), QStringLiteral("Step Number (N)"));
-    c->view()->toolButton(9)->click();
+    EXPECT_EQ(c->view()->toolButton(9)->toolTip(), QStringLiteral("Step Number (N)"));
+    c->view()->toolButton(12)->click();
     EXPECT_EQ(c->editorDocument().tool(), EditorTool::crop);
     // Buttons never take the keyboard from the canvas.
     EXPECT_TRUE(c->view()->canvasView()->hasFocus() || !QApplication::focusWidget());
