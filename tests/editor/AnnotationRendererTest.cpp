@@ -2,6 +2,7 @@
 // (origin bottom-left, y up); pixelAt reads the pixel containing a point.
 
 #include "AnnotationRenderer.h"
+#include "EditorGeometry.h"
 #include "EditorTestSupport.h"
 #include "TextMeasure.h"
 
@@ -486,4 +487,98 @@ TEST(RenderSceneTest, DrawsTheSourceImageUpright)
     const QImage source = gradientImage(30, 20);
     const QImage image = rendered(source, {});
     EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), source);
+}
+
+TEST(FillTest, FilledShapesAreSolidAndHitInside)
+{
+    const QImage source = filledImage(200, 200, white());
+    for (const Kind& kind : {Kind::rectangle(Kind::Fill::solid), Kind::ellipse(Kind::Fill::solid)}) {
+        const Annotation shape = Annotation::create(kind, {40, 40}, {160, 160}, blue, 4);
+        const QImage image = rendered(source, {shape});
+        EXPECT_TRUE(near(pixelAt(image, 100, 100), blue.toColor())) << int(kind.type());
+        EXPECT_TRUE(shape.hitTest({100, 100}, 1));
+        EXPECT_FALSE(Annotation::create(kind.withFill(Kind::Fill::outline), {40, 40}, {160, 160}, blue, 4).hitTest({100, 100}, 1));
+    }
+    // Kinds without a fill ignore it.
+    EXPECT_EQ(Kind::line().withFill(Kind::Fill::solid), Kind::line());
+}
+
+TEST(FreehandTest, PenFollowsItsPointsAndMarkerIsTranslucentAndWide)
+{
+    const QImage source = filledImage(200, 200, white());
+    const QList<QPointF> path{{20, 20}, {60, 100}, {100, 40}, {180, 160}};
+    const Annotation pen = Annotation::freehand(Kind::Type::pen, path, blue, 4);
+    EXPECT_EQ(pen.normalizedRect(), QRectF(20, 20, 160, 140));
+    for (qsizetype i = 0; i < path.size(); ++i)
+        EXPECT_NEAR(QLineF(pen.strokePoints()[i], path[i]).length(), 0, 1e-9);
+    const QImage drawn = rendered(source, {pen});
+    EXPECT_TRUE(near(pixelAt(drawn, 20, 20), blue.toColor(), 40));   // an end, under its round cap
+    EXPECT_TRUE(isBackground(pixelAt(drawn, 150, 40)));              // off the path
+    EXPECT_TRUE(pen.hitTest({180, 160}, 1));
+    EXPECT_FALSE(pen.hitTest({150, 40}, 1));
+
+    // Moved and resized by a corner, the stroke goes along.
+    const Annotation moved = pen.moved(10, 5);
+    EXPECT_NEAR(QLineF(moved.strokePoints()[1], QPointF(70, 105)).length(), 0, 1e-9);
+    const Annotation halved = pen.resized(Annotation::Handle::cornerAt({180, 160}), {100, 90});
+    EXPECT_NEAR(QLineF(halved.strokePoints()[3], QPointF(100, 90)).length(), 0, 1e-9);
+
+    const Annotation marker = Annotation::freehand(Kind::Type::marker, {{20, 100}, {180, 100}}, yellow, 4);
+    const QColor over = pixelAt(rendered(source, {marker}), 100, 100);
+    EXPECT_FALSE(near(over, yellow.toColor(), 20)); // translucent, not the colour itself
+    EXPECT_FALSE(isBackground(over));
+    EXPECT_FALSE(isBackground(pixelAt(rendered(source, {marker}), 100, 105))); // three times the width
+}
+
+TEST(BlurTest, TheFlattenedAreaKeepsNoOriginalRow)
+{
+    // Noise: every pixel unpredictable from its neighbours, the hardest case for a blur.
+    QImage source(300, 300, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            source.setPixel(x, y, qRgb(int(seed >> 24), int((seed >> 16) & 255), int((seed >> 8) & 255)));
+        }
+    const Annotation blur = Annotation::create(Kind::blur(), {50, 60}, {250, 240}, red, 2);
+    const QImage flat = rendered(source, {blur});
+    // Inside: each pixel moved far from its original, on average, and no row is left as it was.
+    double difference = 0;
+    int rowsKept = 0;
+    for (int y = 300 - 240; y < 300 - 60; ++y) {
+        int same = 0;
+        for (int x = 50; x < 250; ++x) {
+            const QRgb a = source.pixel(x, y), b = flat.pixel(x, y);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            same += a == b;
+        }
+        rowsKept += same == 200;
+    }
+    EXPECT_GT(difference / (200.0 * 180 * 3), 40);
+    EXPECT_EQ(rowsKept, 0);
+    // Outside it, nothing changes.
+    const QImage opaque = flat.convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(opaque.copy(0, 0, 300, 50) == source.copy(0, 0, 300, 50));
+    EXPECT_TRUE(opaque.copy(0, 0, 40, 300) == source.copy(0, 0, 40, 300));
+}
+
+TEST(TextTest, LinesAreStackedUnderTheFirst)
+{
+    const TextMetrics one = textMetrics(QStringLiteral("one"), 20, FontWeight::semibold);
+    const TextMetrics two = textMetrics(QStringLiteral("one\nlonger line"), 20, FontWeight::semibold);
+    EXPECT_NEAR(two.height - one.height, one.lineSpacing, 1e-9);
+    EXPECT_GT(two.width, one.width);
+    const Annotation text = Annotation::create(Kind::text(QStringLiteral("A\nB")), {20, 20}, {20, 20}, RGBA{0, 0, 0, 1}, 4);
+    const QImage drawn = rendered(filledImage(200, 200, white()), {text});
+    // Ink in the upper and in the lower line's half of the box.
+    const QRectF box = text.bounds();
+    const auto inkIn = [&](double y0, double y1) {
+        for (double y = y0; y < y1; ++y)
+            for (double x = minX(box); x < maxX(box); ++x)
+                if (qGray(pixelAt(drawn, x, y).rgb()) < 80) // ink, not its soft shadow
+                    return true;
+        return false;
+    };
+    EXPECT_TRUE(inkIn(box.center().y(), maxY(box)));
+    EXPECT_TRUE(inkIn(minY(box), box.center().y()));
 }

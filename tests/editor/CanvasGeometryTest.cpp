@@ -123,3 +123,29 @@ TEST(EditorWindowSize, FollowsTheMinimumsAndTheVisibleFrame)
     EXPECT_EQ(centredOrigin({720, 420}, QRectF(0, 0, 1440, 900)), QPointF(360, 240));
     EXPECT_EQ(centredOrigin({720, 420}, QRectF(1920, 30, 1280, 994)), QPointF(2200, 317));
 }
+
+TEST(CanvasZoom, TheImagePointUnderThePointerStaysUnderIt)
+{
+    // A 4K image fitted into 1440 × 900, then zoomed in and out around points inside it,
+    // each step from the mapping the previous one made, as the wheel does.
+    const QSize image(3840, 2160);
+    const QSizeF view(1440, 900);
+    const struct {
+        QPointF pointer;
+        double factor;
+    } steps[] = {{{720, 450}, 1}, {{300, 200}, 4}, {{1100, 700}, 8}, {{500, 500}, 2}, {{720, 450}, 0.5}};
+    CanvasMapping map(view, image, 1);
+    for (const auto& step : steps) {
+        const QPointF under = map.toImageUnclamped(step.pointer);
+        const CanvasZoom zoom = zoomedAround(map, step.factor, step.pointer);
+        map = CanvasMapping(view, image, 1, zoom);
+        EXPECT_DOUBLE_EQ(map.zoomFactor(), step.factor);
+        expectPoint(map.toWidget(under), step.pointer, 1.0); // within the whole-point rounding
+    }
+    // Scrolled past the image's edge, the image stops at the margin.
+    const CanvasMapping far(view, image, 1, scrolled(map, CanvasZoom{4, map.centre()}, -1e6, -1e6));
+    EXPECT_EQ(far.imageRect().topLeft(), QPointF(20, 20));
+    // Zoomed out below the fit, the image is centred whatever the centre point says.
+    const CanvasMapping small(view, image, 1, CanvasZoom{0.1, {0, 0}});
+    expectPoint(small.imageRect().center(), {720, 450}, 0.5);
+}

@@ -5,7 +5,9 @@
 #include "EditorDocument.h"
 
 #include <QApplication>
-#include <QLineEdit>
+#include "TextMeasure.h"
+
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -400,4 +402,64 @@ TEST_F(CanvasTest, ADragRepaintsOnlyAroundTheShape)
     EXPECT_LT(dirty.width() * dirty.height(), view.width() * view.height() / 4);
     EXPECT_TRUE(dirty.contains(at({80, 70}).toPoint()));
     release({80, 70});
+}
+
+TEST_F(CanvasTest, APenStrokeIsOneAnnotationAndOneUndoStepAndMovesLikeAShape)
+{
+    document.setTool(EditorTool::pen);
+    press({50, 50});
+    for (const QPointF p : {QPointF(60, 70), QPointF(80, 90), QPointF(80.3, 90.2), QPointF(120, 60)})
+        mouse(QEvent::MouseMove, p);
+    release({120, 60});
+    ASSERT_EQ(document.annotations().size(), 1);
+    const Annotation stroke = document.annotations()[0];
+    EXPECT_TRUE(stroke.kind.is(Type::pen));
+    EXPECT_EQ(stroke.kind.unitPoints().size(), 4); // the sample under a view point away was skipped
+    EXPECT_EQ(document.selectedID(), stroke.id);
+    EXPECT_EQ(document.undoStack().size(), 1);
+
+    // With the pen still active, dragging the selected stroke moves it.
+    drag({80, 90}, {90, 100});
+    ASSERT_EQ(document.annotations().size(), 1);
+    EXPECT_EQ(document.annotations()[0].start, stroke.start + QPointF(10, 10));
+    document.undo();
+    document.undo();
+    EXPECT_TRUE(document.annotations().isEmpty());
+}
+
+TEST_F(CanvasTest, ShiftReturnAddsALineAndTheFirstLineStaysWhereItWasTyped)
+{
+    document.setTool(EditorTool::text);
+    press({100, 100});
+    release({100, 100});
+    ASSERT_NE(view.textField(), nullptr);
+    QTest::keyClicks(view.textField(), QStringLiteral("one"));
+    const int singleHeight = view.textField()->height();
+    QTest::keyClick(view.textField(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(view.textField(), QStringLiteral("two"));
+    EXPECT_GT(view.textField()->height(), singleHeight); // the field grows
+    QTest::keyClick(view.textField(), Qt::Key_Return);
+    ASSERT_EQ(document.annotations().size(), 1);
+    const Annotation text = document.annotations()[0];
+    EXPECT_EQ(text.kind.text(), QStringLiteral("one\ntwo"));
+    const double oneLine = measureText(QStringLiteral("one"), text.textFontSize(), FontWeight::semibold).height();
+    EXPECT_DOUBLE_EQ(text.start.y() + text.bounds().height(), 100 + oneLine); // the top, as for one line
+}
+
+TEST_F(CanvasTest, ZoomedInADragStillLandsOnTheImagePointsUnderThePointer)
+{
+    const QPointF pointer = at({200, 150});
+    QWheelEvent wheel(pointer, view.mapToGlobal(pointer), {}, QPoint(0, 120 * 4), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&view, &wheel);
+    ASSERT_TRUE(view.zoom().factor.has_value());
+    EXPECT_NEAR(view.mapping().zoomFactor(), std::pow(CanvasZoom::step, 4), 1e-9);
+    EXPECT_NEAR(QLineF(view.mapping().toImage(pointer), QPointF(200, 150)).length(), 0, 1.0);
+    document.setTool(EditorTool::rectangle);
+    drag({190, 140}, {210, 160});
+    ASSERT_EQ(document.annotations().size(), 1);
+    EXPECT_NEAR(QLineF(document.annotations()[0].start, QPointF(190, 140)).length(), 0, 0.5);
+    EXPECT_NEAR(QLineF(document.annotations()[0].end, QPointF(210, 160)).length(), 0, 0.5);
+    view.zoomToFit();
+    EXPECT_FALSE(view.zoom().factor.has_value());
 }

@@ -387,3 +387,26 @@ TEST_F(WindowTest, SeveralEditorsAreIndependent)
     EXPECT_FALSE(a->window()->isVisible());
     EXPECT_TRUE(b->window()->isVisible());
 }
+
+TEST_F(WindowTest, CtrlYRedoesAndCopyTextReadsWhatTheWindowShows)
+{
+    auto c = open(image(400, 300));
+    EditorDocument& doc = c->editorDocument();
+    doc.add(Annotation::create(Kind::line(), {1, 1}, {50, 50}, editorPalette[0], 4));
+    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_TRUE(doc.annotations().isEmpty());
+    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    EXPECT_EQ(doc.annotations().size(), 1);
+
+    // Without a reader the command is not offered; with one, it gets the cropped image.
+    EXPECT_FALSE(c->view()->copyTextButton()->isVisible());
+    std::optional<CapturedImage> read;
+    c->onReadText = [&read](const CapturedImage& image) { read = image; };
+    c->show();
+    ASSERT_TRUE(c->view()->copyTextButton()->isVisible());
+    doc.applyCrop(QRectF(10, 10, 100, 50));
+    keys(*c, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->image.size(), QSize(100, 50));
+    EXPECT_TRUE(c->window()->isVisible()); // the window stays
+}
