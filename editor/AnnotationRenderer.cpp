@@ -75,32 +75,64 @@ void drawFreehand(QPainter& painter, const Annotation& a)
     painter.drawPath(smoothedStroke(a.strokePoints()));
 }
 
-// One pass of a box filter of 2r + 1 pixels along rows (step 1) or columns (step = the row
-// length), clamping at the edges; `line` pixels, `count` lines.
-void boxPass(const QRgb* in, QRgb* out, int length, int count, qsizetype pixelStep, qsizetype lineStep, int r)
+// One pass of a box filter of 2r + 1 pixels along each row, clamping at the row's ends.
+void boxRows(const QRgb* in, QRgb* out, int width, int height, qsizetype stride, int r)
 {
-    const int window = 2 * r + 1;
-    for (int l = 0; l < count; ++l) {
-        const QRgb* src = in + l * lineStep;
-        QRgb* dst = out + l * lineStep;
-        const auto at = [&](int i) { return src[qsizetype(std::clamp(i, 0, length - 1)) * pixelStep]; };
+    const quint32 window = quint32(2 * r + 1);
+    for (int y = 0; y < height; ++y) {
+        const QRgb* src = in + y * stride;
+        QRgb* dst = out + y * stride;
+        const auto at = [&](int i) { return src[std::clamp(i, 0, width - 1)]; };
         quint32 a = 0, rr = 0, g = 0, b = 0;
         for (int i = -r; i <= r; ++i) {
             const QRgb p = at(i);
-            a += qAlpha(p);
-            rr += qRed(p);
-            g += qGreen(p);
-            b += qBlue(p);
+            a += quint32(qAlpha(p));
+            rr += quint32(qRed(p));
+            g += quint32(qGreen(p));
+            b += quint32(qBlue(p));
         }
-        for (int i = 0; i < length; ++i) {
-            dst[qsizetype(i) * pixelStep] = qRgba(int((rr + window / 2) / window), int((g + window / 2) / window),
-                                                  int((b + window / 2) / window), int((a + window / 2) / window));
-            const QRgb add = at(i + r + 1);
-            const QRgb remove = at(i - r);
-            a += qAlpha(add) - qAlpha(remove);
-            rr += qRed(add) - qRed(remove);
-            g += qGreen(add) - qGreen(remove);
-            b += qBlue(add) - qBlue(remove);
+        for (int x = 0; x < width; ++x) {
+            dst[x] = qRgba(int((rr + window / 2) / window), int((g + window / 2) / window), int((b + window / 2) / window),
+                           int((a + window / 2) / window));
+            const QRgb add = at(x + r + 1);
+            const QRgb remove = at(x - r);
+            a += quint32(qAlpha(add)) - quint32(qAlpha(remove));
+            rr += quint32(qRed(add)) - quint32(qRed(remove));
+            g += quint32(qGreen(add)) - quint32(qGreen(remove));
+            b += quint32(qBlue(add)) - quint32(qBlue(remove));
+        }
+    }
+}
+
+// The same down each column, kept row by row (one running sum per column), so the pixels are
+// read in the order they lie in memory.
+void boxColumns(const QRgb* in, QRgb* out, int width, int height, qsizetype stride, int r)
+{
+    const quint32 window = quint32(2 * r + 1);
+    std::vector<quint32> sums(size_t(width) * 4, 0);
+    const auto row = [&](int y) { return in + std::clamp(y, 0, height - 1) * stride; };
+    for (int i = -r; i <= r; ++i) {
+        const QRgb* src = row(i);
+        for (int x = 0; x < width; ++x) {
+            quint32* s = &sums[size_t(x) * 4];
+            s[0] += quint32(qAlpha(src[x]));
+            s[1] += quint32(qRed(src[x]));
+            s[2] += quint32(qGreen(src[x]));
+            s[3] += quint32(qBlue(src[x]));
+        }
+    }
+    for (int y = 0; y < height; ++y) {
+        QRgb* dst = out + y * stride;
+        const QRgb* add = row(y + r + 1);
+        const QRgb* remove = row(y - r);
+        for (int x = 0; x < width; ++x) {
+            quint32* s = &sums[size_t(x) * 4];
+            dst[x] = qRgba(int((s[1] + window / 2) / window), int((s[2] + window / 2) / window),
+                           int((s[3] + window / 2) / window), int((s[0] + window / 2) / window));
+            s[0] += quint32(qAlpha(add[x])) - quint32(qAlpha(remove[x]));
+            s[1] += quint32(qRed(add[x])) - quint32(qRed(remove[x]));
+            s[2] += quint32(qGreen(add[x])) - quint32(qGreen(remove[x]));
+            s[3] += quint32(qBlue(add[x])) - quint32(qBlue(remove[x]));
         }
     }
 }
@@ -257,8 +289,8 @@ std::optional<QImage> blurredRegion(const QImage& source, const QRectF& rect, do
     auto* a = reinterpret_cast<QRgb*>(pixels.bits());
     auto* b = reinterpret_cast<QRgb*>(scratch.bits());
     for (int pass = 0; pass < 3; ++pass) {
-        boxPass(a, b, w, h, 1, stride, box);
-        boxPass(b, a, h, w, stride, 1, box);
+        boxRows(a, b, w, h, stride, box);
+        boxColumns(b, a, w, h, stride, box);
     }
     // Back to the area itself, in top-down rows.
     const QRect inner(int(minX(area) - minX(padded)), int(maxY(padded) - maxY(area)), int(area.width()),

@@ -5,6 +5,9 @@
 //  - opening the editor until its first painted frame (target under 150 ms);
 //  - the memory one open editor adds, against the image's own pixel memory (target under 4×).
 //
+//  - a pen stroke's drag event with its repaint (the stroke grows with every event);
+//  - zoomed to 400 %: a full repaint of the canvas, and a drag event with its repaint.
+//
 // Runs on the offscreen platform; the painting is Qt's raster painting as on a desktop.
 
 #include "BenchStats.h"
@@ -19,6 +22,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <malloc.h>
 #include <memory>
@@ -147,6 +151,28 @@ int main(int argc, char** argv)
         editor->editorDocument().setSelectedID(text->id);
         const QPointF textGrab = canvas->mapping().toWidget(text->bounds().center());
         report("editor_drag_move_text_event_and_repaint", timedDrag(canvas, textGrab, textGrab + QPointF(-150, 80), 300));
+
+        // A pen stroke of 300 samples across the image.
+        editor->editorDocument().setSelectedID(std::nullopt);
+        editor->editorDocument().setTool(EditorTool::pen);
+        report("editor_pen_stroke_event_and_repaint", timedDrag(canvas, a, b, 300));
+
+        // 400 %, around the middle of the image.
+        canvas->zoomBy(std::log(4 / canvas->mapping().zoomFactor()) / std::log(CanvasZoom::step),
+                       QPointF(canvas->width() / 2.0, canvas->height() / 2.0));
+        std::printf("editor_zoom_factor: %.2f x\n", canvas->mapping().zoomFactor());
+        std::vector<double> repaints;
+        for (int run = 0; run < 30; ++run) {
+            canvas->zoomBy(run % 2 ? 0.0001 : -0.0001); // a new mapping each time, as a wheel step gives
+            QElapsedTimer timer;
+            timer.start();
+            canvas->repaint();
+            repaints.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+        report("editor_zoom_400_full_repaint", repaints);
+        editor->editorDocument().setTool(EditorTool::rectangle);
+        const QPointF c(canvas->width() / 2.0, canvas->height() / 2.0);
+        report("editor_zoom_400_drag_draw_event_and_repaint", timedDrag(canvas, c - QPointF(200, 150), c + QPointF(200, 150), 300));
     }
     return 0;
 }
