@@ -227,7 +227,7 @@ bool AppController::perform(const Command& command)
 {
     return std::visit(Overloaded{
                           [this](const WindowCommand& c) { return m_windows.perform(c.action); },
-                          [this](const CaptureCommand& c) { return m_services.capture.startCapture(c.mode, c.then); },
+                          [this](const CaptureCommand& c) { return m_services.capture.startCapture(c.mode, c.then, c.delaySeconds); },
                           [this](const AppCommand& c) { return activateApp(c.desktopId); },
                           [this](const OpenSettingsCommand&) {
                               openSettings();
@@ -307,18 +307,19 @@ bool AppController::handleURL(const QUrl& url, CommandOrigin origin)
         return false;
     }
     // Area, window and text captures show the overlay, where the person chooses or cancels;
-    // a full-screen capture and a repeated area would save or copy at once, so a link's asks
-    // first.
+    // a full-screen capture, every display and a repeated area would save or copy at once, so
+    // a link's asks first.
     const auto* capture = std::get_if<CaptureCommand>(&*command);
     if (origin == CommandOrigin::link && capture
-        && (capture->mode == CaptureMode::fullScreen || capture->mode == CaptureMode::repeatArea)) {
+        && (capture->mode == CaptureMode::fullScreen || capture->mode == CaptureMode::repeatArea
+            || capture->mode == CaptureMode::allDisplays)) {
         const CaptureCommand asked = *capture;
         const std::uint32_t id = m_services.notifier
             ? m_services.notifier->ask(QStringLiteral("A link asks for a screenshot"),
                                        QStringLiteral("%1: nothing is taken until you confirm.")
                                            .arg(QString::fromUtf8(title(asked.mode).data(), qsizetype(title(asked.mode).size()))),
                                        QStringLiteral("Take Screenshot"),
-                                       [this, asked] { m_services.capture.startCapture(asked.mode, asked.then); })
+                                       [this, asked] { m_services.capture.startCapture(asked.mode, asked.then, asked.delaySeconds); })
             : 0;
         if (id == 0) {
             qCWarning(lcUrl, "A link asked for a screenshot, but no notification can ask the person; nothing was taken.");

@@ -22,7 +22,7 @@ public:
     virtual ~CaptureService() = default;
     // `then` overrides the after-capture choice of the settings. Answers whether the capture
     // started (not while another one runs, or without access to the screen).
-    virtual bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) = 0;
+    virtual bool startCapture(CaptureMode mode, std::optional<AfterCapture> then, int delaySeconds) = 0;
     virtual void closeAllPins() = 0;
     virtual bool hasPins() const { return false; }
 };

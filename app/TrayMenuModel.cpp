@@ -75,6 +75,12 @@ std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
                                          captureCommandDelay);
         item.symbol = qstr(symbolName(m));
         menu.push_back(std::move(item));
+        if (m == CaptureMode::fullScreen) {
+            TrayMenuEntry later = commandItem(state, QCoreApplication::translate("TrayMenu", "Capture Screen in 5 s"),
+                                              CaptureCommand{m, std::nullopt, 5}, std::nullopt, captureCommandDelay);
+            later.symbol = QStringLiteral("timer");
+            menu.push_back(std::move(later));
+        }
     }
     if (state.hasPins)
         menu.push_back(commandItem(state, QCoreApplication::translate("TrayMenu", "Close All Pins"), ClosePinsCommand{}, std::nullopt, 0));

@@ -78,7 +78,10 @@ public:
     {
     }
 
-    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) override { return coordinator().startCapture(mode, then); }
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then, int delaySeconds) override
+    {
+        return coordinator().startCapture(mode, then, delaySeconds);
+    }
     void closeAllPins() override
     {
         if (m_coordinator)

@@ -1,4 +1,5 @@
 #include "CaptureCoordinator.h"
+#include "Command.h"
 #include "ScreenSpace.h"
 
 #include <QCoroFuture>
@@ -6,6 +7,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <coroutine>
 
 Q_LOGGING_CATEGORY(lcCapture, "quandrel.capture")
 
@@ -70,7 +72,7 @@ QString CaptureCoordinator::copiedTextMessage(const QString& text)
     return QStringLiteral("Copied ") + QString::number(lines) + QStringLiteral(" lines of text");
 }
 
-bool CaptureCoordinator::startCapture(CaptureMode mode, std::optional<AfterCapture> after)
+bool CaptureCoordinator::startCapture(CaptureMode mode, std::optional<AfterCapture> after, int delaySeconds)
 {
     if (m_isCapturing)
         return false;
@@ -88,11 +90,43 @@ bool CaptureCoordinator::startCapture(CaptureMode mode, std::optional<AfterCaptu
     qCInfo(lcCapture, "capture %s started", rawName(mode).data());
     std::optional<ClientWindow> previous = m_platform.windows.focusedWindow();
     // The task runs on by itself; it ends the capture whatever happens inside.
-    run(mode, after, previous);
+    run(mode, after, delaySeconds, previous);
     return true;
 }
 
-QCoro::Task<> CaptureCoordinator::run(CaptureMode mode, std::optional<AfterCapture> after, std::optional<ClientWindow> previous)
+namespace {
+
+// Resumes after `ms` milliseconds on the scheduler.
+struct Sleep {
+    const Scheduler& schedule;
+    int ms;
+    bool await_ready() const noexcept { return ms <= 0; }
+    void await_suspend(std::coroutine_handle<> waiting) const { schedule(ms, [waiting] { waiting.resume(); }); }
+    void await_resume() const noexcept {}
+};
+
+// The countdown goes this long before the displays are read, so its window is off the
+// screen in the image.
+constexpr int countdownGoneMs = 250;
+
+} // namespace
+
+QCoro::Task<> CaptureCoordinator::countDown(int seconds)
+{
+    const Scheduler schedule = m_platform.schedule; // outlives the coordinator, if it goes meanwhile
+    const auto self = std::weak_ptr<CaptureCoordinator*>(m_self);
+    for (int left = seconds; left > 0; --left) {
+        m_views.showCountdown(left);
+        co_await Sleep{schedule, left > 1 ? 1000 : 1000 - countdownGoneMs};
+        if (!self.lock() || !*self.lock())
+            co_return;
+    }
+    m_views.showCountdown(0);
+    co_await Sleep{schedule, countdownGoneMs};
+}
+
+QCoro::Task<> CaptureCoordinator::run(CaptureMode mode, std::optional<AfterCapture> after, int delaySeconds,
+                                      std::optional<ClientWindow> previous)
 {
     const auto self = std::weak_ptr<CaptureCoordinator*>(m_self);
     const auto alive = [&self] {
@@ -100,6 +134,11 @@ QCoro::Task<> CaptureCoordinator::run(CaptureMode mode, std::optional<AfterCaptu
         return strong && *strong;
     };
     m_views.dismissThumbnail();
+    if (delaySeconds > 0) {
+        co_await countDown(std::min(delaySeconds, CaptureCommand::maxDelaySeconds));
+        if (!alive())
+            co_return;
+    }
     const Taken taken = co_await takeImage(mode);
     if (!alive())
         co_return; // the coordinator went while the capture waited
@@ -149,6 +188,15 @@ QCoro::Task<CaptureCoordinator::Taken> CaptureCoordinator::takeImage(CaptureMode
                 co_return Taken::of(ScreenCapturer::crop(d, area));
         }
         co_return Taken{}; // the area's display is gone
+    }
+    case CaptureMode::allDisplays: {
+        auto frozen = co_await m_platform.capturer.freezeDisplays();
+        if (auto* error = std::get_if<CaptureError>(&frozen))
+            co_return Taken::failed(error->description());
+        auto image = ScreenCapturer::combined(std::get<std::vector<FrozenDisplay>>(frozen));
+        if (!image)
+            co_return Taken::failed(QStringLiteral("no memory for the image of every display"));
+        co_return Taken::of(std::move(image));
     }
     case CaptureMode::area:
     case CaptureMode::window:

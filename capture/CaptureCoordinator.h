@@ -16,6 +16,7 @@
 #include "ScreenCapturer.h"
 #include "TextRecognizer.h"
 #include "FrontmostApplication.h"
+#include "Scheduler.h"
 
 #include <QByteArray>
 #include <QCoroTask>
@@ -63,6 +64,8 @@ public:
     virtual std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder folder, ImageAction edit,
                                                     ImageAction readText, Closed onClose) = 0;
     virtual void copyImage(const CapturedImage& image) = 0;
+    // The countdown of a delayed capture: the seconds left, or 0 to take it away at once.
+    virtual void showCountdown(int secondsLeft) = 0;
     // Replaces the clipboard's contents with the text alone.
     virtual void copyText(const QString& text) = 0;
     // The session does not let Quandrel read the screen: say so, and where the desktop
@@ -87,6 +90,7 @@ public:
         ScreenCapturer& capturer;
         WindowAccess& windows;
         AccessTrust& trust;
+        Scheduler schedule = qtScheduler(); // the delays before a delayed capture
     };
 
     CaptureCoordinator(CaptureSettings settings, Platform platform, SelectionPresenter& overlay,
@@ -96,8 +100,9 @@ public:
     CaptureCoordinator& operator=(const CaptureCoordinator&) = delete;
 
     // Drops the request while a capture runs or a modal dialog is up. `after` overrides the after-capture setting.
-    // Answers whether the capture started.
-    bool startCapture(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt);
+    // With a delay, a countdown shows for that many seconds (and is gone before the displays
+    // are read); the capture counts as running meanwhile. Answers whether the capture started.
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt, int delaySeconds = 0);
     void closeAllPins();
 
     void saveToFolder(const CapturedImage& image);
@@ -143,7 +148,9 @@ private:
         }
     };
 
-    QCoro::Task<> run(CaptureMode mode, std::optional<AfterCapture> after, std::optional<ClientWindow> previous);
+    QCoro::Task<> run(CaptureMode mode, std::optional<AfterCapture> after, int delaySeconds,
+                      std::optional<ClientWindow> previous);
+    QCoro::Task<> countDown(int seconds);
     QCoro::Task<Taken> takeImage(CaptureMode mode);
     QCoro::Task<Taken> select(CaptureMode mode);
     QCoro::Task<> deliverText(CapturedImage image);

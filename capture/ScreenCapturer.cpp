@@ -1,6 +1,8 @@
 #include "ScreenCapturer.h"
 #include "ScreenSpace.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <cmath>
 #include <unistd.h>
@@ -136,6 +138,50 @@ std::optional<Display> ScreenCapturer::screenUnderMouse()
     if (!pointer)
         return displays.empty() ? std::nullopt : std::optional<Display>(displays.front());
     return screenAt(displays, ScreenSpace::of(displays).fromWindow(pointFromPixels(*pointer, displays)));
+}
+
+std::optional<CapturedImage> ScreenCapturer::combined(const std::vector<FrozenDisplay>& displays)
+{
+    if (displays.empty())
+        return std::nullopt;
+    double scale = 0;
+    double minX = displays.front().screen.frame.minX(), maxX = displays.front().screen.frame.maxX();
+    double minY = displays.front().screen.frame.minY(), maxY = displays.front().screen.frame.maxY();
+    double covered = 0;
+    for (const FrozenDisplay& d : displays) {
+        const Rect& f = d.screen.frame;
+        scale = std::max(scale, d.image.scale);
+        minX = std::min(minX, f.minX());
+        maxX = std::max(maxX, f.maxX());
+        minY = std::min(minY, f.minY());
+        maxY = std::max(maxY, f.maxY());
+        covered += f.width * f.height;
+    }
+    if (!(scale > 0) || !std::isfinite(scale))
+        return std::nullopt;
+    const QSize size(int(std::lround((maxX - minX) * scale)), int(std::lround((maxY - minY) * scale)));
+    if (size.isEmpty())
+        return std::nullopt;
+    // Displays do not overlap, so when their areas fill the bounding box there is no gap.
+    const bool gaps = covered < (maxX - minX) * (maxY - minY) - 0.5;
+    QImage image(size, gaps ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (image.isNull())
+        return std::nullopt;
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const FrozenDisplay& d : displays) {
+        const Rect& f = d.screen.frame;
+        const QRect target(int(std::lround((f.minX() - minX) * scale)), int(std::lround((maxY - f.maxY()) * scale)),
+                           int(std::lround(f.width * scale)), int(std::lround(f.height * scale)));
+        if (target.size() == d.image.image.size())
+            painter.drawImage(target.topLeft(), d.image.image);
+        else
+            painter.drawImage(target, d.image.image);
+    }
+    painter.end();
+    return CapturedImage{std::move(image), scale};
 }
 
 std::optional<CapturedImage> ScreenCapturer::crop(const FrozenDisplay& display, const Rect& rect)

@@ -63,6 +63,10 @@ public:
     // The part of the frozen image under `rect`, rounded outwards to whole pixels; none when
     // the rectangle misses the display or is thinner than a point there.
     static std::optional<CapturedImage> crop(const FrozenDisplay& display, const Rect& rect);
+    // Every display in one image, placed as the displays are (in screen space), at the
+    // highest scale among them; a display of a lower scale is enlarged to it. Where the
+    // displays leave gaps the image is transparent. None without displays or memory.
+    static std::optional<CapturedImage> combined(const std::vector<FrozenDisplay>& displays);
 
     // The first display whose frame holds the screen-space point, else the first display.
     // A frame holds its left and top edges, not its right and bottom ones: a pointer on the

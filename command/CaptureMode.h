@@ -17,10 +17,12 @@ enum class CaptureMode {
     window,
     text,
     repeatArea,
+    allDisplays, // every display in one image, laid out as the displays are
 };
 
 inline constexpr std::array allCaptureModes = {
-    CaptureMode::area, CaptureMode::fullScreen, CaptureMode::window, CaptureMode::text, CaptureMode::repeatArea,
+    CaptureMode::area,       CaptureMode::fullScreen,  CaptureMode::window,
+    CaptureMode::text,       CaptureMode::repeatArea,  CaptureMode::allDisplays,
 };
 
 namespace detail {
@@ -33,6 +35,7 @@ inline constexpr std::array<CaptureModeNames, allCaptureModes.size()> captureMod
     {"window", QT_TRANSLATE_NOOP("CaptureMode", "Capture Window"), "window"},
     {"text", QT_TRANSLATE_NOOP("CaptureMode", "Copy Text from Area (OCR)"), "text.viewfinder"},
     {"repeatArea", QT_TRANSLATE_NOOP("CaptureMode", "Repeat Last Area"), "arrow.counterclockwise"},
+    {"allDisplays", QT_TRANSLATE_NOOP("CaptureMode", "Capture All Displays"), "display.2"},
 }};
 } // namespace detail
 

@@ -1,6 +1,9 @@
 #include "Command.h"
 
+#include <QStringList>
 #include <QUrlQuery>
+
+#include <algorithm>
 
 namespace quandrel {
 
@@ -80,10 +83,15 @@ QString commandURL(const Command& command)
                               static const std::pair<AfterCapture, const char*> thens[] = {
                                   {AfterCapture::openEditor, "editor"}, {AfterCapture::pin, "pin"}, {AfterCapture::copyOnly, "copy"},
                                   {AfterCapture::save, "save"}, {AfterCapture::copyAndThumbnail, "thumbnail"}};
+                              QStringList items;
                               for (const auto& [value, word] : thens) {
                                   if (c.then == value)
-                                      url += QStringLiteral("?then=") + QLatin1String(word);
+                                      items.append(QStringLiteral("then=") + QLatin1String(word));
                               }
+                              if (c.delaySeconds > 0)
+                                  items.append(QStringLiteral("delay=%1").arg(c.delaySeconds));
+                              if (!items.isEmpty())
+                                  url += QLatin1Char('?') + items.join(QLatin1Char('&'));
                               return url;
                           },
                           [](const AppCommand& c) {
@@ -114,10 +122,17 @@ std::optional<Command> parseCommandURL(const QUrl& url)
         if (const auto mode = caseInsensitiveRawName(allCaptureModes, argument)) {
             CaptureCommand command{*mode, std::nullopt};
             const QUrlQuery query(url);
+            bool thenSeen = false;
             for (const auto& [name, value] : query.queryItems(QUrl::FullyDecoded)) {
-                if (name == QLatin1String("then")) {
+                if (name == QLatin1String("then") && !thenSeen) {
                     command.then = afterCaptureFromThen(value);
-                    break;
+                    thenSeen = true;
+                } else if (name == QLatin1String("delay")) {
+                    // Whole seconds, held to 1–10; anything else is no delay.
+                    bool number = false;
+                    const int seconds = value.toInt(&number);
+                    if (number && seconds > 0)
+                        command.delaySeconds = std::min(seconds, CaptureCommand::maxDelaySeconds);
                 }
             }
             return command;

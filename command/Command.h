@@ -3,7 +3,7 @@
 // One command Quandrel carries out, whoever asks for it: a hot key, the tray menu, or another
 // program through a quandrel:// URL:
 //
-//   quandrel://window/<action>        quandrel://capture/<mode>[?then=editor|edit|pin|copy|save|thumbnail]
+//   quandrel://window/<action>        quandrel://capture/<mode>[?then=editor|edit|pin|copy|save|thumbnail][&delay=1…10]
 //   quandrel://app/<desktop id>       quandrel://settings        quandrel://pins/close
 //   quandrel://quit
 
@@ -29,6 +29,8 @@ struct WindowCommand {
 struct CaptureCommand {
     CaptureMode mode = CaptureMode::area;
     std::optional<AfterCapture> then; // none: the after-capture choice of the settings
+    int delaySeconds = 0;             // 0: at once; else 1 to maxDelaySeconds
+    static constexpr int maxDelaySeconds = 10;
     auto operator<=>(const CaptureCommand&) const = default;
 };
 

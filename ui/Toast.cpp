@@ -155,4 +155,6 @@ void showToast(const QString& text, const QString& symbol, const QRect& visibleF
     ToastPresenter::shared().show(text, symbol, visibleFrame);
 }
 
+void dismissToast() { ToastPresenter::shared().dismiss(); }
+
 } // namespace quandrel::ui

@@ -24,6 +24,8 @@ namespace quandrel::ui {
 class FloatingPanel;
 
 void showToast(const QString& text, const QString& symbol, const QRect& visibleFrame = {});
+// Takes the toast on screen away at once.
+void dismissToast();
 
 // The one toast slot behind showToast; tests make their own with a scheduler they control.
 class ToastPresenter {
@@ -40,6 +42,7 @@ public:
     ToastPresenter& operator=(const ToastPresenter&) = delete;
 
     void show(const QString& text, const QString& symbol, const QRect& visibleFrame);
+    void dismiss();
     // The toast on screen, or null.
     FloatingPanel* current() const { return m_current; }
     QString currentText() const;
@@ -47,7 +50,6 @@ public:
     static ToastPresenter& shared();
 
 private:
-    void dismiss();
 
     Scheduler m_schedule;
     FloatingPanel* m_current = nullptr;

@@ -6,6 +6,7 @@
 #include "Toast.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMimeData>
@@ -62,6 +63,14 @@ void CaptureWindows::showThumbnail(const CapturedImage& image, ThumbnailActions 
 }
 
 void CaptureWindows::dismissThumbnail() { m_thumbnail.dismiss(); }
+
+void CaptureWindows::showCountdown(int secondsLeft)
+{
+    if (secondsLeft > 0)
+        showToast(QCoreApplication::translate("Capture", "Capturing in %n s", nullptr, secondsLeft), QStringLiteral("timer"));
+    else
+        ui::dismissToast();
+}
 
 std::unique_ptr<CaptureWindow> CaptureWindows::openEditor(const CapturedImage& image, Folder folder, ImageAction pin,
                                                           ImageAction readText, Closed onClose)

@@ -19,6 +19,7 @@ public:
     void showToast(const QString& message, const QString& symbol) override;
     void showThumbnail(const CapturedImage& image, ThumbnailActions actions) override;
     void dismissThumbnail() override;
+    void showCountdown(int secondsLeft) override;
     std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder folder, ImageAction pin, ImageAction readText,
                                               Closed onClose) override;
     std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder folder, ImageAction edit, ImageAction readText,

@@ -9,7 +9,7 @@ _quandrel_urls()
         maximizeHeight center smaller larger restore nextDisplay previousDisplay; do
         echo "quandrel://window/$action"
     done
-    for mode in area fullScreen window text repeatArea; do
+    for mode in area fullScreen window text repeatArea allDisplays; do
         echo "quandrel://capture/$mode"
         if [[ $1 == "quandrel://capture/$mode?"* ]]; then
             for choice in thumbnail editor edit pin copy save; do

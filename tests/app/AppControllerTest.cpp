@@ -16,10 +16,13 @@ struct RecordingCapture final : CaptureService {
     std::vector<std::pair<CaptureMode, std::optional<AfterCapture>>> captures;
     int pinClosings = 0;
     bool refuses = false; // as while another capture runs
-    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then) override
+    std::vector<int> delays;
+    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then, int delaySeconds) override
     {
-        if (!refuses)
+        if (!refuses) {
             captures.push_back({mode, then});
+            delays.push_back(delaySeconds);
+        }
         return !refuses;
     }
     void closeAllPins() override { ++pinClosings; }

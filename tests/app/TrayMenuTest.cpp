@@ -39,7 +39,7 @@ const TrayMenuEntry& find(const std::vector<TrayMenuEntry>& entries, const QStri
 }
 
 struct NoCapture final : CaptureService {
-    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
+    bool startCapture(CaptureMode, std::optional<AfterCapture>, int) override { return true; }
     void closeAllPins() override {}
 };
 struct NoSettingsWindow final : SettingsPresenter {
@@ -70,8 +70,8 @@ TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
     const QuandrelSettings settings;
     const std::set<Command> taken;
     const auto menu = trayMenuModel({settings, taken, false});
-    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                         "Repeat Last Area", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
+    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
+                                         "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
     const auto& window = menu.front().children;
     EXPECT_EQ(std::count_if(window.begin(), window.end(), [](const auto& e) { return e.kind == TrayMenuEntry::Kind::divider; }), 4);
     EXPECT_EQ(window.size(), 22u + 4u);
@@ -91,9 +91,9 @@ TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
     // Shown, but only the updater makes it work.
     EXPECT_EQ(find(menu, "Check for Updates…").action, TrayMenuEntry::Action::checkForUpdates);
     EXPECT_FALSE(find(menu, "Check for Updates…").enabled);
-    EXPECT_TRUE(trayMenuModel({settings, taken, false, true, true}).at(9).enabled);
+    EXPECT_TRUE(trayMenuModel({settings, taken, false, true, true}).at(11).enabled);
     // Where the package manager updates Quandrel, the item says so and does nothing.
-    const auto packaged = trayMenuModel({settings, taken, false, true, true, QStringLiteral("Updated by your package manager")}).at(9);
+    const auto packaged = trayMenuModel({settings, taken, false, true, true, QStringLiteral("Updated by your package manager")}).at(11);
     EXPECT_EQ(packaged.title, QStringLiteral("Updated by your package manager"));
     EXPECT_FALSE(packaged.enabled);
 }
@@ -105,8 +105,8 @@ TEST(TrayMenuModel, ConditionalEntriesAndTakenShortcuts)
     settings.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::cycleWindows});
     const std::set<Command> taken{WindowCommand{WindowAction::rightHalf}, AppCommand{"org.gnome.TextEditor"}};
     const auto menu = trayMenuModel({settings, taken, true});
-    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                         "Repeat Last Area", "Close All Pins", "—", "Apps", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
+    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
+                                         "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "Close All Pins", "—", "Apps", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
     EXPECT_EQ(titles(find(menu, "Apps").children), (QStringList{"Text Editor", "XTerm"}));
     EXPECT_TRUE(find(find(menu, "Apps").children, "Text Editor").shortcutTaken);
     EXPECT_FALSE(find(find(menu, "Apps").children, "XTerm").shortcutTaken);
@@ -125,8 +125,8 @@ TEST(TrayMenuModel, GrantPermissionsWhileAPermissionIsMissing)
     settings.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::hide});
     const std::set<Command> taken;
     const auto menu = trayMenuModel({settings, taken, false, false});
-    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                         "Repeat Last Area", "—", "Apps", "—", "Grant Permissions…", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
+    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
+                                         "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "—", "Apps", "—", "Grant Permissions…", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
     EXPECT_EQ(find(menu, "Grant Permissions…").action, TrayMenuEntry::Action::grantPermissions);
     EXPECT_FALSE(find(menu, "Grant Permissions…").command);
     EXPECT_EQ(find(menu.front().children, "Center").shortcut, (Shortcut{96, 0}));
@@ -157,9 +157,9 @@ TEST(TrayMenu, DrawsTheModelAndFollowsPermissions)
             title = title.section(QLatin1Char('\t'), 0, 0);
         return list;
     };
-    EXPECT_EQ(titles(), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Window", "Copy Text from Area (OCR)",
-                                     "Repeat Last Area", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
-    EXPECT_EQ(tray.menu()->actions().at(8)->shortcut(), QKeySequence(Qt::ControlModifier | Qt::Key_Comma));
+    EXPECT_EQ(titles(), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
+                                     "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
+    EXPECT_EQ(tray.menu()->actions().at(10)->shortcut(), QKeySequence(Qt::ControlModifier | Qt::Key_Comma));
     const QMenu* window = tray.menu()->actions().at(0)->menu();
     ASSERT_TRUE(window);
     // Global shortcuts in the shortcut column (after the tab), named as everywhere else.
@@ -168,11 +168,11 @@ TEST(TrayMenu, DrawsTheModelAndFollowsPermissions)
     EXPECT_EQ(window->actions().at(16)->text(), QStringLiteral("Maximize\tCtrl+Alt+Return"));
     EXPECT_EQ(window->actions().at(17)->text(), QStringLiteral("Almost Maximize"));
     EXPECT_EQ(tray.menu()->actions().at(2)->text(), QStringLiteral("Capture Area\tShift+Super+Key 19")); // no layout in the fake
-    EXPECT_FALSE(tray.menu()->actions().at(9)->isEnabled());
+    EXPECT_FALSE(tray.menu()->actions().at(11)->isEnabled());
     int checks = 0;
     tray.setCheckForUpdates([&] { ++checks; });
-    ASSERT_EQ(tray.menu()->actions().at(9)->text(), QStringLiteral("Check for Updates…"));
-    tray.menu()->actions().at(9)->trigger();
+    ASSERT_EQ(tray.menu()->actions().at(11)->text(), QStringLiteral("Check for Updates…"));
+    tray.menu()->actions().at(11)->trigger();
     EXPECT_EQ(checks, 1);
     desktop.setTrusted(false);
     controller.permissions().refresh();

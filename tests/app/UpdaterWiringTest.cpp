@@ -31,7 +31,7 @@ using Kind = UpdateState::Kind;
 namespace {
 
 struct NoCapture final : CaptureService {
-    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
+    bool startCapture(CaptureMode, std::optional<AfterCapture>, int) override { return true; }
     void closeAllPins() override {}
 };
 

@@ -382,4 +382,45 @@ TEST_F(X11CaptureFlowTest, AKeyboardGrabElsewhereEndsTheCaptureAndAKilledCapture
     launch();
 }
 
+
+TEST_F(X11CaptureFlowTest, EveryDisplayAtOnceIsTheScreenAsItIsAndADelayedCaptureLeavesOutItsCountdown)
+{
+    PatternWindow second(1600, 100, 300, 200, 0x3366cc);
+    PatternWindow third(2800, 500, 200, 150, 0xcc6633);
+    const auto newest = [&] {
+        fs::path found;
+        for (const auto& entry : fs::directory_iterator(root / "shots"))
+            if (entry.path().extension() == ".png" && (found.empty() || entry.path() > found))
+                found = entry.path();
+        return found;
+    };
+    const auto takeAndLoad = [&](const std::string& url) {
+        const fs::path before = newest();
+        EXPECT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " '" + url + "'"), 0);
+        QImage saved;
+        x.waitUntil([&] {
+            const fs::path now = newest();
+            return now != before && !now.empty() && saved.load(QString::fromStdString(now.string())) && !saved.isNull();
+        });
+        return saved;
+    };
+    ASSERT_EQ(test::run("xdotool mousemove 700 500"), 0);
+    const QImage all = takeAndLoad("quandrel://capture/allDisplays?then=save");
+    const QImage screen = QImage::fromData(output(QStringLiteral("import -window root png:-")), "PNG");
+    ASSERT_EQ(all.size(), QSize(3744, 1024)) << logText();
+    ASSERT_EQ(screen.size(), all.size());
+    for (const Rect& m : monitors) {
+        const QRect r(int(m.x), int(m.y), int(m.width), int(m.height));
+        EXPECT_TRUE(all.copy(r).convertToFormat(QImage::Format_RGB32) == screen.copy(r).convertToFormat(QImage::Format_RGB32))
+            << "monitor at " << m.x;
+    }
+    EXPECT_EQ(qAlpha(all.pixel(100, 1000)), 0); // below the main monitor, on no monitor
+
+    // The countdown toast shows on the display under the pointer and is gone from the image.
+    const QImage later = takeAndLoad("quandrel://capture/fullScreen?then=save&delay=1");
+    ASSERT_EQ(later.size(), QSize(1440, 900)) << logText();
+    const QImage now = QImage::fromData(output(QStringLiteral("import -window root png:-")), "PNG").copy(0, 0, 1440, 900);
+    EXPECT_TRUE(later.convertToFormat(QImage::Format_RGB32) == now.convertToFormat(QImage::Format_RGB32));
+}
+
 } // namespace quandrel

@@ -102,6 +102,8 @@ struct Views final : CaptureViews {
     }
     void copyImage(const CapturedImage& image) override { copiedImages.push_back(image); }
     ImageAction readText; // the last window's Copy Text
+    std::vector<int> countdown; // every countdown shown, 0 for taken away
+    void showCountdown(int secondsLeft) override { countdown.push_back(secondsLeft); }
     void copyText(const QString& text) override { copiedTexts.push_back(text); }
     void explainScreenAccess() override { ++explanations; }
     bool modalDialogShown() const override { return modalDialog; }
@@ -159,8 +161,10 @@ protected:
     Views views;
     AfterCapture setting = AfterCapture::copyAndThumbnail;
     QString folder = QStringLiteral("/shots");
+    std::vector<std::pair<int, std::function<void()>>> timers; // the coordinator's waits, run by hand
     CaptureCoordinator coordinator{{[this] { return setting; }, [this] { return folder; }},
-                                   {capturer, desktop, desktop},
+                                   {capturer, desktop, desktop,
+                                    [this](int ms, std::function<void()> run) { timers.push_back({ms, std::move(run)}); }},
                                    overlay,
                                    recognizer,
                                    views};
@@ -466,5 +470,44 @@ TEST_F(CaptureCoordinatorTest, ThumbnailButtonsOutliveNothing)
 }
 
 } // namespace
+
+
+TEST_F(CaptureCoordinatorTest, ADelayedCaptureCountsDownAndTakesAwayItsCountdownFirst)
+{
+    start(CaptureMode::fullScreen, AfterCapture::copyOnly);
+    finish(); // without a delay, no wait at all
+    EXPECT_TRUE(timers.empty());
+
+    coordinator.startCapture(CaptureMode::fullScreen, AfterCapture::copyOnly, 3);
+    EXPECT_FALSE(coordinator.startCapture(CaptureMode::area)); // counting down counts as capturing
+    std::vector<int> waits;
+    while (!timers.empty()) {
+        auto [ms, run] = std::move(timers.front());
+        timers.erase(timers.begin());
+        waits.push_back(ms);
+        EXPECT_EQ(views.copiedImages.size(), 1u) << "taken before the countdown ended";
+        run();
+    }
+    finish();
+    EXPECT_EQ(views.countdown, (std::vector<int>{3, 2, 1, 0}));
+    EXPECT_EQ(waits, (std::vector<int>{1000, 1000, 750, 250})); // gone a quarter second before
+    EXPECT_EQ(views.copiedImages.size(), 2u);
+}
+
+TEST_F(CaptureCoordinatorTest, AllDisplaysAreOneImagePlacedAsTheDisplaysAre)
+{
+    start(CaptureMode::allDisplays, AfterCapture::copyOnly);
+    finish();
+    ASSERT_EQ(views.copiedImages.size(), 1u);
+    // 1200 × 600 points at the higher scale, 2; the right display is 300 high, so the part
+    // above it is a gap.
+    const CapturedImage& all = views.copiedImages[0];
+    EXPECT_EQ(all.scale, 2);
+    ASSERT_EQ(all.image.size(), QSize(2400, 1200));
+    EXPECT_EQ(qAlpha(all.image.pixel(2000, 100)), 0);
+    EXPECT_EQ(qAlpha(all.image.pixel(2000, 1100)), 255);
+    EXPECT_EQ(qAlpha(all.image.pixel(10, 10)), 255);
+    EXPECT_EQ(overlay.calls, 0);
+}
 
 } // namespace quandrel

@@ -45,7 +45,12 @@ TEST(CommandURL, CaptureThenVocabulary)
     // The first "then" counts.
     EXPECT_EQ(as<CaptureCommand>("quandrel://capture/area?x=1&then=pin&then=save").then, AfterCapture::pin);
     EXPECT_EQ(as<CaptureCommand>("quandrel://capture/repeatarea").mode, CaptureMode::repeatArea);
+    EXPECT_EQ(as<CaptureCommand>("quandrel://capture/allDisplays").mode, CaptureMode::allDisplays);
     EXPECT_EQ(parse("quandrel://capture/screen"), std::nullopt);
+    // A delay in whole seconds, held to 10; anything else is none.
+    for (const auto& [query, seconds] : std::vector<std::pair<const char*, int>>{
+             {"delay=5", 5}, {"delay=30", 10}, {"delay=0", 0}, {"delay=-2", 0}, {"delay=soon", 0}, {"delay=2.5", 0}, {"then=save&delay=1", 1}})
+        EXPECT_EQ(as<CaptureCommand>((std::string("quandrel://capture/fullScreen?") + query).c_str()).delaySeconds, seconds) << query;
 }
 
 TEST(CommandURL, AppSettingsAndPins)

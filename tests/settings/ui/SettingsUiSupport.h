@@ -44,7 +44,7 @@ struct FakeCatalog final : ApplicationCatalog {
 };
 
 struct NoCapture final : CaptureService {
-    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
+    bool startCapture(CaptureMode, std::optional<AfterCapture>, int) override { return true; }
     void closeAllPins() override {}
 };
 
