@@ -76,6 +76,8 @@ public:
         , m_overlay(*platform.ownWindows, screens)
         , m_views(screens)
     {
+        m_capturer.includePointer = [this] { return store && store->settings().includePointer; };
+        m_overlay.adjustBeforeCapturing = [this] { return store && store->settings().adjustBeforeCapturing; };
     }
 
     bool startCapture(CaptureMode mode, std::optional<AfterCapture> then, int delaySeconds) override

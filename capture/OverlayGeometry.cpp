@@ -2,6 +2,10 @@
 
 #include "ScreenSpace.h"
 
+#include <QCoreApplication>
+
+#include <algorithm>
+
 #include <cmath>
 #include <sys/mman.h>
 #include <thread>
@@ -103,6 +107,57 @@ std::optional<FrozenDisplay> displayForWindow(const std::vector<FrozenDisplay>& 
     return displays.front();
 }
 
+QString adjustHintText()
+{
+    return QCoreApplication::translate("Overlay", "Drag the corners or the area · arrow keys nudge · Return captures · Esc cancels");
+}
+
+Grip gripAt(const Rect& selection, Point local)
+{
+    const struct {
+        Grip grip;
+        Point corner;
+    } corners[] = {{Grip::bottomLeft, {selection.minX(), selection.minY()}},
+                   {Grip::bottomRight, {selection.maxX(), selection.minY()}},
+                   {Grip::topLeft, {selection.minX(), selection.maxY()}},
+                   {Grip::topRight, {selection.maxX(), selection.maxY()}}};
+    Grip nearest = Grip::none;
+    double best = gripRadius;
+    for (const auto& c : corners) {
+        const double d = std::hypot(local.x - c.corner.x, local.y - c.corner.y);
+        if (d <= best) {
+            best = d;
+            nearest = c.grip;
+        }
+    }
+    if (nearest != Grip::none)
+        return nearest;
+    return containsPoint(selection, local) ? Grip::move : Grip::none;
+}
+
+Rect nudged(const Rect& r, double dx, double dy, Size view)
+{
+    const double x = std::clamp(r.x + dx, 0.0, std::max(0.0, view.width - r.width));
+    const double y = std::clamp(r.y + dy, 0.0, std::max(0.0, view.height - r.height));
+    return {x, y, r.width, r.height};
+}
+
+Rect regripped(const Rect& original, Grip grip, Point from, Point to, Size view)
+{
+    const double dx = to.x - from.x;
+    const double dy = to.y - from.y;
+    if (grip == Grip::move)
+        return nudged(original, dx, dy, view);
+    if (grip == Grip::none)
+        return original;
+    // The dragged corner follows the pointer; the opposite one stays.
+    const bool left = grip == Grip::bottomLeft || grip == Grip::topLeft;
+    const bool bottom = grip == Grip::bottomLeft || grip == Grip::bottomRight;
+    const Point fixed{left ? original.maxX() : original.minX(), bottom ? original.maxY() : original.minY()};
+    const Point moved = clampToView({(left ? original.minX() : original.maxX()) + dx, (bottom ? original.minY() : original.maxY()) + dy}, view);
+    return selectionRect(fixed, moved);
+}
+
 ViewScene sceneFor(const ViewState& state, const TextMeasure& measure)
 {
     ViewScene scene;
@@ -121,6 +176,11 @@ ViewScene sceneFor(const ViewState& state, const TextMeasure& measure)
         const Size pill = pillSize(measure(scene.label));
         const Point origin = labelPillOrigin(selection);
         scene.labelPill = Rect{origin.x, origin.y, pill.width, pill.height};
+        if (state.adjusting) {
+            for (const Point c : {Point{selection.minX(), selection.minY()}, Point{selection.maxX(), selection.minY()},
+                                  Point{selection.minX(), selection.maxY()}, Point{selection.maxX(), selection.maxY()}})
+                scene.handles.push_back({c.x - handleSize / 2, c.y - handleSize / 2, handleSize, handleSize});
+        }
     }
     if (!state.windowMode && state.mouse) {
         // Screen space puts the pointer on the top edge of its pixel row (ScreenSpace.h), so
@@ -131,7 +191,7 @@ ViewScene sceneFor(const ViewState& state, const TextMeasure& measure)
         scene.loupeSource = loupeSource(*state.mouse, view.height, state.scale);
     }
     if (state.showsHint) {
-        scene.hint = hintText(state.windowMode);
+        scene.hint = state.adjusting ? adjustHintText() : hintText(state.windowMode);
         scene.hintPill = hintPill(view, measure(scene.hint));
     }
     return scene;

@@ -71,6 +71,21 @@ QRect loupeSource(Point pointer, double viewHeight, double scale);
 Rect loupeFrame(Point pointer, Size viewSize);
 
 QString hintText(bool windowMode);
+// The hint while an area is being adjusted before it is taken.
+QString adjustHintText();
+
+// Adjusting an area before it is taken: its corners resize it, its inside moves it, the arrow
+// keys nudge it; it never leaves its view.
+enum class Grip { none, move, bottomLeft, bottomRight, topLeft, topRight };
+inline constexpr double gripRadius = 8;  // points around a corner that grab it
+inline constexpr double handleSize = 8;  // the drawn corner squares
+// The corner within gripRadius of `local` (nearest first), else move when inside, else none.
+Grip gripAt(const Rect& selection, Point local);
+// `original` after its grip was dragged from `from` to `to`: moved whole, or resized with the
+// opposite corner fixed; kept in a view of `view`.
+Rect regripped(const Rect& original, Grip grip, Point from, Point to, Size view);
+// Moved by (dx, dy) points, stopping at the view's edges.
+Rect nudged(const Rect& selection, double dx, double dy, Size view);
 // The hint pill: centred, its bottom edge 60 points below the view's top.
 Rect hintPill(Size viewSize, Size textSize);
 
@@ -90,6 +105,7 @@ struct ViewState {
     bool windowMode = false;
     std::optional<Rect> hoveredFrame; // global
     bool showsHint = false;            // the pointer's display
+    bool adjusting = false;            // the dragged area waits to be taken
 };
 
 // The parts one view draws, local points. Parts that are not drawn are absent.
@@ -103,6 +119,7 @@ struct ViewScene {
     QRect loupeSource; // image pixels, uncut
     QString hint;
     std::optional<Rect> hintPill;
+    std::vector<Rect> handles; // an adjusted area's corner squares
     bool operator==(const ViewScene&) const = default;
 };
 

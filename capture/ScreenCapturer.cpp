@@ -50,7 +50,7 @@ QCoro::Task<CaptureResult<FrozenScreen>> ScreenCapturer::freeze(bool windows)
     if (displays.empty())
         co_return CaptureError::noDisplays();
     const ScreenSpace space = ScreenSpace::of(displays);
-    FreezeRequest request{{}, windows};
+    FreezeRequest request{{}, windows, includePointer && includePointer()};
     for (const Display& d : displays)
         request.areas.push_back(pixelArea(d, space));
 
@@ -65,6 +65,8 @@ QCoro::Task<CaptureResult<FrozenScreen>> ScreenCapturer::freeze(bool windows)
         const PixelBuffer& pixels = frozen.images[i];
         const double scale = displays[i].frame.width > 0 ? pixels.width / displays[i].frame.width : 1;
         result.displays.push_back({displays[i], {imageOf(pixels), scale}});
+        if (frozen.pointerImage)
+            drawPointer(result.displays.back().image.image, request.areas[i], *frozen.pointerImage);
     }
     if (frozen.windows)
         result.windows = pickable(*frozen.windows, displays);
@@ -138,6 +140,19 @@ std::optional<Display> ScreenCapturer::screenUnderMouse()
     if (!pointer)
         return displays.empty() ? std::nullopt : std::optional<Display>(displays.front());
     return screenAt(displays, ScreenSpace::of(displays).fromWindow(pointFromPixels(*pointer, displays)));
+}
+
+void ScreenCapturer::drawPointer(QImage& image, const Rect& area, const PointerImage& pointer)
+{
+    // The picture's top-left corner in the image's pixels: both are in window-space pixels.
+    const QPointF corner(pointer.position.x - pointer.hotspot.x - area.x, pointer.position.y - pointer.hotspot.y - area.y);
+    const QRectF target(corner, QSizeF(pointer.pixels.width, pointer.pixels.height));
+    if (!target.intersects(QRectF(image.rect())))
+        return;
+    const QImage picture(pointer.pixels.data, pointer.pixels.width, pointer.pixels.height, pointer.pixels.bytesPerLine,
+                         QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&image); // the frozen image's own copy, made here
+    painter.drawImage(corner, picture);
 }
 
 std::optional<CapturedImage> ScreenCapturer::combined(const std::vector<FrozenDisplay>& displays)

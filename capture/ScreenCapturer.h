@@ -15,6 +15,7 @@
 
 #include <QCoroTask>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sys/types.h>
@@ -37,6 +38,9 @@ public:
 
     // Windows of this process are never pickable.
     pid_t ownPid;
+    // Whether frozen displays show the pointer where it was (where the session gives its
+    // picture); asked at every freeze.
+    std::function<bool()> includePointer;
 
     // Every display in the provider's order, each one image of its whole area at full pixel
     // size, taken one after the other with this process's own windows out of sight. Fails
@@ -67,6 +71,8 @@ public:
     // highest scale among them; a display of a lower scale is enlarged to it. Where the
     // displays leave gaps the image is transparent. None without displays or memory.
     static std::optional<CapturedImage> combined(const std::vector<FrozenDisplay>& displays);
+    // Draws the pointer's picture into the frozen image of `area` (window-space pixels).
+    static void drawPointer(QImage& image, const Rect& area, const PointerImage& pointer);
 
     // The first display whose frame holds the screen-space point, else the first display.
     // A frame holds its left and top edges, not its right and bottom ones: a pointer on the

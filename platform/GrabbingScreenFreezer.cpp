@@ -19,6 +19,8 @@ QCoro::Task<GrabResult<FrozenScreens>> GrabbingScreenFreezer::freeze(FreezeReque
             frozen.windowsFailure = std::get<GrabFailure>(listed).message;
     };
     frozen.pointer = m_capture.pointerPosition();
+    if (request.pointerImage)
+        frozen.pointerImage = m_capture.pointerImage();
     if (request.areas.empty()) {
         listWindows();
         co_return frozen;

@@ -31,6 +31,15 @@ struct PixelBuffer {
     std::shared_ptr<void> owner;
 };
 
+// The pointer's picture where it is on the screen: `pixels` premultiplied ARGB (the one buffer
+// whose alpha counts), `position` the pointer in window-space pixels, `hotspot` the point of
+// the picture that sits on it.
+struct PointerImage {
+    PixelBuffer pixels;
+    Point position;
+    Point hotspot;
+};
+
 // Why the platform refused, in words fit for a log, and what kind of failure it was.
 struct GrabFailure {
     std::string message;
@@ -82,6 +91,9 @@ public:
 
     // The pointer's position in window-space pixels; none when it cannot be read.
     virtual std::optional<Point> pointerPosition() = 0;
+
+    // The pointer's picture; none where the session does not give it.
+    virtual std::optional<PointerImage> pointerImage() { return std::nullopt; }
 
     // Gives back memory kept for the next grab, once a capture has ended (images still in
     // use keep theirs).

@@ -20,6 +20,7 @@ namespace quandrel {
 struct FreezeRequest {
     std::vector<Rect> areas; // one per display, its whole area; none: only the windows are listed
     bool windows = false;    // whether to list the pickable windows as well
+    bool pointerImage = false; // whether to give the pointer's picture as well
 };
 
 struct FrozenScreens {
@@ -27,6 +28,7 @@ struct FrozenScreens {
     std::optional<std::vector<ScreenWindow>> windows; // front to back; none when not asked for or not known
     std::string windowsFailure;                       // why a window list that was asked for is none
     std::optional<Point> pointer;                     // none when the session cannot tell
+    std::optional<PointerImage> pointerImage;         // when asked for and the session gives it
 };
 
 class ScreenFreezer {

@@ -57,6 +57,8 @@ QByteArray encodeSettings(const QuandrelSettings& s, QJsonDocument::JsonFormat f
         {QStringLiteral("dragToSnap"), s.dragToSnap},
         {QStringLiteral("restoreSizeOnDrag"), s.restoreSizeOnDrag},
         {QStringLiteral("afterCapture"), qstr(rawName(s.afterCapture))},
+        {QStringLiteral("includePointer"), s.includePointer},
+        {QStringLiteral("adjustBeforeCapturing"), s.adjustBeforeCapturing},
         {QStringLiteral("hasCompletedOnboarding"), s.hasCompletedOnboarding},
     };
     if (s.saveFolderBookmark)
@@ -124,7 +126,9 @@ SettingsDecoding decodeSettingsDocument(const QByteArray& json)
         s.repeatBehavior = *b;
     }
     for (auto [name, field] : {std::pair{"dragToSnap", &s.dragToSnap}, std::pair{"restoreSizeOnDrag", &s.restoreSizeOnDrag},
-                               std::pair{"hasCompletedOnboarding", &s.hasCompletedOnboarding}}) {
+                               std::pair{"hasCompletedOnboarding", &s.hasCompletedOnboarding},
+                               std::pair{"includePointer", &s.includePointer},
+                               std::pair{"adjustBeforeCapturing", &s.adjustBeforeCapturing}}) {
         if (const auto v = member(name)) {
             if (!v->isBool())
                 return refuse(name, "expected true or false");

@@ -32,6 +32,8 @@ struct QuandrelSettings {
     bool dragToSnap = true;
     bool restoreSizeOnDrag = true;
     AfterCapture afterCapture = AfterCapture::copyAndThumbnail;
+    bool includePointer = false; // screenshots show the pointer where it was
+    bool adjustBeforeCapturing = false; // a dragged area keeps handles until Return
     std::optional<QByteArray> saveFolderBookmark; // the folder's absolute path, UTF-8
     bool hasCompletedOnboarding = false;
 

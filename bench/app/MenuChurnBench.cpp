@@ -29,7 +29,7 @@ double residentMiB()
 }
 
 struct NoCapture final : CaptureService {
-    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
+    bool startCapture(CaptureMode, std::optional<AfterCapture>, int) override { return true; }
     void closeAllPins() override {}
 };
 struct NoSettingsWindow final : SettingsPresenter {

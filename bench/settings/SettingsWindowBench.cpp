@@ -47,7 +47,7 @@ struct Catalog final : ApplicationCatalog {
 };
 
 struct NoCapture final : CaptureService {
-    bool startCapture(CaptureMode, std::optional<AfterCapture>) override { return true; }
+    bool startCapture(CaptureMode, std::optional<AfterCapture>, int) override { return true; }
     void closeAllPins() override {}
 };
 

@@ -163,6 +163,7 @@ OverlaySelectionPresenter::select(std::vector<FrozenDisplay> displays, std::vect
         pointer = ScreenSpace::of(m_screens.currentDisplays()).fromWindow(*p);
     SelectionOverlay overlay(std::move(displays), std::move(windows), windowMode, pointer);
     overlay.onFinish = [this] { m_ownWindows.releaseInput(); };
+    overlay.adjustBeforeCapturing = adjustBeforeCapturing && adjustBeforeCapturing();
     const ModalWindowWatch modalWatch(overlay);
     m_current = &overlay;
     m_unpainted = int(lent.size());

@@ -36,6 +36,10 @@ public:
     // Makes (or re-sizes) one window per current display, ready to be shown.
     void prepare();
 
+    // Whether dragged areas are adjusted before they are taken (SelectionOverlay), asked at
+    // every capture.
+    std::function<bool()> adjustBeforeCapturing;
+
     // Ends with none when another choice is still open or there is nothing to show; with an
     // error ("Couldn't grab …") when the keyboard and pointer stay taken by another program
     // for longer than the grab patience.

@@ -74,6 +74,7 @@ void OverlayView::begin(SelectionOverlay* overlay, const FrozenDisplay& display)
     m_dragStart.reset();
     m_dragCurrent.reset();
     m_mouse.reset();
+    m_adjusting = false;
     m_scene = sceneFor(state(), [this](const QString& text) {
         const QFontMetricsF metrics(m_font);
         return Size{metrics.horizontalAdvance(text), metrics.height()};
@@ -88,6 +89,7 @@ void OverlayView::end()
     m_dragStart.reset();
     m_dragCurrent.reset();
     m_mouse.reset();
+    m_adjusting = false;
     m_scene = {};
 }
 
@@ -111,6 +113,13 @@ void OverlayView::clearDrag()
 {
     m_dragStart.reset();
     m_dragCurrent.reset();
+    m_adjusting = false;
+}
+
+void OverlayView::setArea(const Rect& local)
+{
+    m_dragStart = Point{local.minX(), local.minY()};
+    m_dragCurrent = Point{local.maxX(), local.maxY()};
 }
 
 void OverlayView::setMouse(std::optional<Point> local) { m_mouse = local; }
@@ -123,6 +132,7 @@ ViewState OverlayView::state() const
     s.dragStart = m_dragStart;
     s.dragCurrent = m_dragCurrent;
     s.mouse = m_mouse;
+    s.adjusting = adjusting();
     if (m_overlay) {
         s.windowMode = m_overlay->windowMode();
         if (const auto hovered = m_overlay->hovered())
@@ -175,6 +185,11 @@ void OverlayView::refresh()
         both(last.loupe, next.loupe, strokeMargin);
     if (last.hintPill != next.hintPill || last.hint != next.hint)
         both(last.hintPill, next.hintPill, 1);
+    if (last.handles != next.handles) {
+        for (const auto* handles : {&last.handles, &next.handles})
+            for (const Rect& h : *handles)
+                region += widgetRect(h, 2);
+    }
     m_scene = next;
     if (!region.isEmpty())
         update(region.intersected(rect()));
@@ -264,6 +279,12 @@ void OverlayView::paintEvent(QPaintEvent* event)
         else if (m_scene.labelPill)
             drawPill(painter, *m_scene.labelPill, m_scene.label);
     }
+    for (const Rect& handle : m_scene.handles) {
+        const QRectF h = toWidget(handle, size().height);
+        painter.setPen(QPen(QApplication::palette().color(QPalette::Highlight), 1.5));
+        painter.setBrush(Qt::white);
+        painter.drawRect(h.adjusted(0.75, 0.75, -0.75, -0.75));
+    }
     if (m_scene.guides) {
         const QColor guide = withAlpha(Qt::white, guideAlpha);
         const QRectF row = toWidget(Rect{0, m_scene.guides->y - 0.5, 1, 1}, size().height);
@@ -313,6 +334,12 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
         m_overlay->leftReleased(this, globalOf(event->position()));
 }
 
+void OverlayView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (m_overlay && event->button() == Qt::LeftButton)
+        m_overlay->leftDoubleClicked(this, globalOf(event->position()));
+}
+
 void OverlayView::leaveEvent(QEvent*)
 {
     if (!m_overlay || !m_mouse)
@@ -323,7 +350,7 @@ void OverlayView::leaveEvent(QEvent*)
 
 bool OverlayView::handleKey(const QKeyEvent* event)
 {
-    return m_overlay && m_overlay->keyPressed(event->key(), event->isAutoRepeat());
+    return m_overlay && m_overlay->keyPressed(event->key(), event->isAutoRepeat(), event->modifiers() & Qt::ShiftModifier);
 }
 
 void OverlayView::keyPressEvent(QKeyEvent* event)

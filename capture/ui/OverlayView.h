@@ -50,6 +50,11 @@ public:
     void dragTo(Point local);
     void clearDrag();
     void setMouse(std::optional<Point> local);
+    // The dragged area waits to be adjusted and taken (its corners get handles).
+    void setAdjusting(bool adjusting) { m_adjusting = adjusting; }
+    bool adjusting() const { return m_adjusting && dragging(); }
+    // The area as the two drag points, set while it is adjusted.
+    void setArea(const Rect& local);
 
     // Works out what the view shows now and repaints the parts that changed.
     void refresh();
@@ -71,6 +76,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -88,6 +94,7 @@ private:
     std::optional<Point> m_dragStart;
     std::optional<Point> m_dragCurrent;
     std::optional<Point> m_mouse;
+    bool m_adjusting = false;
     overlay::ViewScene m_scene;
     QFont m_font;
     int m_paints = 0;

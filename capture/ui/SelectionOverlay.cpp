@@ -102,6 +102,15 @@ void SelectionOverlay::pointerMoved(OverlayView* view, Point global, bool leftHe
     if (finished())
         return;
     m_pointer = global;
+    if (leftHeld && m_grip != Grip::none && m_adjustView) {
+        OverlayView* owner = m_adjustView;
+        const Rect frame = owner->display().screen.frame;
+        const Point local = clampToView({global.x - frame.x, global.y - frame.y}, owner->size());
+        owner->setArea(regripped(m_gripOriginal, m_grip, m_gripFrom, local, owner->size()));
+        owner->setMouse(local);
+        owner->refresh();
+        return;
+    }
     if (leftHeld && m_dragView && m_dragView->dragging()) {
         // A drag belongs to the display it began on, wherever the pointer goes.
         OverlayView* owner = m_dragView;
@@ -127,9 +136,49 @@ void SelectionOverlay::leftPressed(OverlayView* view, Point global)
         return;
     m_pointer = global;
     const Rect frame = view->display().screen.frame;
-    view->startDrag(clampToView({global.x - frame.x, global.y - frame.y}, view->size()));
+    const Point local = clampToView({global.x - frame.x, global.y - frame.y}, view->size());
+    if (m_adjustView == view && view->adjusting()) {
+        const Rect area = selectionRect(*view->dragStart(), *view->dragCurrent());
+        if (const Grip grip = gripAt(area, local); grip != Grip::none) {
+            m_grip = grip;
+            m_gripFrom = local;
+            m_gripOriginal = area;
+            return;
+        }
+    }
+    stopAdjusting(); // a press elsewhere starts a new area
+    view->startDrag(local);
     m_dragView = view;
     view->refresh();
+}
+
+void SelectionOverlay::stopAdjusting()
+{
+    m_grip = Grip::none;
+    if (OverlayView* view = m_adjustView) {
+        view->clearDrag();
+        view->refresh();
+    }
+    m_adjustView = nullptr;
+}
+
+void SelectionOverlay::takeAdjusted()
+{
+    OverlayView* view = m_adjustView;
+    if (!view || !view->adjusting())
+        return;
+    const Rect area = selectionRect(*view->dragStart(), *view->dragCurrent());
+    finish(AreaSelection{toGlobal(area, view->display().screen.frame), view->display()});
+}
+
+void SelectionOverlay::leftDoubleClicked(OverlayView* view, Point global)
+{
+    if (finished() || m_windowMode || m_adjustView != view || !view->adjusting())
+        return;
+    const Rect frame = view->display().screen.frame;
+    const Rect area = selectionRect(*view->dragStart(), *view->dragCurrent());
+    if (containsPoint(area, {global.x - frame.x, global.y - frame.y}))
+        takeAdjusted();
 }
 
 void SelectionOverlay::leftReleased(OverlayView* view, Point global)
@@ -142,6 +191,10 @@ void SelectionOverlay::leftReleased(OverlayView* view, Point global)
         pickHovered();
         return;
     }
+    if (m_grip != Grip::none) {
+        m_grip = Grip::none; // the area stays, adjusted
+        return;
+    }
     OverlayView* owner = m_dragView ? m_dragView.data() : view;
     m_dragView = nullptr;
     if (owner->dragging()) {
@@ -149,6 +202,13 @@ void SelectionOverlay::leftReleased(OverlayView* view, Point global)
         owner->dragTo(clampToView({global.x - frame.x, global.y - frame.y}, owner->size()));
         const Rect rect = selectionRect(*owner->dragStart(), *owner->dragCurrent());
         if (acceptsSelection(rect)) {
+            if (adjustBeforeCapturing) {
+                owner->setArea(rect);
+                owner->setAdjusting(true);
+                m_adjustView = owner;
+                refreshAll(); // the hint changes on the pointer's display
+                return;
+            }
             finish(AreaSelection{toGlobal(rect, frame), owner->display()});
             return;
         }
@@ -159,7 +219,7 @@ void SelectionOverlay::leftReleased(OverlayView* view, Point global)
 
 void SelectionOverlay::rightPressed() { finish(std::nullopt); }
 
-bool SelectionOverlay::keyPressed(int key, bool autoRepeat)
+bool SelectionOverlay::keyPressed(int key, bool autoRepeat, bool shift)
 {
     if (finished())
         return false;
@@ -168,7 +228,23 @@ bool SelectionOverlay::keyPressed(int key, bool autoRepeat)
     case Qt::Key_Enter:
         if (m_windowMode)
             pickHovered();
+        else
+            takeAdjusted();
         return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        OverlayView* view = m_adjustView;
+        if (!view || !view->adjusting())
+            return false;
+        const double step = shift ? 10 : 1;
+        const double dx = key == Qt::Key_Left ? -step : key == Qt::Key_Right ? step : 0;
+        const double dy = key == Qt::Key_Down ? -step : key == Qt::Key_Up ? step : 0; // local y is up
+        view->setArea(nudged(selectionRect(*view->dragStart(), *view->dragCurrent()), dx, dy, view->size()));
+        view->refresh();
+        return true;
+    }
     case Qt::Key_Space:
         // A held Space would flip the mode at the key repeat rate.
         if (!autoRepeat)
@@ -187,6 +263,8 @@ void SelectionOverlay::toggleMode()
     for (OverlayWindow* w : m_windows)
         w->view()->clearDrag();
     m_dragView = nullptr;
+    m_adjustView = nullptr;
+    m_grip = Grip::none;
     m_windowMode = !m_windowMode;
     updateHover();
 }
@@ -212,6 +290,7 @@ void SelectionOverlay::finish(std::optional<CaptureSelection> selection)
     }
     m_windows.clear();
     m_dragView = nullptr;
+    m_adjustView = nullptr;
     if (onFinish)
         onFinish();
     if (m_waiter) {

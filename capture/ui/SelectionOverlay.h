@@ -29,6 +29,11 @@ public:
     // the hint before the first move).
     SelectionOverlay(std::vector<FrozenDisplay> displays, std::vector<PickableWindow> pickable, bool windowMode,
                      std::optional<Point> pointer = std::nullopt);
+
+    // A dragged area is not taken at once: it keeps handles to be adjusted (corners resize,
+    // the inside moves, the arrow keys nudge by a point, with Shift by ten) and is taken by
+    // Return or a double click. Set before present().
+    bool adjustBeforeCapturing = false;
     ~SelectionOverlay() override;
 
     // Lends the windows (one per display, in the same order) and shows them, the one under
@@ -64,9 +69,12 @@ public:
     void pointerMoved(OverlayView* view, Point global, bool leftHeld);
     void leftPressed(OverlayView* view, Point global);
     void leftReleased(OverlayView* view, Point global);
+    void leftDoubleClicked(OverlayView* view, Point global);
     void rightPressed();
     // Answers whether the key was the overlay's.
-    bool keyPressed(int key, bool autoRepeat);
+    bool keyPressed(int key, bool autoRepeat, bool shift = false);
+    // The view whose area is being adjusted, if any.
+    OverlayView* adjustingView() const { return m_adjustView; }
 
     void updateHover();
     void pickHovered();
@@ -78,6 +86,8 @@ public:
 private:
     OverlayView* viewOf(std::size_t index) const;
     void refreshAll();
+    void takeAdjusted();
+    void stopAdjusting();
 
     std::vector<OverlayWindow*> m_windows;
     std::vector<FrozenDisplay> m_displays;
@@ -87,6 +97,11 @@ private:
     std::optional<Point> m_pointer;
     // The view the current drag began on: drags are routed there wherever the pointer goes.
     QPointer<OverlayView> m_dragView;
+    // The view whose dragged area waits, and the grip being dragged on it.
+    QPointer<OverlayView> m_adjustView;
+    overlay::Grip m_grip = overlay::Grip::none;
+    Point m_gripFrom;
+    Rect m_gripOriginal;
     bool m_presented = false;
     std::optional<std::optional<CaptureSelection>> m_result;
     std::coroutine_handle<> m_waiter;

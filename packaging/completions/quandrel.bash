@@ -15,6 +15,11 @@ _quandrel_urls()
             for choice in thumbnail editor edit pin copy save; do
                 echo "quandrel://capture/$mode?then=$choice"
             done
+            case $mode in fullScreen | allDisplays | window)
+                for seconds in 3 5 10; do
+                    echo "quandrel://capture/$mode?delay=$seconds"
+                done ;;
+            esac
         fi
     done
     echo quandrel://settings

@@ -50,6 +50,7 @@ public:
     GrabResult<std::vector<ScreenWindow>> windowsFrontToBack() override;
     GrabResult<std::unique_ptr<WindowImage>> prepareWindow(WindowHandle window) override;
     std::optional<Point> pointerPosition() override;
+    std::optional<PointerImage> pointerImage() override;
 
     // Gives the pooled shared memory back (a capture's images may still hold some of it).
     void releaseBuffers() override;
@@ -58,6 +59,7 @@ public:
     GrabResult<PixelBuffer> grabDrawable(std::uint32_t drawable, int x, int y, int width, int height);
 
 private:
+    bool m_xfixesVersioned = false;
     class Hidden;
     class HiddenToken;
     class CompositeImage;

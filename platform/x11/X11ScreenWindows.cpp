@@ -5,11 +5,14 @@
 #include "X11Properties.h"
 
 #include <xcb/composite.h>
+#include <xcb/xfixes.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 #include <xcb/xcb_icccm.h>
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <unistd.h>
 
 // The windows side of X11 screen capture: the window list front to back, a window by itself
@@ -164,6 +167,30 @@ std::optional<Point> X11ScreenCapture::pointerPosition()
     if (!reply || !reply->same_screen)
         return std::nullopt;
     return Point{double(reply->root_x), double(reply->root_y)};
+}
+
+std::optional<PointerImage> X11ScreenCapture::pointerImage()
+{
+    xcb_connection_t* c = m_connection.xcb();
+    // The extension must be asked for its version once before its requests are served.
+    if (!m_xfixesVersioned) {
+        Reply<xcb_xfixes_query_version_reply_t> version(
+            xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 4, 0), nullptr));
+        if (!version)
+            return std::nullopt;
+        m_xfixesVersioned = true;
+    }
+    Reply<xcb_xfixes_get_cursor_image_reply_t> reply(
+        xcb_xfixes_get_cursor_image_reply(c, xcb_xfixes_get_cursor_image(c), nullptr));
+    if (!reply || reply->width == 0 || reply->height == 0
+        || xcb_xfixes_get_cursor_image_cursor_image_length(reply.get()) < int(reply->width) * int(reply->height))
+        return std::nullopt;
+    // Copied out of the reply, which goes with this function.
+    const int w = reply->width, h = reply->height;
+    auto pixels = std::shared_ptr<std::uint32_t[]>(new std::uint32_t[size_t(w) * size_t(h)]);
+    std::memcpy(pixels.get(), xcb_xfixes_get_cursor_image_cursor_image(reply.get()), size_t(w) * size_t(h) * 4);
+    PixelBuffer buffer{w, h, std::ptrdiff_t(w) * 4, reinterpret_cast<std::uint8_t*>(pixels.get()), pixels};
+    return PointerImage{buffer, {double(reply->x), double(reply->y)}, {double(reply->xhot), double(reply->yhot)}};
 }
 
 } // namespace quandrel::x11

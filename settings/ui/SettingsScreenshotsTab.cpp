@@ -5,6 +5,7 @@
 
 #include "SettingsWidgets.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
@@ -45,6 +46,14 @@ QWidget* SettingsWindow::screenshotsTab()
             edit([index](QuandrelSettings& s) { s.afterCapture = allAfterCaptures[std::size_t(index)]; });
     });
     form->addRow(QStringLiteral("After taking a screenshot"), m_afterCapture);
+    m_includePointer = new QCheckBox(QStringLiteral("Include the pointer"), after);
+    m_includePointer->setObjectName(QStringLiteral("includePointerSwitch"));
+    m_includePointer->setAccessibleName(m_includePointer->text());
+    connect(m_includePointer, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_refreshing)
+            edit([on](QuandrelSettings& s) { s.includePointer = on; });
+    });
+    form->addRow(QString(), m_includePointer);
 
     auto* folderRow = new QHBoxLayout;
     m_folder = new settingsui::ElidedLabel(after);
@@ -74,9 +83,17 @@ QWidget* SettingsWindow::screenshotsTab()
 
     auto* selecting = section(QStringLiteral("While Selecting"), page);
     auto* selectingLayout = new QVBoxLayout(selecting);
+    m_adjustFirst = new QCheckBox(QStringLiteral("Adjust the area before capturing"), selecting);
+    m_adjustFirst->setObjectName(QStringLiteral("adjustFirstSwitch"));
+    m_adjustFirst->setAccessibleName(m_adjustFirst->text());
+    connect(m_adjustFirst, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_refreshing)
+            edit([on](QuandrelSettings& s) { s.adjustBeforeCapturing = on; });
+    });
+    selectingLayout->addWidget(m_adjustFirst);
     selectingLayout->addWidget(secondaryLabel(QStringLiteral("Drag to select an area. Press Space to switch between area and window, and Esc "
-                                                             "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, T text, "
-                                                             "B pixelate, C crop, V select."),
+                                                             "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, P pen, "
+                                                             "M marker, T text, B pixelate, U blur, C crop, V select."),
                                               selecting));
     layout->addWidget(selecting);
     layout->addStretch(1);
@@ -87,6 +104,8 @@ void SettingsWindow::refreshScreenshots(const QuandrelSettings& s)
 {
     const auto after = std::find(allAfterCaptures.begin(), allAfterCaptures.end(), s.afterCapture);
     m_afterCapture->setCurrentIndex(int(after - allAfterCaptures.begin()));
+    m_includePointer->setChecked(s.includePointer);
+    m_adjustFirst->setChecked(s.adjustBeforeCapturing);
     m_folder->setFullText(QDir::toNativeSeparators(m_context.store.screenshotsFolder()));
     m_resetFolder->setEnabled(s.saveFolderBookmark.has_value());
 }

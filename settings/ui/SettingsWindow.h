@@ -134,6 +134,8 @@ private:
     mutable std::map<std::string, std::optional<InstalledApplication>> m_installed; // looked up once per window
 
     QComboBox* m_afterCapture = nullptr;
+    QCheckBox* m_includePointer = nullptr;
+    QCheckBox* m_adjustFirst = nullptr;
     settingsui::ElidedLabel* m_folder = nullptr;
     QPushButton* m_resetFolder = nullptr;
 };

@@ -295,4 +295,33 @@ TEST_F(X11CaptureTest, TheClipboardServesPngToOtherPrograms)
     EXPECT_EQ(received.dotsPerMeterX(), 5669);
 }
 
+TEST_F(X11CaptureTest, ThePointerIsInTheFrozenImageOnlyWhenAskedFor)
+{
+    // A window of one colour under the pointer, so the pointer's picture is all that differs.
+    PatternWindow plain(1700, 200, 300, 300, 0x336699);
+    ASSERT_EQ(test::run("xdotool mousemove 1850 350"), 0);
+    ASSERT_TRUE(x.waitUntil([&] { return capture->pointerPosition() == Point{1850, 350}; }));
+    const auto picture = capture->pointerImage();
+    ASSERT_TRUE(picture.has_value());
+    EXPECT_EQ(picture->position, (Point{1850, 350}));
+    EXPECT_GT(picture->pixels.width, 0);
+
+    const auto without = valueOf(QCoro::waitFor(capturer->freezeDisplays()));
+    capturer->includePointer = [] { return true; };
+    const auto with = valueOf(QCoro::waitFor(capturer->freezeDisplays()));
+    ASSERT_EQ(with.size(), 2u);
+    // Every changed pixel lies where the picture sits on the side display, and some changed.
+    const QRect sits(int(1850 - picture->hotspot.x - 1600), int(350 - picture->hotspot.y), picture->pixels.width,
+                     picture->pixels.height);
+    int changed = 0;
+    for (int y = 0; y < with[1].image.image.height(); ++y)
+        for (int x0 = 0; x0 < with[1].image.image.width(); ++x0)
+            if (with[1].image.image.pixel(x0, y) != without[1].image.image.pixel(x0, y)) {
+                ++changed;
+                EXPECT_TRUE(sits.contains(x0, y)) << x0 << "," << y;
+            }
+    EXPECT_GT(changed, 0);
+    EXPECT_TRUE(with[0].image.image == without[0].image.image); // the main display has no pointer
+}
+
 } // namespace quandrel

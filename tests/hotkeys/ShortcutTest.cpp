@@ -200,9 +200,9 @@ TEST_F(ShortcutTest, JsonNeedsBothMembers)
 
 TEST(CaptureModes, NamesAndOrder)
 {
-    ASSERT_EQ(allCaptureModes.size(), 5u);
+    ASSERT_EQ(allCaptureModes.size(), 6u);
     EXPECT_EQ(rawName(allCaptureModes.front()), "area");
-    EXPECT_EQ(rawName(allCaptureModes.back()), "repeatArea");
+    EXPECT_EQ(rawName(allCaptureModes.back()), "allDisplays");
     EXPECT_EQ(title(CaptureMode::text), "Copy Text from Area (OCR)");
     EXPECT_EQ(symbolName(CaptureMode::window), "window");
     for (const CaptureMode m : allCaptureModes)

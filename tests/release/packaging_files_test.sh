@@ -58,7 +58,7 @@ zsh)
     # The same URLs as the bash completion (its desktop IDs aside).
     from_bash=$(bash -c 'source "$1"; _quandrel_urls "quandrel://capture/area?"; _quandrel_urls "quandrel://capture/fullScreen?";
                          _quandrel_urls "quandrel://capture/window?"; _quandrel_urls "quandrel://capture/text?";
-                         _quandrel_urls "quandrel://capture/repeatArea?"' _ "$file/packaging/completions/quandrel.bash" | sort -u)
+                         _quandrel_urls "quandrel://capture/repeatArea?"; _quandrel_urls "quandrel://capture/allDisplays?"' _ "$file/packaging/completions/quandrel.bash" | sort -u)
     # _quandrel calls _arguments, which only runs inside completion: take its URL list alone.
     from_zsh=$(XDG_DATA_HOME=/nonexistent XDG_DATA_DIRS=/nonexistent zsh -fc '
         compadd() { print -rl -- "${(@P)${@[-1]}}"; }

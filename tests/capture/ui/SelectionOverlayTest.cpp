@@ -84,9 +84,9 @@ protected:
         QMouseEvent event(type, local, v->mapToGlobal(local), button, held, Qt::NoModifier);
         QCoreApplication::sendEvent(v, &event);
     }
-    void key(int index, int code)
+    void key(int index, int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QKeyEvent event(QEvent::KeyPress, code, Qt::NoModifier);
+        QKeyEvent event(QEvent::KeyPress, code, modifiers);
         QCoreApplication::sendEvent(view(index), &event);
     }
 
@@ -345,6 +345,52 @@ TEST_F(SelectionOverlayTest, PointerMovesRepaintOnlyWhatChanged)
     EXPECT_EQ(view(1)->paintCount(), paints);
     key(0, Qt::Key_Escape);
     outcome();
+}
+
+TEST_F(SelectionOverlayTest, AdjustedFirstAnAreaIsMovedResizedAndNudgedBeforeReturnTakesIt)
+{
+    presenter.adjustBeforeCapturing = [] { return true; };
+    open(false);
+    mouse(QEvent::MouseButtonPress, 0, {100, 100});
+    mouse(QEvent::MouseMove, 0, {300, 250}, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 0, {300, 250});
+    ASSERT_TRUE(presenter.current()); // not taken yet
+    EXPECT_TRUE(view(0)->adjusting());
+    EXPECT_EQ(view(0)->scene().handles.size(), 4u);
+
+    // The top-right corner out to (350, 300), the whole area 10 to the left, then nudged.
+    mouse(QEvent::MouseButtonPress, 0, {300, 250});
+    mouse(QEvent::MouseMove, 0, {350, 300}, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 0, {350, 300});
+    mouse(QEvent::MouseButtonPress, 0, {200, 200});
+    mouse(QEvent::MouseMove, 0, {190, 200}, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 0, {190, 200});
+    key(0, Qt::Key_Right);
+    key(0, Qt::Key_Up, Qt::ShiftModifier);
+    // A nudge never takes the area past the display's edge.
+    for (int i = 0; i < 200; ++i)
+        key(0, Qt::Key_Left, Qt::ShiftModifier);
+    key(0, Qt::Key_Return);
+    const Outcome result = outcome();
+    const auto& selection = std::get<std::optional<CaptureSelection>>(result);
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(std::get<AreaSelection>(*selection).rect, (Rect{0, 110, 250, 200}));
+
+    // Escape while adjusting takes nothing; a double click inside takes it.
+    open(false);
+    mouse(QEvent::MouseButtonPress, 0, {100, 100});
+    mouse(QEvent::MouseMove, 0, {300, 250}, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 0, {300, 250});
+    key(0, Qt::Key_Escape);
+    EXPECT_FALSE(std::get<std::optional<CaptureSelection>>(outcome()));
+    open(false);
+    mouse(QEvent::MouseButtonPress, 0, {100, 100});
+    mouse(QEvent::MouseMove, 0, {300, 250}, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, 0, {300, 250});
+    mouse(QEvent::MouseButtonDblClick, 0, {200, 200});
+    const Outcome clicked = outcome();
+    ASSERT_TRUE(std::get<std::optional<CaptureSelection>>(clicked));
+    EXPECT_EQ(std::get<AreaSelection>(*std::get<std::optional<CaptureSelection>>(clicked)).rect, (Rect{100, 100, 200, 150}));
 }
 
 } // namespace quandrel
