@@ -1,0 +1,270 @@
+// The Shell side of Quandrel on GNOME: a small D-Bus service on the Shell's own connection.
+// This file is the whole logic; the build wraps it into the flavour a Shell version loads
+// (legacy imports before 45, ES modules from 45 on), which binds Gio, GLib, Meta, Shell and
+// Main before this code runs.
+//
+// Only the programs named in the `callers` file beside the extension may call it (Quandrel
+// writes its own executable there when it installs the extension): a caller is known by the
+// executable of the process behind its bus connection, so another program of the user cannot
+// read windows or the screen through it.
+
+const QUANDREL_INTERFACE_VERSION = 1;
+const QUANDREL_BUS_NAME = 'org.quandrel.Shell';
+const QUANDREL_OBJECT_PATH = '/org/quandrel/Shell';
+const QUANDREL_ERROR = 'org.quandrel.Shell.Error';
+// How long a placement waits for the client to take its new frame before answering anyway.
+const QUANDREL_PLACEMENT_TIMEOUT_MS = 1000;
+
+const QUANDREL_INTERFACE_XML = `
+<node>
+  <interface name="org.quandrel.Shell">
+    <method name="Handshake">
+      <arg type="u" direction="in" name="client_version"/>
+      <arg type="u" direction="out" name="version"/>
+    </method>
+    <method name="Windows">
+      <arg type="s" direction="out" name="json"/>
+    </method>
+    <method name="Displays">
+      <arg type="s" direction="out" name="json"/>
+    </method>
+    <method name="MoveResize">
+      <arg type="t" direction="in" name="id"/>
+      <arg type="i" direction="in" name="x"/>
+      <arg type="i" direction="in" name="y"/>
+      <arg type="i" direction="in" name="width"/>
+      <arg type="i" direction="in" name="height"/>
+      <arg type="(iiii)" direction="out" name="frame"/>
+    </method>
+    <method name="Activate">
+      <arg type="t" direction="in" name="id"/>
+      <arg type="b" direction="out" name="found"/>
+    </method>
+    <method name="Minimize">
+      <arg type="t" direction="in" name="id"/>
+      <arg type="b" direction="out" name="found"/>
+    </method>
+  </interface>
+</node>`;
+
+function quandrelReadCallers(folder) {
+    try {
+        const [, bytes] = GLib.file_get_contents(GLib.build_filenamev([folder, 'callers']));
+        return new TextDecoder().decode(bytes).split('\n').map(l => l.trim()).filter(l => l.startsWith('/'));
+    } catch (e) {
+        return [];
+    }
+}
+
+function quandrelWindowInfo(window, focus, tracker) {
+    const r = window.get_frame_rect();
+    const app = tracker.get_window_app(window);
+    return {
+        id: window.get_id(),
+        pid: window.get_pid(),
+        appId: app ? app.get_id() || '' : '',
+        wmClass: window.get_wm_class() || '',
+        wmClassInstance: window.get_wm_class_instance() || '',
+        sandboxedAppId: window.get_sandboxed_app_id() || '',
+        gtkAppId: window.get_gtk_application_id() || '',
+        title: window.get_title() || '',
+        frame: [r.x, r.y, r.width, r.height],
+        focused: window === focus,
+        minimized: window.minimized,
+        normal: window.get_window_type() === Meta.WindowType.NORMAL,
+        maximized: window.get_maximized() !== 0,
+        fullscreen: window.is_fullscreen(),
+        monitor: window.get_monitor(),
+        x11: window.get_client_type() === Meta.WindowClientType.X11,
+    };
+}
+
+function quandrelSameFrame(window, frame) {
+    const r = window.get_frame_rect();
+    return r.x === frame[0] && r.y === frame[1] && r.width === frame[2] && r.height === frame[3];
+}
+
+class QuandrelService {
+    constructor(folder) {
+        this._folder = folder;
+        this._allowed = new Map(); // unique bus name → whether it may call
+        this._pending = new Set(); // placements waiting for their frame
+    }
+
+    enable() {
+        this._dbus = Gio.DBusExportedObject.wrapJSObject(QUANDREL_INTERFACE_XML, this);
+        this._dbus.export(Gio.DBus.session, QUANDREL_OBJECT_PATH);
+        this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, QUANDREL_BUS_NAME,
+            Gio.BusNameOwnerFlags.NONE, null, null);
+    }
+
+    disable() {
+        for (const p of this._pending)
+            p.finish();
+        this._pending.clear();
+        if (this._nameId) {
+            Gio.bus_unown_name(this._nameId);
+            this._nameId = 0;
+        }
+        if (this._dbus) {
+            this._dbus.unexport();
+            this._dbus = null;
+        }
+        this._allowed.clear();
+    }
+
+    // Whether the invocation comes from an allowed program; refuses it otherwise. Unique bus
+    // names are never reused, so one answer per connection holds for its lifetime.
+    _admit(invocation) {
+        const sender = invocation.get_sender();
+        let allowed = this._allowed.get(sender);
+        if (allowed === undefined) {
+            allowed = false;
+            try {
+                const reply = invocation.get_connection().call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus',
+                    'org.freedesktop.DBus', 'GetConnectionUnixProcessID', new GLib.Variant('(s)', [sender]),
+                    new GLib.VariantType('(u)'), Gio.DBusCallFlags.NONE, 2000, null);
+                const [pid] = reply.deepUnpack();
+                let exe = GLib.file_read_link(`/proc/${pid}/exe`);
+                // A program replaced by an update while it runs still counts as itself.
+                if (exe.endsWith(' (deleted)'))
+                    exe = exe.slice(0, -' (deleted)'.length);
+                allowed = quandrelReadCallers(this._folder).includes(exe);
+            } catch (e) {
+                allowed = false;
+            }
+            this._allowed.set(sender, allowed);
+        }
+        if (!allowed)
+            invocation.return_dbus_error('org.freedesktop.DBus.Error.AccessDenied',
+                'Only Quandrel may use the Quandrel GNOME Shell extension.');
+        return allowed;
+    }
+
+    _window(id) {
+        return global.display.list_all_windows().find(w => w.get_id() === id) || null;
+    }
+
+    HandshakeAsync([client], invocation) {
+        if (!this._admit(invocation))
+            return;
+        if (client < QUANDREL_INTERFACE_VERSION) {
+            invocation.return_dbus_error(`${QUANDREL_ERROR}.Version`,
+                `The Quandrel GNOME Shell extension speaks version ${QUANDREL_INTERFACE_VERSION} and Quandrel version ${client}: update Quandrel.`);
+        } else if (client > QUANDREL_INTERFACE_VERSION) {
+            invocation.return_dbus_error(`${QUANDREL_ERROR}.Version`,
+                `Quandrel speaks version ${client} and the Quandrel GNOME Shell extension version ${QUANDREL_INTERFACE_VERSION}: update the extension.`);
+        } else {
+            invocation.return_value(new GLib.Variant('(u)', [QUANDREL_INTERFACE_VERSION]));
+        }
+    }
+
+    // Every managed window but override-redirect ones, front to back.
+    WindowsAsync(params, invocation) {
+        if (!this._admit(invocation))
+            return;
+        const focus = global.display.focus_window;
+        const tracker = Shell.WindowTracker.get_default();
+        const windows = global.display.sort_windows_by_stacking(
+            global.display.list_all_windows().filter(w => !w.is_override_redirect())).reverse();
+        const json = JSON.stringify(windows.map(w => quandrelWindowInfo(w, focus, tracker)));
+        invocation.return_value(new GLib.Variant('(s)', [json]));
+    }
+
+    DisplaysAsync(params, invocation) {
+        if (!this._admit(invocation))
+            return;
+        const display = global.display;
+        const workspace = global.workspace_manager.get_active_workspace();
+        const result = [];
+        for (let i = 0; i < display.get_n_monitors(); i++) {
+            const g = display.get_monitor_geometry(i);
+            const a = workspace.get_work_area_for_monitor(i);
+            result.push({
+                index: i,
+                primary: i === display.get_primary_monitor(),
+                frame: [g.x, g.y, g.width, g.height],
+                workArea: [a.x, a.y, a.width, a.height],
+                scale: display.get_monitor_scale(i),
+            });
+        }
+        invocation.return_value(new GLib.Variant('(s)', [JSON.stringify(result)]));
+    }
+
+    // Places a window's frame and answers once the client has taken it (or after a second,
+    // with the frame it has then).
+    MoveResizeAsync([id, x, y, width, height], invocation) {
+        if (!this._admit(invocation))
+            return;
+        const window = this._window(id);
+        if (!window) {
+            invocation.return_dbus_error(`${QUANDREL_ERROR}.NoWindow`, `There is no window ${id}.`);
+            return;
+        }
+        if (window.is_fullscreen())
+            window.unmake_fullscreen();
+        if (window.get_maximized() !== 0) {
+            if (Meta.MaximizeFlags)
+                window.unmaximize(Meta.MaximizeFlags.BOTH);
+            else
+                window.unmaximize();
+        }
+        const target = [x, y, Math.max(1, width), Math.max(1, height)];
+        window.move_resize_frame(true, ...target);
+        this._await(window, target, () => {
+            const r = window.get_frame_rect();
+            invocation.return_value(new GLib.Variant('((iiii))', [[r.x, r.y, r.width, r.height]]));
+        });
+    }
+
+    _await(window, target, answer) {
+        if (quandrelSameFrame(window, target)) {
+            answer();
+            return;
+        }
+        const ids = [];
+        let timeout = 0;
+        const placement = {
+            finish: () => {
+                if (!this._pending.delete(placement))
+                    return;
+                for (const signalId of ids)
+                    window.disconnect(signalId);
+                if (timeout)
+                    GLib.source_remove(timeout);
+                answer();
+            },
+        };
+        this._pending.add(placement);
+        const check = () => {
+            if (quandrelSameFrame(window, target))
+                placement.finish();
+        };
+        ids.push(window.connect('size-changed', check));
+        ids.push(window.connect('position-changed', check));
+        ids.push(window.connect('unmanaged', () => placement.finish()));
+        timeout = GLib.timeout_add(GLib.PRIORITY_DEFAULT, QUANDREL_PLACEMENT_TIMEOUT_MS, () => {
+            timeout = 0;
+            placement.finish();
+            return GLib.SOURCE_REMOVE;
+        });
+    }
+
+    ActivateAsync([id], invocation) {
+        if (!this._admit(invocation))
+            return;
+        const window = this._window(id);
+        if (window)
+            Main.activateWindow(window);
+        invocation.return_value(new GLib.Variant('(b)', [window !== null]));
+    }
+
+    MinimizeAsync([id], invocation) {
+        if (!this._admit(invocation))
+            return;
+        const window = this._window(id);
+        if (window)
+            window.minimize();
+        invocation.return_value(new GLib.Variant('(b)', [window !== null]));
+    }
+}
