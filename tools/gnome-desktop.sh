@@ -108,8 +108,8 @@ if [ "$QUANDREL_GNOME_TESTING" = 1 ]; then
     done
     [[ $state == *false,false,false* ]] || { echo "GNOME Shell did not finish starting: $state" >&2; exit 1; }
 fi
-export WAYLAND_DISPLAY=quandrel-gnome
-echo "Private headless GNOME Shell $(gnome-shell --version | cut -d" " -f3) at $XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" >&2
+export WAYLAND_DISPLAY=$XDG_RUNTIME_DIR/quandrel-gnome QUANDREL_GNOME_EXTENSION_DIR=$XDG_DATA_HOME/gnome-shell/extensions/shell@quandrel.org
+echo "Private headless GNOME Shell $(gnome-shell --version | cut -d" " -f3) at $WAYLAND_DISPLAY" >&2
 set +e
 "$@"
 ' gnome-desktop "$@"

@@ -56,7 +56,7 @@ function quandrelReadCallers(folder) {
     }
 }
 
-function quandrelWindowInfo(window, focus, tracker) {
+function quandrelWindowInfo(window, focus, tracker, workspace) {
     const r = window.get_frame_rect();
     const app = tracker.get_window_app(window);
     return {
@@ -71,6 +71,7 @@ function quandrelWindowInfo(window, focus, tracker) {
         frame: [r.x, r.y, r.width, r.height],
         focused: window === focus,
         minimized: window.minimized,
+        visible: !window.minimized && (window.is_on_all_workspaces() || window.get_workspace() === workspace),
         normal: window.get_window_type() === Meta.WindowType.NORMAL,
         maximized: window.get_maximized() !== 0,
         fullscreen: window.is_fullscreen(),
@@ -167,7 +168,8 @@ class QuandrelService {
         const tracker = Shell.WindowTracker.get_default();
         const windows = global.display.sort_windows_by_stacking(
             global.display.list_all_windows().filter(w => !w.is_override_redirect())).reverse();
-        const json = JSON.stringify(windows.map(w => quandrelWindowInfo(w, focus, tracker)));
+        const workspace = global.workspace_manager.get_active_workspace();
+        const json = JSON.stringify(windows.map(w => quandrelWindowInfo(w, focus, tracker, workspace)));
         invocation.return_value(new GLib.Variant('(s)', [json]));
     }
 

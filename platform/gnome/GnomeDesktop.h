@@ -1,0 +1,88 @@
+#pragma once
+
+// The platform seam on GNOME (Wayland): the Shell extension on the session bus and the
+// services built on it, handed out together as PlatformServices. Without the extension the
+// desktop still opens; window commands then say once what they need.
+
+#include "Desktop.h"
+#include "FrontmostApplication.h"
+#include "GlobalHotKeys.h"
+#include "SystemTiling.h"
+
+#include <memory>
+#include <string>
+
+namespace quandrel {
+class KeyboardLayout;
+class UnavailablePointerMonitor;
+class UnavailableScreenFreezer;
+class PlainOwnWindows;
+}
+
+namespace quandrel::gnome {
+
+class GnomeShell;
+class GnomeDisplays;
+class GnomeWindows;
+class GnomeApplications;
+
+// Window control while the extension answers this Quandrel; no bell.
+class GnomeSession final : public AccessTrust, public SystemSound {
+public:
+    explicit GnomeSession(GnomeShell& shell) : m_shell(shell) {}
+    bool canControlWindows() override;
+    // Says once why windows cannot be arranged: the extension is missing, refuses this copy,
+    // or one of the two sides needs an update.
+    void showTrustPrompt() override;
+    bool screenRecordingAllowed() override { return false; }
+    void beep() override {}
+
+private:
+    GnomeShell& m_shell;
+    std::string m_told;
+};
+
+class GnomeHotKeys final : public GlobalHotKeys {
+public:
+    void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
+};
+
+// mutter's own edge tiling, which drags on GNOME are left to.
+class MutterTiling final : public SystemTilingSource {
+public:
+    SystemTiling read() override;
+    std::optional<TilingSettingsPage> settingsPage() override;
+};
+
+class GnomeDesktop final : public Desktop {
+public:
+    explicit GnomeDesktop(std::unique_ptr<GnomeShell> shell);
+    ~GnomeDesktop() override;
+    GnomeDesktop(const GnomeDesktop&) = delete;
+    GnomeDesktop& operator=(const GnomeDesktop&) = delete;
+
+    PlatformServices services() override;
+
+    GnomeShell& shell() { return *m_shell; }
+    GnomeDisplays& displays() { return *m_displays; }
+    GnomeWindows& windows() { return *m_windows; }
+    GnomeApplications& applications() { return *m_applications; }
+
+private:
+    std::unique_ptr<GnomeShell> m_shell; // first: it goes last
+    std::unique_ptr<GnomeDisplays> m_displays;
+    std::unique_ptr<GnomeWindows> m_windows;
+    std::unique_ptr<GnomeApplications> m_applications;
+    std::unique_ptr<GnomeSession> m_session;
+    std::unique_ptr<GnomeHotKeys> m_hotKeys;
+    std::unique_ptr<UnavailablePointerMonitor> m_pointer;
+    std::unique_ptr<UnavailableScreenFreezer> m_screen;
+    std::unique_ptr<PlainOwnWindows> m_ownWindows;
+    std::unique_ptr<MutterTiling> m_tiling;
+    std::unique_ptr<KeyboardLayout> m_keyboardLayout;
+};
+
+// The application's desktop: GNOME Shell on the session bus. None without a session bus.
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
+
+} // namespace quandrel::gnome

@@ -1,0 +1,112 @@
+// Window commands, displays and applications on a real GNOME Shell (headless, two monitors,
+// one of them upright) through the Quandrel extension, with Wayland clients as the other
+// applications' windows.
+
+#include "GnomeApplications.h"
+#include "GnomeDesktop.h"
+#include "GnomeShell.h"
+#include "GnomeTestSupport.h"
+#include "GnomeWindows.h"
+#include "WindowCommandTable.h"
+#include "WindowManager.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QLoggingCategory>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace quandrel;
+using quandrel::test::GnomeClient;
+using quandrel::test::GnomeTestDesktop;
+
+namespace {
+
+class GnomeDesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("quandrel.windows.info=false"));
+        desktop = std::make_unique<gnome::GnomeDesktop>(std::make_unique<gnome::GnomeShell>());
+        ASSERT_EQ(desktop->shell().state(), gnome::ShellState::ready) << desktop->shell().problem();
+    }
+
+    GnomeTestDesktop& shell = GnomeTestDesktop::instance();
+    std::unique_ptr<gnome::GnomeDesktop> desktop;
+};
+
+} // namespace
+
+TEST_F(GnomeDesktopTest, MonitorsAreDisplaysInScreenSpaceThePrimaryFirst)
+{
+    const auto displays = desktop->displays().displays();
+    ASSERT_EQ(displays.size(), 2u);
+    EXPECT_EQ(displays[0].frame, (Rect{0, 0, 1440, 900}));
+    EXPECT_EQ(displays[0].visibleFrame, displays[0].frame);
+    // 900 wide, 1440 tall, its top level with the first display's top.
+    EXPECT_EQ(displays[1].frame, (Rect{1440, -540, 900, 1440}));
+    EXPECT_EQ(displays[1].scale, 1);
+    EXPECT_TRUE(desktop->services().trust->canControlWindows());
+}
+
+TEST_F(GnomeDesktopTest, EveryActionLeavesTheTablesFrame)
+{
+    GnomeClient w;
+    ASSERT_TRUE(shell.place(w.id(), test::tableStartFrame));
+    test::runWindowCommandTable(desktop->services(), w.handle(), [&] { return shell.frame(w.id()).value_or(Rect{}); });
+}
+
+TEST_F(GnomeDesktopTest, MaximizedWindowsAreArrangedAndAppsHiddenAndShown)
+{
+    GnomeClient w("quandrel-apps");
+    ASSERT_TRUE(shell.eval(QStringLiteral("global.display.focus_window.maximize(Meta.MaximizeFlags.BOTH)")));
+    ASSERT_TRUE(shell.waitUntil([&] { return shell.frame(w.id()) == Rect{0, 0, 1440, 900}; }));
+    WindowManager manager(desktop->services());
+    manager.gap = 8;
+    ASSERT_TRUE(manager.perform(WindowAction::rightHalf));
+    ASSERT_TRUE(shell.waitUntil([&] { return !manager.isInFlight(); }));
+    EXPECT_EQ(shell.frame(w.id()), (Rect{724, 8, 708, 884}));
+
+    auto& apps = desktop->applications();
+    const auto front = apps.frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->pid, w.pid());
+    EXPECT_EQ(front->desktopId, "quandrel-apps");
+    const auto running = apps.runningApplications("quandrel-apps");
+    ASSERT_EQ(running.size(), 1u);
+    EXPECT_TRUE(running.front().active);
+
+    apps.hide(w.pid());
+    EXPECT_TRUE(shell.waitUntil([&] { return desktop->windows().isMinimized(w.handle()) == true; }));
+    apps.unhide(w.pid());
+    EXPECT_TRUE(shell.waitUntil([&] { return desktop->windows().isMinimized(w.handle()) == false && shell.focusedWindow() == w.id(); }));
+    // A window that is gone is no crash and no frame.
+    w.close();
+    EXPECT_FALSE(desktop->windows().readFrame(w.handle()));
+    bool applied = false;
+    desktop->windows().setFrame(w.handle(), 0, {0, 0, 100, 100}, [&] { applied = true; });
+    EXPECT_TRUE(shell.waitUntil([&] { return applied; }));
+}
+
+TEST_F(GnomeDesktopTest, OtherProgramsAndOtherVersionsAreRefusedPlainly)
+{
+    // gdbus is not in the extension's list of callers.
+    QProcess gdbus;
+    gdbus.start(QStringLiteral("gdbus"), {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("-d"), QStringLiteral("org.quandrel.Shell"),
+                                          QStringLiteral("-o"), QStringLiteral("/org/quandrel/Shell"), QStringLiteral("-m"),
+                                          QStringLiteral("org.quandrel.Shell.Windows")});
+    ASSERT_TRUE(gdbus.waitForFinished(10000));
+    EXPECT_NE(gdbus.exitCode(), 0);
+    EXPECT_TRUE(gdbus.readAllStandardError().contains("AccessDenied"));
+
+    for (const auto& [version, advice] : {std::pair{gnome::shellInterfaceVersion + 1, "update the extension."},
+                                          std::pair{gnome::shellInterfaceVersion - 1, "update Quandrel."}}) {
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.quandrel.Shell"), QStringLiteral("/org/quandrel/Shell"),
+                                                           QStringLiteral("org.quandrel.Shell"), QStringLiteral("Handshake"));
+        call << version;
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(call);
+        EXPECT_EQ(reply.errorName(), QStringLiteral("org.quandrel.Shell.Error.Version"));
+        EXPECT_TRUE(reply.errorMessage().endsWith(QLatin1String(advice))) << reply.errorMessage().toStdString();
+    }
+}
