@@ -1,6 +1,7 @@
 #include "GnomeDesktop.h"
 
 #include "GnomeApplications.h"
+#include "GnomeExtensionInstall.h"
 #include "GnomeShell.h"
 #include "GnomeWindows.h"
 #include "KeyboardLayout.h"
@@ -26,6 +27,25 @@ void GnomeSession::showTrustPrompt()
         return;
     m_told = problem;
     qCWarning(lcGnome, "%s", problem.c_str());
+}
+
+std::optional<AccessTrust::Setup> GnomeSession::setup()
+{
+    const ShellState state = m_shell.state();
+    if (state == ShellState::ready || state == ShellState::quandrelOutdated)
+        return std::nullopt;
+    return Setup{"Needs the Quandrel GNOME Shell extension.", "Install GNOME Shell Extension",
+                 "On GNOME, only a GNOME Shell extension may arrange other apps' windows, take shortcuts and read the screen. "
+                 "Quandrel installs its own extension into your home folder (~/.local/share/gnome-shell/extensions) and "
+                 "enables it; the extension answers this copy of Quandrel and no other program. GNOME Shell loads it the "
+                 "next time you log in."};
+}
+
+std::string GnomeSession::performSetup()
+{
+    const InstallResult result = installExtensionForThisProgram();
+    qCInfo(lcGnome, "%s", result.message.c_str());
+    return result.message;
 }
 
 void GnomeHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)

@@ -35,6 +35,9 @@ public:
     // or one of the two sides needs an update.
     void showTrustPrompt() override;
     bool screenRecordingAllowed() override { return false; }
+    // Installing the extension, while it is missing, refuses this copy or is outdated.
+    std::optional<Setup> setup() override;
+    std::string performSetup() override;
     void beep() override {}
 
 private:

@@ -4,6 +4,7 @@
 
 #include "GnomeApplications.h"
 #include "GnomeDesktop.h"
+#include "GnomeExtensionInstall.h"
 #include "GnomeShell.h"
 #include "GnomeTestSupport.h"
 #include "GnomeWindows.h"
@@ -12,6 +13,9 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QLoggingCategory>
 #include <QProcess>
 
@@ -109,4 +113,31 @@ TEST_F(GnomeDesktopTest, OtherProgramsAndOtherVersionsAreRefusedPlainly)
         EXPECT_EQ(reply.errorName(), QStringLiteral("org.quandrel.Shell.Error.Version"));
         EXPECT_TRUE(reply.errorMessage().endsWith(QLatin1String(advice))) << reply.errorMessage().toStdString();
     }
+}
+
+TEST_F(GnomeDesktopTest, TheExtensionInstallsWholeForThisProgramOnly)
+{
+    const std::string dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString();
+    const QString target = QString::fromStdString(dataHome) + QStringLiteral("/gnome-shell/extensions/shell@quandrel.org");
+    // An older copy with a file the new one no longer has goes as a whole.
+    ASSERT_TRUE(QDir().mkpath(target));
+    QFile stale(target + QStringLiteral("/stale.js"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.close();
+
+    const auto result = gnome::installExtension(QUANDREL_EXTENSION_BUILD "/legacy/shell@quandrel.org", dataHome, "/opt/quandrel/quandrel");
+    EXPECT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(QString::fromStdString(result.message).contains(QLatin1String("log out and back in")));
+    EXPECT_TRUE(QFile::exists(target + QStringLiteral("/extension.js")));
+    EXPECT_TRUE(QFile::exists(target + QStringLiteral("/metadata.json")));
+    EXPECT_FALSE(QFile::exists(target + QStringLiteral("/stale.js")));
+    QFile callers(target + QStringLiteral("/callers"));
+    ASSERT_TRUE(callers.open(QIODevice::ReadOnly));
+    EXPECT_EQ(callers.readAll(), "/opt/quandrel/quandrel\n");
+
+    const auto missing = gnome::installExtension("/nonexistent", dataHome, "/opt/quandrel/quandrel");
+    EXPECT_FALSE(missing.ok);
+    EXPECT_TRUE(QFile::exists(target + QStringLiteral("/extension.js"))); // the installed copy stays
+    // A ready extension leaves nothing to set up.
+    EXPECT_FALSE(desktop->services().trust->setup());
 }
