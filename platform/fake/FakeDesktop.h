@@ -179,6 +179,18 @@ public:
     void showTrustPrompt() override { ++m_prompts; }
     bool screenRecordingAllowed() override { return m_screenAllowed; }
     void setScreenRecordingAllowed(bool allowed) { m_screenAllowed = allowed; }
+    // A setup the session offers; performing it grants window control and answers `outcome`.
+    void offerSetup(std::optional<Setup> setup, std::string outcome = {})
+    {
+        m_setup = std::move(setup);
+        m_setupOutcome = std::move(outcome);
+    }
+    std::optional<Setup> setup() override { return m_setup; }
+    std::string performSetup() override
+    {
+        m_trusted = true;
+        return m_setupOutcome;
+    }
 
     // SystemSound
     void beep() override { ++m_beeps; }
@@ -195,6 +207,8 @@ private:
     std::int32_t m_ownPid = -1;
     bool m_trusted = true;
     bool m_screenAllowed = true;
+    std::optional<Setup> m_setup;
+    std::string m_setupOutcome;
     int m_beeps = 0;
     int m_prompts = 0;
     int m_frameWrites = 0;
