@@ -4,6 +4,7 @@
 #include "GnomeExtensionInstall.h"
 #include "GnomeShell.h"
 #include "GnomeWindows.h"
+#include "KeyCodes.h"
 #include "KeyboardLayout.h"
 #include "SystemTilingRules.h"
 #include "Unavailable.h"
@@ -48,13 +49,63 @@ std::string GnomeSession::performSetup()
     return result.message;
 }
 
+std::string acceleratorOf(const HotKeyRequest& request)
+{
+    if (request.keyName.empty())
+        return {};
+    std::string accelerator;
+    for (const auto& [mask, name] : {std::pair{modifier::control, "<Control>"}, std::pair{modifier::alt, "<Alt>"},
+                                     std::pair{modifier::shift, "<Shift>"}, std::pair{modifier::super, "<Super>"}}) {
+        if (request.modifierMask & mask)
+            accelerator += name;
+    }
+    return accelerator + request.keyName;
+}
+
+GnomeHotKeys::GnomeHotKeys(GnomeShell& shell)
+    : m_shell(shell)
+{
+    m_shell.onShortcutPressed = [this](std::uint32_t id) {
+        if (onPressed)
+            onPressed(id);
+    };
+}
+
 void GnomeHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)
 {
+    const std::uint64_t generation = ++m_generation;
     HotKeyStatuses statuses;
-    for (const HotKeyRequest& request : set)
-        statuses[request.id] = HotKeyStatus::unsupported;
-    if (answered)
-        answered(std::move(statuses));
+    std::map<std::uint32_t, std::string> accelerators;
+    for (const HotKeyRequest& request : set) {
+        const std::string accelerator = acceleratorOf(request);
+        if (accelerator.empty())
+            statuses[request.id] = HotKeyStatus::unsupported;
+        else
+            accelerators[request.id] = accelerator;
+    }
+    if (m_shell.state() != ShellState::ready) {
+        for (const auto& [id, accelerator] : accelerators)
+            statuses[id] = HotKeyStatus::unsupported;
+        if (answered)
+            answered(std::move(statuses));
+        return;
+    }
+    m_shell.setShortcuts(accelerators, [this, alive = std::weak_ptr<int>(m_alive), generation, statuses = std::move(statuses), accelerators,
+                                        answered = std::move(answered)](std::optional<GnomeShell::ShortcutStatuses> bound) mutable {
+        if (alive.expired() || generation != m_generation)
+            return;
+        for (const auto& [id, accelerator] : accelerators) {
+            const auto status = bound ? bound->find(id) : GnomeShell::ShortcutStatuses::iterator{};
+            if (!bound || status == bound->end())
+                statuses[id] = HotKeyStatus::unsupported;
+            else
+                statuses[id] = status->second == GnomeShell::ShortcutStatus::bound ? HotKeyStatus::bound
+                               : status->second == GnomeShell::ShortcutStatus::taken ? HotKeyStatus::taken
+                                                                                      : HotKeyStatus::unsupported;
+        }
+        if (answered)
+            answered(std::move(statuses));
+    });
 }
 
 SystemTiling MutterTiling::read() { return freedesktop::systemTilingOf(mutterName); }
@@ -67,7 +118,7 @@ GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)
     , m_windows(std::make_unique<GnomeWindows>(*m_shell, *m_displays))
     , m_applications(std::make_unique<GnomeApplications>(*m_windows))
     , m_session(std::make_unique<GnomeSession>(*m_shell))
-    , m_hotKeys(std::make_unique<GnomeHotKeys>())
+    , m_hotKeys(std::make_unique<GnomeHotKeys>(*m_shell))
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("GNOME"))
     , m_screen(std::make_unique<UnavailableScreenFreezer>("GNOME"))
     , m_ownWindows(std::make_unique<PlainOwnWindows>())

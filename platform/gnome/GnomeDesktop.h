@@ -45,10 +45,21 @@ private:
     std::string m_told;
 };
 
+// Shortcuts bound by the extension in the Shell's own key bindings; each press comes back as
+// a signal. Without the extension they are unsupported.
 class GnomeHotKeys final : public GlobalHotKeys {
 public:
+    explicit GnomeHotKeys(GnomeShell& shell);
     void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
+
+private:
+    GnomeShell& m_shell;
+    std::uint64_t m_generation = 0;
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
+
+// The GTK accelerator of a shortcut ("<Control><Alt>Left"); empty when its key has no name.
+std::string acceleratorOf(const HotKeyRequest& request);
 
 // mutter's own edge tiling, which drags on GNOME are left to.
 class MutterTiling final : public SystemTilingSource {

@@ -1,6 +1,9 @@
 #include "GnomeShell.h"
 
+#include "GnomeShellSignals.h"
+
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QJsonArray>
@@ -104,10 +107,25 @@ std::optional<std::vector<ShellDisplay>> displaysFromJson(const QJsonDocument& d
     return displays;
 }
 
+ShortcutSignal::ShortcutSignal(GnomeShell& shell)
+    : m_shell(shell)
+{
+}
+
+void ShortcutSignal::pressed(uint id)
+{
+    if (m_shell.onShortcutPressed)
+        m_shell.onShortcutPressed(id);
+}
+
 GnomeShell::GnomeShell(QDBusConnection bus)
     : m_bus(std::move(bus))
     , m_context(std::make_unique<QObject>())
+    , m_presses(std::make_unique<ShortcutSignal>(*this))
 {
+    qDBusRegisterMetaType<ShortcutEntry>();
+    qDBusRegisterMetaType<QList<ShortcutEntry>>();
+    m_bus.connect(service, path, interface, QStringLiteral("ShortcutPressed"), m_presses.get(), SLOT(pressed(uint)));
 }
 
 GnomeShell::~GnomeShell() = default;
@@ -196,6 +214,38 @@ void GnomeShell::moveResize(std::uint64_t id, const Rect& frame, std::function<v
         }
         if (done)
             done(taken);
+    });
+}
+
+void GnomeShell::setShortcuts(const std::map<std::uint32_t, std::string>& shortcuts,
+                              std::function<void(std::optional<ShortcutStatuses>)> done)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("SetShortcuts"));
+    QList<ShortcutEntry> list;
+    for (const auto& [id, accelerator] : shortcuts)
+        list.push_back({uint(id), QString::fromStdString(accelerator)});
+    call << QVariant::fromValue(list);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), m_context.get());
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [done = std::move(done)](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusMessage reply = w->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            qCWarning(lcGnome, "The Shell did not bind Quandrel's shortcuts: %s", qUtf8Printable(reply.errorMessage()));
+            done(std::nullopt);
+            return;
+        }
+        ShortcutStatuses statuses;
+        const QDBusArgument arg = reply.arguments().front().value<QDBusArgument>();
+        arg.beginArray();
+        while (!arg.atEnd()) {
+            uint id = 0, status = 0;
+            arg.beginStructure();
+            arg >> id >> status;
+            arg.endStructure();
+            statuses[id] = status == 0 ? ShortcutStatus::bound : status == 1 ? ShortcutStatus::taken : ShortcutStatus::unsupported;
+        }
+        arg.endArray();
+        done(std::move(statuses));
     });
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -79,9 +80,20 @@ public:
     bool activate(std::uint64_t id);
     bool minimize(std::uint64_t id);
 
+    // What the extension answers for each shortcut it is asked to bind.
+    enum class ShortcutStatus { bound, taken, unsupported };
+    using ShortcutStatuses = std::map<std::uint32_t, ShortcutStatus>;
+    // Replaces every shortcut of this program by `shortcuts` (id → GTK accelerator); `done`
+    // learns each one's status, or none when the extension did not answer. Called later,
+    // from the event loop.
+    void setShortcuts(const std::map<std::uint32_t, std::string>& shortcuts, std::function<void(std::optional<ShortcutStatuses>)> done);
+    // Called with the id of each press of a bound shortcut.
+    std::function<void(std::uint32_t id)> onShortcutPressed;
+
 private:
     QDBusConnection m_bus;
     std::unique_ptr<QObject> m_context; // pending answers die with it
+    std::unique_ptr<QObject> m_presses; // receives the extension's signal
     ShellState m_state = ShellState::missing;
     bool m_asked = false;
     std::string m_problem;

@@ -8,6 +8,8 @@
 #include "GnomeShell.h"
 #include "GnomeTestSupport.h"
 #include "GnomeWindows.h"
+#include "GlobalHotKeys.h"
+#include "KeyCodes.h"
 #include "WindowCommandTable.h"
 #include "WindowManager.h"
 
@@ -140,4 +142,44 @@ TEST_F(GnomeDesktopTest, TheExtensionInstallsWholeForThisProgramOnly)
     EXPECT_TRUE(QFile::exists(target + QStringLiteral("/extension.js"))); // the installed copy stays
     // A ready extension leaves nothing to set up.
     EXPECT_FALSE(desktop->services().trust->setup());
+}
+
+TEST_F(GnomeDesktopTest, BoundShortcutsSignalTheirPressesAndTheDesktopsOwnAreTaken)
+{
+    GlobalHotKeys& hotKeys = *desktop->services().hotKeys;
+    std::vector<std::uint32_t> presses;
+    hotKeys.onPressed = [&](std::uint32_t id) { presses.push_back(id); };
+    std::optional<HotKeyStatuses> statuses;
+    const auto bind = [&](std::vector<HotKeyRequest> set) {
+        statuses.reset();
+        hotKeys.bind(std::move(set), [&](HotKeyStatuses s) { statuses = std::move(s); });
+        return shell.waitUntil([&] { return statuses.has_value(); });
+    };
+    using namespace modifier;
+    ASSERT_TRUE(bind({{.id = 1, .modifierMask = control | alt, .keyName = "Left"}, // GNOME's workspace key
+                      {.id = 2, .modifierMask = control | alt, .keyName = "u"},
+                      {.id = 3, .modifierMask = control | alt | shift, .keyName = "u"},
+                      {.id = 4, .modifierMask = control | alt, .keyName = "u"}, // the same again
+                      {.id = 5, .modifierMask = control}}));                    // a key without a name
+    EXPECT_EQ(*statuses, (HotKeyStatuses{{1, HotKeyStatus::taken},
+                                         {2, HotKeyStatus::bound},
+                                         {3, HotKeyStatus::bound},
+                                         {4, HotKeyStatus::taken},
+                                         {5, HotKeyStatus::unsupported}}));
+
+    constexpr std::uint32_t controlKey = 0xffe3, altKey = 0xffe9, shiftKey = 0xffe1, uKey = 0x0075;
+    ASSERT_TRUE(shell.pressKeys({controlKey, altKey, uKey}));
+    EXPECT_TRUE(shell.waitUntil([&] { return presses.size() == 1; }));
+    ASSERT_TRUE(shell.pressKeys({controlKey, altKey, shiftKey, uKey}));
+    EXPECT_TRUE(shell.waitUntil([&] { return presses.size() == 2; }));
+    EXPECT_EQ(presses, (std::vector<std::uint32_t>{2, 3}));
+
+    // A new set replaces the old one as a whole.
+    ASSERT_TRUE(bind({{.id = 7, .modifierMask = control | alt | shift, .keyName = "u"}}));
+    EXPECT_EQ(*statuses, (HotKeyStatuses{{7, HotKeyStatus::bound}}));
+    ASSERT_TRUE(shell.pressKeys({controlKey, altKey, uKey}));
+    ASSERT_TRUE(shell.pressKeys({controlKey, altKey, shiftKey, uKey}));
+    EXPECT_TRUE(shell.waitUntil([&] { return presses.size() == 3; }));
+    EXPECT_EQ(presses.back(), 7u);
+    ASSERT_TRUE(bind({}));
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusObjectPath>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -78,6 +79,42 @@ bool GnomeTestDesktop::place(std::uint64_t id, const Rect& target)
              .arg(int(target.width))
              .arg(int(target.height)));
     return waitUntil([&] { return frame(id) == target; });
+}
+
+bool GnomeTestDesktop::pressKeys(const std::vector<std::uint32_t>& keysyms)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QStringLiteral("org.gnome.Mutter.RemoteDesktop");
+    if (m_remoteSession.isEmpty()) {
+        const QDBusMessage created = bus.call(QDBusMessage::createMethodCall(service, QStringLiteral("/org/gnome/Mutter/RemoteDesktop"),
+                                                                             service, QStringLiteral("CreateSession")));
+        if (created.type() != QDBusMessage::ReplyMessage || created.arguments().isEmpty()) {
+            ADD_FAILURE() << "no remote desktop session: " << created.errorMessage().toStdString();
+            return false;
+        }
+        const QString session = created.arguments().front().value<QDBusObjectPath>().path();
+        const QDBusMessage started = bus.call(QDBusMessage::createMethodCall(service, session, service + QStringLiteral(".Session"),
+                                                                             QStringLiteral("Start")));
+        if (started.type() != QDBusMessage::ReplyMessage) {
+            ADD_FAILURE() << "the remote desktop session did not start: " << started.errorMessage().toStdString();
+            return false;
+        }
+        m_remoteSession = session;
+    }
+    const auto send = [&](std::uint32_t keysym, bool pressed) {
+        QDBusMessage call = QDBusMessage::createMethodCall(service, m_remoteSession, service + QStringLiteral(".Session"),
+                                                           QStringLiteral("NotifyKeyboardKeysym"));
+        call << uint(keysym) << pressed;
+        const QDBusMessage reply = bus.call(call);
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        return reply.type() == QDBusMessage::ReplyMessage;
+    };
+    bool ok = true;
+    for (const std::uint32_t keysym : keysyms)
+        ok = send(keysym, true) && ok;
+    for (auto k = keysyms.rbegin(); k != keysyms.rend(); ++k)
+        ok = send(*k, false) && ok;
+    return ok;
 }
 
 std::uint64_t GnomeTestDesktop::focusedWindow()

@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <sys/types.h>
+#include <vector>
 
 namespace quandrel::test {
 
@@ -32,12 +33,17 @@ public:
     bool place(std::uint64_t id, const Rect& frame);
     std::uint64_t focusedWindow();
 
+    // Presses the keys (X keysyms) in order and releases them in reverse, as a keyboard of
+    // mutter's remote desktop; false when mutter refuses.
+    bool pressKeys(const std::vector<std::uint32_t>& keysyms);
+
     // Polls `condition`, letting the event loop run in between, up to `timeout`. Answers the
     // condition's last value.
     bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
 private:
     GnomeTestDesktop();
+    QString m_remoteSession; // mutter's remote desktop session, started on first use
 };
 
 // A quandrel-waylandwindow process with its own app_id; killed when the value goes.

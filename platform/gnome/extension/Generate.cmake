@@ -18,3 +18,19 @@ file(WRITE ${OUTPUT}/extension.js.new "${header}\n${service}${footer}")
 file(COPY_FILE ${OUTPUT}/extension.js.new ${OUTPUT}/extension.js ONLY_IF_DIFFERENT)
 file(REMOVE ${OUTPUT}/extension.js.new)
 configure_file(${SOURCE}/metadata.json.in ${OUTPUT}/metadata.json @ONLY)
+
+# The slots the extension binds shortcuts in (it keeps them in memory), as many as service.js
+# says, compiled as the Shell reads them.
+string(REGEX MATCH "QUANDREL_SHORTCUT_SLOTS = ([0-9]+)" _ "${service}")
+math(EXPR last "${CMAKE_MATCH_1} - 1")
+set(keys "")
+foreach(i RANGE ${last})
+    string(APPEND keys "    <key name=\"shortcut-${i}\" type=\"as\"><default>[]</default></key>\n")
+endforeach()
+file(MAKE_DIRECTORY ${OUTPUT}/schemas)
+file(WRITE ${OUTPUT}/schemas/org.quandrel.shell.gschema.xml
+     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<schemalist>\n  <schema id=\"org.quandrel.shell\" path=\"/org/quandrel/shell/\">\n${keys}  </schema>\n</schemalist>\n")
+execute_process(COMMAND ${GLIB_COMPILE_SCHEMAS} ${OUTPUT}/schemas RESULT_VARIABLE compiled)
+if(NOT compiled EQUAL 0)
+    message(FATAL_ERROR "glib-compile-schemas failed for ${OUTPUT}/schemas")
+endif()

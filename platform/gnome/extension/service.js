@@ -14,6 +14,16 @@ const QUANDREL_OBJECT_PATH = '/org/quandrel/Shell';
 const QUANDREL_ERROR = 'org.quandrel.Shell.Error';
 // How long a placement waits for the client to take its new frame before answering anyway.
 const QUANDREL_PLACEMENT_TIMEOUT_MS = 1000;
+// The shortcut slots of the schema the extension ships (schemas/org.quandrel.shell.gschema.xml).
+const QUANDREL_SHORTCUT_SLOTS = 128;
+// The desktop's own shortcuts, which a shortcut of Quandrel's would clash with.
+const QUANDREL_DESKTOP_SHORTCUT_SCHEMAS = [
+    'org.gnome.desktop.wm.keybindings',
+    'org.gnome.shell.keybindings',
+    'org.gnome.mutter.keybindings',
+    'org.gnome.mutter.wayland.keybindings',
+    'org.gnome.settings-daemon.plugins.media-keys',
+];
 
 const QUANDREL_INTERFACE_XML = `
 <node>
@@ -44,6 +54,13 @@ const QUANDREL_INTERFACE_XML = `
       <arg type="t" direction="in" name="id"/>
       <arg type="b" direction="out" name="found"/>
     </method>
+    <method name="SetShortcuts">
+      <arg type="a(us)" direction="in" name="shortcuts"/>
+      <arg type="a(uu)" direction="out" name="statuses"/>
+    </method>
+    <signal name="ShortcutPressed">
+      <arg type="u" name="id"/>
+    </signal>
   </interface>
 </node>`;
 
@@ -54,6 +71,44 @@ function quandrelReadCallers(folder) {
     } catch (e) {
         return [];
     }
+}
+
+// An accelerator ("<Control><Alt>Left", "<Primary><Super>a") as modifiers and key, so that
+// spellings of one combination compare equal; none for an empty one.
+function quandrelAcceleratorKey(accelerator) {
+    const names = {control: 'control', ctrl: 'control', primary: 'control', alt: 'alt', mod1: 'alt',
+        shift: 'shift', super: 'super', mod4: 'super', meta: 'meta', hyper: 'hyper'};
+    const modifiers = new Set();
+    const key = accelerator.replace(/<([^>]*)>/g, (_, name) => {
+        modifiers.add(names[name.toLowerCase()] || name.toLowerCase());
+        return '';
+    }).trim().toLowerCase();
+    if (!key)
+        return null;
+    return `${[...modifiers].sort().join('+')}|${key}`;
+}
+
+// Every accelerator the desktop's own shortcuts use now.
+function quandrelDesktopAccelerators() {
+    const taken = new Set();
+    const source = Gio.SettingsSchemaSource.get_default();
+    for (const id of QUANDREL_DESKTOP_SHORTCUT_SCHEMAS) {
+        const schema = source.lookup(id, true);
+        if (!schema)
+            continue;
+        const settings = new Gio.Settings({settings_schema: schema});
+        for (const key of schema.list_keys()) {
+            const type = schema.get_key(key).get_value_type().dup_string();
+            const value = settings.get_value(key);
+            const accelerators = type === 'as' ? value.deepUnpack() : type === 's' ? [value.deepUnpack()] : [];
+            for (const accelerator of accelerators) {
+                const normal = quandrelAcceleratorKey(accelerator);
+                if (normal)
+                    taken.add(normal);
+            }
+        }
+    }
+    return taken;
 }
 
 function quandrelWindowInfo(window, focus, tracker, workspace) {
@@ -90,9 +145,19 @@ class QuandrelService {
         this._folder = folder;
         this._allowed = new Map(); // unique bus name → whether it may call
         this._pending = new Set(); // placements waiting for their frame
+        this._shortcuts = []; // slot names added to the window manager
+        this._shortcutOwner = null; // the bus name the presses go to
+        this._ownerWatch = 0;
     }
 
     enable() {
+        // Shortcuts live in memory only: they go with the Shell and with the Quandrel that set them.
+        const schemas = Gio.SettingsSchemaSource.new_from_directory(GLib.build_filenamev([this._folder, 'schemas']),
+            Gio.SettingsSchemaSource.get_default(), false);
+        this._settings = new Gio.Settings({
+            settings_schema: schemas.lookup('org.quandrel.shell', false),
+            backend: Gio.memory_settings_backend_new(),
+        });
         this._dbus = Gio.DBusExportedObject.wrapJSObject(QUANDREL_INTERFACE_XML, this);
         this._dbus.export(Gio.DBus.session, QUANDREL_OBJECT_PATH);
         this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, QUANDREL_BUS_NAME,
@@ -100,6 +165,7 @@ class QuandrelService {
     }
 
     disable() {
+        this._clearShortcuts();
         for (const p of this._pending)
             p.finish();
         this._pending.clear();
@@ -112,6 +178,68 @@ class QuandrelService {
             this._dbus = null;
         }
         this._allowed.clear();
+        this._settings = null;
+    }
+
+    _clearShortcuts() {
+        for (const name of this._shortcuts)
+            Main.wm.removeKeybinding(name);
+        this._shortcuts = [];
+        if (this._ownerWatch) {
+            Gio.bus_unwatch_name(this._ownerWatch);
+            this._ownerWatch = 0;
+        }
+        this._shortcutOwner = null;
+    }
+
+    // Replaces every shortcut by the set given, each an id with a GTK accelerator. Answers a
+    // status per id: 0 bound, 1 held by the desktop's own shortcuts or an earlier id of the
+    // set, 2 not a combination the window manager takes. The shortcuts go when their caller
+    // leaves the bus.
+    SetShortcutsAsync([shortcuts], invocation) {
+        if (!this._admit(invocation))
+            return;
+        this._clearShortcuts();
+        const taken = quandrelDesktopAccelerators();
+        const statuses = [];
+        const owner = invocation.get_sender();
+        for (const [id, accelerator] of shortcuts) {
+            const normal = quandrelAcceleratorKey(accelerator);
+            if (!normal || this._shortcuts.length >= QUANDREL_SHORTCUT_SLOTS) {
+                statuses.push([id, 2]);
+                continue;
+            }
+            if (taken.has(normal)) {
+                statuses.push([id, 1]);
+                continue;
+            }
+            const name = `shortcut-${this._shortcuts.length}`;
+            this._settings.set_strv(name, [accelerator]);
+            const action = Main.wm.addKeybinding(name, this._settings, Meta.KeyBindingFlags.IGNORE_AUTOREPEAT,
+                Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW | Shell.ActionMode.POPUP,
+                () => this._pressed(id));
+            if (action === Meta.KeyBindingAction.NONE) {
+                this._settings.set_strv(name, []);
+                statuses.push([id, 2]);
+                continue;
+            }
+            this._shortcuts.push(name);
+            taken.add(normal);
+            statuses.push([id, 0]);
+        }
+        if (this._shortcuts.length > 0) {
+            this._shortcutOwner = owner;
+            this._ownerWatch = Gio.bus_watch_name_on_connection(invocation.get_connection(), owner,
+                Gio.BusNameWatcherFlags.NONE, null, () => this._clearShortcuts());
+        }
+        invocation.return_value(new GLib.Variant('(a(uu))', [statuses]));
+    }
+
+    _pressed(id) {
+        if (!this._shortcutOwner)
+            return;
+        Gio.DBus.session.emit_signal(this._shortcutOwner, QUANDREL_OBJECT_PATH, QUANDREL_BUS_NAME, 'ShortcutPressed',
+            new GLib.Variant('(u)', [id]));
     }
 
     // Whether the invocation comes from an allowed program; refuses it otherwise. Unique bus
