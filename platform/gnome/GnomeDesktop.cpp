@@ -2,6 +2,7 @@
 
 #include "GnomeApplications.h"
 #include "GnomeExtensionInstall.h"
+#include "GnomeScreenFreezer.h"
 #include "GnomeShell.h"
 #include "GnomeWindows.h"
 #include "KeyCodes.h"
@@ -20,6 +21,8 @@ const std::string mutterName = "GNOME Shell";
 }
 
 bool GnomeSession::canControlWindows() { return m_shell.state() == ShellState::ready; }
+
+bool GnomeSession::screenRecordingAllowed() { return m_shell.state() == ShellState::ready; }
 
 void GnomeSession::showTrustPrompt()
 {
@@ -120,7 +123,7 @@ GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)
     , m_session(std::make_unique<GnomeSession>(*m_shell))
     , m_hotKeys(std::make_unique<GnomeHotKeys>(*m_shell))
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("GNOME"))
-    , m_screen(std::make_unique<UnavailableScreenFreezer>("GNOME"))
+    , m_screen(std::make_unique<GnomeScreenFreezer>(*m_shell))
     , m_ownWindows(std::make_unique<PlainOwnWindows>())
     , m_tiling(std::make_unique<MutterTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())

@@ -15,7 +15,6 @@
 namespace quandrel {
 class KeyboardLayout;
 class UnavailablePointerMonitor;
-class UnavailableScreenFreezer;
 class PlainOwnWindows;
 }
 
@@ -25,6 +24,7 @@ class GnomeShell;
 class GnomeDisplays;
 class GnomeWindows;
 class GnomeApplications;
+class GnomeScreenFreezer;
 
 // Window control while the extension answers this Quandrel; no bell.
 class GnomeSession final : public AccessTrust, public SystemSound {
@@ -34,7 +34,7 @@ public:
     // Says once why windows cannot be arranged: the extension is missing, refuses this copy,
     // or one of the two sides needs an update.
     void showTrustPrompt() override;
-    bool screenRecordingAllowed() override { return false; }
+    bool screenRecordingAllowed() override;
     // Installing the extension, while it is missing, refuses this copy or is outdated.
     std::optional<Setup> setup() override;
     std::string performSetup() override;
@@ -90,7 +90,7 @@ private:
     std::unique_ptr<GnomeSession> m_session;
     std::unique_ptr<GnomeHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
-    std::unique_ptr<UnavailableScreenFreezer> m_screen;
+    std::unique_ptr<GnomeScreenFreezer> m_screen;
     std::unique_ptr<PlainOwnWindows> m_ownWindows;
     std::unique_ptr<MutterTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;

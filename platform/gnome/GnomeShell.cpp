@@ -11,6 +11,8 @@
 #include <QJsonObject>
 #include <QLoggingCategory>
 
+#include <QCoroDBus>
+
 #include <algorithm>
 #include <cmath>
 
@@ -81,6 +83,7 @@ std::optional<std::vector<ShellWindow>> windowsFromJson(const QJsonDocument& doc
             .focused = o.value(QLatin1String("focused")).toBool(),
             .minimized = o.value(QLatin1String("minimized")).toBool(),
             .normal = o.value(QLatin1String("normal")).toBool(),
+            .dialog = o.value(QLatin1String("dialog")).toBool(),
             .visible = o.value(QLatin1String("visible")).toBool(),
         });
     }
@@ -124,6 +127,7 @@ GnomeShell::GnomeShell(QDBusConnection bus)
     , m_presses(std::make_unique<ShortcutSignal>(*this))
 {
     qDBusRegisterMetaType<ShortcutEntry>();
+    qDBusRegisterMetaType<ShellArea>();
     qDBusRegisterMetaType<QList<ShortcutEntry>>();
     m_bus.connect(service, path, interface, QStringLiteral("ShortcutPressed"), m_presses.get(), SLOT(pressed(uint)));
 }
@@ -247,6 +251,50 @@ void GnomeShell::setShortcuts(const std::map<std::uint32_t, std::string>& shortc
         arg.endArray();
         done(std::move(statuses));
     });
+}
+
+QCoro::Task<GrabResult<ShellScreenshot>> GnomeShell::screenshot(std::vector<Rect> areas)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Screenshot"));
+    QDBusArgument list;
+    list.beginArray(QMetaType::fromType<ShellArea>());
+    for (const Rect& r : areas)
+        list << ShellArea{shellCoordinate(r.x), shellCoordinate(r.y), shellSize(r.width), shellSize(r.height)};
+    list.endArray();
+    call << QVariant::fromValue(list);
+    const QDBusMessage reply = co_await m_bus.asyncCall(call, placementTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        co_return GrabFailure{"The Quandrel GNOME Shell extension took no screenshot: " + reply.errorMessage().toStdString(),
+                              WindowAccessError::refused};
+    const QJsonObject o = QJsonDocument::fromJson(reply.arguments().front().toString().toUtf8()).object();
+    ShellScreenshot shot;
+    for (const QJsonValue& file : o.value(QLatin1String("files")).toArray())
+        shot.files.push_back(file.toString().toStdString());
+    const QJsonArray pointer = o.value(QLatin1String("pointer")).toArray();
+    if (pointer.size() == 2)
+        shot.pointer = Point{pointer[0].toDouble(), pointer[1].toDouble()};
+    co_return shot;
+}
+
+QCoro::Task<GrabResult<std::string>> GnomeShell::windowScreenshot(std::uint64_t id)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("WindowScreenshot"));
+    call << QVariant::fromValue<qulonglong>(id);
+    const QDBusMessage reply = co_await m_bus.asyncCall(call, placementTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        co_return GrabFailure{"The Quandrel GNOME Shell extension took no image of the window: " + reply.errorMessage().toStdString(),
+                              reply.errorName() == QLatin1String("org.quandrel.Shell.Error.NoWindow") ? WindowAccessError::windowGone
+                                                                                                      : WindowAccessError::refused};
+    co_return reply.arguments().front().toString().toStdString();
+}
+
+std::optional<Point> GnomeShell::pointer()
+{
+    const QDBusMessage reply = m_bus.call(QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Pointer")),
+                                          QDBus::Block, callTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2)
+        return std::nullopt;
+    return Point{double(reply.arguments()[0].toInt()), double(reply.arguments()[1].toInt())};
 }
 
 bool GnomeShell::activate(std::uint64_t id)

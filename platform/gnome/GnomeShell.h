@@ -5,6 +5,9 @@
 // here is in the Shell's layout coordinates (window space: y down, logical pixels).
 
 #include "Geometry.h"
+#include "ScreenCapture.h"
+
+#include <QCoroTask>
 
 #include <QDBusConnection>
 #include <QObject>
@@ -36,7 +39,13 @@ struct ShellWindow {
     bool focused = false;
     bool minimized = false;
     bool normal = false;
+    bool dialog = false;
     bool visible = false; // on the active workspace and not minimized
+};
+
+struct ShellScreenshot {
+    std::vector<std::string> files; // PNG files in the extension's private folder, one per area
+    std::optional<Point> pointer;
 };
 
 struct ShellDisplay {
@@ -79,6 +88,13 @@ public:
     void moveResize(std::uint64_t id, const Rect& frame, std::function<void(std::optional<Rect>)> done);
     bool activate(std::uint64_t id);
     bool minimize(std::uint64_t id);
+
+    // Each area of the screen (window-space pixels) as a file, Quandrel's own windows out of
+    // sight, and the pointer; or why not.
+    QCoro::Task<GrabResult<ShellScreenshot>> screenshot(std::vector<Rect> areas);
+    // One window by itself, as a file.
+    QCoro::Task<GrabResult<std::string>> windowScreenshot(std::uint64_t id);
+    std::optional<Point> pointer();
 
     // What the extension answers for each shortcut it is asked to bind.
     enum class ShortcutStatus { bound, taken, unsupported };

@@ -16,6 +16,26 @@ struct ShortcutEntry {
     QString accelerator;
 };
 
+struct ShellArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+inline QDBusArgument& operator<<(QDBusArgument& out, const ShellArea& area)
+{
+    out.beginStructure();
+    out << area.x << area.y << area.width << area.height;
+    out.endStructure();
+    return out;
+}
+
+inline const QDBusArgument& operator>>(const QDBusArgument& in, ShellArea& area)
+{
+    in.beginStructure();
+    in >> area.x >> area.y >> area.width >> area.height;
+    in.endStructure();
+    return in;
+}
+
 inline QDBusArgument& operator<<(QDBusArgument& out, const ShortcutEntry& entry)
 {
     out.beginStructure();
@@ -47,3 +67,4 @@ private:
 } // namespace quandrel::gnome
 
 Q_DECLARE_METATYPE(quandrel::gnome::ShortcutEntry)
+Q_DECLARE_METATYPE(quandrel::gnome::ShellArea)

@@ -54,7 +54,8 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     const auto setup = trust ? trust->setup() : std::nullopt;
     m_windowControl = new settingsui::PermissionRow(control.title, control.onboardingDetail,
                                                     setup ? QString::fromStdString(setup->missing) : control.missing, checkAgain, box);
-    m_screenReading = new settingsui::PermissionRow(screen.title, screen.onboardingDetail, screen.missing, checkAgain, box);
+    m_screenReading = new settingsui::PermissionRow(screen.title, screen.onboardingDetail,
+                                                    setup ? QString::fromStdString(setup->missing) : screen.missing, checkAgain, box);
     intro->setText(setup ? QStringLiteral("Quandrel needs two things from your desktop session.")
                          : QStringLiteral("Quandrel needs two things from your desktop session. There is nothing to switch on: "
                                           "both come with an X11 session and its window manager."));

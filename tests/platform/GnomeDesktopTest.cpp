@@ -10,6 +10,7 @@
 #include "GnomeWindows.h"
 #include "GlobalHotKeys.h"
 #include "KeyCodes.h"
+#include "ScreenFreezer.h"
 #include "WindowCommandTable.h"
 #include "WindowManager.h"
 
@@ -182,4 +183,21 @@ TEST_F(GnomeDesktopTest, BoundShortcutsSignalTheirPressesAndTheDesktopsOwnAreTak
     EXPECT_TRUE(shell.waitUntil([&] { return presses.size() == 3; }));
     EXPECT_EQ(presses.back(), 7u);
     ASSERT_TRUE(bind({}));
+}
+
+TEST_F(GnomeDesktopTest, AWindowsImageIsTheWindowAloneCoveredPartsIncluded)
+{
+    GnomeClient painted("quandrel-painted");
+    ASSERT_TRUE(shell.place(painted.id(), {100, 100, 400, 300}));
+    GnomeClient cover("quandrel-cover");
+    ASSERT_TRUE(shell.place(cover.id(), {200, 150, 400, 300}));
+    std::optional<GrabResult<PixelBuffer>> image;
+    [&]() -> QCoro::Task<> { image = co_await desktop->services().screen->windowImage(painted.handle()); }();
+    ASSERT_TRUE(shell.waitUntil([&] { return image.has_value(); }));
+    ASSERT_TRUE(std::holds_alternative<PixelBuffer>(*image)) << std::get<GrabFailure>(*image).message;
+    const PixelBuffer& pixels = std::get<PixelBuffer>(*image);
+    EXPECT_EQ(pixels.width, 400);
+    EXPECT_EQ(pixels.height, 300);
+    const auto at = [&](int x, int y) { return reinterpret_cast<const std::uint32_t*>(pixels.data + y * pixels.bytesPerLine)[x]; };
+    EXPECT_EQ(at(399, 299), 0xff306090u); // under the other window
 }

@@ -40,10 +40,14 @@ GnomeTestDesktop::GnomeTestDesktop()
     const QString folder = qEnvironmentVariable("QUANDREL_GNOME_EXTENSION_DIR");
     if (folder.isEmpty() || !eval(QStringLiteral("1")))
         throw std::runtime_error("no GNOME Shell: gnome tests run in the private Shell of tools/gnome-desktop.sh --testing");
-    QFile callers(folder + QStringLiteral("/callers"));
-    if (!callers.open(QIODevice::Append))
-        throw std::runtime_error("cannot let the test call the extension");
-    callers.write(QFile::encodeName(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))) + '\n');
+    allowCaller(QFile::encodeName(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).toStdString());
+}
+
+void GnomeTestDesktop::allowCaller(const std::string& executable)
+{
+    QFile callers(qEnvironmentVariable("QUANDREL_GNOME_EXTENSION_DIR") + QStringLiteral("/callers"));
+    if (!callers.open(QIODevice::Append) || callers.write(QByteArray::fromStdString(executable) + '\n') < 0)
+        throw std::runtime_error("cannot let a program call the extension");
 }
 
 std::optional<QString> GnomeTestDesktop::eval(const QString& code)

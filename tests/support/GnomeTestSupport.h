@@ -24,6 +24,9 @@ public:
     // The first use lets this test program call the extension (its `callers` file).
     static GnomeTestDesktop& instance();
 
+    // Lets another program (an executable's path) call the extension.
+    void allowCaller(const std::string& executable);
+
     // Runs JavaScript in the Shell; the value it ends with, as JSON text, or none when it threw.
     std::optional<QString> eval(const QString& code);
 

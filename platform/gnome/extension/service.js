@@ -58,6 +58,18 @@ const QUANDREL_INTERFACE_XML = `
       <arg type="a(us)" direction="in" name="shortcuts"/>
       <arg type="a(uu)" direction="out" name="statuses"/>
     </method>
+    <method name="Screenshot">
+      <arg type="a(iiii)" direction="in" name="areas"/>
+      <arg type="s" direction="out" name="json"/>
+    </method>
+    <method name="WindowScreenshot">
+      <arg type="t" direction="in" name="id"/>
+      <arg type="s" direction="out" name="path"/>
+    </method>
+    <method name="Pointer">
+      <arg type="i" direction="out" name="x"/>
+      <arg type="i" direction="out" name="y"/>
+    </method>
     <signal name="ShortcutPressed">
       <arg type="u" name="id"/>
     </signal>
@@ -111,6 +123,24 @@ function quandrelDesktopAccelerators() {
     return taken;
 }
 
+// The private folder screenshots are handed over in, made when missing: only the user may enter.
+function quandrelShotFolder() {
+    const folder = GLib.build_filenamev([GLib.get_user_runtime_dir(), 'quandrel-shell']);
+    GLib.mkdir_with_parents(folder, 0o700);
+    return folder;
+}
+
+function quandrelRemoveShots() {
+    const folder = Gio.File.new_for_path(GLib.build_filenamev([GLib.get_user_runtime_dir(), 'quandrel-shell']));
+    try {
+        const children = folder.enumerate_children('standard::name', Gio.FileQueryInfoFlags.NOFOLLOW_SYMLINKS, null);
+        for (let info = children.next_file(null); info; info = children.next_file(null))
+            folder.get_child(info.get_name()).delete(null);
+    } catch (e) {
+        // No folder: nothing left over.
+    }
+}
+
 function quandrelWindowInfo(window, focus, tracker, workspace) {
     const r = window.get_frame_rect();
     const app = tracker.get_window_app(window);
@@ -128,6 +158,7 @@ function quandrelWindowInfo(window, focus, tracker, workspace) {
         minimized: window.minimized,
         visible: !window.minimized && (window.is_on_all_workspaces() || window.get_workspace() === workspace),
         normal: window.get_window_type() === Meta.WindowType.NORMAL,
+        dialog: [Meta.WindowType.DIALOG, Meta.WindowType.MODAL_DIALOG].includes(window.get_window_type()),
         maximized: window.get_maximized() !== 0,
         fullscreen: window.is_fullscreen(),
         monitor: window.get_monitor(),
@@ -148,9 +179,12 @@ class QuandrelService {
         this._shortcuts = []; // slot names added to the window manager
         this._shortcutOwner = null; // the bus name the presses go to
         this._ownerWatch = 0;
+        this._shots = 0; // names screenshot files uniquely
     }
 
     enable() {
+        // Screenshots a caller never took away before the Shell stopped.
+        quandrelRemoveShots();
         // Shortcuts live in memory only: they go with the Shell and with the Quandrel that set them.
         const schemas = Gio.SettingsSchemaSource.new_from_directory(GLib.build_filenamev([this._folder, 'schemas']),
             Gio.SettingsSchemaSource.get_default(), false);
@@ -233,6 +267,114 @@ class QuandrelService {
                 Gio.BusNameWatcherFlags.NONE, null, () => this._clearShortcuts());
         }
         invocation.return_value(new GLib.Variant('(a(uu))', [statuses]));
+    }
+
+    // The pid behind a caller's connection; 0 when the bus does not say.
+    _callerPid(invocation) {
+        try {
+            const reply = invocation.get_connection().call_sync('org.freedesktop.DBus', '/org/freedesktop/DBus',
+                'org.freedesktop.DBus', 'GetConnectionUnixProcessID', new GLib.Variant('(s)', [invocation.get_sender()]),
+                new GLib.VariantType('(u)'), Gio.DBusCallFlags.NONE, 2000, null);
+            return reply.deepUnpack()[0];
+        } catch (e) {
+            return 0;
+        }
+    }
+
+    _newShotFile() {
+        const path = GLib.build_filenamev([quandrelShotFolder(), `shot-${GLib.get_monotonic_time()}-${this._shots++}.png`]);
+        const file = Gio.File.new_for_path(path);
+        return [path, file.replace(null, false, Gio.FileCreateFlags.PRIVATE | Gio.FileCreateFlags.REPLACE_DESTINATION, null)];
+    }
+
+    // Each area of the stage as a PNG file in the private folder, with the caller's own windows
+    // out of sight, and where the pointer is. The caller removes the files.
+    ScreenshotAsync([areas], invocation) {
+        if (!this._admit(invocation))
+            return;
+        const pid = this._callerPid(invocation);
+        const hidden = global.get_window_actors().filter(a => pid && a.meta_window.get_pid() === pid && a.visible);
+        for (const actor of hidden)
+            actor.hide();
+        const [pointerX, pointerY] = global.get_pointer();
+        const paths = [];
+        const fail = message => {
+            for (const actor of hidden)
+                actor.show();
+            for (const path of paths)
+                GLib.unlink(path);
+            invocation.return_dbus_error(`${QUANDREL_ERROR}.Screenshot`, message);
+        };
+        const next = index => {
+            if (index === areas.length) {
+                for (const actor of hidden)
+                    actor.show();
+                invocation.return_value(new GLib.Variant('(s)', [JSON.stringify({files: paths, pointer: [pointerX, pointerY]})]));
+                return;
+            }
+            const [x, y, width, height] = areas[index];
+            let stream;
+            try {
+                let path;
+                [path, stream] = this._newShotFile();
+                paths.push(path);
+            } catch (e) {
+                fail(`The Shell could not write a screenshot: ${e.message}`);
+                return;
+            }
+            const shot = new Shell.Screenshot();
+            shot.screenshot_area(x, y, width, height, stream, (source, result) => {
+                try {
+                    shot.screenshot_area_finish(result);
+                    stream.close(null);
+                } catch (e) {
+                    fail(`The Shell took no screenshot: ${e.message}`);
+                    return;
+                }
+                next(index + 1);
+            });
+        };
+        next(0);
+    }
+
+    PointerAsync(params, invocation) {
+        if (!this._admit(invocation))
+            return;
+        const [x, y] = global.get_pointer();
+        invocation.return_value(new GLib.Variant('(ii)', [x, y]));
+    }
+
+    // One window by itself, covered parts included, as a PNG file in the private folder.
+    WindowScreenshotAsync([id], invocation) {
+        if (!this._admit(invocation))
+            return;
+        const window = this._window(id);
+        const actor = window ? window.get_compositor_private() : null;
+        if (!actor) {
+            invocation.return_dbus_error(`${QUANDREL_ERROR}.NoWindow`, `There is no window ${id}.`);
+            return;
+        }
+        let path, stream, content;
+        try {
+            // The frame's part of the window (the clip is in stage coordinates): client-side
+            // shadows left out.
+            content = actor.paint_to_content(window.get_frame_rect());
+            [path, stream] = this._newShotFile();
+        } catch (e) {
+            invocation.return_dbus_error(`${QUANDREL_ERROR}.Screenshot`, `The Shell has no image of window ${id}: ${e.message}`);
+            return;
+        }
+        const texture = content.get_texture();
+        Shell.Screenshot.composite_to_stream(texture, 0, 0, -1, -1, 1, null, 0, 0, 1, stream, (source, result) => {
+            try {
+                Shell.Screenshot.composite_to_stream_finish(result);
+                stream.close(null);
+                invocation.return_value(new GLib.Variant('(s)', [path]));
+            } catch (e) {
+                GLib.unlink(path);
+                invocation.return_dbus_error(`${QUANDREL_ERROR}.Screenshot`, `The Shell has no image of window ${id}: ${e.message}`);
+            }
+        });
     }
 
     _pressed(id) {
