@@ -2,6 +2,7 @@
 
 #include "GnomeApplications.h"
 #include "GnomeExtensionInstall.h"
+#include "GnomeOwnWindows.h"
 #include "GnomeScreenFreezer.h"
 #include "GnomeShell.h"
 #include "GnomeWindows.h"
@@ -124,7 +125,7 @@ GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)
     , m_hotKeys(std::make_unique<GnomeHotKeys>(*m_shell))
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("GNOME"))
     , m_screen(std::make_unique<GnomeScreenFreezer>(*m_shell))
-    , m_ownWindows(std::make_unique<PlainOwnWindows>())
+    , m_ownWindows(std::make_unique<GnomeOwnWindows>(*m_shell))
     , m_tiling(std::make_unique<MutterTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
 {

@@ -15,7 +15,6 @@
 namespace quandrel {
 class KeyboardLayout;
 class UnavailablePointerMonitor;
-class PlainOwnWindows;
 }
 
 namespace quandrel::gnome {
@@ -25,6 +24,7 @@ class GnomeDisplays;
 class GnomeWindows;
 class GnomeApplications;
 class GnomeScreenFreezer;
+class GnomeOwnWindows;
 
 // Window control while the extension answers this Quandrel; no bell.
 class GnomeSession final : public AccessTrust, public SystemSound {
@@ -91,7 +91,7 @@ private:
     std::unique_ptr<GnomeHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<GnomeScreenFreezer> m_screen;
-    std::unique_ptr<PlainOwnWindows> m_ownWindows;
+    std::unique_ptr<GnomeOwnWindows> m_ownWindows;
     std::unique_ptr<MutterTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
 };

@@ -297,6 +297,14 @@ std::optional<Point> GnomeShell::pointer()
     return Point{double(reply.arguments()[0].toInt()), double(reply.arguments()[1].toInt())};
 }
 
+void GnomeShell::arrangeOwnWindow(const std::string& mark, const std::string& role, const Rect& frame)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("ArrangeOwnWindow"));
+    call << QString::fromStdString(mark) << QString::fromStdString(role) << shellCoordinate(frame.x) << shellCoordinate(frame.y)
+         << shellSize(frame.width) << shellSize(frame.height);
+    m_bus.asyncCall(call, callTimeoutMs);
+}
+
 bool GnomeShell::activate(std::uint64_t id)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Activate"));

@@ -96,6 +96,10 @@ public:
     QCoro::Task<GrabResult<std::string>> windowScreenshot(std::uint64_t id);
     std::optional<Point> pointer();
 
+    // Gives one of Quandrel's own windows, known by the mark at the end of its title, its role
+    // ("panel" or "overlay") and frame; the extension applies it once the window is there.
+    void arrangeOwnWindow(const std::string& mark, const std::string& role, const Rect& frame);
+
     // What the extension answers for each shortcut it is asked to bind.
     enum class ShortcutStatus { bound, taken, unsupported };
     using ShortcutStatuses = std::map<std::uint32_t, ShortcutStatus>;

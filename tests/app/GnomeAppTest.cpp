@@ -34,6 +34,8 @@ protected:
         // The command socket goes here; WAYLAND_DISPLAY is a full path, so the Shell stays reachable.
         setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
         unsetenv("QUANDREL_SESSION");
+        // Quandrel's own windows are Wayland windows of the Shell, not the tests' offscreen ones.
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
         {
             // Past the first launch: the welcome window would take the focus the commands act on.
             SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
@@ -114,4 +116,31 @@ TEST_F(GnomeAppTest, FullScreenCaptureSavesTheDisplaysPixels)
     EXPECT_TRUE(shell.waitUntil([&] { return shell.eval(QStringLiteral(
                                                  "Gio.File.new_for_path(GLib.get_user_runtime_dir() + '/quandrel-shell')"
                                                  ".enumerate_children('standard::name', 0, null).next_file(null) === null")) == QStringLiteral("true"); }));
+}
+
+TEST_F(GnomeAppTest, TheOverlayCoversEveryDisplayAndEscapeGivesTheFocusBack)
+{
+    GnomeClient focused("quandrel-focused");
+    ASSERT_TRUE(shell.place(focused.id(), {300, 200, 400, 300}));
+    // Quandrel's windows that cover a whole display, as "x,y,width,height" of their frames.
+    const auto covering = [&] {
+        return shell
+            .eval(QStringLiteral("global.display.list_all_windows().filter(w => w.get_pid() == %1 && w.is_fullscreen() && "
+                                 "w.showing_on_its_workspace()).map(w => { const r = w.get_frame_rect(); "
+                                 "return [r.x, r.y, r.width, r.height].join(); }).sort().join(' ')")
+                      .arg(app.started() ? app.pid() : 0))
+            .value_or(QString());
+    };
+    open("quandrel://capture/area");
+    EXPECT_TRUE(shell.waitUntil([&] { return covering() == QStringLiteral("\"0,0,1440,900 1440,0,900,1440\""); }, std::chrono::seconds(10)))
+        << covering().toStdString() << "\n"
+        << shell.eval(QStringLiteral("JSON.stringify(global.display.list_all_windows().map(w => [escape(w.get_title()), w.get_pid(), "
+                                     "w.is_fullscreen(), w.showing_on_its_workspace()]))")).value_or(QString()).toStdString()
+        << app.pid() << "\n"
+        << logText();
+    EXPECT_NE(shell.focusedWindow(), focused.id());
+    constexpr std::uint32_t escapeKey = 0xff1b;
+    ASSERT_TRUE(shell.pressKeys({escapeKey}));
+    EXPECT_TRUE(shell.waitUntil([&] { return covering() == QStringLiteral("\"\""); })) << covering().toStdString();
+    EXPECT_TRUE(shell.waitUntil([&] { return shell.focusedWindow() == focused.id(); }));
 }

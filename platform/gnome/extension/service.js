@@ -70,6 +70,14 @@ const QUANDREL_INTERFACE_XML = `
       <arg type="i" direction="out" name="x"/>
       <arg type="i" direction="out" name="y"/>
     </method>
+    <method name="ArrangeOwnWindow">
+      <arg type="s" direction="in" name="mark"/>
+      <arg type="s" direction="in" name="role"/>
+      <arg type="i" direction="in" name="x"/>
+      <arg type="i" direction="in" name="y"/>
+      <arg type="i" direction="in" name="width"/>
+      <arg type="i" direction="in" name="height"/>
+    </method>
     <signal name="ShortcutPressed">
       <arg type="u" name="id"/>
     </signal>
@@ -180,6 +188,8 @@ class QuandrelService {
         this._shortcutOwner = null; // the bus name the presses go to
         this._ownerWatch = 0;
         this._shots = 0; // names screenshot files uniquely
+        this._arrangements = new Map(); // a caller's window mark → its role and frame, until the window is there
+        this._windowCreated = 0;
     }
 
     enable() {
@@ -192,6 +202,17 @@ class QuandrelService {
             settings_schema: schemas.lookup('org.quandrel.shell', false),
             backend: Gio.memory_settings_backend_new(),
         });
+        // A window of Quandrel's own shows up after it asked for its place.
+        this._windowCreated = global.display.connect('window-created', (display, window) => {
+            const apply = () => this._applyArrangements();
+            const id = window.connect('notify::title', apply);
+            window.connect('unmanaged', () => window.disconnect(id));
+            // Wayland windows have their title and frame once they are first shown.
+            GLib.idle_add(GLib.PRIORITY_DEFAULT, () => {
+                apply();
+                return GLib.SOURCE_REMOVE;
+            });
+        });
         this._dbus = Gio.DBusExportedObject.wrapJSObject(QUANDREL_INTERFACE_XML, this);
         this._dbus.export(Gio.DBus.session, QUANDREL_OBJECT_PATH);
         this._nameId = Gio.bus_own_name_on_connection(Gio.DBus.session, QUANDREL_BUS_NAME,
@@ -199,6 +220,11 @@ class QuandrelService {
     }
 
     disable() {
+        if (this._windowCreated) {
+            global.display.disconnect(this._windowCreated);
+            this._windowCreated = 0;
+        }
+        this._arrangements.clear();
         this._clearShortcuts();
         for (const p of this._pending)
             p.finish();
@@ -375,6 +401,44 @@ class QuandrelService {
                 invocation.return_dbus_error(`${QUANDREL_ERROR}.Screenshot`, `The Shell has no image of window ${id}: ${e.message}`);
             }
         });
+    }
+
+    // Places one of the caller's own windows, known by the mark its title ends with: a panel
+    // above others on every workspace where it asks to be, an overlay window over the whole of
+    // the display that holds its frame, above everything, with the focus.
+    ArrangeOwnWindowAsync([mark, role, x, y, width, height], invocation) {
+        if (!this._admit(invocation))
+            return;
+        const pid = this._callerPid(invocation);
+        if (pid && mark && (role === 'panel' || role === 'overlay'))
+            this._arrangements.set(mark, {pid, role, frame: [x, y, width, height]});
+        this._applyArrangements();
+        invocation.return_value(null);
+    }
+
+    _applyArrangements() {
+        for (const [mark, arrangement] of this._arrangements) {
+            const window = global.display.list_all_windows().find(w =>
+                w.get_pid() === arrangement.pid && (w.get_title() || '').endsWith(mark));
+            if (!window)
+                continue;
+            this._arrangements.delete(mark);
+            const [x, y, width, height] = arrangement.frame;
+            if (!window.is_above())
+                window.make_above();
+            if (!window.is_on_all_workspaces())
+                window.stick();
+            if (arrangement.role === 'overlay') {
+                const monitor = global.display.get_monitor_index_for_rect(new Meta.Rectangle({x, y, width, height}));
+                if (window.get_monitor() !== monitor)
+                    window.move_to_monitor(monitor);
+                if (!window.is_fullscreen())
+                    window.make_fullscreen();
+                Main.activateWindow(window);
+            } else {
+                window.move_frame(true, x, y);
+            }
+        }
     }
 
     _pressed(id) {
