@@ -28,8 +28,9 @@ bool copyFolder(const QString& from, const QString& to)
     return true;
 }
 
-// Adds the extension to org.gnome.shell's enabled extensions and takes it off the disabled ones.
-bool enableInSettings()
+} // namespace
+
+bool enableExtension()
 {
     GSettingsSchemaSource* schemas = g_settings_schema_source_get_default();
     GSettingsSchema* schema = schemas ? g_settings_schema_source_lookup(schemas, "org.gnome.shell", TRUE) : nullptr;
@@ -63,8 +64,6 @@ bool enableInSettings()
     g_object_unref(settings);
     return ok;
 }
-
-} // namespace
 
 std::string extensionFlavour(int shellMajor) { return shellMajor < 45 ? "legacy" : "modules"; }
 
@@ -123,9 +122,7 @@ InstallResult installExtension(const std::string& source, const std::string& dat
         return {false, "Quandrel could not install its GNOME Shell extension into " + target.toStdString() + "."};
     }
     QDir(old).removeRecursively();
-    if (!enableInSettings())
-        return {false, "The GNOME Shell extension is installed, but Quandrel could not enable it: turn on “Quandrel” in the Extensions app."};
-    return {true, "The Quandrel GNOME Shell extension is installed and enabled. It is active after you log out and back in."};
+    return {true, "The Quandrel GNOME Shell extension is installed."};
 }
 
 InstallResult installExtensionForThisProgram()
@@ -135,7 +132,12 @@ InstallResult installExtensionForThisProgram()
         return {false, "GNOME Shell does not answer, so Quandrel cannot tell which extension it loads."};
     const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return installExtension(extensionSource(extensionFlavour(*major)), dataHome.toStdString(), exe.toStdString());
+    const InstallResult installed = installExtension(extensionSource(extensionFlavour(*major)), dataHome.toStdString(), exe.toStdString());
+    if (!installed.ok)
+        return installed;
+    if (!enableExtension())
+        return {false, "The GNOME Shell extension is installed, but Quandrel could not enable it: turn on “Quandrel” in the Extensions app."};
+    return {true, "The Quandrel GNOME Shell extension is installed and enabled. It is active after you log out and back in."};
 }
 
 } // namespace quandrel::gnome

@@ -25,9 +25,12 @@ struct InstallResult {
 };
 
 // Copies `source` into `dataHome`/gnome-shell/extensions/<uuid> (replacing an older copy as a
-// whole), lets `caller` (an executable's path) call it, and adds it to the Shell's enabled
-// extensions.
+// whole) and lets `caller` (an executable's path) call it.
 InstallResult installExtension(const std::string& source, const std::string& dataHome, const std::string& caller);
+
+// Adds the extension to the Shell's enabled extensions (and takes it off the disabled ones);
+// false when the Shell's settings cannot be written.
+bool enableExtension();
 
 // The whole installation for this program, from the running Shell's version.
 InstallResult installExtensionForThisProgram();

@@ -168,6 +168,7 @@ ShellState GnomeShell::state()
     } else {
         m_state = ShellState::missing;
         m_problem = "Arranging windows on GNOME needs the Quandrel GNOME Shell extension.";
+        qCDebug(lcGnome, "The extension does not answer: %s %s", qUtf8Printable(error), qUtf8Printable(reply.errorMessage()));
     }
     return m_state;
 }

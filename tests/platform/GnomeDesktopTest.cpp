@@ -120,6 +120,7 @@ TEST_F(GnomeDesktopTest, OtherProgramsAndOtherVersionsAreRefusedPlainly)
 
 TEST_F(GnomeDesktopTest, TheExtensionInstallsWholeForThisProgramOnly)
 {
+    // Only the files: enabling it would change the running Shell's extensions under the other tests.
     const std::string dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString();
     const QString target = QString::fromStdString(dataHome) + QStringLiteral("/gnome-shell/extensions/shell@quandrel.org");
     // An older copy with a file the new one no longer has goes as a whole.
@@ -130,7 +131,6 @@ TEST_F(GnomeDesktopTest, TheExtensionInstallsWholeForThisProgramOnly)
 
     const auto result = gnome::installExtension(QUANDREL_EXTENSION_BUILD "/legacy/shell@quandrel.org", dataHome, "/opt/quandrel/quandrel");
     EXPECT_TRUE(result.ok) << result.message;
-    EXPECT_TRUE(QString::fromStdString(result.message).contains(QLatin1String("log out and back in")));
     EXPECT_TRUE(QFile::exists(target + QStringLiteral("/extension.js")));
     EXPECT_TRUE(QFile::exists(target + QStringLiteral("/metadata.json")));
     EXPECT_FALSE(QFile::exists(target + QStringLiteral("/stale.js")));
@@ -169,18 +169,15 @@ TEST_F(GnomeDesktopTest, BoundShortcutsSignalTheirPressesAndTheDesktopsOwnAreTak
                                          {5, HotKeyStatus::unsupported}}));
 
     constexpr std::uint32_t controlKey = 0xffe3, altKey = 0xffe9, shiftKey = 0xffe1, uKey = 0x0075;
-    ASSERT_TRUE(shell.pressKeys({controlKey, altKey, uKey}));
-    EXPECT_TRUE(shell.waitUntil([&] { return presses.size() == 1; }));
-    ASSERT_TRUE(shell.pressKeys({controlKey, altKey, shiftKey, uKey}));
-    EXPECT_TRUE(shell.waitUntil([&] { return presses.size() == 2; }));
+    ASSERT_TRUE(shell.pressKeysUntil({controlKey, altKey, uKey}, [&] { return presses.size() == 1; }));
+    ASSERT_TRUE(shell.pressKeysUntil({controlKey, altKey, shiftKey, uKey}, [&] { return presses.size() == 2; }));
     EXPECT_EQ(presses, (std::vector<std::uint32_t>{2, 3}));
 
     // A new set replaces the old one as a whole.
     ASSERT_TRUE(bind({{.id = 7, .modifierMask = control | alt | shift, .keyName = "u"}}));
     EXPECT_EQ(*statuses, (HotKeyStatuses{{7, HotKeyStatus::bound}}));
     ASSERT_TRUE(shell.pressKeys({controlKey, altKey, uKey}));
-    ASSERT_TRUE(shell.pressKeys({controlKey, altKey, shiftKey, uKey}));
-    EXPECT_TRUE(shell.waitUntil([&] { return presses.size() == 3; }));
+    ASSERT_TRUE(shell.pressKeysUntil({controlKey, altKey, shiftKey, uKey}, [&] { return presses.size() == 3; }));
     EXPECT_EQ(presses.back(), 7u);
     ASSERT_TRUE(bind({}));
 }

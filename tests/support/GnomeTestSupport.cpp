@@ -76,13 +76,19 @@ std::optional<Rect> GnomeTestDesktop::frame(std::uint64_t id)
 
 bool GnomeTestDesktop::place(std::uint64_t id, const Rect& target)
 {
-    eval(QStringLiteral("%1.move_resize_frame(true, %2, %3, %4, %5)")
-             .arg(windowExpression(id))
-             .arg(int(target.x))
-             .arg(int(target.y))
-             .arg(int(target.width))
-             .arg(int(target.height)));
-    return waitUntil([&] { return frame(id) == target; });
+    // A new window's first configure may still be on its way and undo the placement: asked
+    // again when the window does not show the frame within a second.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        eval(QStringLiteral("%1.move_resize_frame(true, %2, %3, %4, %5)")
+                 .arg(windowExpression(id))
+                 .arg(int(target.x))
+                 .arg(int(target.y))
+                 .arg(int(target.width))
+                 .arg(int(target.height)));
+        if (waitUntil([&] { return frame(id) == target; }, std::chrono::seconds(1)))
+            return true;
+    }
+    return false;
 }
 
 bool GnomeTestDesktop::pressKeys(const std::vector<std::uint32_t>& keysyms)
@@ -119,6 +125,19 @@ bool GnomeTestDesktop::pressKeys(const std::vector<std::uint32_t>& keysyms)
     for (auto k = keysyms.rbegin(); k != keysyms.rend(); ++k)
         ok = send(*k, false) && ok;
     return ok;
+}
+
+bool GnomeTestDesktop::pressKeysUntil(const std::vector<std::uint32_t>& keysyms, const std::function<bool()>& seen)
+{
+    // The remote desktop's keyboard may drop what it is sent before the Shell has set it up:
+    // a press that shows no effect within a second is sent again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (!pressKeys(keysyms))
+            return false;
+        if (waitUntil(seen, std::chrono::seconds(1)))
+            return true;
+    }
+    return false;
 }
 
 std::uint64_t GnomeTestDesktop::focusedWindow()

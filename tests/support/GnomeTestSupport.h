@@ -39,6 +39,8 @@ public:
     // Presses the keys (X keysyms) in order and releases them in reverse, as a keyboard of
     // mutter's remote desktop; false when mutter refuses.
     bool pressKeys(const std::vector<std::uint32_t>& keysyms);
+    // The same until `seen` holds, pressing again (up to five times) when a press had no effect.
+    bool pressKeysUntil(const std::vector<std::uint32_t>& keysyms, const std::function<bool()>& seen);
 
     // Polls `condition`, letting the event loop run in between, up to `timeout`. Answers the
     // condition's last value.
