@@ -103,6 +103,8 @@ public:
             onEvent(event);
     }
     void setSystemTiling(SystemTiling tiling) { m_tiling = tiling; }
+    void setOwnsDragSnapping(bool owns) { m_ownsDragSnapping = owns; }
+    bool ownsDragSnapping() override { return m_ownsDragSnapping; }
     int tilingReads() const { return m_tilingReads; }
 
     // Hot keys: combinations held by other programs are refused. With deferred answers a
@@ -207,6 +209,7 @@ private:
     std::int32_t m_ownPid = -1;
     bool m_trusted = true;
     bool m_screenAllowed = true;
+    bool m_ownsDragSnapping = false;
     std::optional<Setup> m_setup;
     std::string m_setupOutcome;
     int m_beeps = 0;

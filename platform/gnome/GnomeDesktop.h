@@ -66,6 +66,7 @@ class MutterTiling final : public SystemTilingSource {
 public:
     SystemTiling read() override;
     std::optional<TilingSettingsPage> settingsPage() override;
+    bool ownsDragSnapping() override { return true; }
 };
 
 class GnomeDesktop final : public Desktop {

@@ -57,6 +57,7 @@ int main(int argc, char** argv)
         // As on GNOME without Quandrel's Shell extension.
         fixture.desktop.setTrusted(false);
         fixture.desktop.setScreenRecordingAllowed(false);
+        fixture.desktop.setOwnsDragSnapping(true);
         fixture.desktop.offerSetup(AccessTrust::Setup{"Needs the Quandrel GNOME Shell extension.", "Install GNOME Shell Extension",
                                                       "Quandrel installs its own extension into your home folder."},
                                    "The Quandrel GNOME Shell extension is installed and enabled. It is active after you log out and back in.");
