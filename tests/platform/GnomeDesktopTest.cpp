@@ -188,9 +188,7 @@ TEST_F(GnomeDesktopTest, AWindowsImageIsTheWindowAloneCoveredPartsIncluded)
     ASSERT_TRUE(shell.place(painted.id(), {100, 100, 400, 300}));
     GnomeClient cover("quandrel-cover");
     ASSERT_TRUE(shell.place(cover.id(), {200, 150, 400, 300}));
-    std::optional<GrabResult<PixelBuffer>> image;
-    [&]() -> QCoro::Task<> { image = co_await desktop->services().screen->windowImage(painted.handle()); }();
-    ASSERT_TRUE(shell.waitUntil([&] { return image.has_value(); }));
+    const std::optional<GrabResult<PixelBuffer>> image = QCoro::waitFor(desktop->services().screen->windowImage(painted.handle()));
     ASSERT_TRUE(std::holds_alternative<PixelBuffer>(*image)) << std::get<GrabFailure>(*image).message;
     const PixelBuffer& pixels = std::get<PixelBuffer>(*image);
     EXPECT_EQ(pixels.width, 400);
