@@ -1,11 +1,14 @@
 #include "Session.h"
 
+#include <QStringList>
+
 namespace quandrel {
 
 SessionEnvironment SessionEnvironment::current()
 {
     return {qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"), qEnvironmentVariable("SWAYSOCK"),
-            qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("QUANDREL_SESSION")};
+            qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("QUANDREL_SESSION"),
+            qEnvironmentVariable("XDG_CURRENT_DESKTOP")};
 }
 
 SessionBackend chooseBackend(const SessionEnvironment& e)
@@ -15,10 +18,22 @@ SessionBackend chooseBackend(const SessionEnvironment& e)
         return e.display.isEmpty() ? SessionBackend::none : SessionBackend::x11;
     if (forced == QLatin1String("sway"))
         return e.swaySocket.isEmpty() ? SessionBackend::none : SessionBackend::sway;
+    if (forced == QLatin1String("gnome"))
+        return SessionBackend::gnome;
     // In a Wayland session DISPLAY may name Xwayland, which shows only the X clients.
     const bool wayland = !e.waylandDisplay.isEmpty() || (e.display.isEmpty() && e.sessionType == QLatin1String("wayland"));
-    if (wayland)
-        return e.swaySocket.isEmpty() ? SessionBackend::none : SessionBackend::sway;
+    if (wayland) {
+        if (!e.swaySocket.isEmpty())
+            return SessionBackend::sway;
+        // "GNOME", "ubuntu:GNOME", "GNOME-Classic:GNOME"
+        const QStringList desktops = e.currentDesktop.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+        for (const QString& desktop : desktops) {
+            if (desktop.compare(QLatin1String("GNOME"), Qt::CaseInsensitive) == 0
+                || desktop.startsWith(QLatin1String("GNOME-"), Qt::CaseInsensitive))
+                return SessionBackend::gnome;
+        }
+        return SessionBackend::none;
+    }
     return e.display.isEmpty() ? SessionBackend::none : SessionBackend::x11;
 }
 
@@ -35,8 +50,8 @@ QString sessionStatement(const SessionEnvironment& e)
         return QStringLiteral(
             "This Wayland session does not let one program move or read other programs' windows, so Quandrel cannot "
             "arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything) "
-            "and sway (window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). "
-            "Log in to an X11 session (on the login screen, for example \"GNOME on Xorg\") or to sway.");
+            "sway (window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings) and "
+            "GNOME on Wayland (with the Quandrel GNOME Shell extension). Log in to an X11 session, to sway or to GNOME.");
     return QStringLiteral("Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from "
                           "your desktop session, or run tools/run.sh, which starts a private virtual desktop.");
 }

@@ -3,6 +3,7 @@
 #include "Applications.h"
 
 #include <optional>
+#include <string>
 
 namespace quandrel {
 
@@ -24,6 +25,19 @@ public:
     virtual bool canControlWindows() = 0;
     virtual void showTrustPrompt() = 0;
     virtual bool screenRecordingAllowed() = 0;
+
+    // What the session can set up, with the person's consent, so that Quandrel may control
+    // windows (on GNOME: installing Quandrel's Shell extension); none when there is nothing
+    // to set up.
+    struct Setup {
+        std::string missing;     // what window control lacks until then
+        std::string action;      // the button, "Install GNOME Shell Extension"
+        std::string explanation; // what it does, shown before it is done
+    };
+    virtual std::optional<Setup> setup() { return std::nullopt; }
+    // Does the setup the person agreed to. Answers what they need to know next, or why it
+    // failed.
+    virtual std::string performSetup() { return {}; }
 };
 
 class SystemSound {

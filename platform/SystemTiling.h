@@ -31,6 +31,9 @@ public:
     virtual SystemTiling read() = 0;
     // Where the desktop's edge tiling is switched; none when no such page is known.
     virtual std::optional<TilingSettingsPage> settingsPage() { return std::nullopt; }
+    // Whether dragging windows to edges is the window manager's alone (GNOME on Wayland, where
+    // no other program sees the pointer): Quandrel offers no drag snapping of its own there.
+    virtual bool ownsDragSnapping() { return false; }
 };
 
 } // namespace quandrel

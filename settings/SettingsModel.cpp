@@ -155,6 +155,14 @@ std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::o
         .arg(parts.join(QStringLiteral(" and ")), where);
 }
 
+QString windowManagerDragNote(const std::optional<TilingSettingsPage>& page)
+{
+    const QString where = page ? QStringLiteral(" (the desktop's settings → %1)").arg(QString::fromStdString(page->title)) : QString();
+    return QStringLiteral("Dragging windows to screen edges is your desktop's own edge tiling here%1: Quandrel leaves it to the "
+                          "desktop. Quandrel's layouts and gaps come with its shortcuts.")
+        .arg(where);
+}
+
 QString tilingSettingsButtonTitle(const TilingSettingsPage& page)
 {
     return QStringLiteral("Open %1 Settings…").arg(QString::fromStdString(page.title));

@@ -56,6 +56,8 @@ std::vector<TryItLine> tryItLines(const QuandrelSettings& settings, const std::s
 
 // The note about the edges the desktop tiles itself; none when it tiles none.
 std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::optional<TilingSettingsPage>& page);
+// The note where dragging to edges is the window manager's alone.
+QString windowManagerDragNote(const std::optional<TilingSettingsPage>& page);
 // The button that opens the desktop's page: "Open Multitasking Settings…".
 QString tilingSettingsButtonTitle(const TilingSettingsPage& page);
 

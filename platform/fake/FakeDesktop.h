@@ -103,6 +103,8 @@ public:
             onEvent(event);
     }
     void setSystemTiling(SystemTiling tiling) { m_tiling = tiling; }
+    void setOwnsDragSnapping(bool owns) { m_ownsDragSnapping = owns; }
+    bool ownsDragSnapping() override { return m_ownsDragSnapping; }
     int tilingReads() const { return m_tilingReads; }
 
     // Hot keys: combinations held by other programs are refused. With deferred answers a
@@ -179,6 +181,18 @@ public:
     void showTrustPrompt() override { ++m_prompts; }
     bool screenRecordingAllowed() override { return m_screenAllowed; }
     void setScreenRecordingAllowed(bool allowed) { m_screenAllowed = allowed; }
+    // A setup the session offers; performing it grants window control and answers `outcome`.
+    void offerSetup(std::optional<Setup> setup, std::string outcome = {})
+    {
+        m_setup = std::move(setup);
+        m_setupOutcome = std::move(outcome);
+    }
+    std::optional<Setup> setup() override { return m_setup; }
+    std::string performSetup() override
+    {
+        m_trusted = true;
+        return m_setupOutcome;
+    }
 
     // SystemSound
     void beep() override { ++m_beeps; }
@@ -195,6 +209,9 @@ private:
     std::int32_t m_ownPid = -1;
     bool m_trusted = true;
     bool m_screenAllowed = true;
+    bool m_ownsDragSnapping = false;
+    std::optional<Setup> m_setup;
+    std::string m_setupOutcome;
     int m_beeps = 0;
     int m_prompts = 0;
     int m_frameWrites = 0;

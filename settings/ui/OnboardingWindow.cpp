@@ -1,5 +1,6 @@
 #include "OnboardingWindow.h"
 
+#include "FrontmostApplication.h"
 #include "SettingsModel.h"
 #include "SettingsWidgets.h"
 #include "Symbols.h"
@@ -8,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -42,17 +44,52 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     box->setBackgroundRole(QPalette::AlternateBase);
     auto* inner = new QVBoxLayout(box);
     inner->setContentsMargins(14, 12, 14, 12);
-    auto* intro = new QLabel(QStringLiteral("Quandrel needs two things from your desktop session. There is nothing to switch on: "
-                                            "both come with an X11 session and its window manager."),
-                             box);
+    auto* intro = new QLabel(box);
     intro->setWordWrap(true);
     inner->addWidget(intro);
     const auto checkAgain = [this] { m_context.permissions.refresh(); };
     const PermissionText control = windowControlText();
     const PermissionText screen = screenReadingText();
-    m_windowControl = new settingsui::PermissionRow(control.title, control.onboardingDetail, control.missing, checkAgain, box);
-    m_screenReading = new settingsui::PermissionRow(screen.title, screen.onboardingDetail, screen.missing, checkAgain, box);
+    AccessTrust* trust = m_context.platform.trust;
+    const auto setup = trust ? trust->setup() : std::nullopt;
+    m_windowControl = new settingsui::PermissionRow(control.title, control.onboardingDetail,
+                                                    setup ? QString::fromStdString(setup->missing) : control.missing, checkAgain, box);
+    m_screenReading = new settingsui::PermissionRow(screen.title, screen.onboardingDetail,
+                                                    setup ? QString::fromStdString(setup->missing) : screen.missing, checkAgain, box);
+    intro->setText(setup ? QStringLiteral("Quandrel needs two things from your desktop session.")
+                         : QStringLiteral("Quandrel needs two things from your desktop session. There is nothing to switch on: "
+                                          "both come with an X11 session and its window manager."));
     inner->addWidget(m_windowControl);
+    if (setup) {
+        // What the session can set up: done only once the person has agreed to it.
+        auto* row = new QHBoxLayout;
+        auto* outcome = settingsui::secondaryLabel(QString(), box);
+        outcome->setObjectName(QStringLiteral("setupOutcome"));
+        outcome->setWordWrap(true);
+        outcome->hide();
+        auto* button = new QPushButton(QString::fromStdString(setup->action), box);
+        button->setObjectName(QStringLiteral("setupButton"));
+        connect(button, &QPushButton::clicked, this, [this, trust, outcome, button, setup = *setup] {
+            // Asked without a loop of its own; the answer continues here.
+            auto* ask = new QMessageBox(QMessageBox::Question, QString::fromStdString(setup.action),
+                                        QString::fromStdString(setup.explanation), QMessageBox::Cancel, this);
+            ask->setAttribute(Qt::WA_DeleteOnClose);
+            QPushButton* install = ask->addButton(QStringLiteral("Install"), QMessageBox::AcceptRole);
+            ask->setDefaultButton(QMessageBox::Cancel);
+            connect(ask, &QMessageBox::finished, this, [this, ask, install, trust, outcome, button] {
+                if (ask->clickedButton() != install)
+                    return;
+                outcome->setText(QString::fromStdString(trust->performSetup()));
+                outcome->show();
+                button->setEnabled(false);
+                m_context.permissions.refresh();
+            });
+            ask->open();
+        });
+        row->addWidget(outcome, 1);
+        row->addWidget(button, 0, Qt::AlignTop | Qt::AlignRight);
+        inner->addLayout(row);
+    }
     auto* divider = new QFrame(box);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);

@@ -161,7 +161,11 @@ void SettingsWindow::readSystemTiling()
     const SystemTiling tiling = source->read();
     if (!m_tilingPage)
         m_tilingPage = source->settingsPage();
-    const auto text = systemTilingNote(tiling, m_tilingPage);
+    // Where the window manager alone snaps dragged windows, Quandrel's own switches do nothing.
+    const bool managersOwn = source->ownsDragSnapping();
+    m_drag->setEnabled(!managersOwn);
+    m_restoreSize->setEnabled(!managersOwn);
+    const auto text = managersOwn ? std::optional<QString>(windowManagerDragNote(m_tilingPage)) : systemTilingNote(tiling, m_tilingPage);
     m_tilingNote->setVisible(text.has_value());
     m_tilingText->setText(text.value_or(QString()));
     m_tilingButton->setVisible(m_tilingPage.has_value());

@@ -52,7 +52,9 @@ installed_files=(usr/bin/quandrel usr/share/applications/quandrel.desktop usr/sh
                  usr/share/icons/hicolor/symbolic/apps/quandrel-symbolic.svg usr/share/icons/hicolor/48x48/apps/quandrel.png
                  usr/share/icons/hicolor/256x256/apps/quandrel.png usr/share/metainfo/org.quandrel.Quandrel.metainfo.xml
                  usr/share/man/man1/quandrel.1.gz usr/share/bash-completion/completions/quandrel
-                 usr/share/zsh/vendor-completions/_quandrel)
+                 usr/share/zsh/vendor-completions/_quandrel
+                 usr/share/quandrel/gnome-shell-extension/legacy/shell@quandrel.org/extension.js
+                 usr/share/quandrel/gnome-shell-extension/modules/shell@quandrel.org/extension.js)
 check() { # description, command...
     local description=$1; shift
     if "$@"; then echo "ok: $description"; else echo "FAILED: $description" >&2; failures=$((failures + 1)); fi

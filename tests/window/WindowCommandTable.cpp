@@ -3,7 +3,11 @@
 #include "WindowManager.h"
 #include "FrontmostApplication.h"
 
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <string>
 
@@ -76,6 +80,11 @@ void runWindowCommandTable(const PlatformServices& services, WindowHandle window
     std::size_t row = 0;
     for (const TableRow& entry : windowCommandTable()) {
         manager.perform(entry.action);
+        // Backends that ask the window manager over D-Bus apply the frame later.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (manager.isInFlight() && std::chrono::steady_clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        EXPECT_FALSE(manager.isInFlight()) << rawName(entry.action);
         const std::string where = "row " + std::to_string(row++) + ", " + std::string(rawName(entry.action));
         EXPECT_EQ(outerFrame(), entry.frame) << where;
         EXPECT_EQ(platform.windows->readFrame(window), entry.frame) << where;

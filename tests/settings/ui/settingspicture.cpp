@@ -7,7 +7,9 @@
 // With --save-failed the last change could not be written, so the window says so; with
 // --taken another program holds Ctrl+Alt+← and Ctrl+Alt+→, as GNOME's workspace keys do.
 //
-//   quandrel-settings-picture [--dark] [--missing] [--save-failed] [--taken] (--tab N | --onboarding)
+// With --setup the session offers to set up window control (GNOME without the extension).
+//
+//   quandrel-settings-picture [--dark] [--missing] [--save-failed] [--taken] [--setup] (--tab N | --onboarding)
 
 #include "DarkPalette.h"
 #include "FileSizeLimit.h"
@@ -51,6 +53,15 @@ int main(int argc, char** argv)
     fixture.catalog.apps = {{"xterm", "XTerm", "utilities-terminal"}};
     fixture.desktop.setSystemTiling({true, false});
     fixture.desktop.setScreenRecordingAllowed(!args.contains(QStringLiteral("--missing")));
+    if (args.contains(QStringLiteral("--setup"))) {
+        // As on GNOME without Quandrel's Shell extension.
+        fixture.desktop.setTrusted(false);
+        fixture.desktop.setScreenRecordingAllowed(false);
+        fixture.desktop.setOwnsDragSnapping(true);
+        fixture.desktop.offerSetup(AccessTrust::Setup{"Needs the Quandrel GNOME Shell extension.", "Install GNOME Shell Extension",
+                                                      "Quandrel installs its own extension into your home folder."},
+                                   "The Quandrel GNOME Shell extension is installed and enabled. It is active after you log out and back in.");
+    }
     fixture.controller->permissions().refresh();
     if (args.contains(QStringLiteral("--taken"))) {
         fixture.desktop.takeByOtherProgram({123, 0x1800});

@@ -1,0 +1,169 @@
+#include "GnomeDesktop.h"
+
+#include "GnomeApplications.h"
+#include "GnomeExtensionInstall.h"
+#include "GnomeOwnWindows.h"
+#include "GnomeScreenFreezer.h"
+#include "GnomeShell.h"
+#include "GnomeWindows.h"
+#include "KeyCodes.h"
+#include "KeyboardLayout.h"
+#include "SystemTilingRules.h"
+#include "Unavailable.h"
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcGnome)
+
+namespace quandrel::gnome {
+
+namespace {
+const std::string mutterName = "GNOME Shell";
+}
+
+bool GnomeSession::canControlWindows() { return m_shell.state() == ShellState::ready; }
+
+bool GnomeSession::screenRecordingAllowed() { return m_shell.state() == ShellState::ready; }
+
+void GnomeSession::showTrustPrompt()
+{
+    const std::string problem = m_shell.problem();
+    if (problem.empty() || problem == m_told)
+        return;
+    m_told = problem;
+    qCWarning(lcGnome, "%s", problem.c_str());
+}
+
+std::optional<AccessTrust::Setup> GnomeSession::setup()
+{
+    const ShellState state = m_shell.state();
+    if (state == ShellState::ready || state == ShellState::quandrelOutdated)
+        return std::nullopt;
+    return Setup{"Needs the Quandrel GNOME Shell extension.", "Install GNOME Shell Extension",
+                 "On GNOME, only a GNOME Shell extension may arrange other apps' windows, take shortcuts and read the screen. "
+                 "Quandrel installs its own extension into your home folder (~/.local/share/gnome-shell/extensions) and "
+                 "enables it; the extension answers this copy of Quandrel and no other program. GNOME Shell loads it the "
+                 "next time you log in."};
+}
+
+std::string GnomeSession::performSetup()
+{
+    const InstallResult result = installExtensionForThisProgram();
+    qCInfo(lcGnome, "%s", result.message.c_str());
+    return result.message;
+}
+
+std::string acceleratorOf(const HotKeyRequest& request)
+{
+    if (request.keyName.empty())
+        return {};
+    std::string accelerator;
+    for (const auto& [mask, name] : {std::pair{modifier::control, "<Control>"}, std::pair{modifier::alt, "<Alt>"},
+                                     std::pair{modifier::shift, "<Shift>"}, std::pair{modifier::super, "<Super>"}}) {
+        if (request.modifierMask & mask)
+            accelerator += name;
+    }
+    return accelerator + request.keyName;
+}
+
+GnomeHotKeys::GnomeHotKeys(GnomeShell& shell)
+    : m_shell(shell)
+{
+    m_shell.onShortcutPressed = [this](std::uint32_t id) {
+        if (onPressed)
+            onPressed(id);
+    };
+}
+
+void GnomeHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)
+{
+    const std::uint64_t generation = ++m_generation;
+    HotKeyStatuses statuses;
+    std::map<std::uint32_t, std::string> accelerators;
+    for (const HotKeyRequest& request : set) {
+        const std::string accelerator = acceleratorOf(request);
+        if (accelerator.empty())
+            statuses[request.id] = HotKeyStatus::unsupported;
+        else
+            accelerators[request.id] = accelerator;
+    }
+    if (m_shell.state() != ShellState::ready) {
+        for (const auto& [id, accelerator] : accelerators)
+            statuses[id] = HotKeyStatus::unsupported;
+        if (answered)
+            answered(std::move(statuses));
+        return;
+    }
+    m_shell.setShortcuts(accelerators, [this, alive = std::weak_ptr<int>(m_alive), generation, statuses = std::move(statuses), accelerators,
+                                        answered = std::move(answered)](std::optional<GnomeShell::ShortcutStatuses> bound) mutable {
+        if (alive.expired() || generation != m_generation)
+            return;
+        for (const auto& [id, accelerator] : accelerators) {
+            const auto status = bound ? bound->find(id) : GnomeShell::ShortcutStatuses::iterator{};
+            if (!bound || status == bound->end())
+                statuses[id] = HotKeyStatus::unsupported;
+            else
+                statuses[id] = status->second == GnomeShell::ShortcutStatus::bound ? HotKeyStatus::bound
+                               : status->second == GnomeShell::ShortcutStatus::taken ? HotKeyStatus::taken
+                                                                                      : HotKeyStatus::unsupported;
+        }
+        if (answered)
+            answered(std::move(statuses));
+    });
+}
+
+SystemTiling MutterTiling::read() { return freedesktop::systemTilingOf(mutterName); }
+
+std::optional<TilingSettingsPage> MutterTiling::settingsPage() { return freedesktop::tilingSettingsPageOf(mutterName); }
+
+GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)
+    : m_shell(std::move(shell))
+    , m_displays(std::make_unique<GnomeDisplays>(*m_shell))
+    , m_windows(std::make_unique<GnomeWindows>(*m_shell, *m_displays))
+    , m_applications(std::make_unique<GnomeApplications>(*m_windows))
+    , m_session(std::make_unique<GnomeSession>(*m_shell))
+    , m_hotKeys(std::make_unique<GnomeHotKeys>(*m_shell))
+    , m_pointer(std::make_unique<UnavailablePointerMonitor>("GNOME"))
+    , m_screen(std::make_unique<GnomeScreenFreezer>(*m_shell))
+    , m_ownWindows(std::make_unique<GnomeOwnWindows>(*m_shell))
+    , m_tiling(std::make_unique<MutterTiling>())
+    , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
+{
+}
+
+GnomeDesktop::~GnomeDesktop() = default;
+
+PlatformServices GnomeDesktop::services()
+{
+    return {
+        .displays = m_displays.get(),
+        .windows = m_windows.get(),
+        .frontmost = m_applications.get(),
+        .trust = m_session.get(),
+        .sound = m_session.get(),
+        .hotKeys = m_hotKeys.get(),
+        .applications = m_applications.get(),
+        .pointer = m_pointer.get(),
+        .tiling = m_tiling.get(),
+        .screen = m_screen.get(),
+        .ownWindows = m_ownWindows.get(),
+        .keyboardLayout = m_keyboardLayout.get(),
+    };
+}
+
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        if (whyNot)
+            *whyNot = "Quandrel cannot reach the session bus, so it cannot talk to GNOME Shell.";
+        return nullptr;
+    }
+    auto desktop = std::make_unique<GnomeDesktop>(std::make_unique<GnomeShell>(bus));
+    // Says at the start what window commands will need, if anything.
+    if (!desktop->services().trust->canControlWindows())
+        qCInfo(lcGnome, "%s", desktop->shell().problem().c_str());
+    return desktop;
+}
+
+} // namespace quandrel::gnome

@@ -1,0 +1,145 @@
+// The quandrel application in a GNOME Wayland session with its Shell extension, as a user runs
+// it: command URLs arrange the focused window, and a full-screen capture saves the display's
+// real pixels.
+
+#include "GnomeTestSupport.h"
+#include "LoggedProcess.h"
+#include "SettingsStore.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace quandrel;
+using quandrel::test::GnomeClient;
+using quandrel::test::GnomeTestDesktop;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class GnomeAppTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        root = fs::temp_directory_path() / ("quandrel-gnome-app-" + std::to_string(getpid()));
+        fs::create_directories(root / "config");
+        fs::create_directories(root / "runtime");
+        fs::create_directories(root / "shots");
+        fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+        // The command socket goes here; WAYLAND_DISPLAY is a full path, so the Shell stays reachable.
+        setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+        unsetenv("QUANDREL_SESSION");
+        // Quandrel's own windows are Wayland windows of the Shell, not the tests' offscreen ones.
+        setenv("QT_QPA_PLATFORM", "wayland", 1);
+        {
+            // Past the first launch: the welcome window would take the focus the commands act on.
+            SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
+            QuandrelSettings settings = store.settings();
+            settings.hasCompletedOnboarding = true;
+            settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
+            store.setSettings(settings);
+        }
+        GnomeTestDesktop::instance().allowCaller(QUANDREL_EXECUTABLE);
+    }
+
+    static void TearDownTestSuite()
+    {
+        app.stop();
+        fs::remove_all(root);
+    }
+
+    static std::string logText() { return test::readFile(root / "quandrel.log"); }
+
+    // The first call starts Quandrel with the URL; later ones hand it over and return.
+    static void open(const std::string& url)
+    {
+        if (app.started()) {
+            EXPECT_EQ(std::system((std::string(QUANDREL_EXECUTABLE) + " '" + url + "'").c_str()), 0);
+            return;
+        }
+        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
+        EXPECT_TRUE(app.started());
+    }
+
+    bool landsAt(const GnomeClient& w, const Rect& frame)
+    {
+        return shell.waitUntil([&] { return shell.frame(w.id()) == frame; });
+    }
+
+    static inline fs::path root;
+    static inline test::LoggedProcess app;
+    GnomeTestDesktop& shell = GnomeTestDesktop::instance();
+};
+
+} // namespace
+
+TEST_F(GnomeAppTest, CommandURLsArrangeTheFocusedWindow)
+{
+    GnomeClient w;
+    ASSERT_TRUE(shell.place(w.id(), {200, 150, 500, 400}));
+    open("quandrel://window/leftHalf"); // starts Quandrel, which runs it
+    EXPECT_TRUE(landsAt(w, {0, 0, 720, 900})) << logText();
+    open("quandrel://window/bottomRight"); // handed to the running Quandrel
+    EXPECT_TRUE(landsAt(w, {720, 450, 720, 450})) << logText();
+    open("quandrel://window/nextDisplay");
+    EXPECT_TRUE(shell.waitUntil([&] { return shell.frame(w.id()).value_or(Rect{}).x >= 1440; })) << logText();
+    open("quandrel://window/restore");
+    EXPECT_TRUE(landsAt(w, {200, 150, 500, 400})) << logText();
+}
+
+TEST_F(GnomeAppTest, FullScreenCaptureSavesTheDisplaysPixels)
+{
+    // The test window paints itself 0x306090 all over.
+    GnomeClient w("quandrel-painted");
+    ASSERT_TRUE(shell.place(w.id(), {300, 200, 400, 300}));
+    const auto pngs = [&] {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(root / "shots"))
+            if (entry.path().extension() == ".png")
+                found.push_back(entry.path());
+        return found;
+    };
+    open("quandrel://capture/fullScreen?then=save");
+    ASSERT_TRUE(shell.waitUntil([&] { return pngs().size() == 1; }, std::chrono::seconds(10))) << logText();
+    const QImage saved(QString::fromStdString(pngs().front().string()));
+    ASSERT_EQ(saved.size(), QSize(1440, 900)); // the pointer is on the primary display
+    for (const QPoint inside : {QPoint(301, 201), QPoint(500, 350), QPoint(698, 498)})
+        EXPECT_EQ(saved.pixel(inside), qRgb(0x30, 0x60, 0x90)) << inside.x() << "," << inside.y();
+    for (const QPoint outside : {QPoint(299, 350), QPoint(500, 199), QPoint(701, 350), QPoint(500, 501)})
+        EXPECT_NE(saved.pixel(outside), qRgb(0x30, 0x60, 0x90)) << outside.x() << "," << outside.y();
+    // Nothing is left in the Shell's hand-over folder.
+    EXPECT_TRUE(shell.waitUntil([&] { return shell.eval(QStringLiteral(
+                                                 "Gio.File.new_for_path(GLib.get_user_runtime_dir() + '/quandrel-shell')"
+                                                 ".enumerate_children('standard::name', 0, null).next_file(null) === null")) == QStringLiteral("true"); }));
+}
+
+TEST_F(GnomeAppTest, TheOverlayCoversEveryDisplayAndEscapeGivesTheFocusBack)
+{
+    GnomeClient focused("quandrel-focused");
+    ASSERT_TRUE(shell.place(focused.id(), {300, 200, 400, 300}));
+    // Quandrel's windows that cover a whole display, as "x,y,width,height" of their frames.
+    const auto covering = [&] {
+        return shell
+            .eval(QStringLiteral("global.display.list_all_windows().filter(w => w.get_pid() == %1 && w.is_fullscreen() && "
+                                 "w.showing_on_its_workspace()).map(w => { const r = w.get_frame_rect(); "
+                                 "return [r.x, r.y, r.width, r.height].join(); }).sort().join(' ')")
+                      .arg(app.started() ? app.pid() : 0))
+            .value_or(QString());
+    };
+    open("quandrel://capture/area");
+    EXPECT_TRUE(shell.waitUntil([&] { return covering() == QStringLiteral("\"0,0,1440,900 1440,0,900,1440\""); }, std::chrono::seconds(10)))
+        << covering().toStdString() << "\n"
+        << shell.eval(QStringLiteral("JSON.stringify(global.display.list_all_windows().map(w => [escape(w.get_title()), w.get_pid(), "
+                                     "w.is_fullscreen(), w.showing_on_its_workspace()]))")).value_or(QString()).toStdString()
+        << app.pid() << "\n"
+        << logText();
+    EXPECT_TRUE(shell.waitUntil([&] { return shell.focusedWindow() != focused.id(); }));
+    constexpr std::uint32_t escapeKey = 0xff1b;
+    EXPECT_TRUE(shell.pressKeysUntil({escapeKey}, [&] { return covering() == QStringLiteral("\"\""); })) << covering().toStdString();
+    EXPECT_TRUE(shell.waitUntil([&] { return shell.focusedWindow() == focused.id(); }));
+}
