@@ -2,9 +2,9 @@
 // look at, in the light palette or, with --dark, a dark one; in area mode, or with --window
 // in window mode. It prints "READY" once the overlay is painted everywhere and holds the
 // keyboard and pointer, then the choice ("AREA x y w h", "WINDOW id" or "NONE") when the
-// overlay ends, and exits.
+// overlay ends, and exits. With --adjust a dragged area is adjusted before it is taken.
 //
-//   quandrel-overlay-picture [--dark] [--window]
+//   quandrel-overlay-picture [--dark] [--window] [--adjust]
 
 #include "DarkPalette.h"
 #include "OverlaySelectionPresenter.h"
@@ -64,6 +64,8 @@ int main(int argc, char** argv)
     ScreenCapturer capturer(*services.screen, *services.displays);
     const auto grabs = x11::X11OwnWindows::forQtWindows();
     OverlaySelectionPresenter presenter(*grabs, PanelScreens{[&] { return services.displays->displays(); }, {}});
+    const bool adjust = args.contains(QStringLiteral("--adjust"));
+    presenter.adjustBeforeCapturing = [adjust] { return adjust; };
     bool painted = false;
     const auto ready = [&] {
         if (painted && presenter.grabbed()) {
