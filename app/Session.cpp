@@ -1,12 +1,25 @@
 #include "Session.h"
 
+#include <QStringList>
+
 namespace quandrel {
 
 SessionEnvironment SessionEnvironment::current()
 {
     return {qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"), qEnvironmentVariable("SWAYSOCK"),
-            qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("QUANDREL_SESSION")};
+            qEnvironmentVariable("XDG_SESSION_TYPE"), qEnvironmentVariable("QUANDREL_SESSION"),
+            qEnvironmentVariable("XDG_CURRENT_DESKTOP")};
 }
+
+namespace {
+
+// XDG_CURRENT_DESKTOP is a colon-separated list ("KDE", "ubuntu:GNOME").
+bool isPlasma(const QString& desktop)
+{
+    return desktop.split(QLatin1Char(':'), Qt::SkipEmptyParts).contains(QLatin1String("KDE"), Qt::CaseInsensitive);
+}
+
+} // namespace
 
 SessionBackend chooseBackend(const SessionEnvironment& e)
 {
@@ -15,10 +28,15 @@ SessionBackend chooseBackend(const SessionEnvironment& e)
         return e.display.isEmpty() ? SessionBackend::none : SessionBackend::x11;
     if (forced == QLatin1String("sway"))
         return e.swaySocket.isEmpty() ? SessionBackend::none : SessionBackend::sway;
+    if (forced == QLatin1String("kwin"))
+        return SessionBackend::kwin;
     // In a Wayland session DISPLAY may name Xwayland, which shows only the X clients.
     const bool wayland = !e.waylandDisplay.isEmpty() || (e.display.isEmpty() && e.sessionType == QLatin1String("wayland"));
-    if (wayland)
-        return e.swaySocket.isEmpty() ? SessionBackend::none : SessionBackend::sway;
+    if (wayland) {
+        if (!e.swaySocket.isEmpty())
+            return SessionBackend::sway;
+        return isPlasma(e.desktop) ? SessionBackend::kwin : SessionBackend::none;
+    }
     return e.display.isEmpty() ? SessionBackend::none : SessionBackend::x11;
 }
 
@@ -35,8 +53,9 @@ QString sessionStatement(const SessionEnvironment& e)
         return QStringLiteral(
             "This Wayland session does not let one program move or read other programs' windows, so Quandrel cannot "
             "arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything) "
-            "and sway (window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). "
-            "Log in to an X11 session (on the login screen, for example \"GNOME on Xorg\") or to sway.");
+            "Plasma on Wayland (through KWin), and sway (window commands and app commands, with shortcuts as sway key bindings: "
+            "quandrel --sway-bindings). Log in to an X11 session (on the login screen, for example \"GNOME on Xorg\"), to "
+            "Plasma or to sway.");
     return QStringLiteral("Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from "
                           "your desktop session, or run tools/run.sh, which starts a private virtual desktop.");
 }

@@ -1,9 +1,10 @@
 #pragma once
 
 // Which desktop session Quandrel runs in, and so which platform backend it uses: the X11
-// backend in an X11 session, the sway backend in a sway session, and in any other Wayland
-// session none, with a plain statement of what works there. QUANDREL_SESSION=x11 or sway
-// overrides the choice (for Xwayland, or a test desktop).
+// backend in an X11 session, the sway backend in a sway session, the KWin backend in Plasma's
+// Wayland session (XDG_CURRENT_DESKTOP names KDE), and in any other Wayland session none,
+// with a plain statement of what works there. QUANDREL_SESSION=x11, sway or kwin overrides
+// the choice (for Xwayland, or a test desktop).
 
 #include "SessionBackend.h"
 
@@ -11,14 +12,13 @@
 
 namespace quandrel {
 
-
-
 struct SessionEnvironment {
     QString display = {};        // DISPLAY
     QString waylandDisplay = {}; // WAYLAND_DISPLAY
     QString swaySocket = {};     // SWAYSOCK
     QString sessionType = {};    // XDG_SESSION_TYPE
     QString forced = {};         // QUANDREL_SESSION
+    QString desktop = {};        // XDG_CURRENT_DESKTOP
 
     static SessionEnvironment current();
 };

@@ -20,8 +20,11 @@ TEST(SessionDetection, EachSessionGetsItsBackend)
     EXPECT_EQ(chooseBackend({.display = ":1", .waylandDisplay = "wayland-1", .swaySocket = "/run/sway.sock"}), SessionBackend::sway);
     // sway started without a WAYLAND_DISPLAY of the caller's (from a tty script).
     EXPECT_EQ(chooseBackend({.swaySocket = "/run/sway.sock", .sessionType = "wayland"}), SessionBackend::sway);
-    // GNOME or Plasma on Wayland, with or without Xwayland.
-    EXPECT_EQ(chooseBackend({.display = ":0", .waylandDisplay = "wayland-0", .sessionType = "wayland"}), SessionBackend::none);
+    // Plasma on Wayland, with or without Xwayland; GNOME on Wayland has none.
+    EXPECT_EQ(chooseBackend({.display = ":0", .waylandDisplay = "wayland-0", .sessionType = "wayland", .desktop = "KDE"}), SessionBackend::kwin);
+    EXPECT_EQ(chooseBackend({.sessionType = "wayland", .desktop = "foo:kde"}), SessionBackend::kwin);
+    EXPECT_EQ(chooseBackend({.display = ":0", .sessionType = "x11", .desktop = "KDE"}), SessionBackend::x11);
+    EXPECT_EQ(chooseBackend({.display = ":0", .waylandDisplay = "wayland-0", .sessionType = "wayland", .desktop = "GNOME"}), SessionBackend::none);
     EXPECT_EQ(chooseBackend({.sessionType = "wayland"}), SessionBackend::none);
     // A private X desktop started from a Wayland session's terminal: DISPLAY only.
     EXPECT_EQ(chooseBackend({.display = ":5", .sessionType = "wayland"}), SessionBackend::x11);
@@ -32,6 +35,7 @@ TEST(SessionDetection, EachSessionGetsItsBackend)
     EXPECT_EQ(chooseBackend({.display = ":0", .swaySocket = "/s", .forced = "sway"}), SessionBackend::sway);
     EXPECT_EQ(chooseBackend({.display = ":0", .forced = "sway"}), SessionBackend::none);
     EXPECT_EQ(chooseBackend({.swaySocket = "/s", .forced = "x11"}), SessionBackend::none);
+    EXPECT_EQ(chooseBackend({.display = ":0", .forced = "kwin"}), SessionBackend::kwin);
 }
 
 TEST(SessionDetection, SessionsWithoutABackendAreToldPlainly)
