@@ -2,6 +2,7 @@
 
 #include "KWinApplications.h"
 #include "KWinBridge.h"
+#include "KWinHotKeys.h"
 #include "KWinWindows.h"
 #include "Unavailable.h"
 
@@ -10,23 +11,6 @@
 Q_DECLARE_LOGGING_CATEGORY(lcKWin)
 
 namespace quandrel::kwin {
-
-namespace {
-
-// Until shortcuts go through KWin's own shortcut service.
-class NoHotKeys final : public GlobalHotKeys {
-public:
-    void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override
-    {
-        HotKeyStatuses statuses;
-        for (const HotKeyRequest& request : set)
-            statuses[request.id] = HotKeyStatus::unsupported;
-        if (answered)
-            answered(std::move(statuses));
-    }
-};
-
-} // namespace
 
 bool KWinSession::canControlWindows() { return m_bridge.alive(); }
 
@@ -41,7 +25,7 @@ KWinDesktop::KWinDesktop(std::unique_ptr<KWinBridge> bridge)
     , m_windows(std::make_unique<KWinWindows>(*m_bridge))
     , m_applications(std::make_unique<KWinApplications>(*m_windows))
     , m_session(std::make_unique<KWinSession>(*m_bridge))
-    , m_hotKeys(std::make_unique<NoHotKeys>())
+    , m_hotKeys(std::make_unique<KWinHotKeys>())
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("KWin"))
     , m_screen(std::make_unique<UnavailableScreenFreezer>("KWin"))
     , m_ownWindows(std::make_unique<PlainOwnWindows>())

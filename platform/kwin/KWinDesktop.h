@@ -25,6 +25,7 @@ namespace quandrel::kwin {
 class KWinBridge;
 class KWinWindows;
 class KWinApplications;
+class KWinHotKeys;
 
 // Window control while the script answers; no bell of its own.
 class KWinSession final : public AccessTrust, public SystemSound {
@@ -54,13 +55,14 @@ public:
     KWinBridge& bridge() { return *m_bridge; }
     KWinWindows& windows() { return *m_windows; }
     KWinApplications& applications() { return *m_applications; }
+    KWinHotKeys& hotKeys() { return *m_hotKeys; }
 
 private:
     std::unique_ptr<KWinBridge> m_bridge; // first: it goes last
     std::unique_ptr<KWinWindows> m_windows;
     std::unique_ptr<KWinApplications> m_applications;
     std::unique_ptr<KWinSession> m_session;
-    std::unique_ptr<GlobalHotKeys> m_hotKeys;
+    std::unique_ptr<KWinHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<UnavailableScreenFreezer> m_screen;
     std::unique_ptr<PlainOwnWindows> m_ownWindows;

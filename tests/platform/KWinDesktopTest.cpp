@@ -4,12 +4,16 @@
 #include "KWinApplications.h"
 #include "KWinBridge.h"
 #include "KWinDesktop.h"
+#include "KWinHotKeys.h"
+#include "KeyCodes.h"
 #include "KWinTestSupport.h"
 #include "KWinWindows.h"
 #include "ScreenSpace.h"
 #include "WindowCommandTable.h"
 #include "WindowManager.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
@@ -189,4 +193,39 @@ TEST_F(KWinDesktopTest, VanishedWindowsAndBadFramesAreNoneNeverACrash)
         killer.join();
     }
     EXPECT_TRUE(desktop->services().trust->canControlWindows());
+}
+
+TEST_F(KWinDesktopTest, ShortcutsAreKGlobalAccelActionsAndTakenOnesSaySo)
+{
+    auto& hotKeys = desktop->hotKeys();
+    std::vector<std::uint32_t> pressed;
+    hotKeys.onPressed = [&](std::uint32_t id) { pressed.push_back(id); };
+    const std::uint32_t ctrlAlt = modifier::control | modifier::alt;
+    HotKeyStatuses statuses;
+    hotKeys.bind({{1, 123, ctrlAlt, "Left", "quandrel://window/leftHalf"},
+                  {2, 48, modifier::alt, "Tab", "quandrel://window/maximize"}, // KWin's window switcher
+                  {3, 123, ctrlAlt, "Left", "quandrel://window/rightHalf"},    // the same keys again
+                  {4, 0x10000 + 600, ctrlAlt, "", "quandrel://window/center"}},
+                 [&](HotKeyStatuses s) { statuses = std::move(s); });
+    EXPECT_EQ(statuses, (HotKeyStatuses{{1, HotKeyStatus::bound}, {2, HotKeyStatus::taken}, {3, HotKeyStatus::taken}, {4, HotKeyStatus::unsupported}}));
+    EXPECT_TRUE(hotKeys.ownerOf((Qt::ALT | Qt::Key_Tab).toCombined()).startsWith("KWin"));
+    EXPECT_EQ(hotKeys.ownerOf((Qt::CTRL | Qt::ALT | Qt::Key_Left).toCombined()), "Quandrel: quandrel://window/leftHalf");
+
+    // A press, as Plasma's shortcut service hands it on.
+    const auto invoke = [](const QString& action) {
+        QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall("org.kde.kglobalaccel", "/component/quandrel",
+                                                                          "org.kde.kglobalaccel.Component", "invokeShortcut")
+                                           << action);
+    };
+    invoke("quandrel://window/leftHalf");
+    EXPECT_TRUE(kwin.waitUntil([&] { return pressed == std::vector<std::uint32_t>{1}; }));
+
+    // A new set replaces the old one: the old combination is free again, the new one fires.
+    hotKeys.bind({{5, 124, ctrlAlt, "Right", "quandrel://window/rightHalf"}}, [&](HotKeyStatuses s) { statuses = std::move(s); });
+    EXPECT_EQ(statuses, (HotKeyStatuses{{5, HotKeyStatus::bound}}));
+    EXPECT_TRUE(hotKeys.ownerOf((Qt::CTRL | Qt::ALT | Qt::Key_Left).toCombined()).isEmpty());
+    invoke("quandrel://window/rightHalf");
+    EXPECT_TRUE(kwin.waitUntil([&] { return pressed == std::vector<std::uint32_t>{1, 5}; }));
+    hotKeys.bind({}, {});
+    EXPECT_TRUE(hotKeys.ownerOf((Qt::CTRL | Qt::ALT | Qt::Key_Right).toCombined()).isEmpty());
 }
