@@ -49,7 +49,8 @@ export HOME="$workdir/home" XDG_RUNTIME_DIR="$runtime" XDG_CONFIG_HOME="$workdir
     XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true KDE_SESSION_VERSION=5
 unset DISPLAY WAYLAND_DISPLAY
 socket=quandrel-kwin
-# No animations, so a window is where KWin put it as soon as KWin says so.
+# No animations, so a window is where KWin put it as soon as KWin says so. KWin composites with
+# OpenGL on llvmpipe: its screenshot interface needs OpenGL compositing.
 cat >"$XDG_CONFIG_HOME/kwinrc" <<'CONFIG'
 [Compositing]
 AnimationSpeed=0
@@ -60,7 +61,7 @@ cat >"$XDG_CONFIG_HOME/kdeglobals" <<'CONFIG'
 AnimationDurationFactor=0
 CONFIG
 
-QT_QPA_PLATFORM=offscreen KWIN_COMPOSE=Q "$workdir/kwin_wayland" --virtual --width "$width" --height "$height" \
+QT_QPA_PLATFORM=offscreen "$workdir/kwin_wayland" --virtual --width "$width" --height "$height" \
     --output-count 2 --socket "$socket" --no-lockscreen $xwayland >"$workdir/kwin.log" 2>&1 &
 kwin_pid=$!
 # KWin owns org.kde.KWin once its scripting and outputs are up.

@@ -3,6 +3,7 @@
 #include "KWinApplications.h"
 #include "KWinBridge.h"
 #include "KWinHotKeys.h"
+#include "KWinScreenFreezer.h"
 #include "KWinWindows.h"
 #include "Unavailable.h"
 
@@ -27,7 +28,7 @@ KWinDesktop::KWinDesktop(std::unique_ptr<KWinBridge> bridge)
     , m_session(std::make_unique<KWinSession>(*m_bridge))
     , m_hotKeys(std::make_unique<KWinHotKeys>())
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("KWin"))
-    , m_screen(std::make_unique<UnavailableScreenFreezer>("KWin"))
+    , m_screen(std::make_unique<KWinScreenFreezer>(*m_windows))
     , m_ownWindows(std::make_unique<PlainOwnWindows>())
     , m_tiling(std::make_unique<NoSystemTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())

@@ -15,7 +15,6 @@
 
 namespace quandrel {
 class UnavailablePointerMonitor;
-class UnavailableScreenFreezer;
 class PlainOwnWindows;
 class NoSystemTiling;
 }
@@ -26,6 +25,7 @@ class KWinBridge;
 class KWinWindows;
 class KWinApplications;
 class KWinHotKeys;
+class KWinScreenFreezer;
 
 // Window control while the script answers; no bell of its own.
 class KWinSession final : public AccessTrust, public SystemSound {
@@ -33,7 +33,7 @@ public:
     explicit KWinSession(KWinBridge& bridge) : m_bridge(bridge) {}
     bool canControlWindows() override;
     void showTrustPrompt() override;
-    bool screenRecordingAllowed() override { return false; }
+    bool screenRecordingAllowed() override { return true; }
     void beep() override {}
 
 private:
@@ -64,7 +64,7 @@ private:
     std::unique_ptr<KWinSession> m_session;
     std::unique_ptr<KWinHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
-    std::unique_ptr<UnavailableScreenFreezer> m_screen;
+    std::unique_ptr<KWinScreenFreezer> m_screen;
     std::unique_ptr<PlainOwnWindows> m_ownWindows;
     std::unique_ptr<NoSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;

@@ -8,6 +8,7 @@
 #include "KeyCodes.h"
 #include "KWinTestSupport.h"
 #include "KWinWindows.h"
+#include "ScreenFreezer.h"
 #include "ScreenSpace.h"
 #include "WindowCommandTable.h"
 #include "WindowManager.h"
@@ -228,4 +229,42 @@ TEST_F(KWinDesktopTest, ShortcutsAreKGlobalAccelActionsAndTakenOnesSaySo)
     EXPECT_TRUE(kwin.waitUntil([&] { return pressed == std::vector<std::uint32_t>{1, 5}; }));
     hotKeys.bind({}, {});
     EXPECT_TRUE(hotKeys.ownerOf((Qt::CTRL | Qt::ALT | Qt::Key_Right).toCombined()).isEmpty());
+}
+
+TEST_F(KWinDesktopTest, FrozenOutputsShowTheWindowsPixelsAndWindowImagesAreTheirOwn)
+{
+    KWinClient w;
+    ASSERT_TRUE(kwin.place(w.pid(), {100, 120, 500, 400}));
+    // One display each; the second is the turned one right of the first.
+    FreezeRequest request{{{0, 0, 1440, 900}, {1440, 0, 900, 1440}}, true};
+    auto result = QCoro::waitFor(desktop->services().screen->freeze(request));
+    ASSERT_TRUE(std::holds_alternative<FrozenScreens>(result)) << std::get<GrabFailure>(result).message;
+    const auto& frozen = std::get<FrozenScreens>(result);
+    ASSERT_EQ(frozen.images.size(), 2u);
+    const PixelBuffer& first = frozen.images[0];
+    ASSERT_EQ(first.width, 1440);
+    ASSERT_EQ(first.height, 900);
+    EXPECT_EQ(frozen.images[1].width, 900);
+    EXPECT_EQ(frozen.images[1].height, 1440);
+    const auto pixel = [](const PixelBuffer& image, int x, int y) {
+        return reinterpret_cast<const std::uint32_t*>(image.data + y * image.bytesPerLine)[x] & 0xffffffu;
+    };
+    // The test window's colour inside its frame, not outside.
+    EXPECT_EQ(pixel(first, 100, 120), 0x306090u);
+    EXPECT_EQ(pixel(first, 599, 519), 0x306090u);
+    EXPECT_NE(pixel(first, 600, 520), 0x306090u);
+    EXPECT_NE(pixel(first, 99, 119), 0x306090u);
+    ASSERT_TRUE(frozen.windows);
+    const auto listed = std::find_if(frozen.windows->begin(), frozen.windows->end(), [&](const ScreenWindow& s) { return s.pid == w.pid(); });
+    ASSERT_NE(listed, frozen.windows->end());
+    EXPECT_EQ(listed->frame, (Rect{100, 120, 500, 400}));
+    EXPECT_TRUE(listed->ordinary);
+
+    auto own = QCoro::waitFor(desktop->services().screen->windowImage(listed->handle));
+    ASSERT_TRUE(std::holds_alternative<PixelBuffer>(own)) << std::get<GrabFailure>(own).message;
+    const PixelBuffer& image = std::get<PixelBuffer>(own);
+    EXPECT_EQ(image.width, 500);
+    EXPECT_EQ(image.height, 400);
+    EXPECT_EQ(pixel(image, 250, 200), 0x306090u);
+    EXPECT_TRUE(std::holds_alternative<GrabFailure>(QCoro::waitFor(desktop->services().screen->windowImage(0x7ffffff0))));
 }
