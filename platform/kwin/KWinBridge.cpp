@@ -222,16 +222,11 @@ bool KWinBridge::load(std::string* whyNot)
         m_channel->forget(0);
         return fail(QStringLiteral("KWin did not load Quandrel's script: %1").arg(id.error().message()));
     }
-    // KWin 6 keeps its scripts under /Scripting, 5.27 at the top.
-    bool running = false;
-    for (const QString& path : {QStringLiteral("/Scripting/Script%1").arg(id.value()), QStringLiteral("/%1").arg(id.value())}) {
-        const QDBusMessage reply = bus.call(QDBusMessage::createMethodCall(kwinService, path, QStringLiteral("org.kde.kwin.Script"),
-                                                                           QStringLiteral("run")));
-        if (reply.type() == QDBusMessage::ReplyMessage) {
-            running = true;
-            break;
-        }
-    }
+    // Started through Scripting.start, which runs every loaded script not yet running: KWin
+    // 5.27 may hand out the id of a script still loaded, whose object path then names that one.
+    const QDBusMessage started = bus.call(QDBusMessage::createMethodCall(kwinService, QStringLiteral("/Scripting"),
+                                                                         QStringLiteral("org.kde.kwin.Scripting"), QStringLiteral("start")));
+    const bool running = started.type() == QDBusMessage::ReplyMessage;
     if (!running || !m_channel->wait(0, std::chrono::seconds(5))) {
         unload();
         return fail(QStringLiteral("KWin loaded Quandrel's script, but it did not start."));

@@ -24,6 +24,7 @@
 #include <QCoroFuture>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -182,8 +183,6 @@ bool KWinScreenFreezer::installPermission()
         qCWarning(lcKWin, "Quandrel cannot write %s, so KWin will not hand it screenshots.", qUtf8Printable(path));
         return false;
     }
-    // KWin looks the program up in KDE's service cache.
-    QProcess::execute(QStringLiteral("kbuildsycoca5"), {QStringLiteral("--noincremental")});
     return true;
 }
 
@@ -211,12 +210,23 @@ QCoro::Task<GrabResult<FrozenScreens>> KWinScreenFreezer::freeze(FreezeRequest r
     // Named before the await: temporaries inside a co_await expression are not safe with
     // every compiler.
     std::function<GrabResult<std::vector<PixelBuffer>>()> work = [places]() -> GrabResult<std::vector<PixelBuffer>> {
-        std::vector<PixelBuffer> images;
-        for (const OutputPlace& place : places) {
-            auto image = capture(QStringLiteral("CaptureScreen"), place.name);
-            if (auto* refused = std::get_if<GrabFailure>(&image))
-                return *refused;
-            images.push_back(std::get<PixelBuffer>(std::move(image)));
+        const auto all = [&]() -> GrabResult<std::vector<PixelBuffer>> {
+            std::vector<PixelBuffer> images;
+            for (const OutputPlace& place : places) {
+                auto image = capture(QStringLiteral("CaptureScreen"), place.name);
+                if (auto* refused = std::get_if<GrabFailure>(&image))
+                    return *refused;
+                images.push_back(std::get<PixelBuffer>(std::move(image)));
+            }
+            return images;
+        };
+        auto images = all();
+        // KWin finds the permission entry in KDE's service cache; a new entry is in it once
+        // the cache is rebuilt, which is done once, when KWin first refuses.
+        static std::atomic<bool> rebuilt{false};
+        if (std::holds_alternative<GrabFailure>(images) && !rebuilt.exchange(true)) {
+            QProcess::execute(QStringLiteral("kbuildsycoca5"), {});
+            images = all();
         }
         return images;
     };

@@ -9,6 +9,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -35,6 +36,7 @@ protected:
         root = fs::temp_directory_path() / ("quandrel-kwin-app-" + std::to_string(getpid()));
         fs::create_directories(root / "config");
         fs::create_directories(root / "runtime");
+        fs::create_directories(root / "shots");
         fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
         setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
         // The command socket goes here; WAYLAND_DISPLAY is a full path, so KWin stays reachable.
@@ -45,6 +47,7 @@ protected:
             SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
             QuandrelSettings settings = store.settings();
             settings.hasCompletedOnboarding = true;
+            settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
             store.setSettings(settings);
         }
         KWinTestDesktop::instance().useStandardOutputs();
@@ -101,4 +104,28 @@ TEST_F(KWinAppTest, CommandURLsAndShortcutsArrangeTheFocusedWindow)
     })) << logText();
     bus.call(component("invokeShortcut") << QStringLiteral("quandrel://window/maximize"));
     EXPECT_TRUE(landsAt(w, {1440, 0, 900, 1440})) << logText();
+}
+
+TEST_F(KWinAppTest, FullScreenCapturesSaveTheOutputsRealPixels)
+{
+    KWinClient w;
+    ASSERT_TRUE(kwin.place(w.pid(), {100, 120, 500, 400}));
+    open("quandrel://capture/fullScreen?then=save");
+    std::optional<fs::path> png;
+    EXPECT_TRUE(kwin.waitUntil([&] {
+        for (const auto& entry : fs::directory_iterator(root / "shots"))
+            if (entry.path().extension() == ".png")
+                png = entry.path();
+        return png.has_value();
+    }, std::chrono::seconds(15))) << logText();
+    ASSERT_TRUE(png);
+    QImage saved;
+    // Complete once the encoder has written the whole file.
+    EXPECT_TRUE(kwin.waitUntil([&] { return saved.load(QString::fromStdString(png->string())); }));
+    EXPECT_EQ(saved.size(), QSize(1440, 900)) << logText();
+    const auto colour = [&](int x, int y) { return saved.pixel(x, y) & 0xffffffu; };
+    EXPECT_EQ(colour(100, 120), 0x306090u);
+    EXPECT_EQ(colour(599, 519), 0x306090u);
+    EXPECT_NE(colour(600, 520), 0x306090u);
+    EXPECT_NE(colour(99, 119), 0x306090u);
 }
