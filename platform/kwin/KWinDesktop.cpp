@@ -5,6 +5,7 @@
 #include "KWinHotKeys.h"
 #include "KWinScreenFreezer.h"
 #include "KWinWindows.h"
+#include "SystemTilingRules.h"
 #include "Unavailable.h"
 
 #include <QLoggingCategory>
@@ -12,6 +13,15 @@
 Q_DECLARE_LOGGING_CATEGORY(lcKWin)
 
 namespace quandrel::kwin {
+
+SystemTiling KWinSystemTiling::read()
+{
+    SystemTiling tiling = freedesktop::systemTilingOf("KWin");
+    tiling.soleSnapper = "KWin";
+    return tiling;
+}
+
+std::optional<TilingSettingsPage> KWinSystemTiling::settingsPage() { return freedesktop::tilingSettingsPageOf("KWin"); }
 
 bool KWinSession::canControlWindows() { return m_bridge.alive(); }
 
@@ -30,7 +40,7 @@ KWinDesktop::KWinDesktop(std::unique_ptr<KWinBridge> bridge)
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("KWin"))
     , m_screen(std::make_unique<KWinScreenFreezer>(*m_windows))
     , m_ownWindows(std::make_unique<PlainOwnWindows>())
-    , m_tiling(std::make_unique<NoSystemTiling>())
+    , m_tiling(std::make_unique<KWinSystemTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
 {
 }

@@ -9,6 +9,7 @@
 #include "FrontmostApplication.h"
 #include "GlobalHotKeys.h"
 #include "KeyboardLayout.h"
+#include "SystemTiling.h"
 
 #include <memory>
 #include <string>
@@ -16,7 +17,6 @@
 namespace quandrel {
 class UnavailablePointerMonitor;
 class PlainOwnWindows;
-class NoSystemTiling;
 }
 
 namespace quandrel::kwin {
@@ -26,6 +26,13 @@ class KWinWindows;
 class KWinApplications;
 class KWinHotKeys;
 class KWinScreenFreezer;
+
+// KWin's quick tiling as kwinrc has it; on Wayland KWin alone snaps dragged windows.
+class KWinSystemTiling final : public SystemTilingSource {
+public:
+    SystemTiling read() override;
+    std::optional<TilingSettingsPage> settingsPage() override;
+};
 
 // Window control while the script answers; no bell of its own.
 class KWinSession final : public AccessTrust, public SystemSound {
@@ -66,7 +73,7 @@ private:
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<KWinScreenFreezer> m_screen;
     std::unique_ptr<PlainOwnWindows> m_ownWindows;
-    std::unique_ptr<NoSystemTiling> m_tiling;
+    std::unique_ptr<KWinSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
 };
 
