@@ -183,6 +183,8 @@ bool KWinScreenFreezer::installPermission()
         qCWarning(lcKWin, "Quandrel cannot write %s, so KWin will not hand it screenshots.", qUtf8Printable(path));
         return false;
     }
+    // KWin looks the program up in KDE's service cache, which is rebuilt meanwhile.
+    QProcess::startDetached(QStringLiteral("kbuildsycoca5"), {});
     return true;
 }
 
@@ -221,12 +223,17 @@ QCoro::Task<GrabResult<FrozenScreens>> KWinScreenFreezer::freeze(FreezeRequest r
             return images;
         };
         auto images = all();
-        // KWin finds the permission entry in KDE's service cache; a new entry is in it once
-        // the cache is rebuilt, which is done once, when KWin first refuses.
+        // KWin finds the permission entry in KDE's service cache; when it refuses the first
+        // time, the cache is rebuilt, and KWin asked again until it has read the new cache
+        // (it notices the change from its event loop), for up to two seconds.
         static std::atomic<bool> rebuilt{false};
         if (std::holds_alternative<GrabFailure>(images) && !rebuilt.exchange(true)) {
             QProcess::execute(QStringLiteral("kbuildsycoca5"), {});
-            images = all();
+            for (int attempt = 0; attempt < 20 && std::holds_alternative<GrabFailure>(images); ++attempt) {
+                images = all();
+                if (std::holds_alternative<GrabFailure>(images))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
         }
         return images;
     };
