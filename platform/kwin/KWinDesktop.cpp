@@ -3,6 +3,7 @@
 #include "KWinApplications.h"
 #include "KWinBridge.h"
 #include "KWinHotKeys.h"
+#include "KWinOwnWindows.h"
 #include "KWinScreenFreezer.h"
 #include "KWinWindows.h"
 #include "SystemTilingRules.h"
@@ -39,7 +40,7 @@ KWinDesktop::KWinDesktop(std::unique_ptr<KWinBridge> bridge)
     , m_hotKeys(std::make_unique<KWinHotKeys>())
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("KWin"))
     , m_screen(std::make_unique<KWinScreenFreezer>(*m_windows))
-    , m_ownWindows(std::make_unique<PlainOwnWindows>())
+    , m_ownWindows(std::make_unique<KWinOwnWindows>(*m_bridge))
     , m_tiling(std::make_unique<KWinSystemTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
 {

@@ -16,7 +16,6 @@
 
 namespace quandrel {
 class UnavailablePointerMonitor;
-class PlainOwnWindows;
 }
 
 namespace quandrel::kwin {
@@ -25,6 +24,7 @@ class KWinBridge;
 class KWinWindows;
 class KWinApplications;
 class KWinHotKeys;
+class KWinOwnWindows;
 class KWinScreenFreezer;
 
 // KWin's quick tiling as kwinrc has it; on Wayland KWin alone snaps dragged windows.
@@ -72,7 +72,7 @@ private:
     std::unique_ptr<KWinHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<KWinScreenFreezer> m_screen;
-    std::unique_ptr<PlainOwnWindows> m_ownWindows;
+    std::unique_ptr<KWinOwnWindows> m_ownWindows;
     std::unique_ptr<KWinSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
 };

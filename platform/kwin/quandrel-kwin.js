@@ -128,28 +128,73 @@ function handle(request) {
         m.minimized = request.on;
         return true;
     }
-    // Quandrel's own windows, named by their caption: panels above everything on every
-    // desktop and outside the task bar, the overlay active.
-    case "ownWindow": {
-        var own = shim.windows().filter(function (x) { return x.pid === request.pid && String(x.caption) === request.caption; });
-        own.forEach(function (x) {
-            if (request.panel) {
-                x.keepAbove = true;
-                x.onAllDesktops = true;
-                x.skipTaskbar = true;
-                x.skipSwitcher = true;
-                x.skipPager = true;
-            }
-            if (request.activate)
-                shim.activate(x);
-        });
-        return own.length;
+    // Quandrel's own windows, named by their process and caption: panels above everything on
+    // every desktop and outside the task bar and switchers, now and whenever one appears.
+    case "panelRole":
+        panelRules.push({ pid: request.pid, caption: request.caption });
+        shim.windows().forEach(applyPanelRules);
+        return true;
+    // The overlay's window takes the focus (when it appears, if it is not there yet); the
+    // window active before gets it back on release.
+    case "activateOwn": {
+        var before = shim.active();
+        if (before && !(before.pid === request.pid && String(before.caption) === request.caption))
+            focusBefore = before;
+        var own = shim.windows().filter(function (x) { return isOwn(x, request); });
+        if (own.length) {
+            shim.activate(own[0]);
+            pendingActivation = null;
+        } else {
+            pendingActivation = { pid: request.pid, caption: request.caption };
+        }
+        return true;
+    }
+    case "releaseOwn": {
+        pendingActivation = null;
+        var back = focusBefore;
+        focusBefore = null;
+        if (back && shim.windows().indexOf(back) >= 0) {
+            shim.activate(back);
+            return true;
+        }
+        return false;
     }
     case "idle":
         return null;
     }
     return { error: "unknown request " + request.op };
 }
+
+var panelRules = [];
+var pendingActivation = null;
+var focusBefore = null;
+
+function isOwn(w, rule) { return w.pid === rule.pid && String(w.caption) === rule.caption; }
+
+function applyPanelRules(w) {
+    for (var i = 0; i < panelRules.length; ++i) {
+        if (isOwn(w, panelRules[i])) {
+            w.keepAbove = true;
+            w.onAllDesktops = true;
+            w.skipTaskbar = true;
+            w.skipSwitcher = true;
+            w.skipPager = true;
+        }
+    }
+}
+
+function windowAdded(w) {
+    applyPanelRules(w);
+    if (pendingActivation && isOwn(w, pendingActivation)) {
+        pendingActivation = null;
+        shim.activate(w);
+    }
+}
+
+if (workspace.windowAdded !== undefined)
+    workspace.windowAdded.connect(windowAdded);
+else
+    workspace.clientAdded.connect(windowAdded);
 
 function answerLater(id, result) {
     callDBus(bridge.service, bridge.path, bridge.iface, "Answer", JSON.stringify({ id: id, result: result }));

@@ -8,6 +8,7 @@
 #include "KeyCodes.h"
 #include "KWinTestSupport.h"
 #include "KWinWindows.h"
+#include "OwnWindows.h"
 #include "ScreenFreezer.h"
 #include "ScreenSpace.h"
 #include "WindowCommandTable.h"
@@ -16,6 +17,8 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
+#include <QJsonArray>
+#include <QRasterWindow>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QStandardPaths>
@@ -24,6 +27,7 @@
 
 #include <csignal>
 #include <thread>
+#include <unistd.h>
 
 using namespace quandrel;
 using quandrel::test::KWinClient;
@@ -267,4 +271,50 @@ TEST_F(KWinDesktopTest, FrozenOutputsShowTheWindowsPixelsAndWindowImagesAreTheir
     EXPECT_EQ(image.height, 400);
     EXPECT_EQ(pixel(image, 250, 200), 0x306090u);
     EXPECT_TRUE(std::holds_alternative<GrabFailure>(QCoro::waitFor(desktop->services().screen->windowImage(0x7ffffff0))));
+}
+
+TEST_F(KWinDesktopTest, PanelsStayAboveOnEveryDesktopAndTheOverlayTakesTheFocusAndGivesItBack)
+{
+    KWinClient other;
+    OwnWindows& own = *desktop->services().ownWindows;
+    const auto roleOf = [&](const char* caption) {
+        return kwin.evaluate(QStringLiteral("(function() { for (var i = 0; i < all.length; ++i) if (all[i].pid === %1 && all[i].caption === \"%2\") "
+                                            "return [all[i].keepAbove, all[i].onAllDesktops, all[i].skipTaskbar, all[i].skipSwitcher]; return null; })()")
+                                 .arg(::getpid())
+                                 .arg(QLatin1String(caption)));
+    };
+    const QJsonArray panel{true, true, true, true};
+
+    // Marked before it is shown, as the panels are; a second pin of the same caption too.
+    QRasterWindow pin;
+    pin.setTitle(QStringLiteral("Quandrel pin"));
+    pin.resize(300, 200);
+    pin.create();
+    own.markFloatingPanel(pin);
+    pin.show();
+    EXPECT_TRUE(kwin.waitUntil([&] { return roleOf("Quandrel pin") == panel; }));
+    QRasterWindow plain;
+    plain.setTitle(QStringLiteral("not a panel"));
+    plain.resize(200, 100);
+    plain.show();
+    EXPECT_TRUE(kwin.waitUntil([&] { return roleOf("not a panel").isArray(); }));
+    EXPECT_EQ(roleOf("not a panel"), (QJsonArray{false, false, false, false}));
+    plain.hide();
+
+    // The overlay is made active, so it has the keyboard; on release the other window has it again.
+    desktop->windows().raise(handleOf(other));
+    ASSERT_TRUE(kwin.waitUntil([&] { return kwin.activePid() == other.pid(); }));
+    QRasterWindow overlay;
+    overlay.setTitle(QStringLiteral("Quandrel selection"));
+    overlay.resize(400, 300);
+    overlay.create();
+    own.markOverlay(overlay);
+    overlay.show();
+    EXPECT_EQ(own.grabInput(overlay), InputGrabError::none);
+    EXPECT_TRUE(own.inputGrabbed());
+    EXPECT_TRUE(kwin.waitUntil([&] { return kwin.activePid() == ::getpid() && overlay.isActive(); }));
+    overlay.hide();
+    own.releaseInput();
+    EXPECT_FALSE(own.inputGrabbed());
+    EXPECT_TRUE(kwin.waitUntil([&] { return kwin.activePid() == other.pid(); }));
 }
