@@ -11,6 +11,16 @@ SessionEnvironment SessionEnvironment::current()
             qEnvironmentVariable("XDG_CURRENT_DESKTOP")};
 }
 
+namespace {
+
+// XDG_CURRENT_DESKTOP is a colon-separated list ("KDE", "ubuntu:GNOME").
+bool isPlasma(const QString& desktop)
+{
+    return desktop.split(QLatin1Char(':'), Qt::SkipEmptyParts).contains(QLatin1String("KDE"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
 SessionBackend chooseBackend(const SessionEnvironment& e)
 {
     const QString forced = e.forced.toLower();
@@ -20,11 +30,15 @@ SessionBackend chooseBackend(const SessionEnvironment& e)
         return e.swaySocket.isEmpty() ? SessionBackend::none : SessionBackend::sway;
     if (forced == QLatin1String("gnome"))
         return SessionBackend::gnome;
+    if (forced == QLatin1String("kwin"))
+        return SessionBackend::kwin;
     // In a Wayland session DISPLAY may name Xwayland, which shows only the X clients.
     const bool wayland = !e.waylandDisplay.isEmpty() || (e.display.isEmpty() && e.sessionType == QLatin1String("wayland"));
     if (wayland) {
         if (!e.swaySocket.isEmpty())
             return SessionBackend::sway;
+        if (isPlasma(e.currentDesktop))
+            return SessionBackend::kwin;
         // "GNOME", "ubuntu:GNOME", "GNOME-Classic:GNOME"
         const QStringList desktops = e.currentDesktop.split(QLatin1Char(':'), Qt::SkipEmptyParts);
         for (const QString& desktop : desktops) {
@@ -50,8 +64,9 @@ QString sessionStatement(const SessionEnvironment& e)
         return QStringLiteral(
             "This Wayland session does not let one program move or read other programs' windows, so Quandrel cannot "
             "arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything) "
-            "sway (window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings) and "
-            "GNOME on Wayland (with the Quandrel GNOME Shell extension). Log in to an X11 session, to sway or to GNOME.");
+            "Plasma on Wayland (through KWin), GNOME on Wayland (with the Quandrel GNOME Shell extension), and sway "
+            "(window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). Log in to an "
+            "X11 session, to Plasma, to GNOME or to sway.");
     return QStringLiteral("Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from "
                           "your desktop session, or run tools/run.sh, which starts a private virtual desktop.");
 }

@@ -10,6 +10,17 @@ set(QUANDREL_DESKTOP_FILE ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel.desktop
 file(READ ${PROJECT_SOURCE_DIR}/tools/quandrel.desktop.in QUANDREL_DESKTOP_TEXT)
 string(REPLACE "@QUANDREL@" "quandrel" QUANDREL_DESKTOP_TEXT "${QUANDREL_DESKTOP_TEXT}")
 file(CONFIGURE OUTPUT ${QUANDREL_DESKTOP_FILE} CONTENT "${QUANDREL_DESKTOP_TEXT}" @ONLY)
+# The entry KWin asks of a program before it hands it screenshots: the installed program's
+# absolute path as the package installs it (CPACK_PACKAGING_INSTALL_PREFIX), without arguments.
+# Quandrel writes the same for itself where it runs from elsewhere.
+set(QUANDREL_SCREENSHOTS_DESKTOP_FILE ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel-screenshots.desktop)
+file(CONFIGURE OUTPUT ${QUANDREL_SCREENSHOTS_DESKTOP_FILE} CONTENT "[Desktop Entry]
+Type=Application
+Name=Quandrel
+Exec=/usr/bin/quandrel
+NoDisplay=true
+X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2
+")
 
 set(QUANDREL_PACKAGE_MAINTAINER "Quandrel maintainers <maintainers@quandrel.org>" CACHE STRING
     "Maintainer named by the Debian package")
@@ -46,7 +57,7 @@ set(QUANDREL_SYMBOLIC_ICON ${CMAKE_CURRENT_BINARY_DIR}/packaging/quandrel-symbol
 file(CONFIGURE OUTPUT ${QUANDREL_SYMBOLIC_ICON} CONTENT "${QUANDREL_SYMBOLIC_TEXT}" @ONLY)
 
 include(GNUInstallDirs)
-install(FILES ${QUANDREL_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${QUANDREL_DESKTOP_FILE} ${QUANDREL_SCREENSHOTS_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/quandrel.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/packaging/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${QUANDREL_SYMBOLIC_ICON} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/symbolic/apps)

@@ -9,6 +9,9 @@ std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
 namespace sway {
 std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
 }
+namespace kwin {
+std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
+}
 namespace gnome {
 std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);
 }
@@ -20,6 +23,8 @@ std::unique_ptr<Desktop> openDesktop(SessionBackend backend, std::string* whyNot
         return x11::openSessionDesktop(whyNot);
     case SessionBackend::sway:
         return sway::openSessionDesktop(whyNot);
+    case SessionBackend::kwin:
+        return kwin::openSessionDesktop(whyNot);
     case SessionBackend::gnome:
         return gnome::openSessionDesktop(whyNot);
     case SessionBackend::none:

@@ -3,6 +3,6 @@
 namespace quandrel {
 
 // The platform backends a session can have; `none` where Quandrel has none for the session.
-enum class SessionBackend { x11, sway, gnome, none };
+enum class SessionBackend { x11, sway, kwin, gnome, none };
 
 } // namespace quandrel

@@ -12,6 +12,9 @@ namespace quandrel {
 struct SystemTiling {
     bool edges = false; // left and right edges and the corners
     bool top = false;   // the top edge maximizes
+    // The window manager that alone tiles dragged windows in this session, where Quandrel
+    // cannot follow a drag (KWin on Wayland); empty where Quandrel's drag snapping works.
+    std::string soleSnapper = {};
     bool operator==(const SystemTiling&) const = default;
 };
 

@@ -141,6 +141,10 @@ std::vector<TryItLine> tryItLines(const QuandrelSettings& settings, const std::s
 
 std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::optional<TilingSettingsPage>& page)
 {
+    if (!tiling.soleSnapper.empty())
+        return QStringLiteral("In this session, windows dragged to screen edges are tiled by %1 itself, so Quandrel leaves dragging "
+                              "to it. Window shortcuts and layouts work as usual.")
+            .arg(QString::fromStdString(tiling.soleSnapper));
     if (!tiling.edges && !tiling.top)
         return std::nullopt;
     QStringList parts;

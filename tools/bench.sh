@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every benchmark (executables under build/bench whose names contain
 # "bench") on a private virtual desktop, the sway ones in a private headless sway, the GNOME
-# ones in a private headless GNOME Shell. Each prints
+# ones in a private headless GNOME Shell, the KWin ones in a private headless KWin. Each prints
 # "name: value unit" lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +14,8 @@ for b in "${benches[@]}"; do
     case "$(basename "$b")" in
         sway*) tools/sway-desktop.sh -- "$b" 2>/dev/null ;;
         gnome*) tools/gnome-desktop.sh --testing -- "$b" 2>/dev/null ;;
+        kwin_window*) tools/kwin-desktop.sh --size 1440x900 -- "$b" 2>/dev/null ;;
+        kwin*) tools/kwin-desktop.sh -- "$b" 2>/dev/null ;;
         *) tools/virtual-desktop.sh -- "$b" 2>/dev/null ;;
     esac
 done

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit tests without a display, X11
 # tests on a private virtual desktop, sway tests in a private headless sway, GNOME tests in a
-# private headless GNOME Shell, then the same
+# private headless GNOME Shell, KWin tests in a private headless KWin, then the same
 # tests built with AddressSanitizer and UndefinedBehaviorSanitizer. QUANDREL_SANITIZE=0 skips
 # the sanitizer pass. The release artifacts, and the window placement tests under other window
 # managers than openbox (QUANDREL_OTHER_WMS, "" for none), are checked once, on the first build.
@@ -21,6 +21,7 @@ run_suite() { # build-dir
     # client never gets the frame callback of its resize); such a run is repeated once.
     tools/sway-desktop.sh -- ctest --test-dir "$dir" -L sway --output-on-failure --repeat until-pass:2 || failed=1
     QUANDREL_BUILD_DIR=$dir tools/gnome-desktop.sh --testing -- ctest --test-dir "$dir" -L gnome --output-on-failure || failed=1
+    tools/kwin-desktop.sh --size 1440x900 -- ctest --test-dir "$dir" -L kwin --output-on-failure || failed=1
 }
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null || exit 1

@@ -168,6 +168,9 @@ void SettingsWindow::readSystemTiling()
     const auto text = managersOwn ? std::optional<QString>(windowManagerDragNote(m_tilingPage)) : systemTilingNote(tiling, m_tilingPage);
     m_tilingNote->setVisible(text.has_value());
     m_tilingText->setText(text.value_or(QString()));
+    // Where the desktop alone snaps dragged windows, Quandrel's own switches do nothing.
+    m_drag->setEnabled(tiling.soleSnapper.empty());
+    m_restoreSize->setEnabled(tiling.soleSnapper.empty());
     m_tilingButton->setVisible(m_tilingPage.has_value());
     if (m_tilingPage)
         m_tilingButton->setText(tilingSettingsButtonTitle(*m_tilingPage));

@@ -20,13 +20,17 @@ TEST(SessionDetection, EachSessionGetsItsBackend)
     EXPECT_EQ(chooseBackend({.display = ":1", .waylandDisplay = "wayland-1", .swaySocket = "/run/sway.sock"}), SessionBackend::sway);
     // sway started without a WAYLAND_DISPLAY of the caller's (from a tty script).
     EXPECT_EQ(chooseBackend({.swaySocket = "/run/sway.sock", .sessionType = "wayland"}), SessionBackend::sway);
+    // Plasma on Wayland, with or without Xwayland.
+    EXPECT_EQ(chooseBackend({.display = ":0", .waylandDisplay = "wayland-0", .sessionType = "wayland", .currentDesktop = "KDE"}), SessionBackend::kwin);
+    EXPECT_EQ(chooseBackend({.sessionType = "wayland", .currentDesktop = "foo:kde"}), SessionBackend::kwin);
+    EXPECT_EQ(chooseBackend({.display = ":0", .sessionType = "x11", .currentDesktop = "KDE"}), SessionBackend::x11);
     // GNOME on Wayland, with or without Xwayland, also as a flavour of GNOME; GNOME on Xorg is X11.
     EXPECT_EQ(chooseBackend({.display = ":0", .waylandDisplay = "wayland-0", .sessionType = "wayland", .currentDesktop = "GNOME"}),
               SessionBackend::gnome);
     EXPECT_EQ(chooseBackend({.waylandDisplay = "wayland-0", .currentDesktop = "ubuntu:GNOME"}), SessionBackend::gnome);
     EXPECT_EQ(chooseBackend({.display = ":0", .sessionType = "x11", .currentDesktop = "GNOME"}), SessionBackend::x11);
     // Other Wayland sessions.
-    EXPECT_EQ(chooseBackend({.display = ":0", .waylandDisplay = "wayland-0", .sessionType = "wayland", .currentDesktop = "KDE"}),
+    EXPECT_EQ(chooseBackend({.display = ":0", .waylandDisplay = "wayland-0", .sessionType = "wayland", .currentDesktop = "XFCE"}),
               SessionBackend::none);
     EXPECT_EQ(chooseBackend({.sessionType = "wayland"}), SessionBackend::none);
     // A private X desktop started from a Wayland session's terminal: DISPLAY only.
@@ -39,6 +43,7 @@ TEST(SessionDetection, EachSessionGetsItsBackend)
     EXPECT_EQ(chooseBackend({.display = ":0", .forced = "sway"}), SessionBackend::none);
     EXPECT_EQ(chooseBackend({.swaySocket = "/s", .forced = "x11"}), SessionBackend::none);
     EXPECT_EQ(chooseBackend({.display = ":0", .forced = "gnome"}), SessionBackend::gnome);
+    EXPECT_EQ(chooseBackend({.display = ":0", .forced = "kwin"}), SessionBackend::kwin);
 }
 
 TEST(SessionDetection, SessionsWithoutABackendAreToldPlainly)

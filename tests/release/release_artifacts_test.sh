@@ -48,7 +48,7 @@ trap cleanup EXIT
 failures=0
 # What the package installs; the folder carries the same below usr/share (the desktop entry
 # at its top).
-installed_files=(usr/bin/quandrel usr/share/applications/quandrel.desktop usr/share/icons/hicolor/scalable/apps/quandrel.svg
+installed_files=(usr/bin/quandrel usr/share/applications/quandrel.desktop usr/share/applications/quandrel-screenshots.desktop usr/share/icons/hicolor/scalable/apps/quandrel.svg
                  usr/share/icons/hicolor/symbolic/apps/quandrel-symbolic.svg usr/share/icons/hicolor/48x48/apps/quandrel.png
                  usr/share/icons/hicolor/256x256/apps/quandrel.png usr/share/metainfo/org.quandrel.Quandrel.metainfo.xml
                  usr/share/man/man1/quandrel.1.gz usr/share/bash-completion/completions/quandrel

@@ -34,7 +34,7 @@ struct TableRow {
 const std::vector<TableRow>& windowCommandTable();
 
 // Runs the table on the focused window, which must be `window`, through the backend's
-// services. `outerFrame` reads the window's frame by the test's own means.
+// services; a frame applied later is waited for in the event loop. `outerFrame` reads the window's frame by the test's own means.
 void runWindowCommandTable(const PlatformServices& services, WindowHandle window, const std::function<Rect()>& outerFrame);
 
 } // namespace quandrel::test

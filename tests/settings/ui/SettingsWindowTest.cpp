@@ -364,6 +364,13 @@ TEST_F(SettingsWindowTest, SystemTilingNoteAndItsButton)
     window->readSystemTiling();
     EXPECT_TRUE(ui().tilingNote()->isHidden());
 
+    EXPECT_TRUE(ui().dragSwitch()->isEnabled());
+    // KWin on Wayland snaps dragged windows itself: Quandrel says so, and its switches rest.
+    desktop.setSystemTiling({true, true, "KWin"});
+    window->readSystemTiling();
+    EXPECT_TRUE(ui().tilingNoteText()->text().contains(QStringLiteral("tiled by KWin itself")));
+    EXPECT_FALSE(ui().dragSwitch()->isEnabled());
+    EXPECT_FALSE(ui().restoreSizeSwitch()->isEnabled());
     EXPECT_EQ(systemTilingNote({false, true}, TilingSettingsPage{"Screen Edges", "kcmshell6", {"kcm_kwinscreenedges"}}),
               QStringLiteral("Your desktop already tiles windows dragged to the top edge, so Quandrel leaves those to it. To use "
                              "Quandrel's layouts and gaps there too, turn off tiling by dragging in the desktop's settings → Screen "

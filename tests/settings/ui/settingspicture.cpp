@@ -5,11 +5,12 @@
 // until killed.
 //
 // With --save-failed the last change could not be written, so the window says so; with
-// --taken another program holds Ctrl+Alt+← and Ctrl+Alt+→, as GNOME's workspace keys do.
+// --taken another program holds Ctrl+Alt+← and Ctrl+Alt+→, as GNOME's workspace keys do; with
+// --kwin the desktop is Plasma on Wayland, where KWin alone tiles dragged windows.
 //
 // With --setup the session offers to set up window control (GNOME without the extension).
 //
-//   quandrel-settings-picture [--dark] [--missing] [--save-failed] [--taken] [--setup] (--tab N | --onboarding)
+//   quandrel-settings-picture [--dark] [--missing] [--save-failed] [--taken] [--setup] [--kwin] (--tab N | --onboarding)
 
 #include "DarkPalette.h"
 #include "FileSizeLimit.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv)
     auto x11 = x11::X11Desktop::open();
     test::ControllerFixture fixture(settings, x11 ? x11->services().keyboardLayout : nullptr);
     fixture.catalog.apps = {{"xterm", "XTerm", "utilities-terminal"}};
-    fixture.desktop.setSystemTiling({true, false});
+    fixture.desktop.setSystemTiling(args.contains(QStringLiteral("--kwin")) ? SystemTiling{true, true, "KWin"} : SystemTiling{true, false});
     fixture.desktop.setScreenRecordingAllowed(!args.contains(QStringLiteral("--missing")));
     if (args.contains(QStringLiteral("--setup"))) {
         // As on GNOME without Quandrel's Shell extension.
