@@ -161,16 +161,15 @@ void SettingsWindow::readSystemTiling()
     const SystemTiling tiling = source->read();
     if (!m_tilingPage)
         m_tilingPage = source->settingsPage();
-    // Where the window manager alone snaps dragged windows, Quandrel's own switches do nothing.
+    // Where the window manager alone snaps dragged windows (mutter under GNOME's Shell, KWin on
+    // Wayland), Quandrel's own switches do nothing.
     const bool managersOwn = source->ownsDragSnapping();
-    m_drag->setEnabled(!managersOwn);
-    m_restoreSize->setEnabled(!managersOwn);
+    const bool switchesRest = managersOwn || !tiling.soleSnapper.empty();
+    m_drag->setEnabled(!switchesRest);
+    m_restoreSize->setEnabled(!switchesRest);
     const auto text = managersOwn ? std::optional<QString>(windowManagerDragNote(m_tilingPage)) : systemTilingNote(tiling, m_tilingPage);
     m_tilingNote->setVisible(text.has_value());
     m_tilingText->setText(text.value_or(QString()));
-    // Where the desktop alone snaps dragged windows, Quandrel's own switches do nothing.
-    m_drag->setEnabled(tiling.soleSnapper.empty());
-    m_restoreSize->setEnabled(tiling.soleSnapper.empty());
     m_tilingButton->setVisible(m_tilingPage.has_value());
     if (m_tilingPage)
         m_tilingButton->setText(tilingSettingsButtonTitle(*m_tilingPage));
