@@ -59,12 +59,16 @@
 #include <csignal>
 #include <cstring>
 #include <malloc.h>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
 using namespace quandrel;
 
 namespace {
+
+// One line on the terminal, after the program's name.
+void say(const QString& message) { std::fprintf(stderr, "quandrel: %s\n", qUtf8Printable(message)); }
 
 // Screenshots: the coordinator is made the first time anything needs it and then kept. The
 // overlay's windows are made at start, so that the first capture does not wait for them.
@@ -132,15 +136,15 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
     case SingleInstance::Delivery::delivered:
         return 0;
     case SingleInstance::Delivery::refused:
-        std::fprintf(stderr, "quandrel: the running Quandrel refused the command: %s\n", qUtf8Printable(answer));
+        say(QCoreApplication::translate("CommandLine", "the running Quandrel refused the command: %1").arg(answer));
         return 1;
     case SingleInstance::Delivery::busy:
-        std::fprintf(stderr, "quandrel: the running Quandrel is too busy to take the command; nothing was sent.\n");
+        say(QCoreApplication::translate("CommandLine", "the running Quandrel is too busy to take the command; nothing was sent."));
         return 1;
     case SingleInstance::Delivery::noAnswer:
         // Sending again could run the command twice once the instance recovers.
-        std::fprintf(stderr, "quandrel: the running Quandrel took the command but did not answer within %d seconds.\n",
-                     SingleInstance::answerTimeout / 1000);
+        say(QCoreApplication::translate("CommandLine", "the running Quandrel took the command but did not answer within %1 seconds.")
+                .arg(SingleInstance::answerTimeout / 1000));
         return 1;
     case SingleInstance::Delivery::noInstance:
         break;
@@ -183,7 +187,8 @@ void runReplacedCopyInstead(int argc, char** argv)
         arguments.push_back(argv[i]);
     arguments.push_back(nullptr);
     ::execv(launcher.constData(), arguments.data());
-    std::fprintf(stderr, "quandrel: couldn't start the updated copy %s: %s\n", launcher.constData(), std::strerror(errno));
+    say(QCoreApplication::translate("CommandLine", "couldn't start the updated copy %1: %2")
+            .arg(QString::fromLocal8Bit(launcher), QString::fromLocal8Bit(std::strerror(errno))));
     qunsetenv("QUANDREL_STARTED_REPLACED_COPY");
 }
 
@@ -218,32 +223,37 @@ int main(int argc, char** argv)
     // one is freed, where the memory stays with the process.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 
+    // The command line speaks the user's language too: an application object for the options,
+    // the hand-over and their messages, which the widgets' own replaces once Quandrel runs.
+    auto commandLine = std::make_unique<QCoreApplication>(argc, argv);
+    installTranslations(*commandLine);
+
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Window layouts, app shortcuts and screenshots for the X11 desktop."));
-    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("quandrel:// command URLs for the running Quandrel."),
+    parser.setApplicationDescription(QCoreApplication::translate("CommandLine", "Window layouts, app shortcuts and screenshots for the X11 desktop."));
+    parser.addPositionalArgument(QStringLiteral("url"), QCoreApplication::translate("CommandLine", "quandrel:// command URLs for the running Quandrel."),
                                  QStringLiteral("[url…]"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
-    const QCommandLineOption edit(QStringLiteral("edit"), QStringLiteral("Opens the annotation editor on the image files given (for developers)."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QCoreApplication::translate("CommandLine", "Shows this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QCoreApplication::translate("CommandLine", "Shows the version."));
+    const QCommandLineOption edit(QStringLiteral("edit"), QCoreApplication::translate("CommandLine", "Opens the annotation editor on the image files given (for developers)."));
     const QCommandLineOption showThumbnail(QStringLiteral("show-thumbnail"),
-                                           QStringLiteral("Shows the PNG file as the thumbnail after a capture (for developers)."),
-                                           QStringLiteral("file"));
-    const QCommandLineOption pin(QStringLiteral("pin"), QStringLiteral("Pins the PNG file on the screen (for developers)."),
-                                 QStringLiteral("file"));
+                                           QCoreApplication::translate("CommandLine", "Shows the PNG file as the thumbnail after a capture (for developers)."),
+                                           QCoreApplication::translate("CommandLine", "file"));
+    const QCommandLineOption pin(QStringLiteral("pin"), QCoreApplication::translate("CommandLine", "Pins the PNG file on the screen (for developers)."),
+                                 QCoreApplication::translate("CommandLine", "file"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(edit);
     parser.addOption(showThumbnail);
     parser.addOption(pin);
-    const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), QStringLiteral("Prints the shortcuts as sway key bindings."));
+    const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), QCoreApplication::translate("CommandLine", "Prints the shortcuts as sway key bindings."));
     parser.addOption(swayBindings);
     const QCommandLineOption fromLink(QStringLiteral("from-link"),
-                                      QStringLiteral("The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
+                                      QCoreApplication::translate("CommandLine", "The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
     parser.addOption(fromLink);
-    const QCommandLineOption quit(QStringLiteral("quit"), QStringLiteral("Ends the running Quandrel (for desktops without a tray)."));
+    const QCommandLineOption quit(QStringLiteral("quit"), QCoreApplication::translate("CommandLine", "Ends the running Quandrel (for desktops without a tray)."));
     parser.addOption(quit);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
@@ -251,7 +261,7 @@ int main(int argc, char** argv)
     }
     // A link carries nothing but its URL: no other option rides along with one.
     if (parser.isSet(fromLink) && parser.optionNames().size() > 1) {
-        std::fprintf(stderr, "quandrel: --from-link takes quandrel:// URLs only\n");
+        say(QCoreApplication::translate("CommandLine", "--from-link takes quandrel:// URLs only"));
         return 2;
     }
     if (parser.isSet(help)) {
@@ -282,6 +292,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
             return 1;
         }
+        commandLine.reset();
         QApplication app(argc, argv);
         installTranslations(app);
         const std::unique_ptr<Desktop> desktop = openDesktop(chooseBackend(SessionEnvironment::current()));
@@ -290,14 +301,14 @@ int main(int argc, char** argv)
     QStringList urls = parser.positionalArguments();
     if (parser.isSet(quit)) {
         if (parser.optionNames().size() > 1 || !urls.isEmpty()) {
-            std::fprintf(stderr, "quandrel: --quit takes no URLs or other options\n");
+            say(QCoreApplication::translate("CommandLine", "--quit takes no URLs or other options"));
             return 2;
         }
         urls = QStringList{commandURL(QuitCommand{})};
     }
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
-            std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
+            say(QCoreApplication::translate("CommandLine", "refusing %1").arg(*problem));
             return 2;
         }
     }
@@ -308,7 +319,7 @@ int main(int argc, char** argv)
     urls += DeveloperPanels::messages(parser.values(showThumbnail), parser.values(pin));
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
-            std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
+            say(QCoreApplication::translate("CommandLine", "refusing %1").arg(*problem));
             return 2;
         }
     }
@@ -322,7 +333,7 @@ int main(int argc, char** argv)
     if (const auto status = handOver(instance, messagesForRunningInstance(urls)))
         return *status;
     if (asksToQuit(urls)) {
-        std::fprintf(stderr, "quandrel: Quandrel is not running.\n");
+        say(QCoreApplication::translate("CommandLine", "Quandrel is not running."));
         return 0;
     }
     if (!instance.acquire()) {
@@ -334,7 +345,7 @@ int main(int argc, char** argv)
                 return *status;
             ::usleep(50 * 1000);
         }
-        std::fprintf(stderr, "quandrel: another Quandrel is starting but does not answer.\n");
+        say(QCoreApplication::translate("CommandLine", "another Quandrel is starting but does not answer."));
         return 1;
     }
     runReplacedCopyInstead(argc, argv);
@@ -354,6 +365,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(launchedInfo && !launchedInfo->version.isEmpty() ? launchedInfo->version
                                                                                           : QStringLiteral(QUANDREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quandrel"));
+    commandLine.reset();
     QApplication app(argc, argv);
     installTranslations(app);
     QApplication::setQuitOnLastWindowClosed(false);

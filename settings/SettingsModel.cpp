@@ -2,6 +2,8 @@
 
 #include "HotKeyCenter.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <set>
 
@@ -32,7 +34,7 @@ QString conflictText(const Command& command, const QuandrelSettings& settings, c
         // Apps by the name the desktop shows (the ID when not installed), not the stored one.
         names << commandTitle(other, appName);
     }
-    return QStringLiteral("Also used for ") + names.join(QStringLiteral(", "));
+    return QCoreApplication::translate("SettingsModel", "Also used for %1").arg(names.join(QCoreApplication::translate("SettingsModel", ", ")));
 }
 
 std::vector<AppBinding> addApplications(std::vector<AppBinding> bindings, const std::vector<InstalledApplication>& chosen)
@@ -50,7 +52,7 @@ bool needsOnboarding(const QuandrelSettings& settings, bool windowControlAllowed
     return !(settings.hasCompletedOnboarding && windowControlAllowed);
 }
 
-QString onboardingButtonTitle(bool allGranted) { return allGranted ? QStringLiteral("Done") : QStringLiteral("Later"); }
+QString onboardingButtonTitle(bool allGranted) { return allGranted ? QCoreApplication::translate("SettingsModel", "Done") : QCoreApplication::translate("SettingsModel", "Later"); }
 
 namespace {
 
@@ -64,7 +66,7 @@ QString joinedWithAnd(const QStringList& items)
 {
     if (items.size() <= 1)
         return items.join(QString());
-    return QStringList(items.mid(0, items.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ") + items.last();
+    return QCoreApplication::translate("SettingsModel", "%1 and %2").arg(QStringList(items.mid(0, items.size() - 1)).join(QCoreApplication::translate("SettingsModel", ", ")), items.last());
 }
 
 // The parts whose shortcuts work, joined by `compose`, then the taken ones with where to change
@@ -89,16 +91,16 @@ TryItLine tryItLine(const std::vector<TryItPart>& parts, const QuandrelSettings&
         else
             working.push_back({shortcut, &part});
     }
-    const QString link = QStringLiteral("Settings → ") + tabTitle;
+    const QString link = QCoreApplication::translate("SettingsModel", "Settings → %1").arg(tabTitle);
     QStringList sentences;
     if (!working.empty())
         sentences << compose(working);
     if (!takenNames.isEmpty()) {
-        sentences << QStringLiteral("%1 %2 taken by another program; choose %3 in %4.")
-                         .arg(joinedWithAnd(takenNames), takenNames.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
-                              takenNames.size() == 1 ? QStringLiteral("another") : QStringLiteral("others"), link);
+        sentences << (takenNames.size() == 1 ? QCoreApplication::translate("SettingsModel", "%1 is taken by another program; choose another in %2.")
+                                             : QCoreApplication::translate("SettingsModel", "%1 are taken by another program; choose others in %2."))
+                         .arg(joinedWithAnd(takenNames), link);
     } else if (working.empty()) {
-        sentences << QStringLiteral("Give %1 a shortcut in %2.").arg(joinedWithAnd(unset), link);
+        sentences << QCoreApplication::translate("SettingsModel", "Give %1 a shortcut in %2.").arg(joinedWithAnd(unset), link);
     }
     const bool opens = !takenNames.isEmpty() || working.empty();
     if (!opens)
@@ -110,32 +112,32 @@ TryItLine tryItLine(const std::vector<TryItPart>& parts, const QuandrelSettings&
 
 std::vector<TryItLine> tryItLines(const QuandrelSettings& settings, const std::set<Command>& taken, const KeyboardLayout* layout)
 {
-    const std::vector<TryItPart> halves = {{WindowCommand{WindowAction::leftHalf}, QStringLiteral("left")},
-                                           {WindowCommand{WindowAction::rightHalf}, QStringLiteral("right")}};
+    const std::vector<TryItPart> halves = {{WindowCommand{WindowAction::leftHalf}, QCoreApplication::translate("SettingsModel", "%1 snaps a window to the left half. Press again for ⅔ and ⅓.")},
+                                           {WindowCommand{WindowAction::rightHalf}, QCoreApplication::translate("SettingsModel", "%1 snaps a window to the right half. Press again for ⅔ and ⅓.")}};
     const auto snap = [](const std::vector<std::pair<QString, const TryItPart*>>& working) {
         if (working.size() == 2)
-            return QStringLiteral("%1 and %2 snap a window to the left or right half. Press again for ⅔ and ⅓.")
+            return QCoreApplication::translate("SettingsModel", "%1 and %2 snap a window to the left or right half. Press again for ⅔ and ⅓.")
                 .arg(working[0].first, working[1].first);
-        return QStringLiteral("%1 snaps a window to the %2 half. Press again for ⅔ and ⅓.").arg(working[0].first, working[0].second->clause);
+        return working[0].second->clause.arg(working[0].first);
     };
     const std::vector<TryItPart> captures = {
-        {CaptureCommand{CaptureMode::area, std::nullopt}, QStringLiteral("captures an area")},
-        {CaptureCommand{CaptureMode::fullScreen, std::nullopt}, QStringLiteral("captures the whole screen")},
-        {CaptureCommand{CaptureMode::text, std::nullopt}, QStringLiteral("copies the text in an area")},
+        {CaptureCommand{CaptureMode::area, std::nullopt}, QCoreApplication::translate("SettingsModel", "%1 captures an area")},
+        {CaptureCommand{CaptureMode::fullScreen, std::nullopt}, QCoreApplication::translate("SettingsModel", "%1 captures the whole screen")},
+        {CaptureCommand{CaptureMode::text, std::nullopt}, QCoreApplication::translate("SettingsModel", "%1 copies the text in an area")},
     };
     const auto capture = [](const std::vector<std::pair<QString, const TryItPart*>>& working) {
         if (working.size() == 3)
-            return QStringLiteral("%1 captures an area, %2 the whole screen, %3 copies the text in an area.")
+            return QCoreApplication::translate("SettingsModel", "%1 captures an area, %2 the whole screen, %3 copies the text in an area.")
                 .arg(working[0].first, working[1].first, working[2].first);
         QStringList clauses;
         for (const auto& [shortcut, part] : working)
-            clauses << shortcut + QLatin1Char(' ') + part->clause;
-        return joinedWithAnd(clauses) + QLatin1Char('.');
+            clauses << part->clause.arg(shortcut);
+        return QCoreApplication::translate("SettingsModel", "%1.").arg(joinedWithAnd(clauses));
     };
     return {
-        tryItLine(halves, settings, taken, layout, SettingsTab::windows, QStringLiteral("Windows"), snap),
-        tryItLine(captures, settings, taken, layout, SettingsTab::screenshots, QStringLiteral("Screenshots"), capture),
-        {QStringLiteral("Add app shortcuts in Settings → Apps."), QStringLiteral("Settings → Apps"), SettingsTab::apps},
+        tryItLine(halves, settings, taken, layout, SettingsTab::windows, QCoreApplication::translate("SettingsModel", "Windows"), snap),
+        tryItLine(captures, settings, taken, layout, SettingsTab::screenshots, QCoreApplication::translate("SettingsModel", "Screenshots"), capture),
+        {QCoreApplication::translate("SettingsModel", "Add app shortcuts in %1.").arg(QCoreApplication::translate("SettingsModel", "Settings → %1").arg(QCoreApplication::translate("SettingsModel", "Apps"))), QCoreApplication::translate("SettingsModel", "Settings → %1").arg(QCoreApplication::translate("SettingsModel", "Apps")), SettingsTab::apps},
     };
 }
 
@@ -145,34 +147,34 @@ std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::o
         return std::nullopt;
     QStringList parts;
     if (tiling.edges)
-        parts << QStringLiteral("the left and right edges and corners");
+        parts << QCoreApplication::translate("SettingsModel", "the left and right edges and corners");
     if (tiling.top)
-        parts << QStringLiteral("the top edge");
-    const QString where = page ? QStringLiteral("in the desktop's settings → %1").arg(QString::fromStdString(page->title))
-                               : QStringLiteral("in your window manager's settings");
-    return QStringLiteral("Your desktop already tiles windows dragged to %1, so Quandrel leaves those to it. To use Quandrel's "
-                          "layouts and gaps there too, turn off tiling by dragging %2.")
-        .arg(parts.join(QStringLiteral(" and ")), where);
+        parts << QCoreApplication::translate("SettingsModel", "the top edge");
+    const QString where = page ? QCoreApplication::translate("SettingsModel", "in the desktop's settings → %1").arg(QCoreApplication::translate("TilingSettingsPage", page->title.c_str()))
+                               : QCoreApplication::translate("SettingsModel", "in your window manager's settings");
+    return QCoreApplication::translate("SettingsModel", "Your desktop already tiles windows dragged to %1, so Quandrel leaves those to it. To use Quandrel's "
+                "layouts and gaps there too, turn off tiling by dragging %2.")
+        .arg(joinedWithAnd(parts), where);
 }
 
 QString tilingSettingsButtonTitle(const TilingSettingsPage& page)
 {
-    return QStringLiteral("Open %1 Settings…").arg(QString::fromStdString(page.title));
+    return QCoreApplication::translate("SettingsModel", "Open %1 Settings…").arg(QCoreApplication::translate("TilingSettingsPage", page.title.c_str()));
 }
 
 PermissionText windowControlText()
 {
-    return {QStringLiteral("Window Control"), QStringLiteral("Lets Quandrel move and resize other apps' windows."),
-            QStringLiteral("Needed to move and resize windows."),
-            QStringLiteral("Needs an X11 session with a window manager that follows the EWMH standard (GNOME on Xorg, KDE Plasma "
+    return {QCoreApplication::translate("SettingsModel", "Window Control"), QCoreApplication::translate("SettingsModel", "Lets Quandrel move and resize other apps' windows."),
+            QCoreApplication::translate("SettingsModel", "Needed to move and resize windows."),
+            QCoreApplication::translate("SettingsModel", "Needs an X11 session with a window manager that follows the EWMH standard (GNOME on Xorg, KDE Plasma "
                            "on X11, Xfce, openbox, …).")};
 }
 
 PermissionText screenReadingText()
 {
-    return {QStringLiteral("Screen Recording"), QStringLiteral("Lets Quandrel take screenshots. Images never leave your computer."),
-            QStringLiteral("Needed to take screenshots."),
-            QStringLiteral("Needs a session whose screen other programs may read (an X11 session).")};
+    return {QCoreApplication::translate("SettingsModel", "Screen Recording"), QCoreApplication::translate("SettingsModel", "Lets Quandrel take screenshots. Images never leave your computer."),
+            QCoreApplication::translate("SettingsModel", "Needed to take screenshots."),
+            QCoreApplication::translate("SettingsModel", "Needs a session whose screen other programs may read (an X11 session).")};
 }
 
 } // namespace quandrel

@@ -18,7 +18,6 @@
 
 namespace quandrel {
 
-using settingsui::qstr;
 using settingsui::scrolling;
 using settingsui::secondaryLabel;
 using settingsui::section;
@@ -30,40 +29,40 @@ QWidget* SettingsWindow::screenshotsTab()
 
     std::vector<std::pair<QString, Command>> modes;
     for (const CaptureMode m : allCaptureModes)
-        modes.emplace_back(qstr(title(m)), CaptureCommand{m, std::nullopt});
+        modes.emplace_back(displayTitle(m), CaptureCommand{m, std::nullopt});
     layout->addWidget(shortcutSection(modes, page));
 
-    auto* after = section(QStringLiteral("After Capture"), page);
+    auto* after = section(tr("After Capture"), page);
     auto* form = new QFormLayout(after);
     m_afterCapture = new QComboBox(after);
     m_afterCapture->setObjectName(QStringLiteral("afterCapturePicker"));
-    m_afterCapture->setAccessibleName(QStringLiteral("After taking a screenshot"));
+    m_afterCapture->setAccessibleName(tr("After taking a screenshot"));
     for (const AfterCapture a : allAfterCaptures)
-        m_afterCapture->addItem(qstr(label(a)));
+        m_afterCapture->addItem(displayLabel(a));
     connect(m_afterCapture, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_refreshing && index >= 0)
             edit([index](QuandrelSettings& s) { s.afterCapture = allAfterCaptures[std::size_t(index)]; });
     });
-    form->addRow(QStringLiteral("After taking a screenshot"), m_afterCapture);
+    form->addRow(tr("After taking a screenshot"), m_afterCapture);
 
     auto* folderRow = new QHBoxLayout;
     m_folder = new settingsui::ElidedLabel(after);
     m_folder->setObjectName(QStringLiteral("folder"));
     m_folder->setForegroundRole(QPalette::PlaceholderText);
-    m_folder->setAccessibleName(QStringLiteral("Screenshots folder"));
-    auto* chooseFolder = new QPushButton(QStringLiteral("Choose…"), after);
+    m_folder->setAccessibleName(tr("Screenshots folder"));
+    auto* chooseFolder = new QPushButton(tr("Choose…"), after);
     chooseFolder->setObjectName(QStringLiteral("chooseFolder"));
-    chooseFolder->setAccessibleName(QStringLiteral("Choose the screenshots folder"));
-    m_resetFolder = new QPushButton(QStringLiteral("Reset"), after);
+    chooseFolder->setAccessibleName(tr("Choose the screenshots folder"));
+    m_resetFolder = new QPushButton(tr("Reset"), after);
     m_resetFolder->setObjectName(QStringLiteral("resetFolder"));
-    m_resetFolder->setAccessibleName(QStringLiteral("Reset the screenshots folder"));
+    m_resetFolder->setAccessibleName(tr("Reset the screenshots folder"));
     folderRow->addWidget(m_folder, 1);
     folderRow->addWidget(chooseFolder);
     folderRow->addWidget(m_resetFolder);
-    form->addRow(QStringLiteral("Screenshots folder"), folderRow);
+    form->addRow(tr("Screenshots folder"), folderRow);
     connect(chooseFolder, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
     connect(m_resetFolder, &QPushButton::clicked, this, [this] { edit([](QuandrelSettings& s) { s.saveFolderBookmark.reset(); }); });
-    auto* show = new QPushButton(QStringLiteral("Show Screenshots Folder"), after);
+    auto* show = new QPushButton(tr("Show Screenshots Folder"), after);
     connect(show, &QPushButton::clicked, this, [this] {
         const QString folder = m_context.store.screenshotsFolder();
         QDir().mkpath(folder); // may fail; opening is tried all the same
@@ -72,9 +71,9 @@ QWidget* SettingsWindow::screenshotsTab()
     form->addRow(QString(), show);
     layout->addWidget(after);
 
-    auto* selecting = section(QStringLiteral("While Selecting"), page);
+    auto* selecting = section(tr("While Selecting"), page);
     auto* selectingLayout = new QVBoxLayout(selecting);
-    selectingLayout->addWidget(secondaryLabel(QStringLiteral("Drag to select an area. Press Space to switch between area and window, and Esc "
+    selectingLayout->addWidget(secondaryLabel(tr("Drag to select an area. Press Space to switch between area and window, and Esc "
                                                              "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, T text, "
                                                              "B pixelate, C crop, V select."),
                                               selecting));
@@ -93,11 +92,11 @@ void SettingsWindow::refreshScreenshots(const QuandrelSettings& s)
 
 void SettingsWindow::chooseFolder()
 {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Choose Screenshots Folder"), m_context.store.screenshotsFolder());
+    auto* dialog = new QFileDialog(this, tr("Choose Screenshots Folder"), m_context.store.screenshotsFolder());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
-    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
+    dialog->setLabelText(QFileDialog::Accept, tr("Choose"));
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
         if (folder.isEmpty())
             return;

@@ -80,13 +80,13 @@ ShortcutRecorder::ShortcutRecorder(SettingsContext context, const QString& title
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
     // Wide enough for the usual names, so that the rows' buttons line up.
-    m_button->setMinimumWidth(std::max(110, m_button->fontMetrics().horizontalAdvance(QStringLiteral("Ctrl+Alt+Backspace")) + 24));
-    m_button->setAccessibleName(QStringLiteral("Shortcut for %1").arg(title));
+    m_button->setMinimumWidth(std::max(110, m_button->fontMetrics().horizontalAdvance(QString::fromStdString(displayText({backspaceKey, modifier::control | modifier::alt}))) + 24));
+    m_button->setAccessibleName(tr("Shortcut for %1").arg(title));
     m_clear->setAutoRaise(true);
-    m_clear->setToolTip(QStringLiteral("Clear"));
-    m_clear->setAccessibleName(QStringLiteral("Clear the shortcut for %1").arg(title));
+    m_clear->setToolTip(tr("Clear"));
+    m_clear->setAccessibleName(tr("Clear the shortcut for %1").arg(title));
     m_clear->setIconSize(QSize(14, 14));
-    m_warning->setAccessibleName(QStringLiteral("Warning"));
+    m_warning->setAccessibleName(tr("Warning"));
     m_warning->setFixedSize(16, 16);
     // The clear button keeps its room while hidden, so that the recorders of rows line up.
     QSizePolicy clearPolicy = m_clear->sizePolicy();
@@ -254,12 +254,12 @@ void ShortcutRecorder::updateLook()
     QString text;
     QPalette palette = QApplication::palette(m_button);
     if (m_recording) {
-        text = QStringLiteral("Type shortcut…");
+        text = tr("Type shortcut…");
         palette.setColor(QPalette::ButtonText, palette.color(QPalette::Highlight));
     } else if (m_shortcut) {
         text = QString::fromStdString(displayText(*m_shortcut, m_context.platform.keyboardLayout));
     } else {
-        text = QStringLiteral("Record Shortcut");
+        text = tr("Record Shortcut");
         palette.setColor(QPalette::ButtonText, secondaryText(palette));
     }
     m_button->setText(text);
