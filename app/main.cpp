@@ -13,6 +13,8 @@
 //   quandrel --sway-bindings      prints the shortcuts as sway key bindings
 
 #include "AppBundle.h"
+#include "ColourScheme.h"
+#include "DarkPalette.h"
 #include "QuitSignals.h"
 #include "AppController.h"
 #include "CaptureCoordinator.h"
@@ -295,6 +297,8 @@ int main(int argc, char** argv)
         commandLine.reset();
         QApplication app(argc, argv);
         installTranslations(app);
+        if (freedesktop::preferredColourScheme() == freedesktop::ColourScheme::dark)
+            ui::useDarkPalette();
         const std::unique_ptr<Desktop> desktop = openDesktop(chooseBackend(SessionEnvironment::current()));
         return runDeveloperEditor(parser.positionalArguments(), desktop ? desktop->services().displays->displays() : std::vector<quandrel::Display>{});
     }
@@ -368,6 +372,8 @@ int main(int argc, char** argv)
     commandLine.reset();
     QApplication app(argc, argv);
     installTranslations(app);
+    if (freedesktop::preferredColourScheme() == freedesktop::ColourScheme::dark)
+        ui::useDarkPalette();
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::string whyNot;

@@ -157,7 +157,7 @@
     </message>
     <message>
         <source>Ends the running Quandrel (for desktops without a tray).</source>
-        <translation>Beendet das laufende Quandrel (für Arbeitsumgebungen ohne Systemabschnitt der Kontrollleiste).</translation>
+        <translation>Beendet das laufende Quandrel (für Arbeitsumgebungen ohne Infobereich).</translation>
     </message>
     <message>
         <source>--from-link takes quandrel:// URLs only</source>
@@ -254,7 +254,7 @@
     </message>
     <message>
         <source>Cycle its windows</source>
-        <translation>Durch ihre Fenster wechseln</translation>
+        <translation>Fenster durchschalten</translation>
     </message>
     <message>
         <source>Do nothing</source>
@@ -1220,7 +1220,7 @@
     </message>
     <message>
         <source>Window snapping, app shortcuts and screenshots in one tray app.</source>
-        <translation>Fensteranordnung, Tastenkürzel für Anwendungen und Bildschirmfotos in einer Anwendung im Systemabschnitt.</translation>
+        <translation>Fensteranordnung, Tastenkürzel für Anwendungen und Bildschirmfotos in einem Programm im Infobereich.</translation>
     </message>
     <message>
         <source>Quandrel needs two things from your desktop session. There is nothing to switch on: both come with an X11 session and its window manager.</source>

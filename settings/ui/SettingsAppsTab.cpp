@@ -107,7 +107,7 @@ void SettingsWindow::rebuildAppRows(const std::vector<AppBinding>& bindings)
         h->addWidget(icon);
         row.name = new QLabel(QString::fromStdString(binding.name), row.row);
         row.name->setObjectName(QStringLiteral("name"));
-        row.name->setMinimumWidth(120);
+        row.name->setMinimumWidth(100);
         h->addWidget(row.name, 1);
         h->addWidget(addRecorder(AppCommand{binding.desktopId}, row.name->text(), row.row));
         row.whenInFront = new QComboBox(row.row);

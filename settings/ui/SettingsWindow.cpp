@@ -78,7 +78,6 @@ SettingsWindow::SettingsWindow(SettingsContext context, ApplicationCatalog& cata
     for (int i = 0; i < m_tabs->count(); ++i)
         m_tabs->setTabText(i, tr(tabInfo[i].title));
     updateSymbols();
-    resize(640, 620);
 
     connect(&m_context.store, &SettingsStore::settingsChanged, this, &SettingsWindow::refresh);
     connect(&m_context.store, &SettingsStore::saveFailureChanged, this, &SettingsWindow::refreshSaveNotice);
@@ -90,6 +89,8 @@ SettingsWindow::SettingsWindow(SettingsContext context, ApplicationCatalog& cata
     });
     readSystemTiling();
     refresh();
+    // Wide enough for the longest rows (an app's, in German) without scrolling sideways.
+    resize(680, 620);
 }
 
 SettingsWindow::~SettingsWindow()

@@ -26,6 +26,7 @@ QPointer<ShortcutRecorder> activeRecorder;
 constexpr std::uint32_t backspaceKey = 51; // "Delete" on the stored key table
 constexpr std::uint32_t forwardDeleteKey = 117;
 constexpr std::uint32_t escapeKey = 53;
+constexpr std::uint32_t upKey = 126;
 constexpr quint32 xLockMask = 0x2; // Caps Lock in an X key event's state
 
 bool isModifierKey(const QKeyEvent& event)
@@ -79,8 +80,14 @@ ShortcutRecorder::ShortcutRecorder(SettingsContext context, const QString& title
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
-    // Wide enough for the usual names, so that the rows' buttons line up.
-    m_button->setMinimumWidth(std::max(110, m_button->fontMetrics().horizontalAdvance(QString::fromStdString(displayText({backspaceKey, modifier::control | modifier::alt}))) + 24));
+    // Wide enough for the usual names and the button's own words in the user's language, so
+    // that the rows' buttons line up.
+    int widest = 0;
+    for (const QString& text : {QString::fromStdString(displayText({backspaceKey, modifier::control | modifier::alt})),
+                                QString::fromStdString(displayText({upKey, modifier::control | modifier::alt | modifier::shift})),
+                                tr("Record Shortcut"), tr("Type shortcut…")})
+        widest = std::max(widest, m_button->fontMetrics().horizontalAdvance(text));
+    m_button->setMinimumWidth(std::max(110, widest + 24));
     m_button->setAccessibleName(tr("Shortcut for %1").arg(title));
     m_clear->setAutoRaise(true);
     m_clear->setToolTip(tr("Clear"));
