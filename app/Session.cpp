@@ -34,12 +34,16 @@ QString sessionStatement(const SessionEnvironment& e)
     if (forced == QLatin1String("sway"))
         return QCoreApplication::translate("Session", "QUANDREL_SESSION=sway asks for the sway session, but SWAYSOCK is not set.");
     if (!e.waylandDisplay.isEmpty() || e.sessionType == QLatin1String("wayland"))
-        return QCoreApplication::translate("Session", "This Wayland session does not let one program move or read other programs' windows, so Quandrel cannot "
+        return QCoreApplication::translate(
+            "Session",
+            "This Wayland session does not let one program move or read other programs' windows, so Quandrel cannot "
             "arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything) "
             "and sway (window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). "
             "Log in to an X11 session (on the login screen, for example \"GNOME on Xorg\") or to sway.");
-    return QCoreApplication::translate("Session", "Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from "
-                          "your desktop session, or run tools/run.sh, which starts a private virtual desktop.");
+    return QCoreApplication::translate(
+        "Session",
+        "Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from "
+        "your desktop session, or run tools/run.sh, which starts a private virtual desktop.");
 }
 
 } // namespace quandrel

@@ -88,7 +88,7 @@ SingleInstance::Location SingleInstance::defaultLocation()
     // sockaddr_un holds 108 bytes, the lock file's name is longer still.
     if (QFile::encodeName(path).size() > 100)
         return {{}, QCoreApplication::translate("SingleInstance", "Quandrel cannot keep its command socket in %1: the path is too long for a socket. "
-                                   "Set XDG_RUNTIME_DIR to a private folder.").arg(folder)};
+                                                                  "Set XDG_RUNTIME_DIR to a private folder.").arg(folder)};
     return {path, {}};
 }
 

@@ -145,7 +145,7 @@ VerificationError VerificationError::stateUnreadable(const QString& path, const 
     return VerificationError(
         Kind::stateUnreadable,
         QCoreApplication::translate("UpdateError", "Updates are off because the record of installed versions (%1) %2. "
-                       "Remove or repair it to update again.").arg(path, detail),
+                                                   "Remove or repair it to update again.").arg(path, detail),
         detail);
 }
 

@@ -113,8 +113,8 @@ void CaptureWindows::explainScreenAccess()
 {
     auto* box = new QMessageBox(QMessageBox::Information, QCoreApplication::translate("CaptureWindows", "Quandrel can't capture the screen"),
                                 QCoreApplication::translate("CaptureWindows", "This desktop session doesn't let Quandrel read the screen. "
-                                               "Screenshots need an X11 session; in a Wayland session the "
-                                               "desktop's own screenshot tool has to grant access."));
+                                                                              "Screenshots need an X11 session; in a Wayland session the "
+                                                                              "desktop's own screenshot tool has to grant access."));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
 }

@@ -43,7 +43,7 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     auto* inner = new QVBoxLayout(box);
     inner->setContentsMargins(14, 12, 14, 12);
     auto* intro = new QLabel(tr("Quandrel needs two things from your desktop session. There is nothing to switch on: "
-                                            "both come with an X11 session and its window manager."),
+                                "both come with an X11 session and its window manager."),
                              box);
     intro->setWordWrap(true);
     inner->addWidget(intro);

@@ -29,7 +29,7 @@ QWidget* SettingsWindow::appsTab()
     auto* box = section(tr("App Shortcuts"), page);
     auto* inner = new QVBoxLayout(box);
     inner->addWidget(secondaryLabel(tr("Add an app, then give it a shortcut. The shortcut opens the app, brings it to the "
-                                                   "front if it's already open, and hides it if it's already in front."),
+                                       "front if it's already open, and hides it if it's already in front."),
                                     box));
     auto* rows = new QWidget(box);
     rows->setObjectName(QStringLiteral("appRows"));

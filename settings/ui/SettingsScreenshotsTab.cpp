@@ -74,8 +74,8 @@ QWidget* SettingsWindow::screenshotsTab()
     auto* selecting = section(tr("While Selecting"), page);
     auto* selectingLayout = new QVBoxLayout(selecting);
     selectingLayout->addWidget(secondaryLabel(tr("Drag to select an area. Press Space to switch between area and window, and Esc "
-                                                             "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, T text, "
-                                                             "B pixelate, C crop, V select."),
+                                                 "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, T text, "
+                                                 "B pixelate, C crop, V select."),
                                               selecting));
     layout->addWidget(selecting);
     layout->addStretch(1);

@@ -102,7 +102,7 @@ QWidget* SettingsWindow::windowsTab()
     });
     dragLayout->addWidget(m_drag);
     dragLayout->addWidget(secondaryLabel(tr("Drag a window to the left or right edge for half the screen, the top for full "
-                                                        "screen, a corner for a quarter, or the bottom for a third."),
+                                            "screen, a corner for a quarter, or the bottom for a third."),
                                          dragging));
     m_restoreSize = new QCheckBox(tr("Restore a snapped window's size when it's dragged away"), dragging);
     m_restoreSize->setObjectName(QStringLiteral("restoreSizeSwitch"));
