@@ -1142,7 +1142,7 @@
     </message>
     <message>
         <source>Reset Crop</source>
-        <translation>Zuschnitt zurücksetzen</translation>
+        <translation>Ganzes Bild</translation>
     </message>
     <message>
         <source>Undo</source>
