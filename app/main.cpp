@@ -69,6 +69,11 @@ using namespace quandrel;
 
 namespace {
 
+// The texts of the command line, in one context.
+struct CommandLine {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
+
 // One line on the terminal, after the program's name.
 void say(const QString& message) { std::fprintf(stderr, "quandrel: %s\n", qUtf8Printable(message)); }
 
@@ -138,14 +143,14 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
     case SingleInstance::Delivery::delivered:
         return 0;
     case SingleInstance::Delivery::refused:
-        say(QCoreApplication::translate("CommandLine", "the running Quandrel refused the command: %1").arg(answer));
+        say(CommandLine::tr("the running Quandrel refused the command: %1").arg(answer));
         return 1;
     case SingleInstance::Delivery::busy:
-        say(QCoreApplication::translate("CommandLine", "the running Quandrel is too busy to take the command; nothing was sent."));
+        say(CommandLine::tr("the running Quandrel is too busy to take the command; nothing was sent."));
         return 1;
     case SingleInstance::Delivery::noAnswer:
         // Sending again could run the command twice once the instance recovers.
-        say(QCoreApplication::translate("CommandLine", "the running Quandrel took the command but did not answer within %1 seconds.")
+        say(CommandLine::tr("the running Quandrel took the command but did not answer within %1 seconds.")
                 .arg(SingleInstance::answerTimeout / 1000));
         return 1;
     case SingleInstance::Delivery::noInstance:
@@ -189,7 +194,7 @@ void runReplacedCopyInstead(int argc, char** argv)
         arguments.push_back(argv[i]);
     arguments.push_back(nullptr);
     ::execv(launcher.constData(), arguments.data());
-    say(QCoreApplication::translate("CommandLine", "couldn't start the updated copy %1: %2")
+    say(CommandLine::tr("couldn't start the updated copy %1: %2")
             .arg(QString::fromLocal8Bit(launcher), QString::fromLocal8Bit(std::strerror(errno))));
     qunsetenv("QUANDREL_STARTED_REPLACED_COPY");
 }
@@ -234,28 +239,29 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QCoreApplication::translate("CommandLine", "Window layouts, app shortcuts and screenshots for the X11 desktop."));
-    parser.addPositionalArgument(QStringLiteral("url"), QCoreApplication::translate("CommandLine", "quandrel:// command URLs for the running Quandrel."),
+    parser.setApplicationDescription(CommandLine::tr("Window layouts, app shortcuts and screenshots for the X11 desktop."));
+    parser.addPositionalArgument(QStringLiteral("url"), CommandLine::tr("quandrel:// command URLs for the running Quandrel."),
                                  QStringLiteral("[url…]"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QCoreApplication::translate("CommandLine", "Shows this help."));
-    const QCommandLineOption version(QStringLiteral("version"), QCoreApplication::translate("CommandLine", "Shows the version."));
-    const QCommandLineOption edit(QStringLiteral("edit"), QCoreApplication::translate("CommandLine", "Opens the annotation editor on the image files given (for developers)."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, CommandLine::tr("Shows this help."));
+    const QCommandLineOption version(QStringLiteral("version"), CommandLine::tr("Shows the version."));
+    const QCommandLineOption edit(QStringLiteral("edit"),
+                                  CommandLine::tr("Opens the annotation editor on the image files given (for developers)."));
     const QCommandLineOption showThumbnail(QStringLiteral("show-thumbnail"),
-                                           QCoreApplication::translate("CommandLine", "Shows the PNG file as the thumbnail after a capture (for developers)."),
-                                           QCoreApplication::translate("CommandLine", "file"));
-    const QCommandLineOption pin(QStringLiteral("pin"), QCoreApplication::translate("CommandLine", "Pins the PNG file on the screen (for developers)."),
-                                 QCoreApplication::translate("CommandLine", "file"));
+                                           CommandLine::tr("Shows the PNG file as the thumbnail after a capture (for developers)."),
+                                           CommandLine::tr("file"));
+    const QCommandLineOption pin(QStringLiteral("pin"), CommandLine::tr("Pins the PNG file on the screen (for developers)."),
+                                 CommandLine::tr("file"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(edit);
     parser.addOption(showThumbnail);
     parser.addOption(pin);
-    const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), QCoreApplication::translate("CommandLine", "Prints the shortcuts as sway key bindings."));
+    const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), CommandLine::tr("Prints the shortcuts as sway key bindings."));
     parser.addOption(swayBindings);
-    const QCommandLineOption fromLink(QStringLiteral("from-link"),
-                                      QCoreApplication::translate("CommandLine", "The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
+    const QCommandLineOption fromLink(
+        QStringLiteral("from-link"), CommandLine::tr("The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
     parser.addOption(fromLink);
-    const QCommandLineOption quit(QStringLiteral("quit"), QCoreApplication::translate("CommandLine", "Ends the running Quandrel (for desktops without a tray)."));
+    const QCommandLineOption quit(QStringLiteral("quit"), CommandLine::tr("Ends the running Quandrel (for desktops without a tray)."));
     parser.addOption(quit);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
@@ -263,7 +269,7 @@ int main(int argc, char** argv)
     }
     // A link carries nothing but its URL: no other option rides along with one.
     if (parser.isSet(fromLink) && parser.optionNames().size() > 1) {
-        say(QCoreApplication::translate("CommandLine", "--from-link takes quandrel:// URLs only"));
+        say(CommandLine::tr("--from-link takes quandrel:// URLs only"));
         return 2;
     }
     if (parser.isSet(help)) {
@@ -305,14 +311,14 @@ int main(int argc, char** argv)
     QStringList urls = parser.positionalArguments();
     if (parser.isSet(quit)) {
         if (parser.optionNames().size() > 1 || !urls.isEmpty()) {
-            say(QCoreApplication::translate("CommandLine", "--quit takes no URLs or other options"));
+            say(CommandLine::tr("--quit takes no URLs or other options"));
             return 2;
         }
         urls = QStringList{commandURL(QuitCommand{})};
     }
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
-            say(QCoreApplication::translate("CommandLine", "refusing %1").arg(*problem));
+            say(CommandLine::tr("refusing %1").arg(*problem));
             return 2;
         }
     }
@@ -323,7 +329,7 @@ int main(int argc, char** argv)
     urls += DeveloperPanels::messages(parser.values(showThumbnail), parser.values(pin));
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
-            say(QCoreApplication::translate("CommandLine", "refusing %1").arg(*problem));
+            say(CommandLine::tr("refusing %1").arg(*problem));
             return 2;
         }
     }
@@ -337,7 +343,7 @@ int main(int argc, char** argv)
     if (const auto status = handOver(instance, messagesForRunningInstance(urls)))
         return *status;
     if (asksToQuit(urls)) {
-        say(QCoreApplication::translate("CommandLine", "Quandrel is not running."));
+        say(CommandLine::tr("Quandrel is not running."));
         return 0;
     }
     if (!instance.acquire()) {
@@ -349,7 +355,7 @@ int main(int argc, char** argv)
                 return *status;
             ::usleep(50 * 1000);
         }
-        say(QCoreApplication::translate("CommandLine", "another Quandrel is starting but does not answer."));
+        say(CommandLine::tr("another Quandrel is starting but does not answer."));
         return 1;
     }
     runReplacedCopyInstead(argc, argv);
