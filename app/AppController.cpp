@@ -269,8 +269,8 @@ void AppController::reportTakenShortcuts(const std::set<Command>& newlyTaken, Ta
     }
     if (notice == TakenNotice::notify && !names.isEmpty()) {
         const std::uint32_t shown = m_services.notifier
-            ? m_services.notifier->notify(QStringLiteral("Some Quandrel shortcuts are taken"),
-                                          QStringLiteral("Another program holds %1. Choose other shortcuts in Quandrel's settings.")
+            ? m_services.notifier->notify(tr("Some Quandrel shortcuts are taken"),
+                                          tr("Another program holds %1. Choose other shortcuts in Quandrel's settings.")
                                               .arg(names.join(QStringLiteral(", "))))
             : 0;
         // Nobody was told: the next start tries again.
@@ -315,10 +315,10 @@ bool AppController::handleURL(const QUrl& url, CommandOrigin origin)
             || capture->mode == CaptureMode::allDisplays)) {
         const CaptureCommand asked = *capture;
         const std::uint32_t id = m_services.notifier
-            ? m_services.notifier->ask(QStringLiteral("A link asks for a screenshot"),
-                                       QStringLiteral("%1: nothing is taken until you confirm.")
-                                           .arg(QString::fromUtf8(title(asked.mode).data(), qsizetype(title(asked.mode).size()))),
-                                       QStringLiteral("Take Screenshot"),
+            ? m_services.notifier->ask(tr("A link asks for a screenshot"),
+                                       tr("%1: nothing is taken until you confirm.")
+                                           .arg(displayTitle(asked.mode)),
+                                       tr("Take Screenshot"),
                                        [this, asked] { m_services.capture.startCapture(asked.mode, asked.then, asked.delaySeconds); })
             : 0;
         if (id == 0) {

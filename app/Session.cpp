@@ -1,5 +1,6 @@
 #include "Session.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 namespace quandrel {
@@ -57,18 +58,21 @@ QString sessionStatement(const SessionEnvironment& e)
         return {};
     const QString forced = e.forced.toLower();
     if (forced == QLatin1String("x11"))
-        return QStringLiteral("QUANDREL_SESSION=x11 asks for the X11 session, but DISPLAY is not set.");
+        return QCoreApplication::translate("Session", "QUANDREL_SESSION=x11 asks for the X11 session, but DISPLAY is not set.");
     if (forced == QLatin1String("sway"))
-        return QStringLiteral("QUANDREL_SESSION=sway asks for the sway session, but SWAYSOCK is not set.");
+        return QCoreApplication::translate("Session", "QUANDREL_SESSION=sway asks for the sway session, but SWAYSOCK is not set.");
     if (!e.waylandDisplay.isEmpty() || e.sessionType == QLatin1String("wayland"))
-        return QStringLiteral(
+        return QCoreApplication::translate(
+            "Session",
             "This Wayland session does not let one program move or read other programs' windows, so Quandrel cannot "
             "arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything) "
             "Plasma on Wayland (through KWin), GNOME on Wayland (with the Quandrel GNOME Shell extension), and sway "
             "(window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). Log in to an "
             "X11 session, to Plasma, to GNOME or to sway.");
-    return QStringLiteral("Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from "
-                          "your desktop session, or run tools/run.sh, which starts a private virtual desktop.");
+    return QCoreApplication::translate(
+        "Session",
+        "Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from "
+        "your desktop session, or run tools/run.sh, which starts a private virtual desktop.");
 }
 
 } // namespace quandrel

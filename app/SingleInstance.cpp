@@ -1,5 +1,6 @@
 #include "SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -25,13 +26,13 @@ QString privateFolderProblem(const QString& folder)
 {
     struct stat info {};
     if (::lstat(QFile::encodeName(folder).constData(), &info) != 0)
-        return QStringLiteral("%1 does not exist").arg(folder);
+        return QCoreApplication::translate("SingleInstance", "%1 does not exist").arg(folder);
     if (!S_ISDIR(info.st_mode))
-        return QStringLiteral("%1 is not a folder").arg(folder);
+        return QCoreApplication::translate("SingleInstance", "%1 is not a folder").arg(folder);
     if (info.st_uid != ::getuid())
-        return QStringLiteral("%1 belongs to another user").arg(folder);
+        return QCoreApplication::translate("SingleInstance", "%1 belongs to another user").arg(folder);
     if ((info.st_mode & 077) != 0)
-        return QStringLiteral("%1 is open to other users").arg(folder);
+        return QCoreApplication::translate("SingleInstance", "%1 is open to other users").arg(folder);
     return {};
 }
 
@@ -81,13 +82,13 @@ SingleInstance::Location SingleInstance::defaultLocation()
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
     const QString problem = privateFolderProblem(folder);
     if (!problem.isEmpty())
-        return {{}, QStringLiteral("Quandrel cannot keep its command socket in %1: %2. Set XDG_RUNTIME_DIR to a private folder.")
+        return {{}, QCoreApplication::translate("SingleInstance", "Quandrel cannot keep its command socket in %1: %2. Set XDG_RUNTIME_DIR to a private folder.")
                         .arg(folder, problem)};
     const QString path = folder + QLatin1Char('/') + tag + QStringLiteral(".socket");
     // sockaddr_un holds 108 bytes, the lock file's name is longer still.
     if (QFile::encodeName(path).size() > 100)
-        return {{}, QStringLiteral("Quandrel cannot keep its command socket in %1: the path is too long for a socket. "
-                                   "Set XDG_RUNTIME_DIR to a private folder.").arg(folder)};
+        return {{}, QCoreApplication::translate("SingleInstance", "Quandrel cannot keep its command socket in %1: the path is too long for a socket. "
+                                                                  "Set XDG_RUNTIME_DIR to a private folder.").arg(folder)};
     return {path, {}};
 }
 
@@ -110,9 +111,9 @@ SingleInstance::~SingleInstance()
 std::optional<QString> SingleInstance::checkURL(const QString& url)
 {
     if (url.toUtf8().size() > maxURLLength)
-        return QStringLiteral("a URL longer than %1 bytes").arg(maxURLLength);
+        return QCoreApplication::translate("SingleInstance", "a URL longer than %1 bytes").arg(maxURLLength);
     if (hasControlCharacters(url))
-        return QStringLiteral("a URL with control characters (such as a line break)");
+        return QCoreApplication::translate("SingleInstance", "a URL with control characters (such as a line break)");
     return std::nullopt;
 }
 

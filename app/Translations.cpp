@@ -9,14 +9,17 @@ namespace quandrel {
 
 void installTranslations(QCoreApplication& app)
 {
-    const QLocale locale;
+    // The first of the user's languages (LANGUAGE, then LC_ALL, LC_MESSAGES and LANG) that
+    // Quandrel speaks; Qt's own texts follow in that same language, so that a dialog's buttons
+    // never speak another one than its text.
     auto* own = new QTranslator(&app);
-    if (own->load(locale, QStringLiteral("quandrel"), QStringLiteral("_"), QStringLiteral(":/i18n")))
-        QCoreApplication::installTranslator(own);
-    else
+    if (!own->load(QLocale(), QStringLiteral("quandrel"), QStringLiteral("_"), QStringLiteral(":/i18n"))) {
         delete own;
+        return;
+    }
+    QCoreApplication::installTranslator(own);
     auto* qt = new QTranslator(&app);
-    if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qt->load(QLocale(own->language()), QStringLiteral("qtbase"), QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QCoreApplication::installTranslator(qt);
     else
         delete qt;

@@ -17,9 +17,6 @@ const std::vector<std::vector<WindowAction>> windowGroups = {
 
 QString qstr(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 
-// Window actions and capture modes keep their English names in their tables, marked for translation there.
-QString translated(const char* context, std::string_view text) { return QCoreApplication::translate(context, text.data()); }
-
 template <typename Key>
 std::optional<Shortcut> shortcutOf(const std::map<Key, Shortcut>& map, Key key)
 {
@@ -65,13 +62,13 @@ std::vector<TrayMenuEntry> trayMenuModel(const TrayMenuState& state)
         if (!window.children.empty())
             window.children.push_back(divider());
         for (const WindowAction a : group)
-            window.children.push_back(commandItem(state, translated("WindowAction", title(a)), WindowCommand{a}, shortcutOf(settings.windowShortcuts, a), windowCommandDelay));
+            window.children.push_back(commandItem(state, displayTitle(a), WindowCommand{a}, shortcutOf(settings.windowShortcuts, a), windowCommandDelay));
     }
     menu.push_back(std::move(window));
 
     menu.push_back(divider());
     for (const CaptureMode m : allCaptureModes) {
-        TrayMenuEntry item = commandItem(state, translated("CaptureMode", title(m)), CaptureCommand{m, std::nullopt}, shortcutOf(settings.captureShortcuts, m),
+        TrayMenuEntry item = commandItem(state, displayTitle(m), CaptureCommand{m, std::nullopt}, shortcutOf(settings.captureShortcuts, m),
                                          captureCommandDelay);
         item.symbol = qstr(symbolName(m));
         menu.push_back(std::move(item));

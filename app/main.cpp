@@ -13,6 +13,8 @@
 //   quandrel --sway-bindings      prints the shortcuts as sway key bindings
 
 #include "AppBundle.h"
+#include "ColourScheme.h"
+#include "DarkPalette.h"
 #include "QuitSignals.h"
 #include "AppController.h"
 #include "CaptureCoordinator.h"
@@ -59,12 +61,21 @@
 #include <csignal>
 #include <cstring>
 #include <malloc.h>
+#include <memory>
 #include <unistd.h>
 #include <vector>
 
 using namespace quandrel;
 
 namespace {
+
+// The texts of the command line, in one context.
+struct CommandLine {
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
+
+// One line on the terminal, after the program's name.
+void say(const QString& message) { std::fprintf(stderr, "quandrel: %s\n", qUtf8Printable(message)); }
 
 // Screenshots: the coordinator is made the first time anything needs it and then kept. The
 // overlay's windows are made at start, so that the first capture does not wait for them.
@@ -137,15 +148,15 @@ std::optional<int> handOver(SingleInstance& instance, const QStringList& urls)
     case SingleInstance::Delivery::delivered:
         return 0;
     case SingleInstance::Delivery::refused:
-        std::fprintf(stderr, "quandrel: the running Quandrel refused the command: %s\n", qUtf8Printable(answer));
+        say(CommandLine::tr("the running Quandrel refused the command: %1").arg(answer));
         return 1;
     case SingleInstance::Delivery::busy:
-        std::fprintf(stderr, "quandrel: the running Quandrel is too busy to take the command; nothing was sent.\n");
+        say(CommandLine::tr("the running Quandrel is too busy to take the command; nothing was sent."));
         return 1;
     case SingleInstance::Delivery::noAnswer:
         // Sending again could run the command twice once the instance recovers.
-        std::fprintf(stderr, "quandrel: the running Quandrel took the command but did not answer within %d seconds.\n",
-                     SingleInstance::answerTimeout / 1000);
+        say(CommandLine::tr("the running Quandrel took the command but did not answer within %1 seconds.")
+                .arg(SingleInstance::answerTimeout / 1000));
         return 1;
     case SingleInstance::Delivery::noInstance:
         break;
@@ -188,7 +199,8 @@ void runReplacedCopyInstead(int argc, char** argv)
         arguments.push_back(argv[i]);
     arguments.push_back(nullptr);
     ::execv(launcher.constData(), arguments.data());
-    std::fprintf(stderr, "quandrel: couldn't start the updated copy %s: %s\n", launcher.constData(), std::strerror(errno));
+    say(CommandLine::tr("couldn't start the updated copy %1: %2")
+            .arg(QString::fromLocal8Bit(launcher), QString::fromLocal8Bit(std::strerror(errno))));
     qunsetenv("QUANDREL_STARTED_REPLACED_COPY");
 }
 
@@ -223,32 +235,38 @@ int main(int argc, char** argv)
     // one is freed, where the memory stays with the process.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 
+    // The command line speaks the user's language too: an application object for the options,
+    // the hand-over and their messages, which the widgets' own replaces once Quandrel runs.
+    auto commandLine = std::make_unique<QCoreApplication>(argc, argv);
+    installTranslations(*commandLine);
+
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Window layouts, app shortcuts and screenshots for the X11 desktop."));
-    parser.addPositionalArgument(QStringLiteral("url"), QStringLiteral("quandrel:// command URLs for the running Quandrel."),
+    parser.setApplicationDescription(CommandLine::tr("Window layouts, app shortcuts and screenshots for the X11 desktop."));
+    parser.addPositionalArgument(QStringLiteral("url"), CommandLine::tr("quandrel:// command URLs for the running Quandrel."),
                                  QStringLiteral("[url…]"));
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Shows this help."));
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Shows the version."));
-    const QCommandLineOption edit(QStringLiteral("edit"), QStringLiteral("Opens the annotation editor on the image files given (for developers)."));
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")}, CommandLine::tr("Shows this help."));
+    const QCommandLineOption version(QStringLiteral("version"), CommandLine::tr("Shows the version."));
+    const QCommandLineOption edit(QStringLiteral("edit"),
+                                  CommandLine::tr("Opens the annotation editor on the image files given (for developers)."));
     const QCommandLineOption showThumbnail(QStringLiteral("show-thumbnail"),
-                                           QStringLiteral("Shows the PNG file as the thumbnail after a capture (for developers)."),
-                                           QStringLiteral("file"));
-    const QCommandLineOption pin(QStringLiteral("pin"), QStringLiteral("Pins the PNG file on the screen (for developers)."),
-                                 QStringLiteral("file"));
+                                           CommandLine::tr("Shows the PNG file as the thumbnail after a capture (for developers)."),
+                                           CommandLine::tr("file"));
+    const QCommandLineOption pin(QStringLiteral("pin"), CommandLine::tr("Pins the PNG file on the screen (for developers)."),
+                                 CommandLine::tr("file"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(edit);
     parser.addOption(showThumbnail);
     parser.addOption(pin);
-    const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), QStringLiteral("Prints the shortcuts as sway key bindings."));
+    const QCommandLineOption swayBindings(QStringLiteral("sway-bindings"), CommandLine::tr("Prints the shortcuts as sway key bindings."));
     parser.addOption(swayBindings);
-    const QCommandLineOption fromLink(QStringLiteral("from-link"),
-                                      QStringLiteral("The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
+    const QCommandLineOption fromLink(
+        QStringLiteral("from-link"), CommandLine::tr("The URLs come from links opened elsewhere: a capture shows its overlay or asks first."));
     parser.addOption(fromLink);
-    const QCommandLineOption quit(QStringLiteral("quit"), QStringLiteral("Ends the running Quandrel (for desktops without a tray)."));
+    const QCommandLineOption quit(QStringLiteral("quit"), CommandLine::tr("Ends the running Quandrel (for desktops without a tray)."));
     parser.addOption(quit);
     if (!parser.parse(arguments)) {
         std::fprintf(stderr, "quandrel: %s\n%s", qUtf8Printable(parser.errorText()), qUtf8Printable(parser.helpText()));
@@ -256,7 +274,7 @@ int main(int argc, char** argv)
     }
     // A link carries nothing but its URL: no other option rides along with one.
     if (parser.isSet(fromLink) && parser.optionNames().size() > 1) {
-        std::fprintf(stderr, "quandrel: --from-link takes quandrel:// URLs only\n");
+        say(CommandLine::tr("--from-link takes quandrel:// URLs only"));
         return 2;
     }
     if (parser.isSet(help)) {
@@ -287,22 +305,25 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
             return 1;
         }
+        commandLine.reset();
         QApplication app(argc, argv);
         installTranslations(app);
+        if (freedesktop::preferredColourScheme() == freedesktop::ColourScheme::dark)
+            ui::useDarkPalette();
         const std::unique_ptr<Desktop> desktop = openDesktop(chooseBackend(SessionEnvironment::current()));
         return runDeveloperEditor(parser.positionalArguments(), desktop ? desktop->services().displays->displays() : std::vector<quandrel::Display>{});
     }
     QStringList urls = parser.positionalArguments();
     if (parser.isSet(quit)) {
         if (parser.optionNames().size() > 1 || !urls.isEmpty()) {
-            std::fprintf(stderr, "quandrel: --quit takes no URLs or other options\n");
+            say(CommandLine::tr("--quit takes no URLs or other options"));
             return 2;
         }
         urls = QStringList{commandURL(QuitCommand{})};
     }
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
-            std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
+            say(CommandLine::tr("refusing %1").arg(*problem));
             return 2;
         }
     }
@@ -313,7 +334,7 @@ int main(int argc, char** argv)
     urls += DeveloperPanels::messages(parser.values(showThumbnail), parser.values(pin));
     for (const QString& url : urls) {
         if (const auto problem = SingleInstance::checkURL(url)) {
-            std::fprintf(stderr, "quandrel: refusing %s\n", qUtf8Printable(*problem));
+            say(CommandLine::tr("refusing %1").arg(*problem));
             return 2;
         }
     }
@@ -327,7 +348,7 @@ int main(int argc, char** argv)
     if (const auto status = handOver(instance, messagesForRunningInstance(urls)))
         return *status;
     if (asksToQuit(urls)) {
-        std::fprintf(stderr, "quandrel: Quandrel is not running.\n");
+        say(CommandLine::tr("Quandrel is not running."));
         return 0;
     }
     if (!instance.acquire()) {
@@ -339,7 +360,7 @@ int main(int argc, char** argv)
                 return *status;
             ::usleep(50 * 1000);
         }
-        std::fprintf(stderr, "quandrel: another Quandrel is starting but does not answer.\n");
+        say(CommandLine::tr("another Quandrel is starting but does not answer."));
         return 1;
     }
     runReplacedCopyInstead(argc, argv);
@@ -359,8 +380,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(launchedInfo && !launchedInfo->version.isEmpty() ? launchedInfo->version
                                                                                           : QStringLiteral(QUANDREL_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("quandrel"));
+    commandLine.reset();
     QApplication app(argc, argv);
     installTranslations(app);
+    if (freedesktop::preferredColourScheme() == freedesktop::ColourScheme::dark)
+        ui::useDarkPalette();
     QApplication::setQuitOnLastWindowClosed(false);
 
     std::string whyNot;

@@ -2,6 +2,7 @@
 #include "Command.h"
 #include "ScreenSpace.h"
 
+#include <QCoreApplication>
 #include <QCoroFuture>
 #include <QLoggingCategory>
 #include <QStringList>
@@ -68,8 +69,8 @@ QString CaptureCoordinator::copiedTextMessage(const QString& text)
 {
     const qsizetype lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size();
     if (lines == 1)
-        return QStringLiteral("Copied text");
-    return QStringLiteral("Copied ") + QString::number(lines) + QStringLiteral(" lines of text");
+        return QCoreApplication::translate("CaptureCoordinator", "Copied text");
+    return QCoreApplication::translate("CaptureCoordinator", "Copied %1 lines of text").arg(lines);
 }
 
 bool CaptureCoordinator::startCapture(CaptureMode mode, std::optional<AfterCapture> after, int delaySeconds)
@@ -146,7 +147,7 @@ QCoro::Task<> CaptureCoordinator::run(CaptureMode mode, std::optional<AfterCaptu
 
     if (taken.failure) {
         qCWarning(lcCapture) << "capture failed:" << *taken.failure;
-        m_views.showToast(QStringLiteral("Couldn't capture the screen"), warningSymbol);
+        m_views.showToast(QCoreApplication::translate("CaptureCoordinator", "Couldn't capture the screen"), warningSymbol);
         // A refused grab may already have moved the focus (the overlay was shown): back it goes.
         reactivate(previous);
     } else if (taken.cancelled) {
@@ -253,12 +254,12 @@ QCoro::Task<> CaptureCoordinator::deliverText(CapturedImage image)
         co_return;
     if (auto* error = std::get_if<TextRecognitionError>(&result)) {
         qCWarning(lcCapture) << "text recognition failed:" << error->message;
-        m_views.showToast(QStringLiteral("Couldn't read text"), warningSymbol);
+        m_views.showToast(QCoreApplication::translate("CaptureCoordinator", "Couldn't read text"), warningSymbol);
         co_return;
     }
     const QString& text = std::get<QString>(result);
     if (text.isEmpty()) {
-        m_views.showToast(QStringLiteral("No text found"), textSymbol);
+        m_views.showToast(QCoreApplication::translate("CaptureCoordinator", "No text found"), textSymbol);
         co_return;
     }
     m_views.copyText(text);
@@ -281,7 +282,7 @@ bool CaptureCoordinator::deliver(const CapturedImage& image, std::optional<After
         break;
     case AfterCapture::copyOnly:
         m_views.copyImage(image);
-        m_views.showToast(QStringLiteral("Screenshot copied"), checkmarkSymbol);
+        m_views.showToast(QCoreApplication::translate("CaptureCoordinator", "Screenshot copied"), checkmarkSymbol);
         break;
     case AfterCapture::save:
         saveToFolder(image);
@@ -308,11 +309,11 @@ QCoro::Task<> CaptureCoordinator::saveInBackground(CapturedImage image)
     if (!self.lock() || !*self.lock())
         co_return;
     if (const auto* path = std::get_if<QString>(&saved)) {
-        m_views.showToast(QStringLiteral("Saved ") + path->section(QLatin1Char('/'), -1),
+        m_views.showToast(QCoreApplication::translate("CaptureCoordinator", "Saved %1").arg(path->section(QLatin1Char('/'), -1)),
                           QStringLiteral("square.and.arrow.down.fill"));
     } else {
         qCWarning(lcCapture) << "saving failed:" << std::get<SaveError>(saved).message;
-        m_views.showToast(QStringLiteral("Couldn't save the screenshot"), warningSymbol);
+        m_views.showToast(QCoreApplication::translate("CaptureCoordinator", "Couldn't save the screenshot"), warningSymbol);
     }
 }
 
@@ -354,7 +355,7 @@ void CaptureCoordinator::showThumbnail(const CapturedImage& image)
     actions.save = weakly([image](CaptureCoordinator& c) { c.saveToFolder(image); });
     actions.copy = weakly([image](CaptureCoordinator& c) {
         c.m_views.copyImage(image);
-        c.m_views.showToast(QStringLiteral("Copied"), checkmarkSymbol);
+        c.m_views.showToast(QCoreApplication::translate("CaptureCoordinator", "Copied"), checkmarkSymbol);
     });
     m_views.showThumbnail(image, std::move(actions));
 }

@@ -299,19 +299,19 @@ SaveResult saveImage(const QImage& image, double scale, const QString& folder,
 {
     const auto png = pngData(image, scale);
     if (!png)
-        return SaveError{QStringLiteral("The image could not be encoded as PNG.")};
+        return SaveError{QCoreApplication::translate("ImageExport", "The image could not be encoded as PNG.")};
 
     // A folder made here (the default one) is private; a folder that exists keeps its own mode.
     if (!QFileInfo(folder).isDir() && QDir().mkpath(QFileInfo(folder).absolutePath()))
         ::mkdir(QFile::encodeName(folder).constData(), 0700);
     if (!QFileInfo(folder).isDir())
-        return SaveError{QStringLiteral("The folder %1 could not be created.").arg(folder)};
+        return SaveError{QCoreApplication::translate("ImageExport", "The folder %1 could not be created.").arg(folder)};
 
     // The bytes go to a hidden file in the same folder first, so that the screenshot appears
     // under its name complete or not at all.
     PartFile temporary(folder);
     if (const int error = temporary.write(*png))
-        return SaveError{QStringLiteral("Could not write into %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error)))};
+        return SaveError{QCoreApplication::translate("ImageExport", "Could not write into %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(error)))};
     const QByteArray& from = temporary.path();
 
     for (int counter = 1; counter < 10000; ++counter) {
@@ -325,9 +325,9 @@ SaveResult saveImage(const QImage& image, double scale, const QString& folder,
             return path;
         }
         if (error != EEXIST)
-            return SaveError{QStringLiteral("Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)))};
+            return SaveError{QCoreApplication::translate("ImageExport", "Could not write %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)))};
     }
-    return SaveError{QStringLiteral("Every screenshot name in %1 is taken.").arg(folder)};
+    return SaveError{QCoreApplication::translate("ImageExport", "Every screenshot name in %1 is taken.").arg(folder)};
 }
 
 bool writePng(const QImage& image, double scale, const QString& path)

@@ -76,8 +76,8 @@ Rect loupeFrame(Point pointer, Size view)
 
 QString hintText(bool windowMode)
 {
-    return windowMode ? QStringLiteral("Click a window \u00b7 Space for area \u00b7 Esc to cancel")
-                      : QStringLiteral("Drag to select \u00b7 Space for window \u00b7 Esc to cancel");
+    return windowMode ? QCoreApplication::translate("OverlayGeometry", "Click a window · Space for area · Esc to cancel")
+                      : QCoreApplication::translate("OverlayGeometry", "Drag to select · Space for window · Esc to cancel");
 }
 
 Rect hintPill(Size view, Size textSize)

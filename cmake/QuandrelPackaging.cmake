@@ -88,7 +88,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The text-recognition engine is opened at run time, so shlibdeps does not see it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libtesseract5, tesseract-ocr-eng")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# Qt's own texts in the user's language (Quandrel's are built into the binary).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-translations-l10n")
 include(CPack)
 
 if(QUANDREL_BUILD_TESTS)

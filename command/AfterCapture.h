@@ -2,6 +2,8 @@
 
 // What happens to a screenshot once it is taken. Stored by raw name (the case name).
 
+#include <QString>
+
 #include <array>
 #include <optional>
 #include <string_view>
@@ -21,6 +23,8 @@ inline constexpr std::array allAfterCaptures = {AfterCapture::copyAndThumbnail, 
 
 std::string_view rawName(AfterCapture value);
 std::string_view label(AfterCapture value);
+// The label in the user's language.
+QString displayLabel(AfterCapture value);
 std::optional<AfterCapture> afterCaptureFromRawName(std::string_view raw);
 
 } // namespace quandrel

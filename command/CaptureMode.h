@@ -3,7 +3,7 @@
 // The kinds of screenshot. Stored and exchanged by raw name (the case name); the declaration
 // order is the iteration order of menus, settings rows and hot-key registration.
 
-#include <QtGlobal>
+#include <QString>
 
 #include <array>
 #include <optional>
@@ -41,6 +41,8 @@ inline constexpr std::array<CaptureModeNames, allCaptureModes.size()> captureMod
 
 constexpr std::string_view rawName(CaptureMode m) { return detail::captureModeNames[static_cast<std::size_t>(m)].raw; }
 constexpr std::string_view title(CaptureMode m) { return detail::captureModeNames[static_cast<std::size_t>(m)].title; }
+// The title in the user's language.
+QString displayTitle(CaptureMode mode);
 constexpr std::string_view symbolName(CaptureMode m) { return detail::captureModeNames[static_cast<std::size_t>(m)].symbol; }
 
 constexpr std::optional<CaptureMode> captureModeFromRawName(std::string_view raw)

@@ -1,5 +1,6 @@
 #include "Command.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <QUrlQuery>
 
@@ -56,19 +57,20 @@ std::string describe(const Command& command)
                       command);
 }
 
+QString displayTitle(CaptureMode mode) { return QCoreApplication::translate("CaptureMode", title(mode).data()); }
+
 QString commandTitle(const Command& command, const AppNameLookup& appName)
 {
-    const auto text = [](std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); };
     return std::visit(Overloaded{
-                          [&](const WindowCommand& c) { return text(title(c.action)); },
-                          [&](const CaptureCommand& c) { return text(title(c.mode)); },
+                          [&](const WindowCommand& c) { return displayTitle(c.action); },
+                          [&](const CaptureCommand& c) { return displayTitle(c.mode); },
                           [&](const AppCommand& c) {
                               const auto name = appName ? appName(c.desktopId) : std::nullopt;
                               return QString::fromStdString(name ? *name : c.desktopId);
                           },
-                          [](const OpenSettingsCommand&) { return QStringLiteral("Settings…"); },
-                          [](const ClosePinsCommand&) { return QStringLiteral("Close All Pins"); },
-                          [](const QuitCommand&) { return QStringLiteral("Quit Quandrel"); },
+                          [](const OpenSettingsCommand&) { return QCoreApplication::translate("TrayMenu", "Settings…"); },
+                          [](const ClosePinsCommand&) { return QCoreApplication::translate("TrayMenu", "Close All Pins"); },
+                          [](const QuitCommand&) { return QCoreApplication::translate("TrayMenu", "Quit Quandrel"); },
                       },
                       command);
 }

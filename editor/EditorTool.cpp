@@ -1,5 +1,7 @@
 #include "EditorTool.h"
 
+#include <QCoreApplication>
+
 namespace quandrel {
 
 namespace {
@@ -14,19 +16,19 @@ struct ToolInfo {
 ToolInfo info(EditorTool tool)
 {
     switch (tool) {
-    case EditorTool::select: return {"select", "Select", "cursorarrow", 'v'};
-    case EditorTool::arrow: return {"arrow", "Arrow", "arrow.up.right", 'a'};
-    case EditorTool::line: return {"line", "Line", "line.diagonal", 'l'};
-    case EditorTool::rectangle: return {"rectangle", "Rectangle", "rectangle", 'r'};
-    case EditorTool::ellipse: return {"ellipse", "Ellipse", "circle", 'o'};
-    case EditorTool::pen: return {"pen", "Pen", "scribble", 'p'};
-    case EditorTool::marker: return {"marker", "Marker", "paintbrush", 'm'};
-    case EditorTool::highlight: return {"highlight", "Highlight", "highlighter", 'h'};
-    case EditorTool::text: return {"text", "Text", "textformat", 't'};
-    case EditorTool::step: return {"step", "Step Number", "1.circle", 'n'};
-    case EditorTool::pixelate: return {"pixelate", "Pixelate", "checkerboard.rectangle", 'b'};
-    case EditorTool::blur: return {"blur", "Blur", "drop.halffull", 'u'};
-    case EditorTool::crop: return {"crop", "Crop", "crop", 'c'};
+    case EditorTool::select: return {"select", QT_TRANSLATE_NOOP("EditorTool", "Select"), "cursorarrow", 'v'};
+    case EditorTool::arrow: return {"arrow", QT_TRANSLATE_NOOP("EditorTool", "Arrow"), "arrow.up.right", 'a'};
+    case EditorTool::line: return {"line", QT_TRANSLATE_NOOP("EditorTool", "Line"), "line.diagonal", 'l'};
+    case EditorTool::rectangle: return {"rectangle", QT_TRANSLATE_NOOP("EditorTool", "Rectangle"), "rectangle", 'r'};
+    case EditorTool::ellipse: return {"ellipse", QT_TRANSLATE_NOOP("EditorTool", "Ellipse"), "circle", 'o'};
+    case EditorTool::pen: return {"pen", QT_TRANSLATE_NOOP("EditorTool", "Pen"), "scribble", 'p'};
+    case EditorTool::marker: return {"marker", QT_TRANSLATE_NOOP("EditorTool", "Marker"), "paintbrush", 'm'};
+    case EditorTool::highlight: return {"highlight", QT_TRANSLATE_NOOP("EditorTool", "Highlight"), "highlighter", 'h'};
+    case EditorTool::text: return {"text", QT_TRANSLATE_NOOP("EditorTool", "Text"), "textformat", 't'};
+    case EditorTool::step: return {"step", QT_TRANSLATE_NOOP("EditorTool", "Step Number"), "1.circle", 'n'};
+    case EditorTool::pixelate: return {"pixelate", QT_TRANSLATE_NOOP("EditorTool", "Pixelate"), "checkerboard.rectangle", 'b'};
+    case EditorTool::blur: return {"blur", QT_TRANSLATE_NOOP("EditorTool", "Blur"), "drop.halffull", 'u'};
+    case EditorTool::crop: return {"crop", QT_TRANSLATE_NOOP("EditorTool", "Crop"), "crop", 'c'};
     }
     Q_UNREACHABLE();
 }
@@ -35,6 +37,7 @@ ToolInfo info(EditorTool tool)
 
 std::string_view rawName(EditorTool tool) { return info(tool).rawName; }
 std::string_view title(EditorTool tool) { return info(tool).title; }
+QString displayTitle(EditorTool tool) { return QCoreApplication::translate("EditorTool", title(tool).data()); }
 std::string_view symbolName(EditorTool tool) { return info(tool).symbolName; }
 char shortcutKey(EditorTool tool) { return info(tool).key; }
 

@@ -35,6 +35,8 @@ inline constexpr std::array allEditorTools = {
 
 std::string_view rawName(EditorTool tool);
 std::string_view title(EditorTool tool);
+// The title in the user's language.
+QString displayTitle(EditorTool tool);
 // The name of the toolbar icon (one SVG per symbol name in the app's icon set).
 std::string_view symbolName(EditorTool tool);
 // The lower-case letter that selects the tool on the canvas.

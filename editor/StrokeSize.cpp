@@ -17,9 +17,9 @@ double rawValue(StrokeSize size)
 std::string_view label(StrokeSize size)
 {
     switch (size) {
-    case StrokeSize::small: return "Thin";
-    case StrokeSize::medium: return "Medium";
-    case StrokeSize::large: return "Thick";
+    case StrokeSize::small: return QT_TRANSLATE_NOOP("StrokeSize", "Thin");
+    case StrokeSize::medium: return QT_TRANSLATE_NOOP("StrokeSize", "Medium");
+    case StrokeSize::large: return QT_TRANSLATE_NOOP("StrokeSize", "Thick");
     }
     Q_UNREACHABLE();
 }

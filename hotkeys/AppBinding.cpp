@@ -1,5 +1,6 @@
 #include "AppBinding.h"
 
+#include <QCoreApplication>
 #include <QJsonValue>
 
 namespace quandrel {
@@ -8,11 +9,14 @@ namespace {
 struct Names {
     std::string_view raw, label;
 };
-constexpr std::array<Names, 3> names = {{{"hide", "Hide it"}, {"cycleWindows", "Cycle its windows"}, {"nothing", "Do nothing"}}};
+constexpr std::array<Names, 3> names = {{{"hide", QT_TRANSLATE_NOOP("FrontmostBehavior", "Hide it")},
+                                          {"cycleWindows", QT_TRANSLATE_NOOP("FrontmostBehavior", "Cycle its windows")},
+                                          {"nothing", QT_TRANSLATE_NOOP("FrontmostBehavior", "Do nothing")}}};
 } // namespace
 
 std::string_view rawName(FrontmostBehavior b) { return names[static_cast<std::size_t>(b)].raw; }
 std::string_view label(FrontmostBehavior b) { return names[static_cast<std::size_t>(b)].label; }
+QString displayLabel(FrontmostBehavior b) { return QCoreApplication::translate("FrontmostBehavior", label(b).data()); }
 
 std::optional<FrontmostBehavior> frontmostBehaviorFromRawName(std::string_view raw)
 {

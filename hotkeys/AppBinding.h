@@ -25,6 +25,8 @@ inline constexpr std::array allFrontmostBehaviors = {FrontmostBehavior::hide, Fr
 
 std::string_view rawName(FrontmostBehavior behavior);
 std::string_view label(FrontmostBehavior behavior);
+// The label in the user's language.
+QString displayLabel(FrontmostBehavior behavior);
 std::optional<FrontmostBehavior> frontmostBehaviorFromRawName(std::string_view raw);
 
 struct AppBinding {

@@ -2,6 +2,7 @@
 
 #include "KeyboardLayout.h"
 
+#include <QCoreApplication>
 #include <QJsonValue>
 #include <QString>
 
@@ -17,25 +18,44 @@ namespace {
 
 constexpr std::uint32_t linuxKey(std::uint32_t evdevCode) { return linuxKeyBase + evdevCode; }
 
-// The keys whose names do not come from the layout, by stored code.
+// The keys whose names do not come from the layout, by stored code; words are translated, the
+// arrows and function keys read the same everywhere.
 constexpr std::pair<std::uint32_t, const char*> namedKeys[] = {
-    {123, "←"}, {124, "→"}, {126, "↑"}, {125, "↓"}, {36, "Return"}, {48, "Tab"}, {49, "Space"}, {51, "Backspace"},
-    {117, "Delete"}, {53, "Escape"}, {114, "Insert"}, {115, "Home"}, {119, "End"}, {116, "Page Up"}, {121, "Page Down"},
-    {122, "F1"}, {120, "F2"}, {99, "F3"}, {118, "F4"}, {96, "F5"}, {97, "F6"}, {98, "F7"}, {100, "F8"}, {101, "F9"},
-    {109, "F10"}, {103, "F11"}, {111, "F12"}, {105, "F13"}, {107, "F14"}, {113, "F15"}, {106, "F16"}, {64, "F17"},
-    {79, "F18"}, {80, "F19"}, {90, "F20"}, {linuxKey(191), "F21"}, {linuxKey(192), "F22"}, {linuxKey(193), "F23"}, {linuxKey(194), "F24"},
-    // The keypad, whatever Num Lock makes of it.
-    {82, "Keypad 0"}, {83, "Keypad 1"}, {84, "Keypad 2"}, {85, "Keypad 3"}, {86, "Keypad 4"}, {87, "Keypad 5"},
-    {88, "Keypad 6"}, {89, "Keypad 7"}, {91, "Keypad 8"}, {92, "Keypad 9"}, {65, "Keypad ."}, {95, "Keypad ,"},
-    {67, "Keypad *"}, {75, "Keypad /"}, {69, "Keypad +"}, {78, "Keypad -"}, {81, "Keypad ="}, {76, "Keypad Enter"},
-    {71, "Num Lock"},
-    {linuxKey(99), "Print"}, {linuxKey(119), "Pause"}, {linuxKey(70), "Scroll Lock"}, {linuxKey(127), "Menu"},
+    {123, "←"}, {124, "→"}, {126, "↑"}, {125, "↓"}, {36, QT_TRANSLATE_NOOP("Shortcut", "Return")},
+    {48, QT_TRANSLATE_NOOP("Shortcut", "Tab")}, {49, QT_TRANSLATE_NOOP("Shortcut", "Space")},
+    {51, QT_TRANSLATE_NOOP("Shortcut", "Backspace")}, {117, QT_TRANSLATE_NOOP("Shortcut", "Delete")},
+    {53, QT_TRANSLATE_NOOP("Shortcut", "Escape")}, {114, QT_TRANSLATE_NOOP("Shortcut", "Insert")},
+    {115, QT_TRANSLATE_NOOP("Shortcut", "Home")}, {119, QT_TRANSLATE_NOOP("Shortcut", "End")},
+    {116, QT_TRANSLATE_NOOP("Shortcut", "Page Up")}, {121, QT_TRANSLATE_NOOP("Shortcut", "Page Down")}, {122, "F1"},
+    {120, "F2"}, {99, "F3"}, {118, "F4"}, {96, "F5"}, {97, "F6"}, {98, "F7"}, {100, "F8"}, {101, "F9"}, {109, "F10"},
+    {103, "F11"}, {111, "F12"}, {105, "F13"}, {107, "F14"}, {113, "F15"}, {106, "F16"}, {64, "F17"}, {79, "F18"}, {80, "F19"},
+    {90, "F20"}, {linuxKey(191), "F21"}, {linuxKey(192), "F22"}, {linuxKey(193), "F23"}, {linuxKey(194), "F24"},
+    {76, QT_TRANSLATE_NOOP("Shortcut", "Keypad Enter")}, {71, QT_TRANSLATE_NOOP("Shortcut", "Num Lock")},
+    {linuxKey(99), QT_TRANSLATE_NOOP("Shortcut", "Print")}, {linuxKey(119), QT_TRANSLATE_NOOP("Shortcut", "Pause")},
+    {linuxKey(70), QT_TRANSLATE_NOOP("Shortcut", "Scroll Lock")}, {linuxKey(127), QT_TRANSLATE_NOOP("Shortcut", "Menu")},
     // Media and launcher keys; the rest are named by the layout's symbol names.
-    {74, "Mute"}, {73, "Volume Down"}, {72, "Volume Up"}, {linuxKey(164), "Play"},
-    {linuxKey(166), "Stop"}, {linuxKey(165), "Previous Track"}, {linuxKey(163), "Next Track"}, {linuxKey(140), "Calculator"},
-    {linuxKey(155), "Mail"}, {linuxKey(172), "Home Page"}, {linuxKey(217), "Search"}, {linuxKey(224), "Brightness Down"},
-    {linuxKey(225), "Brightness Up"},
+    {74, QT_TRANSLATE_NOOP("Shortcut", "Mute")}, {73, QT_TRANSLATE_NOOP("Shortcut", "Volume Down")},
+    {72, QT_TRANSLATE_NOOP("Shortcut", "Volume Up")}, {linuxKey(164), QT_TRANSLATE_NOOP("Shortcut", "Play")},
+    {linuxKey(166), QT_TRANSLATE_NOOP("Shortcut", "Stop")}, {linuxKey(165), QT_TRANSLATE_NOOP("Shortcut", "Previous Track")},
+    {linuxKey(163), QT_TRANSLATE_NOOP("Shortcut", "Next Track")}, {linuxKey(140), QT_TRANSLATE_NOOP("Shortcut", "Calculator")},
+    {linuxKey(155), QT_TRANSLATE_NOOP("Shortcut", "Mail")}, {linuxKey(172), QT_TRANSLATE_NOOP("Shortcut", "Home Page")},
+    {linuxKey(217), QT_TRANSLATE_NOOP("Shortcut", "Search")}, {linuxKey(224), QT_TRANSLATE_NOOP("Shortcut", "Brightness Down")},
+    {linuxKey(225), QT_TRANSLATE_NOOP("Shortcut", "Brightness Up")},
 };
+
+// The keypad, whatever Num Lock makes of it: "Keypad" and the key's face.
+constexpr std::pair<std::uint32_t, const char*> keypadKeys[] = {
+    {82, "0"}, {83, "1"}, {84, "2"}, {85, "3"}, {86, "4"}, {87, "5"}, {88, "6"}, {89, "7"}, {91, "8"}, {92, "9"},
+    {65, "."}, {95, ","}, {67, "*"}, {75, "/"}, {69, "+"}, {78, "-"}, {81, "="},
+};
+
+// The modifiers in the order the desktops write them.
+constexpr std::pair<std::uint32_t, const char*> modifierNames[] = {
+    {modifier::control, QT_TRANSLATE_NOOP("Shortcut", "Ctrl")}, {modifier::alt, QT_TRANSLATE_NOOP("Shortcut", "Alt")},
+    {modifier::shift, QT_TRANSLATE_NOOP("Shortcut", "Shift")}, {modifier::super, QT_TRANSLATE_NOOP("Shortcut", "Super")},
+};
+
+std::string translated(const char* text) { return QCoreApplication::translate("Shortcut", text).toStdString(); }
 
 // F1–F20 of the classic table (F21–F24 are among the Linux keys).
 constexpr std::uint32_t functionKeys[] = {122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106, 64, 79, 80, 90};
@@ -91,7 +111,11 @@ std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout)
 {
     for (const auto& [code, name] : namedKeys) {
         if (code == keyCode)
-            return name;
+            return translated(name);
+    }
+    for (const auto& [code, face] : keypadKeys) {
+        if (code == keyCode)
+            return QCoreApplication::translate("Shortcut", "Keypad %1").arg(QLatin1String(face)).toStdString();
     }
     if (layout) {
         if (const auto xKeycode = xKeycodeForKey(keyCode)) {
@@ -103,16 +127,15 @@ std::string keyName(std::uint32_t keyCode, const KeyboardLayout* layout)
                 return readableSymbolName(name);
         }
     }
-    return "Key " + std::to_string(keyCode);
+    return QCoreApplication::translate("Shortcut", "Key %1").arg(keyCode).toStdString();
 }
 
 std::string displayText(const Shortcut& shortcut, const KeyboardLayout* layout)
 {
     std::string text;
-    for (const auto& [bit, name] : {std::pair{modifier::control, "Ctrl+"}, std::pair{modifier::alt, "Alt+"},
-                                    std::pair{modifier::shift, "Shift+"}, std::pair{modifier::super, "Super+"}}) {
+    for (const auto& [bit, name] : modifierNames) {
         if (shortcut.modifiers & bit)
-            text += name;
+            text += translated(name) + '+';
     }
     return text + keyName(shortcut.keyCode, layout);
 }

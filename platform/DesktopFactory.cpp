@@ -1,5 +1,7 @@
 #include "DesktopFactory.h"
 
+#include <QCoreApplication>
+
 namespace quandrel {
 
 // Each backend's entry, defined in its own folder.
@@ -31,7 +33,7 @@ std::unique_ptr<Desktop> openDesktop(SessionBackend backend, std::string* whyNot
         break;
     }
     if (whyNot)
-        *whyNot = "Quandrel has no desktop backend for this session.";
+        *whyNot = QCoreApplication::translate("Session", "Quandrel has no desktop backend for this session.").toStdString();
     return nullptr;
 }
 

@@ -2,10 +2,21 @@
 
 #include "HotKeyCenter.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <set>
 
 namespace quandrel {
+
+namespace {
+
+// The texts of both windows, translated in one context.
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(SettingsModel)
+};
+
+} // namespace
 
 QString commandTitle(const Command& command, const QuandrelSettings& settings)
 {
@@ -32,7 +43,7 @@ QString conflictText(const Command& command, const QuandrelSettings& settings, c
         // Apps by the name the desktop shows (the ID when not installed), not the stored one.
         names << commandTitle(other, appName);
     }
-    return QStringLiteral("Also used for ") + names.join(QStringLiteral(", "));
+    return Text::tr("Also used for %1").arg(names.join(Text::tr(", ")));
 }
 
 std::vector<AppBinding> addApplications(std::vector<AppBinding> bindings, const std::vector<InstalledApplication>& chosen)
@@ -50,7 +61,7 @@ bool needsOnboarding(const QuandrelSettings& settings, bool windowControlAllowed
     return !(settings.hasCompletedOnboarding && windowControlAllowed);
 }
 
-QString onboardingButtonTitle(bool allGranted) { return allGranted ? QStringLiteral("Done") : QStringLiteral("Later"); }
+QString onboardingButtonTitle(bool allGranted) { return allGranted ? Text::tr("Done") : Text::tr("Later"); }
 
 namespace {
 
@@ -64,7 +75,7 @@ QString joinedWithAnd(const QStringList& items)
 {
     if (items.size() <= 1)
         return items.join(QString());
-    return QStringList(items.mid(0, items.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ") + items.last();
+    return Text::tr("%1 and %2").arg(QStringList(items.mid(0, items.size() - 1)).join(Text::tr(", ")), items.last());
 }
 
 // The parts whose shortcuts work, joined by `compose`, then the taken ones with where to change
@@ -89,16 +100,16 @@ TryItLine tryItLine(const std::vector<TryItPart>& parts, const QuandrelSettings&
         else
             working.push_back({shortcut, &part});
     }
-    const QString link = QStringLiteral("Settings → ") + tabTitle;
+    const QString link = Text::tr("Settings → %1").arg(tabTitle);
     QStringList sentences;
     if (!working.empty())
         sentences << compose(working);
     if (!takenNames.isEmpty()) {
-        sentences << QStringLiteral("%1 %2 taken by another program; choose %3 in %4.")
-                         .arg(joinedWithAnd(takenNames), takenNames.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"),
-                              takenNames.size() == 1 ? QStringLiteral("another") : QStringLiteral("others"), link);
+        sentences << (takenNames.size() == 1 ? Text::tr("%1 is taken by another program; choose another in %2.")
+                                             : Text::tr("%1 are taken by another program; choose others in %2."))
+                         .arg(joinedWithAnd(takenNames), link);
     } else if (working.empty()) {
-        sentences << QStringLiteral("Give %1 a shortcut in %2.").arg(joinedWithAnd(unset), link);
+        sentences << Text::tr("Give %1 a shortcut in %2.").arg(joinedWithAnd(unset), link);
     }
     const bool opens = !takenNames.isEmpty() || working.empty();
     if (!opens)
@@ -110,32 +121,35 @@ TryItLine tryItLine(const std::vector<TryItPart>& parts, const QuandrelSettings&
 
 std::vector<TryItLine> tryItLines(const QuandrelSettings& settings, const std::set<Command>& taken, const KeyboardLayout* layout)
 {
-    const std::vector<TryItPart> halves = {{WindowCommand{WindowAction::leftHalf}, QStringLiteral("left")},
-                                           {WindowCommand{WindowAction::rightHalf}, QStringLiteral("right")}};
+    const std::vector<TryItPart> halves = {
+        {WindowCommand{WindowAction::leftHalf}, Text::tr("%1 snaps a window to the left half. Press again for ⅔ and ⅓.")},
+        {WindowCommand{WindowAction::rightHalf}, Text::tr("%1 snaps a window to the right half. Press again for ⅔ and ⅓.")},
+    };
     const auto snap = [](const std::vector<std::pair<QString, const TryItPart*>>& working) {
         if (working.size() == 2)
-            return QStringLiteral("%1 and %2 snap a window to the left or right half. Press again for ⅔ and ⅓.")
+            return Text::tr("%1 and %2 snap a window to the left or right half. Press again for ⅔ and ⅓.")
                 .arg(working[0].first, working[1].first);
-        return QStringLiteral("%1 snaps a window to the %2 half. Press again for ⅔ and ⅓.").arg(working[0].first, working[0].second->clause);
+        return working[0].second->clause.arg(working[0].first);
     };
     const std::vector<TryItPart> captures = {
-        {CaptureCommand{CaptureMode::area, std::nullopt}, QStringLiteral("captures an area")},
-        {CaptureCommand{CaptureMode::fullScreen, std::nullopt}, QStringLiteral("captures the whole screen")},
-        {CaptureCommand{CaptureMode::text, std::nullopt}, QStringLiteral("copies the text in an area")},
+        {CaptureCommand{CaptureMode::area, std::nullopt}, Text::tr("%1 captures an area")},
+        {CaptureCommand{CaptureMode::fullScreen, std::nullopt}, Text::tr("%1 captures the whole screen")},
+        {CaptureCommand{CaptureMode::text, std::nullopt}, Text::tr("%1 copies the text in an area")},
     };
     const auto capture = [](const std::vector<std::pair<QString, const TryItPart*>>& working) {
         if (working.size() == 3)
-            return QStringLiteral("%1 captures an area, %2 the whole screen, %3 copies the text in an area.")
+            return Text::tr("%1 captures an area, %2 the whole screen, %3 copies the text in an area.")
                 .arg(working[0].first, working[1].first, working[2].first);
         QStringList clauses;
         for (const auto& [shortcut, part] : working)
-            clauses << shortcut + QLatin1Char(' ') + part->clause;
-        return joinedWithAnd(clauses) + QLatin1Char('.');
+            clauses << part->clause.arg(shortcut);
+        return Text::tr("%1.").arg(joinedWithAnd(clauses));
     };
+    const QString appsLink = Text::tr("Settings → %1").arg(Text::tr("Apps"));
     return {
-        tryItLine(halves, settings, taken, layout, SettingsTab::windows, QStringLiteral("Windows"), snap),
-        tryItLine(captures, settings, taken, layout, SettingsTab::screenshots, QStringLiteral("Screenshots"), capture),
-        {QStringLiteral("Add app shortcuts in Settings → Apps."), QStringLiteral("Settings → Apps"), SettingsTab::apps},
+        tryItLine(halves, settings, taken, layout, SettingsTab::windows, Text::tr("Windows"), snap),
+        tryItLine(captures, settings, taken, layout, SettingsTab::screenshots, Text::tr("Screenshots"), capture),
+        {Text::tr("Add app shortcuts in %1.").arg(appsLink), appsLink, SettingsTab::apps},
     };
 }
 
@@ -149,14 +163,15 @@ std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::o
         return std::nullopt;
     QStringList parts;
     if (tiling.edges)
-        parts << QStringLiteral("the left and right edges and corners");
+        parts << Text::tr("the left and right edges and corners");
     if (tiling.top)
-        parts << QStringLiteral("the top edge");
-    const QString where = page ? QStringLiteral("in the desktop's settings → %1").arg(QString::fromStdString(page->title))
-                               : QStringLiteral("in your window manager's settings");
-    return QStringLiteral("Your desktop already tiles windows dragged to %1, so Quandrel leaves those to it. To use Quandrel's "
-                          "layouts and gaps there too, turn off tiling by dragging %2.")
-        .arg(parts.join(QStringLiteral(" and ")), where);
+        parts << Text::tr("the top edge");
+    const QString where = page ? Text::tr("in the desktop's settings → %1")
+                                     .arg(QCoreApplication::translate("TilingSettingsPage", page->title.c_str()))
+                               : Text::tr("in your window manager's settings");
+    return Text::tr("Your desktop already tiles windows dragged to %1, so Quandrel leaves those to it. To use Quandrel's "
+                    "layouts and gaps there too, turn off tiling by dragging %2.")
+        .arg(joinedWithAnd(parts), where);
 }
 
 QString windowManagerDragNote(const std::optional<TilingSettingsPage>& page)
@@ -169,22 +184,22 @@ QString windowManagerDragNote(const std::optional<TilingSettingsPage>& page)
 
 QString tilingSettingsButtonTitle(const TilingSettingsPage& page)
 {
-    return QStringLiteral("Open %1 Settings…").arg(QString::fromStdString(page.title));
+    return Text::tr("Open %1 Settings…").arg(QCoreApplication::translate("TilingSettingsPage", page.title.c_str()));
 }
 
 PermissionText windowControlText()
 {
-    return {QStringLiteral("Window Control"), QStringLiteral("Lets Quandrel move and resize other apps' windows."),
-            QStringLiteral("Needed to move and resize windows."),
-            QStringLiteral("Needs an X11 session with a window manager that follows the EWMH standard (GNOME on Xorg, KDE Plasma "
-                           "on X11, Xfce, openbox, …).")};
+    return {Text::tr("Window Control"), Text::tr("Lets Quandrel move and resize other apps' windows."),
+            Text::tr("Needed to move and resize windows."),
+            Text::tr("Needs an X11 session with a window manager that follows the EWMH standard (GNOME on Xorg, KDE Plasma "
+                     "on X11, Xfce, openbox, …).")};
 }
 
 PermissionText screenReadingText()
 {
-    return {QStringLiteral("Screen Recording"), QStringLiteral("Lets Quandrel take screenshots. Images never leave your computer."),
-            QStringLiteral("Needed to take screenshots."),
-            QStringLiteral("Needs a session whose screen other programs may read (an X11 session).")};
+    return {Text::tr("Screen Recording"), Text::tr("Lets Quandrel take screenshots. Images never leave your computer."),
+            Text::tr("Needed to take screenshots."),
+            Text::tr("Needs a session whose screen other programs may read (an X11 session).")};
 }
 
 } // namespace quandrel

@@ -87,7 +87,7 @@ bool SettingsStore::save()
         const QString kept = m_path + QStringLiteral(".refused-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
         if (!QFile::rename(m_path, kept)) {
             qCWarning(lcSettings, "Could not keep the refused settings file as %s; settings are not saved.", qUtf8Printable(kept));
-            setSaveFailure(QStringLiteral("the refused file could not be kept as %1").arg(QFileInfo(kept).fileName()));
+            setSaveFailure(tr("the refused file could not be kept as %1").arg(QFileInfo(kept).fileName()));
             return false;
         }
         qCInfo(lcSettings, "The refused settings file is kept as %s", qUtf8Printable(kept));
@@ -105,7 +105,7 @@ bool SettingsStore::save()
                                                                                       : file.errorString();
     } else if (file.size() != bytes.size()) {
         // A full disk (or a file size limit) can take part of the bytes without an error.
-        failure = QStringLiteral("only %1 of %2 bytes could be written").arg(file.size()).arg(bytes.size());
+        failure = tr("only %1 of %2 bytes could be written").arg(file.size()).arg(bytes.size());
     } else if (!file.commit()) {
         failure = file.errorString();
     }

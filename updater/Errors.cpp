@@ -1,5 +1,6 @@
 #include "Errors.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 namespace ostry {
@@ -12,17 +13,17 @@ UpdateError::UpdateError(QString message)
 FeedError FeedError::badStatus(int status)
 {
     FeedError error(Kind::badStatus,
-                    QStringLiteral("The update server responded with status %1.").arg(status));
+                    QCoreApplication::translate("UpdateError", "The update server responded with status %1.").arg(status));
     error.m_status = status;
     return error;
 }
 
 FeedError FeedError::rateLimited(std::optional<QDateTime> resetTime)
 {
-    QString message = QStringLiteral("Too many update checks. Try again later.");
+    QString message = QCoreApplication::translate("UpdateError", "Too many update checks. Try again later.");
     if (resetTime && resetTime->isValid()) {
         const QString time = QLocale().toString(resetTime->toLocalTime().time(), QLocale::ShortFormat);
-        message = QStringLiteral("Too many update checks. Try again after %1.").arg(time);
+        message = QCoreApplication::translate("UpdateError", "Too many update checks. Try again after %1.").arg(time);
     }
     FeedError error(Kind::rateLimited, message);
     error.m_status = 429;
@@ -38,25 +39,25 @@ FeedError FeedError::network(const QString& description)
 FeedError FeedError::malformed(const QString& detail)
 {
     return FeedError(Kind::malformed,
-                     QStringLiteral("The update server's answer couldn't be read: %1").arg(detail));
+                     QCoreApplication::translate("UpdateError", "The update server's answer couldn't be read: %1").arg(detail));
 }
 
 FeedError FeedError::tooLarge(qint64 limit)
 {
     return FeedError(Kind::tooLarge,
-                     QStringLiteral("The update server's answer was larger than %1 and was stopped.")
+                     QCoreApplication::translate("UpdateError", "The update server's answer was larger than %1 and was stopped.")
                          .arg(QLocale::c().formattedDataSize(limit, 0, QLocale::DataSizeTraditionalFormat)));
 }
 
 FeedError FeedError::tooSlow()
 {
-    return FeedError(Kind::tooSlow, QStringLiteral("The update server answered too slowly and was stopped."));
+    return FeedError(Kind::tooSlow, QCoreApplication::translate("UpdateError", "The update server answered too slowly and was stopped."));
 }
 
 DownloadError DownloadError::badStatus(int status)
 {
     DownloadError error(Kind::badStatus,
-                        QStringLiteral("The download failed with status %1.").arg(status));
+                        QCoreApplication::translate("UpdateError", "The download failed with status %1.").arg(status));
     error.m_status = status;
     return error;
 }
@@ -64,36 +65,36 @@ DownloadError DownloadError::badStatus(int status)
 DownloadError DownloadError::appNotFound(const QString& appName)
 {
     return DownloadError(Kind::appNotFound,
-                         QStringLiteral("The update didn't contain %1.AppDir.").arg(appName));
+                         QCoreApplication::translate("UpdateError", "The update didn't contain %1.AppDir.").arg(appName));
 }
 
 DownloadError DownloadError::tooLarge()
 {
     return DownloadError(Kind::tooLarge,
-                         QStringLiteral("The download was larger than the update's declared size."));
+                         QCoreApplication::translate("UpdateError", "The download was larger than the update's declared size."));
 }
 
 DownloadError DownloadError::declaredTooLarge(qint64 cap)
 {
     return DownloadError(Kind::tooLarge,
-                         QStringLiteral("The update is larger than the %1 MB an update may have.").arg(cap / (1024 * 1024)));
+                         QCoreApplication::translate("UpdateError", "The update is larger than the %1 MB an update may have.").arg(cap / (1024 * 1024)));
 }
 
 DownloadError DownloadError::stalled()
 {
-    return DownloadError(Kind::stalled, QStringLiteral("The download stalled and was stopped."));
+    return DownloadError(Kind::stalled, QCoreApplication::translate("UpdateError", "The download stalled and was stopped."));
 }
 
 DownloadError DownloadError::timedOut()
 {
     return DownloadError(Kind::timedOut,
-                         QStringLiteral("The download took too long and was stopped."));
+                         QCoreApplication::translate("UpdateError", "The download took too long and was stopped."));
 }
 
 DownloadError DownloadError::insecureURL()
 {
     return DownloadError(Kind::insecureURL,
-                         QStringLiteral("The update isn't offered over a secure connection."));
+                         QCoreApplication::translate("UpdateError", "The update isn't offered over a secure connection."));
 }
 
 DownloadError DownloadError::network(const QString& description)
@@ -104,47 +105,47 @@ DownloadError DownloadError::network(const QString& description)
 DownloadError DownloadError::signatureMissing()
 {
     return DownloadError(Kind::signatureMissing,
-                         QStringLiteral("The update has no signature, so it can't be installed."));
+                         QCoreApplication::translate("UpdateError", "The update has no signature, so it can't be installed."));
 }
 
 DownloadError DownloadError::badArchive(const QString& detail)
 {
     return DownloadError(Kind::badArchive,
-                         QStringLiteral("The update archive couldn't be unpacked safely: %1").arg(detail));
+                         QCoreApplication::translate("UpdateError", "The update archive couldn't be unpacked safely: %1").arg(detail));
 }
 
 DownloadError DownloadError::io(const QString& detail)
 {
-    return DownloadError(Kind::io, QStringLiteral("The update couldn't be saved: %1").arg(detail));
+    return DownloadError(Kind::io, QCoreApplication::translate("UpdateError", "The update couldn't be saved: %1").arg(detail));
 }
 
 VerificationError VerificationError::invalidSignature(const QString& detail)
 {
     return VerificationError(
         Kind::invalidSignature,
-        QStringLiteral("The update's signature couldn't be verified: %1").arg(detail), detail);
+        QCoreApplication::translate("UpdateError", "The update's signature couldn't be verified: %1").arg(detail), detail);
 }
 
 VerificationError VerificationError::notNewer(const QString& downloaded, const QString& current)
 {
     return VerificationError(
         Kind::notNewer,
-        QStringLiteral("The downloaded version (%1) isn't newer than %2.").arg(downloaded, current));
+        QCoreApplication::translate("UpdateError", "The downloaded version (%1) isn't newer than %2.").arg(downloaded, current));
 }
 
 VerificationError VerificationError::currentAppUnsigned()
 {
     return VerificationError(
         Kind::currentAppUnsigned,
-        QStringLiteral("This copy of the app carries no key to check updates with, so updates can't be verified."));
+        QCoreApplication::translate("UpdateError", "This copy of the app carries no key to check updates with, so updates can't be verified."));
 }
 
 VerificationError VerificationError::stateUnreadable(const QString& path, const QString& detail)
 {
     return VerificationError(
         Kind::stateUnreadable,
-        QStringLiteral("Updates are off because the record of installed versions (%1) %2. "
-                       "Remove or repair it to update again.").arg(path, detail),
+        QCoreApplication::translate("UpdateError", "Updates are off because the record of installed versions (%1) %2. "
+                                                   "Remove or repair it to update again.").arg(path, detail),
         detail);
 }
 
@@ -152,18 +153,17 @@ InstallError InstallError::readOnlyVolume()
 {
     return InstallError(
         Kind::readOnlyVolume,
-        QStringLiteral("The app is on a read-only volume. Copy it to your Applications folder to install updates."));
+        QCoreApplication::translate("UpdateError", "The app is on a read-only volume. Copy it to your Applications folder to install updates."));
 }
 
 InstallError InstallError::cancelled()
 {
-    return InstallError(Kind::cancelled, QStringLiteral("The update wasn't installed."));
+    return InstallError(Kind::cancelled, QCoreApplication::translate("UpdateError", "The update wasn't installed."));
 }
 
 InstallError InstallError::authorizationUnavailable(const QString& detail)
 {
-    QString message = QStringLiteral(
-        "The update couldn't be installed because administrator rights couldn't be obtained.");
+    QString message = QCoreApplication::translate("UpdateError", "The update couldn't be installed because administrator rights couldn't be obtained.");
     if (!detail.trimmed().isEmpty())
         message += QLatin1Char(' ') + detail.trimmed();
     return InstallError(Kind::authorizationUnavailable, message);
@@ -171,11 +171,11 @@ InstallError InstallError::authorizationUnavailable(const QString& detail)
 
 InstallError InstallError::failed(const QString& detail)
 {
-    return InstallError(Kind::failed, QStringLiteral("The update couldn't be installed: %1").arg(detail), detail);
+    return InstallError(Kind::failed, QCoreApplication::translate("UpdateError", "The update couldn't be installed: %1").arg(detail), detail);
 }
 
 ShellFailure::ShellFailure(QString command, int status, QString output)
-    : UpdateError(QStringLiteral("%1 failed (%2): %3").arg(command).arg(status).arg(output.trimmed())),
+    : UpdateError(QCoreApplication::translate("UpdateError", "%1 failed (%2): %3").arg(command).arg(status).arg(output.trimmed())),
       m_command(std::move(command)), m_status(status), m_output(std::move(output))
 {
 }

@@ -38,7 +38,7 @@ QString messageOf(std::exception_ptr error)
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     } catch (...) {
-        return QStringLiteral("An unknown error occurred.");
+        return QCoreApplication::translate("ostry::Updater", "An unknown error occurred.");
     }
 }
 
@@ -132,9 +132,9 @@ QString Updater::updatedByText(DistributionGuard::Reason reason)
 {
     switch (reason) {
     case DistributionGuard::Reason::packageManager:
-        return QStringLiteral("Updated by your package manager");
+        return tr("Updated by your package manager");
     case DistributionGuard::Reason::sandboxed:
-        return QStringLiteral("Updated by Flatpak or Snap");
+        return tr("Updated by Flatpak or Snap");
     }
     return {};
 }
@@ -143,11 +143,11 @@ QString Updater::disabledReason(const std::optional<AppBundle>& bundle)
 {
     const auto keeper = updatedBy(bundle);
     if (keeper == DistributionGuard::Reason::packageManager)
-        return QStringLiteral("this copy was installed by the system's package manager, which keeps it up to date");
+        return tr("this copy was installed by the system's package manager, which keeps it up to date");
     if (keeper == DistributionGuard::Reason::sandboxed)
-        return QStringLiteral("this copy runs in a sandbox (Flatpak or Snap), whose store keeps it up to date");
+        return tr("this copy runs in a sandbox (Flatpak or Snap), whose store keeps it up to date");
     if (!bundle || !bundle->isValid())
-        return QStringLiteral("this copy doesn't run from an application folder (AppDir), so it can't replace itself");
+        return tr("this copy doesn't run from an application folder (AppDir), so it can't replace itself");
     return {};
 }
 

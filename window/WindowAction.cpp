@@ -1,6 +1,6 @@
 #include "WindowAction.h"
 
-#include <QtGlobal>
+#include <QCoreApplication>
 
 namespace quandrel {
 
@@ -46,6 +46,7 @@ constexpr std::array<ActionNames, allRepeatBehaviors.size()> repeatNames = {{
 
 std::string_view rawName(WindowAction action) { return actionNames[static_cast<std::size_t>(action)].raw; }
 std::string_view title(WindowAction action) { return actionNames[static_cast<std::size_t>(action)].title; }
+QString displayTitle(WindowAction action) { return QCoreApplication::translate("WindowAction", title(action).data()); }
 
 std::optional<WindowAction> windowActionFromRawName(std::string_view raw)
 {
@@ -58,6 +59,7 @@ std::optional<WindowAction> windowActionFromRawName(std::string_view raw)
 
 std::string_view rawName(RepeatBehavior behavior) { return repeatNames[static_cast<std::size_t>(behavior)].raw; }
 std::string_view title(RepeatBehavior behavior) { return repeatNames[static_cast<std::size_t>(behavior)].title; }
+QString displayTitle(RepeatBehavior behavior) { return QCoreApplication::translate("WindowAction", title(behavior).data()); }
 
 std::optional<RepeatBehavior> repeatBehaviorFromRawName(std::string_view raw)
 {

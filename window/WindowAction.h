@@ -3,6 +3,8 @@
 // The window commands and what a repeated press does. Both are stored and exchanged by their
 // raw names, which equal the case names; the declaration order is the iteration order.
 
+#include <QString>
+
 #include <array>
 #include <optional>
 #include <string_view>
@@ -47,6 +49,8 @@ inline constexpr std::array allWindowActions = {
 
 std::string_view rawName(WindowAction action);
 std::string_view title(WindowAction action);
+// The title in the user's language.
+QString displayTitle(WindowAction action);
 std::optional<WindowAction> windowActionFromRawName(std::string_view raw);
 
 enum class RepeatBehavior {
@@ -63,6 +67,7 @@ inline constexpr std::array allRepeatBehaviors = {
 
 std::string_view rawName(RepeatBehavior behavior);
 std::string_view title(RepeatBehavior behavior);
+QString displayTitle(RepeatBehavior behavior);
 std::optional<RepeatBehavior> repeatBehaviorFromRawName(std::string_view raw);
 
 } // namespace quandrel

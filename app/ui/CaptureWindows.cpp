@@ -5,6 +5,7 @@
 #include "PinWindow.h"
 #include "Toast.h"
 
+#include <QCoreApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -121,10 +122,10 @@ bool CaptureWindows::modalDialogShown() const
 
 void CaptureWindows::explainScreenAccess()
 {
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Quandrel can't capture the screen"),
-                                QStringLiteral("This desktop session doesn't let Quandrel read the screen. "
-                                               "Screenshots need an X11 session; in a Wayland session the "
-                                               "desktop's own screenshot tool has to grant access."));
+    auto* box = new QMessageBox(QMessageBox::Information, QCoreApplication::translate("CaptureWindows", "Quandrel can't capture the screen"),
+                                QCoreApplication::translate("CaptureWindows", "This desktop session doesn't let Quandrel read the screen. "
+                                                                              "Screenshots need an X11 session; in a Wayland session the "
+                                                                              "desktop's own screenshot tool has to grant access."));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->show();
 }

@@ -1,5 +1,6 @@
 #include "DeveloperPanels.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QFutureWatcher>
@@ -73,18 +74,18 @@ std::optional<QString> DeveloperPanels::refusal(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.isAbsolute() || !info.isFile())
-        return QStringLiteral("isn't a file");
+        return QCoreApplication::translate("DeveloperPanels", "isn't a file");
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.read(pngSignature.size()) != pngSignature)
-        return QStringLiteral("isn't a PNG");
+        return QCoreApplication::translate("DeveloperPanels", "isn't a PNG");
     file.close();
     QImageReader reader(path);
     configure(reader);
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
-        return QStringLiteral("isn't a readable PNG");
+        return QCoreApplication::translate("DeveloperPanels", "isn't a readable PNG");
     if (qint64(size.width()) * size.height() > maxPixels)
-        return QStringLiteral("has more than %1 pixels").arg(maxPixels);
+        return QCoreApplication::translate("DeveloperPanels", "has more than %1 pixels").arg(maxPixels);
     return std::nullopt;
 }
 
@@ -96,7 +97,7 @@ std::optional<bool> DeveloperPanels::handle(const QString& message)
     const QString path = message.mid(message.indexOf(QLatin1Char('=')) + 1);
     const QString name = QFileInfo(path).fileName();
     const auto failed = [this, name] {
-        m_toast(QStringLiteral("Couldn't open ") + name, QStringLiteral("exclamationmark.triangle.fill"));
+        m_toast(QCoreApplication::translate("DeveloperPanels", "Couldn't open %1").arg(name), QStringLiteral("exclamationmark.triangle.fill"));
     };
     if (refusal(path)) {
         failed();

@@ -106,7 +106,7 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
         }
         QString title = entry.title;
         if (entry.shortcutTaken)
-            title += QStringLiteral(" (shortcut taken)");
+            title += tr(" (shortcut taken)");
         // A global shortcut is no key of the menu's: it is shown in the menu's shortcut column
         // (the text after the tab), named as everywhere else.
         if (entry.shortcut)
@@ -122,7 +122,7 @@ void TrayMenu::fill(QMenu* menu, const std::vector<TrayMenuEntry>& entries)
         }
         if (entry.shortcutTaken) {
             item->setIcon(ui::symbolIcon(QStringLiteral("exclamationmark.triangle"), text));
-            item->setToolTip(QStringLiteral("Another program holds this shortcut."));
+            item->setToolTip(tr("Another program holds this shortcut."));
         }
         item->setEnabled(entry.enabled);
         if (entry.action == TrayMenuEntry::Action::quit) {

@@ -245,7 +245,7 @@ void PinWindow::menuCopy()
     QRect area;
     if (const auto visible = m_screens.visibleFrame())
         area = m_screens.toGlobal(*visible);
-    ui::showToast(QStringLiteral("Copied"), QStringLiteral("checkmark.circle.fill"), area);
+    ui::showToast(tr("Copied"), QStringLiteral("checkmark.circle.fill"), area);
 }
 
 void PinWindow::menuSave()
@@ -279,14 +279,14 @@ QMenu* PinWindow::makeMenu(QWidget* parent)
         item->setShortcut(keys);
         item->setShortcutContext(Qt::WidgetShortcut); // shown only; the window's keys do the work
     };
-    add(QStringLiteral("Edit"), QKeySequence(Qt::CTRL | Qt::Key_E), &PinWindow::menuEdit);
-    add(QStringLiteral("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &PinWindow::menuCopy);
+    add(tr("Edit"), QKeySequence(Qt::CTRL | Qt::Key_E), &PinWindow::menuEdit);
+    add(tr("Copy"), QKeySequence(Qt::CTRL | Qt::Key_C), &PinWindow::menuCopy);
     if (onReadText)
-        add(QStringLiteral("Copy Text"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), &PinWindow::menuCopyText);
-    add(QStringLiteral("Save As…"), QKeySequence(Qt::CTRL | Qt::Key_S), &PinWindow::menuSave);
-    add(QStringLiteral("Actual Size"), QKeySequence(Qt::Key_0), &PinWindow::menuActualSize);
+        add(tr("Copy Text"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), &PinWindow::menuCopyText);
+    add(tr("Save As…"), QKeySequence(Qt::CTRL | Qt::Key_S), &PinWindow::menuSave);
+    add(tr("Actual Size"), QKeySequence(Qt::Key_0), &PinWindow::menuActualSize);
     menu->addSeparator();
-    add(QStringLiteral("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), &PinWindow::closePin);
+    add(tr("Close"), QKeySequence(Qt::CTRL | Qt::Key_W), &PinWindow::closePin);
     return menu;
 }
 

@@ -91,15 +91,15 @@ ThumbnailView::ThumbnailView(CapturedImage image, ThumbnailController::Actions a
         std::function<void()> run;
     };
     const Spec specs[] = {
-        {"xmark.circle.fill", "Close", [this] { if (m_onClose) m_onClose(); }},
-        {"pencil.tip.crop.circle", "Edit", [this] { if (m_actions.edit) m_actions.edit(); }},
-        {"pin", "Pin", [this] { if (m_actions.pin) m_actions.pin(); }},
-        {"square.and.arrow.down", "Save", [this] { if (m_actions.save) m_actions.save(); }},
-        {"doc.on.doc", "Copy", [this] { if (m_actions.copy) m_actions.copy(); }},
+        {"xmark.circle.fill", QT_TR_NOOP("Close"), [this] { if (m_onClose) m_onClose(); }},
+        {"pencil.tip.crop.circle", QT_TR_NOOP("Edit"), [this] { if (m_actions.edit) m_actions.edit(); }},
+        {"pin", QT_TR_NOOP("Pin"), [this] { if (m_actions.pin) m_actions.pin(); }},
+        {"square.and.arrow.down", QT_TR_NOOP("Save"), [this] { if (m_actions.save) m_actions.save(); }},
+        {"doc.on.doc", QT_TR_NOOP("Copy"), [this] { if (m_actions.copy) m_actions.copy(); }},
     };
     for (const Spec& spec : specs) {
         const bool plate = m_buttons.size() > 0;
-        auto* button = new PanelButton(QString::fromLatin1(spec.symbol), QString::fromLatin1(spec.help), plate, this);
+        auto* button = new PanelButton(QString::fromLatin1(spec.symbol), tr(spec.help), plate, this);
         // Queued: an action may dismiss the thumbnail and with it this button.
         connect(button, &QAbstractButton::clicked, this, [run = spec.run] { run(); }, Qt::QueuedConnection);
         button->hide();

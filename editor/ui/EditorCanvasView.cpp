@@ -373,7 +373,7 @@ void EditorCanvasView::beginTextEditing(const QString& text, const std::optional
 
     auto* field = new TextAnnotationField(text, this);
     field->setFont(fontForDevice(std::max(f, 1.0), FontWeight::semibold, field));
-    field->setPlaceholderText(QStringLiteral("Text"));
+    field->setPlaceholderText(tr("Text"));
     QColor background = palette().color(QPalette::Base);
     background.setAlphaF(0.85f);
     field->setStyleSheet(QStringLiteral("QPlainTextEdit { border: none; background: %1; color: %2; }")

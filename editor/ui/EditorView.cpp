@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -195,9 +196,11 @@ QFrame* verticalDivider(QWidget* parent)
 
 QString helpText(EditorTool tool)
 {
-    return QStringLiteral("%1 (%2)").arg(QString::fromUtf8(title(tool).data(), qsizetype(title(tool).size())),
-                                         QChar(shortcutKey(tool)).toUpper());
+    return QStringLiteral("%1 (%2)").arg(displayTitle(tool), QChar(shortcutKey(tool)).toUpper());
 }
+
+// A key combination as the tooltips name it, in the user's language.
+QString keysText(QKeySequence keys) { return keys.toString(QKeySequence::NativeText); }
 
 QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
@@ -209,8 +212,7 @@ EditorView::EditorView(EditorDocument& document, EditorActions actions, QWidget*
     , m_actions(std::move(actions))
 {
     pickColor = [](const QColor& current, QWidget* owner) -> std::optional<QColor> {
-        const QColor chosen = QColorDialog::getColor(current, owner, QStringLiteral("Colour"),
-                                                     QColorDialog::ShowAlphaChannel);
+        const QColor chosen = QColorDialog::getColor(current, owner, tr("Colour"), QColorDialog::ShowAlphaChannel);
         if (!chosen.isValid())
             return std::nullopt;
         return chosen;
@@ -285,8 +287,8 @@ void EditorView::buildToolbar(QWidget* toolbar)
     // size picker, so that the toolbar fits the window's 720-pixel minimum.
     m_style = new StyleButton(toolbar);
     m_style->setObjectName(QStringLiteral("styleButton"));
-    m_style->setToolTip(QStringLiteral("Colour and Size"));
-    m_style->setAccessibleName(QStringLiteral("Colour and Size"));
+    m_style->setToolTip(tr("Colour and Size"));
+    m_style->setAccessibleName(tr("Colour and Size"));
     row->addWidget(m_style);
     m_fill = symbolButton(QStringLiteral("square.fill.on.square"), QStringLiteral("Fill Rectangles and Ellipses"));
     m_fill->setObjectName(QStringLiteral("fillButton"));
@@ -325,20 +327,20 @@ void EditorView::buildToolbar(QWidget* toolbar)
         m_swatches.append(button);
     }
     auto* well = new ColorWell(panel);
-    well->setToolTip(QStringLiteral("Colour"));
-    well->setAccessibleName(QStringLiteral("Colour"));
+    well->setToolTip(tr("Colour"));
+    well->setAccessibleName(tr("Colour"));
     connect(well, &QAbstractButton::clicked, this, &EditorView::chooseColor);
     colours->addWidget(well);
     m_colorWell = well;
     colours->addSpacing(6);
 
     m_sizePicker = new QComboBox(panel);
-    m_sizePicker->setAccessibleName(QStringLiteral("Size"));
+    m_sizePicker->setAccessibleName(tr("Size"));
     m_sizePicker->setFocusPolicy(Qt::NoFocus);
     m_sizePicker->setFixedWidth(92);
-    m_sizePicker->setToolTip(QStringLiteral("Size"));
+    m_sizePicker->setToolTip(tr("Size"));
     for (StrokeSize size : allStrokeSizes)
-        m_sizePicker->addItem(toQString(label(size)));
+        m_sizePicker->addItem(QCoreApplication::translate("StrokeSize", label(size).data()));
     connect(m_sizePicker, &QComboBox::activated, this, [this](int index) {
         if (index < 0 || index >= int(allStrokeSizes.size()))
             return;
@@ -351,7 +353,7 @@ void EditorView::buildToolbar(QWidget* toolbar)
     m_fill->setParent(panel);
     colours->addWidget(m_fill);
 
-    m_resetCrop = new QPushButton(QStringLiteral("Reset Crop"), toolbar);
+    m_resetCrop = new QPushButton(tr("Reset Crop"), toolbar);
     m_resetCrop->setFocusPolicy(Qt::NoFocus);
     connect(m_resetCrop, &QPushButton::clicked, this, command([this] { m_document.applyCrop(std::nullopt); }));
     row->addWidget(m_resetCrop);
@@ -364,36 +366,37 @@ void EditorView::buildToolbar(QWidget* toolbar)
         return g;
     };
     QHBoxLayout* history = group();
-    QAbstractButton* undo = symbolButton(QStringLiteral("arrow.uturn.backward"), QStringLiteral("Undo"));
+    QAbstractButton* undo = symbolButton(QStringLiteral("arrow.uturn.backward"), tr("Undo"));
     connect(undo, &QAbstractButton::clicked, this, command([this] { m_document.undo(); }));
     history->addWidget(undo);
-    QAbstractButton* redo = symbolButton(QStringLiteral("arrow.uturn.forward"), QStringLiteral("Redo"));
+    QAbstractButton* redo = symbolButton(QStringLiteral("arrow.uturn.forward"), tr("Redo"));
     connect(redo, &QAbstractButton::clicked, this, command([this] { m_document.redo(); }));
     history->addWidget(redo);
     row->addWidget(verticalDivider(toolbar));
 
     QHBoxLayout* outputs = group();
 
-    m_copyText = symbolButton(QStringLiteral("text.viewfinder"), QStringLiteral("Copy Text (Ctrl+Shift+C)"));
+    m_copyText = symbolButton(QStringLiteral("text.viewfinder"),
+                              tr("Copy Text (%1)").arg(keysText(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C))));
     m_copyText->setObjectName(QStringLiteral("copyTextButton"));
     connect(m_copyText, &QAbstractButton::clicked, this, command(m_actions.copyText));
     outputs->addWidget(m_copyText);
 
-    QAbstractButton* pin = symbolButton(QStringLiteral("pin"), QStringLiteral("Pin to Screen (Ctrl+P)"));
+    QAbstractButton* pin = symbolButton(QStringLiteral("pin"), tr("Pin to Screen (%1)").arg(keysText(QKeySequence(Qt::CTRL | Qt::Key_P))));
     connect(pin, &QAbstractButton::clicked, this, command(m_actions.pin));
     outputs->addWidget(pin);
     QAbstractButton* saveAs = symbolButton(QStringLiteral("square.and.arrow.down.on.square"),
-                                           QStringLiteral("Save As… (Ctrl+Shift+S)"));
+                                           tr("Save As… (%1)").arg(keysText(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S))));
     connect(saveAs, &QAbstractButton::clicked, this, command(m_actions.saveAs));
     outputs->addWidget(saveAs);
     QAbstractButton* save = symbolButton(QStringLiteral("square.and.arrow.down"),
-                                         QStringLiteral("Save to Screenshots Folder (Ctrl+S)"));
+                                         tr("Save to Screenshots Folder (%1)").arg(keysText(QKeySequence(Qt::CTRL | Qt::Key_S))));
     connect(save, &QAbstractButton::clicked, this, command(m_actions.save));
     outputs->addWidget(save);
 
-    m_copy = new QPushButton(QStringLiteral("Copy"), toolbar);
+    m_copy = new QPushButton(tr("Copy"), toolbar);
     m_copy->setObjectName(QStringLiteral("copyButton"));
-    m_copy->setToolTip(QStringLiteral("Copy and Close (Ctrl+C)"));
+    m_copy->setToolTip(tr("Copy and Close (%1)").arg(keysText(QKeySequence(Qt::CTRL | Qt::Key_C))));
     m_copy->setFocusPolicy(Qt::NoFocus);
     m_copy->setIconSize(QSize(16, 16));
     connect(m_copy, &QPushButton::clicked, this, command(m_actions.copy));

@@ -48,8 +48,8 @@ EditorWindowController::EditorWindowController(CapturedImage image,
     , m_toast(std::move(toast))
 {
     outputs.alert = [](QWidget* parent, const QString& message) {
-        auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(windowTitle),
-                                    QStringLiteral("Couldn't save the screenshot"), QMessageBox::Ok, parent);
+        auto* box = new QMessageBox(QMessageBox::Warning, tr(windowTitle),
+                                    tr("Couldn't save the screenshot"), QMessageBox::Ok, parent);
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setInformativeText(message);
         box->open(); // modal for its window only, and no loop of its own
@@ -57,7 +57,7 @@ EditorWindowController::EditorWindowController(CapturedImage image,
     flatten = [](const EditorDocument& document) { return document.tryFlatten(); };
 
     auto window = std::make_unique<EditorWindow>();
-    window->setWindowTitle(QString::fromUtf8(windowTitle));
+    window->setWindowTitle(tr(windowTitle));
     window->setWindowIcon(ui::applicationIcon());
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->closing = [this] { windowClosing(); };
@@ -144,7 +144,7 @@ void EditorWindowController::copy()
     if (outputs.copy)
         outputs.copy(out.image, m_document->scale());
     if (m_toast)
-        m_toast(out.complete ? QStringLiteral("Copied") : QStringLiteral("Copied without the annotations"),
+        m_toast(out.complete ? tr("Copied") : tr("Copied without the annotations"),
                 out.complete ? doneSymbol : warningSymbol);
     m_window->close();
 }
@@ -154,7 +154,7 @@ void EditorWindowController::save()
     const Output out = output();
     if (!outputs.save) {
         if (outputs.alert)
-            outputs.alert(m_window.get(), QStringLiteral("Saving is not available."));
+            outputs.alert(m_window.get(), tr("Saving is not available."));
         return;
     }
     // The answer comes back through the event loop, to this controller only while it exists.
@@ -178,7 +178,7 @@ void EditorWindowController::saved(const SaveResult& result, bool complete)
     }
     const QString name = QFileInfo(std::get<QString>(result)).fileName();
     if (m_toast)
-        m_toast(complete ? QStringLiteral("Saved %1").arg(name) : QStringLiteral("Saved %1 without the annotations").arg(name),
+        m_toast(complete ? tr("Saved %1").arg(name) : tr("Saved %1 without the annotations").arg(name),
                 complete ? doneSymbol : warningSymbol);
 }
 
@@ -192,7 +192,7 @@ void EditorWindowController::saveAs()
     outputs.saveAs(out.image, m_document->scale(), m_folderProvider ? m_folderProvider() : QString(), m_window.get(),
                    [self, complete](bool written) {
                        if (self && written && !complete && self->m_toast)
-                           self->m_toast(QStringLiteral("Saved without the annotations"), warningSymbol);
+                           self->m_toast(tr("Saved without the annotations"), warningSymbol);
                    });
 }
 
@@ -210,7 +210,7 @@ void EditorWindowController::pin()
     if (m_pinAction)
         m_pinAction(out.image, m_document->scale());
     if (!out.complete && m_toast)
-        m_toast(QStringLiteral("Pinned without the annotations"), warningSymbol);
+        m_toast(tr("Pinned without the annotations"), warningSymbol);
     m_window->close();
 }
 

@@ -55,7 +55,7 @@ class EditorWindowController : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr const char* windowTitle = "Quandrel Screenshot";
+    static constexpr const char* windowTitle = QT_TR_NOOP("Quandrel Screenshot");
     // Used when no display is known at all.
     static constexpr QRectF fallbackVisibleFrame{0, 0, 1440, 900};
 

@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <QCoreApplication>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -54,16 +55,16 @@ std::optional<TilingSettingsPage> tilingSettingsPageOf(const std::string& name,
     const auto with = [&](const std::string& program) { return !findProgram(program).empty(); };
     if (name == "GNOME Shell" || name == "Mutter" || name.rfind("Mutter ", 0) == 0) {
         if (with("gnome-control-center"))
-            return TilingSettingsPage{"Multitasking", "gnome-control-center", {"multitasking"}};
+            return TilingSettingsPage{QT_TRANSLATE_NOOP("TilingSettingsPage", "Multitasking"), "gnome-control-center", {"multitasking"}};
         return std::nullopt;
     }
     if (name == "KWin") {
         for (const char* shell : {"kcmshell6", "kcmshell5"}) {
             if (with(shell))
-                return TilingSettingsPage{"Screen Edges", shell, {"kcm_kwinscreenedges"}};
+                return TilingSettingsPage{QT_TRANSLATE_NOOP("TilingSettingsPage", "Screen Edges"), shell, {"kcm_kwinscreenedges"}};
         }
         if (with("systemsettings"))
-            return TilingSettingsPage{"Screen Edges", "systemsettings", {"kcm_kwinscreenedges"}};
+            return TilingSettingsPage{QT_TRANSLATE_NOOP("TilingSettingsPage", "Screen Edges"), "systemsettings", {"kcm_kwinscreenedges"}};
     }
     return std::nullopt;
 }

@@ -9,6 +9,8 @@
 #include "SwayWindows.h"
 #include "Unavailable.h"
 
+#include <QCoreApplication>
+
 namespace quandrel::sway {
 
 SwayDesktop::SwayDesktop(std::unique_ptr<SwayIpc> ipc)
@@ -58,7 +60,7 @@ std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot)
 {
     auto desktop = SwayDesktop::open();
     if (!desktop && whyNot)
-        *whyNot = "Quandrel cannot reach sway at SWAYSOCK (" + qgetenv("SWAYSOCK").toStdString() + ").";
+        *whyNot = QCoreApplication::translate("Session", "Quandrel cannot reach sway at SWAYSOCK (%1).").arg(qEnvironmentVariable("SWAYSOCK")).toStdString();
     return desktop;
 }
 

@@ -14,6 +14,8 @@
 #include "X11Session.h"
 #include "X11Windows.h"
 
+#include <QCoreApplication>
+
 namespace quandrel::x11 {
 
 X11Desktop::X11Desktop(std::unique_ptr<X11Connection> connection)
@@ -109,7 +111,7 @@ std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot)
     auto desktop = X11Desktop::open();
     if (!desktop) {
         if (whyNot)
-            *whyNot = "Quandrel needs an X11 display.";
+            *whyNot = QCoreApplication::translate("Session", "Quandrel needs an X11 display.").toStdString();
         return nullptr;
     }
     return std::make_unique<X11SessionDesktop>(std::move(desktop), X11OwnWindows::forQtWindows());

@@ -22,16 +22,16 @@ AppChooser::AppChooser(std::vector<InstalledApplication> applications, const std
     , m_search(new QLineEdit(this))
     , m_list(new QListWidget(this))
 {
-    setWindowTitle(QStringLiteral("Add Applications"));
+    setWindowTitle(tr("Add Applications"));
     auto* layout = new QVBoxLayout(this);
-    m_search->setPlaceholderText(QStringLiteral("Search"));
-    m_search->setAccessibleName(QStringLiteral("Search applications"));
+    m_search->setPlaceholderText(tr("Search"));
+    m_search->setAccessibleName(tr("Search applications"));
     m_search->setClearButtonEnabled(true);
     m_list->setSelectionMode(QAbstractItemView::MultiSelection);
     m_list->setIconSize(QSize(24, 24));
-    m_list->setAccessibleName(QStringLiteral("Installed applications"));
+    m_list->setAccessibleName(tr("Installed applications"));
     m_list->setUniformItemSizes(true);
-    layout->addWidget(new QLabel(QStringLiteral("Choose the applications to give shortcuts. Click to select several."), this));
+    layout->addWidget(new QLabel(tr("Choose the applications to give shortcuts. Click to select several."), this));
     layout->addWidget(m_search);
     layout->addWidget(m_list, 1);
 
@@ -43,13 +43,13 @@ AppChooser::AppChooser(std::vector<InstalledApplication> applications, const std
         item->setData(indexRole, int(i));
         item->setToolTip(QString::fromStdString(app.desktopId));
         if (bound.contains(app.desktopId)) {
-            item->setText(item->text() + QStringLiteral(" (added)"));
+            item->setText(item->text() + tr(" (added)"));
             item->setFlags(item->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
         }
     }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-    m_add = buttons->addButton(QStringLiteral("Add"), QDialogButtonBox::AcceptRole);
+    m_add = buttons->addButton(tr("Add"), QDialogButtonBox::AcceptRole);
     m_add->setDefault(true);
     m_add->setEnabled(false);
     layout->addWidget(buttons);

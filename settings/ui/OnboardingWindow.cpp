@@ -20,7 +20,7 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     , m_context(std::move(context))
     , m_symbol(new QLabel(this))
 {
-    setWindowTitle(QStringLiteral("Welcome to Quandrel"));
+    setWindowTitle(tr("Welcome to Quandrel"));
     setWindowIcon(ui::applicationIcon());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(28, 24, 28, 20);
@@ -28,13 +28,13 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
 
     m_symbol->setFixedSize(56, 56);
     layout->addWidget(m_symbol, 0, Qt::AlignHCenter);
-    auto* title = new QLabel(QStringLiteral("Welcome to Quandrel"), this);
+    auto* title = new QLabel(tr("Welcome to Quandrel"), this);
     QFont large = title->font();
     large.setPointSizeF(large.pointSizeF() * 1.7);
     large.setBold(true);
     title->setFont(large);
     layout->addWidget(title, 0, Qt::AlignHCenter);
-    auto* tagline = settingsui::secondaryLabel(QStringLiteral("Window snapping, app shortcuts and screenshots in one tray app."), this);
+    auto* tagline = settingsui::secondaryLabel(tr("Window snapping, app shortcuts and screenshots in one tray app."), this);
     tagline->setAlignment(Qt::AlignHCenter);
     layout->addWidget(tagline);
 
@@ -56,9 +56,9 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
                                                     setup ? QString::fromStdString(setup->missing) : control.missing, checkAgain, box);
     m_screenReading = new settingsui::PermissionRow(screen.title, screen.onboardingDetail,
                                                     setup ? QString::fromStdString(setup->missing) : screen.missing, checkAgain, box);
-    intro->setText(setup ? QStringLiteral("Quandrel needs two things from your desktop session.")
-                         : QStringLiteral("Quandrel needs two things from your desktop session. There is nothing to switch on: "
-                                          "both come with an X11 session and its window manager."));
+    intro->setText(setup ? tr("Quandrel needs two things from your desktop session.")
+                         : tr("Quandrel needs two things from your desktop session. There is nothing to switch on: "
+                              "both come with an X11 session and its window manager."));
     inner->addWidget(m_windowControl);
     if (setup) {
         // What the session can set up: done only once the person has agreed to it.
@@ -97,7 +97,7 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
     inner->addWidget(m_screenReading);
     layout->addWidget(box);
 
-    auto* tryIt = new QLabel(QStringLiteral("Try it"), this);
+    auto* tryIt = new QLabel(tr("Try it"), this);
     QFont heading = tryIt->font();
     heading.setBold(true);
     heading.setPointSizeF(heading.pointSizeF() * 1.15);

@@ -18,7 +18,6 @@
 
 namespace quandrel {
 
-using settingsui::qstr;
 using settingsui::scrolling;
 using settingsui::secondaryLabel;
 using settingsui::section;
@@ -27,10 +26,10 @@ QWidget* SettingsWindow::appsTab()
 {
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    auto* box = section(QStringLiteral("App Shortcuts"), page);
+    auto* box = section(tr("App Shortcuts"), page);
     auto* inner = new QVBoxLayout(box);
-    inner->addWidget(secondaryLabel(QStringLiteral("Add an app, then give it a shortcut. The shortcut opens the app, brings it to the "
-                                                   "front if it's already open, and hides it if it's already in front."),
+    inner->addWidget(secondaryLabel(tr("Add an app, then give it a shortcut. The shortcut opens the app, brings it to the "
+                                       "front if it's already open, and hides it if it's already in front."),
                                     box));
     auto* rows = new QWidget(box);
     rows->setObjectName(QStringLiteral("appRows"));
@@ -40,8 +39,8 @@ QWidget* SettingsWindow::appsTab()
     inner->addWidget(rows);
     m_addApps = new QToolButton(box);
     m_addApps->setObjectName(QStringLiteral("addApps"));
-    m_addApps->setToolTip(QStringLiteral("Add applications"));
-    m_addApps->setAccessibleName(QStringLiteral("Add applications"));
+    m_addApps->setToolTip(tr("Add applications"));
+    m_addApps->setAccessibleName(tr("Add applications"));
     m_addApps->setIconSize(QSize(16, 16));
     connect(m_addApps, &QToolButton::clicked, this, &SettingsWindow::openAppChooser);
     inner->addWidget(m_addApps, 0, Qt::AlignLeft);
@@ -104,20 +103,20 @@ void SettingsWindow::rebuildAppRows(const std::vector<AppBinding>& bindings)
         if (image.isNull())
             image = ui::symbolIcon(QStringLiteral("questionmark.app"), secondary);
         icon->setPixmap(image.pixmap(QSize(24, 24), devicePixelRatioF()));
-        icon->setToolTip(QString::fromStdString(binding.desktopId) + (installed ? QString() : QStringLiteral(" (not installed)")));
+        icon->setToolTip(QString::fromStdString(binding.desktopId) + (installed ? QString() : tr(" (not installed)")));
         h->addWidget(icon);
         row.name = new QLabel(QString::fromStdString(binding.name), row.row);
         row.name->setObjectName(QStringLiteral("name"));
-        row.name->setMinimumWidth(120);
+        row.name->setMinimumWidth(100);
         h->addWidget(row.name, 1);
         h->addWidget(addRecorder(AppCommand{binding.desktopId}, row.name->text(), row.row));
         row.whenInFront = new QComboBox(row.row);
         row.whenInFront->setObjectName(QStringLiteral("whenInFront"));
         for (const FrontmostBehavior b : allFrontmostBehaviors)
-            row.whenInFront->addItem(qstr(label(b)));
-        row.whenInFront->setToolTip(QStringLiteral("What the shortcut does when the app is already in front"));
-        row.whenInFront->setAccessibleName(QStringLiteral("When %1 is in front").arg(row.name->text()));
-        h->addWidget(new QLabel(QStringLiteral("When in front"), row.row));
+            row.whenInFront->addItem(displayLabel(b));
+        row.whenInFront->setToolTip(tr("What the shortcut does when the app is already in front"));
+        row.whenInFront->setAccessibleName(tr("When %1 is in front").arg(row.name->text()));
+        h->addWidget(new QLabel(tr("When in front"), row.row));
         h->addWidget(row.whenInFront);
         const std::string id = binding.desktopId;
         connect(row.whenInFront, &QComboBox::currentIndexChanged, this, [this, id](int index) {
@@ -133,8 +132,8 @@ void SettingsWindow::rebuildAppRows(const std::vector<AppBinding>& bindings)
         row.remove = new QToolButton(row.row);
         row.remove->setObjectName(QStringLiteral("remove"));
         row.remove->setAutoRaise(true);
-        row.remove->setToolTip(QStringLiteral("Remove"));
-        row.remove->setAccessibleName(QStringLiteral("Remove %1").arg(row.name->text()));
+        row.remove->setToolTip(tr("Remove"));
+        row.remove->setAccessibleName(tr("Remove %1").arg(row.name->text()));
         row.remove->setIcon(ui::symbolIcon(QStringLiteral("minus.circle.fill"), secondary));
         connect(row.remove, &QToolButton::clicked, this, [this, id] {
             edit([&](QuandrelSettings& s) { std::erase_if(s.appBindings, [&](const AppBinding& b) { return b.desktopId == id; }); });

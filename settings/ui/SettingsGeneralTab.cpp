@@ -25,7 +25,7 @@ QWidget* SettingsWindow::generalTab(const SettingsSectionFactory& updates)
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
 
-    m_login = new QCheckBox(QStringLiteral("Open Quandrel at login"), page);
+    m_login = new QCheckBox(tr("Open Quandrel at login"), page);
     m_login->setObjectName(QStringLiteral("loginSwitch"));
     m_login->setAccessibleName(m_login->text());
     connect(m_login, &QCheckBox::toggled, this, [this](bool on) {
@@ -39,7 +39,7 @@ QWidget* SettingsWindow::generalTab(const SettingsSectionFactory& updates)
     });
     layout->addWidget(m_login);
 
-    auto* permissions = section(QStringLiteral("Permissions"), page);
+    auto* permissions = section(tr("Permissions"), page);
     auto* rows = new QVBoxLayout(permissions);
     const auto checkAgain = [this] { m_context.permissions.refresh(); };
     const PermissionText control = windowControlText();
@@ -51,7 +51,7 @@ QWidget* SettingsWindow::generalTab(const SettingsSectionFactory& updates)
     layout->addWidget(permissions);
 
     if (updates) {
-        auto* box = section(QStringLiteral("Updates"), page);
+        auto* box = section(tr("Updates"), page);
         auto* inner = new QVBoxLayout(box);
         if (QWidget* content = updates(box))
             inner->addWidget(content);
@@ -66,11 +66,11 @@ QWidget* SettingsWindow::generalTab(const SettingsSectionFactory& updates)
     version->addWidget(icon);
     version->addWidget(new QLabel(QStringLiteral("Quandrel"), page));
     version->addStretch(1);
-    version->addWidget(new QLabel(QStringLiteral("Version"), page));
+    version->addWidget(new QLabel(tr("Version"), page));
     const QString number = QCoreApplication::applicationVersion();
     auto* versionText = new QLabel(number.isEmpty() ? QStringLiteral("unknown") : number, page);
     versionText->setObjectName(QStringLiteral("version"));
-    versionText->setAccessibleName(QStringLiteral("Version"));
+    versionText->setAccessibleName(tr("Version"));
     versionText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     version->addWidget(versionText);
     layout->addLayout(version);

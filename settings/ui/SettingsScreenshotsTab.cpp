@@ -19,7 +19,6 @@
 
 namespace quandrel {
 
-using settingsui::qstr;
 using settingsui::scrolling;
 using settingsui::secondaryLabel;
 using settingsui::section;
@@ -31,22 +30,22 @@ QWidget* SettingsWindow::screenshotsTab()
 
     std::vector<std::pair<QString, Command>> modes;
     for (const CaptureMode m : allCaptureModes)
-        modes.emplace_back(qstr(title(m)), CaptureCommand{m, std::nullopt});
+        modes.emplace_back(displayTitle(m), CaptureCommand{m, std::nullopt});
     layout->addWidget(shortcutSection(modes, page));
 
-    auto* after = section(QStringLiteral("After Capture"), page);
+    auto* after = section(tr("After Capture"), page);
     auto* form = new QFormLayout(after);
     m_afterCapture = new QComboBox(after);
     m_afterCapture->setObjectName(QStringLiteral("afterCapturePicker"));
-    m_afterCapture->setAccessibleName(QStringLiteral("After taking a screenshot"));
+    m_afterCapture->setAccessibleName(tr("After taking a screenshot"));
     for (const AfterCapture a : allAfterCaptures)
-        m_afterCapture->addItem(qstr(label(a)));
+        m_afterCapture->addItem(displayLabel(a));
     connect(m_afterCapture, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_refreshing && index >= 0)
             edit([index](QuandrelSettings& s) { s.afterCapture = allAfterCaptures[std::size_t(index)]; });
     });
-    form->addRow(QStringLiteral("After taking a screenshot"), m_afterCapture);
-    m_includePointer = new QCheckBox(QStringLiteral("Include the pointer"), after);
+    form->addRow(tr("After taking a screenshot"), m_afterCapture);
+    m_includePointer = new QCheckBox(tr("Include the pointer"), after);
     m_includePointer->setObjectName(QStringLiteral("includePointerSwitch"));
     m_includePointer->setAccessibleName(m_includePointer->text());
     connect(m_includePointer, &QCheckBox::toggled, this, [this](bool on) {
@@ -59,20 +58,20 @@ QWidget* SettingsWindow::screenshotsTab()
     m_folder = new settingsui::ElidedLabel(after);
     m_folder->setObjectName(QStringLiteral("folder"));
     m_folder->setForegroundRole(QPalette::PlaceholderText);
-    m_folder->setAccessibleName(QStringLiteral("Screenshots folder"));
-    auto* chooseFolder = new QPushButton(QStringLiteral("Choose…"), after);
+    m_folder->setAccessibleName(tr("Screenshots folder"));
+    auto* chooseFolder = new QPushButton(tr("Choose…"), after);
     chooseFolder->setObjectName(QStringLiteral("chooseFolder"));
-    chooseFolder->setAccessibleName(QStringLiteral("Choose the screenshots folder"));
-    m_resetFolder = new QPushButton(QStringLiteral("Reset"), after);
+    chooseFolder->setAccessibleName(tr("Choose the screenshots folder"));
+    m_resetFolder = new QPushButton(tr("Reset"), after);
     m_resetFolder->setObjectName(QStringLiteral("resetFolder"));
-    m_resetFolder->setAccessibleName(QStringLiteral("Reset the screenshots folder"));
+    m_resetFolder->setAccessibleName(tr("Reset the screenshots folder"));
     folderRow->addWidget(m_folder, 1);
     folderRow->addWidget(chooseFolder);
     folderRow->addWidget(m_resetFolder);
-    form->addRow(QStringLiteral("Screenshots folder"), folderRow);
+    form->addRow(tr("Screenshots folder"), folderRow);
     connect(chooseFolder, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
     connect(m_resetFolder, &QPushButton::clicked, this, [this] { edit([](QuandrelSettings& s) { s.saveFolderBookmark.reset(); }); });
-    auto* show = new QPushButton(QStringLiteral("Show Screenshots Folder"), after);
+    auto* show = new QPushButton(tr("Show Screenshots Folder"), after);
     connect(show, &QPushButton::clicked, this, [this] {
         const QString folder = m_context.store.screenshotsFolder();
         QDir().mkpath(folder); // may fail; opening is tried all the same
@@ -81,9 +80,9 @@ QWidget* SettingsWindow::screenshotsTab()
     form->addRow(QString(), show);
     layout->addWidget(after);
 
-    auto* selecting = section(QStringLiteral("While Selecting"), page);
+    auto* selecting = section(tr("While Selecting"), page);
     auto* selectingLayout = new QVBoxLayout(selecting);
-    m_adjustFirst = new QCheckBox(QStringLiteral("Adjust the area before capturing"), selecting);
+    m_adjustFirst = new QCheckBox(tr("Adjust the area before capturing"), selecting);
     m_adjustFirst->setObjectName(QStringLiteral("adjustFirstSwitch"));
     m_adjustFirst->setAccessibleName(m_adjustFirst->text());
     connect(m_adjustFirst, &QCheckBox::toggled, this, [this](bool on) {
@@ -91,9 +90,9 @@ QWidget* SettingsWindow::screenshotsTab()
             edit([on](QuandrelSettings& s) { s.adjustBeforeCapturing = on; });
     });
     selectingLayout->addWidget(m_adjustFirst);
-    selectingLayout->addWidget(secondaryLabel(QStringLiteral("Drag to select an area. Press Space to switch between area and window, and Esc "
-                                                             "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, P pen, "
-                                                             "M marker, T text, B pixelate, U blur, C crop, V select."),
+    selectingLayout->addWidget(secondaryLabel(tr("Drag to select an area. Press Space to switch between area and window, and Esc "
+                                                 "to cancel. In the editor, single keys pick tools: A arrow, R rectangle, P pen, "
+                                                 "M marker, T text, B pixelate, U blur, C crop, V select."),
                                               selecting));
     layout->addWidget(selecting);
     layout->addStretch(1);
@@ -112,11 +111,11 @@ void SettingsWindow::refreshScreenshots(const QuandrelSettings& s)
 
 void SettingsWindow::chooseFolder()
 {
-    auto* dialog = new QFileDialog(this, QStringLiteral("Choose Screenshots Folder"), m_context.store.screenshotsFolder());
+    auto* dialog = new QFileDialog(this, tr("Choose Screenshots Folder"), m_context.store.screenshotsFolder());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
-    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("Choose"));
+    dialog->setLabelText(QFileDialog::Accept, tr("Choose"));
     connect(dialog, &QFileDialog::fileSelected, this, [this](const QString& folder) {
         if (folder.isEmpty())
             return;

@@ -29,8 +29,6 @@ QIcon applicationIcon(const std::string& icon)
     return QIcon::fromTheme(name);
 }
 
-QString qstr(std::string_view text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
-
 QGroupBox* section(const QString& title, QWidget* parent)
 {
     auto* box = new QGroupBox(title, parent);
@@ -62,7 +60,7 @@ PermissionRow::PermissionRow(const QString& title, const QString& detail, const 
     , m_symbol(new QLabel(this))
     , m_state(new QLabel(this))
     , m_missing(secondaryLabel(missing, this))
-    , m_check(new QPushButton(QStringLiteral("Check Again"), this))
+    , m_check(new QPushButton(tr("Check Again"), this))
 {
     setAccessibleName(title);
     auto* row = new QHBoxLayout(this);
@@ -81,7 +79,7 @@ PermissionRow::PermissionRow(const QString& title, const QString& detail, const 
     row->addWidget(m_symbol, 0, Qt::AlignTop);
     row->addWidget(m_state, 0, Qt::AlignTop);
     row->addWidget(m_check, 0, Qt::AlignTop);
-    m_check->setAccessibleName(QStringLiteral("Check %1 again").arg(title));
+    m_check->setAccessibleName(tr("Check %1 again").arg(title));
     connect(m_check, &QPushButton::clicked, this, [checkAgain = std::move(checkAgain)] {
         if (checkAgain)
             checkAgain();
@@ -108,11 +106,11 @@ void PermissionRow::updateLook()
 {
     m_symbol->setPixmap(ui::symbolPixmap(m_granted ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.circle.fill"),
                                          QSize(18, 18), m_granted ? green : orange, devicePixelRatioF()));
-    m_state->setText(m_granted ? QStringLiteral("Allowed") : QString());
+    m_state->setText(m_granted ? tr("Allowed") : QString());
     m_state->setVisible(m_granted);
     m_missing->setVisible(!m_granted);
     m_check->setVisible(!m_granted);
-    setAccessibleDescription(m_granted ? QStringLiteral("Allowed") : m_missing->text());
+    setAccessibleDescription(m_granted ? tr("Allowed") : m_missing->text());
 }
 
 ElidedLabel::ElidedLabel(QWidget* parent)

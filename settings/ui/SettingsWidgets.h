@@ -24,8 +24,6 @@ inline const QColor green(0x2e, 0xa0, 0x43);
 // An installed application's icon: a theme name or a file; none when it has none.
 QIcon applicationIcon(const std::string& icon);
 
-QString qstr(std::string_view text);
-
 // A titled group of the settings window's tabs.
 QGroupBox* section(const QString& title, QWidget* parent);
 // A tab's page in a frameless area that scrolls vertically when the window is small.

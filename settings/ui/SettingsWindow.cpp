@@ -28,10 +28,10 @@ struct TabInfo {
     const char* symbol;
 };
 constexpr TabInfo tabInfo[] = {
-    {"General", "gearshape"},
-    {"Windows", "rectangle.split.2x1"},
-    {"Apps", "square.grid.2x2"},
-    {"Screenshots", "camera.viewfinder"},
+    {QT_TRANSLATE_NOOP("quandrel::SettingsWindow", "General"), "gearshape"},
+    {QT_TRANSLATE_NOOP("quandrel::SettingsWindow", "Windows"), "rectangle.split.2x1"},
+    {QT_TRANSLATE_NOOP("quandrel::SettingsWindow", "Apps"), "square.grid.2x2"},
+    {QT_TRANSLATE_NOOP("quandrel::SettingsWindow", "Screenshots"), "camera.viewfinder"},
 };
 
 template <typename Key>
@@ -62,7 +62,7 @@ SettingsWindow::SettingsWindow(SettingsContext context, ApplicationCatalog& cata
     , m_catalog(catalog)
     , m_tabs(new QTabWidget(this))
 {
-    setWindowTitle(QStringLiteral("Quandrel Settings"));
+    setWindowTitle(tr("Quandrel Settings"));
     setWindowIcon(ui::applicationIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(this);
@@ -70,15 +70,14 @@ SettingsWindow::SettingsWindow(SettingsContext context, ApplicationCatalog& cata
     layout->addWidget(saveNotice());
     layout->addWidget(m_tabs);
     m_tabs->setObjectName(QStringLiteral("tabs"));
-    m_tabs->setAccessibleName(QStringLiteral("Settings sections"));
+    m_tabs->setAccessibleName(tr("Settings sections"));
     m_tabs->addTab(generalTab(updates), QString());
     m_tabs->addTab(windowsTab(), QString());
     m_tabs->addTab(appsTab(), QString());
     m_tabs->addTab(screenshotsTab(), QString());
     for (int i = 0; i < m_tabs->count(); ++i)
-        m_tabs->setTabText(i, QString::fromLatin1(tabInfo[i].title));
+        m_tabs->setTabText(i, tr(tabInfo[i].title));
     updateSymbols();
-    resize(640, 620);
 
     connect(&m_context.store, &SettingsStore::settingsChanged, this, &SettingsWindow::refresh);
     connect(&m_context.store, &SettingsStore::saveFailureChanged, this, &SettingsWindow::refreshSaveNotice);
@@ -90,6 +89,8 @@ SettingsWindow::SettingsWindow(SettingsContext context, ApplicationCatalog& cata
     });
     readSystemTiling();
     refresh();
+    // Wide enough for the longest rows (an app's, in German) without scrolling sideways.
+    resize(680, 620);
 }
 
 SettingsWindow::~SettingsWindow()
@@ -143,7 +144,7 @@ void SettingsWindow::refreshSaveNotice()
 {
     const auto& failure = m_context.store.saveFailure();
     if (failure) {
-        m_saveText->setFullText(QStringLiteral("Settings couldn't be saved (%1). They stay in use and are saved at the next change.")
+        m_saveText->setFullText(tr("Settings couldn't be saved (%1). They stay in use and are saved at the next change.")
                                     .arg(*failure));
         m_saveText->setToolTip(QDir::toNativeSeparators(m_context.store.path()));
     }
@@ -154,7 +155,7 @@ void SettingsWindow::refreshSaveNotice()
 
 QWidget* SettingsWindow::shortcutSection(const std::vector<std::pair<QString, Command>>& commands, QWidget* page)
 {
-    auto* box = section(QStringLiteral("Shortcuts"), page);
+    auto* box = section(tr("Shortcuts"), page);
     auto* grid = new QGridLayout(box);
     grid->setColumnStretch(1, 1);
     int row = 0;

@@ -22,7 +22,6 @@
 
 namespace quandrel {
 
-using settingsui::qstr;
 using settingsui::scrolling;
 using settingsui::secondaryLabel;
 using settingsui::section;
@@ -40,11 +39,11 @@ QWidget* SettingsWindow::windowsTab()
 
     std::vector<std::pair<QString, Command>> actions;
     for (const WindowAction a : allWindowActions)
-        actions.emplace_back(qstr(title(a)), WindowCommand{a});
+        actions.emplace_back(displayTitle(a), WindowCommand{a});
     auto* shortcuts = shortcutSection(actions, page);
     auto* grid = static_cast<QGridLayout*>(shortcuts->layout());
     const int row = grid->rowCount();
-    auto* restoreDefaults = new QPushButton(QStringLiteral("Restore Default Shortcuts"), shortcuts);
+    auto* restoreDefaults = new QPushButton(tr("Restore Default Shortcuts"), shortcuts);
     restoreDefaults->setObjectName(QStringLiteral("restoreDefaults"));
     connect(restoreDefaults, &QPushButton::clicked, this, [this] {
         edit([](QuandrelSettings& s) { s.windowShortcuts = QuandrelSettings().windowShortcuts; });
@@ -52,7 +51,7 @@ QWidget* SettingsWindow::windowsTab()
     grid->addWidget(restoreDefaults, row, 0, 1, 2, Qt::AlignLeft);
     layout->addWidget(shortcuts);
 
-    auto* behaviour = section(QStringLiteral("Layouts"), page);
+    auto* behaviour = section(tr("Layouts"), page);
     auto* form = new QFormLayout(behaviour);
     auto* gapRow = new QHBoxLayout;
     m_gap = new QSlider(Qt::Horizontal, behaviour);
@@ -61,40 +60,40 @@ QWidget* SettingsWindow::windowsTab()
     m_gap->setSingleStep(1);
     m_gap->setPageStep(5);
     m_gap->setFixedWidth(160);
-    m_gap->setAccessibleName(QStringLiteral("Gap between windows"));
+    m_gap->setAccessibleName(tr("Gap between windows"));
     m_gapLabel = new QLabel(behaviour);
     m_gapLabel->setObjectName(QStringLiteral("gapLabel"));
     QFont digits = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     m_gapLabel->setFont(digits);
-    m_gapLabel->setMinimumWidth(QFontMetrics(digits).horizontalAdvance(QStringLiteral("30 pt")));
+    m_gapLabel->setMinimumWidth(QFontMetrics(digits).horizontalAdvance(tr("%1 pt").arg(maxGap)));
     gapRow->addWidget(m_gap);
     gapRow->addWidget(m_gapLabel);
     gapRow->addStretch(1);
     // Each step applies at once; the file is written when the slider is let go, or once the
     // keys have rested for the store's quiet time.
     connect(m_gap, &QSlider::valueChanged, this, [this](int value) {
-        m_gapLabel->setText(QStringLiteral("%1 pt").arg(value));
+        m_gapLabel->setText(tr("%1 pt").arg(value));
         if (!m_refreshing)
             edit([value](QuandrelSettings& s) { s.gap = value; }, SettingsStore::Saving::afterQuietTime);
     });
     connect(m_gap, &QSlider::sliderReleased, &m_context.store, &SettingsStore::saveNow);
-    form->addRow(QStringLiteral("Gap between windows"), gapRow);
+    form->addRow(tr("Gap between windows"), gapRow);
 
     m_repeat = new QComboBox(behaviour);
     m_repeat->setObjectName(QStringLiteral("repeatPicker"));
-    m_repeat->setAccessibleName(QStringLiteral("Pressing a half again"));
+    m_repeat->setAccessibleName(tr("Pressing a half again"));
     for (const RepeatBehavior b : allRepeatBehaviors)
-        m_repeat->addItem(qstr(title(b)));
+        m_repeat->addItem(displayTitle(b));
     connect(m_repeat, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!m_refreshing && index >= 0)
             edit([index](QuandrelSettings& s) { s.repeatBehavior = allRepeatBehaviors[std::size_t(index)]; });
     });
-    form->addRow(QStringLiteral("Pressing a half again"), m_repeat);
+    form->addRow(tr("Pressing a half again"), m_repeat);
     layout->addWidget(behaviour);
 
-    auto* dragging = section(QStringLiteral("Dragging"), page);
+    auto* dragging = section(tr("Dragging"), page);
     auto* dragLayout = new QVBoxLayout(dragging);
-    m_drag = new QCheckBox(QStringLiteral("Snap windows dragged to a screen edge"), dragging);
+    m_drag = new QCheckBox(tr("Snap windows dragged to a screen edge"), dragging);
     m_drag->setObjectName(QStringLiteral("dragSwitch"));
     m_drag->setAccessibleName(m_drag->text());
     connect(m_drag, &QCheckBox::toggled, this, [this](bool on) {
@@ -102,10 +101,10 @@ QWidget* SettingsWindow::windowsTab()
             edit([on](QuandrelSettings& s) { s.dragToSnap = on; });
     });
     dragLayout->addWidget(m_drag);
-    dragLayout->addWidget(secondaryLabel(QStringLiteral("Drag a window to the left or right edge for half the screen, the top for full "
-                                                        "screen, a corner for a quarter, or the bottom for a third."),
+    dragLayout->addWidget(secondaryLabel(tr("Drag a window to the left or right edge for half the screen, the top for full "
+                                            "screen, a corner for a quarter, or the bottom for a third."),
                                          dragging));
-    m_restoreSize = new QCheckBox(QStringLiteral("Restore a snapped window's size when it's dragged away"), dragging);
+    m_restoreSize = new QCheckBox(tr("Restore a snapped window's size when it's dragged away"), dragging);
     m_restoreSize->setObjectName(QStringLiteral("restoreSizeSwitch"));
     m_restoreSize->setAccessibleName(m_restoreSize->text());
     connect(m_restoreSize, &QCheckBox::toggled, this, [this](bool on) {
@@ -148,7 +147,7 @@ void SettingsWindow::refreshWindows(const QuandrelSettings& s)
 {
     const int gap = int(std::lround(std::clamp(s.gap, 0.0, double(maxGap))));
     m_gap->setValue(gap);
-    m_gapLabel->setText(QStringLiteral("%1 pt").arg(gap));
+    m_gapLabel->setText(tr("%1 pt").arg(gap));
     const auto repeat = std::find(allRepeatBehaviors.begin(), allRepeatBehaviors.end(), s.repeatBehavior);
     m_repeat->setCurrentIndex(int(repeat - allRepeatBehaviors.begin()));
     m_drag->setChecked(s.dragToSnap);

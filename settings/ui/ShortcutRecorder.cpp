@@ -26,6 +26,7 @@ QPointer<ShortcutRecorder> activeRecorder;
 constexpr std::uint32_t backspaceKey = 51; // "Delete" on the stored key table
 constexpr std::uint32_t forwardDeleteKey = 117;
 constexpr std::uint32_t escapeKey = 53;
+constexpr std::uint32_t upKey = 126;
 constexpr quint32 xLockMask = 0x2; // Caps Lock in an X key event's state
 
 bool isModifierKey(const QKeyEvent& event)
@@ -79,14 +80,20 @@ ShortcutRecorder::ShortcutRecorder(SettingsContext context, const QString& title
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
-    // Wide enough for the usual names, so that the rows' buttons line up.
-    m_button->setMinimumWidth(std::max(110, m_button->fontMetrics().horizontalAdvance(QStringLiteral("Ctrl+Alt+Backspace")) + 24));
-    m_button->setAccessibleName(QStringLiteral("Shortcut for %1").arg(title));
+    // Wide enough for the usual names and the button's own words in the user's language, so
+    // that the rows' buttons line up.
+    int widest = 0;
+    for (const QString& text : {QString::fromStdString(displayText({backspaceKey, modifier::control | modifier::alt})),
+                                QString::fromStdString(displayText({upKey, modifier::control | modifier::alt | modifier::shift})),
+                                tr("Record Shortcut"), tr("Type shortcut…")})
+        widest = std::max(widest, m_button->fontMetrics().horizontalAdvance(text));
+    m_button->setMinimumWidth(std::max(110, widest + 24));
+    m_button->setAccessibleName(tr("Shortcut for %1").arg(title));
     m_clear->setAutoRaise(true);
-    m_clear->setToolTip(QStringLiteral("Clear"));
-    m_clear->setAccessibleName(QStringLiteral("Clear the shortcut for %1").arg(title));
+    m_clear->setToolTip(tr("Clear"));
+    m_clear->setAccessibleName(tr("Clear the shortcut for %1").arg(title));
     m_clear->setIconSize(QSize(14, 14));
-    m_warning->setAccessibleName(QStringLiteral("Warning"));
+    m_warning->setAccessibleName(tr("Warning"));
     m_warning->setFixedSize(16, 16);
     // The clear button keeps its room while hidden, so that the recorders of rows line up.
     QSizePolicy clearPolicy = m_clear->sizePolicy();
@@ -254,12 +261,12 @@ void ShortcutRecorder::updateLook()
     QString text;
     QPalette palette = QApplication::palette(m_button);
     if (m_recording) {
-        text = QStringLiteral("Type shortcut…");
+        text = tr("Type shortcut…");
         palette.setColor(QPalette::ButtonText, palette.color(QPalette::Highlight));
     } else if (m_shortcut) {
         text = QString::fromStdString(displayText(*m_shortcut, m_context.platform.keyboardLayout));
     } else {
-        text = QStringLiteral("Record Shortcut");
+        text = tr("Record Shortcut");
         palette.setColor(QPalette::ButtonText, secondaryText(palette));
     }
     m_button->setText(text);

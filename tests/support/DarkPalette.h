@@ -1,35 +1,12 @@
 #pragma once
 
-// The dark palette the picture-check programs show their windows in with --dark, so that
-// every window is looked at in the same dark colours.
+// The dark palette the picture-check programs show their windows in with --dark: the one
+// Quandrel itself takes for a desktop that prefers dark colours.
 
-#include <QColor>
-#include <QPalette>
+#include "../../ui/DarkPalette.h"
 
 namespace quandrel::test {
 
-inline QPalette darkPalette()
-{
-    QPalette dark;
-    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2e));
-    dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x20));
-    dark.setColor(QPalette::AlternateBase, QColor(0x35, 0x35, 0x38));
-    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3e));
-    dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::Highlight, QColor(0x35, 0x84, 0xe4));
-    dark.setColor(QPalette::HighlightedText, Qt::white);
-    dark.setColor(QPalette::Link, QColor(0x64, 0xaa, 0xff));
-    dark.setColor(QPalette::ToolTipBase, QColor(0x35, 0x35, 0x38));
-    dark.setColor(QPalette::ToolTipText, QColor(0xee, 0xee, 0xee));
-    dark.setColor(QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa6));
-    dark.setColor(QPalette::Light, QColor(0x50, 0x50, 0x55));
-    dark.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x33));
-    dark.setColor(QPalette::Dark, QColor(0x20, 0x20, 0x22));
-    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
-    return dark;
-}
+using ui::darkPalette;
 
 } // namespace quandrel::test

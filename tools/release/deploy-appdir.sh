@@ -11,7 +11,8 @@
 #
 #   tools/release/deploy-appdir.sh APPDIR
 #
-# QT_PLUGINS_DIR and TESSDATA_DIR override where the plugins and data are taken from.
+# QT_PLUGINS_DIR, QT_TRANSLATIONS_DIR and TESSDATA_DIR override where the plugins, Qt's
+# translations and the data are taken from.
 set -euo pipefail
 trap 'echo "deploy-appdir: line $LINENO: \"$BASH_COMMAND\" failed" >&2' ERR
 here=$(cd "$(dirname "$0")" && pwd)
@@ -119,7 +120,21 @@ Prefix = ..
 Libraries = lib
 Plugins = plugins
 Data = share
+Translations = share/qt6/translations
 CONF
+
+# Qt's own texts (dialog buttons, the command line's help) for each language Quandrel speaks;
+# Quandrel's own are built into its binary.
+translations_src=${QT_TRANSLATIONS_DIR:-$(qtpaths6 --query QT_INSTALL_TRANSLATIONS 2>/dev/null || /usr/lib/qt6/bin/qtpaths6 --query QT_INSTALL_TRANSLATIONS)}
+mkdir -p "$appdir/usr/share/qt6/translations"
+for ts in "$here"/../../translations/quandrel_*.ts; do
+    language=$(basename "$ts" .ts)
+    language=${language#quandrel_}
+    qm="$translations_src/qtbase_$language.qm"
+    [ -f "$qm" ] || qm="$translations_src/qtbase_${language%%_*}.qm"
+    [ -f "$qm" ] || { echo "deploy-appdir: no Qt translation for '$language' in '$translations_src' (apt-get install qt6-translations-l10n)" >&2; exit 1; }
+    cp -L "$qm" "$appdir/usr/share/qt6/translations/"
+done
 
 # English text-recognition data (the tesseract-ocr-eng package), found by the application in
 # usr/share/tessdata beside its usr/bin.

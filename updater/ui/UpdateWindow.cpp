@@ -88,11 +88,11 @@ UpdateView::UpdateView(Updater& updater, QWidget* parent)
     , m_status(new QLabel)
     , m_spinner(new Spinner)
     , m_progress(new QProgressBar)
-    , m_skip(new QPushButton(QStringLiteral("Skip This Version")))
-    , m_remind(new QPushButton(QStringLiteral("Remind Me Later")))
-    , m_later(new QPushButton(QStringLiteral("Later")))
-    , m_install(new QPushButton(QStringLiteral("Install and Relaunch")))
-    , m_automatic(new QCheckBox(QStringLiteral("Automatically download and install updates")))
+    , m_skip(new QPushButton(tr("Skip This Version")))
+    , m_remind(new QPushButton(tr("Remind Me Later")))
+    , m_later(new QPushButton(tr("Later")))
+    , m_install(new QPushButton(tr("Install and Relaunch")))
+    , m_automatic(new QCheckBox(tr("Automatically download and install updates")))
 {
     auto* icon = new QLabel;
     // The application's symbol in the palette's text colour, so that it reads on dark themes.
@@ -155,8 +155,8 @@ QString UpdateView::headline() const
 {
     const QString app = m_updater.configuration().appName;
     if (m_updater.state().candidate)
-        return QStringLiteral("A new version of %1 is available!").arg(app);
-    return QStringLiteral("%1 is up to date").arg(app);
+        return tr("A new version of %1 is available!").arg(app);
+    return tr("%1 is up to date").arg(app);
 }
 
 QString UpdateView::versionLine() const
@@ -164,9 +164,9 @@ QString UpdateView::versionLine() const
     const auto running = m_updater.runningVersion();
     const QString current = running ? running->text() : QStringLiteral("?");
     if (const auto& candidate = m_updater.state().candidate)
-        return QStringLiteral("%1 %2 is available. You have %3.")
+        return tr("%1 %2 is available. You have %3.")
             .arg(m_updater.configuration().appName, candidate->version.text(), current);
-    return QStringLiteral("You have version %1.").arg(current);
+    return tr("You have version %1.").arg(current);
 }
 
 void UpdateView::refresh()
@@ -191,11 +191,11 @@ void UpdateView::refresh()
     m_spinner->setVisible(kind == Kind::installing || kind == Kind::checking);
     QString status;
     if (kind == Kind::readyToInstall)
-        status = QStringLiteral("Ready to install. It will also install when you quit.");
+        status = tr("Ready to install. It will also install when you quit.");
     else if (kind == Kind::installing)
-        status = QStringLiteral("Installing…");
+        status = tr("Installing…");
     else if (kind == Kind::checking)
-        status = QStringLiteral("Checking for updates…");
+        status = tr("Checking for updates…");
     m_status->setText(status);
     m_status->setVisible(!status.isEmpty() || kind != Kind::downloading);
     const QSignalBlocker quiet(m_automatic);
@@ -218,7 +218,7 @@ void WindowPresenter::show(Updater& updater)
     if (!m_window) {
         auto* window = new QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                                                 | Qt::WindowMinimizeButtonHint);
-        window->setWindowTitle(QStringLiteral("Software Update"));
+        window->setWindowTitle(tr("Software Update"));
         window->setWindowIcon(quandrel::ui::applicationIcon());
         window->resize(windowWidth, windowHeight);
         auto* layout = new QVBoxLayout(window);
@@ -263,21 +263,21 @@ void WindowPresenter::showMessage(int icon, const QString& title, const QString&
 void WindowPresenter::showUpToDate(const QString& appName, const QString& version)
 {
     close();
-    showMessage(QMessageBox::Information, QStringLiteral("You're up to date!"), QStringLiteral("You're up to date!"),
-                QStringLiteral("%1 %2 is the newest version available.").arg(appName, version));
+    showMessage(QMessageBox::Information, tr("You're up to date!"), tr("You're up to date!"),
+                tr("%1 %2 is the newest version available.").arg(appName, version));
 }
 
 void WindowPresenter::showError(const QString& message)
 {
-    showMessage(QMessageBox::Warning, QStringLiteral("Couldn't Update"), QStringLiteral("Couldn't Update"), message);
+    showMessage(QMessageBox::Warning, tr("Couldn't Update"), tr("Couldn't Update"), message);
 }
 
 void WindowPresenter::notifyReady(const QString& appName, const UpdateCandidate& candidate)
 {
     if (!m_notifier)
         return;
-    const std::uint32_t id = m_notifier->notify(QStringLiteral("%1 %2 is ready").arg(appName, candidate.version.text()),
-                                                QStringLiteral("It will be installed when you quit %1.").arg(appName),
+    const std::uint32_t id = m_notifier->notify(tr("%1 %2 is ready").arg(appName, candidate.version.text()),
+                                                tr("It will be installed when you quit %1.").arg(appName),
                                                 m_notification);
     if (id != 0)
         m_notification = id;

@@ -9,6 +9,7 @@
 
 #include "Updater.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTextBrowser>
@@ -94,6 +95,8 @@ private:
 };
 
 class WindowPresenter : public UpdatePresenting {
+    Q_DECLARE_TR_FUNCTIONS(ostry::WindowPresenter)
+
 public:
     // Without a notifier, "ready" is not announced.
     explicit WindowPresenter(quandrel::DesktopNotifier* notifier = nullptr);

@@ -2,6 +2,7 @@
 
 #include "Updater.h"
 
+#include <QCoreApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLocale>
@@ -14,20 +15,20 @@ QString lastCheckedText(const Updater& updater)
 {
     const auto date = updater.lastCheckDate();
     if (!date)
-        return QStringLiteral("Never");
+        return QCoreApplication::translate("UpdatesSection", "Never");
     return QLocale().toString(date->toLocalTime(), QLocale::ShortFormat);
 }
 
 std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
 {
     auto section = std::make_unique<QWidget>(parent);
-    auto* checks = new QCheckBox(QStringLiteral("Automatically check for updates"));
+    auto* checks = new QCheckBox(QCoreApplication::translate("UpdatesSection", "Automatically check for updates"));
     checks->setObjectName(QStringLiteral("automaticallyChecks"));
-    auto* installs = new QCheckBox(QStringLiteral("Automatically download and install updates"));
+    auto* installs = new QCheckBox(QCoreApplication::translate("UpdatesSection", "Automatically download and install updates"));
     installs->setObjectName(QStringLiteral("automaticallyInstalls"));
     auto* lastChecked = new QLabel;
     lastChecked->setObjectName(QStringLiteral("lastChecked"));
-    auto* checkNow = new QPushButton(QStringLiteral("Check Now"));
+    auto* checkNow = new QPushButton(QCoreApplication::translate("UpdatesSection", "Check Now"));
     checkNow->setObjectName(QStringLiteral("checkNow"));
 
     auto* row = new QHBoxLayout;
@@ -47,7 +48,7 @@ std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
         installs->setChecked(updater.automaticallyInstalls());
         checks->setEnabled(updater.isEnabled());
         installs->setEnabled(updater.isEnabled());
-        lastChecked->setText(QStringLiteral("Last checked: %1").arg(lastCheckedText(updater)));
+        lastChecked->setText(QCoreApplication::translate("UpdatesSection", "Last checked: %1").arg(lastCheckedText(updater)));
         checkNow->setEnabled(updater.canCheckForUpdates());
     };
     QObject::connect(checks, &QCheckBox::toggled, &updater, &Updater::setAutomaticallyChecks);
@@ -64,16 +65,16 @@ std::unique_ptr<QWidget> makeUpdatesSection(Updater& updater, QWidget* parent)
         auto* updatedBy = new QLabel(Updater::updatedByText(*keeper) + QLatin1Char('.'));
         updatedBy->setObjectName(QStringLiteral("updatedBy"));
         auto* how = new QLabel(*keeper == DistributionGuard::Reason::packageManager
-                                   ? QStringLiteral("New versions of %1 come with your system's other updates.")
+                                   ? QCoreApplication::translate("UpdatesSection", "New versions of %1 come with your system's other updates.")
                                          .arg(updater.configuration().appName)
-                                   : QStringLiteral("New versions of %1 come from the store it was installed from.")
+                                   : QCoreApplication::translate("UpdatesSection", "New versions of %1 come from the store it was installed from.")
                                          .arg(updater.configuration().appName));
         how->setWordWrap(true);
         how->setForegroundRole(QPalette::PlaceholderText);
         layout->insertWidget(0, updatedBy);
         layout->insertWidget(1, how);
     } else if (!updater.isEnabled())
-        section->setToolTip(QStringLiteral("This copy of %1 is kept up to date by whoever installed it.")
+        section->setToolTip(QCoreApplication::translate("UpdatesSection", "This copy of %1 is kept up to date by whoever installed it.")
                                 .arg(updater.configuration().appName));
     return section;
 }

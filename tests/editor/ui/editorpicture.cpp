@@ -10,6 +10,7 @@
 #include "DarkPalette.h"
 #include "EditorView.h"
 #include "EditorWindowController.h"
+#include "Translations.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -25,6 +26,7 @@ using namespace quandrel;
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    installTranslations(app); // LANG=de_DE.UTF-8 shows the German window
     QStringList args = QApplication::arguments().mid(1);
     const bool dark = args.removeAll(QStringLiteral("--dark")) > 0;
     const bool panel = args.removeAll(QStringLiteral("--panel")) > 0;

@@ -11,6 +11,7 @@
 #include "SettingsWindow.h"
 #include "SettingsWindows.h"
 #include "ShortcutRecorder.h"
+#include "Translations.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -573,4 +574,20 @@ TEST(SettingsWindowsPresenter, QuittingWhileRecordingDestroysTheWindowsFirst)
     EXPECT_FALSE(desktop.ownWindows.grabbed);
     windows.showSettings(); // nothing left to show it with
     EXPECT_FALSE(windows.settingsWindow());
+}
+
+// Runs under a German locale (ctest's settings_ui_tests_german); elsewhere it is skipped.
+TEST_F(SettingsWindowTest, GermanLocaleTranslatesTheWindow)
+{
+    if (QLocale().language() != QLocale::German)
+        GTEST_SKIP() << "needs LANG=de_DE.UTF-8";
+    installTranslations(*QCoreApplication::instance());
+    open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quandrel-Einstellungen"));
+    QStringList titles;
+    for (int i = 0; i < ui().tabs()->count(); ++i)
+        titles << ui().tabs()->tabText(i);
+    EXPECT_EQ(titles, (QStringList{"Allgemein", "Fenster", "Anwendungen", "Bildschirmfotos"}));
+    // Modifiers in the desktop's German names, the arrow as a symbol.
+    EXPECT_EQ(recorderOf(leftHalf)->button()->text(), QStringLiteral("Strg+Alt+←"));
 }

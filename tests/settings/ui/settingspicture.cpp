@@ -17,6 +17,7 @@
 #include "OnboardingWindow.h"
 #include "SettingsUiSupport.h"
 #include "SettingsWindow.h"
+#include "Translations.h"
 #include "X11Desktop.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@ using namespace quandrel;
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    installTranslations(app); // LANG=de_DE.UTF-8 shows the German window
     const QStringList args = QApplication::arguments();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
@@ -85,7 +87,7 @@ int main(int argc, char** argv)
         const int tab = args.indexOf(QStringLiteral("--tab"));
         test::SettingsWindowParts{settingsWindow.get()}.tabs()->setCurrentIndex(tab >= 0 ? args.value(tab + 1).toInt() : 0);
         window = std::move(settingsWindow);
-        window->resize(640, 760);
+        window->resize(window->width(), 760);
         if (args.contains(QStringLiteral("--bottom"))) {
             QTimer::singleShot(100, [w = window.get()] {
                 for (QScrollBar* bar : w->findChildren<QScrollBar*>())
