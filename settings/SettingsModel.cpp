@@ -156,8 +156,8 @@ std::vector<TryItLine> tryItLines(const QuandrelSettings& settings, const std::s
 std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::optional<TilingSettingsPage>& page)
 {
     if (!tiling.soleSnapper.empty())
-        return QStringLiteral("In this session, windows dragged to screen edges are tiled by %1 itself, so Quandrel leaves dragging "
-                              "to it. Window shortcuts and layouts work as usual.")
+        return Text::tr("In this session, windows dragged to screen edges are tiled by %1 itself, so Quandrel leaves dragging "
+                        "to it. Window shortcuts and layouts work as usual.")
             .arg(QString::fromStdString(tiling.soleSnapper));
     if (!tiling.edges && !tiling.top)
         return std::nullopt;
@@ -176,9 +176,11 @@ std::optional<QString> systemTilingNote(const SystemTiling& tiling, const std::o
 
 QString windowManagerDragNote(const std::optional<TilingSettingsPage>& page)
 {
-    const QString where = page ? QStringLiteral(" (the desktop's settings → %1)").arg(QString::fromStdString(page->title)) : QString();
-    return QStringLiteral("Dragging windows to screen edges is your desktop's own edge tiling here%1: Quandrel leaves it to the "
-                          "desktop. Quandrel's layouts and gaps come with its shortcuts.")
+    const QString where = page ? Text::tr(" (the desktop's settings → %1)")
+                                     .arg(QCoreApplication::translate("TilingSettingsPage", page->title.c_str()))
+                               : QString();
+    return Text::tr("Dragging windows to screen edges is your desktop's own edge tiling here%1: Quandrel leaves it to the "
+                    "desktop. Quandrel's layouts and gaps come with its shortcuts.")
         .arg(where);
 }
 
