@@ -65,7 +65,7 @@ QString sessionStatement(const SessionEnvironment& e)
         return QCoreApplication::translate(
             "Session",
             "This Wayland session does not let one program move or read other programs' windows, so Quandrel cannot "
-            "arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything) "
+            "arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything), "
             "Plasma on Wayland (through KWin), GNOME on Wayland (with the Quandrel GNOME Shell extension), and sway "
             "(window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). Log in to an "
             "X11 session, to Plasma, to GNOME or to sway.");

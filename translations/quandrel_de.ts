@@ -25,6 +25,16 @@
     </message>
 </context>
 <context>
+    <name>Capture</name>
+    <message numerus="yes">
+        <source>Capturing in %n s</source>
+        <translation>
+            <numerusform>Aufnahme in %n s</numerusform>
+            <numerusform>Aufnahme in %n s</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>CaptureCoordinator</name>
     <message>
         <source>Copied text</source>
@@ -84,6 +94,10 @@
     <message>
         <source>Repeat Last Area</source>
         <translation>Letzten Bereich wiederholen</translation>
+    </message>
+    <message>
+        <source>Capture All Displays</source>
+        <translation>Alle Bildschirme aufnehmen</translation>
     </message>
 </context>
 <context>
@@ -245,6 +259,18 @@
         <source>Crop</source>
         <translation>Zuschneiden</translation>
     </message>
+    <message>
+        <source>Pen</source>
+        <translation>Stift</translation>
+    </message>
+    <message>
+        <source>Marker</source>
+        <translation>Marker</translation>
+    </message>
+    <message>
+        <source>Blur</source>
+        <translation>Weichzeichnen</translation>
+    </message>
 </context>
 <context>
     <name>FrontmostBehavior</name>
@@ -285,6 +311,13 @@
     </message>
 </context>
 <context>
+    <name>Overlay</name>
+    <message>
+        <source>Drag the corners or the area · arrow keys nudge · Return captures · Esc cancels</source>
+        <translation>Ecken oder Bereich ziehen · Pfeiltasten verschieben · Eingabe nimmt auf · Esc bricht ab</translation>
+    </message>
+</context>
+<context>
     <name>OverlayGeometry</name>
     <message>
         <source>Click a window · Space for area · Esc to cancel</source>
@@ -306,10 +339,6 @@
         <translation>QUANDREL_SESSION=sway verlangt die sway-Sitzung, aber SWAYSOCK ist nicht gesetzt.</translation>
     </message>
     <message>
-        <source>This Wayland session does not let one program move or read other programs&apos; windows, so Quandrel cannot arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything) and sway (window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). Log in to an X11 session (on the login screen, for example &quot;GNOME on Xorg&quot;) or to sway.</source>
-        <translation>Diese Wayland-Sitzung erlaubt keinem Programm, die Fenster anderer Programme zu verschieben oder zu lesen; Quandrel kann hier daher weder Fenster anordnen noch Bildschirmfotos aufnehmen oder globale Tastenkürzel belegen. Quandrel unterstützt X11-Sitzungen (alles) und sway (Fenster- und Anwendungsbefehle, mit Tastenkürzeln als sway-Tastenbelegungen: quandrel --sway-bindings). Melden Sie sich bei einer X11-Sitzung (im Anmeldebildschirm zum Beispiel „GNOME on Xorg“) oder bei sway an.</translation>
-    </message>
-    <message>
         <source>Quandrel needs an X11 display or a sway session, and neither DISPLAY nor SWAYSOCK is set. Start it from your desktop session, or run tools/run.sh, which starts a private virtual desktop.</source>
         <translation>Quandrel braucht eine X11-Anzeige oder eine sway-Sitzung, aber weder DISPLAY noch SWAYSOCK ist gesetzt. Starten Sie es aus Ihrer Desktop-Sitzung heraus oder führen Sie tools/run.sh aus, das einen eigenen virtuellen Desktop startet.</translation>
     </message>
@@ -324,6 +353,10 @@
     <message>
         <source>Quandrel needs an X11 display.</source>
         <translation>Quandrel braucht eine X11-Anzeige.</translation>
+    </message>
+    <message>
+        <source>This Wayland session does not let one program move or read other programs&apos; windows, so Quandrel cannot arrange windows, take screenshots or hold global shortcuts here. Quandrel supports X11 sessions (everything), Plasma on Wayland (through KWin), GNOME on Wayland (with the Quandrel GNOME Shell extension), and sway (window commands and app commands, with shortcuts as sway key bindings: quandrel --sway-bindings). Log in to an X11 session, to Plasma, to GNOME or to sway.</source>
+        <translation>Diese Wayland-Sitzung erlaubt keinem Programm, die Fenster anderer Programme zu bewegen oder zu lesen. Deshalb kann Quandrel hier keine Fenster anordnen, keine Bildschirmfotos aufnehmen und keine globalen Tastenkürzel belegen. Quandrel unterstützt X11-Sitzungen (alles), Plasma unter Wayland (über KWin), GNOME unter Wayland (mit der Quandrel-Erweiterung für GNOME Shell) und sway (Fenster- und App-Befehle, mit Tastenkürzeln als sway-Tastenbelegungen: quandrel --sway-bindings). Melden Sie sich bei einer X11-Sitzung, bei Plasma, bei GNOME oder bei sway an.</translation>
     </message>
 </context>
 <context>
@@ -467,6 +500,18 @@
     <message>
         <source>Needs a session whose screen other programs may read (an X11 session).</source>
         <translation>Benötigt eine Sitzung, deren Bildschirm andere Programme lesen dürfen (eine X11-Sitzung).</translation>
+    </message>
+    <message>
+        <source>In this session, windows dragged to screen edges are tiled by %1 itself, so Quandrel leaves dragging to it. Window shortcuts and layouts work as usual.</source>
+        <translation>In dieser Sitzung ordnet %1 selbst Fenster an, die an Bildschirmränder gezogen werden; Quandrel überlässt ihm das Ziehen. Tastenkürzel und Anordnungen für Fenster funktionieren wie gewohnt.</translation>
+    </message>
+    <message>
+        <source> (the desktop&apos;s settings → %1)</source>
+        <translation> (Einstellungen der Arbeitsumgebung → %1)</translation>
+    </message>
+    <message>
+        <source>Dragging windows to screen edges is your desktop&apos;s own edge tiling here%1: Quandrel leaves it to the desktop. Quandrel&apos;s layouts and gaps come with its shortcuts.</source>
+        <translation>Fenster an Bildschirmränder zu ziehen ist hier die eigene Kantenanordnung Ihrer Arbeitsumgebung%1: Quandrel überlässt sie der Arbeitsumgebung. Quandrels Anordnungen und Abstände kommen mit seinen Tastenkürzeln.</translation>
     </message>
 </context>
 <context>
@@ -717,6 +762,10 @@
     <message>
         <source>Quit Quandrel</source>
         <translation>Quandrel beenden</translation>
+    </message>
+    <message>
+        <source>Capture Screen in 5 s</source>
+        <translation>Bildschirm in 5 s aufnehmen</translation>
     </message>
 </context>
 <context>
@@ -1172,6 +1221,14 @@
         <source>Copy and Close (%1)</source>
         <translation>Kopieren und schließen (%1)</translation>
     </message>
+    <message>
+        <source>Copy Text (%1)</source>
+        <translation>Text kopieren (%1)</translation>
+    </message>
+    <message>
+        <source>Fill Rectangles and Ellipses</source>
+        <translation>Rechtecke und Ellipsen füllen</translation>
+    </message>
 </context>
 <context>
     <name>quandrel::EditorWindowController</name>
@@ -1230,6 +1287,10 @@
         <source>Try it</source>
         <translation>Ausprobieren</translation>
     </message>
+    <message>
+        <source>Quandrel needs two things from your desktop session.</source>
+        <translation>Quandrel braucht zwei Dinge von Ihrer Desktop-Sitzung.</translation>
+    </message>
 </context>
 <context>
     <name>quandrel::PinWindow</name>
@@ -1256,6 +1317,10 @@
     <message>
         <source>Close</source>
         <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Copy Text</source>
+        <translation>Text kopieren</translation>
     </message>
 </context>
 <context>
@@ -1360,10 +1425,6 @@
         <translation>Beim Auswählen</translation>
     </message>
     <message>
-        <source>Drag to select an area. Press Space to switch between area and window, and Esc to cancel. In the editor, single keys pick tools: A arrow, R rectangle, T text, B pixelate, C crop, V select.</source>
-        <translation>Ziehen Sie, um einen Bereich auszuwählen. Die Leertaste wechselt zwischen Bereich und Fenster, Esc bricht ab. Im Editor wählen einzelne Tasten die Werkzeuge: A Pfeil, R Rechteck, T Text, B Verpixeln, C Zuschneiden, V Auswählen.</translation>
-    </message>
-    <message>
         <source>Choose Screenshots Folder</source>
         <translation>Bildschirmfoto-Ordner auswählen</translation>
     </message>
@@ -1438,6 +1499,18 @@
     <message>
         <source>Restore a snapped window&apos;s size when it&apos;s dragged away</source>
         <translation>Größe eines eingerasteten Fensters beim Wegziehen wiederherstellen</translation>
+    </message>
+    <message>
+        <source>Include the pointer</source>
+        <translation>Mauszeiger mit aufnehmen</translation>
+    </message>
+    <message>
+        <source>Adjust the area before capturing</source>
+        <translation>Bereich vor der Aufnahme anpassen</translation>
+    </message>
+    <message>
+        <source>Drag to select an area. Press Space to switch between area and window, and Esc to cancel. In the editor, single keys pick tools: A arrow, R rectangle, P pen, M marker, T text, B pixelate, U blur, C crop, V select.</source>
+        <translation>Ziehen Sie, um einen Bereich auszuwählen. Mit der Leertaste wechseln Sie zwischen Bereich und Fenster, mit Esc brechen Sie ab. Im Editor wählen einzelne Tasten Werkzeuge: A Pfeil, R Rechteck, P Stift, M Marker, T Text, B Verpixeln, U Weichzeichnen, C Zuschneiden, V Auswählen.</translation>
     </message>
 </context>
 <context>

@@ -290,7 +290,7 @@ void EditorView::buildToolbar(QWidget* toolbar)
     m_style->setToolTip(tr("Colour and Size"));
     m_style->setAccessibleName(tr("Colour and Size"));
     row->addWidget(m_style);
-    m_fill = symbolButton(QStringLiteral("square.fill.on.square"), QStringLiteral("Fill Rectangles and Ellipses"));
+    m_fill = symbolButton(QStringLiteral("square.fill.on.square"), tr("Fill Rectangles and Ellipses"));
     m_fill->setObjectName(QStringLiteral("fillButton"));
     m_fill->setCheckable(true);
     connect(m_fill, &QAbstractButton::clicked, this, [this](bool filled) {
