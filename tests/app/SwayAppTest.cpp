@@ -1,11 +1,20 @@
 // The quandrel application in a sway session, as a user runs it: command URLs arrange the
-// focused window and open applications, and the key bindings it prints are ones sway takes.
+// focused window and open applications, screenshots are chosen on the overlay with the seat's
+// pointer and keyboard, the panels float, and the key bindings and rules it prints are ones
+// sway takes.
 
 #include "LoggedProcess.h"
 #include "SettingsStore.h"
 #include "SwayTestSupport.h"
 
+#include <QImage>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +23,7 @@
 
 using namespace quandrel;
 using quandrel::test::SwayClient;
+using quandrel::test::SwayInput;
 using quandrel::test::SwayTestDesktop;
 
 namespace {
@@ -26,6 +36,7 @@ protected:
     {
         root = fs::temp_directory_path() / ("quandrel-sway-app-" + std::to_string(getpid()));
         fs::create_directories(root / "config");
+        fs::create_directories(root / "shots");
         fs::create_directories(root / "runtime");
         fs::create_directories(root / "data" / "applications");
         fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
@@ -39,6 +50,7 @@ protected:
             SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
             QuandrelSettings settings = store.settings();
             settings.hasCompletedOnboarding = true;
+            settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
             store.setSettings(settings);
         }
         std::ofstream(root / "data" / "applications" / "quandrel-launched.desktop")
@@ -63,6 +75,33 @@ protected:
         }
         app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
         EXPECT_TRUE(app.started());
+    }
+
+    static std::vector<fs::path> shots()
+    {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(root / "shots"))
+            if (entry.path().extension() == ".png")
+                found.push_back(entry.path());
+        std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
+            return fs::last_write_time(a) < fs::last_write_time(b);
+        });
+        return found;
+    }
+
+    // Up means one full-screen window on each output, one of them focused.
+    bool overlayShown()
+    {
+        const auto windows = sway.windowsTitled("Quandrel selection");
+        std::set<QString> outputs;
+        bool focused = false;
+        for (const QJsonObject& w : windows) {
+            if (w.value(QLatin1String("fullscreen_mode")).toInt() != 1)
+                return false;
+            outputs.insert(w.value(QLatin1String("output")).toString());
+            focused = focused || w.value(QLatin1String("focused")).toBool();
+        }
+        return focused && outputs == std::set<QString>{QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")};
     }
 
     bool landsAt(const SwayClient& w, const Rect& frame)
@@ -121,4 +160,78 @@ TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
         sway.run("unbindsym " + combination);
     }
     EXPECT_EQ(bindings, 22) << text; // the window commands and the full-screen capture
+}
+
+TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
+{
+    SwayClient coloured("quandrel-coloured");
+    sway.run("[con_id=" + std::to_string(coloured.id()) + "] floating enable, border none, "
+             "resize set width 300 px height 200 px, move absolute position 200 px 150 px");
+    ASSERT_TRUE(coloured.settle());
+    SwayClient focused("quandrel-focused");
+    SwayInput input;
+    open("quandrel://window/restore"); // Quandrel running, nothing changed
+    struct Case {
+        std::string url;
+        std::function<bool()> choose; // none: no overlay
+        QSize size;                   // none: cancelled
+    };
+    const Case cases[] = {
+        {"area", [&] { return input.drag({230, 180}, {330, 230}); }, {100, 50}},
+        {"repeatArea", nullptr, {100, 50}},
+        {"window", [&] { return input.click({350, 250}); }, {300, 200}},
+        {"area", [&] { return input.move({600, 500}) && input.key("Escape"); }, {}},
+        {"window", [&] { return input.click({2000, 600}, SwayInput::rightButton); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const std::size_t before = shots().size();
+        open("quandrel://capture/" + c.url + "?then=save");
+        if (c.choose) {
+            ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
+            ASSERT_TRUE(c.choose());
+        }
+        if (c.size.isEmpty()) {
+            EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
+            EXPECT_EQ(shots().size(), before);
+        } else {
+            ASSERT_TRUE(sway.waitUntil([&] { return shots().size() > before; }, std::chrono::seconds(10))) << logText();
+            const QImage image(QString::fromStdString(shots().back().string()));
+            EXPECT_EQ(image.size(), c.size);
+            EXPECT_EQ(image.pixel(image.width() / 2, image.height() / 2) & 0xffffff, 0x306090u);
+        }
+        EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
+        EXPECT_TRUE(sway.waitUntil([&] { return sway.focusedWindow() == focused.id(); }));
+    }
+}
+
+TEST_F(SwayAppTest, TextCaptureCopiesTheWordsOnScreenAndPanelsFloatOnEveryWorkspace)
+{
+    SwayClient text("quandrel-text", "Screenshots become text\nin the blink of an eye");
+    sway.run("[con_id=" + std::to_string(text.id()) + "] floating enable, border none, "
+             "resize set width 420 px height 140 px, move absolute position 1600 px 300 px");
+    ASSERT_TRUE(text.settle());
+    SwayInput input;
+    std::system("printf before | wl-copy");
+    open("quandrel://capture/text");
+    ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({1604, 304}, {2016, 436}));
+    const auto clipboard = [] { return test::commandOutput("wl-paste -n 2>/dev/null"); };
+    EXPECT_TRUE(sway.waitUntil([&] { return clipboard() != "before"; }, std::chrono::seconds(20))) << logText();
+    EXPECT_EQ(clipboard(), "Screenshots become text\nin the blink of an eye") << logText();
+
+    // A pin and a thumbnail float above the other windows, also once another one has the focus.
+    open("quandrel://capture/repeatArea?then=pin");
+    open("quandrel://capture/repeatArea?then=copyAndThumbnail");
+    SwayClient other("quandrel-other");
+    for (const char* title : {"Quandrel pin", "Quandrel thumbnail"}) {
+        SCOPED_TRACE(title);
+        EXPECT_TRUE(sway.waitUntil([&] {
+            const auto found = sway.windowsTitled(title);
+            return found.size() == 1 && found[0].value(QLatin1String("type")).toString() == QLatin1String("floating_con")
+                && found[0].value(QLatin1String("sticky")).toBool() && found[0].value(QLatin1String("visible")).toBool();
+        })) << logText();
+    }
+    EXPECT_EQ(sway.focusedWindow(), other.id());
+    open("quandrel://pins/close");
 }
