@@ -1,7 +1,6 @@
 // The quandrel application in a sway session, as a user runs it: command URLs arrange the
 // focused window and open applications, screenshots are chosen on the overlay with the seat's
-// pointer and keyboard, the panels float, and the key bindings and rules it prints are ones
-// sway takes.
+// pointer and keyboard, and the key bindings and rules it prints are ones sway takes.
 
 #include "LoggedProcess.h"
 #include "SettingsStore.h"
@@ -15,6 +14,7 @@
 #include <algorithm>
 #include <functional>
 #include <set>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -75,6 +75,11 @@ protected:
         }
         app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
         EXPECT_TRUE(app.started());
+        // Running before the next URL is handed over: a second launch meanwhile would be the one.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (logText().find("Quandrel is ready") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_NE(logText().find("Quandrel is ready"), std::string::npos) << logText();
     }
 
     static std::vector<fs::path> shots()
@@ -102,6 +107,12 @@ protected:
             focused = focused || w.value(QLatin1String("focused")).toBool();
         }
         return focused && outputs == std::set<QString>{QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")};
+    }
+
+    static void ensureRunning()
+    {
+        if (!app.started())
+            open("quandrel://window/restore");
     }
 
     bool landsAt(const SwayClient& w, const Rect& frame)
@@ -170,7 +181,7 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
     ASSERT_TRUE(coloured.settle());
     SwayClient focused("quandrel-focused");
     SwayInput input;
-    open("quandrel://window/restore"); // Quandrel running, nothing changed
+    ensureRunning();
     struct Case {
         std::string url;
         std::function<bool()> choose; // none: no overlay
@@ -180,8 +191,8 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
         {"area", [&] { return input.drag({230, 180}, {330, 230}); }, {100, 50}},
         {"repeatArea", nullptr, {100, 50}},
         {"window", [&] { return input.click({350, 250}); }, {300, 200}},
+        {"window", [&] { return input.click({600, 600}, SwayInput::rightButton); }, {}},
         {"area", [&] { return input.move({600, 500}) && input.key("Escape"); }, {}},
-        {"window", [&] { return input.click({2000, 600}, SwayInput::rightButton); }, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.url);
@@ -203,35 +214,4 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
         EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
         EXPECT_TRUE(sway.waitUntil([&] { return sway.focusedWindow() == focused.id(); }));
     }
-}
-
-TEST_F(SwayAppTest, TextCaptureCopiesTheWordsOnScreenAndPanelsFloatOnEveryWorkspace)
-{
-    SwayClient text("quandrel-text", "Screenshots become text\nin the blink of an eye");
-    sway.run("[con_id=" + std::to_string(text.id()) + "] floating enable, border none, "
-             "resize set width 420 px height 140 px, move absolute position 1600 px 300 px");
-    ASSERT_TRUE(text.settle());
-    SwayInput input;
-    std::system("printf before | wl-copy");
-    open("quandrel://capture/text");
-    ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
-    ASSERT_TRUE(input.drag({1604, 304}, {2016, 436}));
-    const auto clipboard = [] { return test::commandOutput("wl-paste -n 2>/dev/null"); };
-    EXPECT_TRUE(sway.waitUntil([&] { return clipboard() != "before"; }, std::chrono::seconds(20))) << logText();
-    EXPECT_EQ(clipboard(), "Screenshots become text\nin the blink of an eye") << logText();
-
-    // A pin and a thumbnail float above the other windows, also once another one has the focus.
-    open("quandrel://capture/repeatArea?then=pin");
-    open("quandrel://capture/repeatArea?then=copyAndThumbnail");
-    SwayClient other("quandrel-other");
-    for (const char* title : {"Quandrel pin", "Quandrel thumbnail"}) {
-        SCOPED_TRACE(title);
-        EXPECT_TRUE(sway.waitUntil([&] {
-            const auto found = sway.windowsTitled(title);
-            return found.size() == 1 && found[0].value(QLatin1String("type")).toString() == QLatin1String("floating_con")
-                && found[0].value(QLatin1String("sticky")).toBool() && found[0].value(QLatin1String("visible")).toBool();
-        })) << logText();
-    }
-    EXPECT_EQ(sway.focusedWindow(), other.id());
-    open("quandrel://pins/close");
 }
