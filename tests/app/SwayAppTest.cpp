@@ -163,6 +163,8 @@ TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
     std::istringstream lines(text);
     int bindings = 0;
     for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("for_window ", 0) == 0 || line.rfind("no_focus ", 0) == 0)
+            EXPECT_TRUE(sway.run(line)) << line; // as sway reads its configuration
         if (line.rfind("bindsym ", 0) != 0)
             continue;
         ++bindings;
@@ -170,7 +172,9 @@ TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
         const std::string combination = line.substr(8, line.find(' ', 8) - 8);
         sway.run("unbindsym " + combination);
     }
-    EXPECT_EQ(bindings, 22) << text; // the window commands and the full-screen capture
+    EXPECT_EQ(bindings, 25) << text; // the window and capture commands, and closing the pins
+    for (const std::string rule : {"for_window", "no_focus"})
+        EXPECT_NE(text.find("\n" + rule + " [app_id=\"^quandrel$\""), std::string::npos) << text;
 }
 
 TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
