@@ -218,4 +218,17 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
         EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
         EXPECT_TRUE(sway.waitUntil([&] { return sway.focusedWindow() == focused.id(); }));
     }
+
+    // Text capture reads a rendered label and puts its words on the clipboard.
+    SwayClient text("quandrel-text", "Screenshots become text\nin the blink of an eye");
+    sway.run("[con_id=" + std::to_string(text.id()) + "] floating enable, border none, "
+             "resize set width 420 px height 140 px, move absolute position 700 px 400 px");
+    ASSERT_TRUE(text.settle());
+    ASSERT_EQ(std::system("printf before | wl-copy"), 0);
+    const auto clipboard = [] { return test::commandOutput("wl-paste -n 2>/dev/null"); };
+    open("quandrel://capture/text");
+    ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({704, 404}, {1116, 536}));
+    EXPECT_TRUE(sway.waitUntil([&] { return clipboard() != "before"; }, std::chrono::seconds(20))) << logText();
+    EXPECT_EQ(clipboard(), "Screenshots become text\nin the blink of an eye") << logText();
 }
