@@ -38,6 +38,8 @@ std::optional<std::vector<SwayWindow>> SwayOwnWindows::ownWindows()
 
 void SwayOwnWindows::markFloatingPanel(QWindow& window)
 {
+    // Qt on Wayland forgets a window's position once it is shown: kept from before.
+    m_requested[&window] = window.position();
     window.removeEventFilter(this);
     window.installEventFilter(this);
 }
@@ -62,14 +64,9 @@ bool SwayOwnWindows::eventFilter(QObject* watched, QEvent* event)
     switch (event->type()) {
     case QEvent::Show:
     case QEvent::Expose:
-    case QEvent::Move:
-        if (overlay || !window->isVisible())
+        if (overlay || !window->isVisible() || m_containers.count(window))
             break;
-        if (const auto placed = m_containers.find(window); placed != m_containers.end()) {
-            if (event->type() == QEvent::Move)
-                m_ipc.run(QString::fromStdString(con(placed->second) + "move absolute position " + std::to_string(window->x())
-                                                 + " px " + std::to_string(window->y()) + " px"));
-        } else if (std::find(m_unplaced.begin(), m_unplaced.end(), window) == m_unplaced.end()) {
+        if (std::find(m_unplaced.begin(), m_unplaced.end(), window) == m_unplaced.end()) {
             m_unplaced.emplace_back(window);
             m_placingRounds = 0;
             m_placing.start();
@@ -114,8 +111,10 @@ void SwayOwnWindows::placePanels()
             continue;
         }
         m_containers[window] = found->id.value();
+        const auto requested = m_requested.find(window);
+        const QPoint at = requested != m_requested.end() ? requested->second : window->position();
         m_ipc.run(QString::fromStdString(con(found->id.value()) + "floating enable, sticky enable, border none, move absolute position "
-                                         + std::to_string(window->x()) + " px " + std::to_string(window->y()) + " px"));
+                                         + std::to_string(at.x()) + " px " + std::to_string(at.y()) + " px"));
         // sway focuses a window that maps unless a rule says otherwise: a panel that takes no
         // focus hands it back to the window that had it.
         if (found->focused && (window->flags() & Qt::WindowDoesNotAcceptFocus)) {

@@ -2,15 +2,17 @@
 
 // Quandrel's own windows on sway. A Wayland client can neither place its windows nor take the
 // keyboard, so the roles are given over IPC once sway shows a window: floating panels float,
-// sticky and borderless, where Qt was asked to put them, and give the focus back when they
-// must not take it; the overlay's windows ask for full screen on their own output, and taking
-// the input for one of them focuses it (every output is covered, so the pointer is the
-// overlay's too). When the last overlay window goes, the focus returns to the window that had
-// it. The windows are found in sway's tree by process, title and, for the overlay, output.
+// sticky and borderless, where Qt was asked to put them (a pin then moves as sway moves it),
+// and give the focus back when they must not take it; the overlay's windows ask for full
+// screen on their own output, and taking the input for one of them focuses it (every output
+// is covered, so the pointer is the overlay's too). When the last overlay window goes, the
+// focus returns to the window that had it. The windows are found in sway's tree by process,
+// title and, for the overlay, output.
 
 #include "OwnWindows.h"
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QTimer>
 
@@ -49,6 +51,7 @@ private:
     // Panels waiting to be placed, and the container each shown panel was found as.
     std::vector<QPointer<QWindow>> m_unplaced;
     std::map<QWindow*, std::uint64_t> m_containers;
+    std::map<QWindow*, QPoint> m_requested; // where each panel was asked to show
     QTimer m_placing;
     int m_placingRounds = 0;
     bool m_grabbed = false;

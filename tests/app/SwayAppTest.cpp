@@ -1,6 +1,7 @@
 // The quandrel application in a sway session, as a user runs it: command URLs arrange the
 // focused window and open applications, screenshots are chosen on the overlay with the seat's
-// pointer and keyboard, and the key bindings and rules it prints are ones sway takes.
+// pointer and keyboard, pins and thumbnails float, and the key bindings and rules it prints
+// are ones sway takes.
 
 #include "LoggedProcess.h"
 #include "SettingsStore.h"
@@ -231,4 +232,33 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
     ASSERT_TRUE(input.drag({704, 404}, {1116, 536}));
     EXPECT_TRUE(sway.waitUntil([&] { return clipboard() != "before"; }, std::chrono::seconds(20))) << logText();
     EXPECT_EQ(clipboard(), "Screenshots become text\nin the blink of an eye") << logText();
+}
+
+TEST_F(SwayAppTest, PinsAndThumbnailsFloatAboveOnEveryWorkspace)
+{
+    SwayInput input;
+    ensureRunning();
+    open("quandrel://capture/area?then=pin");
+    ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({300, 300}, {500, 450}));
+    ASSERT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
+    open("quandrel://capture/repeatArea?then=copyAndThumbnail");
+    const auto floatsAbove = [&](const char* title) {
+        const auto found = sway.windowsTitled(title);
+        return found.size() == 1 && found[0].value(QLatin1String("type")).toString() == QLatin1String("floating_con")
+            && found[0].value(QLatin1String("sticky")).toBool() && found[0].value(QLatin1String("visible")).toBool();
+    };
+    ASSERT_TRUE(sway.waitUntil([&] { return floatsAbove("Quandrel pin") && floatsAbove("Quandrel thumbnail"); })) << logText();
+    // Another window taking the focus leaves them floating where they are.
+    SwayClient other("quandrel-other");
+    EXPECT_TRUE(floatsAbove("Quandrel pin"));
+    EXPECT_TRUE(floatsAbove("Quandrel thumbnail"));
+    // The thumbnail in the corner of the output, as Qt was asked to put it.
+    const auto thumbnail = sway.windowsTitled("Quandrel thumbnail");
+    ASSERT_EQ(thumbnail.size(), 1u);
+    const QJsonObject frame = thumbnail[0].value(QLatin1String("rect")).toObject();
+    EXPECT_GT(frame.value(QLatin1String("x")).toInt(), 1000);
+    EXPECT_GT(frame.value(QLatin1String("y")).toInt(), 600);
+    open("quandrel://pins/close");
+    EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel pin").empty(); }));
 }
