@@ -74,6 +74,7 @@ bool SwayOwnWindows::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::Hide:
         m_containers.erase(window);
+        m_requested.erase(window); // asked again before the panel shows again
         if (overlay && m_returnFocus && !m_grabbed && std::none_of(m_overlays.begin(), m_overlays.end(), isVisible))
             QTimer::singleShot(0, this, &SwayOwnWindows::returnFocus);
         break;

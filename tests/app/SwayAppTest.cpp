@@ -164,8 +164,9 @@ TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
     std::istringstream lines(text);
     int bindings = 0;
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("for_window ", 0) == 0 || line.rfind("no_focus ", 0) == 0)
+        if (line.rfind("for_window ", 0) == 0 || line.rfind("no_focus ", 0) == 0) {
             EXPECT_TRUE(sway.run(line)) << line; // as sway reads its configuration
+        }
         if (line.rfind("bindsym ", 0) != 0)
             continue;
         ++bindings;
