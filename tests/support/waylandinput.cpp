@@ -137,6 +137,12 @@ int main()
     }
     zwlr_virtual_pointer_v1_destroy(pointer);
     zwp_virtual_keyboard_v1_destroy(keyboard);
+    wl_proxy_destroy(reinterpret_cast<wl_proxy*>(pointers));
+    wl_proxy_destroy(reinterpret_cast<wl_proxy*>(keyboards));
+    wl_seat_destroy(seat);
+    wl_registry_destroy(registry);
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
     wl_display_disconnect(display);
     return 0;
 }
