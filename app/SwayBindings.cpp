@@ -29,18 +29,15 @@ std::string swayBindingsText(const std::vector<HotKeyBinding>& bindings, const K
 {
     std::string text = "# Quandrel's shortcuts as sway key bindings. Save this as a file and add to sway's\n"
                        "# configuration:  include <that file>  then reload sway.\n";
+    // Quandrel's own windows: the panels float above the others on every workspace, and the
+    // ones that take no clicks take no focus either.
+    text += "for_window [app_id=\"^quandrel$\" title=\"^Quandrel (thumbnail|toast|pin)$\"] \"floating enable, sticky enable, border none\"\n"
+            "for_window [app_id=\"^quandrel$\" title=\"^Quandrel selection$\"] \"floating enable, border none\"\n"
+            "no_focus [app_id=\"^quandrel$\" title=\"^Quandrel (thumbnail|toast)$\"]\n";
     std::set<std::string> bound;
     for (const HotKeyBinding& binding : bindings) {
         const std::string url = commandURL(binding.action).toStdString();
         const std::string combination = swayKeyCombination(binding.shortcut, layout);
-        // Full-screen captures read the screen through screencopy; the ones that choose on the
-        // overlay (and the pins they leave) are not there yet on sway, and their keys stay free
-        // for sway's own bindings.
-        const auto* capture = std::get_if<CaptureCommand>(&binding.action);
-        if ((capture && capture->mode != CaptureMode::fullScreen) || std::holds_alternative<ClosePinsCommand>(binding.action)) {
-            text += "# (not yet available on sway) " + combination + " " + url + "\n";
-            continue;
-        }
         if (combination.empty()) {
             text += "# (key code " + std::to_string(binding.shortcut.keyCode) + " has no name in this layout) " + url + "\n";
             continue;

@@ -4,6 +4,7 @@
 #include "SwayApplications.h"
 #include "SwayDisplays.h"
 #include "SwayIpc.h"
+#include "SwayOwnWindows.h"
 #include "SwayScreenFreezer.h"
 #include "SwaySession.h"
 #include "SwayWindows.h"
@@ -22,7 +23,7 @@ SwayDesktop::SwayDesktop(std::unique_ptr<SwayIpc> ipc)
     , m_hotKeys(std::make_unique<SwayConfigHotKeys>())
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("sway"))
     , m_screen(std::make_unique<SwayScreenFreezer>(*m_ipc))
-    , m_ownWindows(std::make_unique<PlainOwnWindows>())
+    , m_ownWindows(std::make_unique<SwayOwnWindows>(*m_ipc))
     , m_tiling(std::make_unique<NoSystemTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
 {

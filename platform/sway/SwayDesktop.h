@@ -1,8 +1,8 @@
 #pragma once
 
 // The platform seam on sway: one IPC connection and the services built on it, handed out
-// together as PlatformServices. What sway does not let a client do (grab input, watch the
-// pointer) is there as an unavailable service.
+// together as PlatformServices. What sway does not let a client do (watch the pointer) is
+// there as an unavailable service.
 
 #include "KeyboardLayout.h"
 #include "Desktop.h"
@@ -12,7 +12,6 @@
 
 namespace quandrel {
 class UnavailablePointerMonitor;
-class PlainOwnWindows;
 class NoSystemTiling;
 }
 
@@ -25,6 +24,7 @@ class SwayApplications;
 class SwaySession;
 class SwayConfigHotKeys;
 class SwayScreenFreezer;
+class SwayOwnWindows;
 
 class SwayDesktop final : public Desktop {
 public:
@@ -52,7 +52,7 @@ private:
     std::unique_ptr<SwayConfigHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<SwayScreenFreezer> m_screen;
-    std::unique_ptr<PlainOwnWindows> m_ownWindows;
+    std::unique_ptr<SwayOwnWindows> m_ownWindows;
     std::unique_ptr<NoSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
 };

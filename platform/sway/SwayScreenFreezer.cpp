@@ -84,6 +84,11 @@ QCoro::Task<GrabResult<FrozenScreens>> SwayScreenFreezer::freeze(FreezeRequest r
             for (const SwayWindow& w : *windows)
                 if (w.visible && !w.inScratchpad())
                     shown.push_back({{w.id, w.pid}, w.frame, w.windowType.empty() || w.windowType == "normal" || w.windowType == "dialog"});
+            // sway keeps floating windows above the tiled ones, and raises one it focuses:
+            // front to back is the focus order with the floating ones first.
+            std::stable_partition(shown.begin(), shown.end(), [&](const ScreenWindow& s) {
+                return std::any_of(windows->begin(), windows->end(), [&](const SwayWindow& w) { return w.id == s.handle && w.floating; });
+            });
             frozen.windows = std::move(shown);
         } else {
             frozen.windowsFailure = "sway did not give its window tree.";

@@ -64,6 +64,7 @@ struct Walk {
             w.id = WindowHandle(static_cast<std::uint64_t>(id));
             w.pid = static_cast<std::int32_t>(std::clamp(number(node, "pid"), 0.0, 2147483647.0));
             w.appId = text(node, "app_id");
+            w.title = text(node, "name");
             const QJsonObject properties = node.value(QLatin1String("window_properties")).toObject();
             w.windowClass = text(properties, "class");
             w.windowInstance = text(properties, "instance");

@@ -25,6 +25,7 @@ struct SwayWindow {
     WindowHandle id;           // sway's container id
     std::int32_t pid = 0;
     std::string appId;         // xdg-shell app_id; empty for Xwayland windows
+    std::string title;
     std::string windowClass;   // Xwayland WM_CLASS class and instance; empty otherwise
     std::string windowInstance;
     std::string windowType;    // Xwayland _NET_WM_WINDOW_TYPE ("normal", "dialog", …); empty otherwise

@@ -98,17 +98,19 @@ TEST(SwayBindings, ShortcutsBecomeBindsymLinesRunningTheirURLs)
     EXPECT_NE(text.find("\nbindsym Mod4+Shift+1 exec quandrel quandrel://app/org.gnome.TextEditor\n"), std::string::npos) << text;
     EXPECT_NE(text.find("# (Mod4+Shift+1 is bound above) bindsym Mod4+Shift+1 exec quandrel quandrel://app/xterm"), std::string::npos);
     EXPECT_NE(text.find("# (key code 65535 has no name in this layout)"), std::string::npos);
-    EXPECT_NE(text.find("# (not yet available on sway)"), std::string::npos);
-    // Every line is a comment or a binding: the file loads as it is.
+    EXPECT_NE(text.find("\nbindsym Mod4+Shift+2 exec quandrel quandrel://capture/area\n"), std::string::npos) << text;
+    // Every line is a comment, a binding or a rule for Quandrel's windows: the file loads as it is.
     std::size_t bindsyms = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::size_t end = text.find('\n', at);
         const std::string line = text.substr(at, end - at);
-        EXPECT_TRUE(line.rfind("# ", 0) == 0 || line.rfind("bindsym ", 0) == 0) << line;
+        EXPECT_TRUE(line.rfind("# ", 0) == 0 || line.rfind("bindsym ", 0) == 0 || line.rfind("for_window [app_id=", 0) == 0
+                    || line.rfind("no_focus [app_id=", 0) == 0)
+            << line;
         bindsyms += line.rfind("bindsym ", 0) == 0;
         at = end + 1;
     }
-    EXPECT_EQ(bindsyms, 3u);
+    EXPECT_EQ(bindsyms, 4u);
 
     // Keys follow the layout's symbols, as sway's bindsym matches them.
     const auto de = XkbKeyboardLayout::fromNames("de");

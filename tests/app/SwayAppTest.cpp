@@ -1,11 +1,21 @@
 // The quandrel application in a sway session, as a user runs it: command URLs arrange the
-// focused window and open applications, and the key bindings it prints are ones sway takes.
+// focused window and open applications, screenshots are chosen on the overlay with the seat's
+// pointer and keyboard, pins and thumbnails float, and the key bindings and rules it prints
+// are ones sway takes.
 
 #include "LoggedProcess.h"
 #include "SettingsStore.h"
 #include "SwayTestSupport.h"
 
+#include <QImage>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +24,7 @@
 
 using namespace quandrel;
 using quandrel::test::SwayClient;
+using quandrel::test::SwayInput;
 using quandrel::test::SwayTestDesktop;
 
 namespace {
@@ -26,6 +37,7 @@ protected:
     {
         root = fs::temp_directory_path() / ("quandrel-sway-app-" + std::to_string(getpid()));
         fs::create_directories(root / "config");
+        fs::create_directories(root / "shots");
         fs::create_directories(root / "runtime");
         fs::create_directories(root / "data" / "applications");
         fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
@@ -39,6 +51,7 @@ protected:
             SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
             QuandrelSettings settings = store.settings();
             settings.hasCompletedOnboarding = true;
+            settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
             store.setSettings(settings);
         }
         std::ofstream(root / "data" / "applications" / "quandrel-launched.desktop")
@@ -63,6 +76,44 @@ protected:
         }
         app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
         EXPECT_TRUE(app.started());
+        // Running before the next URL is handed over: a second launch meanwhile would be the one.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (logText().find("Quandrel is ready") == std::string::npos && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_NE(logText().find("Quandrel is ready"), std::string::npos) << logText();
+    }
+
+    static std::vector<fs::path> shots()
+    {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(root / "shots"))
+            if (entry.path().extension() == ".png")
+                found.push_back(entry.path());
+        std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
+            return fs::last_write_time(a) < fs::last_write_time(b);
+        });
+        return found;
+    }
+
+    // Up means one full-screen window on each output, one of them focused.
+    bool overlayShown()
+    {
+        const auto windows = sway.windowsTitled("Quandrel selection");
+        std::set<QString> outputs;
+        bool focused = false;
+        for (const QJsonObject& w : windows) {
+            if (w.value(QLatin1String("fullscreen_mode")).toInt() != 1)
+                return false;
+            outputs.insert(w.value(QLatin1String("output")).toString());
+            focused = focused || w.value(QLatin1String("focused")).toBool();
+        }
+        return focused && outputs == std::set<QString>{QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")};
+    }
+
+    static void ensureRunning()
+    {
+        if (!app.started())
+            open("quandrel://window/restore");
     }
 
     bool landsAt(const SwayClient& w, const Rect& frame)
@@ -113,6 +164,9 @@ TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
     std::istringstream lines(text);
     int bindings = 0;
     for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("for_window ", 0) == 0 || line.rfind("no_focus ", 0) == 0) {
+            EXPECT_TRUE(sway.run(line)) << line; // as sway reads its configuration
+        }
         if (line.rfind("bindsym ", 0) != 0)
             continue;
         ++bindings;
@@ -120,5 +174,92 @@ TEST_F(SwayAppTest, PrintedKeyBindingsAreOnesSwayTakes)
         const std::string combination = line.substr(8, line.find(' ', 8) - 8);
         sway.run("unbindsym " + combination);
     }
-    EXPECT_EQ(bindings, 22) << text; // the window commands and the full-screen capture
+    EXPECT_EQ(bindings, 25) << text; // the window and capture commands, and closing the pins
+    for (const std::string rule : {"for_window", "no_focus"})
+        EXPECT_NE(text.find("\n" + rule + " [app_id=\"^quandrel$\""), std::string::npos) << text;
+}
+
+TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
+{
+    SwayClient coloured("quandrel-coloured");
+    sway.run("[con_id=" + std::to_string(coloured.id()) + "] floating enable, border none, "
+             "resize set width 300 px height 200 px, move absolute position 200 px 150 px");
+    ASSERT_TRUE(coloured.settle());
+    SwayClient focused("quandrel-focused");
+    SwayInput input;
+    ensureRunning();
+    struct Case {
+        std::string url;
+        std::function<bool()> choose; // none: no overlay
+        QSize size;                   // none: cancelled
+    };
+    const Case cases[] = {
+        {"area", [&] { return input.drag({230, 180}, {330, 230}); }, {100, 50}},
+        {"repeatArea", nullptr, {100, 50}},
+        {"window", [&] { return input.click({350, 250}); }, {300, 200}},
+        {"window", [&] { return input.click({600, 600}, SwayInput::rightButton); }, {}},
+        {"area", [&] { return input.move({600, 500}) && input.key("Escape"); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const std::size_t before = shots().size();
+        open("quandrel://capture/" + c.url + "?then=save");
+        if (c.choose) {
+            ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
+            ASSERT_TRUE(c.choose());
+        }
+        if (c.size.isEmpty()) {
+            EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
+            EXPECT_EQ(shots().size(), before);
+        } else {
+            ASSERT_TRUE(sway.waitUntil([&] { return shots().size() > before; }, std::chrono::seconds(10))) << logText();
+            const QImage image(QString::fromStdString(shots().back().string()));
+            EXPECT_EQ(image.size(), c.size);
+            EXPECT_EQ(image.pixel(image.width() / 2, image.height() / 2) & 0xffffff, 0x306090u);
+        }
+        EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
+        EXPECT_TRUE(sway.waitUntil([&] { return sway.focusedWindow() == focused.id(); }));
+    }
+
+    // Text capture reads a rendered label and puts its words on the clipboard.
+    SwayClient text("quandrel-text", "Screenshots become text\nin the blink of an eye");
+    sway.run("[con_id=" + std::to_string(text.id()) + "] floating enable, border none, "
+             "resize set width 420 px height 140 px, move absolute position 700 px 400 px");
+    ASSERT_TRUE(text.settle());
+    ASSERT_EQ(std::system("printf before | wl-copy"), 0);
+    const auto clipboard = [] { return test::commandOutput("wl-paste -n 2>/dev/null"); };
+    open("quandrel://capture/text");
+    ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({704, 404}, {1116, 536}));
+    EXPECT_TRUE(sway.waitUntil([&] { return clipboard() != "before"; }, std::chrono::seconds(20))) << logText();
+    EXPECT_EQ(clipboard(), "Screenshots become text\nin the blink of an eye") << logText();
+}
+
+TEST_F(SwayAppTest, PinsAndThumbnailsFloatAboveOnEveryWorkspace)
+{
+    SwayInput input;
+    ensureRunning();
+    open("quandrel://capture/area?then=pin");
+    ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({300, 300}, {500, 450}));
+    ASSERT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
+    open("quandrel://capture/repeatArea?then=copyAndThumbnail");
+    const auto floatsAbove = [&](const char* title) {
+        const auto found = sway.windowsTitled(title);
+        return found.size() == 1 && found[0].value(QLatin1String("type")).toString() == QLatin1String("floating_con")
+            && found[0].value(QLatin1String("sticky")).toBool() && found[0].value(QLatin1String("visible")).toBool();
+    };
+    ASSERT_TRUE(sway.waitUntil([&] { return floatsAbove("Quandrel pin") && floatsAbove("Quandrel thumbnail"); })) << logText();
+    // Another window taking the focus leaves them floating where they are.
+    SwayClient other("quandrel-other");
+    EXPECT_TRUE(floatsAbove("Quandrel pin"));
+    EXPECT_TRUE(floatsAbove("Quandrel thumbnail"));
+    // The thumbnail in the corner of the output, as Qt was asked to put it.
+    const auto thumbnail = sway.windowsTitled("Quandrel thumbnail");
+    ASSERT_EQ(thumbnail.size(), 1u);
+    const QJsonObject frame = thumbnail[0].value(QLatin1String("rect")).toObject();
+    EXPECT_GT(frame.value(QLatin1String("x")).toInt(), 1000);
+    EXPECT_GT(frame.value(QLatin1String("y")).toInt(), 600);
+    open("quandrel://pins/close");
+    EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel pin").empty(); }));
 }

@@ -1,5 +1,5 @@
-// Screen copies on a real sway (headless, two outputs, the second turned by 90°): a window of
-// known colour at a known place is found there, in the orientation the user sees.
+// Screen copies on a real sway (headless, two outputs, the second turned or scaled): a window
+// of known colour at a known place is found there, in the orientation and size the user sees.
 
 #include "ScreenFreezer.h"
 #include "SwayDesktop.h"
@@ -7,10 +7,13 @@
 #include "WlrScreencopy.h"
 
 #include <QCoroTask>
+#include <QImage>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 using namespace quandrel;
@@ -30,39 +33,64 @@ std::uint32_t pixelAt(const PixelBuffer& image, int x, int y)
 
 } // namespace
 
+// The second output turned or scaled: a window of known colour near its top left is found
+// in its image where the user sees it, and grim (-s 1, layout pixels) sees the same pixels.
 TEST(SwayCaptureTest, EveryOutputIsFrozenWithItsWindowsWhereTheUserSeesThem)
 {
     SwayTestDesktop& sway = SwayTestDesktop::instance();
-    sway.useStandardOutputs();
     auto desktop = sway::SwayDesktop::open();
     ASSERT_TRUE(desktop);
-    // On the turned output (900 × 1440 at x 1440), near its top left.
-    SwayClient client;
-    sway.run("[con_id=" + std::to_string(client.id()) + "] floating enable, border none, resize set width 300 px height 200 px, "
-             "move absolute position 1540 px 100 px");
-    ASSERT_TRUE(client.settle());
+    struct Case {
+        const char* output; // how HEADLESS-2 (1440 × 900 pixels) is set
+        Size size;          // its size in the layout
+    };
+    const Case cases[] = {
+        {"transform 90 scale 1", {900, 1440}},
+        {"transform normal scale 2", {720, 450}},
+    };
+    QTemporaryDir folder;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.output);
+        sway.run(std::string("output HEADLESS-1 mode 1440x900 position 0 0 transform normal scale 1, "
+                             "output HEADLESS-2 mode 1440x900 position 1440 0 ") + c.output + ", focus output HEADLESS-1");
+        SwayClient client;
+        sway.run("[con_id=" + std::to_string(client.id()) + "] floating enable, border none, resize set width 300 px height 200 px, "
+                 "move absolute position 1540 px 100 px");
+        ASSERT_TRUE(client.settle());
 
-    const FreezeRequest request{{{0, 0, 1440, 900}, {1440, 0, 900, 1440}}, true};
-    auto result = QCoro::waitFor(desktop->services().screen->freeze(request));
-    ASSERT_TRUE(std::holds_alternative<FrozenScreens>(result)) << std::get<GrabFailure>(result).message;
-    const auto& frozen = std::get<FrozenScreens>(result);
-    ASSERT_EQ(frozen.images.size(), 2u);
-    EXPECT_EQ(frozen.images[0].width, 1440);
-    EXPECT_EQ(frozen.images[0].height, 900);
-    const PixelBuffer& turned = frozen.images[1];
-    ASSERT_EQ(turned.width, 900);
-    ASSERT_EQ(turned.height, 1440);
-    // The window's corners are inside, the places a wrong turn or flip would put it are not.
-    for (const auto& [x, y] : {std::pair{102, 102}, {397, 102}, {102, 297}, {397, 297}})
-        EXPECT_EQ(pixelAt(turned, x, y), windowColour) << x << "," << y;
-    for (const auto& [x, y] : {std::pair{900 - 250, 200}, {250, 1440 - 200}, {900 - 250, 1440 - 200}, {98, 98}})
-        EXPECT_NE(pixelAt(turned, x, y), windowColour) << x << "," << y;
+        const FreezeRequest request{{{0, 0, 1440, 900}, {1440, 0, c.size.width, c.size.height}}, true};
+        auto result = QCoro::waitFor(desktop->services().screen->freeze(request));
+        ASSERT_TRUE(std::holds_alternative<FrozenScreens>(result)) << std::get<GrabFailure>(result).message;
+        const auto& frozen = std::get<FrozenScreens>(result);
+        ASSERT_EQ(frozen.images.size(), 2u);
+        EXPECT_EQ(frozen.images[0].width, 1440);
+        EXPECT_EQ(frozen.images[0].height, 900);
+        const PixelBuffer& second = frozen.images[1];
+        ASSERT_EQ(second.width, int(c.size.width));
+        ASSERT_EQ(second.height, int(c.size.height));
 
-    ASSERT_TRUE(frozen.windows);
-    const auto found = std::find_if(frozen.windows->begin(), frozen.windows->end(),
-                                    [&](const ScreenWindow& w) { return w.handle == client.handle(); });
-    ASSERT_NE(found, frozen.windows->end());
-    EXPECT_EQ(found->frame, (Rect{1540, 100, 300, 200}));
+        const QString grimFile = folder.filePath(QStringLiteral("grim.png"));
+        ASSERT_EQ(std::system(("grim -s 1 -o HEADLESS-2 '" + grimFile.toStdString() + "'").c_str()), 0);
+        const QImage grim(grimFile);
+        ASSERT_EQ(grim.size(), QSize(int(c.size.width), int(c.size.height)));
+        const int w = int(c.size.width), h = int(c.size.height);
+        // The window's corners are inside, the places a wrong turn, flip or scale would put it are not.
+        for (const auto& [x, y] : {std::pair{102, 102}, {397, 102}, {102, 297}, {397, 297}}) {
+            EXPECT_EQ(pixelAt(second, x, y), windowColour) << x << "," << y;
+            EXPECT_EQ(grim.pixel(x, y), windowColour) << "grim " << x << "," << y;
+        }
+        for (const auto& [x, y] : {std::pair{w - 50, 150}, {150, h - 30}, {w - 50, h - 30}, {98, 98}, {410, 310}}) {
+            EXPECT_NE(pixelAt(second, x, y), windowColour) << x << "," << y;
+            EXPECT_EQ(pixelAt(second, x, y), grim.pixel(x, y)) << "as grim sees it, " << x << "," << y;
+        }
+
+        ASSERT_TRUE(frozen.windows);
+        const auto found = std::find_if(frozen.windows->begin(), frozen.windows->end(),
+                                        [&](const ScreenWindow& sw) { return sw.handle == client.handle(); });
+        ASSERT_NE(found, frozen.windows->end());
+        EXPECT_EQ(found->frame, (Rect{1540, 100, 300, 200}));
+    }
+    sway.useStandardOutputs();
 }
 
 // Every wl_output transform on a 3 × 2 buffer: which buffer pixel lands at the turned image's

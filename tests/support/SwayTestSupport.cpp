@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -46,6 +47,20 @@ double focusedIn(const QJsonObject& node)
         }
     }
     return 0;
+}
+
+void collectTitled(const QJsonObject& node, const QString& title, QString output, std::vector<QJsonObject>& found)
+{
+    if (node.value(QLatin1String("type")).toString() == QLatin1String("output"))
+        output = node.value(QLatin1String("name")).toString();
+    if (node.value(QLatin1String("pid")).isDouble() && node.value(QLatin1String("name")).toString() == title) {
+        QJsonObject window = node;
+        window.insert(QLatin1String("output"), output);
+        found.push_back(window);
+    }
+    for (const char* key : {"nodes", "floating_nodes"})
+        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray())
+            collectTitled(child.toObject(), title, output, found);
 }
 
 Rect rect(const QJsonValue& v)
@@ -100,6 +115,15 @@ std::optional<Rect> SwayTestDesktop::outerFrame(std::uint32_t id)
 
 bool SwayTestDesktop::isFloating(std::uint32_t id) { return node(id).value(QLatin1String("type")).toString() == QLatin1String("floating_con"); }
 
+std::vector<QJsonObject> SwayTestDesktop::windowsTitled(const std::string& title)
+{
+    std::vector<QJsonObject> found;
+    const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree);
+    if (reply)
+        collectTitled(reply.document.object(), QString::fromStdString(title), {}, found);
+    return found;
+}
+
 std::uint32_t SwayTestDesktop::focusedWindow()
 {
     const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree);
@@ -125,12 +149,109 @@ void SwayTestDesktop::useStandardOutputs()
         "output HEADLESS-2 mode 1440x900 position 1440 0 transform 90 scale 1, focus output HEADLESS-1");
 }
 
-SwayClient::SwayClient(const std::string& appId)
+Rect SwayTestDesktop::layoutBounds()
+{
+    const sway::IpcReply reply = m_commands->request(sway::MessageType::getOutputs);
+    double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
+    for (const QJsonValue& output : reply ? reply.document.array() : QJsonArray()) {
+        if (!output.toObject().value(QLatin1String("active")).toBool())
+            continue;
+        const Rect r = rect(output.toObject().value(QLatin1String("rect")));
+        left = std::min(left, r.x);
+        top = std::min(top, r.y);
+        right = std::max(right, r.maxX());
+        bottom = std::max(bottom, r.maxY());
+    }
+    return right > left ? Rect{left, top, right - left, bottom - top} : Rect{};
+}
+
+SwayInput::SwayInput()
+{
+    int toDriver[2];
+    int fromDriver[2];
+    if (::pipe2(toDriver, O_CLOEXEC) != 0 || ::pipe2(fromDriver, O_CLOEXEC) != 0)
+        throw std::runtime_error("no pipe");
+    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDINPUT), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toDriver[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fromDriver[1], 1);
+    const int spawned = posix_spawn(&m_pid, QUANDREL_WAYLANDINPUT, &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(toDriver[0]);
+    ::close(fromDriver[1]);
+    m_in = toDriver[1];
+    m_out = fromDriver[0];
+    if (spawned != 0 || readLine() != "ready")
+        throw std::runtime_error("the virtual pointer and keyboard did not start");
+}
+
+SwayInput::~SwayInput()
+{
+    ::close(m_in);
+    ::close(m_out);
+    if (m_pid > 0)
+        waitpid(m_pid, nullptr, 0); // ends with its input
+}
+
+std::string SwayInput::readLine()
+{
+    for (;;) {
+        if (const auto end = m_pending.find('\n'); end != std::string::npos) {
+            std::string line = m_pending.substr(0, end);
+            m_pending.erase(0, end + 1);
+            return line;
+        }
+        pollfd p{m_out, POLLIN, 0};
+        char buffer[256];
+        if (::poll(&p, 1, 10000) <= 0)
+            return {};
+        const ssize_t n = ::read(m_out, buffer, sizeof buffer);
+        if (n <= 0)
+            return {};
+        m_pending.append(buffer, std::size_t(n));
+    }
+}
+
+bool SwayInput::send(const std::string& line)
+{
+    const std::string text = line + "\n";
+    const bool written = ::write(m_in, text.data(), text.size()) == ssize_t(text.size());
+    const std::string answer = written ? readLine() : std::string();
+    EXPECT_EQ(answer, "ok") << line;
+    return answer == "ok";
+}
+
+bool SwayInput::move(Point to)
+{
+    const Rect box = SwayTestDesktop::instance().layoutBounds();
+    return send("move " + std::to_string(int(to.x - box.x)) + " " + std::to_string(int(to.y - box.y)) + " "
+                + std::to_string(int(box.width)) + " " + std::to_string(int(box.height)));
+}
+
+bool SwayInput::button(int button, bool pressed) { return send("button " + std::to_string(button) + (pressed ? " 1" : " 0")); }
+
+bool SwayInput::click(Point at, int which) { return move(at) && button(which, true) && button(which, false); }
+
+bool SwayInput::drag(Point from, Point to)
+{
+    if (!move(from) || !button(leftButton, true))
+        return false;
+    for (int step = 1; step <= 4; ++step)
+        if (!move({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4}))
+            return false;
+    return button(leftButton, false);
+}
+
+bool SwayInput::key(const std::string& name) { return send("key " + name); }
+
+SwayClient::SwayClient(const std::string& appId, const std::string& text)
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         throw std::runtime_error("no pipe");
-    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDWINDOW), const_cast<char*>(appId.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDWINDOW), const_cast<char*>(appId.c_str()),
+                    text.empty() ? nullptr : const_cast<char*>(text.c_str()), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);

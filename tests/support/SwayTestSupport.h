@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace quandrel::sway {
@@ -37,6 +38,8 @@ public:
     // coordinates (window space).
     std::optional<Rect> outerFrame(std::uint32_t id);
     bool isFloating(std::uint32_t id);
+    // Every window with this title, each with the name of its output added as "output".
+    std::vector<QJsonObject> windowsTitled(const std::string& title);
     std::uint32_t focusedWindow();
 
     // Polls `condition` after every window or workspace event, up to `timeout`.
@@ -46,6 +49,8 @@ public:
     // The two outputs the tests use: HEADLESS-1, 1440 × 900 at the origin, and right of it
     // HEADLESS-2, 1440 × 900 turned by 90° (900 wide, 1440 tall).
     void useStandardOutputs();
+    // The box around every active output, in layout pixels.
+    Rect layoutBounds();
 
 private:
     SwayTestDesktop();
@@ -58,7 +63,8 @@ class SwayClient {
 public:
     // Starts the client and waits until sway shows its window with the focus and the client
     // has drawn itself at the size sway gave it.
-    explicit SwayClient(const std::string& appId = "quandrel-test");
+    // With `text`, the window shows it in black on white instead of its one colour.
+    explicit SwayClient(const std::string& appId = "quandrel-test", const std::string& text = {});
     ~SwayClient();
     SwayClient(const SwayClient&) = delete;
     SwayClient& operator=(const SwayClient&) = delete;
@@ -80,6 +86,37 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::uint32_t m_id = 0;
+};
+
+// The seat's pointer and keyboard, as from real devices: a quandrel-waylandinput process
+// gives the headless seat a virtual pointer and keyboard. Every call returns once sway has
+// handled the input; false (with a test failure) when the driver failed.
+class SwayInput {
+public:
+    SwayInput();
+    ~SwayInput();
+    SwayInput(const SwayInput&) = delete;
+    SwayInput& operator=(const SwayInput&) = delete;
+
+    static constexpr int leftButton = 272; // evdev BTN_LEFT
+    static constexpr int rightButton = 273;
+
+    bool move(Point to); // layout pixels
+    bool button(int button, bool pressed);
+    bool click(Point at, int button = leftButton);
+    // Pressed at `from`, moved in steps, released at `to`.
+    bool drag(Point from, Point to);
+    // Presses and releases the key of a keysym name ("Escape", "space").
+    bool key(const std::string& name);
+
+private:
+    bool send(const std::string& line);
+    std::string readLine();
+
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    std::string m_pending;
 };
 
 } // namespace quandrel::test

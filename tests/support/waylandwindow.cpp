@@ -1,5 +1,5 @@
 // A tiny Wayland client for sway tests: one plain window with the app_id given as the first
-// argument. It prints "size W H" each time the compositor has shown it at a new size, so a
+// argument, filled with one colour, or black text on white when a second argument gives it. It prints "size W H" each time the compositor has shown it at a new size, so a
 // test knows when the client has taken the size the compositor asked for.
 
 #include <QGuiApplication>
@@ -11,10 +11,24 @@
 namespace {
 
 class Window final : public QRasterWindow {
+public:
+    explicit Window(QString text) : m_text(std::move(text)) {}
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
-        QPainter(this).fillRect(QRect(QPoint(), size()), QColor(0x30, 0x60, 0x90));
+        QPainter painter(this);
+        if (m_text.isEmpty()) {
+            painter.fillRect(QRect(QPoint(), size()), QColor(0x30, 0x60, 0x90));
+        } else {
+            painter.fillRect(QRect(QPoint(), size()), Qt::white);
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(18);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            painter.drawText(QRect(QPoint(), size()).adjusted(20, 20, -20, -20), Qt::AlignLeft | Qt::AlignTop, m_text);
+        }
+        painter.end();
         // Updates wait for the compositor's frame callback: once the next one comes, the
         // compositor has taken the buffer of this size.
         if (size() != m_reported) {
@@ -37,6 +51,7 @@ protected:
     }
 
 private:
+    QString m_text;
     QSize m_drawn;
     QSize m_reported;
 };
@@ -49,7 +64,7 @@ int main(int argc, char** argv)
     qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
     QGuiApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("quandrel-test"));
-    Window window;
+    Window window(argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString());
     window.resize(700, 500);
     window.show();
     return app.exec();
