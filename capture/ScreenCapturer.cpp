@@ -54,6 +54,7 @@ QCoro::Task<CaptureResult<FrozenScreen>> ScreenCapturer::freeze(bool windows)
     for (const Display& d : displays)
         request.areas.push_back(pixelArea(d, space));
 
+    const std::vector<Rect> areas = request.areas; // the request itself goes to the freezer
     auto answer = co_await m_freezer.freeze(std::move(request));
     if (const auto* failure = std::get_if<GrabFailure>(&answer))
         co_return CaptureError::platform(failure->message);
@@ -66,7 +67,7 @@ QCoro::Task<CaptureResult<FrozenScreen>> ScreenCapturer::freeze(bool windows)
         const double scale = displays[i].frame.width > 0 ? pixels.width / displays[i].frame.width : 1;
         result.displays.push_back({displays[i], {imageOf(pixels), scale}});
         if (frozen.pointerImage)
-            drawPointer(result.displays.back().image.image, request.areas[i], *frozen.pointerImage);
+            drawPointer(result.displays.back().image.image, areas[i], *frozen.pointerImage);
     }
     if (frozen.windows)
         result.windows = pickable(*frozen.windows, displays);
