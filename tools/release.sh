@@ -56,7 +56,7 @@ if [ $reuse -eq 0 ]; then
     fi
     cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUANDREL_RELEASE_VERSION="$version" \
         -DQUANDREL_BUILD_TESTS=OFF -DQUANDREL_BUILD_BENCH=OFF "${launcher[@]}" "${flags[@]}" >/dev/null
-    cmake --build "$build_dir" --target quandrel ostry-release ostry-install-helper
+    cmake --build "$build_dir" --target quandrel ostry-release ostry-install-helper quandrel-gnome-extension
 fi
 build_dir=$(cd "$build_dir" && pwd)
 quandrel="$build_dir/app/quandrel"
@@ -79,9 +79,15 @@ icons=()
 for png in "$source_dir"/packaging/icons/hicolor/*/apps/quandrel.png; do
     icons+=(--add "$png=usr/share/icons/hicolor/${png#"$source_dir/packaging/icons/hicolor/"}")
 done
+# The GNOME Shell extension in both flavours, which Quandrel installs from its own folder.
+extension="$build_dir/platform/gnome/extension"
+while IFS= read -r -d '' file; do
+    icons+=(--add "$file=usr/share/quandrel/gnome-shell-extension/${file#"$extension/"}")
+done < <(find "$extension/legacy" "$extension/modules" -type f -print0)
 "$release_tool" bundle --output "$appdir" --executable "$quandrel" --install-helper "$helper" \
     --version "$version" --identifier "$identifier" --public-key "$public_key" \
     --add "$build_dir/packaging/quandrel.desktop=quandrel.desktop" \
+    --add "$build_dir/packaging/quandrel-screenshots.desktop=usr/share/applications/quandrel-screenshots.desktop" \
     --add "$source_dir/packaging/quandrel.svg=quandrel.svg" \
     --add "$source_dir/packaging/quandrel.svg=usr/share/icons/hicolor/scalable/apps/quandrel.svg" \
     --add "$build_dir/packaging/$identifier.metainfo.xml=usr/share/metainfo/$identifier.metainfo.xml" \
