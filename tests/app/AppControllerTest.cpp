@@ -1,8 +1,6 @@
-#include "AppController.h"
-#include "FakeDesktop.h"
+#include "AppFixture.h"
 #include "KeyboardLayout.h"
 
-#include <QTemporaryDir>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,88 +10,18 @@ using namespace quandrel;
 
 namespace {
 
-struct RecordingCapture final : CaptureService {
-    std::vector<std::pair<CaptureMode, std::optional<AfterCapture>>> captures;
-    int pinClosings = 0;
-    bool refuses = false; // as while another capture runs
-    std::vector<int> delays;
-    bool startCapture(CaptureMode mode, std::optional<AfterCapture> then, int delaySeconds) override
-    {
-        if (!refuses) {
-            captures.push_back({mode, then});
-            delays.push_back(delaySeconds);
-        }
-        return !refuses;
-    }
-    void closeAllPins() override { ++pinClosings; }
-};
-
-struct RecordingNotifier final : DesktopNotifier {
-    std::vector<std::pair<QString, QString>> shown;
-    std::vector<std::function<void()>> questions; // the confirm action of each question asked
-    bool serviceRuns = true;
-    std::uint32_t notify(const QString& summary, const QString& body, std::uint32_t) override
-    {
-        shown.push_back({summary, body});
-        return std::uint32_t(shown.size());
-    }
-    std::uint32_t ask(const QString& summary, const QString& body, const QString&, std::function<void()> onConfirm) override
-    {
-        if (!serviceRuns)
-            return 0;
-        questions.push_back(std::move(onConfirm));
-        return notify(summary, body, 0);
-    }
-};
-
-struct RecordingSettings final : SettingsPresenter {
-    int shown = 0;
-    void showSettings() override { ++shown; }
-};
-
-// Delayed work waits here until a test runs it.
-struct ManualScheduler {
-    std::vector<std::pair<int, std::function<void()>>> pending;
-    Scheduler function()
-    {
-        return [this](int ms, std::function<void()> run) { pending.emplace_back(ms, std::move(run)); };
-    }
-    // Runs what is due now, answering how many ran.
-    int runPending()
-    {
-        auto due = std::move(pending);
-        pending.clear();
-        for (auto& [ms, run] : due)
-            run();
-        return int(due.size());
-    }
-};
-
-class AppControllerTest : public ::testing::Test {
+class AppControllerTest : public ::testing::Test, protected test::AppFixture {
 protected:
     void SetUp() override
     {
         desktop.keyboardLayout = layout.get();
-        desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
         desktop.addApplication(42, "org.example.Editor");
         window = desktop.addWindow(42, {100, 100, 600, 400});
         desktop.setFrontmost(42);
         controller = makeController();
     }
 
-    std::unique_ptr<AppController> makeController()
-    {
-        return std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))), AppServices{capture, settingsWindow, nullptr, &notifier},
-                                               scheduler.function());
-    }
-
-    QTemporaryDir dir;
     const std::unique_ptr<XkbKeyboardLayout> layout = XkbKeyboardLayout::fromNames("us");
-    FakeDesktop desktop;
-    RecordingCapture capture;
-    RecordingSettings settingsWindow;
-    RecordingNotifier notifier;
-    ManualScheduler scheduler;
     WindowHandle window = 0;
     std::unique_ptr<AppController> controller;
 };
@@ -130,6 +58,10 @@ TEST_F(AppControllerTest, ChangingASettingReregistersAndRefreshesFailures)
     EXPECT_TRUE(desktop.press({1, 0x1800}));
     EXPECT_EQ(desktop.screenFrame(window), (Rect{724, 8, 708, 859}));
     EXPECT_EQ(controller->hotKeys().nextID(), 51u);
+
+    next.gap = -20; // treated as none
+    controller->store().setSettings(next);
+    EXPECT_EQ(controller->windows().gap, 0);
 }
 
 // A gap being dragged applies at once and grabs no hot key again.
@@ -145,58 +77,28 @@ TEST_F(AppControllerTest, AChangeThatLeavesTheShortcutsRegistersNothingAgain)
     EXPECT_TRUE(desktop.press({123, 0x1800}));
 }
 
-TEST_F(AppControllerTest, NegativeGapsAreTreatedAsNone)
-{
-    controller->start();
-    QuandrelSettings next = controller->store().settings();
-    next.gap = -20;
-    controller->store().setSettings(next);
-    EXPECT_EQ(controller->windows().gap, 0);
-}
-
-TEST_F(AppControllerTest, URLsRunCommandsAndBeepOtherwise)
-{
-    controller->start();
-    controller->handleURL(QUrl(QStringLiteral("quandrel://window/LEFTHALF")));
-    EXPECT_EQ(desktop.screenFrame(window), (Rect{0, 0, 720, 875}));
-
-    controller->handleURL(QUrl(QStringLiteral("quandrel://capture/area")));
-    controller->handleURL(QUrl(QStringLiteral("quandrel://capture/area?then=EDIT")));
-    controller->handleURL(QUrl(QStringLiteral("quandrel://settings/anything")));
-    controller->handleURL(QUrl(QStringLiteral("quandrel://pins/close")));
-    ASSERT_EQ(capture.captures.size(), 2u);
-    EXPECT_EQ(capture.captures[0].second, std::nullopt);
-    EXPECT_EQ(capture.captures[1].second, AfterCapture::openEditor);
-    EXPECT_EQ(settingsWindow.shown, 1);
-    EXPECT_EQ(capture.pinClosings, 1);
-    EXPECT_EQ(desktop.beeps(), 0);
-
-    controller->handleURL(QUrl(QStringLiteral("quandrel://window/sideways")));
-    controller->handleURL(QUrl(QStringLiteral("quandrel://app/")));
-    controller->handleURL(QUrl(QStringLiteral("quandrel://app/org.example.Missing")));
-    EXPECT_EQ(desktop.beeps(), 3);
-}
-
-TEST_F(AppControllerTest, TheAnswerSaysWhetherTheCommandDidWhatItNames)
+TEST_F(AppControllerTest, URLsRunTheirCommandsAndAnswerWhetherTheyDidWhatTheyName)
 {
     controller->start();
     desktop.addInstalledApplication("org.example.Viewer");
     struct Row {
         const char* url;
         bool done;
-        std::function<void()> before;
+        std::function<void()> before = {};
+        int beeps = 0; // -1: not counted
     };
     const Row rows[] = {
-        {"quandrel://window/leftHalf", true, {}},
-        {"quandrel://window/sideways", false, {}},
-        {"quandrel://window/leftHalf", false, [&] { desktop.setTrusted(false); }},
-        {"quandrel://app/org.example.Viewer", true, {}},
-        {"quandrel://app/org.example.Missing", false, {}},
-        {"quandrel://app/", false, {}},
-        {"quandrel://capture/area", true, {}},
-        {"quandrel://capture/area", false, [&] { capture.refuses = true; }},
-        {"quandrel://settings", true, {}},
-        {"quandrel://pins/close", true, {}},
+        {"quandrel://window/LEFTHALF", true},
+        {"quandrel://window/sideways", false, {}, 1},
+        {"quandrel://window/leftHalf", false, [&] { desktop.setTrusted(false); }, -1},
+        {"quandrel://app/org.example.Viewer", true},
+        {"quandrel://app/org.example.Missing", false, {}, 1},
+        {"quandrel://app/", false, {}, 1},
+        {"quandrel://capture/area", true},
+        {"quandrel://capture/area?then=EDIT", true},
+        {"quandrel://capture/area", false, [&] { capture.refuses = true; }, -1},
+        {"quandrel://settings/anything", true},
+        {"quandrel://pins/close", true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.url);
@@ -204,8 +106,18 @@ TEST_F(AppControllerTest, TheAnswerSaysWhetherTheCommandDidWhatItNames)
         capture.refuses = false;
         if (row.before)
             row.before();
+        const int beeps = desktop.beeps();
         EXPECT_EQ(controller->handleURL(QUrl(QString::fromLatin1(row.url))), row.done);
+        if (row.beeps >= 0) {
+            EXPECT_EQ(desktop.beeps() - beeps, row.beeps);
+        }
     }
+    EXPECT_EQ(desktop.screenFrame(window), (Rect{0, 0, 720, 875}));
+    ASSERT_EQ(capture.captures.size(), 2u);
+    EXPECT_EQ(capture.captures[0].second, std::nullopt);
+    EXPECT_EQ(capture.captures[1].second, AfterCapture::openEditor);
+    EXPECT_EQ(settingsWindow.shown, 1);
+    EXPECT_EQ(capture.pinClosings, 1);
 }
 
 TEST_F(AppControllerTest, ALinksCaptureShowsTheOverlayOrAsksFirst)
@@ -290,34 +202,34 @@ TEST_F(AppControllerTest, PermissionPollEndsOnceBothAreGranted)
     QObject::connect(&permissions, &PermissionMonitor::changed, [&] { ++changes; });
     permissions.startPolling();
     EXPECT_TRUE(permissions.isPolling());
-    ASSERT_EQ(scheduler.pending.size(), 1u);
-    EXPECT_EQ(scheduler.pending[0].first, PermissionMonitor::pollInterval);
-
-    // Nothing changed: the poll goes on without announcing anything.
-    EXPECT_EQ(scheduler.runPending(), 1);
+    // Nothing changed: the poll goes on, once per interval, without announcing anything.
+    clock.advance(PermissionMonitor::pollInterval - 1);
+    EXPECT_EQ(clock.pending(), 1);
+    clock.advance(1);
+    EXPECT_EQ(clock.pending(), 1);
     EXPECT_EQ(changes, 0);
     EXPECT_TRUE(permissions.isPolling());
 
     // Granting one is announced; the poll waits for the other.
     desktop.setTrusted(true);
-    scheduler.runPending();
+    clock.advance(PermissionMonitor::pollInterval);
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(permissions.isPolling());
 
     desktop.setScreenRecordingAllowed(true);
-    scheduler.runPending();
+    clock.advance(PermissionMonitor::pollInterval);
     EXPECT_TRUE(permissions.windowControlAllowed());
     EXPECT_TRUE(permissions.screenReadingAllowed());
     EXPECT_EQ(changes, 2);
     EXPECT_FALSE(permissions.isPolling());
-    EXPECT_TRUE(scheduler.pending.empty());
+    EXPECT_EQ(clock.pending(), 0);
 
     // Restarting a poll drops the older chain: only one re-read per interval.
     desktop.setTrusted(false);
     permissions.startPolling();
     permissions.startPolling();
-    EXPECT_EQ(scheduler.runPending(), 2);
-    EXPECT_EQ(scheduler.pending.size(), 1u);
+    clock.advance(PermissionMonitor::pollInterval);
+    EXPECT_EQ(clock.pending(), 1);
 }
 
 // Taken shortcuts are logged at every start, but named in a notification only when the set
@@ -338,7 +250,7 @@ TEST_F(AppControllerTest, TakenShortcutsAreNotifiedOncePerChangeOfTheTakenSet)
         controller->start();
         qInstallMessageHandler(previous);
     };
-    const QString statePath = dir.filePath(QStringLiteral("state.json"));
+    const QString statePath = dir.filePath(QStringLiteral("config/state.json"));
     desktop.takeByOtherProgram({123, 0x1800}); // Ctrl+Alt+←
     desktop.takeByOtherProgram({124, 0x1800}); // Ctrl+Alt+→
     restart();
@@ -346,7 +258,7 @@ TEST_F(AppControllerTest, TakenShortcutsAreNotifiedOncePerChangeOfTheTakenSet)
     ASSERT_EQ(log.size(), 2);
     EXPECT_TRUE(log[0].contains(QStringLiteral("Ctrl+Alt+← for Left Half is held by another program"))) << log[0].toStdString();
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.shown[0].second.toStdString(), "Another program holds Ctrl+Alt+← (Left Half), Ctrl+Alt+→ (Right Half). "
+    EXPECT_EQ(notifier.body(0).toStdString(), "Another program holds Ctrl+Alt+← (Left Half), Ctrl+Alt+→ (Right Half). "
                                                       "Choose other shortcuts in Quandrel's settings.");
     EXPECT_TRUE(QFileInfo::exists(statePath));
 
@@ -360,7 +272,7 @@ TEST_F(AppControllerTest, TakenShortcutsAreNotifiedOncePerChangeOfTheTakenSet)
     desktop.takeByOtherProgram({22, 0x0300}); // Shift+Super+6
     restart();
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_EQ(notifier.shown[0].second.toStdString(), "Another program holds Shift+Super+6 (Capture Window). Choose other shortcuts in "
+    EXPECT_EQ(notifier.body(0).toStdString(), "Another program holds Shift+Super+6 (Capture Window). Choose other shortcuts in "
                                                       "Quandrel's settings.");
     desktop.releaseByOtherProgram({124, 0x1800});
     restart();
@@ -368,8 +280,8 @@ TEST_F(AppControllerTest, TakenShortcutsAreNotifiedOncePerChangeOfTheTakenSet)
     desktop.takeByOtherProgram({124, 0x1800});
     restart();
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("Ctrl+Alt+→ (Right Half)")));
-    EXPECT_FALSE(notifier.shown[0].second.contains(QStringLiteral("Left Half")));
+    EXPECT_TRUE(notifier.body(0).contains(QStringLiteral("Ctrl+Alt+→ (Right Half)")));
+    EXPECT_FALSE(notifier.body(0).contains(QStringLiteral("Left Half")));
 
     // A later change that meets another taken shortcut is logged, shown in the settings
     // window, and remembered, so the next start says nothing about it.
@@ -402,7 +314,7 @@ TEST_F(AppControllerTest, TakenShortcutsAreNotifiedOncePerChangeOfTheTakenSet)
         EXPECT_TRUE(notifier.shown.empty()) << garbage.toStdString();
     }
     ASSERT_TRUE(QFile::remove(statePath));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("state.json")));
+    ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("config"))).mkdir(QStringLiteral("state.json")));
     restart();
     EXPECT_EQ(notifier.shown.size(), 1u);
     restart();
@@ -424,5 +336,5 @@ TEST_F(AppControllerTest, TakenShortcutsAreReportedWhenALateAnswerComes)
     EXPECT_EQ(controller->failedActions(), (std::set<Command>{Command{WindowCommand{WindowAction::leftHalf}}}));
     EXPECT_EQ(failureSignals, 1);
     ASSERT_EQ(notifier.shown.size(), 1u);
-    EXPECT_TRUE(notifier.shown[0].second.contains(QStringLiteral("(Left Half)")));
+    EXPECT_TRUE(notifier.body(0).contains(QStringLiteral("(Left Half)")));
 }

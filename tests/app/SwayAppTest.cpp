@@ -4,7 +4,6 @@
 // are ones sway takes.
 
 #include "LoggedProcess.h"
-#include "SettingsStore.h"
 #include "SwayTestSupport.h"
 
 #include <QImage>
@@ -12,14 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <set>
-#include <thread>
-
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
 
 using namespace quandrel;
@@ -35,65 +30,30 @@ class SwayAppTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        root = fs::temp_directory_path() / ("quandrel-sway-app-" + std::to_string(getpid()));
-        fs::create_directories(root / "config");
-        fs::create_directories(root / "shots");
-        fs::create_directories(root / "runtime");
-        fs::create_directories(root / "data" / "applications");
-        fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-        // The command socket goes here; WAYLAND_DISPLAY is a full path, so sway stays reachable.
-        setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-        unsetenv("QUANDREL_SESSION");
-        {
-            // Past the first launch: the welcome window would take the focus the commands act on.
-            SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
-            QuandrelSettings settings = store.settings();
-            settings.hasCompletedOnboarding = true;
-            settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
-            store.setSettings(settings);
-        }
-        std::ofstream(root / "data" / "applications" / "quandrel-launched.desktop")
-            << "[Desktop Entry]\nType=Application\nName=Launched\nExec=" QUANDREL_WAYLANDWINDOW " quandrel-launched\n";
+        home = std::make_unique<test::QuandrelHome>("sway-app");
+        home->addApplication("quandrel-launched", QUANDREL_WAYLANDWINDOW " quandrel-launched");
         SwayTestDesktop::instance().useStandardOutputs();
     }
 
     static void TearDownTestSuite()
     {
         app.stop();
-        fs::remove_all(root);
+        home.reset();
     }
 
-    static std::string logText() { return test::readFile(root / "quandrel.log"); }
+    static std::string logText() { return app.logText(); }
 
-    // The first call starts Quandrel with the URL; later ones hand it over and return.
+    // The first call starts Quandrel with the URL, running before the next URL is handed over
+    // (a second launch meanwhile would be the one); later ones hand it over and return.
     static void open(const std::string& url)
     {
-        if (app.started()) {
-            EXPECT_EQ(std::system((std::string(QUANDREL_EXECUTABLE) + " '" + url + "'").c_str()), 0);
-            return;
-        }
-        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
-        EXPECT_TRUE(app.started());
-        // Running before the next URL is handed over: a second launch meanwhile would be the one.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (logText().find("Quandrel is ready") == std::string::npos && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        EXPECT_NE(logText().find("Quandrel is ready"), std::string::npos) << logText();
+        if (app.started())
+            EXPECT_EQ(test::runQuandrel("'" + url + "'"), 0);
+        else
+            app = test::startQuandrel({.arguments = {url}, .log = home->log()});
     }
 
-    static std::vector<fs::path> shots()
-    {
-        std::vector<fs::path> found;
-        for (const auto& entry : fs::directory_iterator(root / "shots"))
-            if (entry.path().extension() == ".png")
-                found.push_back(entry.path());
-        std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
-            return fs::last_write_time(a) < fs::last_write_time(b);
-        });
-        return found;
-    }
+    static std::vector<fs::path> shots() { return test::QuandrelHome::files(home->shots, ".png"); }
 
     // Up means one full-screen window on each output, one of them focused.
     bool overlayShown()
@@ -121,7 +81,7 @@ protected:
         return sway.waitUntil([&] { return sway.outerFrame(w.id()) == frame; });
     }
 
-    static inline fs::path root;
+    static inline std::unique_ptr<test::QuandrelHome> home;
     static inline test::LoggedProcess app;
     SwayTestDesktop& sway = SwayTestDesktop::instance();
 };

@@ -1,5 +1,4 @@
-#include "AppController.h"
-#include "FakeDesktop.h"
+#include "AppFixture.h"
 #include "TrayMenu.h"
 #include "EditorTool.h"
 #include "Symbols.h"
@@ -12,7 +11,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace quandrel;
@@ -38,29 +36,10 @@ const TrayMenuEntry& find(const std::vector<TrayMenuEntry>& entries, const QStri
     return none;
 }
 
-struct NoCapture final : CaptureService {
-    bool startCapture(CaptureMode, std::optional<AfterCapture>, int) override { return true; }
-    void closeAllPins() override {}
-};
-struct NoSettingsWindow final : SettingsPresenter {
-    void showSettings() override {}
-};
-
 // A started controller on the in-memory desktop, for the drawn menu.
-struct MenuFixture {
-    MenuFixture()
-    {
-        desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
-        controller = std::make_unique<AppController>(desktop.services(),
-                                                     std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json"))),
-                                                     AppServices{capture, settingsWindow, nullptr}, [](int, std::function<void()>) {});
-        controller->start();
-    }
-    QTemporaryDir dir;
-    FakeDesktop desktop;
-    NoCapture capture;
-    NoSettingsWindow settingsWindow;
-    std::unique_ptr<AppController> controller;
+struct MenuFixture : test::AppFixture {
+    MenuFixture() { controller->start(); }
+    std::unique_ptr<AppController> controller = makeController();
 };
 
 } // namespace
@@ -157,8 +136,7 @@ TEST(TrayMenu, DrawsTheModelAndFollowsPermissions)
             title = title.section(QLatin1Char('\t'), 0, 0);
         return list;
     };
-    EXPECT_EQ(titles(), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
-                                     "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
+    EXPECT_EQ(titles(), ::titles(trayMenuModel({controller.store().settings(), {}, false})));
     EXPECT_EQ(tray.menu()->actions().at(10)->shortcut(), QKeySequence(Qt::ControlModifier | Qt::Key_Comma));
     const QMenu* window = tray.menu()->actions().at(0)->menu();
     ASSERT_TRUE(window);

@@ -2,9 +2,8 @@
 // controller's one updater, the Software Update window, its message boxes and notification,
 // and the "Updates" settings section.
 
-#include "AppController.h"
+#include "AppFixture.h"
 #include "AwaitTask.h"
-#include "FakeDesktop.h"
 #include "TestHttpServer.h"
 #include "TrayMenu.h"
 #include "TrayMenuModel.h"
@@ -30,24 +29,6 @@ using Kind = UpdateState::Kind;
 
 namespace {
 
-struct NoCapture final : CaptureService {
-    bool startCapture(CaptureMode, std::optional<AfterCapture>, int) override { return true; }
-    void closeAllPins() override {}
-};
-
-struct NoSettingsWindow final : SettingsPresenter {
-    void showSettings() override {}
-};
-
-struct RecordingNotifier final : DesktopNotifier {
-    std::vector<std::tuple<QString, QString, std::uint32_t>> shown;
-    std::uint32_t notify(const QString& summary, const QString& body, std::uint32_t replaces) override
-    {
-        shown.emplace_back(summary, body, replaces);
-        return 7;
-    }
-};
-
 QAction* menuAction(QMenu* menu, const QString& title)
 {
     for (QAction* action : menu->actions()) {
@@ -57,53 +38,29 @@ QAction* menuAction(QMenu* menu, const QString& title)
     return nullptr;
 }
 
-class UpdaterWiringTest : public ::testing::Test {
+class UpdaterWiringTest : public ::testing::Test, protected quandrel::test::AppFixture {
 protected:
     void SetUp() override
     {
-        desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
         feed->answer = candidateFor("1.0");
         downloader->bundlePath = dir.filePath("download/Quandrel.AppDir");
     }
 
     std::unique_ptr<AppController> makeController(std::optional<ostry::AppBundle> bundle)
     {
-        AppServices services{capture, settingsWindow, nullptr};
-        services.updates.presenter = &presenter;
-        services.updates.runningBundle = bundle;
-        services.updates.makeParts = [this] { return ostry::UpdaterParts{feed, downloader, verifier, installer}; };
-        return std::make_unique<AppController>(desktop.services(), std::make_unique<SettingsStore>(dir.filePath("config/settings.json")),
-                                               services, [](int, std::function<void()>) {});
+        return AppFixture::makeController([&](AppServices& services) {
+            services.updates.presenter = &presenter;
+            services.updates.runningBundle = bundle;
+            services.updates.makeParts = [this] { return ostry::UpdaterParts{feed, downloader, verifier, installer}; };
+        });
     }
 
-    QTemporaryDir dir;
-    FakeDesktop desktop;
-    NoCapture capture;
-    NoSettingsWindow settingsWindow;
     FakePresenter presenter;
     std::shared_ptr<FakeFeed> feed = std::make_shared<FakeFeed>();
     std::shared_ptr<FakeDownloader> downloader = std::make_shared<FakeDownloader>();
     std::shared_ptr<FakeVerifier> verifier = std::make_shared<FakeVerifier>();
     std::shared_ptr<FakeInstaller> installer = std::make_shared<FakeInstaller>();
 };
-
-TEST(UpdaterMenu, CheckForUpdatesComesAfterSettingsAndBeforeQuit)
-{
-    const QuandrelSettings settings;
-    const std::set<Command> taken;
-    for (const bool can : {true, false}) {
-        const auto menu = trayMenuModel({settings, taken, false, true, can});
-        ASSERT_GE(menu.size(), 4u);
-        const auto& quit = menu[menu.size() - 1];
-        const auto& check = menu[menu.size() - 3];
-        EXPECT_EQ(quit.action, TrayMenuEntry::Action::quit);
-        EXPECT_EQ(menu[menu.size() - 2].kind, TrayMenuEntry::Kind::divider);
-        EXPECT_EQ(check.title, QStringLiteral("Check for Updates…"));
-        EXPECT_EQ(check.action, TrayMenuEntry::Action::checkForUpdates);
-        EXPECT_EQ(check.enabled, can);
-        EXPECT_EQ(menu[menu.size() - 4].title, QStringLiteral("Settings…"));
-    }
-}
 
 TEST_F(UpdaterWiringTest, NotRunningFromABundleTurnsTheUpdaterAndItsCommandOff)
 {
@@ -272,7 +229,7 @@ TEST_F(UpdateWindowTest, ReleaseNotesAreFormattedButLoadNothing)
 
 TEST_F(UpdateWindowTest, ReadyIsAnnouncedReplacingTheLastNotification)
 {
-    RecordingNotifier notifier;
+    quandrel::test::RecordingNotifier notifier;
     ostry::WindowPresenter presenter(&notifier);
     presenter.notifyReady(QStringLiteral("Quandrel"), candidateFor("2.0"));
     presenter.notifyReady(QStringLiteral("Quandrel"), candidateFor("2.1"));
@@ -280,7 +237,7 @@ TEST_F(UpdateWindowTest, ReadyIsAnnouncedReplacingTheLastNotification)
     EXPECT_EQ(std::get<0>(notifier.shown[0]), QStringLiteral("Quandrel 2.0 is ready"));
     EXPECT_EQ(std::get<1>(notifier.shown[0]), QStringLiteral("It will be installed when you quit Quandrel."));
     EXPECT_EQ(std::get<2>(notifier.shown[0]), 0u);
-    EXPECT_EQ(std::get<2>(notifier.shown[1]), 7u);
+    EXPECT_EQ(std::get<2>(notifier.shown[1]), 7u); // the id of the first
     ostry::WindowPresenter silent;
     silent.notifyReady(QStringLiteral("Quandrel"), candidateFor("2.0")); // no notifier: nothing, no failure
 }

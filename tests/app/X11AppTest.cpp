@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sys/stat.h>
 
 using namespace quandrel;
@@ -24,51 +23,34 @@ class X11AppTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        root = fs::temp_directory_path() / ("quandrel-app-" + std::to_string(getpid()));
-        fs::create_directories(root / "config");
-        fs::create_directories(root / "runtime");
-        fs::create_directories(root / "data" / "applications");
-        setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
-        fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-        setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+        home = std::make_unique<test::QuandrelHome>("app");
         XDesktop::instance().setMonitors({"*MAIN 1440x900+0+0"});
-        // Past the first launch: the welcome window, shown some time after "ready" on a busy
-        // machine, would take the focus the shortcuts act on.
-        fs::create_directories(root / "config" / "Quandrel");
-        std::ofstream(root / "config" / "Quandrel" / "settings.json") << "{\"hasCompletedOnboarding\": true}\n";
-
+        home->addApplication("quandrel-environment", "sh -c \"env > '" + (home->root / "environment").string() + "'\"");
         // Started the way AppRun starts it from the application folder.
-        std::ofstream(root / "data" / "applications" / "quandrel-environment.desktop")
-            << "[Desktop Entry]\nType=Application\nName=Environment\nExec=sh -c \"env > '"
-            << (root / "environment").string() << "'\"\n";
-        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE},
-                                   .log = root / "quandrel.log",
-                                   .environment = {{"APPDIR", (root / "Quandrel.AppDir").string()},
-                                                   {"TESSDATA_PREFIX", (root / "Quandrel.AppDir/usr/share/tessdata").string()}}});
-        ASSERT_TRUE(app.started());
-        ASSERT_TRUE(XDesktop::instance().waitUntil([] { return logText().find("Quandrel is ready") != std::string::npos; }))
-            << logText();
+        app = test::startQuandrel({.log = home->log(),
+                                   .environment = {{"APPDIR", (home->root / "Quandrel.AppDir").string()},
+                                                   {"TESSDATA_PREFIX", (home->root / "Quandrel.AppDir/usr/share/tessdata").string()}}});
     }
 
     static void TearDownTestSuite()
     {
         app.stop();
         XDesktop::instance().setMonitors({});
-        fs::remove_all(root);
+        home.reset();
     }
 
-    static std::string logText() { return app.logText(); }
-    static int occurrences(const std::string& text) { return app.occurrences(text); }
+    void SetUp() override { ASSERT_TRUE(x.activate(w.id())); }
 
-    bool landsAt(std::uint32_t window, const Rect& frame)
+    bool landsAt(const Rect& frame) { return x.waitUntil([&] { return x.outerFrame(w.id()) == frame; }); }
+    static bool windowShown(const std::string& title)
     {
-        return x.waitUntil([&] { return x.outerFrame(window) == frame; });
+        return !test::commandOutput("xdotool search --onlyvisible --name '^" + title + "$'").empty();
     }
 
-    static inline fs::path root;
+    static inline std::unique_ptr<test::QuandrelHome> home;
     static inline test::LoggedProcess app;
     XDesktop& x = XDesktop::instance();
+    TestWindow w{{"--geometry", "400x300+300+200"}};
 };
 
 const Rect leftHalf{0, 0, 720, 900};
@@ -76,75 +58,60 @@ const Rect rightHalf{720, 0, 720, 900};
 
 } // namespace
 
-TEST_F(X11AppTest, ShortcutMovesTheFocusedWindow)
-{
-    TestWindow w({"--geometry", "400x300+300+200"});
-    ASSERT_TRUE(x.activate(w.id()));
-    ASSERT_EQ(test::run("xdotool key ctrl+alt+Left"), 0);
-    EXPECT_TRUE(landsAt(w.id(), leftHalf)) << logText();
-}
-
 TEST_F(X11AppTest, ChangedShortcutWorksWithoutRestart)
 {
-    TestWindow w({"--geometry", "400x300+300+200"});
-    ASSERT_TRUE(x.activate(w.id()));
+    ASSERT_EQ(test::run("xdotool key ctrl+alt+Left"), 0);
+    EXPECT_TRUE(landsAt(leftHalf)) << app.logText();
     {
-        SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
+        SettingsStore store(QString::fromStdString(home->settingsFile().string()));
         QuandrelSettings next = store.settings();
-        next.windowShortcuts[WindowAction::leftHalf] = {0, 0x1800}; // Ctrl+Alt+A
+        next.windowShortcuts[WindowAction::rightHalf] = {0, 0x1800}; // Ctrl+Alt+A
         store.setSettings(next);
     }
     // The running instance notices the file change; the new combination starts working.
     ASSERT_TRUE(x.waitUntil([&] {
         test::run("xdotool key ctrl+alt+a");
-        return x.waitUntil([&] { return x.outerFrame(w.id()) == leftHalf; }, std::chrono::milliseconds(100));
-    })) << logText();
+        return x.waitUntil([&] { return x.outerFrame(w.id()) == rightHalf; }, std::chrono::milliseconds(100));
+    })) << app.logText();
 
     // The old combination does nothing: a later press of another shortcut is handled, and
-    // no left-half command came before it.
-    const int before = occurrences("leftHalf in");
-    ASSERT_EQ(test::run("xdotool key ctrl+alt+Left ctrl+alt+Right"), 0);
-    EXPECT_TRUE(landsAt(w.id(), rightHalf));
-    EXPECT_EQ(occurrences("leftHalf in"), before);
+    // no right-half command came before it.
+    const int before = app.occurrences("rightHalf in");
+    ASSERT_EQ(test::run("xdotool key ctrl+alt+Right ctrl+alt+Left"), 0);
+    EXPECT_TRUE(landsAt(leftHalf));
+    EXPECT_EQ(app.occurrences("rightHalf in"), before);
 }
 
-TEST_F(X11AppTest, SecondLaunchHandsItsURLToTheRunningInstanceOnce)
+TEST_F(X11AppTest, SecondLaunchesHandTheirURLsToTheRunningInstanceOnce)
 {
-    TestWindow w({"--geometry", "400x300+300+200"});
-    ASSERT_TRUE(x.activate(w.id()));
     const std::string url = "quandrel://window/rightHalf?second-launch";
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " '" + url + "'"), 0);
-    EXPECT_TRUE(landsAt(w.id(), rightHalf));
-    EXPECT_TRUE(x.waitUntil([&] { return occurrences("Opened " + url) == 1; }));
-    EXPECT_EQ(occurrences("Quandrel is ready"), 1);
-}
+    ASSERT_EQ(test::runQuandrel("'" + url + "'"), 0);
+    EXPECT_TRUE(landsAt(rightHalf));
+    EXPECT_TRUE(app.waitForLog("Opened " + url));
+    EXPECT_EQ(app.occurrences("Opened " + url), 1);
 
-TEST_F(X11AppTest, SecondLaunchWithoutArgumentsShowsTheSettings)
-{
-    const auto settingsShown = [] { return !test::commandOutput("xdotool search --onlyvisible --name '^Quandrel Settings$'").empty(); };
-    ASSERT_FALSE(settingsShown());
-    ASSERT_EQ(test::run(QUANDREL_EXECUTABLE), 0);
-    EXPECT_TRUE(x.waitUntil(settingsShown)) << logText();
-    EXPECT_EQ(occurrences("Quandrel is ready"), 1);
-    EXPECT_EQ(test::run("wmctrl -F -c 'Quandrel Settings'"), 0);
-    EXPECT_TRUE(x.waitUntil([&] { return !settingsShown(); }));
-}
-
-TEST_F(X11AppTest, XdgOpenReachesTheRunningInstance)
-{
+    // Through the desktop entry, as a browser's link does.
     ASSERT_EQ(test::run(std::string(QUANDREL_SOURCE_DIR) + "/tools/install-desktop-entry.sh " + QUANDREL_EXECUTABLE), 0);
-    EXPECT_TRUE(fs::exists(root / "data" / "applications" / "quandrel.desktop"));
-    TestWindow w({"--geometry", "400x300+300+200"});
-    ASSERT_TRUE(x.activate(w.id()));
+    EXPECT_TRUE(fs::exists(home->data / "applications" / "quandrel.desktop"));
     ASSERT_EQ(test::run("xdg-open 'quandrel://window/leftHalf?from-xdg-open' >/dev/null 2>&1"), 0);
-    EXPECT_TRUE(landsAt(w.id(), leftHalf)) << logText();
-    EXPECT_TRUE(x.waitUntil([&] { return occurrences("Opened quandrel://window/leftHalf?from-xdg-open") == 1; }));
+    EXPECT_TRUE(landsAt(leftHalf)) << app.logText();
+    EXPECT_TRUE(app.waitForLog("Opened quandrel://window/leftHalf?from-xdg-open"));
+
+    // Without arguments, or with the settings URL (which opens no other program for the file),
+    // the settings window shows.
+    for (const char* words : {"", "quandrel://settings"}) {
+        ASSERT_FALSE(windowShown("Quandrel Settings"));
+        ASSERT_EQ(test::runQuandrel(words), 0);
+        EXPECT_TRUE(x.waitUntil([] { return windowShown("Quandrel Settings"); })) << app.logText();
+        EXPECT_EQ(test::run("wmctrl -F -c 'Quandrel Settings'"), 0);
+        EXPECT_TRUE(x.waitUntil([] { return !windowShown("Quandrel Settings"); }));
+    }
+    EXPECT_EQ(app.logText().find("xdg-open"), std::string::npos);
+    EXPECT_EQ(app.occurrences("Quandrel is ready"), 1);
 }
 
 TEST_F(X11AppTest, DraggingAWindowToTheLeftEdgeSnapsIt)
 {
-    TestWindow w({"--geometry", "400x300+300+200"});
-    ASSERT_TRUE(x.activate(w.id()));
     const Rect frame = x.outerFrame(w.id());
     std::string drag = "xdotool mousemove " + std::to_string(int(frame.midX())) + " " + std::to_string(int(frame.y + 8))
         + " mousedown 1 sleep 0.02";
@@ -152,13 +119,13 @@ TEST_F(X11AppTest, DraggingAWindowToTheLeftEdgeSnapsIt)
         drag += " mousemove_relative -- -40 0 sleep 0.005";
     drag += " sleep 0.05 mouseup 1";
     ASSERT_EQ(test::run(drag), 0);
-    EXPECT_TRUE(landsAt(w.id(), leftHalf)) << logText();
+    EXPECT_TRUE(landsAt(leftHalf)) << app.logText();
 }
 
-TEST_F(X11AppTest, CommandSocketIsPrivateToTheUser)
+TEST_F(X11AppTest, TheSocketIsPrivateAndStartedProgramsDoNotInheritTheApplicationFolder)
 {
     int sockets = 0;
-    for (const auto& entry : fs::directory_iterator(root / "runtime")) {
+    for (const auto& entry : fs::directory_iterator(home->runtime)) {
         struct stat info {};
         ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
         if (!S_ISSOCK(info.st_mode))
@@ -168,16 +135,13 @@ TEST_F(X11AppTest, CommandSocketIsPrivateToTheUser)
         EXPECT_EQ(info.st_uid, getuid());
     }
     EXPECT_EQ(sockets, 1);
-}
 
-TEST_F(X11AppTest, ProgramsItStartsDoNotInheritTheApplicationFolder)
-{
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " quandrel://app/quandrel-environment"), 0);
+    ASSERT_EQ(test::runQuandrel("quandrel://app/quandrel-environment"), 0);
     std::string environment;
     ASSERT_TRUE(x.waitUntil([&] {
-        environment = test::readFile(root / "environment");
+        environment = test::readFile(home->root / "environment");
         return environment.find("\nPATH=") != std::string::npos;
-    })) << logText();
+    })) << app.logText();
     EXPECT_EQ(environment.find("APPDIR="), std::string::npos) << environment;
     EXPECT_EQ(environment.find("Quandrel.AppDir"), std::string::npos) << environment;
 }

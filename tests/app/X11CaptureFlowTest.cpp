@@ -5,17 +5,12 @@
 
 #include "LoggedProcess.h"
 #include "PatternWindow.h"
-#include "SettingsStore.h"
 #include "X11Connection.h"
 #include "XTestSupport.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <xcb/xcb.h>
 
@@ -43,42 +38,25 @@ protected:
     static void SetUpTestSuite()
     {
         XDesktop::instance().setMonitors({"*MAIN 1440x900+0+0", "SECOND 1280x1024+1440+0", "THIRD 1024x768+2720+0"});
-        root = fs::path(QDir::tempPath().toStdString()) / ("capture-flow-" + std::to_string(getpid()));
-        fs::create_directories(root / "shots");
-        SettingsStore store(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                            + QStringLiteral("/Quandrel/settings.json"));
-        QuandrelSettings settings = store.settings();
-        settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
-        settings.hasCompletedOnboarding = true;
-        store.setSettings(settings);
+        home = std::make_unique<test::QuandrelHome>("capture-flow");
         launch();
     }
 
     static void TearDownTestSuite()
     {
-        stop();
+        app.stop();
         XDesktop::instance().setMonitors({});
-        fs::remove_all(root);
+        home.reset();
     }
 
-    static void launch()
-    {
-        const int ready = occurrences("Quandrel is ready");
-        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE}, .log = root / "quandrel.log", .appendToLog = true, .environment = {}});
-        ASSERT_TRUE(app.started());
-        ASSERT_TRUE(XDesktop::instance().waitUntil([&] { return occurrences("Quandrel is ready") > ready; })) << logText();
-    }
+    static void launch() { app = test::startQuandrel({.log = home->log(), .appendToLog = true}); }
+    static std::string logText() { return app.logText(); }
+    static int occurrences(const std::string& text) { return app.occurrences(text); }
+    static std::size_t pngs() { return test::QuandrelHome::files(home->shots, ".png").size(); }
+    // Opens a command URL in the running instance.
+    static void open(const std::string& url) { ASSERT_EQ(test::runQuandrel("'" + url + "'"), 0); }
 
-    static void stop(int signal = SIGTERM) { app.stop(signal); }
-    static std::string logText() { return test::readFile(root / "quandrel.log"); }
-    static int occurrences(const std::string& text) { return test::occurrencesIn(logText(), text); }
-
-    void SetUp() override
-    {
-        // Something else owns the clipboard, so every capture's result is its own.
-        test::run("printf 'before' | xclip -selection clipboard >/dev/null 2>&1 &");
-        ASSERT_TRUE(x.waitUntil([&] { return clipboardText() == "before"; }));
-    }
+    void SetUp() override { ownClipboard("before"); }
 
     void TearDown() override
     {
@@ -125,30 +103,26 @@ protected:
         return ok;
     }
 
-    static QByteArray output(const QString& command)
+    static QImage image(const std::string& command)
     {
-        QProcess p;
-        p.start(QStringLiteral("sh"), {QStringLiteral("-c"), command});
-        p.waitForFinished(5000);
-        return p.readAllStandardOutput();
+        const std::string bytes = test::commandOutput(command);
+        return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size()), "PNG");
     }
-
-    std::string clipboardText() { return output(QStringLiteral("xclip -selection clipboard -o 2>/dev/null")).toStdString(); }
-
-    QImage clipboardImage()
+    static bool windowShown(const std::string& name) { return !test::commandOutput("xdotool search --onlyvisible --name '" + name + "'").empty(); }
+    std::string clipboardText() { return test::commandOutput("xclip -selection clipboard -o 2>/dev/null"); }
+    // Puts text on the clipboard, owned by another program, so every capture's result is its own.
+    void ownClipboard(const std::string& text)
     {
-        return QImage::fromData(output(QStringLiteral("xclip -selection clipboard -t image/png -o 2>/dev/null")), "PNG");
+        test::run("printf '" + text + "' | xclip -selection clipboard >/dev/null 2>&1 &");
+        ASSERT_TRUE(x.waitUntil([&] { return clipboardText() == text; }));
     }
 
     // Waits until the clipboard holds an image, and answers it.
     QImage awaitClipboardImage()
     {
-        QImage image;
-        x.waitUntil([&] {
-            image = clipboardImage();
-            return !image.isNull();
-        });
-        return image;
+        QImage found;
+        x.waitUntil([&] { return !(found = image("xclip -selection clipboard -t image/png -o 2>/dev/null")).isNull(); });
+        return found;
     }
 
     static QRgb at(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xffffff; }
@@ -161,7 +135,7 @@ protected:
                   0);
     }
 
-    static inline fs::path root;
+    static inline std::unique_ptr<test::QuandrelHome> home;
     static inline test::LoggedProcess app;
     XDesktop& x = XDesktop::instance();
 };
@@ -195,9 +169,8 @@ TEST_F(X11CaptureFlowTest, AreaDragOnTheSecondMonitorCopiesExactlyThosePixels)
     EXPECT_EQ(occurrences("capture fullScreen started"), 0);
 
     // The same rectangle again, without an overlay.
-    test::run("printf 'between' | xclip -selection clipboard >/dev/null 2>&1 &");
-    ASSERT_TRUE(x.waitUntil([&] { return clipboardText() == "between"; }));
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/repeatArea?then=copy'"), 0);
+    ownClipboard("between");
+    open("quandrel://capture/repeatArea?then=copy");
     const QImage again = awaitClipboardImage();
     ASSERT_EQ(again.size(), QSize(120, 80));
     EXPECT_EQ(at(again, 0, 0), test::topLeft);
@@ -206,7 +179,7 @@ TEST_F(X11CaptureFlowTest, AreaDragOnTheSecondMonitorCopiesExactlyThosePixels)
 
 TEST_F(X11CaptureFlowTest, DragsStopAtTheirMonitorsEdge)
 {
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area?then=copy'"), 0);
+    open("quandrel://capture/area?then=copy");
     ASSERT_TRUE(waitForOverlay()) << logText();
     // From the second monitor well into the third: the selection ends at x 2720.
     drag({2600, 500}, {2900, 600});
@@ -254,38 +227,28 @@ TEST_F(X11CaptureFlowTest, EscapeAndRightClickCancelAndGiveTheFocusBack)
 TEST_F(X11CaptureFlowTest, AfterCaptureChoicesSavePinAndEdit)
 {
     PatternWindow window(200, 150, 400, 300, std::nullopt);
-    const auto pngs = [&] {
-        int n = 0;
-        for (const auto& entry : fs::directory_iterator(root / "shots"))
-            n += entry.path().extension() == ".png";
-        return n;
-    };
     ASSERT_EQ(test::run("xdotool mousemove 700 500"), 0);
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/fullScreen?then=save'"), 0);
-    ASSERT_TRUE(x.waitUntil([&] { return pngs() == 1; })) << logText();
-    for (const auto& entry : fs::directory_iterator(root / "shots")) {
-        const QImage saved(QString::fromStdString(entry.path().string()));
-        EXPECT_EQ(saved.size(), QSize(1440, 900)); // the pointer is on the main monitor
+    const std::size_t before = pngs();
+    open("quandrel://capture/fullScreen?then=save");
+    ASSERT_TRUE(x.waitUntil([&] { return pngs() == before + 1; })) << logText();
+    const QImage saved(QString::fromStdString(test::QuandrelHome::files(home->shots, ".png").back().string()));
+    EXPECT_EQ(saved.size(), QSize(1440, 900)); // the pointer is on the main monitor
+
+    // Each shown, then closed as Quandrel's command or the window manager's close button does.
+    const struct {
+        const char* then;
+        const char* window;
+        std::string close;
+    } choices[] = {{"pin", "Quandrel pin", std::string(QUANDREL_EXECUTABLE) + " quandrel://pins/close"},
+                   {"edit", "Quandrel Screenshot", "wmctrl -c 'Quandrel Screenshot'"}};
+    for (const auto& c : choices) {
+        open(std::string("quandrel://capture/area?then=") + c.then);
+        ASSERT_TRUE(waitForOverlay());
+        drag({250, 200}, {450, 350});
+        EXPECT_TRUE(x.waitUntil([&] { return windowShown(c.window); })) << logText();
+        ASSERT_EQ(test::run(c.close), 0);
+        EXPECT_TRUE(x.waitUntil([&] { return !windowShown(c.window); }));
     }
-
-    const auto windowNamed = [&](const char* name) {
-        return output(QStringLiteral("xdotool search --onlyvisible --name '%1'").arg(QString::fromLatin1(name))).trimmed();
-    };
-    ASSERT_EQ(test::run("xdotool mousemove 700 500"), 0);
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area?then=pin'"), 0);
-    ASSERT_TRUE(waitForOverlay());
-    drag({250, 200}, {450, 350});
-    EXPECT_TRUE(x.waitUntil([&] { return !windowNamed("Quandrel pin").isEmpty(); })) << logText();
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://pins/close'"), 0);
-    EXPECT_TRUE(x.waitUntil([&] { return windowNamed("Quandrel pin").isEmpty(); }));
-
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area?then=edit'"), 0);
-    ASSERT_TRUE(waitForOverlay());
-    drag({250, 200}, {450, 350});
-    EXPECT_TRUE(x.waitUntil([&] { return !windowNamed("Quandrel Screenshot").isEmpty(); })) << logText();
-    // Closed as the window manager's close button closes it.
-    ASSERT_EQ(test::run("wmctrl -c 'Quandrel Screenshot'"), 0);
-    EXPECT_TRUE(x.waitUntil([&] { return windowNamed("Quandrel Screenshot").isEmpty(); }));
     EXPECT_EQ(clipboardText(), "before"); // neither choice copies
 }
 
@@ -301,7 +264,7 @@ TEST_F(X11CaptureFlowTest, TextCaptureCopiesTheWordsOnScreen)
     label.show();
     ASSERT_TRUE(x.waitUntil([&] {
         QApplication::processEvents();
-        return label.isVisible() && !output(QStringLiteral("xdotool search --onlyvisible --name 'text to read'")).isEmpty();
+        return label.isVisible() && windowShown("text to read");
     }));
     QApplication::processEvents();
     const QRect area(label.mapToGlobal(QPoint(0, 0)), label.size());
@@ -317,14 +280,10 @@ TEST_F(X11CaptureFlowTest, ALinkTakesNoFullScreenCaptureUnasked)
 {
     // What the desktop entry runs for a quandrel:// link opened in a browser: the capture
     // waits for the person's confirmation (none comes here), so nothing is saved.
-    const auto pngs = [&] {
-        return std::count_if(fs::directory_iterator(root / "shots"), fs::directory_iterator(),
-                             [](const fs::directory_entry& entry) { return entry.path().extension() == ".png"; });
-    };
     const auto before = pngs();
     const int started = occurrences("capture fullScreen started");
     const int opened = occurrences("from a link");
-    test::run(std::string(QUANDREL_EXECUTABLE) + " --from-link 'quandrel://capture/fullScreen?then=save'");
+    test::runQuandrel("--from-link 'quandrel://capture/fullScreen?then=save'");
     // The client ends once the instance has answered, which it does after handling the URL.
     EXPECT_EQ(occurrences("from a link"), opened + 1) << logText();
     EXPECT_EQ(occurrences("capture fullScreen started"), started);
@@ -346,14 +305,14 @@ TEST_F(X11CaptureFlowTest, ABurstOfCaptureURLsRunsOneCapture)
 
 TEST_F(X11CaptureFlowTest, MonitorsChangingUnderTheOverlayEndTheCapture)
 {
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    open("quandrel://capture/area");
     ASSERT_TRUE(waitForOverlay()) << logText();
     x.setMonitors({"*MAIN 1440x900+0+0", "SECOND 1280x1024+1440+0"});
     EXPECT_TRUE(x.waitUntil([&] { return overlayCount() == 0 && canGrabKeyboard(); })) << logText();
     x.setMonitors({"*MAIN 1440x900+0+0", "SECOND 1280x1024+1440+0", "THIRD 1024x768+2720+0"});
     // The next capture covers the monitors as they are now.
     ASSERT_TRUE(x.waitUntil([&] { return occurrences("capture area started") > 0; }));
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    open("quandrel://capture/area");
     ASSERT_TRUE(waitForOverlay()) << logText();
     ASSERT_EQ(test::run("xdotool key Escape"), 0);
     EXPECT_TRUE(waitForNoOverlay());
@@ -369,15 +328,15 @@ TEST_F(X11CaptureFlowTest, AKeyboardGrabElsewhereEndsTheCaptureAndAKilledCapture
         other, xcb_grab_keyboard(other, 0, otherRoot, XCB_CURRENT_TIME, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC), nullptr));
     ASSERT_TRUE(held && held->status == XCB_GRAB_STATUS_SUCCESS);
     const int failures = occurrences("capture failed");
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    open("quandrel://capture/area");
     EXPECT_TRUE(x.waitUntil([&] { return occurrences("capture failed") == failures + 1; })) << logText();
     EXPECT_EQ(overlayCount(), 0);
     xcb_disconnect(other);
 
     // Killed with the overlay up: the grabs go with its connection.
-    ASSERT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " 'quandrel://capture/area'"), 0);
+    open("quandrel://capture/area");
     ASSERT_TRUE(waitForOverlay());
-    stop(SIGKILL);
+    app.stop(SIGKILL);
     EXPECT_TRUE(x.waitUntil([&] { return canGrabKeyboard() && overlayCount() == 0; }));
     launch();
 }
@@ -387,29 +346,20 @@ TEST_F(X11CaptureFlowTest, EveryDisplayAtOnceIsTheScreenAsItIsAndADelayedCapture
 {
     PatternWindow second(1600, 100, 300, 200, 0x3366cc);
     PatternWindow third(2800, 500, 200, 150, 0xcc6633);
-    const auto newest = [&] {
-        fs::path found;
-        for (const auto& entry : fs::directory_iterator(root / "shots"))
-            if (entry.path().extension() == ".png" && (found.empty() || entry.path() > found))
-                found = entry.path();
-        return found;
-    };
     const auto takeAndLoad = [&](const std::string& url) {
-        const fs::path before = newest();
-        EXPECT_EQ(test::run(std::string(QUANDREL_EXECUTABLE) + " '" + url + "'"), 0);
+        const std::size_t before = pngs();
+        EXPECT_EQ(test::runQuandrel("'" + url + "'"), 0);
         QImage saved;
         x.waitUntil([&] {
-            const fs::path now = newest();
-            return now != before && !now.empty() && saved.load(QString::fromStdString(now.string())) && !saved.isNull();
+            return pngs() > before
+                && saved.load(QString::fromStdString(test::QuandrelHome::files(home->shots, ".png").back().string())) && !saved.isNull();
         });
         return saved;
     };
     // The screen as other programs show it: Quandrel's own panels (a thumbnail, a toast) are
     // never in a capture, so it is read once none of them is up.
     const auto noToast = [&] {
-        return x.waitUntil([&] {
-            return output(QStringLiteral("xdotool search --onlyvisible --name 'Quandrel (toast|thumbnail)'")).trimmed().isEmpty();
-        });
+        return x.waitUntil([&] { return !windowShown("Quandrel (toast|thumbnail)"); });
     };
     // Pixel by pixel, colour only: the files differ in their alpha channels.
     const auto sameColours = [](const QImage& a, const QImage& b) {
@@ -421,7 +371,7 @@ TEST_F(X11CaptureFlowTest, EveryDisplayAtOnceIsTheScreenAsItIsAndADelayedCapture
                     return false;
         return true;
     };
-    const auto rootImage = [&] { return QImage::fromData(output(QStringLiteral("import -window root png:-")), "PNG"); };
+    const auto rootImage = [&] { return image("import -window root png:-"); };
     ASSERT_EQ(test::run("xdotool mousemove 700 500"), 0);
     // The capture is held against a screen that stayed the same from before it to after it:
     // the window manager or a freshly mapped window may still be drawing when it starts.

@@ -1,8 +1,9 @@
 #pragma once
 
-// A program a test starts, with its output going to a log file the test reads: the real
-// quandrel binary, a tray, a helper. Stopped (SIGTERM, then reaped) when the object goes.
+// Programs a test starts with their output in a log file the test reads (the real quandrel
+// executable, a tray, a helper), and the private home a launched Quandrel lives in.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -13,6 +14,7 @@
 
 namespace quandrel::test {
 
+// A program, stopped (SIGTERM, then reaped) when the object goes.
 class LoggedProcess {
 public:
     struct Options {
@@ -42,10 +44,42 @@ public:
 
     std::string logText() const;
     int occurrences(const std::string& text) const;
+    // Waits, woken by every write to the log, until it holds `text` at least `count` times.
+    bool waitForLog(const std::string& text, int count = 1, std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
 
 private:
     pid_t m_pid = -1;
     std::filesystem::path m_log;
+};
+
+// The quandrel executable under test, started with `options.arguments` after it. With `ready`
+// it returns once the log says "Quandrel is ready" once more than before (failing the test
+// otherwise); a log that is appended to keeps counting earlier runs.
+LoggedProcess startQuandrel(LoggedProcess::Options options, bool ready = true);
+// A second launch, `quandrel` with these shell words, handing them to the running instance:
+// its exit status.
+int runQuandrel(const std::string& words);
+
+// A private home for the Quandrel a test launches, below one temporary folder that goes with
+// it: config, data (with applications), runtime (private to the user) and shots folders, and
+// XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR pointing there (WAYLAND_DISPLAY and the
+// compositors' sockets are full paths, so the desktop stays reachable). QUANDREL_SESSION is
+// unset, so Quandrel finds the desktop itself. Unless it is a first launch, the settings are
+// past the welcome window (which would take the focus commands act on) and save into shots.
+class QuandrelHome {
+public:
+    explicit QuandrelHome(const std::string& name, bool firstLaunch = false);
+    ~QuandrelHome();
+    QuandrelHome(const QuandrelHome&) = delete;
+    QuandrelHome& operator=(const QuandrelHome&) = delete;
+
+    const std::filesystem::path root, config, data, runtime, shots;
+    std::filesystem::path settingsFile() const { return config / "Quandrel" / "settings.json"; }
+    std::filesystem::path log() const { return root / "quandrel.log"; }
+    // An application's desktop entry in data/applications, running `exec`.
+    void addApplication(const std::string& id, const std::string& exec) const;
+    // The files in `folder` with this extension, oldest first.
+    static std::vector<std::filesystem::path> files(const std::filesystem::path& folder, const std::string& extension);
 };
 
 std::string readFile(const std::filesystem::path& path);
