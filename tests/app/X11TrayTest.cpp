@@ -46,8 +46,9 @@ protected:
             arguments.insert(arguments.end(), {"--alpha", "0", "--tint", color});
         tray = LoggedProcess({.arguments = arguments, .log = home.root / "trayer.log", .logStandardOutput = true});
         ASSERT_TRUE(x.waitUntil([] { return !commandOutput("xdotool search --classname '^panel$'").empty(); })) << "trayer did not start";
-        if (tint)
+        if (tint) {
             ASSERT_TRUE(x.waitUntil([&] { return x.declareTrayForeground(*tint > 0x808080 ? 0x202020 : 0xeeeeee); }));
+        }
         app = quandrel::test::startQuandrel({.log = home.log(), .logStandardOutput = true});
     }
 

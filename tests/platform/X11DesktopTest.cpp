@@ -76,39 +76,19 @@ TEST_F(X11DesktopTest, DisplaysAreMonitorsInScreenSpacePrimaryFirst)
     EXPECT_TRUE(desktop->session().canControlWindows());
 }
 
+// Every action places the outer frame exactly, and restore gives the client its size back.
 TEST_F(X11DesktopTest, EveryActionLeavesTheTablesFrame)
 {
     x.setMonitors({"*MAIN 1440x900+0+0", "SIDE 900x1440+1440+0"});
     auto w = activeWindow();
-    desktop->windows().setFrame(w->handle(), w->pid(), test::tableStartFrame);
-    test::runWindowCommandTable(desktop->services(), w->handle(), [&] { return x.outerFrame(w->id()); });
-}
-
-TEST_F(X11DesktopTest, LeftHalfPlacesTheOuterFrameExactly)
-{
-    auto w = activeWindow();
-    const Rect original = x.outerFrame(w->id());
     const auto focused = desktop->windows().focusedWindow();
     ASSERT_TRUE(focused);
-    EXPECT_EQ(focused->handle, w->id());
     EXPECT_EQ(focused->pid, w->pid());
     EXPECT_EQ(desktop->applications().frontmostApplication()->desktopId, "quandrel-testwindow");
-
-    manager->perform(WindowAction::leftHalf);
-    const Rect expected = toWindowSpace({8, 8, 708, 884});
-    EXPECT_EQ(x.outerFrame(w->id()), expected);
-    EXPECT_EQ(desktop->windows().readFrame(w->handle()), expected);
-
-    // Three presses cycle ½ → ⅔ → ⅓; restore returns the first frame.
-    manager->perform(WindowAction::leftHalf);
-    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace(*targetFrame(WindowAction::leftHalf, 1, {0, 0, 1440, 900}, {}, 8)));
-    manager->perform(WindowAction::leftHalf);
-    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({8, 8, 471, 884}));
-    EXPECT_EQ(manager->last()->step, 2);
-
-    manager->perform(WindowAction::restore);
-    EXPECT_EQ(x.outerFrame(w->id()), original);
-    EXPECT_EQ(x.clientGeometry(w->id()).size(), (Size{500, 400}));
+    desktop->windows().setFrame(w->handle(), w->pid(), test::tableStartFrame);
+    const Size client = x.clientGeometry(w->id()).size();
+    test::runWindowCommandTable(desktop->services(), w->handle(), [&] { return x.outerFrame(w->id()); });
+    EXPECT_EQ(x.clientGeometry(w->id()).size(), client);
 }
 
 TEST_F(X11DesktopTest, MaximizedWindowIsUnmaximizedAndPlaced)
@@ -218,16 +198,6 @@ TEST_F(X11DesktopTest, DisplayMovesWalkAndWrapAcrossThreeMonitors)
     }
     // The window kept its size all the way.
     EXPECT_EQ(x.clientGeometry(w->id()).size(), (Size{500, 400}));
-}
-
-TEST_F(X11DesktopTest, RepeatedLeftHalfCrossesToTheLeftMonitor)
-{
-    auto w = activeWindow({"--geometry", "500x400+1700+150"});
-    manager->repeatBehavior = RepeatBehavior::acrossDisplays;
-    manager->perform(WindowAction::leftHalf);
-    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({1448, 8, 708, 884}));
-    manager->perform(WindowAction::leftHalf);
-    EXPECT_EQ(x.outerFrame(w->id()), toWindowSpace({724, 8, 708, 884}));
 }
 
 TEST_F(X11DesktopTest, WindowAtPointFindsOnlyStandardWindowsOfOtherProcesses)

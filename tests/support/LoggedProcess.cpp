@@ -131,8 +131,9 @@ LoggedProcess startQuandrel(LoggedProcess::Options options, bool ready)
     options.arguments.insert(options.arguments.begin(), QUANDREL_EXECUTABLE);
     LoggedProcess app(std::move(options));
     EXPECT_TRUE(app.started());
-    if (ready)
+    if (ready) {
         EXPECT_TRUE(app.waitForLog("Quandrel is ready", before + 1)) << app.logText();
+    }
     return app;
 }
 

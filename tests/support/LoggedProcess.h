@@ -18,12 +18,12 @@ namespace quandrel::test {
 class LoggedProcess {
 public:
     struct Options {
-        std::vector<std::string> arguments; // the program first; looked up in PATH
-        std::filesystem::path log;
+        std::vector<std::string> arguments = {}; // the program first; looked up in PATH
+        std::filesystem::path log = {};
         bool appendToLog = false;           // keeps what an earlier run wrote
         bool logStandardOutput = false;     // standard error is always logged
         // Set in the program's environment on top of the test's own.
-        std::vector<std::pair<std::string, std::string>> environment;
+        std::vector<std::pair<std::string, std::string>> environment = {};
     };
 
     LoggedProcess() = default;
