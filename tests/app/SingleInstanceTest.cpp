@@ -49,40 +49,6 @@ TEST(SingleInstanceNames, TheScreenNumberMakesNoOtherInstance)
     EXPECT_FALSE(SingleInstance::displayTag(QStringLiteral("../x/y:1")).contains(QLatin1Char('/')));
 }
 
-TEST_F(SingleInstanceTest, OnlyOneHolderOfTheLock)
-{
-    SingleInstance first(socketPath());
-    SingleInstance second(socketPath());
-    EXPECT_TRUE(first.acquire());
-    EXPECT_FALSE(second.acquire());
-    EXPECT_FALSE(second.listen([](const QString&) { return true; }));
-}
-
-TEST_F(SingleInstanceTest, AStaleSocketIsReplacedByTheLockHolder)
-{
-    {
-        // An instance that ended without cleaning up leaves its socket file behind.
-        SingleInstance crashed(socketPath());
-        ASSERT_TRUE(crashed.acquire());
-        ASSERT_TRUE(crashed.listen([](const QString&) { return true; }));
-    }
-    QFile stale(socketPath());
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.close();
-
-    SingleInstance instance(socketPath());
-    ASSERT_TRUE(instance.acquire());
-    QStringList received;
-    ASSERT_TRUE(instance.listen([&](const QString& url) {
-        received << url;
-        return true;
-    }));
-    SingleInstance client(socketPath());
-    auto result = std::async(std::launch::async, [&] { return client.sendToRunningInstance({QStringLiteral("quandrel://settings")}); });
-    EXPECT_EQ(serve(result), SingleInstance::Delivery::delivered);
-    EXPECT_EQ(received, QStringList{QStringLiteral("quandrel://settings")});
-}
-
 TEST_F(SingleInstanceTest, URLsAreFramedAndRefusalsReachTheClient)
 {
     SingleInstance instance(socketPath());

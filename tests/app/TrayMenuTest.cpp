@@ -44,20 +44,43 @@ struct MenuFixture : test::AppFixture {
 
 } // namespace
 
-TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
+// The entries in their order: "Close All Pins" while there are pins, "Apps" with app bindings,
+// "Grant Permissions…" only while something is missing, between the apps and "Settings…".
+TEST(TrayMenuModel, EntriesInTheirOrderAndWhatTheyCarry)
 {
-    const QuandrelSettings settings;
-    const std::set<Command> taken;
-    const auto menu = trayMenuModel({settings, taken, false});
-    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
-                                         "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
+    const QuandrelSettings defaults;
+    QuandrelSettings settings;
+    settings.windowShortcuts[WindowAction::center] = Shortcut{96, 0}; // F5
+    settings.appBindings.push_back({"org.gnome.TextEditor", "Text Editor", Shortcut{17, 0x1800}, FrontmostBehavior::hide});
+    settings.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::cycleWindows});
+    const std::set<Command> none, taken{WindowCommand{WindowAction::rightHalf}, AppCommand{"org.gnome.TextEditor"}};
+    const QStringList head{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
+                           "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays"};
+    const QStringList tail{"Settings…", "Check for Updates…", "—", "Quit Quandrel"};
+    EXPECT_EQ(titles(trayMenuModel({defaults, none, false})), head + QStringList{"—"} + tail);
+    EXPECT_EQ(titles(trayMenuModel({settings, taken, true})), (head + QStringList{"Close All Pins", "—", "Apps", "—"} + tail));
+    const auto menu = trayMenuModel({settings, taken, false, false});
+    EXPECT_EQ(titles(menu), (head + QStringList{"—", "Apps", "—", "Grant Permissions…"} + tail));
+
     const auto& window = menu.front().children;
     EXPECT_EQ(std::count_if(window.begin(), window.end(), [](const auto& e) { return e.kind == TrayMenuEntry::Kind::divider; }), 4);
     EXPECT_EQ(window.size(), 22u + 4u);
-    EXPECT_EQ(find(window, "Left Half").shortcut, settings.windowShortcuts.at(WindowAction::leftHalf));
+    EXPECT_EQ(find(window, "Left Half").shortcut, defaults.windowShortcuts.at(WindowAction::leftHalf));
     EXPECT_EQ(find(window, "Left Half").command, Command{WindowCommand{WindowAction::leftHalf}});
     EXPECT_EQ(find(window, "Left Half").delay, windowCommandDelay);
+    EXPECT_EQ(find(window, "Center").shortcut, (Shortcut{96, 0}));
     EXPECT_FALSE(find(window, "Almost Maximize").shortcut);
+    EXPECT_TRUE(find(window, "Right Half").shortcutTaken);
+    EXPECT_FALSE(find(window, "Left Half").shortcutTaken);
+    const auto& apps = find(menu, "Apps").children;
+    EXPECT_EQ(titles(apps), (QStringList{"Text Editor", "XTerm"}));
+    EXPECT_TRUE(find(apps, "Text Editor").shortcutTaken);
+    EXPECT_FALSE(find(apps, "XTerm").shortcutTaken);
+    EXPECT_FALSE(find(apps, "XTerm").shortcut);
+    EXPECT_EQ(commandTitle(AppCommand{"xterm"}, settings), QStringLiteral("XTerm"));
+    EXPECT_EQ(commandTitle(AppCommand{"unbound"}, settings), QStringLiteral("unbound"));
+    EXPECT_EQ(find(menu, "Grant Permissions…").action, TrayMenuEntry::Action::grantPermissions);
+    EXPECT_FALSE(find(menu, "Grant Permissions…").command);
 
     EXPECT_EQ(find(menu, "Capture Area").symbol, QStringLiteral("rectangle.dashed"));
     EXPECT_EQ(find(menu, "Capture Area").delay, captureCommandDelay);
@@ -67,52 +90,14 @@ TEST(TrayMenuModel, DefaultSettingsInTheirOrder)
     EXPECT_EQ(find(menu, "Settings…").ownKeys, QKeySequence(Qt::ControlModifier | Qt::Key_Comma));
     EXPECT_EQ(find(menu, "Quit Quandrel").ownKeys, QKeySequence(Qt::ControlModifier | Qt::Key_Q));
     EXPECT_EQ(find(menu, "Quit Quandrel").action, TrayMenuEntry::Action::quit);
-    // Shown, but only the updater makes it work.
+    // Shown, but only the updater makes it work; where the package manager updates Quandrel,
+    // the item says so and does nothing.
     EXPECT_EQ(find(menu, "Check for Updates…").action, TrayMenuEntry::Action::checkForUpdates);
     EXPECT_FALSE(find(menu, "Check for Updates…").enabled);
-    EXPECT_TRUE(trayMenuModel({settings, taken, false, true, true}).at(11).enabled);
-    // Where the package manager updates Quandrel, the item says so and does nothing.
-    const auto packaged = trayMenuModel({settings, taken, false, true, true, QStringLiteral("Updated by your package manager")}).at(11);
+    EXPECT_TRUE(trayMenuModel({defaults, none, false, true, true}).at(11).enabled);
+    const auto packaged = trayMenuModel({defaults, none, false, true, true, QStringLiteral("Updated by your package manager")}).at(11);
     EXPECT_EQ(packaged.title, QStringLiteral("Updated by your package manager"));
     EXPECT_FALSE(packaged.enabled);
-}
-
-TEST(TrayMenuModel, ConditionalEntriesAndTakenShortcuts)
-{
-    QuandrelSettings settings;
-    settings.appBindings.push_back({"org.gnome.TextEditor", "Text Editor", Shortcut{17, 0x1800}, FrontmostBehavior::hide});
-    settings.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::cycleWindows});
-    const std::set<Command> taken{WindowCommand{WindowAction::rightHalf}, AppCommand{"org.gnome.TextEditor"}};
-    const auto menu = trayMenuModel({settings, taken, true});
-    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
-                                         "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "Close All Pins", "—", "Apps", "—", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
-    EXPECT_EQ(titles(find(menu, "Apps").children), (QStringList{"Text Editor", "XTerm"}));
-    EXPECT_TRUE(find(find(menu, "Apps").children, "Text Editor").shortcutTaken);
-    EXPECT_FALSE(find(find(menu, "Apps").children, "XTerm").shortcutTaken);
-    EXPECT_TRUE(find(menu.front().children, "Right Half").shortcutTaken);
-    EXPECT_FALSE(find(menu.front().children, "Left Half").shortcutTaken);
-    EXPECT_EQ(commandTitle(AppCommand{"xterm"}, settings), QStringLiteral("XTerm"));
-    EXPECT_EQ(commandTitle(AppCommand{"unbound"}, settings), QStringLiteral("unbound"));
-}
-
-// "Grant Permissions…" is there only while something is missing, between the apps and
-// "Settings…".
-TEST(TrayMenuModel, GrantPermissionsWhileAPermissionIsMissing)
-{
-    QuandrelSettings settings;
-    settings.windowShortcuts[WindowAction::center] = Shortcut{96, 0}; // F5
-    settings.appBindings.push_back({"xterm", "XTerm", std::nullopt, FrontmostBehavior::hide});
-    const std::set<Command> taken;
-    const auto menu = trayMenuModel({settings, taken, false, false});
-    EXPECT_EQ(titles(menu), (QStringList{"Window", "—", "Capture Area", "Capture Full Screen", "Capture Screen in 5 s", "Capture Window",
-                                         "Copy Text from Area (OCR)", "Repeat Last Area", "Capture All Displays", "—", "Apps", "—", "Grant Permissions…", "Settings…", "Check for Updates…", "—", "Quit Quandrel"}));
-    EXPECT_EQ(find(menu, "Grant Permissions…").action, TrayMenuEntry::Action::grantPermissions);
-    EXPECT_FALSE(find(menu, "Grant Permissions…").command);
-    EXPECT_EQ(find(menu.front().children, "Center").shortcut, (Shortcut{96, 0}));
-    EXPECT_FALSE(find(find(menu, "Apps").children, "XTerm").shortcut);
-
-    const auto granted = trayMenuModel({settings, taken, false, true});
-    EXPECT_FALSE(titles(granted).contains(QStringLiteral("Grant Permissions…")));
 }
 
 // The drawn menu: the same entries, their shown keys, and "Grant Permissions…" coming and

@@ -34,11 +34,7 @@ TEST(ScreenSpace, ConvertsRectanglesBothWays)
         EXPECT_EQ(space.fromWindow(space.toWindow(row.screen)), row.screen);
     }
     EXPECT_EQ(ScreenSpace::of({}).primaryHeight(), 0);
-}
-
-TEST(ScreenSpace, PointsFollowTheSameFlip)
-{
-    const ScreenSpace space(900);
+    // Points follow the same flip.
     EXPECT_EQ(space.fromWindow(Point{5, 0}), (Point{5, 900}));
     EXPECT_EQ(space.fromWindow(Point{5, 899}), (Point{5, 1}));
     EXPECT_EQ(space.toWindow(Point{5, -100}), (Point{5, 1000}));

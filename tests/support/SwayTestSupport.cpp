@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -22,46 +23,22 @@ namespace quandrel::test {
 
 namespace {
 
-QJsonObject findNode(const QJsonObject& node, double id)
-{
-    if (node.value(QLatin1String("id")).toDouble(-1) == id)
-        return node;
-    for (const char* key : {"nodes", "floating_nodes"}) {
-        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray()) {
-            const QJsonObject found = findNode(child.toObject(), id);
-            if (!found.isEmpty())
-                return found;
-        }
-    }
-    return {};
-}
-
-double focusedIn(const QJsonObject& node)
-{
-    if (node.value(QLatin1String("focused")).toBool() && node.value(QLatin1String("pid")).isDouble())
-        return node.value(QLatin1String("id")).toDouble();
-    for (const char* key : {"nodes", "floating_nodes"}) {
-        for (const QJsonValue& child : node.value(QLatin1String(key)).toArray()) {
-            if (const double id = focusedIn(child.toObject()))
-                return id;
-        }
-    }
-    return 0;
-}
-
-void collectTitled(const QJsonObject& node, const QString& title, QString output, std::vector<QJsonObject>& found)
+// Calls `visit` with every node of the tree and the name of the output it is on, until it
+// answers true.
+bool walk(const QJsonObject& node, const std::function<bool(const QJsonObject&, const QString&)>& visit, QString output = {})
 {
     if (node.value(QLatin1String("type")).toString() == QLatin1String("output"))
         output = node.value(QLatin1String("name")).toString();
-    if (node.value(QLatin1String("pid")).isDouble() && node.value(QLatin1String("name")).toString() == title) {
-        QJsonObject window = node;
-        window.insert(QLatin1String("output"), output);
-        found.push_back(window);
-    }
+    if (visit(node, output))
+        return true;
     for (const char* key : {"nodes", "floating_nodes"})
         for (const QJsonValue& child : node.value(QLatin1String(key)).toArray())
-            collectTitled(child.toObject(), title, output, found);
+            if (walk(child.toObject(), visit, output))
+                return true;
+    return false;
 }
+
+bool isWindow(const QJsonObject& node) { return node.value(QLatin1String("pid")).isDouble(); }
 
 Rect rect(const QJsonValue& v)
 {
@@ -97,8 +74,12 @@ bool SwayTestDesktop::run(const std::string& commands)
 
 QJsonObject SwayTestDesktop::node(std::uint32_t id)
 {
-    const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree);
-    return reply ? findNode(reply.document.object(), id) : QJsonObject();
+    QJsonObject found;
+    if (const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree))
+        walk(reply.document.object(), [&](const QJsonObject& n, const QString&) {
+            return n.value(QLatin1String("id")).toDouble(-1) == id ? (found = n, true) : false;
+        });
+    return found;
 }
 
 std::optional<Rect> SwayTestDesktop::outerFrame(std::uint32_t id)
@@ -118,16 +99,27 @@ bool SwayTestDesktop::isFloating(std::uint32_t id) { return node(id).value(QLati
 std::vector<QJsonObject> SwayTestDesktop::windowsTitled(const std::string& title)
 {
     std::vector<QJsonObject> found;
-    const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree);
-    if (reply)
-        collectTitled(reply.document.object(), QString::fromStdString(title), {}, found);
+    if (const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree))
+        walk(reply.document.object(), [&](const QJsonObject& n, const QString& output) {
+            if (isWindow(n) && n.value(QLatin1String("name")).toString() == QString::fromStdString(title)) {
+                found.push_back(n);
+                found.back().insert(QLatin1String("output"), output);
+            }
+            return false;
+        });
     return found;
 }
 
 std::uint32_t SwayTestDesktop::focusedWindow()
 {
-    const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree);
-    return reply ? static_cast<std::uint32_t>(focusedIn(reply.document.object())) : 0;
+    std::uint32_t focused = 0;
+    if (const sway::IpcReply reply = m_commands->request(sway::MessageType::getTree))
+        walk(reply.document.object(), [&](const QJsonObject& n, const QString&) {
+            if (isWindow(n) && n.value(QLatin1String("focused")).toBool())
+                focused = std::uint32_t(n.value(QLatin1String("id")).toDouble());
+            return focused != 0;
+        });
+    return focused;
 }
 
 bool SwayTestDesktop::waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
