@@ -29,6 +29,8 @@ class X11TrayTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        if (const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+            sessionBus = bus;
         unsetenv("DBUS_SESSION_BUS_ADDRESS"); // no StatusNotifier host: the tray is XEmbed's
         x.setMonitors({"*MAIN 1440x900+0+0"});
     }
@@ -57,6 +59,8 @@ protected:
         app.stop();
         tray.stop();
         x.setMonitors({});
+        if (sessionBus)
+            setenv("DBUS_SESSION_BUS_ADDRESS", sessionBus->c_str(), 1);
     }
 
     // A window of Quandrel's in this `xwininfo -tree` listing, at least `minHeight` tall; zero
@@ -118,6 +122,7 @@ protected:
     XDesktop& x = XDesktop::instance();
     quandrel::test::QuandrelHome home{"tray", true};
     LoggedProcess tray, app;
+    std::optional<std::string> sessionBus;
 };
 
 } // namespace

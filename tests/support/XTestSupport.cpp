@@ -1,5 +1,7 @@
 #include "XTestSupport.h"
 
+#include "X11Connection.h"
+
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -19,24 +21,22 @@ namespace quandrel::test {
 
 namespace {
 
+using x11::Reply;
+
 xcb_atom_t intern(xcb_connection_t* c, const char* name)
 {
-    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr);
-    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(r);
-    return a;
+    Reply<xcb_intern_atom_reply_t> r(xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr));
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
 std::vector<std::uint32_t> cardinals(xcb_connection_t* c, xcb_window_t w, const char* name)
 {
-    xcb_get_property_reply_t* r = xcb_get_property_reply(c, xcb_get_property(c, 0, w, intern(c, name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
-    std::vector<std::uint32_t> result;
-    if (r && r->format == 32) {
-        const auto* d = static_cast<const std::uint32_t*>(xcb_get_property_value(r));
-        result.assign(d, d + xcb_get_property_value_length(r) / 4);
-    }
-    std::free(r);
-    return result;
+    Reply<xcb_get_property_reply_t> r(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, w, intern(c, name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr));
+    if (!r || r->format != 32)
+        return {};
+    const auto* d = static_cast<const std::uint32_t*>(xcb_get_property_value(r.get()));
+    return {d, d + xcb_get_property_value_length(r.get()) / 4};
 }
 
 void sendRootMessage(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, const char* type, std::vector<std::uint32_t> data)
@@ -175,10 +175,8 @@ bool XDesktop::isManaged(std::uint32_t window)
         return true;
     // Some window managers (metacity) set no extents on a window they do not decorate: such a
     // window counts once it has its ICCCM state and is on the screen.
-    xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr);
-    const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
-    std::free(a);
-    return viewable && !cardinals(m_connection, window, "WM_STATE").empty();
+    Reply<xcb_get_window_attributes_reply_t> a(xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr));
+    return a && a->map_state == XCB_MAP_STATE_VIEWABLE && !cardinals(m_connection, window, "WM_STATE").empty();
 }
 
 std::uint32_t XDesktop::activeWindow()
@@ -201,11 +199,8 @@ void XDesktop::minimize(std::uint32_t window)
 
 bool XDesktop::isMinimized(std::uint32_t window)
 {
-    const xcb_atom_t hidden = intern(m_connection, "_NET_WM_STATE_HIDDEN");
-    for (auto s : cardinals(m_connection, window, "_NET_WM_STATE"))
-        if (s == hidden)
-            return true;
-    return false;
+    const auto state = cardinals(m_connection, window, "_NET_WM_STATE");
+    return std::ranges::count(state, intern(m_connection, "_NET_WM_STATE_HIDDEN")) > 0;
 }
 
 void XDesktop::maximize(std::uint32_t window)
@@ -218,44 +213,30 @@ void XDesktop::maximize(std::uint32_t window)
 bool XDesktop::isMaximized(std::uint32_t window)
 {
     const auto state = cardinals(m_connection, window, "_NET_WM_STATE");
-    const xcb_atom_t v = intern(m_connection, "_NET_WM_STATE_MAXIMIZED_VERT");
-    for (auto s : state)
-        if (s == v)
-            return true;
-    return false;
+    return std::ranges::count(state, intern(m_connection, "_NET_WM_STATE_MAXIMIZED_VERT")) > 0;
 }
 
 Rect XDesktop::outerFrame(std::uint32_t window)
 {
     xcb_window_t w = window;
     for (;;) {
-        xcb_query_tree_reply_t* tree = xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, w), nullptr);
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, w), nullptr));
         if (!tree)
             return {};
-        const xcb_window_t parent = tree->parent;
-        std::free(tree);
-        if (parent == m_root || parent == XCB_WINDOW_NONE)
+        if (tree->parent == m_root || tree->parent == XCB_WINDOW_NONE)
             break;
-        w = parent;
+        w = tree->parent;
     }
-    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, w), nullptr);
-    if (!g)
-        return {};
-    const Rect r{double(g->x), double(g->y), double(g->width + 2 * g->border_width), double(g->height + 2 * g->border_width)};
-    std::free(g);
-    return r;
+    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, w), nullptr));
+    return g ? Rect{double(g->x), double(g->y), double(g->width + 2 * g->border_width), double(g->height + 2 * g->border_width)} : Rect{};
 }
 
 Rect XDesktop::clientGeometry(std::uint32_t window)
 {
-    xcb_get_geometry_reply_t* g = xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr);
-    xcb_translate_coordinates_reply_t* t = xcb_translate_coordinates_reply(m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr);
-    Rect r;
-    if (g && t)
-        r = {double(t->dst_x), double(t->dst_y), double(g->width), double(g->height)};
-    std::free(g);
-    std::free(t);
-    return r;
+    Reply<xcb_get_geometry_reply_t> g(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+    Reply<xcb_translate_coordinates_reply_t> t(
+        xcb_translate_coordinates_reply(m_connection, xcb_translate_coordinates(m_connection, window, m_root, 0, 0), nullptr));
+    return g && t ? Rect{double(t->dst_x), double(t->dst_y), double(g->width), double(g->height)} : Rect{};
 }
 
 void XDesktop::setMonitors(const std::vector<std::string>& monitors)
@@ -283,20 +264,17 @@ void XDesktop::setMonitors(const std::vector<std::string>& monitors)
 
 bool XDesktop::declareTrayForeground(std::uint32_t rgb)
 {
-    xcb_get_selection_owner_reply_t* owner = xcb_get_selection_owner_reply(
-        m_connection, xcb_get_selection_owner(m_connection, intern(m_connection, "_NET_SYSTEM_TRAY_S0")), nullptr);
+    Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, intern(m_connection, "_NET_SYSTEM_TRAY_S0")), nullptr));
     const xcb_window_t window = owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
-    std::free(owner);
     if (window == XCB_WINDOW_NONE)
         return false;
     const auto channel = [rgb](int shift) { return std::uint32_t((rgb >> shift) & 0xff) * 0x101; };
     // Foreground, error, warning, success.
     const std::uint32_t colors[12] = {channel(16), channel(8), channel(0), 0xffff, 0, 0, 0xffff, 0x8000, 0, 0, 0xffff, 0};
-    xcb_generic_error_t* error = xcb_request_check(
+    return !Reply<xcb_generic_error_t>(xcb_request_check(
         m_connection, xcb_change_property_checked(m_connection, XCB_PROP_MODE_REPLACE, window, intern(m_connection, "_NET_SYSTEM_TRAY_COLORS"),
-                                                  XCB_ATOM_CARDINAL, 32, 12, colors));
-    std::free(error);
-    return error == nullptr;
+                                                  XCB_ATOM_CARDINAL, 32, 12, colors)));
 }
 
 } // namespace quandrel::test
