@@ -1,5 +1,6 @@
 #include "SwayTestSupport.h"
 
+#include "PipedProcess.h"
 #include "SwayIpc.h"
 
 #include <QJsonArray>
@@ -10,14 +11,9 @@
 #include <functional>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
-
-extern char** environ;
 
 namespace quandrel::test {
 
@@ -159,22 +155,8 @@ Rect SwayTestDesktop::layoutBounds()
 
 SwayInput::SwayInput()
 {
-    int toDriver[2];
-    int fromDriver[2];
-    if (::pipe2(toDriver, O_CLOEXEC) != 0 || ::pipe2(fromDriver, O_CLOEXEC) != 0)
-        throw std::runtime_error("no pipe");
-    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDINPUT), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, toDriver[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, fromDriver[1], 1);
-    const int spawned = posix_spawn(&m_pid, QUANDREL_WAYLANDINPUT, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(toDriver[0]);
-    ::close(fromDriver[1]);
-    m_in = toDriver[1];
-    m_out = fromDriver[0];
-    if (spawned != 0 || readLine() != "ready")
+    m_pid = spawnPiped({QUANDREL_WAYLANDINPUT}, &m_out, &m_in);
+    if (m_pid <= 0 || readLine(m_out, m_pending, std::chrono::seconds(10)) != "ready")
         throw std::runtime_error("the virtual pointer and keyboard did not start");
 }
 
@@ -186,30 +168,11 @@ SwayInput::~SwayInput()
         waitpid(m_pid, nullptr, 0); // ends with its input
 }
 
-std::string SwayInput::readLine()
-{
-    for (;;) {
-        if (const auto end = m_pending.find('\n'); end != std::string::npos) {
-            std::string line = m_pending.substr(0, end);
-            m_pending.erase(0, end + 1);
-            return line;
-        }
-        pollfd p{m_out, POLLIN, 0};
-        char buffer[256];
-        if (::poll(&p, 1, 10000) <= 0)
-            return {};
-        const ssize_t n = ::read(m_out, buffer, sizeof buffer);
-        if (n <= 0)
-            return {};
-        m_pending.append(buffer, std::size_t(n));
-    }
-}
-
 bool SwayInput::send(const std::string& line)
 {
     const std::string text = line + "\n";
     const bool written = ::write(m_in, text.data(), text.size()) == ssize_t(text.size());
-    const std::string answer = written ? readLine() : std::string();
+    const std::string answer = written ? readLine(m_out, m_pending, std::chrono::seconds(10)) : std::string();
     EXPECT_EQ(answer, "ok") << line;
     return answer == "ok";
 }
@@ -239,20 +202,11 @@ bool SwayInput::key(const std::string& name) { return send("key " + name); }
 
 SwayClient::SwayClient(const std::string& appId, const std::string& text)
 {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        throw std::runtime_error("no pipe");
-    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDWINDOW), const_cast<char*>(appId.c_str()),
-                    text.empty() ? nullptr : const_cast<char*>(text.c_str()), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawn(&m_pid, QUANDREL_WAYLANDWINDOW, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    m_output = pipeFds[0];
-    if (spawned != 0)
+    std::vector<std::string> arguments{QUANDREL_WAYLANDWINDOW, appId};
+    if (!text.empty())
+        arguments.push_back(text);
+    m_pid = spawnPiped(arguments, &m_output, nullptr, true);
+    if (m_pid <= 0)
         throw std::runtime_error("cannot start the Wayland test window");
     SwayTestDesktop& desktop = SwayTestDesktop::instance();
     const pid_t pid = m_pid;
@@ -274,25 +228,17 @@ bool SwayClient::settle(std::chrono::milliseconds timeout)
 {
     SwayTestDesktop& desktop = SwayTestDesktop::instance();
     const auto deadline = std::chrono::steady_clock::now() + timeout;
+    // The client prints "size W H" each time it has drawn itself at a new size.
     for (;;) {
         const Rect content = rect(desktop.node(m_id).value(QLatin1String("window_rect")));
         if (m_width == int(content.width) && m_height == int(content.height))
             return true;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd p{m_output, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) <= 0) {
+        const std::string line = readLine(m_output, m_pending, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()));
+        if (line.empty()) {
             ADD_FAILURE() << "the client shows " << m_width << " × " << m_height << ", sway wants " << toString(content);
             return false;
         }
-        char buffer[256];
-        const ssize_t n = ::read(m_output, buffer, sizeof buffer);
-        if (n <= 0)
-            return false;
-        m_pending.append(buffer, std::size_t(n));
-        for (auto end = m_pending.find('\n'); end != std::string::npos; end = m_pending.find('\n')) {
-            std::sscanf(m_pending.substr(0, end).c_str(), "size %d %d", &m_width, &m_height);
-            m_pending.erase(0, end + 1);
-        }
+        std::sscanf(line.c_str(), "size %d %d", &m_width, &m_height);
     }
 }
 

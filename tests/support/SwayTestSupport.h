@@ -111,7 +111,6 @@ public:
 
 private:
     bool send(const std::string& line);
-    std::string readLine();
 
     pid_t m_pid = -1;
     int m_in = -1;

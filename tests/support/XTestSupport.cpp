@@ -1,5 +1,6 @@
 #include "XTestSupport.h"
 
+#include "PipedProcess.h"
 #include "X11Connection.h"
 
 #include <xcb/xcb.h>
@@ -10,12 +11,9 @@
 #include <cstring>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace quandrel::test {
 
@@ -58,50 +56,21 @@ int run(const std::string& command) { return std::system(command.c_str()); }
 
 TestWindow::TestWindow(const std::vector<std::string>& arguments, int windowCount)
 {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
     std::vector<std::string> args{QUANDREL_TESTWINDOW};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    if (windowCount > 1) {
-        args.push_back("--count");
-        args.push_back(std::to_string(windowCount));
-    }
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const int rc = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    if (rc != 0) {
-        ::close(pipeFds[0]);
+    if (windowCount > 1)
+        args.insert(args.end(), {"--count", std::to_string(windowCount)});
+    int output = -1;
+    m_pid = spawnPiped(args, &output);
+    if (m_pid <= 0)
         throw std::runtime_error("cannot start the test window");
-    }
-
-    std::string output;
-    pollfd pfd{pipeFds[0], POLLIN, 0};
-    auto lines = [&] { return std::size_t(std::count(output.begin(), output.end(), '\n')); };
-    while (lines() < std::size_t(windowCount) && poll(&pfd, 1, 5000) > 0) {
-        char buffer[256];
-        const ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        output.append(buffer, std::size_t(n));
-    }
-    ::close(pipeFds[0]);
-    std::size_t at = 0;
+    // One "READY <id>" line for each window, once it is mapped.
+    std::string pending;
     std::uint32_t window = 0;
-    while (at < output.size() && std::sscanf(output.c_str() + at, "READY %u", &window) == 1) {
+    while (m_windows.size() < std::size_t(windowCount)
+           && std::sscanf(readLine(output, pending, std::chrono::seconds(5)).c_str(), "READY %u", &window) == 1)
         m_windows.push_back(window);
-        at = output.find('\n', at) + 1;
-        if (at == 0)
-            break;
-    }
+    ::close(output);
     if (m_windows.size() != std::size_t(windowCount)) {
         close();
         throw std::runtime_error("the test window did not start");
