@@ -10,6 +10,7 @@
 #include "X11Desktop.h"
 #include "X11HotKeys.h"
 #include "X11KeyboardLayout.h"
+#include "X11Windows.h"
 #include "XTestSupport.h"
 
 #include <xcb/xcb.h>

@@ -4,6 +4,7 @@
 
 #include "WindowManager.h"
 #include "X11Desktop.h"
+#include "FrontmostApplication.h"
 #include "X11Windows.h"
 #include "XTestSupport.h"
 
