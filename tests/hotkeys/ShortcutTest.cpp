@@ -59,6 +59,7 @@ TEST(Shortcut, KeyEventsNeedAModifierUnlessTheKeyTypesNothing)
         {71, 96, 96}, {197, 80, 80}, {202, linuxKeyBase + 194, linuxKeyBase + 194}, {107, linuxKeyBase + 99, linuxKeyBase + 99},
         {127, linuxKeyBase + 119, linuxKeyBase + 119}, {78, linuxKeyBase + 70, linuxKeyBase + 70},
         {172, linuxKeyBase + 164, linuxKeyBase + 164}, {121, 74, 74}, {148, linuxKeyBase + 140, linuxKeyBase + 140},
+        {136, linuxKeyBase + 128, linuxKeyBase + 128}, // Stop, the first of the launcher and media keys
     };
     for (const auto& k : keys) {
         EXPECT_EQ(shortcutFromKeyEvent(k.xKeycode, Qt::NoModifier), k.alone ? std::optional<Shortcut>(Shortcut{*k.alone, 0}) : std::nullopt)
