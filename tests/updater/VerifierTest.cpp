@@ -309,6 +309,7 @@ TEST(BundleManifest, EncodingRoundTripsOddNames)
 
     for (const QByteArray& bad : {QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nf 0644 1 abc x\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 ../x\n"),
+                                  QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 /x\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 b\nd 0755 a\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 a\nd 0755 a\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 a"),
