@@ -20,7 +20,6 @@ using namespace quandrel::test;
 namespace {
 
 constexpr std::uint32_t ctrlOpt = 0x1800;
-const Shortcut leftHalfDefault{123, ctrlOpt};
 
 class RecorderTest : public ::testing::Test, public ControllerFixture {
 protected:
@@ -96,30 +95,6 @@ TEST_F(RecorderTest, RecordingReleasesEveryHotKeyAndTakesTheKeyboardUntilItEnds)
     EXPECT_FALSE(windowShortcut(WindowAction::topHalf));
     EXPECT_EQ(hotKeysHeld(), before - 1);
     EXPECT_FALSE(r->clearButton()->isVisible());
-}
-
-// Ctrl+Alt+← is Left Half's: recorded for Right Half it is taken as it is; afterwards Left Half
-// (earlier in the list) keeps the hot key, Right Half is refused, and both rows warn.
-TEST_F(RecorderTest, ACombinationInUseIsRecordedAndBothRowsWarn)
-{
-    ShortcutRecorder* right = recorder(WindowAction::rightHalf);
-    startRecording(right);
-    pressKey(right->button(), Qt::Key_Left, Qt::ControlModifier | Qt::AltModifier, xkey::left);
-    EXPECT_FALSE(right->isRecording());
-    EXPECT_EQ(windowShortcut(WindowAction::rightHalf), leftHalfDefault);
-    EXPECT_EQ(desktop.beeps(), 0);
-
-    EXPECT_TRUE(controller->failedActions().contains(WindowCommand{WindowAction::rightHalf}));
-    EXPECT_FALSE(controller->failedActions().contains(WindowCommand{WindowAction::leftHalf}));
-    ShortcutRecorder* left = recorder(WindowAction::leftHalf);
-    EXPECT_TRUE(left->warning()->isVisible());
-    EXPECT_EQ(left->helpText(), QStringLiteral("Also used for Right Half"));
-    EXPECT_TRUE(right->warning()->isVisible());
-    EXPECT_EQ(right->helpText(), ShortcutRecorder::failedText);
-    EXPECT_EQ(right->button()->toolTip(), ShortcutRecorder::failedText);
-    EXPECT_FALSE(recorder(WindowAction::topHalf)->warning()->isVisible());
-    // The combination does Left Half's work.
-    EXPECT_TRUE(desktop.press({123, ctrlOpt}));
 }
 
 // What each key does while recording: a bare key that types text beeps and recording goes
