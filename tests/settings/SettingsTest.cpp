@@ -1,4 +1,6 @@
 #include "FileSizeLimit.h"
+#include "KeyboardLayout.h"
+#include "SettingsModel.h"
 #include "SettingsStore.h"
 
 #include <QDir>
@@ -60,16 +62,10 @@ bool waitFor(const std::function<bool()>& done)
 
 TEST_F(SettingsTest, FirstLaunchAndEmptyDocumentGiveTheDefaults)
 {
-    const QuandrelSettings s = loaded();
-    EXPECT_EQ(s.windowShortcuts.size(), 21u);
-    EXPECT_EQ(s.captureShortcuts.size(), 4u);
-    EXPECT_TRUE(s.appBindings.empty());
-    EXPECT_EQ(s.gap, 0);
-    EXPECT_EQ(s.repeatBehavior, RepeatBehavior::cycleSizes);
-    EXPECT_TRUE(s.dragToSnap && s.restoreSizeOnDrag);
-    EXPECT_EQ(s.afterCapture, AfterCapture::copyAndThumbnail);
-    EXPECT_FALSE(s.saveFolderBookmark);
-    EXPECT_FALSE(s.hasCompletedOnboarding);
+    EXPECT_EQ(loaded(), QuandrelSettings{});
+    SettingsStore s(path());
+    EXPECT_TRUE(s.ensureFileExists()); // the first opening writes the current settings
+    EXPECT_EQ(decodeSettings(stored()), QuandrelSettings{});
     store("{}");
     EXPECT_EQ(loaded(), QuandrelSettings{});
 }
@@ -170,13 +166,6 @@ TEST_F(SettingsTest, AHandWrittenFileIsReadAndARefusedOneIsKeptBesideOnTheNextCh
     next.gap = 6;
     s.setSettings(next);
     EXPECT_EQ(keptCopies().size(), 1);
-}
-
-TEST_F(SettingsTest, FirstOpeningWritesTheCurrentSettings)
-{
-    SettingsStore s(path());
-    EXPECT_TRUE(s.ensureFileExists());
-    EXPECT_EQ(decodeSettings(stored()), QuandrelSettings{});
 }
 
 TEST_F(SettingsTest, AnEarlierINIDocumentIsTakenOverOnce)
@@ -321,5 +310,88 @@ TEST_F(SettingsTest, TheWatchCoversOnlyWhatCanChangeTheDocument)
         next.gap = gap;
         other.setSettings(next);
         EXPECT_TRUE(waitFor([&] { return s.settings().gap == gap; })) << gap;
+    }
+}
+
+// What the settings and welcome windows say, without the windows.
+TEST(SettingsModel, ConflictsAndAddedApplications)
+{
+    QuandrelSettings s;
+    const Shortcut left = s.windowShortcuts.at(WindowAction::leftHalf);
+    s.captureShortcuts[CaptureMode::area] = left;
+    s.appBindings = {{"org.gnome.TextEditor", "Editor (stored name)", left, FrontmostBehavior::hide},
+                     {"org.example.Uninstalled", "Uninstalled", Shortcut{3, 0x1800}, FrontmostBehavior::hide}};
+    const AppNameLookup names = [](const std::string& id) -> std::optional<std::string> {
+        return id == "org.gnome.TextEditor" ? std::optional<std::string>("Text Editor") : std::nullopt;
+    };
+    const Command area = CaptureCommand{CaptureMode::area, std::nullopt};
+    EXPECT_EQ(conflictText(WindowCommand{WindowAction::leftHalf}, s, names), QStringLiteral("Also used for Capture Area, Text Editor"));
+    EXPECT_EQ(conflictText(area, s, names), QStringLiteral("Also used for Left Half, Text Editor"));
+    // An uninstalled app is named by its ID.
+    EXPECT_EQ(conflictText(WindowCommand{WindowAction::centerThird}, s, names), QStringLiteral("Also used for org.example.Uninstalled"));
+    EXPECT_EQ(conflictText(WindowCommand{WindowAction::rightHalf}, s, names), QString());
+    EXPECT_EQ(conflictText(WindowCommand{WindowAction::almostMaximize}, s, names), QString());
+
+    // A bound app and a repeat are skipped; a new one has no shortcut and hides when in front.
+    const auto added = addApplications(s.appBindings, {{"org.gnome.TextEditor", "Text Editor", ""}, {"new.app", "", ""}, {"new.app", "New", ""}});
+    ASSERT_EQ(added.size(), 3u);
+    EXPECT_EQ(added[2], (AppBinding{"new.app", "new.app", std::nullopt, FrontmostBehavior::hide}));
+}
+
+TEST(SettingsModel, OnboardingAndTilingNotes)
+{
+    QuandrelSettings done;
+    done.hasCompletedOnboarding = true;
+    EXPECT_TRUE(needsOnboarding({}, true));
+    EXPECT_FALSE(needsOnboarding(done, true));
+    EXPECT_TRUE(needsOnboarding(done, false)); // again while window control is missing
+    EXPECT_EQ(onboardingButtonTitle(true), QStringLiteral("Done"));
+    EXPECT_EQ(onboardingButtonTitle(false), QStringLiteral("Later"));
+
+    EXPECT_FALSE(systemTilingNote({false, false}, std::nullopt));
+    EXPECT_TRUE(systemTilingNote({true, true}, std::nullopt)->contains(QStringLiteral("the left and right edges and corners and the top edge")));
+    EXPECT_EQ(systemTilingNote({false, true}, TilingSettingsPage{"Screen Edges", "kcmshell6", {"kcm_kwinscreenedges"}}),
+              QStringLiteral("Your desktop already tiles windows dragged to the top edge, so Quandrel leaves those to it. To use "
+                             "Quandrel's layouts and gaps there too, turn off tiling by dragging in the desktop's settings → Screen "
+                             "Edges."));
+    EXPECT_EQ(tilingSettingsButtonTitle({"Multitasking", "gnome-control-center", {"multitasking"}}),
+              QStringLiteral("Open Multitasking Settings…"));
+}
+
+// "Try it" names the shortcuts that work; taken ones (the desktop's workspace keys) are named
+// as taken, with a link to the tab where they change.
+TEST(SettingsModel, TryItNamesTheShortcutsThatWork)
+{
+    const Command left = WindowCommand{WindowAction::leftHalf}, right = WindowCommand{WindowAction::rightHalf};
+    const Command area = CaptureCommand{CaptureMode::area, std::nullopt}, text = CaptureCommand{CaptureMode::text, std::nullopt};
+    QuandrelSettings cleared;
+    cleared.windowShortcuts.clear();
+    const auto works = [](const char* text) { return TryItLine{QString::fromUtf8(text), QString(), SettingsTab::general}; };
+    const TryItLine captures = works("Shift+Super+2 captures an area, Shift+Super+1 the whole screen, Shift+Super+7 copies the text in an area.");
+    const struct {
+        QuandrelSettings settings;
+        std::set<Command> taken;
+        TryItLine halves, captures;
+    } rows[] = {
+        {{}, {}, works("Ctrl+Alt+← and Ctrl+Alt+→ snap a window to the left or right half. Press again for ⅔ and ⅓."), captures},
+        {{}, {left, right},
+         {"Ctrl+Alt+← (Left Half) and Ctrl+Alt+→ (Right Half) are taken by another program; choose others in Settings → Windows.",
+          "Settings → Windows", SettingsTab::windows}, captures},
+        {{}, {left, area, text},
+         {"Ctrl+Alt+→ snaps a window to the right half. Press again for ⅔ and ⅓. Ctrl+Alt+← (Left Half) is taken by another "
+          "program; choose another in Settings → Windows.", "Settings → Windows", SettingsTab::windows},
+         {"Shift+Super+1 captures the whole screen. Shift+Super+2 (Capture Area) and Shift+Super+7 (Copy Text from Area (OCR)) are "
+          "taken by another program; choose others in Settings → Screenshots.", "Settings → Screenshots", SettingsTab::screenshots}},
+        {cleared, {}, {"Give Left Half and Right Half a shortcut in Settings → Windows.", "Settings → Windows", SettingsTab::windows}, captures},
+    };
+    const auto us = XkbKeyboardLayout::fromNames("us");
+    for (const auto& row : rows) {
+        const auto lines = tryItLines(row.settings, row.taken, us.get());
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0].text.toStdString(), row.halves.text.toStdString());
+        EXPECT_EQ(lines[0], row.halves);
+        EXPECT_EQ(lines[1].text.toStdString(), row.captures.text.toStdString());
+        EXPECT_EQ(lines[1], row.captures);
+        EXPECT_EQ(lines[2], (TryItLine{"Add app shortcuts in Settings → Apps.", "Settings → Apps", SettingsTab::apps}));
     }
 }

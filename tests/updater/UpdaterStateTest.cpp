@@ -163,40 +163,39 @@ TEST_F(UpdaterStateTest, FirstStartChecksAtOnceThenWaitsAnHourAtATime)
     EXPECT_EQ(QFile::permissions(settingsPath()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
-TEST_F(UpdaterStateTest, WaitsTheRemainingTimeClampedToAMinuteAndAnHour)
+// The wait for the next check: the time left of a day since the last one, but at least a
+// minute and at most an hour at a time; a date in the future (the clock was set back) or one
+// that can't be read still checks within a day.
+TEST_F(UpdaterStateTest, TheNextCheckWaitsTheRestOfADay)
 {
-    lastCheckedAgo(23 * hour);
-    auto updater = make();
-    EXPECT_EQ(feed->calls, 0);
-    EXPECT_EQ(nextWake(), hour);
-    runFor(hour);
-    EXPECT_EQ(feed->calls, 1);
-}
-
-TEST_F(UpdaterStateTest, OneSecondShortOfADayWaitsAMinute)
-{
-    lastCheckedAgo(day - 1000);
-    auto updater = make();
-    EXPECT_EQ(nextWake(), 60 * 1000);
-    runFor(59 * 1000);
-    EXPECT_EQ(feed->calls, 0);
-    runFor(1000);
-    EXPECT_EQ(feed->calls, 1);
-}
-
-TEST_F(UpdaterStateTest, ALastCheckInTheFutureStillChecksWithinADay)
-{
-    // The clock was set back a year after the last check (or the file says so).
-    lastCheckedAgo(-365 * day);
-    auto updater = make();
-    EXPECT_EQ(feed->calls, 0);
-    runFor(day);
-    EXPECT_EQ(feed->calls, 1);
-
+    const struct {
+        qint64 ago;
+        std::optional<int> firstWake;
+        qint64 quiet, checkedBy; // no check within `quiet`, one by `checkedBy`
+    } rows[] = {{23 * hour, hour, hour - 1, hour}, {day - 1000, 60 * 1000, 59 * 1000, 60 * 1000}, {-365 * day, hour, 0, day}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.ago);
+        clock = {};
+        feed->calls = 0;
+        lastCheckedAgo(row.ago);
+        auto updater = make();
+        EXPECT_EQ(nextWake(), row.firstWake);
+        runFor(row.quiet);
+        EXPECT_EQ(feed->calls, 0);
+        runFor(row.checkedBy - row.quiet);
+        EXPECT_EQ(feed->calls, 1);
+    }
     // Set back again while running: counted from when it was noticed, not from the old date.
+    auto updater = make();
     clockOffset = -365 * day;
     runFor(day + hour);
     EXPECT_EQ(feed->calls, 2);
+
+    store(UpdaterSettings::lastCheckDate, "yesterday-ish");
+    feed->calls = 0;
+    clockOffset = 0;
+    auto unreadable = make();
+    EXPECT_EQ(feed->calls, 1);
 }
 
 TEST_F(UpdaterStateTest, AFailedBackgroundCheckIsSilentAndRetriedAnHourLater)
@@ -427,13 +426,6 @@ TEST_F(UpdaterStateTest, RestartingTheScheduleLeavesOneRunning)
     runFor(day);
     EXPECT_EQ(feed->calls, 2);
     EXPECT_EQ(QSettings(settingsPath(), QSettings::IniFormat).value(UpdaterSettings::automaticallyChecks).toBool(), true);
-}
-
-TEST_F(UpdaterStateTest, AnUnreadableLastCheckDateChecksAtOnce)
-{
-    store(UpdaterSettings::lastCheckDate, "yesterday-ish");
-    auto updater = make();
-    EXPECT_EQ(feed->calls, 1);
 }
 
 TEST_F(UpdaterStateTest, AnUpdaterGoneDuringADownloadIsNotCalledBack)

@@ -234,65 +234,60 @@ TEST_F(VerifierTest, ADamagedVersionRecordRefusesUpdatesAndIsNeverLowered)
     EXPECT_TRUE(error->message().contains(QStringLiteral("can't be written"))) << error->what();
 }
 
-TEST_F(VerifierTest, OtherKeysAndIdentifiersAreRejected)
+// Other keys and identifiers, older, equal and rolled-back versions, a missing version and a
+// running copy that can't check: each refused with its reason.
+TEST_F(VerifierTest, RefusedBundles)
 {
+    using K = VerificationError::Kind;
     const TestKeys stranger = makeKeys();
-    auto error = verify(newBundle(QStringLiteral("2.0"), &stranger));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->detail(), QStringLiteral("it was signed with a different key"));
-
-    error = verify(newBundle(QStringLiteral("2.0"), nullptr, QStringLiteral("org.example.Other")));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->detail(), QStringLiteral("it is signed as org.example.Other, not ") + testIdentifier);
-}
-
-TEST_F(VerifierTest, OlderEqualAndRolledBackVersionsAreNotNewer)
-{
-    auto error = verify(newBundle(QStringLiteral("1.0")));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), VerificationError::Kind::notNewer);
-    EXPECT_EQ(error->message(), QStringLiteral("The downloaded version (1.0) isn't newer than 1.0."));
-
-    error = verify(newBundle(QStringLiteral("1.0-beta.3")));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->message(), QStringLiteral("The downloaded version (1.0-beta.3) isn't newer than 1.0."));
-
-    // Once 3.0 was accepted, a signed 2.0 is refused even though it is newer than 1.0.
-    ASSERT_FALSE(verify(newBundle(QStringLiteral("3.0"))));
-    error = verify(newBundle(QStringLiteral("2.0")));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->message(), QStringLiteral("The downloaded version (2.0) isn't newer than 3.0."));
-    EXPECT_FALSE(verify(newBundle(QStringLiteral("3.0")))) << "the same version may be fetched again";
-}
-
-TEST_F(VerifierTest, AMissingVersionIsAnInvalidSignature)
-{
-    const AppBundle bundle = newBundle();
-    writeFile(bundle.file(AppBundle::infoFile), R"({"identifier": "org.quandrel.Quandrel.test", "version": "two"})");
-    auto manifest = BundleManifest::scan(bundle.path());
-    ASSERT_TRUE(manifest);
-    manifest->identifier = testIdentifier;
-    manifest->version = QStringLiteral("two");
-    signManifest(bundle.path(), keys, *manifest);
-    const auto error = verify(bundle);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->message(), QStringLiteral("The update's signature couldn't be verified: missing version"));
-}
-
-TEST_F(VerifierTest, AnUnsignedRunningCopyCannotVerifyUpdates)
-{
-    QFile::remove(installed.file(AppBundle::trustedKeyFile));
-    auto error = verify(newBundle());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), VerificationError::Kind::currentAppUnsigned);
-    EXPECT_EQ(error->message(),
-              QStringLiteral("This copy of the app carries no key to check updates with, so updates can't be verified."));
-
-    writeFile(installed.file(AppBundle::trustedKeyFile), keys.publicKeyText);
-    QFile::remove(installed.file(AppBundle::infoFile));
-    error = verify(newBundle());
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->kind(), VerificationError::Kind::currentAppUnsigned);
+    const auto unsignedVersion = [&] {
+        const AppBundle bundle = newBundle();
+        writeFile(bundle.file(AppBundle::infoFile), R"({"identifier": "org.quandrel.Quandrel.test", "version": "two"})");
+        auto manifest = BundleManifest::scan(bundle.path());
+        manifest->identifier = testIdentifier;
+        manifest->version = QStringLiteral("two");
+        signManifest(bundle.path(), keys, *manifest);
+        return bundle;
+    };
+    const struct {
+        const char* name;
+        std::function<AppBundle()> bundle;
+        K kind;
+        QString message;
+    } rows[] = {
+        {"other key", [&] { return newBundle(QStringLiteral("2.0"), &stranger); }, K::invalidSignature,
+         QStringLiteral("The update's signature couldn't be verified: it was signed with a different key")},
+        {"other identifier", [&] { return newBundle(QStringLiteral("2.0"), nullptr, QStringLiteral("org.example.Other")); },
+         K::invalidSignature, QStringLiteral("The update's signature couldn't be verified: it is signed as org.example.Other, not ") + testIdentifier},
+        {"equal", [&] { return newBundle(QStringLiteral("1.0")); }, K::notNewer, QStringLiteral("The downloaded version (1.0) isn't newer than 1.0.")},
+        {"older", [&] { return newBundle(QStringLiteral("1.0-beta.3")); }, K::notNewer,
+         QStringLiteral("The downloaded version (1.0-beta.3) isn't newer than 1.0.")},
+        {"missing version", unsignedVersion, K::invalidSignature, QStringLiteral("The update's signature couldn't be verified: missing version")},
+        // Once 3.0 was accepted, a signed 2.0 is refused even though it is newer than 1.0.
+        {"rolled back", [&] {
+             EXPECT_FALSE(verify(newBundle(QStringLiteral("3.0"))));
+             EXPECT_FALSE(verify(newBundle(QStringLiteral("3.0")))) << "the same version may be fetched again";
+             return newBundle(QStringLiteral("2.0"));
+         }, K::notNewer, QStringLiteral("The downloaded version (2.0) isn't newer than 3.0.")},
+        {"running copy without a key", [&] {
+             QFile::remove(installed.file(AppBundle::trustedKeyFile));
+             return newBundle();
+         }, K::currentAppUnsigned, QStringLiteral("This copy of the app carries no key to check updates with, so updates can't be verified.")},
+        {"running copy without its information", [&] {
+             writeFile(installed.file(AppBundle::trustedKeyFile), keys.publicKeyText);
+             QFile::remove(installed.file(AppBundle::infoFile));
+             return newBundle();
+         }, K::currentAppUnsigned, QString()},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto error = verify(row.bundle());
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->kind(), row.kind);
+        if (!row.message.isEmpty()) {
+            EXPECT_EQ(error->message(), row.message);
+        }
+    }
 }
 
 TEST(BundleManifest, EncodingRoundTripsOddNames)
@@ -314,6 +309,7 @@ TEST(BundleManifest, EncodingRoundTripsOddNames)
 
     for (const QByteArray& bad : {QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nf 0644 1 abc x\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 ../x\n"),
+                                  QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 /x\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 b\nd 0755 a\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 a\nd 0755 a\n"),
                                   QByteArray("ostry-manifest 1\nidentifier x\nversion 1\nd 0755 a"),

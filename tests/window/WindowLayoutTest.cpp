@@ -96,113 +96,70 @@ TEST(WindowLayout, NeighbouringTilesAreExactlyOneGapApart)
     }
 }
 
-TEST(WindowLayout, ActionsWithoutATargetAnswerNothing)
+TEST(WindowLayout, SingleFrames)
 {
-    for (const WindowAction a : {WindowAction::restore, WindowAction::nextDisplay, WindowAction::previousDisplay})
-        EXPECT_FALSE(targetFrame(a, 0, landscape, anyWindow, 8));
     for (const WindowAction a : allWindowActions) {
-        if (a != WindowAction::restore && a != WindowAction::nextDisplay && a != WindowAction::previousDisplay) {
-            EXPECT_TRUE(targetFrame(a, 0, landscape, anyWindow, 8)) << rawName(a);
-        }
+        const bool none = a == WindowAction::restore || a == WindowAction::nextDisplay || a == WindowAction::previousDisplay;
+        EXPECT_EQ(!targetFrame(a, 0, landscape, anyWindow, 8), none) << rawName(a);
+        EXPECT_EQ(windowActionFromRawName(rawName(a)), a);
     }
-}
-
-TEST(WindowLayout, CentringAndHeightIgnoreOrUseTheGapAsDefined)
-{
-    EXPECT_EQ(*targetFrame(WindowAction::almostMaximize, 0, landscape, anyWindow, 8), (Rect{72, 44, 1296, 788}));
-    // A window larger than the display becomes exactly the visible frame.
-    EXPECT_EQ(*targetFrame(WindowAction::center, 0, landscape, Rect{-50, -50, 3000, 2000}, 8), landscape);
-    EXPECT_EQ(*targetFrame(WindowAction::center, 0, landscape, Rect{0, 0, 501, 401}, 8), (Rect{470, 237, 501, 401}));
-    // maximizeHeight keeps x even outside the display.
-    EXPECT_EQ(*targetFrame(WindowAction::maximizeHeight, 0, landscape, Rect{-300, 40, 2000, 100}, 8), (Rect{-300, 8, 1424, 859}));
-}
-
-TEST(WindowLayout, ResizedFrameKeepsLimits)
-{
-    const Rect small = resizedFrame({100, 100, 220, 160}, -30, landscape);
-    EXPECT_EQ(small.size(), (Size{200, 150}));
-    EXPECT_EQ(small, (Rect{110, 105, 200, 150}));
+    EXPECT_FALSE(windowActionFromRawName("LeftHalf"));
+    EXPECT_EQ(repeatBehaviorFromRawName("acrossDisplays"), RepeatBehavior::acrossDisplays);
+    EXPECT_FALSE(repeatBehaviorFromRawName("Nothing"));
+    const struct {
+        WindowAction action;
+        Rect window, expected;
+    } rows[] = {
+        {WindowAction::almostMaximize, anyWindow, {72, 44, 1296, 788}},
+        {WindowAction::center, {-50, -50, 3000, 2000}, landscape}, // larger than the display: the visible frame
+        {WindowAction::center, {0, 0, 501, 401}, {470, 237, 501, 401}},
+        {WindowAction::maximizeHeight, {-300, 40, 2000, 100}, {-300, 8, 1424, 859}}, // keeps x even outside
+        {WindowAction::larger, {1340, 775, 100, 100}, {1240, 715, 200, 160}},         // clamped into the frame
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(*targetFrame(row.action, 0, landscape, row.window, 8), row.expected) << rawName(row.action);
+    EXPECT_EQ(resizedFrame({100, 100, 220, 160}, -30, landscape), (Rect{110, 105, 200, 150})); // the smallest size
     EXPECT_EQ(resizedFrame(landscape, 30, landscape), landscape);
-    // Growing near a corner is clamped into the visible frame.
     EXPECT_EQ(resizedFrame({0, 0, 400, 300}, 30, landscape), (Rect{0, 0, 460, 360}));
-    EXPECT_EQ(*targetFrame(WindowAction::larger, 0, landscape, {1340, 775, 100, 100}, 8), (Rect{1240, 715, 200, 160}));
-}
-
-TEST(WindowLayout, FrameOnDisplayKeepsRelativePlace)
-{
-    const Rect source{0, 0, 1440, 875};
-    const Rect destination{1440, 0, 1920, 1055};
-    // Flush right stays flush right.
-    EXPECT_EQ(frameOnDisplay({940, 100, 500, 400}, source, destination), (Rect{2860, 138, 500, 400}));
-    // As wide as the source: fraction 0, left edge.
-    EXPECT_EQ(frameOnDisplay({0, 0, 1440, 875}, source, destination).minX(), 1440);
-    // Larger than the destination: shrunk to fit.
-    EXPECT_EQ(frameOnDisplay({0, 0, 1440, 875}, destination, source), (Rect{0, 0, 1440, 875}));
-    // Off the source entirely: fractions clamp to [0, 1].
-    EXPECT_EQ(frameOnDisplay({-900, 5000, 500, 400}, source, destination), (Rect{1440, 655, 500, 400}));
-}
-
-TEST(WindowLayout, ScreenIndexPicksLargestOverlapThenNearest)
-{
-    const std::vector<Rect> frames{{0, 0, 1440, 875}, {1440, 0, 1920, 1055}};
-    EXPECT_FALSE(screenIndex({}, anyWindow));
-    EXPECT_EQ(screenIndex(frames, {1000, 100, 600, 400}), 0u);
-    EXPECT_EQ(screenIndex(frames, {1300, 100, 600, 400}), 1u);
-    // Equal overlap: the earlier display wins.
-    EXPECT_EQ(screenIndex(frames, {1240, 100, 400, 400}), 0u);
-    // In the strip above the first display: nearest display.
-    EXPECT_EQ(screenIndex(frames, {100, 880, 300, 10}), 0u);
-    EXPECT_EQ(screenIndex(frames, {3500, 2000, 100, 100}), 1u);
-    EXPECT_EQ(screenIndex({landscape}, {5000, 5000, 10, 10}), 0u);
-}
-
-TEST(WindowLayout, AdjacentDisplaysAndOrder)
-{
-    const Rect left{-1440, 0, 1440, 900};
-    const Rect middle{0, 0, 1440, 875};
-    const Rect farRight{2880, 0, 1440, 900};
-    const Rect right{1440, 0, 1440, 900};
-    const std::vector<Rect> frames{middle, farRight, left, right};
-    EXPECT_EQ(adjacentVisibleFrame(WindowAction::leftHalf, frames, middle), left);
-    EXPECT_EQ(adjacentVisibleFrame(WindowAction::firstThird, frames, middle), left);
-    EXPECT_EQ(adjacentVisibleFrame(WindowAction::rightHalf, frames, middle), right);
-    EXPECT_EQ(adjacentVisibleFrame(WindowAction::lastThird, frames, middle), right);
-    EXPECT_FALSE(adjacentVisibleFrame(WindowAction::leftHalf, frames, left));
-    EXPECT_FALSE(adjacentVisibleFrame(WindowAction::topHalf, frames, middle));
-
-    EXPECT_TRUE(displayOrder(left, middle));
-    EXPECT_FALSE(displayOrder(middle, left));
-    // Same left edge: the upper one first.
-    EXPECT_TRUE(displayOrder({0, 900, 100, 100}, {0, 0, 100, 100}));
-    EXPECT_FALSE(displayOrder(middle, middle));
-}
-
-TEST(WindowLayout, ApproximateEqualityIsInclusiveAtFourPoints)
-{
-    const Rect a{10, 10, 100, 100};
+    const Rect a{10, 10, 100, 100}; // approximately equal: inclusive at four points
     EXPECT_TRUE(approximatelyEqual(a, {14, 10, 100, 100}, 4));
     EXPECT_TRUE(approximatelyEqual(a, {10, 6, 104, 96}, 4));
     EXPECT_FALSE(approximatelyEqual(a, {14.5, 10, 100, 100}, 4));
     EXPECT_FALSE(approximatelyEqual(a, {10, 10, 100, 104.5}, 4));
 }
 
-TEST(WindowLayout, NamesRoundTripAndStayInOrder)
+TEST(WindowLayout, Displays)
 {
-    EXPECT_EQ(allWindowActions.size(), 22u);
-    for (std::size_t i = 0; i < allWindowActions.size(); ++i) {
-        EXPECT_EQ(static_cast<std::size_t>(allWindowActions[i]), i);
-        EXPECT_EQ(windowActionFromRawName(rawName(allWindowActions[i])), allWindowActions[i]);
-    }
-    EXPECT_EQ(title(WindowAction::firstTwoThirds), "First Two Thirds");
-    EXPECT_EQ(title(WindowAction::previousDisplay), "Previous Display");
-    EXPECT_FALSE(windowActionFromRawName("LeftHalf"));
-    EXPECT_FALSE(windowActionFromRawName(""));
-    EXPECT_EQ(repeatBehaviorFromRawName("acrossDisplays"), RepeatBehavior::acrossDisplays);
-    EXPECT_EQ(title(RepeatBehavior::cycleSizes), "Cycle through ½, ⅔ and ⅓");
-    EXPECT_FALSE(repeatBehaviorFromRawName("Nothing"));
+    const Rect source{0, 0, 1440, 875}, destination{1440, 0, 1920, 1055};
+    EXPECT_EQ(frameOnDisplay({940, 100, 500, 400}, source, destination), (Rect{2860, 138, 500, 400})); // flush right stays
+    EXPECT_EQ(frameOnDisplay({0, 0, 1440, 875}, source, destination).minX(), 1440);
+    EXPECT_EQ(frameOnDisplay({0, 0, 1440, 875}, destination, source), (Rect{0, 0, 1440, 875})); // shrunk to fit
+    EXPECT_EQ(frameOnDisplay({-900, 5000, 500, 400}, source, destination), (Rect{1440, 655, 500, 400})); // fractions clamp
+
+    const std::vector<Rect> frames{source, destination};
+    EXPECT_FALSE(screenIndex({}, anyWindow));
+    EXPECT_EQ(screenIndex(frames, {1000, 100, 600, 400}), 0u);
+    EXPECT_EQ(screenIndex(frames, {1300, 100, 600, 400}), 1u);
+    EXPECT_EQ(screenIndex(frames, {1240, 100, 400, 400}), 0u); // equal overlap: the earlier display
+    EXPECT_EQ(screenIndex(frames, {100, 880, 300, 10}), 0u);   // in no display: the nearest
+    EXPECT_EQ(screenIndex(frames, {3500, 2000, 100, 100}), 1u);
+    EXPECT_EQ(screenIndex({landscape}, {5000, 5000, 10, 10}), 0u);
+
+    const Rect left{-1440, 0, 1440, 900}, middle{0, 0, 1440, 875}, farRight{2880, 0, 1440, 900}, right{1440, 0, 1440, 900};
+    const std::vector<Rect> row{middle, farRight, left, right};
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::leftHalf, row, middle), left);
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::firstThird, row, middle), left);
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::rightHalf, row, middle), right);
+    EXPECT_EQ(adjacentVisibleFrame(WindowAction::lastThird, row, middle), right);
+    EXPECT_FALSE(adjacentVisibleFrame(WindowAction::leftHalf, row, left));
+    EXPECT_FALSE(adjacentVisibleFrame(WindowAction::topHalf, row, middle));
+    EXPECT_TRUE(displayOrder(left, middle));
+    EXPECT_FALSE(displayOrder(middle, left));
+    EXPECT_TRUE(displayOrder({0, 900, 100, 100}, {0, 0, 100, 100})); // same left edge: the upper one first
+    EXPECT_FALSE(displayOrder(middle, middle));
 }
 
-TEST(WindowLayoutGap, ExtremeGapsAreClampedToWhatTheFrameAllows)
+TEST(WindowLayout, ExtremeGapsAreClampedToWhatTheFrameAllows)
 {
     // Negative and non-numeric gaps count as none; huge ones as an eighth of the short side.
     EXPECT_EQ(*targetFrame(WindowAction::leftHalf, 0, landscape, anyWindow, -20), (Rect{0, 0, 720, 875}));
@@ -223,7 +180,7 @@ TEST(WindowLayoutGap, ExtremeGapsAreClampedToWhatTheFrameAllows)
     EXPECT_EQ(usableGap(30, landscape), 30);
 }
 
-TEST(WindowLayoutAnchor, SmallerWindowsKeepTheTilesOuterEdges)
+TEST(WindowLayout, SmallerWindowsKeepTheTilesOuterEdges)
 {
     const Size small{300, 200};
     auto place = [&](WindowAction action, int step = 0) {

@@ -131,9 +131,11 @@ struct SettingsWindowParts {
 
 class ControllerFixture {
 public:
-    explicit ControllerFixture(std::optional<QuandrelSettings> initial = std::nullopt, const KeyboardLayout* layout = nullptr)
+    explicit ControllerFixture(std::optional<QuandrelSettings> initial = std::nullopt, const KeyboardLayout* layout = nullptr,
+                               bool trusted = true)
     {
         desktop.keyboardLayout = layout;
+        desktop.setTrusted(trusted);
         desktop.addDisplay({0, 0, 1440, 900}, {0, 0, 1440, 875});
         auto store = std::make_unique<SettingsStore>(dir.filePath(QStringLiteral("settings.json")));
         if (initial)

@@ -20,7 +20,6 @@ using namespace quandrel::test;
 namespace {
 
 constexpr std::uint32_t ctrlOpt = 0x1800;
-const Shortcut leftHalfDefault{123, ctrlOpt};
 
 class RecorderTest : public ::testing::Test, public ControllerFixture {
 protected:
@@ -88,110 +87,71 @@ TEST_F(RecorderTest, RecordingReleasesEveryHotKeyAndTakesTheKeyboardUntilItEnds)
     QTest::mouseClick(recorder(WindowAction::bottomHalf)->button(), Qt::LeftButton);
     EXPECT_EQ(hotKeysHeld(), before);
     EXPECT_FALSE(desktop.ownWindows.grabbed);
-}
 
-// Ctrl+Alt+← is Left Half's: recorded for Right Half it is taken as it is; afterwards Left Half
-// (earlier in the list) keeps the hot key, Right Half is refused, and both rows warn.
-TEST_F(RecorderTest, ACombinationInUseIsRecordedAndBothRowsWarn)
-{
-    ShortcutRecorder* right = recorder(WindowAction::rightHalf);
-    startRecording(right);
-    pressKey(right->button(), Qt::Key_Left, Qt::ControlModifier | Qt::AltModifier, xkey::left);
-    EXPECT_FALSE(right->isRecording());
-    EXPECT_EQ(windowShortcut(WindowAction::rightHalf), leftHalfDefault);
-    EXPECT_EQ(desktop.beeps(), 0);
-
-    EXPECT_TRUE(controller->failedActions().contains(WindowCommand{WindowAction::rightHalf}));
-    EXPECT_FALSE(controller->failedActions().contains(WindowCommand{WindowAction::leftHalf}));
-    ShortcutRecorder* left = recorder(WindowAction::leftHalf);
-    EXPECT_TRUE(left->warning()->isVisible());
-    EXPECT_EQ(left->helpText(), QStringLiteral("Also used for Right Half"));
-    EXPECT_TRUE(right->warning()->isVisible());
-    EXPECT_EQ(right->helpText(), ShortcutRecorder::failedText);
-    EXPECT_EQ(right->button()->toolTip(), ShortcutRecorder::failedText);
-    EXPECT_FALSE(recorder(WindowAction::topHalf)->warning()->isVisible());
-    // The combination does Left Half's work.
-    EXPECT_TRUE(desktop.press({123, ctrlOpt}));
-}
-
-// A bare key that types text beeps; F-keys, Print, Scroll Lock and the media keys are
-// recorded alone.
-TEST_F(RecorderTest, KeysWithoutModifierBeepUnlessTheyTypeNothing)
-{
-    ShortcutRecorder* r = recorder(WindowAction::center);
-    startRecording(r);
-    pressKey(r->button(), Qt::Key_A, Qt::NoModifier, xkey::a);
-    EXPECT_EQ(desktop.beeps(), 1);
-    EXPECT_TRUE(r->isRecording());
-    // Modifier keys on their way to a combination are neither recorded nor refused.
-    pressKey(r->button(), Qt::Key_Shift, Qt::ShiftModifier, xkey::shiftL);
-    pressKey(r->button(), Qt::Key_Control, Qt::ControlModifier, xkey::controlL);
-    EXPECT_EQ(desktop.beeps(), 1);
-    EXPECT_TRUE(r->isRecording());
-    pressKey(r->button(), Qt::Key_A, Qt::ShiftModifier, xkey::a);
-    EXPECT_FALSE(r->isRecording());
-    EXPECT_EQ(windowShortcut(WindowAction::center), (Shortcut{0, 0x0200}));
-    EXPECT_EQ(r->button()->text(), QStringLiteral("Shift+Key 0")); // no layout in the fake: the key's number
-
-    startRecording(r);
-    pressKey(r->button(), Qt::Key_F6, Qt::NoModifier, xkey::f6);
-    EXPECT_FALSE(r->isRecording());
-    EXPECT_EQ(windowShortcut(WindowAction::center), (Shortcut{97, 0}));
-    EXPECT_EQ(r->button()->text(), QStringLiteral("F6"));
-
-    for (const auto& [key, xKeycode, stored, text] : {std::tuple{Qt::Key_Print, xkey::print, linuxKeyBase + 99, "Print"},
-                                                      std::tuple{Qt::Key_ScrollLock, xkey::scrollLock, linuxKeyBase + 70, "Scroll Lock"}}) {
-        startRecording(r);
-        pressKey(r->button(), key, Qt::NoModifier, xKeycode);
-        EXPECT_FALSE(r->isRecording()) << text;
-        EXPECT_EQ(windowShortcut(WindowAction::center), (Shortcut{stored, 0}));
-        EXPECT_EQ(r->button()->text(), QString::fromUtf8(text));
-    }
-    EXPECT_EQ(desktop.beeps(), 1);
-}
-
-TEST_F(RecorderTest, DeleteAloneClearsWithControlItIsRecorded)
-{
-    ShortcutRecorder* r = recorder(WindowAction::maximize);
-    startRecording(r);
-    pressKey(r->button(), Qt::Key_Backspace, Qt::ControlModifier, xkey::backspace);
-    EXPECT_EQ(windowShortcut(WindowAction::maximize), (Shortcut{51, 0x1000}));
-    EXPECT_EQ(r->button()->text(), QStringLiteral("Ctrl+Backspace"));
-
-    startRecording(r);
-    pressKey(r->button(), Qt::Key_Backspace, Qt::NoModifier, xkey::backspace);
-    EXPECT_FALSE(r->isRecording());
-    EXPECT_FALSE(windowShortcut(WindowAction::maximize));
-    EXPECT_EQ(r->button()->text(), QStringLiteral("Record Shortcut"));
+    // The clear button removes the shortcut and its hot key.
+    ASSERT_TRUE(r->clearButton()->isVisible());
+    EXPECT_EQ(r->clearButton()->toolTip(), QStringLiteral("Clear"));
+    QTest::mouseClick(r->clearButton(), Qt::LeftButton);
+    EXPECT_FALSE(windowShortcut(WindowAction::topHalf));
+    EXPECT_EQ(hotKeysHeld(), before - 1);
     EXPECT_FALSE(r->clearButton()->isVisible());
-
-    // The Delete key of a PC keyboard clears too.
-    ShortcutRecorder* other = recorder(WindowAction::smaller);
-    startRecording(other);
-    pressKey(other->button(), Qt::Key_Delete, Qt::NoModifier, xkey::del);
-    EXPECT_FALSE(windowShortcut(WindowAction::smaller));
-    EXPECT_EQ(desktop.beeps(), 0);
 }
 
-TEST_F(RecorderTest, EscapeAloneCancelsWithShiftItIsRecorded)
+// What each key does while recording: a bare key that types text beeps and recording goes
+// on (Escape with Caps Lock on too); modifier keys on their way to a combination are neither
+// recorded nor refused; F-keys, Print and Scroll Lock are recorded alone; Backspace and Delete
+// alone clear, Escape alone cancels; with a modifier each is recorded.
+TEST_F(RecorderTest, EachKeyRecordsClearsCancelsOrBeeps)
 {
-    ShortcutRecorder* r = recorder(WindowAction::larger);
-    const auto before = windowShortcut(WindowAction::larger);
-    startRecording(r);
-    pressKey(r->button(), Qt::Key_Escape, Qt::NoModifier, xkey::escape);
-    EXPECT_FALSE(r->isRecording());
-    EXPECT_EQ(windowShortcut(WindowAction::larger), before);
-    EXPECT_TRUE(window->isVisible()); // the key went to the recorder, not the window
-
-    // With Caps Lock on, Escape is a key without modifier: a beep, and recording goes on.
-    startRecording(r);
-    pressKey(r->button(), Qt::Key_Escape, Qt::NoModifier, xkey::escape, xLock);
-    EXPECT_TRUE(r->isRecording());
-    EXPECT_EQ(desktop.beeps(), 1);
-    pressKey(r->button(), Qt::Key_Escape, Qt::ShiftModifier, xkey::escape);
-    EXPECT_FALSE(r->isRecording());
-    EXPECT_EQ(windowShortcut(WindowAction::larger), (Shortcut{53, 0x0200}));
-    EXPECT_EQ(r->button()->text(), QStringLiteral("Shift+Escape"));
+    enum Outcome { beeps, goesOn, records, clears, cancels };
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        quint32 xKeycode, native;
+        Outcome outcome;
+        Shortcut stored = {};
+        const char* shown = "";
+    } rows[] = {
+        {Qt::Key_A, Qt::NoModifier, xkey::a, 0, beeps},
+        {Qt::Key_Shift, Qt::ShiftModifier, xkey::shiftL, 0, goesOn},
+        {Qt::Key_Control, Qt::ControlModifier, xkey::controlL, 0, goesOn},
+        {Qt::Key_A, Qt::ShiftModifier, xkey::a, 0, records, {0, 0x0200}, "Shift+Key 0"}, // no layout in the fake: the key's number
+        {Qt::Key_F6, Qt::NoModifier, xkey::f6, 0, records, {97, 0}, "F6"},
+        {Qt::Key_Print, Qt::NoModifier, xkey::print, 0, records, {linuxKeyBase + 99, 0}, "Print"},
+        {Qt::Key_ScrollLock, Qt::NoModifier, xkey::scrollLock, 0, records, {linuxKeyBase + 70, 0}, "Scroll Lock"},
+        {Qt::Key_Backspace, Qt::ControlModifier, xkey::backspace, 0, records, {51, 0x1000}, "Ctrl+Backspace"},
+        {Qt::Key_Backspace, Qt::NoModifier, xkey::backspace, 0, clears},
+        {Qt::Key_F6, Qt::NoModifier, xkey::f6, 0, records, {97, 0}, "F6"},
+        {Qt::Key_Delete, Qt::NoModifier, xkey::del, 0, clears},
+        {Qt::Key_F6, Qt::NoModifier, xkey::f6, 0, records, {97, 0}, "F6"},
+        {Qt::Key_Escape, Qt::NoModifier, xkey::escape, 0, cancels},
+        {Qt::Key_Escape, Qt::NoModifier, xkey::escape, xLock, beeps},
+        {Qt::Key_Escape, Qt::ShiftModifier, xkey::escape, 0, records, {53, 0x0200}, "Shift+Escape"},
+    };
+    ShortcutRecorder* r = recorder(WindowAction::center);
+    int expectedBeeps = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.shown);
+        SCOPED_TRACE(row.key);
+        if (!r->isRecording())
+            startRecording(r);
+        const auto before = windowShortcut(WindowAction::center);
+        pressKey(r->button(), row.key, row.modifiers, row.xKeycode, row.native);
+        expectedBeeps += row.outcome == beeps;
+        EXPECT_EQ(desktop.beeps(), expectedBeeps);
+        EXPECT_EQ(r->isRecording(), row.outcome == beeps || row.outcome == goesOn);
+        if (row.outcome == records) {
+            EXPECT_EQ(windowShortcut(WindowAction::center), row.stored);
+            EXPECT_EQ(r->button()->text(), QString::fromUtf8(row.shown));
+        } else if (row.outcome == clears) {
+            EXPECT_FALSE(windowShortcut(WindowAction::center));
+            EXPECT_EQ(r->button()->text(), QStringLiteral("Record Shortcut"));
+            EXPECT_FALSE(r->clearButton()->isVisible());
+        } else {
+            EXPECT_EQ(windowShortcut(WindowAction::center), before);
+        }
+    }
+    EXPECT_TRUE(window->isVisible()); // Escape went to the recorder, not the window
 }
 
 TEST_F(RecorderTest, ClosingTheWindowWhileRecordingRestoresTheHotKeys)
@@ -219,17 +179,6 @@ TEST_F(RecorderTest, ClosingTheWindowWhileRecordingRestoresTheHotKeys)
     window.reset();
     EXPECT_EQ(hotKeysHeld(), before);
     EXPECT_FALSE(controller->hotKeys().isSuspended());
-}
-
-TEST_F(RecorderTest, TheClearButtonRemovesTheShortcut)
-{
-    ShortcutRecorder* r = recorder(WindowAction::firstThird);
-    ASSERT_TRUE(r->clearButton()->isVisible());
-    EXPECT_EQ(r->clearButton()->toolTip(), QStringLiteral("Clear"));
-    QTest::mouseClick(r->clearButton(), Qt::LeftButton);
-    EXPECT_FALSE(windowShortcut(WindowAction::firstThird));
-    EXPECT_EQ(hotKeysHeld(), 24u);
-    EXPECT_FALSE(r->clearButton()->isVisible());
 }
 
 // The window going while it records, and another program has taken the shortcut meanwhile:
