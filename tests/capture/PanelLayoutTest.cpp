@@ -16,8 +16,8 @@ using namespace quandrel;
 
 namespace {
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double infinite = std::numeric_limits<double>::infinity();
 
 } // namespace
 
@@ -26,7 +26,7 @@ TEST(ThumbnailSize, FollowsTheLongSideAndTheMinimums)
     const std::pair<Size, Size> rows[] = {
         {{1600, 900}, {220, 123.75}}, {{300, 1200}, {80, 220}}, {{3000, 100}, {220, 60}}, {{20000, 200}, {220, 60}},
         {{500, 500}, {220, 220}},     {{1, 1}, {220, 220}},     {{0, 0}, {80, 220}},      {{0, 500}, {80, 220}},
-        {{500, 0}, {220, 60}},        {{nan, 10}, {80, 220}},
+        {{500, 0}, {220, 60}},        {{notANumber, 10}, {80, 220}},
     };
     for (const auto& [image, expected] : rows) {
         const Size actual = thumbnailSize(image);
@@ -36,7 +36,7 @@ TEST(ThumbnailSize, FollowsTheLongSideAndTheMinimums)
     // Pixels over a scale: a retina capture gives the same thumbnail as its point size.
     EXPECT_EQ(pointSize(3200, 1800, 2), (Size{1600, 900}));
     EXPECT_EQ(pointSize(100, 50, 0), (Size{100, 50}));
-    EXPECT_EQ(pointSize(100, 50, inf), (Size{100, 50}));
+    EXPECT_EQ(pointSize(100, 50, infinite), (Size{100, 50}));
 }
 
 TEST(PanelPlacement, CornerAndToastInTheVisibleFrameOfThePointersDisplayElseThePrimary)
@@ -81,7 +81,7 @@ TEST(PinGeometry, FitsEightyPercentOfTheVisibleFrameAndNeverEnlarges)
 
 TEST(PinGeometry, ZoomAndOpacityAreClampedAndTheWheelStepsThroughThem)
 {
-    for (const auto& [asked, zoom] : {std::pair{1.05, 1.05}, {100.0, 8.0}, {0.001, 0.1}, {-3.0, 0.1}, {nan, 1.0}})
+    for (const auto& [asked, zoom] : {std::pair{1.05, 1.05}, {100.0, 8.0}, {0.001, 0.1}, {-3.0, 0.1}, {notANumber, 1.0}})
         EXPECT_DOUBLE_EQ(clampZoom(asked), zoom) << asked;
     // No window grows past what X11 can map: a 16K image stops at about twice its size.
     EXPECT_NEAR(clampZoom(8, Size{15360, 8640}), 32767.0 / 15360, 1e-12);
@@ -96,7 +96,7 @@ TEST(PinGeometry, ZoomAndOpacityAreClampedAndTheWheelStepsThroughThem)
         zoom = clampZoom((1 + wheelStep(1, false)) * zoom);
     EXPECT_DOUBLE_EQ(zoom, 8);
     EXPECT_DOUBLE_EQ(wheelStep(40, true), 0.2); // precise (pixel) deltas count over 200
-    EXPECT_DOUBLE_EQ(wheelStep(inf, true), 0);
+    EXPECT_DOUBLE_EQ(wheelStep(infinite, true), 0);
 
     for (const auto& [asked, opacity] : {std::pair{0.5, 0.5}, {0.1, 0.2}, {1.3, 1.0}})
         EXPECT_DOUBLE_EQ(clampOpacity(asked), opacity);
