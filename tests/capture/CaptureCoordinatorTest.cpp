@@ -232,6 +232,7 @@ TEST_F(CaptureCoordinatorTest, CancelledOrFailedCapturesGiveTheFocusBackWithOneT
         desktop.raised.clear();
         views.toasts.clear();
         overlay.calls = 0;
+        desktop.screen.grabs.clear();
         desktop.screen.failingGrab = row.failingGrab;
         overlay.answer = row.overlayAnswer;
         capture(CaptureMode::area);

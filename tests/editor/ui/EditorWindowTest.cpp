@@ -26,18 +26,16 @@ using Kind = Annotation::Kind;
 
 namespace {
 
-QImage image(int width, int height, QImage::Format format = QImage::Format_RGB32)
+QImage image(int width, int height)
 {
-    QImage result(width, height, format);
+    QImage result(width, height, QImage::Format_RGB32);
     result.fill(QColor(90, 140, 200));
     return result;
 }
 
 struct Recorded {
     QList<QPair<QString, QString>> toasts;
-    QList<QImage> copied;
-    QList<QImage> pinned;
-    QList<QImage> saved;
+    QList<QImage> copied, pinned, saved;
     QStringList alerts;
     int closed = 0;
 };
@@ -68,10 +66,9 @@ protected:
         return controller;
     }
 
-    static void keys(EditorWindowController& c, QKeySequence sequence)
-    {
-        QTest::keySequence(c.view()->canvasView(), sequence);
-    }
+    static void keys(EditorWindowController& c, QKeySequence sequence) { QTest::keySequence(c.view()->canvasView(), sequence); }
+    // The output the window would have without the recorders.
+    static EditorOutputs defaults() { return EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs; }
 
     Recorded recorded;
     QString folder;
@@ -97,7 +94,8 @@ TEST_F(WindowTest, SizedByTheRuleAndCentredOnTheVisibleFrame)
 {
     auto big = open(image(3000, 2000), 1);
     EXPECT_EQ(big->window()->windowTitle(), QStringLiteral("Quandrel Screenshot"));
-    EXPECT_EQ(big->window()->geometry(), QRect(72, 45, 1296, 810));
+    EXPECT_EQ(big->window()->pos(), QPoint(72, 45));
+    EXPECT_EQ(big->window()->size(), QSize(1296, 810));
     // The rule's sizes hold exactly: the toolbar fits the 720-pixel minimum, also with "Reset Crop".
     for (const auto& [pixels, scale, content] : {std::tuple{QSize(800, 600), 2.0, QSize(720, 420)}, {QSize(800, 500), 1.0, QSize(840, 590)}}) {
         auto c = open(image(pixels.width(), pixels.height()), scale, QRectF(100, 50, 1440, 900));
@@ -195,7 +193,7 @@ TEST_F(WindowTest, TheDefaultSaveWritesTheEditedImageAsOpaqueRgb)
 {
     auto c = open(image(64, 48));
     c->editorDocument().add(Annotation::create(Kind::highlight(), {8, 8}, {40, 30}, RGBA{1.0, 0.84, 0.04, 1.0}, 4));
-    c->outputs.save = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.save;
+    c->outputs.save = defaults().save;
     QTemporaryDir saved;
     folder = saved.path();
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -226,7 +224,7 @@ TEST_F(WindowTest, SavingIntoAnUnwritableFolderShowsTheErrorAndKeepsTheWindow)
         box->close();
     });
     // The default alert is a message box.
-    c->outputs.alert = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.alert;
+    c->outputs.alert = defaults().alert;
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
     ASSERT_TRUE(QTest::qWaitFor([&shown] { return !shown.isEmpty(); }));
     EXPECT_TRUE(shown.contains(QStringLiteral("Couldn't save the screenshot"))) << shown.toStdString();
@@ -240,7 +238,7 @@ TEST_F(WindowTest, ACancelledSaveAsWritesNothing)
     QTemporaryDir dir;
     folder = dir.path();
     auto c = open(image(64, 48));
-    c->outputs.saveAs = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.saveAs;
+    c->outputs.saveAs = defaults().saveAs;
     bool asked = false;
     whenModal([&asked](QWidget* dialog) {
         asked = true;
