@@ -86,7 +86,7 @@ protected:
 
 } // namespace
 
-TEST_F(CanvasTest, OnlyADragOfMoreThanThreePixelsCreatesAShapeAndAClickSelects)
+TEST_F(CanvasTest, OnlyADragOfMoreThanThreePixelsCreatesAShapeAClickSelectsAndStepsCountOn)
 {
     const Annotation r = add(Kind::rectangle());
     document.setSelectedID(r.id);
@@ -107,6 +107,14 @@ TEST_F(CanvasTest, OnlyADragOfMoreThanThreePixelsCreatesAShapeAndAClickSelects)
     click({100, 125});
     EXPECT_EQ(document.selectedID(), r.id);
     EXPECT_EQ(document.undoStack().size(), 2);
+    // Step badges count on without changing the selection.
+    document.setTool(EditorTool::step);
+    click({300, 250});
+    click({340, 250});
+    ASSERT_EQ(document.annotations().size(), 4);
+    EXPECT_EQ(document.annotations()[2].kind, Kind::step(1));
+    EXPECT_EQ(document.annotations()[3].kind, Kind::step(2));
+    EXPECT_EQ(document.selectedID(), r.id);
 }
 
 TEST_F(CanvasTest, DrawingNeverLeavesTheImageAndShiftSnapsTo45Degrees)
@@ -123,7 +131,7 @@ TEST_F(CanvasTest, DrawingNeverLeavesTheImageAndShiftSnapsTo45Degrees)
     EXPECT_NEAR(document.annotations()[1].end.y(), 190.55, 0.01);
 }
 
-TEST_F(CanvasTest, HandlesAreGrabbedWithAnyToolButCropAndShiftMakesASquare)
+TEST_F(CanvasTest, HandlesAreGrabbedWithAnyToolButCropShiftMakesASquareAndACropClickRemovesTheCrop)
 {
     const Annotation r = add(Kind::rectangle(), {100, 100}, {200, 150});
     document.setSelectedID(r.id);
@@ -139,7 +147,10 @@ TEST_F(CanvasTest, HandlesAreGrabbedWithAnyToolButCropAndShiftMakesASquare)
     document.setTool(EditorTool::crop);
     drag({72.5, 120}, {150, 200});
     EXPECT_EQ(only().normalizedRect(), QRectF(80, 90, 180, 180));
-    EXPECT_TRUE(document.crop());
+    EXPECT_EQ(document.crop(), QRectF(72, 120, 78, 80));
+    click({300, 50}); // a click removes the crop
+    EXPECT_FALSE(document.crop());
+    EXPECT_EQ(document.undoStack().size(), 5);
 }
 
 TEST_F(CanvasTest, DraggingTheSelectedShapeMovesItFromWhereItWas)
@@ -159,16 +170,6 @@ TEST_F(CanvasTest, DraggingTheSelectedShapeMovesItFromWhereItWas)
     EXPECT_EQ(only().end, QPointF(210, 170));
     EXPECT_EQ(document.tool(), EditorTool::arrow);
     EXPECT_EQ(document.undoStack().size(), 2); // the addition and the one move
-}
-
-TEST_F(CanvasTest, ACropClickRemovesTheCrop)
-{
-    document.setTool(EditorTool::crop);
-    drag({50, 50}, {250, 200});
-    EXPECT_EQ(document.crop(), QRectF(50, 50, 200, 150));
-    click({100, 100});
-    EXPECT_FALSE(document.crop());
-    EXPECT_EQ(document.undoStack().size(), 2);
 }
 
 TEST_F(CanvasTest, TypedTextIsTrimmedCommittedByReturnTabOrAClickAndBlankMakesNothing)
@@ -275,7 +276,7 @@ TEST_F(CanvasTest, ShiftReturnAddsALineAndTheFirstLineStaysWhereItWasTyped)
     EXPECT_DOUBLE_EQ(text.start.y() + text.bounds().height(), 100 + oneLine); // the top, as for one line
 }
 
-TEST_F(CanvasTest, ToolKeysWorkWithShiftButNotWithControlAltOrSuper)
+TEST_F(CanvasTest, ToolKeysWorkWithShiftButNotWithControlAltOrSuperAndArrowKeysNudge)
 {
     EXPECT_TRUE(key(Qt::Key_R, {}, QStringLiteral("r")));
     EXPECT_EQ(document.tool(), EditorTool::rectangle);
@@ -287,10 +288,8 @@ TEST_F(CanvasTest, ToolKeysWorkWithShiftButNotWithControlAltOrSuper)
     EXPECT_EQ(document.tool(), EditorTool::step);
     key(Qt::Key_A, {}, QStringLiteral("c")); // the character decides, not the key code
     EXPECT_EQ(document.tool(), EditorTool::crop);
-}
 
-TEST_F(CanvasTest, ArrowKeysNudgeTheSelectionOneUndoStepEachOrPassOn)
-{
+    // Arrow keys nudge the selection, one undo step each, or pass on.
     EXPECT_FALSE(key(Qt::Key_Left));
     const Annotation r = add(Kind::rectangle(), {100, 100}, {200, 150});
     document.setSelectedID(r.id);
@@ -307,19 +306,6 @@ TEST_F(CanvasTest, ArrowKeysNudgeTheSelectionOneUndoStepEachOrPassOn)
     document.setSelectedID(r.id);
     EXPECT_TRUE(key(Qt::Key_Backspace));
     EXPECT_TRUE(document.annotations().isEmpty());
-}
-
-TEST_F(CanvasTest, StepBadgesCountOnWithoutChangingTheSelection)
-{
-    const Annotation r = add(Kind::rectangle());
-    document.setSelectedID(r.id);
-    document.setTool(EditorTool::step);
-    click({300, 250});
-    click({340, 250});
-    ASSERT_EQ(document.annotations().size(), 3);
-    EXPECT_EQ(document.annotations()[1].kind, Kind::step(1));
-    EXPECT_EQ(document.annotations()[2].kind, Kind::step(2));
-    EXPECT_EQ(document.selectedID(), r.id);
 }
 
 TEST_F(CanvasTest, ADragRepaintsOnlyAroundTheShape)

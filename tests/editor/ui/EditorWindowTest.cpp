@@ -289,22 +289,6 @@ TEST_F(WindowTest, SaveReturnsAtOnceAndAWindowClosedMeanwhileIgnoresTheAnswer)
     EXPECT_EQ(recorded.toasts[0].first, QStringLiteral("Copied"));
 }
 
-TEST_F(WindowTest, ResetCropFollowsTheCropThroughUndo)
-{
-    auto c = open(image(400, 300));
-    QPushButton* reset = c->view()->resetCropButton();
-    EXPECT_FALSE(reset->isVisible());
-    c->editorDocument().applyCrop(QRectF(10, 10, 100, 100));
-    EXPECT_TRUE(reset->isVisible());
-    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    EXPECT_FALSE(reset->isVisible());
-    keys(*c, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    EXPECT_TRUE(reset->isVisible());
-    reset->click();
-    EXPECT_FALSE(c->editorDocument().crop());
-    EXPECT_FALSE(reset->isVisible());
-}
-
 TEST_F(WindowTest, AToolbarColourRecoloursTheSelectedTextAndResetsItsSizeAsOneStep)
 {
     auto c = open(image(400, 300));
@@ -353,10 +337,21 @@ TEST_F(WindowTest, SeveralEditorsAreIndependent)
     EXPECT_TRUE(b->window()->isVisible());
 }
 
-TEST_F(WindowTest, CtrlYRedoesAndCopyTextReadsWhatTheWindowShows)
+TEST_F(WindowTest, UndoRedoAndResetCropFollowTheCropAndCopyTextReadsWhatTheWindowShows)
 {
     auto c = open(image(400, 300));
     EditorDocument& doc = c->editorDocument();
+    QPushButton* reset = c->view()->resetCropButton();
+    EXPECT_FALSE(reset->isVisible());
+    doc.applyCrop(QRectF(10, 10, 100, 100));
+    EXPECT_TRUE(reset->isVisible());
+    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_FALSE(reset->isVisible());
+    keys(*c, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    EXPECT_TRUE(reset->isVisible());
+    reset->click();
+    EXPECT_FALSE(doc.crop());
+    EXPECT_FALSE(reset->isVisible());
     doc.add(Annotation::create(Kind::line(), {1, 1}, {50, 50}, editorPalette[0], 4));
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_TRUE(doc.annotations().isEmpty());
