@@ -85,6 +85,16 @@ TEST(Crop, ConvertsScreenRectanglesToWholePixelsFromTheTopLeft)
     }
 }
 
+TEST(Combined, DisplaysFillingTheirBoxMakeAnOpaqueImageAndGapsStayTransparent)
+{
+    const FrozenDisplay left = frozen({0, 0, 100, 50}, 1);
+    const auto all = ScreenCapturer::combined({left, frozen({100, 0, 60, 50}, 2)});
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->image.size(), QSize(320, 100)); // at the higher scale
+    EXPECT_FALSE(all->image.hasAlphaChannel());
+    EXPECT_TRUE(ScreenCapturer::combined({left, frozen({100, 0, 60, 30}, 1)})->image.hasAlphaChannel());
+}
+
 TEST_F(ScreenCapturerTest, FreezesEveryDisplayInOrderFromItsAreaOfTheScreen)
 {
     displays.list = {{"MAIN", {0, 0, 1000, 800}, {0, 0, 1000, 800}, 1}, {"SIDE", {1000, 200, 600, 400}, {1000, 200, 600, 400}, 1}};
