@@ -418,21 +418,28 @@ TEST_F(CaptureCoordinatorTest, ADelayedCaptureCountsDownAndTakesAwayItsCountdown
 {
     capture(CaptureMode::fullScreen, AfterCapture::copyOnly); // without a delay, no wait at all
     EXPECT_TRUE(timers.empty());
-
-    coordinator.startCapture(CaptureMode::fullScreen, AfterCapture::copyOnly, 3);
-    EXPECT_FALSE(coordinator.startCapture(CaptureMode::area)); // counting down counts as capturing
-    std::vector<int> waits;
-    while (!timers.empty()) {
-        auto [ms, run] = std::move(timers.front());
-        timers.erase(timers.begin());
-        waits.push_back(ms);
-        EXPECT_EQ(views.copiedImages.size(), 1u) << "taken before the countdown ended";
-        run();
+    const struct {
+        int seconds;
+        std::vector<int> countdown, waits; // gone a quarter second before the capture
+    } rows[] = {{3, {3, 2, 1, 0}, {1000, 1000, 750, 250}}, {1, {1, 0}, {750, 250}}};
+    for (const auto& row : rows) {
+        views.countdown.clear();
+        const std::size_t before = views.copiedImages.size();
+        coordinator.startCapture(CaptureMode::fullScreen, AfterCapture::copyOnly, row.seconds);
+        EXPECT_FALSE(coordinator.startCapture(CaptureMode::area)); // counting down counts as capturing
+        std::vector<int> waits;
+        while (!timers.empty()) {
+            auto [ms, run] = std::move(timers.front());
+            timers.erase(timers.begin());
+            waits.push_back(ms);
+            EXPECT_EQ(views.copiedImages.size(), before) << "taken before the countdown ended";
+            run();
+        }
+        finish();
+        EXPECT_EQ(views.countdown, row.countdown);
+        EXPECT_EQ(waits, row.waits);
+        EXPECT_EQ(views.copiedImages.size(), before + 1);
     }
-    finish();
-    EXPECT_EQ(views.countdown, (std::vector<int>{3, 2, 1, 0}));
-    EXPECT_EQ(waits, (std::vector<int>{1000, 1000, 750, 250})); // gone a quarter second before
-    EXPECT_EQ(views.copiedImages.size(), 2u);
 }
 
 TEST_F(CaptureCoordinatorTest, AllDisplaysAreOneImagePlacedAsTheDisplaysAre)
