@@ -134,6 +134,9 @@ TEST(CanvasZoom, TheImagePointUnderThePointerStaysUnderIt)
     // Scrolled past the image's edge, the image stops at the margin.
     const CanvasMapping far(view, image, 1, scrolled(map, CanvasZoom{4, map.centre()}, -1e6, -1e6));
     EXPECT_EQ(far.imageRect().topLeft(), QPointF(20, 20));
+    // Zoomed to a little wider than the room between the margins, it follows its centre point
+    // within the margins rather than being centred.
+    EXPECT_EQ(CanvasMapping(view, QSize(1000, 500), 1, CanvasZoom{1.42, {0, 250}}).imageRect().left(), 20);
     // Zoomed out below the fit, the image is centred whatever the centre point says.
     const CanvasMapping small(view, image, 1, CanvasZoom{0.1, {0, 0}});
     expectPoint(small.imageRect().center(), {720, 450}, 0.5);
