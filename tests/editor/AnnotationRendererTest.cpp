@@ -309,6 +309,11 @@ TEST(FreehandTest, PenFollowsItsPointsAndMarkerIsTranslucentAndWide)
     EXPECT_NEAR(QLineF(pen.moved(10, 5).strokePoints()[1], QPointF(70, 105)).length(), 0, 1e-9);
     EXPECT_NEAR(QLineF(pen.resized(Annotation::Handle::cornerAt({180, 160}), {100, 90}).strokePoints()[3], QPointF(100, 90)).length(), 0, 1e-9);
 
+    // Smoothed through the midpoints of its samples: from (20, 20) bent by (100, 100) to (140, 60).
+    const QImage bend = rendered(source, {Annotation::freehand(Kind::Type::pen, {{20, 20}, {100, 100}, {180, 20}}, blue, 4)});
+    EXPECT_TRUE(near(pixelAt(bend, 90, 70), blue.toColor(), 40));
+    EXPECT_TRUE(isBackground(pixelAt(bend, 90, 59.5)));
+
     const QImage marked = rendered(source, {Annotation::freehand(Kind::Type::marker, {{20, 100}, {180, 100}}, yellow, 4)});
     EXPECT_FALSE(near(pixelAt(marked, 100, 100), yellow.toColor(), 20)); // translucent
     EXPECT_FALSE(isBackground(pixelAt(marked, 100, 100)));
@@ -342,4 +347,10 @@ TEST(BlurTest, TheFlattenedAreaKeepsNoOriginalRow)
     const QImage opaque = flat.convertToFormat(QImage::Format_RGB32);
     EXPECT_TRUE(opaque.copy(0, 0, 300, 50) == source.copy(0, 0, 300, 50));
     EXPECT_TRUE(opaque.copy(0, 0, 40, 300) == source.copy(0, 0, 40, 300));
+
+    // The pixels at the area's edge take part: a white last column of the image shows through.
+    QImage edge = filledImage(100, 40, QColor(0, 0, 0));
+    for (int y = 0; y < 40; ++y)
+        edge.setPixelColor(99, y, white);
+    EXPECT_GT(pixelAt(rendered(edge, {Annotation::create(Kind::blur(), {50, 0}, {100, 40}, red, 2)}), 99.5, 20).red(), 20);
 }
