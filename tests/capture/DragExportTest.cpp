@@ -3,6 +3,7 @@
 // missing or full runtime folder still leaves the image on offer and no partial file.
 
 #include "CaptureTestSupport.h"
+#include "FileSizeLimit.h"
 #include "DragExport.h"
 #include "ImageExport.h"
 
@@ -15,8 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace quandrel;
@@ -135,15 +134,10 @@ TEST(DragExport, AFullRuntimeFolderLeavesNoPartialFile)
     ScreenshotDragData data(test::noise(512, 512), 1, moment, store);
     const QByteArray png = data.data("image/png"); // encoded before the limit
 
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = previous;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const QList<QUrl> urls = data.urls();
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const QList<QUrl> urls = [&] {
+        const test::FileSizeLimit full;
+        return data.urls();
+    }();
 
     EXPECT_TRUE(urls.isEmpty());
     EXPECT_TRUE(filesIn(runtime.path()).isEmpty()) << filesIn(runtime.path()).join(", ").toStdString();

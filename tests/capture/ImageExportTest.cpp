@@ -2,6 +2,7 @@
 // folder fallback and failures, and what the clipboard is given.
 
 #include "CaptureTestSupport.h"
+#include "FileSizeLimit.h"
 #include "ImageExport.h"
 
 #include <QGuiApplication>
@@ -14,10 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <ctime>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -197,15 +196,10 @@ TEST_F(ImageExportTest, AWriteCutShortLeavesNothingBehind)
 {
     QTemporaryDir folder;
     const QImage image = noise(256, 256); // far larger than the limit once encoded
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = previous;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const auto result = saveImage(image, 1, folder.path(), [&] { return moment; });
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const auto result = [&] {
+        const test::FileSizeLimit full;
+        return saveImage(image, 1, folder.path(), [&] { return moment; });
+    }();
 
     ASSERT_TRUE(std::holds_alternative<SaveError>(result));
     EXPECT_TRUE(everything(folder.path()).isEmpty()) << everything(folder.path()).join(", ").toStdString();
