@@ -1,8 +1,8 @@
 // The floating panels on a real X server with a real window manager (openbox): the thumbnail
 // lands in the corner of the monitor under the pointer and never takes the focus, a click on
 // a toast reaches the window below, a pin stays above other windows, follows a drag, takes
-// keys once clicked and copies a PNG, and dragging the thumbnail
-// into another program delivers the PNG bytes and a PNG file with the quick-save name.
+// keys once clicked and copies a PNG, and dragging the thumbnail into another program
+// delivers the PNG bytes and a PNG file with the quick-save name.
 
 #include "../CaptureTestSupport.h"
 #include "PinWindow.h"
@@ -19,7 +19,6 @@
 #include <QClipboard>
 #include <QDir>
 #include <QDrag>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -34,7 +33,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 namespace quandrel {
 
@@ -64,28 +62,16 @@ bool viewable(std::uint32_t window) { return XDesktop::instance().isViewable(win
 
 std::string at(QPoint p) { return std::to_string(p.x()) + " " + std::to_string(p.y()); }
 
-QImage pattern(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgb((x * 255) / width, (y * 255) / height, 140));
-    return image;
-}
-
 // Counts the mouse presses and moves a widget receives.
 class PressCounter : public QObject {
 public:
-    int presses = 0;
-    int moves = 0;
+    int presses = 0, moves = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::MouseButtonPress)
-            ++presses;
-        if (event->type() == QEvent::MouseMove)
-            ++moves;
+        presses += event->type() == QEvent::MouseButtonPress;
+        moves += event->type() == QEvent::MouseMove;
         return false;
     }
 };
@@ -103,10 +89,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    PanelScreens screens()
-    {
-        return PanelScreens{[this] { return desktop->services().displays->displays(); }, {}};
-    }
+    PanelScreens screens() { return PanelScreens{[this] { return desktop->services().displays->displays(); }, {}}; }
 
     std::unique_ptr<x11::X11Desktop> desktop;
 };
@@ -123,7 +106,7 @@ TEST_F(X11PanelsTest, ThumbnailSitsInTheCornerOfThePointersMonitorAndNeverTakesT
     xdotool("mousemove 2600 700");
 
     ThumbnailController controller(screens());
-    controller.show(CapturedImage{pattern(1600, 900), 1}, {});
+    controller.show(CapturedImage{test::noise(1600, 900), 1}, {});
     ASSERT_NE(controller.panel(), nullptr);
     const auto panelWindow = std::uint32_t(controller.panel()->winId());
     ASSERT_TRUE(waitFor([&] { return viewable(panelWindow) && controller.view()->painted(); }));
@@ -181,7 +164,7 @@ TEST_F(X11PanelsTest, APinStaysAboveFollowsADragAndTakesKeysOnceClicked)
 {
     auto& x = XDesktop::instance();
     int closed = 0;
-    PinWindow pin(pattern(400, 300), 1, {}, {}, [&](PinWindow*) { ++closed; }, screens());
+    PinWindow pin(test::noise(400, 300), 1, {}, {}, [&](PinWindow*) { ++closed; }, screens());
     xdotool("mousemove 900 700");
     pin.show();
     const auto pinWindow = std::uint32_t(pin.winId());
@@ -277,7 +260,7 @@ TEST_F(X11PanelsTest, DraggingTheThumbnailOutDeliversThePngAndAFile)
 
     xdotool("mousemove 1500 800");
     ThumbnailController controller(screens());
-    const QImage image = pattern(640, 360);
+    const QImage image = test::noise(640, 360);
     controller.show(CapturedImage{image, 1}, {});
     const auto panelWindow = std::uint32_t(controller.panel()->winId());
     ASSERT_TRUE(waitFor([&] { return viewable(panelWindow) && controller.view()->painted(); }));
