@@ -3,11 +3,11 @@
 // remembered area, the after-capture choices, toasts, focus and the windows it keeps.
 
 #include "CaptureCoordinator.h"
+#include "CaptureTestSupport.h"
 #include "FakeDesktop.h"
 
 #include <QCoreApplication>
 #include <QCoroTimer>
-#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,7 @@ struct ScriptedOverlay final : SelectionPresenter {
     // While set, select() waits until it is cleared.
     bool holding = false;
     int calls = 0;
-    std::size_t displaysShown = 0;
-    std::size_t windowsShown = 0;
+    std::size_t displaysShown = 0, windowsShown = 0;
     bool windowMode = false;
 
     QCoro::Task<CaptureResult<std::optional<CaptureSelection>>>
@@ -55,28 +54,37 @@ struct ScriptedRecognizer final : TextRecognizer {
 
 struct Views final : CaptureViews {
     struct Window final : CaptureWindow {
-        Window(Views& views, CapturedImage image, ImageAction action, Closed onClose)
-            : views(views), image(std::move(image)), action(std::move(action)), onClose(std::move(onClose)) {}
-        ~Window() override { ++views.windowsDropped; }
-        Views& views;
+        Window(CapturedImage image, ImageAction action, Closed onClose) : image(std::move(image)), action(std::move(action)), onClose(std::move(onClose)) {}
         CapturedImage image;
-        ImageAction action;
+        ImageAction action; // the editor's Pin, the pin's Edit
         Closed onClose;
     };
-
     std::vector<std::pair<QString, QString>> toasts;
-    std::vector<CapturedImage> copiedImages;
-    std::vector<QString> copiedTexts;
-    std::vector<CapturedImage> thumbnails;
+    std::vector<CapturedImage> copiedImages, thumbnails;
+    std::vector<QString> copiedTexts, savedTo;
+    std::vector<Window*> editors, pins;
+    std::vector<int> countdown; // every countdown shown, 0 for taken away
     ThumbnailActions thumbnailActions;
-    int dismissals = 0;
-    int explanations = 0;
-    int windowsDropped = 0;
-    std::vector<Window*> editors;
-    std::vector<Window*> pins;
+    ImageAction readText; // the last window's Copy Text
+    int dismissals = 0, explanations = 0;
+    bool modalDialog = false;
     SaveResult saveAnswer = QStringLiteral("/pictures/Quandrel 2026-12-07 at 10.00.00.png");
-    std::vector<QString> savedTo;
 
+    std::unique_ptr<CaptureWindow> open(std::vector<Window*>& list, const CapturedImage& image, ImageAction action, ImageAction text, Closed onClose)
+    {
+        readText = std::move(text);
+        auto w = std::make_unique<Window>(image, std::move(action), std::move(onClose));
+        list.push_back(w.get());
+        return w;
+    }
+    std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder, ImageAction pin, ImageAction text, Closed onClose) override
+    {
+        return open(editors, image, std::move(pin), std::move(text), std::move(onClose));
+    }
+    std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder, ImageAction edit, ImageAction text, Closed onClose) override
+    {
+        return open(pins, image, std::move(edit), std::move(text), std::move(onClose));
+    }
     void showToast(const QString& message, const QString& symbol) override { toasts.emplace_back(message, symbol); }
     void showThumbnail(const CapturedImage& image, ThumbnailActions actions) override
     {
@@ -84,30 +92,11 @@ struct Views final : CaptureViews {
         thumbnailActions = std::move(actions);
     }
     void dismissThumbnail() override { ++dismissals; }
-    std::unique_ptr<CaptureWindow> openEditor(const CapturedImage& image, Folder, ImageAction pin, ImageAction readText,
-                                              Closed onClose) override
-    {
-        this->readText = std::move(readText);
-        auto w = std::make_unique<Window>(*this, image, std::move(pin), std::move(onClose));
-        editors.push_back(w.get());
-        return w;
-    }
-    std::unique_ptr<CaptureWindow> pinImage(const CapturedImage& image, Folder, ImageAction edit, ImageAction readText,
-                                            Closed onClose) override
-    {
-        this->readText = std::move(readText);
-        auto w = std::make_unique<Window>(*this, image, std::move(edit), std::move(onClose));
-        pins.push_back(w.get());
-        return w;
-    }
     void copyImage(const CapturedImage& image) override { copiedImages.push_back(image); }
-    ImageAction readText; // the last window's Copy Text
-    std::vector<int> countdown; // every countdown shown, 0 for taken away
     void showCountdown(int secondsLeft) override { countdown.push_back(secondsLeft); }
     void copyText(const QString& text) override { copiedTexts.push_back(text); }
     void explainScreenAccess() override { ++explanations; }
     bool modalDialogShown() const override { return modalDialog; }
-    bool modalDialog = false;
     QCoro::Task<SaveResult> save(const CapturedImage&, QString folder) override
     {
         savedTo.push_back(folder);
@@ -127,19 +116,17 @@ protected:
         desktop.setFrontmost(42);
     }
 
-    void start(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt)
+    void start(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt) { coordinator.startCapture(mode, after); }
+    void capture(CaptureMode mode, std::optional<AfterCapture> after = std::nullopt)
     {
-        coordinator.startCapture(mode, after);
+        start(mode, after);
+        finish();
     }
 
     // Runs the event loop until the capture has ended; a stuck capture fails the test.
     void finish()
     {
-        QElapsedTimer guard;
-        guard.start();
-        while (coordinator.isCapturing() && guard.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        ASSERT_FALSE(coordinator.isCapturing()) << "the capture did not end";
+        ASSERT_TRUE(test::spinUntil([this] { return !coordinator.isCapturing(); })) << "the capture did not end";
         QCoreApplication::processEvents();
     }
 
@@ -170,6 +157,8 @@ protected:
                                    views};
 };
 
+} // namespace
+
 TEST_F(CaptureCoordinatorTest, DropsEveryTriggerWhileACaptureRuns)
 {
     overlay.holding = true;
@@ -184,44 +173,34 @@ TEST_F(CaptureCoordinatorTest, DropsEveryTriggerWhileACaptureRuns)
     EXPECT_EQ(views.dismissals, 1);
     EXPECT_EQ(desktop.screen.releases, 1);
     // The guard is down again once the capture ended.
-    start(CaptureMode::fullScreen);
-    finish();
+    capture(CaptureMode::fullScreen);
     EXPECT_EQ(views.thumbnails.size(), 1u);
 }
 
-TEST_F(CaptureCoordinatorTest, ATriggerWhileAModalDialogIsUpIsIgnored)
+TEST_F(CaptureCoordinatorTest, ATriggerUnderAModalDialogOrWithoutScreenAccessTakesNothing)
 {
     views.modalDialog = true;
-    for (CaptureMode mode : allCaptureModes) {
+    for (CaptureMode mode : allCaptureModes)
         EXPECT_FALSE(coordinator.startCapture(mode));
-        EXPECT_FALSE(coordinator.isCapturing());
-    }
-    EXPECT_EQ(overlay.calls, 0);
-    EXPECT_TRUE(desktop.screen.grabs.empty());
-    EXPECT_EQ(views.dismissals, 0);
-    EXPECT_TRUE(views.toasts.empty());
-
+    EXPECT_FALSE(coordinator.isCapturing());
     views.modalDialog = false;
+    desktop.setScreenRecordingAllowed(false);
+    start(CaptureMode::fullScreen);
+    EXPECT_FALSE(coordinator.isCapturing());
+    EXPECT_EQ(views.explanations, 1); // explained instead
+    EXPECT_EQ(overlay.calls + views.dismissals, 0);
+    EXPECT_TRUE(desktop.screen.grabs.empty());
+    EXPECT_TRUE(views.toasts.empty());
+    desktop.setScreenRecordingAllowed(true);
     EXPECT_TRUE(coordinator.startCapture(CaptureMode::area));
     finish();
     EXPECT_EQ(overlay.calls, 1);
 }
 
-TEST_F(CaptureCoordinatorTest, WithoutScreenAccessExplainsAndTakesNothing)
-{
-    desktop.setScreenRecordingAllowed(false);
-    start(CaptureMode::fullScreen);
-    EXPECT_FALSE(coordinator.isCapturing());
-    EXPECT_EQ(views.explanations, 1);
-    EXPECT_TRUE(desktop.screen.grabs.empty());
-    EXPECT_TRUE(views.toasts.empty());
-}
-
 TEST_F(CaptureCoordinatorTest, AreaSelectionIsCroppedRememberedAndDelivered)
 {
     overlay.answer = std::optional<CaptureSelection>(AreaSelection{{850, 100, 100, 50}, frozenDisplay(1)});
-    start(CaptureMode::area);
-    finish();
+    capture(CaptureMode::area);
     ASSERT_EQ(views.copiedImages.size(), 1u);
     EXPECT_EQ(views.copiedImages[0].image.size(), QSize(200, 100)); // scale 2
     EXPECT_EQ(views.copiedImages[0].scale, 2);
@@ -232,85 +211,65 @@ TEST_F(CaptureCoordinatorTest, AreaSelectionIsCroppedRememberedAndDelivered)
     EXPECT_TRUE(reactivatedPrevious());
 }
 
-TEST_F(CaptureCoordinatorTest, CancellingGivesTheFocusBackAndChangesNothing)
+// However a capture ends without a picture, the window that was active before gets the focus
+// back, the guard is down and at most one toast says so.
+TEST_F(CaptureCoordinatorTest, CancelledOrFailedCapturesGiveTheFocusBackWithOneToast)
 {
-    coordinator.startCapture(CaptureMode::window);
-    finish();
-    EXPECT_TRUE(overlay.windowMode);
-    EXPECT_TRUE(reactivatedPrevious());
-    EXPECT_TRUE(views.toasts.empty());
-    EXPECT_TRUE(views.copiedImages.empty());
-    EXPECT_FALSE(coordinator.lastArea());
-}
-
-TEST_F(CaptureCoordinatorTest, FailuresEndWithOneToastAndTheGuardDown)
-{
-    desktop.screen.failingGrab = 1; // the second display
-    start(CaptureMode::area);
-    finish();
-    ASSERT_EQ(views.toasts.size(), 1u);
-    EXPECT_EQ(views.toasts[0], std::make_pair(QStringLiteral("Couldn't capture the screen"), QStringLiteral("exclamationmark.triangle.fill")));
-    EXPECT_EQ(overlay.calls, 0);
-
-    // The overlay could not take the keyboard: the same toast, not an overlay that cannot be left.
-    desktop.screen.failingGrab = -1;
-    overlay.answer = CaptureError::platform("the keyboard is grabbed by another program");
-    start(CaptureMode::area);
-    finish();
-    EXPECT_EQ(views.toasts.size(), 2u);
-    EXPECT_EQ(views.toasts.back().first, QStringLiteral("Couldn't capture the screen"));
-
-    // A window list that fails leaves window mode with nothing to pick, and the capture goes on.
-    overlay.answer = std::optional<CaptureSelection>{};
-    desktop.screen.windowListFailure = "BadWindow";
-    start(CaptureMode::window);
-    finish();
-    EXPECT_EQ(overlay.calls, 2);
-    EXPECT_EQ(overlay.windowsShown, 0u);
-    EXPECT_EQ(views.toasts.size(), 2u);
-}
-
-// However a capture fails, the window that was active before gets the focus back.
-TEST_F(CaptureCoordinatorTest, AFailedCaptureGivesTheFocusBack)
-{
-    struct Row {
-        const char* name;
+    const CaptureError grabbed = CaptureError::platform("the keyboard is grabbed by another program");
+    const struct {
+        const char* what;
         int failingGrab;
         CaptureResult<std::optional<CaptureSelection>> overlayAnswer;
+        bool toast;
+        int overlayCalls;
+    } rows[] = {
+        {"cancelled", -1, std::optional<CaptureSelection>{}, false, 1},
+        {"freezing the second display fails", 1, std::optional<CaptureSelection>{}, true, 0},
+        {"the overlay cannot take the keyboard", -1, grabbed, true, 1},
     };
-    const Row rows[] = {
-        {"freezing fails", 0, std::optional<CaptureSelection>{}},
-        {"the overlay's grab is refused", -1, CaptureError::platform("the keyboard is grabbed by another program")},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         desktop.raised.clear();
+        views.toasts.clear();
+        overlay.calls = 0;
+        desktop.screen.grabs.clear();
         desktop.screen.failingGrab = row.failingGrab;
         overlay.answer = row.overlayAnswer;
-        start(CaptureMode::area);
-        finish();
-        EXPECT_EQ(views.toasts.back().first, QStringLiteral("Couldn't capture the screen"));
+        capture(CaptureMode::area);
+        EXPECT_EQ(overlay.calls, row.overlayCalls);
         EXPECT_TRUE(reactivatedPrevious());
+        EXPECT_EQ(views.toasts.size(), row.toast ? 1u : 0u);
+        if (row.toast) {
+            EXPECT_EQ(views.toasts[0], std::make_pair(QStringLiteral("Couldn't capture the screen"), QStringLiteral("exclamationmark.triangle.fill")));
+        }
     }
+    EXPECT_TRUE(views.copiedImages.empty());
+    EXPECT_FALSE(coordinator.lastArea());
+
+    // A window list that fails leaves window mode with nothing to pick, and the capture goes on.
+    desktop.screen.failingGrab = -1;
+    overlay.answer = std::optional<CaptureSelection>{};
+    desktop.screen.windowListFailure = "BadWindow";
+    capture(CaptureMode::window);
+    EXPECT_TRUE(overlay.windowMode);
+    EXPECT_EQ(overlay.windowsShown, 0u);
+    EXPECT_EQ(views.toasts.size(), 1u);
 }
 
 TEST_F(CaptureCoordinatorTest, WindowSelectionUsesTheWindowImageElseTheDisplayCropAndKeepsTheLastArea)
 {
     overlay.answer = std::optional<CaptureSelection>(AreaSelection{{10, 10, 30, 30}, frozenDisplay(0)});
-    start(CaptureMode::area);
-    finish();
+    capture(CaptureMode::area);
     const PickableWindow window{7, {100, 100, 300, 200}};
     desktop.screen.windowImages[7] = {{100, 300, 300, 200}, false, false};
     overlay.answer = std::optional<CaptureSelection>(WindowSelection{window, frozenDisplay(0)});
-    start(CaptureMode::window);
-    finish();
+    capture(CaptureMode::window);
     ASSERT_EQ(views.copiedImages.size(), 2u);
     EXPECT_EQ(desktop.screen.windowReads, 1);
     EXPECT_EQ(views.copiedImages[1].image.size(), QSize(300, 200));
 
     desktop.screen.windowImages[7].fails = true;
-    start(CaptureMode::window);
-    finish();
+    capture(CaptureMode::window);
     ASSERT_EQ(views.copiedImages.size(), 3u);
     EXPECT_EQ(views.copiedImages[2].image.size(), QSize(300, 200)); // the crop of the frozen display
     EXPECT_EQ(coordinator.lastArea(), (Rect{10, 10, 30, 30}));
@@ -319,15 +278,13 @@ TEST_F(CaptureCoordinatorTest, WindowSelectionUsesTheWindowImageElseTheDisplayCr
 TEST_F(CaptureCoordinatorTest, FullScreenTakesTheDisplayUnderThePointer)
 {
     desktop.screen.pointer = Point{1000, 100}; // window space: on the right display
-    start(CaptureMode::fullScreen, AfterCapture::copyOnly);
-    finish();
+    capture(CaptureMode::fullScreen, AfterCapture::copyOnly);
     ASSERT_EQ(views.copiedImages.size(), 1u);
     EXPECT_EQ(views.copiedImages[0].image.size(), QSize(800, 600));
     EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Screenshot copied"), QStringLiteral("checkmark.circle.fill")));
 
     desktop.screen.pointer = Point{5000, 5000}; // on no display: the primary one
-    start(CaptureMode::fullScreen, AfterCapture::copyOnly);
-    finish();
+    capture(CaptureMode::fullScreen, AfterCapture::copyOnly);
     EXPECT_EQ(views.copiedImages[1].image.size(), QSize(800, 600));
     EXPECT_EQ(overlay.calls, 0);
     EXPECT_FALSE(coordinator.lastArea());
@@ -337,24 +294,21 @@ TEST_F(CaptureCoordinatorTest, RepeatAreaFollowsTheRememberedRectangle)
 {
     // Before any area it is an area capture, and sets the area.
     overlay.answer = std::optional<CaptureSelection>(AreaSelection{{650, 500, 200, 100}, frozenDisplay(0)});
-    start(CaptureMode::repeatArea);
-    finish();
+    capture(CaptureMode::repeatArea);
     EXPECT_EQ(overlay.calls, 1);
     EXPECT_EQ(coordinator.lastArea(), (Rect{650, 500, 200, 100}));
     // The area reaches past its display's right edge: only the part on it is taken.
     ASSERT_EQ(views.copiedImages.size(), 1u);
     EXPECT_EQ(views.copiedImages[0].image.size(), QSize(150, 100));
 
-    start(CaptureMode::repeatArea);
-    finish();
+    capture(CaptureMode::repeatArea);
     EXPECT_EQ(overlay.calls, 1);
     ASSERT_EQ(views.copiedImages.size(), 2u);
     EXPECT_EQ(views.copiedImages[1].image.size(), QSize(150, 100));
 
     // Its display is gone: nothing happens and nothing is said.
     desktop.setDisplays({{"left", {0, 0, 600, 400}, {0, 0, 600, 400}, 1}});
-    start(CaptureMode::repeatArea);
-    finish();
+    capture(CaptureMode::repeatArea);
     EXPECT_EQ(views.copiedImages.size(), 2u);
     EXPECT_EQ(views.toasts.size(), 0u);
 }
@@ -364,8 +318,7 @@ TEST_F(CaptureCoordinatorTest, TextIsRecognisedWithoutTheAfterCaptureChoice)
     setting = AfterCapture::save;
     overlay.answer = std::optional<CaptureSelection>(AreaSelection{{10, 10, 100, 40}, frozenDisplay(0)});
     recognizer.answer = QStringLiteral("first\n\nsecond");
-    start(CaptureMode::text);
-    finish();
+    capture(CaptureMode::text);
     EXPECT_EQ(recognizer.prepared, 1);
     EXPECT_EQ(recognizer.lastImage.size(), QSize(100, 40));
     ASSERT_EQ(views.copiedTexts.size(), 1u);
@@ -375,14 +328,12 @@ TEST_F(CaptureCoordinatorTest, TextIsRecognisedWithoutTheAfterCaptureChoice)
     EXPECT_EQ(coordinator.lastArea(), (Rect{10, 10, 100, 40}));
     EXPECT_TRUE(reactivatedPrevious());
 
-    recognizer.answer = QString();
-    start(CaptureMode::text);
-    finish();
-    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("No text found"), QStringLiteral("text.viewfinder")));
-    recognizer.answer = TextRecognitionError{QStringLiteral("no language data")};
-    start(CaptureMode::text);
-    finish();
-    EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Couldn't read text"), QStringLiteral("exclamationmark.triangle.fill")));
+    for (const auto& [answer, toast, symbol] : {std::tuple{TextRecognitionResult(QString()), "No text found", "text.viewfinder"},
+                                                {TextRecognitionResult(TextRecognitionError{"no language data"}), "Couldn't read text", "exclamationmark.triangle.fill"}}) {
+        recognizer.answer = answer;
+        capture(CaptureMode::text);
+        EXPECT_EQ(views.toasts.back(), std::make_pair(QString::fromUtf8(toast), QString::fromUtf8(symbol)));
+    }
     EXPECT_EQ(views.copiedTexts.size(), 1u); // the clipboard kept the first text
 
     // A pin's (and an editor's) Copy Text reads its own image the same way.
@@ -398,7 +349,6 @@ TEST_F(CaptureCoordinatorTest, TextIsRecognisedWithoutTheAfterCaptureChoice)
 
 TEST(CopiedTextMessage, CountsNonEmptyLines)
 {
-    EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("one line")), QStringLiteral("Copied text"));
     EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("one\n\n")), QStringLiteral("Copied text"));
     EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("a\nb\n\nc")), QStringLiteral("Copied 3 lines of text"));
 }
@@ -409,8 +359,7 @@ TEST_F(CaptureCoordinatorTest, AfterCaptureChoicesAndTheWindowsTheyLeave)
     int pinChanges = 0;
     coordinator.onPinsChanged = [&] { ++pinChanges; };
 
-    start(CaptureMode::area, AfterCapture::openEditor);
-    finish();
+    capture(CaptureMode::area, AfterCapture::openEditor);
     ASSERT_EQ(views.editors.size(), 1u);
     EXPECT_FALSE(reactivatedPrevious()); // the editor keeps the focus
 
@@ -425,8 +374,7 @@ TEST_F(CaptureCoordinatorTest, AfterCaptureChoicesAndTheWindowsTheyLeave)
     views.editors[0]->onClose(views.editors[0]);
     EXPECT_EQ(coordinator.editorCount(), 1u);
 
-    start(CaptureMode::area, AfterCapture::pin);
-    finish();
+    capture(CaptureMode::area, AfterCapture::pin);
     EXPECT_EQ(coordinator.pinCount(), 2u);
     EXPECT_TRUE(reactivatedPrevious());
     coordinator.closeAllPins();
@@ -434,22 +382,19 @@ TEST_F(CaptureCoordinatorTest, AfterCaptureChoicesAndTheWindowsTheyLeave)
     EXPECT_EQ(pinChanges, 3);
 
     folder = QStringLiteral("/elsewhere");
-    start(CaptureMode::area, AfterCapture::save);
-    finish();
+    capture(CaptureMode::area, AfterCapture::save);
     ASSERT_EQ(views.savedTo.size(), 1u);
     EXPECT_EQ(views.savedTo[0], QStringLiteral("/elsewhere"));
     EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Saved Quandrel 2026-12-07 at 10.00.00.png"), QStringLiteral("square.and.arrow.down.fill")));
     views.saveAnswer = SaveError{QStringLiteral("read-only")};
-    start(CaptureMode::area, AfterCapture::save);
-    finish();
+    capture(CaptureMode::area, AfterCapture::save);
     EXPECT_EQ(views.toasts.back().first, QStringLiteral("Couldn't save the screenshot"));
 }
 
 TEST_F(CaptureCoordinatorTest, ThumbnailButtonsOutliveNothing)
 {
     overlay.answer = std::optional<CaptureSelection>(AreaSelection{{10, 10, 50, 50}, frozenDisplay(0)});
-    start(CaptureMode::area);
-    finish();
+    capture(CaptureMode::area);
     views.thumbnailActions.copy();
     EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Copied"), QStringLiteral("checkmark.circle.fill")));
     views.thumbnailActions.pin();
@@ -469,35 +414,37 @@ TEST_F(CaptureCoordinatorTest, ThumbnailButtonsOutliveNothing)
     EXPECT_EQ(views.pins.size(), pinsBefore);
 }
 
-} // namespace
-
-
 TEST_F(CaptureCoordinatorTest, ADelayedCaptureCountsDownAndTakesAwayItsCountdownFirst)
 {
-    start(CaptureMode::fullScreen, AfterCapture::copyOnly);
-    finish(); // without a delay, no wait at all
+    capture(CaptureMode::fullScreen, AfterCapture::copyOnly); // without a delay, no wait at all
     EXPECT_TRUE(timers.empty());
-
-    coordinator.startCapture(CaptureMode::fullScreen, AfterCapture::copyOnly, 3);
-    EXPECT_FALSE(coordinator.startCapture(CaptureMode::area)); // counting down counts as capturing
-    std::vector<int> waits;
-    while (!timers.empty()) {
-        auto [ms, run] = std::move(timers.front());
-        timers.erase(timers.begin());
-        waits.push_back(ms);
-        EXPECT_EQ(views.copiedImages.size(), 1u) << "taken before the countdown ended";
-        run();
+    const struct {
+        int seconds;
+        std::vector<int> countdown, waits; // gone a quarter second before the capture
+    } rows[] = {{3, {3, 2, 1, 0}, {1000, 1000, 750, 250}}, {1, {1, 0}, {750, 250}}};
+    for (const auto& row : rows) {
+        views.countdown.clear();
+        const std::size_t before = views.copiedImages.size();
+        coordinator.startCapture(CaptureMode::fullScreen, AfterCapture::copyOnly, row.seconds);
+        EXPECT_FALSE(coordinator.startCapture(CaptureMode::area)); // counting down counts as capturing
+        std::vector<int> waits;
+        while (!timers.empty()) {
+            auto [ms, run] = std::move(timers.front());
+            timers.erase(timers.begin());
+            waits.push_back(ms);
+            EXPECT_EQ(views.copiedImages.size(), before) << "taken before the countdown ended";
+            run();
+        }
+        finish();
+        EXPECT_EQ(views.countdown, row.countdown);
+        EXPECT_EQ(waits, row.waits);
+        EXPECT_EQ(views.copiedImages.size(), before + 1);
     }
-    finish();
-    EXPECT_EQ(views.countdown, (std::vector<int>{3, 2, 1, 0}));
-    EXPECT_EQ(waits, (std::vector<int>{1000, 1000, 750, 250})); // gone a quarter second before
-    EXPECT_EQ(views.copiedImages.size(), 2u);
 }
 
 TEST_F(CaptureCoordinatorTest, AllDisplaysAreOneImagePlacedAsTheDisplaysAre)
 {
-    start(CaptureMode::allDisplays, AfterCapture::copyOnly);
-    finish();
+    capture(CaptureMode::allDisplays, AfterCapture::copyOnly);
     ASSERT_EQ(views.copiedImages.size(), 1u);
     // 1200 × 600 points at the higher scale, 2; the right display is 300 high, so the part
     // above it is a gap.

@@ -2,6 +2,8 @@
 // name written only when asked for, in a private folder that goes away with its store; a
 // missing or full runtime folder still leaves the image on offer and no partial file.
 
+#include "CaptureTestSupport.h"
+#include "FileSizeLimit.h"
 #include "DragExport.h"
 #include "ImageExport.h"
 
@@ -14,8 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace quandrel;
@@ -111,53 +111,35 @@ TEST(DragExport, StaleFoldersOfEndedProcessesAreRemovedButOthersKept)
     EXPECT_TRUE(dir.exists("something-else"));
 }
 
-TEST(DragExport, WithoutARuntimeFolderOnlyTheImageIsOffered)
+TEST(DragExport, WithoutARuntimeFolderOnlyTheImageIsOfferedAndUnsafeNamesAreRefused)
 {
-    DragFileStore unset{QString()};
-    ScreenshotDragData a(picture(), 1, moment, unset);
-    EXPECT_EQ(a.formats(), QStringList{"image/png"});
-    EXPECT_FALSE(a.data("image/png").isEmpty());
-    EXPECT_TRUE(a.urls().isEmpty());
-
-    DragFileStore missing(QStringLiteral("/nonexistent/quandrel-runtime"));
-    ScreenshotDragData b(picture(), 1, moment, missing);
-    EXPECT_EQ(b.formats(), QStringList{"image/png"});
-    EXPECT_TRUE(b.urls().isEmpty());
+    for (const QString& runtime : {QString(), QStringLiteral("/nonexistent/quandrel-runtime")}) {
+        DragFileStore store(runtime);
+        ScreenshotDragData data(picture(), 1, moment, store);
+        EXPECT_EQ(data.formats(), QStringList{"image/png"});
+        EXPECT_FALSE(data.data("image/png").isEmpty());
+        EXPECT_TRUE(data.urls().isEmpty());
+    }
+    QTemporaryDir runtime;
+    DragFileStore store(runtime.path());
+    for (const char* name : {"../escape.png", "..", ""})
+        EXPECT_FALSE(store.write("x", name)) << name;
+    EXPECT_FALSE(QFileInfo::exists(runtime.filePath("escape.png")));
 }
 
 TEST(DragExport, AFullRuntimeFolderLeavesNoPartialFile)
 {
     QTemporaryDir runtime;
     DragFileStore store(runtime.path());
-    QImage big(512, 512, QImage::Format_RGB32);
-    std::uint32_t state = 7;
-    for (int y = 0; y < big.height(); ++y)
-        for (int x = 0; x < big.width(); ++x)
-            big.setPixel(x, y, (state = state * 1664525u + 1013904223u) >> 8);
-    ScreenshotDragData data(big, 1, moment, store);
+    ScreenshotDragData data(test::noise(512, 512), 1, moment, store);
     const QByteArray png = data.data("image/png"); // encoded before the limit
 
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = previous;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const QList<QUrl> urls = data.urls();
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const QList<QUrl> urls = [&] {
+        const test::FileSizeLimit full;
+        return data.urls();
+    }();
 
     EXPECT_TRUE(urls.isEmpty());
     EXPECT_TRUE(filesIn(runtime.path()).isEmpty()) << filesIn(runtime.path()).join(", ").toStdString();
     EXPECT_EQ(data.data("image/png"), png) << "the image itself is still on offer";
-}
-
-TEST(DragExport, UnsafeNamesAreRefused)
-{
-    QTemporaryDir runtime;
-    DragFileStore store(runtime.path());
-    EXPECT_FALSE(store.write("x", "../escape.png"));
-    EXPECT_FALSE(store.write("x", ".."));
-    EXPECT_FALSE(store.write("x", ""));
-    EXPECT_FALSE(QFileInfo::exists(runtime.filePath("escape.png")));
 }

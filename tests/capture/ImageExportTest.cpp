@@ -1,12 +1,12 @@
 // Image export without a display: PNG resolution, file names, saving with its collisions,
 // folder fallback and failures, and what the clipboard is given.
 
+#include "CaptureTestSupport.h"
+#include "FileSizeLimit.h"
 #include "ImageExport.h"
 
 #include <QGuiApplication>
 #include <QClipboard>
-#include <QEventLoop>
-#include <QFutureWatcher>
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
@@ -15,10 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <ctime>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,18 +25,7 @@ using namespace quandrel;
 
 namespace {
 
-QImage noise(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    std::uint32_t state = 12345;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            image.setPixel(x, y, state >> 8);
-        }
-    }
-    return image;
-}
+using test::noise;
 
 // The pHYs chunk of a PNG: pixels per unit in x and y, and the unit (1: metre).
 struct Resolution {
@@ -59,12 +46,6 @@ std::optional<Resolution> physicalResolution(const QByteArray& png)
         at += 12 + qsizetype(length);
     }
     return std::nullopt;
-}
-
-template <typename T>
-T resultOf(const QFuture<T>& future)
-{
-    return resultWhileEventsRun(future);
 }
 
 QStringList everything(const QString& folder)
@@ -121,10 +102,14 @@ TEST(PngData, CarriesTheResolutionOfTheScale)
     EXPECT_FALSE(pngData(QImage(), 1));
 }
 
-TEST_F(ImageExportTest, SavingInTheSameSecondCountsUpFromTwo)
+TEST_F(ImageExportTest, SavingInTheSameSecondCountsUpFromTwoAndNeverReplacesAFile)
 {
     QTemporaryDir folder;
     const QImage image = noise(64, 48);
+    QFile existing(folder.path() + "/Quandrel 2026-12-05 at 15.49.42 2.png");
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.write("someone else's");
+    existing.close();
     QStringList written;
     for (int i = 0; i < 3; ++i) {
         const auto result = saveImage(image, 2, folder.path(), [&] { return moment; });
@@ -132,10 +117,12 @@ TEST_F(ImageExportTest, SavingInTheSameSecondCountsUpFromTwo)
         written << std::get<QString>(result);
     }
     EXPECT_EQ(written, (QStringList{folder.path() + "/Quandrel 2026-12-05 at 15.49.42.png",
-                                    folder.path() + "/Quandrel 2026-12-05 at 15.49.42 2.png",
-                                    folder.path() + "/Quandrel 2026-12-05 at 15.49.42 3.png"}));
+                                    folder.path() + "/Quandrel 2026-12-05 at 15.49.42 3.png",
+                                    folder.path() + "/Quandrel 2026-12-05 at 15.49.42 4.png"}));
+    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(existing.readAll(), "someone else's");
     // Only the screenshots are left, each one complete, with its resolution.
-    EXPECT_EQ(everything(folder.path()).size(), 3);
+    EXPECT_EQ(everything(folder.path()).size(), 4);
     for (const QString& path : written) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -146,23 +133,18 @@ TEST_F(ImageExportTest, SavingInTheSameSecondCountsUpFromTwo)
 }
 
 // Which folder that is, is the settings' business (a chosen folder that is gone falls back to
-// Pictures/Quandrel there); a folder that does not exist yet is made.
-TEST_F(ImageExportTest, AFolderThatDoesNotExistYetIsCreated)
-{
-    const auto result = saveImage(noise(8, 8), 1, picturesFolder(), [&] { return moment; });
-    ASSERT_TRUE(std::holds_alternative<QString>(result)) << std::get<SaveError>(result).message.toStdString();
-    EXPECT_EQ(std::get<QString>(result), picturesFolder() + "/Quandrel 2026-12-05 at 15.49.42.png");
-    EXPECT_TRUE(QFile::exists(std::get<QString>(result)));
-}
-
-TEST_F(ImageExportTest, AFolderMadeHereIsPrivateAnExistingOneKeepsItsMode)
+// Pictures/Quandrel there); a folder that does not exist yet is made, for the user alone.
+TEST_F(ImageExportTest, AMissingFolderIsMadePrivateAnExistingOneKeepsItsMode)
 {
     auto modeOf = [](const QString& path) {
         struct stat info {};
         return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? unsigned(info.st_mode & 07777) : 07777u;
     };
     const mode_t previous = ::umask(022); // a new folder would be 0755
-    EXPECT_TRUE(std::holds_alternative<QString>(saveImage(noise(8, 8), 1, picturesFolder(), [&] { return moment; })));
+    const auto result = saveImage(noise(8, 8), 1, picturesFolder(), [&] { return moment; });
+    ASSERT_TRUE(std::holds_alternative<QString>(result)) << std::get<SaveError>(result).message.toStdString();
+    EXPECT_EQ(std::get<QString>(result), picturesFolder() + "/Quandrel 2026-12-05 at 15.49.42.png");
+    EXPECT_TRUE(QFile::exists(std::get<QString>(result)));
     EXPECT_EQ(modeOf(picturesFolder()), 0700u);
     const QString chosen = home.path() + "/shared";
     ASSERT_TRUE(QDir().mkpath(chosen));
@@ -214,32 +196,13 @@ TEST_F(ImageExportTest, AWriteCutShortLeavesNothingBehind)
 {
     QTemporaryDir folder;
     const QImage image = noise(256, 256); // far larger than the limit once encoded
-    rlimit previous{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = previous;
-    limited.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const auto result = saveImage(image, 1, folder.path(), [&] { return moment; });
-    ::setrlimit(RLIMIT_FSIZE, &previous);
-    std::signal(SIGXFSZ, previousHandler);
+    const auto result = [&] {
+        const test::FileSizeLimit full;
+        return saveImage(image, 1, folder.path(), [&] { return moment; });
+    }();
 
     ASSERT_TRUE(std::holds_alternative<SaveError>(result));
     EXPECT_TRUE(everything(folder.path()).isEmpty()) << everything(folder.path()).join(", ").toStdString();
-}
-
-TEST_F(ImageExportTest, SavingNeverReplacesAnExistingFile)
-{
-    QTemporaryDir folder;
-    QFile existing(folder.path() + "/Quandrel 2026-12-05 at 15.49.42.png");
-    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
-    existing.write("someone else's");
-    existing.close();
-    const auto result = saveImage(noise(8, 8), 1, folder.path(), [&] { return moment; });
-    ASSERT_TRUE(std::holds_alternative<QString>(result));
-    EXPECT_TRUE(std::get<QString>(result).endsWith(" 2.png"));
-    ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
-    EXPECT_EQ(existing.readAll(), "someone else's");
 }
 
 TEST_F(ImageExportTest, WritePngReplacesAtomically)
@@ -280,7 +243,7 @@ TEST_F(ImageExportTest, SavingInTheBackgroundEncodesOffTheCallersThread)
     QThread* const caller = QThread::currentThread();
     QThread* named = caller; // the thread that asked for the time, while saving
     const QImage image = noise(300, 200).convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    const auto result = resultOf(saveImageInBackground(image, 2, folder.path(), [&] {
+    const auto result = resultWhileEventsRun(saveImageInBackground(image, 2, folder.path(), [&] {
         named = QThread::currentThread();
         return moment;
     }));
@@ -289,9 +252,9 @@ TEST_F(ImageExportTest, SavingInTheBackgroundEncodesOffTheCallersThread)
     EXPECT_EQ(QImage(std::get<QString>(result)).convertToFormat(QImage::Format_RGB32), image.convertToFormat(QImage::Format_RGB32));
 
     const QString path = folder.path() + "/as.png";
-    EXPECT_TRUE(resultOf(writePngInBackground(image, 1, path)));
+    EXPECT_TRUE(resultWhileEventsRun(writePngInBackground(image, 1, path)));
     EXPECT_EQ(QImage(path).size(), QSize(300, 200));
-    EXPECT_FALSE(resultOf(writePngInBackground(image, 1, folder.path() + "/missing/as.png")));
+    EXPECT_FALSE(resultWhileEventsRun(writePngInBackground(image, 1, folder.path() + "/missing/as.png")));
 }
 
 TEST_F(ImageExportTest, ClipboardOffersPngNativeImageAndTheKeepMark)
@@ -307,7 +270,7 @@ TEST_F(ImageExportTest, ClipboardOffersPngNativeImageAndTheKeepMark)
     EXPECT_EQ(QImage::fromData(png, "png").convertToFormat(QImage::Format_RGB32), image);
     EXPECT_EQ(data->data("image/png"), png); // encoded once, then kept
 
-    ASSERT_TRUE(resultOf(copyImage(image, 2)));
+    ASSERT_TRUE(resultWhileEventsRun(copyImage(image, 2)));
     const QMimeData* onClipboard = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(onClipboard);
     EXPECT_TRUE(onClipboard->hasFormat("image/png"));
@@ -320,13 +283,13 @@ TEST_F(ImageExportTest, ACopyStillEncodingGivesWayToANewerOne)
     const QImage first = noise(1200, 900), second = noise(30, 20);
     const QFuture<bool> older = copyImage(first, 1);
     const QFuture<bool> newer = copyImage(second, 1);
-    EXPECT_TRUE(resultOf(newer));
-    EXPECT_FALSE(resultOf(older));
+    EXPECT_TRUE(resultWhileEventsRun(newer));
+    EXPECT_FALSE(resultWhileEventsRun(older));
     EXPECT_EQ(qvariant_cast<QImage>(clipboard->mimeData()->imageData()).size(), second.size());
 
     // Another program's copy made while ours is encoded is not replaced by it.
     const QFuture<bool> late = copyImage(first, 1);
     clipboard->setText(QStringLiteral("copied elsewhere"));
-    EXPECT_FALSE(resultOf(late));
+    EXPECT_FALSE(resultWhileEventsRun(late));
     EXPECT_EQ(clipboard->text(), QStringLiteral("copied elsewhere"));
 }

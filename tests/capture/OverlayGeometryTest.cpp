@@ -35,16 +35,12 @@ TEST(OverlayGeometryTest, DragsBecomeWholePointRectanglesOfAtLeastThreeByThree)
     EXPECT_EQ(selectionRect({10.4, 20.6}, {12.2, 22.1}), (Rect{10, 20, 3, 3}));
     EXPECT_EQ(selectionRect({-0.5, 5}, {0.5, 5}), (Rect{-1, 5, 2, 0}));
 
-    EXPECT_FALSE(acceptsSelection(selectionRect({0, 0}, {2, 50})));
-    EXPECT_FALSE(acceptsSelection(selectionRect({0, 0}, {50, 2})));
-    EXPECT_TRUE(acceptsSelection(selectionRect({0, 0}, {3, 3})));
-    EXPECT_FALSE(acceptsSelection(selectionRect({7, 7}, {7, 7}))); // a click
+    for (const auto& [end, accepted] : {std::pair{Point{2, 50}, false}, {Point{50, 2}, false}, {Point{3, 3}, true}, {Point{0, 0}, false}})
+        EXPECT_EQ(acceptsSelection(selectionRect({0, 0}, end)), accepted) << end.x << "," << end.y;
 
-    const Size view{1728, 1117};
-    EXPECT_EQ(clampToView({-40, 2000}, view), (Point{0, 1117}));
-    EXPECT_EQ(clampToView({1800, -3}, view), (Point{1728, 0}));
-    EXPECT_EQ(clampToView({5, 6}, view), (Point{5, 6}));
-    EXPECT_EQ(clampToView({std::nan(""), 6}, view), (Point{0, 6}));
+    for (const auto& [point, clamped] : {std::pair{Point{-40, 2000}, Point{0, 1117}}, {Point{1800, -3}, Point{1728, 0}}, {Point{5, 6}, Point{5, 6}},
+                                         {Point{std::nan(""), 6}, Point{0, 6}}})
+        EXPECT_EQ(clampToView(point, {1728, 1117}), clamped);
 }
 
 TEST(OverlayGeometryTest, SizeLabelCountsPixelsAndSitsBelowOrAboveTheSelection)
@@ -70,16 +66,11 @@ TEST(OverlayGeometryTest, LoupeCutsFifteenPixelsRoundingHalvesAwayFromZeroAndFli
     // Left of the image: round(-7.5) = -8, away from zero.
     EXPECT_EQ(loupeSource({0, 200}, 200, 1), QRect(-8, -8, 15, 15));
 
-    const Size view{1000, 800};
-    EXPECT_EQ(loupeFrame({300, 400}, view), (Rect{324, 256, 120, 120}));
-    // Within 144 points of the right edge: left of the pointer.
-    EXPECT_EQ(loupeFrame({857, 400}, view), (Rect{713, 256, 120, 120}));
-    EXPECT_EQ(loupeFrame({856, 400}, view), (Rect{880, 256, 120, 120}));
-    // Within 144 points of the bottom: above the pointer.
-    EXPECT_EQ(loupeFrame({300, 143}, view), (Rect{324, 167, 120, 120}));
-    EXPECT_EQ(loupeFrame({300, 144}, view), (Rect{324, 0, 120, 120}));
-    // Both at once, in the bottom-right corner.
-    EXPECT_EQ(loupeFrame({990, 10}, view), (Rect{846, 34, 120, 120}));
+    // Within 144 points of the right edge it goes left of the pointer, of the bottom above it.
+    for (const auto& [pointer, frame] : {std::pair{Point{300, 400}, Rect{324, 256, 120, 120}}, {Point{857, 400}, Rect{713, 256, 120, 120}},
+                                         {Point{856, 400}, Rect{880, 256, 120, 120}}, {Point{300, 143}, Rect{324, 167, 120, 120}},
+                                         {Point{300, 144}, Rect{324, 0, 120, 120}}, {Point{990, 10}, Rect{846, 34, 120, 120}}})
+        EXPECT_EQ(loupeFrame(pointer, {1000, 800}), frame) << pointer.x << "," << pointer.y;
 }
 
 TEST(OverlayGeometryTest, GuideLinesHintAndPills)
@@ -91,6 +82,9 @@ TEST(OverlayGeometryTest, GuideLinesHintAndPills)
     EXPECT_EQ(hintText(false), QString::fromUtf8("Drag to select \u00b7 Space for window \u00b7 Esc to cancel"));
     EXPECT_EQ(hintText(true), QString::fromUtf8("Click a window \u00b7 Space for area \u00b7 Esc to cancel"));
     EXPECT_EQ(hintPill({1000, 800}, {300, 16}), (Rect{340, 740, 320, 24}));
+    // Widget coordinates flip within the view.
+    EXPECT_EQ(toWidget({10, 20, 100, 50}, 800), QRectF(10, 730, 100, 50));
+    EXPECT_EQ(fromWidget(QPointF(10, 730), 800), (Point{10, 70}));
 }
 
 TEST(OverlayGeometryTest, HoveredWindowIsTheFrontmostUnderThePointerAndPicksTheDisplayOfItsCentre)
@@ -126,9 +120,7 @@ TEST(OverlayGeometryTest, SceneFollowsModeDragAndPointer)
 
     // Nothing but the hint before the pointer has moved.
     ViewScene scene = sceneFor(s, measure);
-    EXPECT_FALSE(scene.highlight);
-    EXPECT_FALSE(scene.loupe);
-    EXPECT_FALSE(scene.guides);
+    EXPECT_FALSE(scene.highlight || scene.loupe || scene.guides);
     EXPECT_EQ(scene.hint, hintText(false));
     ASSERT_TRUE(scene.hintPill);
     EXPECT_EQ(scene.hintPill->y, 740);
@@ -163,19 +155,12 @@ TEST(OverlayGeometryTest, SceneFollowsModeDragAndPointer)
     EXPECT_EQ(scene.highlight, (Rect{-112, 100, 300, 200}));
     EXPECT_TRUE(scene.accentFill);
     EXPECT_TRUE(scene.label.isEmpty());
-    EXPECT_FALSE(scene.loupe);
-    EXPECT_FALSE(scene.guides);
+    EXPECT_FALSE(scene.loupe || scene.guides);
     EXPECT_EQ(scene.hint, hintText(true));
 
     // Not the pointer's display: no hint.
     s.showsHint = false;
     EXPECT_FALSE(sceneFor(s, measure).hintPill);
-}
-
-TEST(OverlayGeometryTest, WidgetCoordinatesFlipWithinTheView)
-{
-    EXPECT_EQ(toWidget({10, 20, 100, 50}, 800), QRectF(10, 730, 100, 50));
-    EXPECT_EQ(fromWidget(QPointF(10, 730), 800), (Point{10, 70}));
 }
 
 TEST(OverlayGeometryTest, DimmedImageDarkensEveryPixelAndKeepsAlpha)

@@ -1,6 +1,7 @@
 // The screen capturer's logic against an in-memory screen: crops, scales, the order and the
 // failures of freezing, window picking and the display under the pointer.
 
+#include "CaptureTestSupport.h"
 #include "FakeScreenCapture.h"
 #include "ScreenCapturer.h"
 
@@ -22,20 +23,11 @@ struct Displays final : DisplayProvider {
 std::uint32_t positionColour(int x, int y) { return (std::uint32_t(x & 0xfff) << 12) | std::uint32_t(y & 0xfff); }
 std::pair<int, int> positionOf(QRgb pixel) { return {int((pixel & 0xffffff) >> 12), int(pixel & 0xfff)}; }
 
-template <typename T>
-T valueOf(CaptureResult<T> result)
-{
-    if (auto* error = std::get_if<CaptureError>(&result))
-        ADD_FAILURE() << "capture failed: " << error->description().toStdString();
-    return std::get<T>(std::move(result));
-}
+using test::valueOf;
 
 class ScreenCapturerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        screen.pixelAt = positionColour;
-    }
+    void SetUp() override { screen.pixelAt = positionColour; }
 
     FakeScreenCapture screen;
     Displays displays;
@@ -45,10 +37,9 @@ protected:
 FrozenDisplay frozen(const Rect& frame, double scale)
 {
     QImage image(int(frame.width * scale), int(frame.height * scale), QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, positionColour(x, y));
-    }
     return {{"D", frame, frame, scale}, {image, scale}};
 }
 
@@ -92,6 +83,16 @@ TEST(Crop, ConvertsScreenRectanglesToWholePixelsFromTheTopLeft)
         EXPECT_EQ(positionOf(cut->image.pixel(cut->image.width() - 1, cut->image.height() - 1)),
                   std::make_pair(row.pixels->right(), row.pixels->bottom()));
     }
+}
+
+TEST(Combined, DisplaysFillingTheirBoxMakeAnOpaqueImageAndGapsStayTransparent)
+{
+    const FrozenDisplay left = frozen({0, 0, 100, 50}, 1);
+    const auto all = ScreenCapturer::combined({left, frozen({100, 0, 60, 50}, 2)});
+    ASSERT_TRUE(all);
+    EXPECT_EQ(all->image.size(), QSize(320, 100)); // at the higher scale
+    EXPECT_FALSE(all->image.hasAlphaChannel());
+    EXPECT_TRUE(ScreenCapturer::combined({left, frozen({100, 0, 60, 30}, 1)})->image.hasAlphaChannel());
 }
 
 TEST_F(ScreenCapturerTest, FreezesEveryDisplayInOrderFromItsAreaOfTheScreen)
@@ -148,7 +149,7 @@ TEST_F(ScreenCapturerTest, OwnWindowsAreHiddenForEveryGrabAndBackAfterwardsEvenO
 
 TEST_F(ScreenCapturerTest, NoDisplaysIsItsOwnError)
 {
-    auto result = QCoro::waitFor(capturer.freezeDisplays());
+    const auto result = QCoro::waitFor(capturer.freezeDisplays());
     ASSERT_TRUE(std::holds_alternative<CaptureError>(result));
     EXPECT_EQ(std::get<CaptureError>(result).code, CaptureError::Code::noDisplays);
     EXPECT_EQ(std::get<CaptureError>(result).description(), "There's no display to capture.");
@@ -224,10 +225,6 @@ TEST_F(ScreenCapturerTest, ScreenUnderMouseFollowsPointerConventions)
     screen.pointer.reset();
     EXPECT_EQ(capturer.screenUnderMouse()->name, "MAIN");
 }
-
-} // namespace quandrel
-
-namespace quandrel {
 
 // A display of scale 1 beside one of scale 2. Pixels: MAIN (0, 0, 1920, 1080), SIDE
 // (1920, 0, 3840, 2160). Points keep each display's top-left corner: SIDE is (1920, 0, 1920,

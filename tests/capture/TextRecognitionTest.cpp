@@ -50,24 +50,7 @@ TesseractRecognizer* TextRecognition::recognizer = nullptr;
 
 } // namespace
 
-TEST_F(TextRecognition, ReadsLightAndDarkThemesAlike)
-{
-    EXPECT_EQ(read(*recognizer, drawLines({fox, invoice}).image), fox + QLatin1Char('\n') + invoice);
-    EXPECT_EQ(read(*recognizer, drawLines({fox, invoice}, {QStringLiteral("DejaVu Sans"), 13, lightOnDark}).image), fox + QLatin1Char('\n') + invoice);
-    // White on a saturated blue, as in a selected row.
-    EXPECT_EQ(read(*recognizer, drawLines({fox}, {QStringLiteral("Nimbus Sans"), 13, {Qt::white, QColor(0x2a, 0x6f, 0xd6)}}).image), fox);
-}
-
-TEST_F(TextRecognition, ReadsSmallScreenText)
-{
-    const ScreenText small = drawLines({fox, invoice, QStringLiteral("Path: /home/alex/Documents/report-final_v2.pdf")},
-                                       {QStringLiteral("DejaVu Sans"), 11});
-    EXPECT_LE(characterErrorRate(read(*recognizer, small.image), small.expected), 0.02) << read(*recognizer, small.image).toStdString();
-    const ScreenText tiny = drawLines({fox, invoice}, {QStringLiteral("Nimbus Sans"), 9, lightOnDark});
-    EXPECT_LE(characterErrorRate(read(*recognizer, tiny.image), tiny.expected), 0.03) << read(*recognizer, tiny.image).toStdString();
-}
-
-TEST_F(TextRecognition, ReadsADarkPanelBesideALightOne)
+TEST_F(TextRecognition, ReadsScreenTextOfEveryKind)
 {
     // A dark sidebar and a light page in one selection; the larger background is the dark one.
     const ScreenText dark = drawLines({fox, invoice}, {QStringLiteral("DejaVu Sans"), 13, lightOnDark});
@@ -79,31 +62,39 @@ TEST_F(TextRecognition, ReadsADarkPanelBesideALightOne)
     painter.drawImage(10, 30, dark.image);
     painter.drawImage(dark.image.width() + 30, 30, light.image);
     painter.end();
-    EXPECT_EQ(read(*recognizer, both), fox + QStringLiteral(" Open the Settings window.\n") + invoice + QStringLiteral(" Choose Appearance."));
-}
-
-TEST_F(TextRecognition, KeepsColumnsApart)
-{
-    const ScreenText columns = drawColumns({QStringLiteral("Name"), QStringLiteral("Kitchen timer"), QStringLiteral("Photo backup")},
-                                           {QStringLiteral("Modified"), QStringLiteral("Yesterday 18:02"), QStringLiteral("3 May 2024")});
-    EXPECT_EQ(read(*recognizer, columns.image), QStringLiteral("Name Modified\nKitchen timer Yesterday 18:02\nPhoto backup 3 May 2024"));
-}
-
-TEST_F(TextRecognition, ReadsIndentedCodeLineByLine)
-{
     const ScreenText code = drawLines({QStringLiteral("def parse(line):"), QStringLiteral("    if not line:"), QStringLiteral("        return None"),
                                        QStringLiteral("    return line.strip()")},
                                       {QStringLiteral("DejaVu Sans Mono"), 13, lightOnDark, 1.4});
-    const QString text = read(*recognizer, code.image);
-    EXPECT_EQ(text.count(QLatin1Char('\n')), 3) << text.toStdString();
-    EXPECT_LE(characterErrorRate(text, code.expected), 0.05) << text.toStdString();
-}
-
-TEST_F(TextRecognition, FindsALineInAHugeArea)
-{
-    // An 8000 x 8000 selection, almost all of it background: only the text is read.
-    const QImage area = placedOn(drawLines({fox}).image, QSize(8000, 8000), QPoint(5100, 6900), Qt::white);
-    EXPECT_EQ(read(*recognizer, area), fox);
+    const struct {
+        const char* what;
+        QImage image;
+        QString expected;
+        double errorRate; // 0: exactly the expected text
+    } rows[] = {
+        {"light theme", drawLines({fox, invoice}).image, fox + '\n' + invoice, 0},
+        {"dark theme", dark.image, fox + '\n' + invoice, 0},
+        {"white on blue, as a selected row", drawLines({fox}, {QStringLiteral("Nimbus Sans"), 13, {Qt::white, QColor(0x2a, 0x6f, 0xd6)}}).image, fox, 0},
+        {"small", drawLines({fox, invoice, QStringLiteral("Path: /home/alex/Documents/report-final_v2.pdf")}, {QStringLiteral("DejaVu Sans"), 11}).image,
+         fox + '\n' + invoice + QStringLiteral("\nPath: /home/alex/Documents/report-final_v2.pdf"), 0.02},
+        {"tiny", drawLines({fox, invoice}, {QStringLiteral("Nimbus Sans"), 9, lightOnDark}).image, fox + '\n' + invoice, 0.03},
+        {"a dark panel beside a light one", both, fox + QStringLiteral(" Open the Settings window.\n") + invoice + QStringLiteral(" Choose Appearance."), 0},
+        {"columns kept apart", drawColumns({QStringLiteral("Name"), QStringLiteral("Kitchen timer"), QStringLiteral("Photo backup")},
+                                           {QStringLiteral("Modified"), QStringLiteral("Yesterday 18:02"), QStringLiteral("3 May 2024")}).image,
+         QStringLiteral("Name Modified\nKitchen timer Yesterday 18:02\nPhoto backup 3 May 2024"), 0},
+        {"indented code, line by line", code.image, code.expected, 0.05},
+        {"a line in an 8000 x 8000 area", placedOn(drawLines({fox}).image, QSize(8000, 8000), QPoint(5100, 6900), Qt::white), fox, 0},
+    };
+    for (const auto& row : rows) {
+        const QString text = read(*recognizer, row.image);
+        if (row.errorRate == 0) {
+            EXPECT_EQ(text, row.expected) << row.what;
+        } else {
+            EXPECT_LE(characterErrorRate(text, row.expected), row.errorRate) << row.what << ": " << text.toStdString();
+        }
+        if (row.expected == code.expected) {
+            EXPECT_EQ(text.count('\n'), 3) << text.toStdString();
+        }
+    }
 }
 
 TEST_F(TextRecognition, NothingToReadGivesTheEmptyText)
@@ -136,14 +127,9 @@ TEST(TextRecognitionEngine, MissingLanguageDataIsAnError)
 
 TEST(TextRecognitionEngine, LocaleLanguageJoinsEnglishWhenItsDataIsThere)
 {
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("de_DE"))), QStringLiteral("deu"));
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("fr_CA"))), QStringLiteral("fra"));
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("nl_NL"))), QStringLiteral("nld"));
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("zh_TW"))), QStringLiteral("chi_tra"));
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("zh_CN"))), QStringLiteral("chi_sim"));
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("nb_NO"))), QStringLiteral("nor"));
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("sr_Latn_RS"))), QStringLiteral("srp_latn"));
-    EXPECT_EQ(tesseractLanguage(QLocale(QStringLiteral("en_GB"))), QString());
+    for (const auto& [locale, language] : {std::pair{"de_DE", "deu"}, {"fr_CA", "fra"}, {"nl_NL", "nld"}, {"zh_TW", "chi_tra"}, {"zh_CN", "chi_sim"},
+                                           {"nb_NO", "nor"}, {"sr_Latn_RS", "srp_latn"}, {"en_GB", ""}})
+        EXPECT_EQ(tesseractLanguage(QLocale(QString::fromLatin1(locale))), QString::fromLatin1(language)) << locale;
 
     // A data folder with English, and German data (a copy of the English, which loads all the
     // same) only for the second recognizer.

@@ -2,6 +2,8 @@
 // screen, frames are in points that keep each display's top-left corner, and grabs, window
 // frames, window moves and the pointer are measured in the pixels of the display concerned.
 
+#include "CaptureTestSupport.h"
+#include "PatternWindow.h"
 #include "ScreenCapturer.h"
 #include "ScreenSpace.h"
 #include "X11Connection.h"
@@ -15,58 +17,13 @@
 #include <QGuiApplication>
 
 #include <xcb/xcb.h>
-#include <xcb/xcb_icccm.h>
 
 #include <gtest/gtest.h>
 
 namespace quandrel {
 
-namespace {
-
 using test::XDesktop;
-
-template <typename T>
-T valueOf(CaptureResult<T> result)
-{
-    if (auto* error = std::get_if<CaptureError>(&result))
-        ADD_FAILURE() << "capture failed: " << error->description().toStdString();
-    return std::get<T>(std::move(result));
-}
-
-// A managed window of one colour at a place in root pixels.
-class PlainWindow {
-public:
-    PlainWindow(int x, int y, int width, int height, std::uint32_t colour)
-        : m_connection(XDesktop::instance().connection())
-    {
-        xcb_connection_t* c = m_connection;
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        m_window = xcb_generate_id(c);
-        const std::uint32_t values[] = {colour};
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, m_window, screen->root, std::int16_t(x), std::int16_t(y), std::uint16_t(width),
-                          std::uint16_t(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, values);
-        xcb_size_hints_t hints{};
-        xcb_icccm_size_hints_set_position(&hints, 1, x, y);
-        xcb_icccm_size_hints_set_size(&hints, 1, width, height);
-        xcb_icccm_set_wm_normal_hints(c, m_window, &hints);
-        xcb_map_window(c, m_window);
-        xcb_flush(c);
-        auto& desktop = XDesktop::instance();
-        EXPECT_TRUE(desktop.waitUntil([&] { return desktop.isManaged(m_window); }));
-    }
-    ~PlainWindow()
-    {
-        xcb_destroy_window(m_connection, m_window);
-        xcb_flush(m_connection);
-    }
-    std::uint32_t id() const { return m_window; }
-
-private:
-    xcb_connection_t* m_connection;
-    xcb_window_t m_window = 0;
-};
-
-} // namespace
+using test::valueOf;
 
 TEST(X11HiDpi, MixedScalesFollowQtsScreens)
 {
@@ -91,7 +48,7 @@ TEST(X11HiDpi, MixedScalesFollowQtsScreens)
 
     x11::X11ScreenCapture capture(desktop->connection());
     ScreenCapturer capturer(capture, desktop->displays());
-    PlainWindow window(1480, 400, 600, 400, 0x336699);
+    test::PatternWindow window(1480, 400, 600, 400, 0x336699);
 
     const auto frozen = valueOf(QCoro::waitFor(capturer.freezeDisplays()));
     ASSERT_EQ(frozen.size(), 2u);

@@ -70,20 +70,30 @@ int differingPixels(const QImage& a, const QImage& b, int tolerance)
 
 } // namespace
 
-TEST(CanvasRenderer, PaintsWhatDrawCanvasPaints)
+TEST(CanvasRenderer, PaintsWhatDrawCanvasPaintsAndFollowsChanges)
 {
-    const CanvasScene scene = sceneFor(stripes());
+    CanvasScene scene = sceneFor(stripes());
+    const QRectF all(QPointF(0, 0), QSizeF(viewSize));
     QImage reference = freshView();
     {
         QPainter painter(&reference);
-        drawCanvas(painter, scene, QRectF(QPointF(0, 0), QSizeF(viewSize)));
+        drawCanvas(painter, scene, all);
     }
     CanvasRenderer renderer;
-    QImage cached = freshView();
-    paintInto(cached, renderer, scene, QRectF(QPointF(0, 0), QSizeF(viewSize)));
+    QImage view = freshView();
+    paintInto(view, renderer, scene, all);
     // Layers are composed on whole device pixels, so edges may differ by a rounding step.
-    EXPECT_LE(differingPixels(reference, cached, 6), 40);
+    EXPECT_LE(differingPixels(reference, view, 6), 40);
     EXPECT_EQ(renderer.cachedLayerCount(), 3); // pixelate, text, badge
+
+    // A recoloured badge is drawn in its new colour, not from the stale layer.
+    scene.annotations[2].color = {0, 0, 0, 1};
+    paintInto(view, renderer, scene, all);
+    const QPoint centre = CanvasMapping(QSizeF(viewSize), scene.source.size(), 1).toWidget(QPointF(300 - 9, 80 + 9)).toPoint();
+    EXPECT_TRUE(near(view.pixelColor(centre), Qt::black, 10)) << view.pixelColor(centre).name().toStdString();
+    scene.annotations.removeAt(0);
+    paintInto(view, renderer, scene, all);
+    EXPECT_EQ(renderer.cachedLayerCount(), 2);
 }
 
 TEST(CanvasRenderer, RepaintingOnlyTheChangedAreaGivesTheFullPicture)
@@ -107,25 +117,4 @@ TEST(CanvasRenderer, RepaintingOnlyTheChangedAreaGivesTheFullPicture)
     QImage full = freshView();
     paintInto(full, freshRenderer, scene, all);
     EXPECT_EQ(differingPixels(incremental, full, 0), 0);
-}
-
-TEST(CanvasRenderer, ForgetsLayersOfRemovedAnnotationsAndFollowsChanges)
-{
-    CanvasScene scene = sceneFor(stripes());
-    CanvasRenderer renderer;
-    QImage view = freshView();
-    const QRectF all(QPointF(0, 0), QSizeF(viewSize));
-    paintInto(view, renderer, scene, all);
-    EXPECT_EQ(renderer.cachedLayerCount(), 3);
-
-    // A recoloured badge is drawn in its new colour, not from the stale layer.
-    scene.annotations[2].color = {0, 0, 0, 1};
-    paintInto(view, renderer, scene, all);
-    const CanvasMapping map(QSizeF(viewSize), scene.source.size(), 1);
-    const QPointF centre = map.toWidget(QPointF(300 - 9, 80 + 9));
-    EXPECT_TRUE(near(view.pixelColor(centre.toPoint()), Qt::black, 10)) << view.pixelColor(centre.toPoint()).name().toStdString();
-
-    scene.annotations.removeAt(0);
-    paintInto(view, renderer, scene, all);
-    EXPECT_EQ(renderer.cachedLayerCount(), 2);
 }

@@ -132,6 +132,16 @@ bool XDesktop::waitUntil(const std::function<bool()>& condition, std::chrono::mi
     }
 }
 
+bool XDesktop::isViewable(std::uint32_t window)
+{
+    xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr);
+    const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    return viewable;
+}
+
+std::vector<std::uint32_t> XDesktop::stacking() { return cardinals(m_connection, m_root, "_NET_CLIENT_LIST_STACKING"); }
+
 bool XDesktop::isManaged(std::uint32_t window)
 {
     const auto clients = cardinals(m_connection, m_root, "_NET_CLIENT_LIST");
@@ -144,8 +154,7 @@ bool XDesktop::isManaged(std::uint32_t window)
         return true;
     // Some window managers (metacity) set no extents on a window they do not decorate: such a
     // window counts once it has its ICCCM state and is on the screen.
-    Reply<xcb_get_window_attributes_reply_t> a(xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr));
-    return a && a->map_state == XCB_MAP_STATE_VIEWABLE && !cardinals(m_connection, window, "WM_STATE").empty();
+    return isViewable(window) && !cardinals(m_connection, window, "WM_STATE").empty();
 }
 
 std::uint32_t XDesktop::activeWindow()

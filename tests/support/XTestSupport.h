@@ -54,6 +54,9 @@ public:
     bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
     bool isManaged(std::uint32_t window);
+    bool isViewable(std::uint32_t window);
+    // _NET_CLIENT_LIST_STACKING: the managed windows from bottom to top.
+    std::vector<std::uint32_t> stacking();
     std::uint32_t activeWindow();
     bool activate(std::uint32_t window);
     // Asks the window manager to iconify the window (ICCCM WM_CHANGE_STATE).

@@ -15,46 +15,41 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
+void say(const char* what)
+{
+    std::printf("%s\n", what);
+    std::fflush(stdout);
+}
+
 class Target final : public QWidget {
 public:
-    explicit Target(QString out) : m_out(std::move(out))
-    {
-        setAcceptDrops(true);
-        setWindowTitle(QStringLiteral("drop target"));
-    }
+    explicit Target(QString out) : m_out(std::move(out)) { setAcceptDrops(true); }
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override
     {
         event->acceptProposedAction();
-        if (!m_entered) {
-            m_entered = true;
-            std::printf("ENTER\n");
-            std::fflush(stdout);
-        }
+        if (!std::exchange(m_entered, true))
+            say("ENTER");
     }
     void dragMoveEvent(QDragMoveEvent* event) override { event->acceptProposedAction(); }
     void dropEvent(QDropEvent* event) override
     {
-        const QMimeData* data = event->mimeData();
-        write(QStringLiteral("image.png"), data->data(QStringLiteral("image/png")));
-        write(QStringLiteral("uri-list"), data->data(QStringLiteral("text/uri-list")));
+        for (const auto& [name, format] : {std::pair{"image.png", "image/png"}, {"uri-list", "text/uri-list"}}) {
+            QFile file(QDir(m_out).filePath(QString::fromLatin1(name)));
+            if (file.open(QIODevice::WriteOnly))
+                file.write(event->mimeData()->data(QString::fromLatin1(format)));
+        }
         event->acceptProposedAction();
-        std::printf("DROPPED\n");
-        std::fflush(stdout);
+        say("DROPPED");
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     }
 
 private:
-    void write(const QString& name, const QByteArray& bytes)
-    {
-        QFile file(QDir(m_out).filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-    }
     QString m_out;
     bool m_entered = false;
 };

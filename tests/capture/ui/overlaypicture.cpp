@@ -53,9 +53,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments().mid(1);
-    if (args.contains(QStringLiteral("--dark"))) {
+    if (args.contains(QStringLiteral("--dark")))
         QApplication::setPalette(quandrel::test::darkPalette());
-    }
     auto desktop = x11::X11Desktop::open();
     if (!desktop)
         return 1;
@@ -64,8 +63,7 @@ int main(int argc, char** argv)
     ScreenCapturer capturer(*services.screen, *services.displays);
     const auto grabs = x11::X11OwnWindows::forQtWindows();
     OverlaySelectionPresenter presenter(*grabs, PanelScreens{[&] { return services.displays->displays(); }, {}});
-    const bool adjust = args.contains(QStringLiteral("--adjust"));
-    presenter.adjustBeforeCapturing = [adjust] { return adjust; };
+    presenter.adjustBeforeCapturing = [adjust = args.contains(QStringLiteral("--adjust"))] { return adjust; };
     bool painted = false;
     const auto ready = [&] {
         if (painted && presenter.grabbed()) {

@@ -57,9 +57,8 @@ int main(int argc, char** argv)
     const bool dark = args.removeAll(QStringLiteral("--dark")) > 0;
     if (args.size() != 1)
         return 2;
-    if (dark) {
+    if (dark)
         QApplication::setPalette(quandrel::test::darkPalette());
-    }
     const QImage image(args.front());
     auto desktop = x11::X11Desktop::open();
     if (image.isNull() || !desktop)

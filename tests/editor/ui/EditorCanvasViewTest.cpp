@@ -3,20 +3,18 @@
 
 #include "EditorCanvasView.h"
 #include "EditorDocument.h"
-
-#include <QApplication>
 #include "TextMeasure.h"
 
-#include <QWheelEvent>
+#include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace quandrel;
 using Kind = Annotation::Kind;
-using Type = Annotation::Kind::Type;
 
 namespace {
 
@@ -52,6 +50,7 @@ protected:
     }
     void press(QPointF p) { mouse(QEvent::MouseButtonPress, p); }
     void release(QPointF p) { mouse(QEvent::MouseButtonRelease, p); }
+    void click(QPointF p) { QTest::mouseClick(&view, Qt::LeftButton, {}, at(p).toPoint()); }
     void drag(QPointF from, QPointF to, Qt::KeyboardModifiers modifiers = {})
     {
         press(from);
@@ -59,30 +58,18 @@ protected:
         mouse(QEvent::MouseMove, to, modifiers);
         release(to);
     }
-    void doubleClick(QPointF p)
-    {
-        press(p);
-        release(p);
-        mouse(QEvent::MouseButtonDblClick, p);
-        release(p);
-    }
     bool key(int key, Qt::KeyboardModifiers modifiers = {}, const QString& text = {})
     {
         QKeyEvent event(QEvent::KeyPress, key, modifiers, text);
         QApplication::sendEvent(&view, &event);
         return event.isAccepted();
     }
-    Annotation addRectangle(QPointF a = {100, 100}, QPointF b = {200, 150})
+    Annotation add(Kind kind, QPointF a = {100, 100}, QPointF b = {200, 150})
     {
-        const Annotation r = Annotation::create(Kind::rectangle(), a, b, editorPalette[0], 4);
+        const QPointF end = kind.is(Kind::Type::text) ? a : b;
+        const Annotation r = Annotation::create(std::move(kind), a, end, editorPalette[0], 4);
         document.add(r);
         return r;
-    }
-    Annotation addText(const QString& text, QPointF origin = {100, 100})
-    {
-        const Annotation t = Annotation::create(Kind::text(text), origin, origin, editorPalette[0], 4);
-        document.add(t);
-        return t;
     }
     void typeAndCommit(const QString& text, int commitKey = Qt::Key_Return)
     {
@@ -91,6 +78,7 @@ protected:
         QTest::keyClicks(field, text);
         QTest::keyClick(field, Qt::Key(commitKey));
     }
+    Annotation only() const { return document.annotations().value(0); }
 
     EditorDocument document;
     EditorCanvasView view;
@@ -98,276 +86,219 @@ protected:
 
 } // namespace
 
-TEST_F(CanvasTest, AClickCreatesNothingAndClearsTheSelection)
+TEST_F(CanvasTest, OnlyADragOfMoreThanThreePixelsCreatesAShapeAClickSelectsAndStepsCountOn)
 {
-    const Annotation r = addRectangle();
+    const Annotation r = add(Kind::rectangle());
     document.setSelectedID(r.id);
     document.setTool(EditorTool::rectangle);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({300, 250}).toPoint());
-    EXPECT_EQ(document.annotations().size(), 1);
+    click({300, 250}); // clears the selection, creates nothing
     EXPECT_FALSE(document.selectedID());
-}
-
-TEST_F(CanvasTest, OnlyADragOfMoreThanThreePixelsCreatesAShape)
-{
-    document.setTool(EditorTool::rectangle);
     drag({50, 50}, {53, 50});
-    EXPECT_TRUE(document.annotations().isEmpty());
+    EXPECT_EQ(document.annotations().size(), 1);
     drag({50, 50}, {53.1, 50});
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0].kind, Kind::rectangle());
-    EXPECT_EQ(document.selectedID(), document.annotations()[0].id);
-    EXPECT_EQ(document.undoStack().size(), 1);
+    ASSERT_EQ(document.annotations().size(), 2);
+    EXPECT_EQ(document.annotations()[1].kind, Kind::rectangle());
+    EXPECT_EQ(document.selectedID(), document.annotations()[1].id);
+    EXPECT_EQ(document.undoStack().size(), 2);
     EXPECT_FALSE(view.draft());
+
+    // A click on a shape with the select tool selects it and records nothing.
+    document.setTool(EditorTool::select);
+    click({100, 125});
+    EXPECT_EQ(document.selectedID(), r.id);
+    EXPECT_EQ(document.undoStack().size(), 2);
+    // Step badges count on without changing the selection.
+    document.setTool(EditorTool::step);
+    click({300, 250});
+    click({340, 250});
+    ASSERT_EQ(document.annotations().size(), 4);
+    EXPECT_EQ(document.annotations()[2].kind, Kind::step(1));
+    EXPECT_EQ(document.annotations()[3].kind, Kind::step(2));
+    EXPECT_EQ(document.selectedID(), r.id);
 }
 
-TEST_F(CanvasTest, DrawingNeverLeavesTheImage)
+TEST_F(CanvasTest, DrawingNeverLeavesTheImageAndShiftSnapsTo45Degrees)
 {
     document.setTool(EditorTool::line);
     press({10, 10});
-    const QPointF outside = view.mapping().toImage(QPointF(-500, -500));
     QMouseEvent move(QEvent::MouseMove, QPointF(900, -400), QPointF(900, -400), Qt::NoButton, Qt::LeftButton, {});
     QApplication::sendEvent(&view, &move);
     release({400, 300});
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0].end, QPointF(400, 300));
-    EXPECT_EQ(outside, QPointF(0, 300));
+    EXPECT_EQ(only().end, QPointF(400, 300));
+    key(Qt::Key_Escape); // the new line is selected; its handles would be grabbed
+    drag({0, 100}, {100, 180}, Qt::ShiftModifier);
+    EXPECT_NEAR(document.annotations()[1].end.x(), 90.55, 0.01);
+    EXPECT_NEAR(document.annotations()[1].end.y(), 190.55, 0.01);
 }
 
-TEST_F(CanvasTest, HandlesAreGrabbedWithAnyToolButCrop)
+TEST_F(CanvasTest, HandlesAreGrabbedWithAnyToolButCropShiftMakesASquareAndACropClickRemovesTheCrop)
 {
-    const Annotation r = addRectangle({100, 100}, {200, 150});
+    const Annotation r = add(Kind::rectangle(), {100, 100}, {200, 150});
     document.setSelectedID(r.id);
     // 7.5 points left of the (100, 100) corner: within the 9-point grab radius, outside the
     // rectangle's 6-point hit band.
     ASSERT_FALSE(r.hitTest({92.5, 100}, 6));
     document.setTool(EditorTool::ellipse);
     drag({92.5, 100}, {80, 90});
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0].normalizedRect(), QRectF(80, 90, 120, 60));
+    EXPECT_EQ(only().normalizedRect(), QRectF(80, 90, 120, 60));
+    drag({200, 150}, {260, 170}, Qt::ShiftModifier); // the opposite corner stays
+    EXPECT_EQ(only().normalizedRect(), QRectF(80, 90, 180, 180));
 
     document.setTool(EditorTool::crop);
-    drag({92.5, 120}, {150, 200});
-    EXPECT_EQ(document.annotations()[0].normalizedRect(), QRectF(80, 90, 120, 60));
-    EXPECT_TRUE(document.crop());
+    drag({72.5, 120}, {150, 200});
+    EXPECT_EQ(only().normalizedRect(), QRectF(80, 90, 180, 180));
+    EXPECT_EQ(document.crop(), QRectF(72, 120, 78, 80));
+    click({300, 50}); // a click removes the crop
+    EXPECT_FALSE(document.crop());
+    EXPECT_EQ(document.undoStack().size(), 5);
 }
 
-TEST_F(CanvasTest, DraggingTheSelectedShapeWithADrawingToolMovesIt)
+TEST_F(CanvasTest, DraggingTheSelectedShapeMovesItFromWhereItWas)
 {
-    const Annotation r = addRectangle({100, 100}, {200, 150});
+    const Annotation r = add(Kind::rectangle(), {100, 100}, {200, 150});
     document.setSelectedID(r.id);
     document.setTool(EditorTool::arrow);
-    drag({150, 100}, {170, 130}); // on the bottom edge
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0].id, r.id);
-    EXPECT_EQ(document.annotations()[0].start, QPointF(120, 130));
-    EXPECT_EQ(document.annotations()[0].end, QPointF(220, 180));
+    press({150, 100}); // on the bottom edge
+    for (int i = 1; i <= 10; ++i)
+        mouse(QEvent::MouseMove, {150.0 + i, 100.0 + 2 * i});
+    ASSERT_TRUE(view.moving());
+    EXPECT_EQ(view.moving()->start, QPointF(110, 120)); // from the stored annotation, not accumulated
+    EXPECT_EQ(only(), r);                                // the document is untouched until the release
+    release({160, 120});
+    EXPECT_EQ(only().id, r.id);
+    EXPECT_EQ(only().start, QPointF(110, 120));
+    EXPECT_EQ(only().end, QPointF(210, 170));
     EXPECT_EQ(document.tool(), EditorTool::arrow);
     EXPECT_EQ(document.undoStack().size(), 2); // the addition and the one move
 }
 
-TEST_F(CanvasTest, AMoveIsTakenFromTheStoredAnnotationNotAccumulated)
-{
-    const Annotation r = addRectangle({100, 100}, {200, 150});
-    document.setTool(EditorTool::select);
-    press({100, 125});
-    for (int i = 1; i <= 10; ++i)
-        mouse(QEvent::MouseMove, {100.0 + i, 125});
-    ASSERT_TRUE(view.moving());
-    EXPECT_EQ(view.moving()->start, QPointF(110, 100));
-    // The document is untouched until the release.
-    EXPECT_EQ(document.annotations()[0], r);
-    release({110, 125});
-    EXPECT_EQ(document.annotations()[0].start, QPointF(110, 100));
-}
-
-TEST_F(CanvasTest, AClickWithoutMovementRecordsNothing)
-{
-    addRectangle();
-    const auto steps = document.undoStack().size();
-    document.setTool(EditorTool::select);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({100, 125}).toPoint());
-    EXPECT_TRUE(document.selectedID());
-    EXPECT_EQ(document.undoStack().size(), steps);
-}
-
-TEST_F(CanvasTest, ShiftSnapsLinesTo45DegreesAndShapesToSquares)
-{
-    document.setTool(EditorTool::line);
-    drag({0, 0}, {100, 40}, Qt::ShiftModifier);
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_NEAR(document.annotations()[0].end.x(), 107.70, 0.01);
-    EXPECT_NEAR(document.annotations()[0].end.y(), 0, 1e-9);
-
-    key(Qt::Key_Escape); // the new line is selected; its start handle would be grabbed
-    drag({0, 0}, {100, 80}, Qt::ShiftModifier);
-    ASSERT_EQ(document.annotations().size(), 2);
-    EXPECT_NEAR(document.annotations()[1].end.x(), 90.55, 0.01);
-    EXPECT_NEAR(document.annotations()[1].end.y(), 90.55, 0.01);
-
-    key(Qt::Key_Escape);
-    document.setTool(EditorTool::rectangle);
-    drag({10, 10}, {50, 20}, Qt::ShiftModifier);
-    ASSERT_EQ(document.annotations().size(), 3);
-    EXPECT_EQ(document.annotations()[2].end, QPointF(50, 50));
-}
-
-TEST_F(CanvasTest, ShiftWhileResizingKeepsTheOppositeCornerAndMakesASquare)
-{
-    const Annotation r = addRectangle({100, 100}, {200, 150});
-    document.setSelectedID(r.id);
-    drag({200, 150}, {260, 170}, Qt::ShiftModifier);
-    EXPECT_EQ(document.annotations()[0].normalizedRect(), QRectF(100, 100, 160, 160));
-}
-
-TEST_F(CanvasTest, ACropClickRemovesTheCrop)
-{
-    document.setTool(EditorTool::crop);
-    drag({50, 50}, {250, 200});
-    ASSERT_TRUE(document.crop());
-    EXPECT_EQ(*document.crop(), QRectF(50, 50, 200, 150));
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({100, 100}).toPoint());
-    EXPECT_FALSE(document.crop());
-    EXPECT_EQ(document.undoStack().size(), 2);
-}
-
-TEST_F(CanvasTest, TypedTextIsTrimmedAndBlankTextCreatesNothing)
+TEST_F(CanvasTest, TypedTextIsTrimmedCommittedByReturnTabOrAClickAndBlankMakesNothing)
 {
     document.setTool(EditorTool::text);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({60, 70}).toPoint());
+    click({60, 70});
     ASSERT_NE(view.textField(), nullptr);
     EXPECT_EQ(view.textField()->placeholderText(), QStringLiteral("Text"));
     EXPECT_GE(view.textField()->width(), 220);
     typeAndCommit(QStringLiteral("   word  "));
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0].kind, Kind::text(QStringLiteral("word")));
-    EXPECT_EQ(document.annotations()[0].start, QPointF(60, 70));
+    EXPECT_EQ(only().kind, Kind::text(QStringLiteral("word")));
+    EXPECT_EQ(only().start, QPointF(60, 70));
     EXPECT_EQ(view.textField(), nullptr);
     EXPECT_TRUE(view.hasFocus());
 
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({300, 200}).toPoint());
+    click({300, 200});
     typeAndCommit(QStringLiteral("    "), Qt::Key_Tab);
     EXPECT_EQ(document.annotations().size(), 1);
-}
-
-TEST_F(CanvasTest, TextIsCommittedByTabAndByClickingElsewhere)
-{
-    document.setTool(EditorTool::text);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({60, 70}).toPoint());
+    click({60, 200});
     typeAndCommit(QStringLiteral("one"), Qt::Key_Tab);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({60, 200}).toPoint());
+    click({60, 150});
     QTest::keyClicks(view.textField(), QStringLiteral("two"));
-    // A click elsewhere closes the field first, keeping the text, and opens a new one.
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({300, 250}).toPoint());
-    ASSERT_EQ(document.annotations().size(), 2);
-    EXPECT_EQ(document.annotations()[1].kind, Kind::text(QStringLiteral("two")));
+    click({300, 250}); // closes the field first, keeping the text, and opens a new one
+    ASSERT_EQ(document.annotations().size(), 3);
+    EXPECT_EQ(document.annotations()[2].kind, Kind::text(QStringLiteral("two")));
     ASSERT_NE(view.textField(), nullptr);
+    typeAndCommit(QStringLiteral("lost"), Qt::Key_Escape);
+    EXPECT_EQ(document.annotations().size(), 3);
+    EXPECT_EQ(view.textField(), nullptr);
 }
 
-TEST_F(CanvasTest, EscapeDiscardsTheTyping)
+TEST_F(CanvasTest, ReEditingChangesTheTextInPlaceEscapeKeepsItAndEmptyingDeletesIt)
 {
+    const Annotation t = add(Kind::text(QStringLiteral("before")));
+    add(Kind::rectangle(), {300, 20}, {380, 60});
     document.setTool(EditorTool::text);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({60, 70}).toPoint());
-    typeAndCommit(QStringLiteral("lost"), Qt::Key_Escape);
-    EXPECT_TRUE(document.annotations().isEmpty());
-    EXPECT_EQ(view.textField(), nullptr);
-
-    const Annotation t = addText(QStringLiteral("kept"));
-    const auto steps = document.undoStack().size();
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at(t.bounds().center()).toPoint());
+    click(t.bounds().center());
     ASSERT_NE(view.textField(), nullptr);
-    EXPECT_EQ(view.textField()->text(), QStringLiteral("kept"));
+    EXPECT_EQ(view.textField()->text(), QStringLiteral("before"));
     view.textField()->selectAll();
     typeAndCommit(QStringLiteral("changed"), Qt::Key_Escape);
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0], t);
-    EXPECT_EQ(document.undoStack().size(), steps);
-}
+    EXPECT_EQ(only(), t);
+    const auto steps = document.undoStack().size();
 
-TEST_F(CanvasTest, ReEditingChangesTheTextInPlaceAndEmptyingDeletesIt)
-{
-    const Annotation t = addText(QStringLiteral("before"));
-    addRectangle({300, 20}, {380, 60});
-    document.setTool(EditorTool::text);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at(t.bounds().center()).toPoint());
+    click(t.bounds().center());
     view.textField()->selectAll();
     typeAndCommit(QStringLiteral("after"));
     ASSERT_EQ(document.annotations().size(), 2);
-    EXPECT_EQ(document.annotations()[0].id, t.id); // same place in the list
-    EXPECT_EQ(document.annotations()[0].kind, Kind::text(QStringLiteral("after")));
+    EXPECT_EQ(only().id, t.id); // same place in the list
+    EXPECT_EQ(only().kind, Kind::text(QStringLiteral("after")));
 
-    const auto steps = document.undoStack().size();
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at(t.start + QPointF(5, 5)).toPoint());
+    click(t.start + QPointF(5, 5));
     view.textField()->clear();
     QTest::keyClick(view.textField(), Qt::Key_Return);
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.undoStack().size(), steps + 1);
+    EXPECT_EQ(document.annotations().size(), 1);
+    EXPECT_EQ(document.undoStack().size(), steps + 2);
 }
 
-TEST_F(CanvasTest, RightToLeftCombiningAndEmojiTextIsKeptAsTyped)
+TEST_F(CanvasTest, RightToLeftCombiningAndEmojiTextIsKeptAsTypedAndDrawn)
 {
     const QString typed = QStringLiteral("שלום e\u0301t\u00e9 \U0001F600 مرحبا");
     document.setTool(EditorTool::text);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({40, 150}).toPoint());
+    click({40, 150});
     view.textField()->insertPlainText(typed);
     QTest::keyClick(view.textField(), Qt::Key_Return);
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0].kind.text(), typed);
-    // It is drawn: the flattened image differs from the plain grey inside its bounds.
-    const QImage flat = document.flattened();
-    const QRectF b = document.annotations()[0].bounds();
-    int inked = 0;
-    for (int x = int(b.left()); x < int(b.right()); ++x)
-        for (int y = int(b.top()); y < int(b.bottom()); ++y)
-            inked += flat.pixelColor(x, flat.height() - 1 - y) != QColor(128, 128, 128);
-    EXPECT_GT(inked, 50);
+    EXPECT_EQ(only().kind.text(), typed);
+    EXPECT_NE(document.flattened(), grey(400, 300).convertToFormat(document.flattened().format())); // and drawn
 }
 
 TEST_F(CanvasTest, DoubleClickOpensATextButOnlySelectsARectangle)
 {
-    const Annotation t = addText(QStringLiteral("hello"), {50, 200});
-    const Annotation r = addRectangle({200, 50}, {300, 150});
+    const Annotation t = add(Kind::text(QStringLiteral("hello")), {50, 200});
+    const Annotation r = add(Kind::rectangle(), {200, 50}, {300, 150});
     document.setTool(EditorTool::select);
+    const auto doubleClick = [this](QPointF p) {
+        press(p);
+        release(p);
+        mouse(QEvent::MouseButtonDblClick, p);
+        release(p);
+    };
     doubleClick(t.bounds().center());
     ASSERT_NE(view.textField(), nullptr);
     EXPECT_EQ(view.textField()->text(), QStringLiteral("hello"));
     EXPECT_EQ(document.selectedID(), t.id);
     QTest::keyClick(view.textField(), Qt::Key_Return);
-
     doubleClick({200, 100});
     EXPECT_EQ(view.textField(), nullptr);
     EXPECT_EQ(document.selectedID(), r.id);
 }
 
-TEST_F(CanvasTest, ToolKeysWorkWithShiftButNotWithControlAltOrSuper)
+TEST_F(CanvasTest, ShiftReturnAddsALineAndTheFirstLineStaysWhereItWasTyped)
+{
+    document.setTool(EditorTool::text);
+    click({100, 100});
+    QTest::keyClicks(view.textField(), QStringLiteral("one"));
+    const int singleHeight = view.textField()->height();
+    QTest::keyClick(view.textField(), Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(view.textField(), QStringLiteral("two"));
+    EXPECT_GT(view.textField()->height(), singleHeight); // the field grows
+    QTest::keyClick(view.textField(), Qt::Key_Return);
+    const Annotation text = only();
+    EXPECT_EQ(text.kind.text(), QStringLiteral("one\ntwo"));
+    const double oneLine = measureText(QStringLiteral("one"), text.textFontSize(), FontWeight::semibold).height();
+    EXPECT_DOUBLE_EQ(text.start.y() + text.bounds().height(), 100 + oneLine); // the top, as for one line
+}
+
+TEST_F(CanvasTest, ToolKeysWorkWithShiftButNotWithControlAltOrSuperAndArrowKeysNudge)
 {
     EXPECT_TRUE(key(Qt::Key_R, {}, QStringLiteral("r")));
     EXPECT_EQ(document.tool(), EditorTool::rectangle);
     EXPECT_TRUE(key(Qt::Key_N, Qt::ShiftModifier, QStringLiteral("N")));
     EXPECT_EQ(document.tool(), EditorTool::step);
-    for (Qt::KeyboardModifier modifier : {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier}) {
+    for (Qt::KeyboardModifier modifier : {Qt::ControlModifier, Qt::AltModifier, Qt::MetaModifier})
         EXPECT_FALSE(key(Qt::Key_V, modifier, QStringLiteral("v")));
-        EXPECT_EQ(document.tool(), EditorTool::step);
-    }
     EXPECT_FALSE(key(Qt::Key_X, {}, QStringLiteral("x"))); // no tool: passed on
-    const char keys[] = "valropmhtnbuc";
-    for (size_t i = 0; i < allEditorTools.size(); ++i) {
-        key(Qt::Key_A, {}, QString(QChar(keys[i])));
-        EXPECT_EQ(document.tool(), allEditorTools[i]) << keys[i];
-    }
-}
+    EXPECT_EQ(document.tool(), EditorTool::step);
+    key(Qt::Key_A, {}, QStringLiteral("c")); // the character decides, not the key code
+    EXPECT_EQ(document.tool(), EditorTool::crop);
 
-TEST_F(CanvasTest, ArrowKeysNudgeTheSelectionOneUndoStepEachOrPassOn)
-{
+    // Arrow keys nudge the selection, one undo step each, or pass on.
     EXPECT_FALSE(key(Qt::Key_Left));
-    const Annotation r = addRectangle({100, 100}, {200, 150});
+    const Annotation r = add(Kind::rectangle(), {100, 100}, {200, 150});
     document.setSelectedID(r.id);
     const auto steps = document.undoStack().size();
     EXPECT_TRUE(key(Qt::Key_Left));
     EXPECT_TRUE(key(Qt::Key_Up, Qt::ShiftModifier));
     EXPECT_TRUE(key(Qt::Key_Down));
     EXPECT_TRUE(key(Qt::Key_Right, Qt::ShiftModifier));
-    EXPECT_EQ(document.annotations()[0].start, QPointF(109, 109));
+    EXPECT_EQ(only().start, QPointF(109, 109));
     EXPECT_EQ(document.undoStack().size(), steps + 4);
 
     EXPECT_TRUE(key(Qt::Key_Escape));
@@ -375,19 +306,6 @@ TEST_F(CanvasTest, ArrowKeysNudgeTheSelectionOneUndoStepEachOrPassOn)
     document.setSelectedID(r.id);
     EXPECT_TRUE(key(Qt::Key_Backspace));
     EXPECT_TRUE(document.annotations().isEmpty());
-}
-
-TEST_F(CanvasTest, StepBadgesCountOnWithoutChangingTheSelection)
-{
-    const Annotation r = addRectangle();
-    document.setSelectedID(r.id);
-    document.setTool(EditorTool::step);
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({300, 250}).toPoint());
-    QTest::mouseClick(&view, Qt::LeftButton, {}, at({340, 250}).toPoint());
-    ASSERT_EQ(document.annotations().size(), 3);
-    EXPECT_EQ(document.annotations()[1].kind, Kind::step(1));
-    EXPECT_EQ(document.annotations()[2].kind, Kind::step(2));
-    EXPECT_EQ(document.selectedID(), r.id);
 }
 
 TEST_F(CanvasTest, ADragRepaintsOnlyAroundTheShape)
@@ -411,39 +329,14 @@ TEST_F(CanvasTest, APenStrokeIsOneAnnotationAndOneUndoStepAndMovesLikeAShape)
     for (const QPointF p : {QPointF(60, 70), QPointF(80, 90), QPointF(80.3, 90.2), QPointF(120, 60)})
         mouse(QEvent::MouseMove, p);
     release({120, 60});
-    ASSERT_EQ(document.annotations().size(), 1);
-    const Annotation stroke = document.annotations()[0];
-    EXPECT_TRUE(stroke.kind.is(Type::pen));
+    const Annotation stroke = only();
+    EXPECT_TRUE(stroke.kind.is(Kind::Type::pen));
     EXPECT_EQ(stroke.kind.unitPoints().size(), 4); // the sample under a view point away was skipped
     EXPECT_EQ(document.selectedID(), stroke.id);
     EXPECT_EQ(document.undoStack().size(), 1);
-
-    // With the pen still active, dragging the selected stroke moves it.
-    drag({80, 90}, {90, 100});
+    drag({80, 90}, {90, 100}); // the pen still active: the selected stroke moves
     ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_EQ(document.annotations()[0].start, stroke.start + QPointF(10, 10));
-    document.undo();
-    document.undo();
-    EXPECT_TRUE(document.annotations().isEmpty());
-}
-
-TEST_F(CanvasTest, ShiftReturnAddsALineAndTheFirstLineStaysWhereItWasTyped)
-{
-    document.setTool(EditorTool::text);
-    press({100, 100});
-    release({100, 100});
-    ASSERT_NE(view.textField(), nullptr);
-    QTest::keyClicks(view.textField(), QStringLiteral("one"));
-    const int singleHeight = view.textField()->height();
-    QTest::keyClick(view.textField(), Qt::Key_Return, Qt::ShiftModifier);
-    QTest::keyClicks(view.textField(), QStringLiteral("two"));
-    EXPECT_GT(view.textField()->height(), singleHeight); // the field grows
-    QTest::keyClick(view.textField(), Qt::Key_Return);
-    ASSERT_EQ(document.annotations().size(), 1);
-    const Annotation text = document.annotations()[0];
-    EXPECT_EQ(text.kind.text(), QStringLiteral("one\ntwo"));
-    const double oneLine = measureText(QStringLiteral("one"), text.textFontSize(), FontWeight::semibold).height();
-    EXPECT_DOUBLE_EQ(text.start.y() + text.bounds().height(), 100 + oneLine); // the top, as for one line
+    EXPECT_EQ(only().start, stroke.start + QPointF(10, 10));
 }
 
 TEST_F(CanvasTest, ZoomedInADragStillLandsOnTheImagePointsUnderThePointer)
@@ -452,14 +345,12 @@ TEST_F(CanvasTest, ZoomedInADragStillLandsOnTheImagePointsUnderThePointer)
     QWheelEvent wheel(pointer, view.mapToGlobal(pointer), {}, QPoint(0, 120 * 4), Qt::NoButton, Qt::ControlModifier,
                       Qt::NoScrollPhase, false);
     QApplication::sendEvent(&view, &wheel);
-    ASSERT_TRUE(view.zoom().factor.has_value());
     EXPECT_NEAR(view.mapping().zoomFactor(), std::pow(CanvasZoom::step, 4), 1e-9);
     EXPECT_NEAR(QLineF(view.mapping().toImage(pointer), QPointF(200, 150)).length(), 0, 1.0);
     document.setTool(EditorTool::rectangle);
     drag({190, 140}, {210, 160});
-    ASSERT_EQ(document.annotations().size(), 1);
-    EXPECT_NEAR(QLineF(document.annotations()[0].start, QPointF(190, 140)).length(), 0, 0.5);
-    EXPECT_NEAR(QLineF(document.annotations()[0].end, QPointF(210, 160)).length(), 0, 0.5);
+    EXPECT_NEAR(QLineF(only().start, QPointF(190, 140)).length(), 0, 0.5);
+    EXPECT_NEAR(QLineF(only().end, QPointF(210, 160)).length(), 0, 0.5);
     view.zoomToFit();
     EXPECT_FALSE(view.zoom().factor.has_value());
 }

@@ -6,13 +6,12 @@
 #include "EditorView.h"
 #include "EditorWindowController.h"
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QColorSpace>
 #include <QDir>
-#include <QFile>
+#include <QImageReader>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPromise>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -27,18 +26,16 @@ using Kind = Annotation::Kind;
 
 namespace {
 
-QImage image(int width, int height, QImage::Format format = QImage::Format_RGB32)
+QImage image(int width, int height)
 {
-    QImage result(width, height, format);
+    QImage result(width, height, QImage::Format_RGB32);
     result.fill(QColor(90, 140, 200));
     return result;
 }
 
 struct Recorded {
     QList<QPair<QString, QString>> toasts;
-    QList<QImage> copied;
-    QList<QImage> pinned;
-    QList<QImage> saved;
+    QList<QImage> copied, pinned, saved;
     QStringList alerts;
     int closed = 0;
 };
@@ -69,10 +66,9 @@ protected:
         return controller;
     }
 
-    static void keys(EditorWindowController& c, QKeySequence sequence)
-    {
-        QTest::keySequence(c.view()->canvasView(), sequence);
-    }
+    static void keys(EditorWindowController& c, QKeySequence sequence) { QTest::keySequence(c.view()->canvasView(), sequence); }
+    // The output the window would have without the recorders.
+    static EditorOutputs defaults() { return EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs; }
 
     Recorded recorded;
     QString folder;
@@ -98,24 +94,15 @@ TEST_F(WindowTest, SizedByTheRuleAndCentredOnTheVisibleFrame)
 {
     auto big = open(image(3000, 2000), 1);
     EXPECT_EQ(big->window()->windowTitle(), QStringLiteral("Quandrel Screenshot"));
-    EXPECT_EQ(big->window()->size(), QSize(1296, 810));
     EXPECT_EQ(big->window()->pos(), QPoint(72, 45));
-
-    // The rule's sizes hold exactly: the toolbar fits the 720-pixel minimum, also with
-    // "Reset Crop" shown.
-    struct Row {
-        QSize pixels;
-        double scale;
-        QSize content;
-    };
-    for (const Row& row : {Row{{800, 600}, 2, {720, 420}}, Row{{800, 500}, 1, {840, 590}}}) {
-        SCOPED_TRACE(testing::Message() << row.pixels.width() << "x" << row.pixels.height() << " at " << row.scale);
-        auto c = open(image(row.pixels.width(), row.pixels.height()), row.scale, QRectF(100, 50, 1440, 900));
-        EXPECT_EQ(c->window()->size(), row.content);
-        EXPECT_EQ(c->window()->pos(), centredOrigin(QSizeF(row.content), QRectF(100, 50, 1440, 900)).toPoint());
+    EXPECT_EQ(big->window()->size(), QSize(1296, 810));
+    // The rule's sizes hold exactly: the toolbar fits the 720-pixel minimum, also with "Reset Crop".
+    for (const auto& [pixels, scale, content] : {std::tuple{QSize(800, 600), 2.0, QSize(720, 420)}, {QSize(800, 500), 1.0, QSize(840, 590)}}) {
+        auto c = open(image(pixels.width(), pixels.height()), scale, QRectF(100, 50, 1440, 900));
+        EXPECT_EQ(c->window()->pos(), centredOrigin(QSizeF(content), QRectF(100, 50, 1440, 900)).toPoint());
         c->editorDocument().applyCrop(QRectF(0, 0, 100, 100));
         EXPECT_LE(c->window()->minimumSizeHint().width(), 720);
-        EXPECT_EQ(c->window()->size(), row.content);
+        EXPECT_EQ(c->window()->size(), content);
     }
 }
 
@@ -123,7 +110,7 @@ TEST_F(WindowTest, BadImagesOpenAndPaint)
 {
     for (const QSize pixels : {QSize(1, 1), QSize(20000, 200), QSize(16384, 2048)}) {
         SCOPED_TRACE(testing::Message() << pixels.width() << "x" << pixels.height());
-        auto c = open(image(pixels.width(), pixels.height(), QImage::Format_RGB32), 1, std::nullopt);
+        auto c = open(image(pixels.width(), pixels.height()), 1, std::nullopt);
         EditorCanvasView* canvas = c->view()->canvasView();
         EXPECT_GE(canvas->width(), 480);
         EXPECT_GE(canvas->height(), 300);
@@ -134,9 +121,8 @@ TEST_F(WindowTest, BadImagesOpenAndPaint)
         QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(canvas->width() / 2, canvas->height() / 2));
         QTest::mouseMove(canvas, QPoint(canvas->width() - 1, 0));
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(canvas->width() - 1, 0));
-        for (const Annotation& a : c->editorDocument().annotations()) {
+        for (const Annotation& a : c->editorDocument().annotations())
             EXPECT_TRUE(QRectF(0, 0, pixels.width(), pixels.height()).contains(a.normalizedRect()));
-        }
         keys(*c, QKeySequence(Qt::CTRL | Qt::Key_C));
         ASSERT_FALSE(recorded.copied.isEmpty());
         EXPECT_EQ(recorded.copied.last().size(), pixels);
@@ -147,35 +133,25 @@ TEST_F(WindowTest, CopyAndPinCloseTheWindowSaveAndSaveAsLeaveItOpen)
 {
     auto c = open(image(400, 300));
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
-    EXPECT_EQ(recorded.saved.size(), 1);
     ASSERT_TRUE(QTest::qWaitFor([this] { return !recorded.toasts.isEmpty(); }));
-    ASSERT_EQ(recorded.toasts.size(), 1);
-    EXPECT_EQ(recorded.toasts[0].first, QStringLiteral("Saved Quandrel 2026-01-01 at 10.00.00.png"));
-    EXPECT_EQ(recorded.toasts[0].second, QStringLiteral("checkmark.circle.fill"));
+    EXPECT_EQ(recorded.toasts, (QList<QPair<QString, QString>>{{"Saved Quandrel 2026-01-01 at 10.00.00.png", "checkmark.circle.fill"}}));
     keys(*c, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     EXPECT_EQ(recorded.saved.size(), 2);
     EXPECT_TRUE(c->window()->isVisible());
-    EXPECT_EQ(recorded.closed, 0);
-
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_C));
     EXPECT_EQ(recorded.copied.size(), 1);
     EXPECT_EQ(recorded.toasts.last(), qMakePair(QStringLiteral("Copied"), QStringLiteral("checkmark.circle.fill")));
     EXPECT_FALSE(c->window()->isVisible());
     EXPECT_EQ(recorded.closed, 1);
-
     auto d = open(image(400, 300));
     keys(*d, QKeySequence(Qt::CTRL | Qt::Key_P));
     EXPECT_EQ(recorded.pinned.size(), 1);
     EXPECT_FALSE(d->window()->isVisible());
-    EXPECT_EQ(recorded.closed, 2);
-
-    // Ctrl+W closes without output.
-    auto e = open(image(400, 300));
+    auto e = open(image(400, 300)); // Ctrl+W closes without output
     keys(*e, QKeySequence(Qt::CTRL | Qt::Key_W));
     EXPECT_FALSE(e->window()->isVisible());
     EXPECT_EQ(recorded.closed, 3);
-    EXPECT_EQ(recorded.copied.size(), 1);
-    EXPECT_EQ(recorded.pinned.size(), 1);
+    EXPECT_EQ(recorded.copied.size() + recorded.pinned.size(), 2);
 }
 
 TEST_F(WindowTest, CommandsUseTheFlattenedImageWithTheCropAndOpenText)
@@ -217,26 +193,21 @@ TEST_F(WindowTest, TheDefaultSaveWritesTheEditedImageAsOpaqueRgb)
 {
     auto c = open(image(64, 48));
     c->editorDocument().add(Annotation::create(Kind::highlight(), {8, 8}, {40, 30}, RGBA{1.0, 0.84, 0.04, 1.0}, 4));
-    c->outputs.save = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.save;
+    c->outputs.save = defaults().save;
     QTemporaryDir saved;
     folder = saved.path();
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
     ASSERT_TRUE(QTest::qWaitFor([this] { return !recorded.toasts.isEmpty(); }, 20000));
     const QStringList files = QDir(saved.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
-    QFile file(saved.filePath(files.front()));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray png = file.readAll();
-    ASSERT_GT(png.size(), 25);
-    EXPECT_EQ(int(png[25]), 2) << "PNG colour type: 2 is RGB, 6 is RGB with alpha";
-    const QImage decoded = QImage::fromData(png, "png").convertToFormat(QImage::Format_RGB32);
-    const QImage flat = c->editorDocument().flattened().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(decoded.size(), flat.size());
-    int differ = 0; // pixel by pixel: the decoded image carries no colour space
-    for (int y = 0; y < flat.height(); ++y)
-        for (int x = 0; x < flat.width(); ++x)
-            differ += decoded.pixel(x, y) != flat.pixel(x, y);
-    EXPECT_EQ(differ, 0);
+    QImageReader reader(saved.filePath(files.front()));
+    QImage decoded = reader.read();
+    EXPECT_FALSE(decoded.hasAlphaChannel()) << "written as RGB, not RGB with alpha";
+    // Pixel by pixel: the decoded image carries no colour space.
+    decoded.setColorSpace(QColorSpace());
+    QImage flat = c->editorDocument().flattened().convertToFormat(QImage::Format_RGB32);
+    flat.setColorSpace(QColorSpace());
+    EXPECT_EQ(decoded.convertToFormat(QImage::Format_RGB32), flat);
     EXPECT_EQ(recorded.toasts.last().first, QStringLiteral("Saved ") + files.front());
 }
 
@@ -253,14 +224,13 @@ TEST_F(WindowTest, SavingIntoAnUnwritableFolderShowsTheErrorAndKeepsTheWindow)
         box->close();
     });
     // The default alert is a message box.
-    c->outputs.alert = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.alert;
+    c->outputs.alert = defaults().alert;
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_S));
     ASSERT_TRUE(QTest::qWaitFor([&shown] { return !shown.isEmpty(); }));
     EXPECT_TRUE(shown.contains(QStringLiteral("Couldn't save the screenshot"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("/proc"))) << shown.toStdString();
     EXPECT_TRUE(recorded.toasts.isEmpty());
     EXPECT_TRUE(c->window()->isVisible());
-    EXPECT_EQ(recorded.closed, 0);
 }
 
 TEST_F(WindowTest, ACancelledSaveAsWritesNothing)
@@ -268,7 +238,7 @@ TEST_F(WindowTest, ACancelledSaveAsWritesNothing)
     QTemporaryDir dir;
     folder = dir.path();
     auto c = open(image(64, 48));
-    c->outputs.saveAs = EditorWindowController({image(1, 1), 1}, {}, {}, {}, std::nullopt).outputs.saveAs;
+    c->outputs.saveAs = defaults().saveAs;
     bool asked = false;
     whenModal([&asked](QWidget* dialog) {
         asked = true;
@@ -319,22 +289,6 @@ TEST_F(WindowTest, SaveReturnsAtOnceAndAWindowClosedMeanwhileIgnoresTheAnswer)
     EXPECT_EQ(recorded.toasts[0].first, QStringLiteral("Copied"));
 }
 
-TEST_F(WindowTest, ResetCropFollowsTheCropThroughUndo)
-{
-    auto c = open(image(400, 300));
-    QPushButton* reset = c->view()->resetCropButton();
-    EXPECT_FALSE(reset->isVisible());
-    c->editorDocument().applyCrop(QRectF(10, 10, 100, 100));
-    EXPECT_TRUE(reset->isVisible());
-    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Z));
-    EXPECT_FALSE(reset->isVisible());
-    keys(*c, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    EXPECT_TRUE(reset->isVisible());
-    reset->click();
-    EXPECT_FALSE(c->editorDocument().crop());
-    EXPECT_FALSE(reset->isVisible());
-}
-
 TEST_F(WindowTest, AToolbarColourRecoloursTheSelectedTextAndResetsItsSizeAsOneStep)
 {
     auto c = open(image(400, 300));
@@ -359,16 +313,11 @@ TEST_F(WindowTest, AToolbarColourRecoloursTheSelectedTextAndResetsItsSizeAsOneSt
     c->view()->pickColor = [](const QColor&, QWidget*) { return std::optional<QColor>(QColor(10, 20, 30, 128)); };
     c->view()->colorWell()->click();
     EXPECT_NEAR(doc.annotations()[0].color.alpha, 128 / 255.0, 1e-3);
-}
 
-TEST_F(WindowTest, ToolButtonsCarryTheirHelpAndSetTheTool)
-{
-    auto c = open(image(400, 300));
-    EXPECT_EQ(c->view()->toolButton(1)->toolTip(), QStringLiteral("Arrow (A)"));
+    // Tool buttons carry their help, set the tool and never take the keyboard from the canvas.
     EXPECT_EQ(c->view()->toolButton(9)->toolTip(), QStringLiteral("Step Number (N)"));
     c->view()->toolButton(12)->click();
-    EXPECT_EQ(c->editorDocument().tool(), EditorTool::crop);
-    // Buttons never take the keyboard from the canvas.
+    EXPECT_EQ(doc.tool(), EditorTool::crop);
     EXPECT_TRUE(c->view()->canvasView()->hasFocus() || !QApplication::focusWidget());
 }
 
@@ -388,10 +337,21 @@ TEST_F(WindowTest, SeveralEditorsAreIndependent)
     EXPECT_TRUE(b->window()->isVisible());
 }
 
-TEST_F(WindowTest, CtrlYRedoesAndCopyTextReadsWhatTheWindowShows)
+TEST_F(WindowTest, UndoRedoAndResetCropFollowTheCropAndCopyTextReadsWhatTheWindowShows)
 {
     auto c = open(image(400, 300));
     EditorDocument& doc = c->editorDocument();
+    QPushButton* reset = c->view()->resetCropButton();
+    EXPECT_FALSE(reset->isVisible());
+    doc.applyCrop(QRectF(10, 10, 100, 100));
+    EXPECT_TRUE(reset->isVisible());
+    keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    EXPECT_FALSE(reset->isVisible());
+    keys(*c, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    EXPECT_TRUE(reset->isVisible());
+    reset->click();
+    EXPECT_FALSE(doc.crop());
+    EXPECT_FALSE(reset->isVisible());
     doc.add(Annotation::create(Kind::line(), {1, 1}, {50, 50}, editorPalette[0], 4));
     keys(*c, QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_TRUE(doc.annotations().isEmpty());

@@ -35,12 +35,12 @@ int main(int argc, char** argv)
         return 2;
     if (dark)
         QApplication::setPalette(test::darkPalette());
+    using Kind = Annotation::Kind;
 
     QImage image(800, 500, QImage::Format_RGB32);
     QPainter p(&image);
     QLinearGradient sky(0, 0, 800, 500);
-    sky.setColorAt(0, QColor(70, 130, 200));
-    sky.setColorAt(1, QColor(230, 180, 90));
+    sky.setStops({{0, QColor(70, 130, 200)}, {1, QColor(230, 180, 90)}});
     p.fillRect(image.rect(), sky);
     if (tools) {
         p.setPen(Qt::white);
@@ -50,7 +50,6 @@ int main(int argc, char** argv)
     p.end();
 
     EditorWindowController editor(CapturedImage{image, 1}, {}, {}, {}, QRectF(0, 0, 1440, 900));
-    using Kind = Annotation::Kind;
     if (tools) {
         EditorDocument& doc = editor.editorDocument();
         QList<QPointF> wave;
