@@ -267,3 +267,29 @@ TEST_F(GnomeDesktopTest, WithoutTheExtensionShortcutsAreGnomesOwnOnlyWithConsent
     g_object_unref(settings);
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quandrel/gnome-keyboard-shortcuts"));
 }
+
+TEST_F(GnomeDesktopTest, XwaylandWindowsArePlacedPickedAndCapturedAsWaylandOnes)
+{
+    GnomeClient x("quandrel-x11", GnomeClient::Kind::xwayland);
+    WindowManager manager(desktop->services());
+    ASSERT_TRUE(manager.perform(WindowAction::leftHalf));
+    ASSERT_TRUE(shell.waitUntil([&] { return !manager.isInFlight(); }));
+    EXPECT_EQ(shell.frame(x.id()), (Rect{0, 0, 720, 900}));
+
+    const auto frozen = QCoro::waitFor(desktop->services().screen->freeze({{}, true}));
+    ASSERT_TRUE(std::holds_alternative<FrozenScreens>(frozen));
+    const auto& windows = std::get<FrozenScreens>(frozen).windows;
+    ASSERT_TRUE(windows && !windows->empty());
+    EXPECT_EQ(windows->front().handle, x.handle()); // in front, where window mode picks it
+    EXPECT_EQ(windows->front().frame, (Rect{0, 0, 720, 900}));
+    EXPECT_TRUE(windows->front().ordinary);
+
+    // Xwayland paints the resized window a little after the Shell has placed it.
+    std::optional<PixelBuffer> pixels;
+    EXPECT_TRUE(shell.waitUntil([&] {
+        auto image = QCoro::waitFor(desktop->services().screen->windowImage(x.handle()));
+        pixels = std::holds_alternative<PixelBuffer>(image) ? std::optional(std::get<PixelBuffer>(std::move(image))) : std::nullopt;
+        return pixels && pixels->width == 720 && pixels->height == 900
+            && reinterpret_cast<const std::uint32_t*>(pixels->data + 450 * pixels->bytesPerLine)[360] == 0xff336699u;
+    })) << (pixels ? pixels->width : 0) << "x" << (pixels ? pixels->height : 0);
+}
