@@ -196,7 +196,11 @@ GnomeClient::GnomeClient(const std::string& appId, Kind kind)
         throw std::runtime_error("cannot start the test window");
     // Xwayland starts on the first X client, which takes a while.
     desktop.waitUntil([&] {
-        const auto json = desktop.eval(QStringLiteral("(w => w && w.get_pid() == %1 ? w.get_id() : 0)(global.display.focus_window)").arg(m_pid));
+        // Activated as a click would where the Shell keeps the focus elsewhere (on a window of
+        // Quandrel's that took it).
+        const auto json = desktop.eval(QStringLiteral("(w => w ? (w.has_focus() ? w.get_id() : (Main.activateWindow(w), 0)) : 0)"
+                                                      "(global.display.list_all_windows().find(w => w.get_pid() == %1))")
+                                           .arg(m_pid));
         m_id = json ? json->toULongLong() : 0;
         return m_id != 0;
     }, std::chrono::seconds(kind == Kind::xwayland ? 20 : 5));

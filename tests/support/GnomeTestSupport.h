@@ -56,7 +56,8 @@ private:
 class GnomeClient {
 public:
     enum class Kind { wayland, xwayland };
-    // Starts the client and waits until the Shell shows its window with the focus.
+    // Starts the client and waits until the Shell shows its window with the focus (activating
+    // it where the Shell gives the focus to no new window).
     explicit GnomeClient(const std::string& appId = "quandrel-test", Kind kind = Kind::wayland);
     ~GnomeClient();
     GnomeClient(const GnomeClient&) = delete;
