@@ -67,8 +67,8 @@ std::optional<AccessTrust::Setup> GnomeSession::setup()
                  "enables it; the extension answers this copy of Quandrel and no other program. GNOME Shell loads it the "
                  "next time you log in.\n\n"
                  "Without the extension, Quandrel can instead add its shortcuts to GNOME's own keyboard shortcuts (Settings, "
-                 "Keyboard, Custom Shortcuts) and take screenshots through GNOME's screenshot dialog; window commands then "
-                 "still need the extension. Quandrel removes those shortcuts again when it quits or the extension runs.",
+                 "Keyboard, Custom Shortcuts); window commands and screenshots then still need the extension. Quandrel "
+                 "removes those shortcuts again when it quits or the extension runs.",
                  desktopShortcutsAllowed() ? std::string() : std::string("Use GNOME Shortcuts Only")};
 }
 
