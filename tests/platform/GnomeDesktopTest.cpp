@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QLoggingCategory>
 #include <QProcess>
 
@@ -265,6 +266,28 @@ TEST_F(GnomeDesktopTest, WithoutTheExtensionShortcutsAreGnomesOwnOnlyWithConsent
     EXPECT_EQ(entry("mine", "binding"), "<Primary><Alt>k");
     g_object_unref(keys);
     g_object_unref(settings);
+
+    // In the desktop's own settings, a press runs the command line, through GNOME's settings
+    // daemon; here the program notes the URL it is given.
+    QTemporaryDir folder;
+    QFile program(folder.filePath(QStringLiteral("quandrel")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write("#!/bin/sh\nprintf '%s' \"$1\" >\"$0.url\"\n");
+    program.close();
+    program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    gnome::GnomeDesktop desktopSettings(std::make_unique<gnome::GnomeShell>(QDBusConnection(QStringLiteral("no bus"))),
+                                        std::make_unique<gnome::GnomeKeybindings>(program.fileName().toStdString()));
+    GlobalHotKeys& pressed = *desktopSettings.services().hotKeys;
+    answers.clear();
+    pressed.bind({{.id = 1, .modifierMask = control | alt, .keyName = "j", .commandURL = "quandrel://capture/area"}},
+                 [&](HotKeyStatuses s) { answers.push_back(std::move(s)); });
+    ASSERT_EQ(answers, (std::vector<HotKeyStatuses>{{{1, HotKeyStatus::boundByUser}}}));
+    constexpr std::uint32_t controlKey = 0xffe3, altKey = 0xffe9, jKey = 0x006a;
+    QFile url(program.fileName() + QStringLiteral(".url"));
+    EXPECT_TRUE(shell.pressKeysUntil({controlKey, altKey, jKey}, [&] { return url.exists(); }));
+    ASSERT_TRUE(url.open(QIODevice::ReadOnly));
+    EXPECT_EQ(url.readAll(), "quandrel://capture/area");
+    pressed.bind({}, {});
     QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quandrel/gnome-keyboard-shortcuts"));
 }
 
