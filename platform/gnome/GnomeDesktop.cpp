@@ -199,6 +199,11 @@ GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell, std::unique_ptr<Gn
 {
 }
 
+GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)
+    : GnomeDesktop(std::move(shell), nullptr)
+{
+}
+
 GnomeDesktop::~GnomeDesktop() = default;
 
 PlatformServices GnomeDesktop::services()

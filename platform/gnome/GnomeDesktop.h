@@ -98,7 +98,8 @@ public:
     // `keybindings` are GNOME's own shortcuts used without the extension (by default in the
     // desktop's settings, running this executable); the person's consent to them is kept in
     // Quandrel's configuration folder.
-    explicit GnomeDesktop(std::unique_ptr<GnomeShell> shell, std::unique_ptr<GnomeKeybindings> keybindings = nullptr);
+    GnomeDesktop(std::unique_ptr<GnomeShell> shell, std::unique_ptr<GnomeKeybindings> keybindings);
+    explicit GnomeDesktop(std::unique_ptr<GnomeShell> shell);
     ~GnomeDesktop() override;
     GnomeDesktop(const GnomeDesktop&) = delete;
     GnomeDesktop& operator=(const GnomeDesktop&) = delete;

@@ -171,6 +171,18 @@ function quandrelWindowInfo(window, focus, tracker, workspace) {
     };
 }
 
+// The monitor that holds a point, the primary one when none does. (Rectangles are
+// Meta.Rectangle before GNOME 45 and Mtk.Rectangle after, so none is made here.)
+function quandrelMonitorAt(x, y) {
+    const display = global.display;
+    for (let i = 0; i < display.get_n_monitors(); i++) {
+        const g = display.get_monitor_geometry(i);
+        if (x >= g.x && x < g.x + g.width && y >= g.y && y < g.y + g.height)
+            return i;
+    }
+    return display.get_primary_monitor();
+}
+
 function quandrelSameFrame(window, frame) {
     const r = window.get_frame_rect();
     return r.x === frame[0] && r.y === frame[1] && r.width === frame[2] && r.height === frame[3];
@@ -426,7 +438,7 @@ class QuandrelService {
             if (!window.is_on_all_workspaces())
                 window.stick();
             if (arrangement.role === 'overlay') {
-                const monitor = global.display.get_monitor_index_for_rect(new Meta.Rectangle({x, y, width, height}));
+                const monitor = quandrelMonitorAt(x + width / 2, y + height / 2);
                 if (window.get_monitor() !== monitor)
                     window.move_to_monitor(monitor);
                 if (!window.is_fullscreen())
