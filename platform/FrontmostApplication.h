@@ -33,11 +33,13 @@ public:
         std::string missing;     // what window control lacks until then
         std::string action;      // the button, "Install GNOME Shell Extension"
         std::string explanation; // what it does, shown before it is done
+        std::string alternative; // a smaller setup offered beside it ("Use GNOME Shortcuts Only"); empty when none
     };
     virtual std::optional<Setup> setup() { return std::nullopt; }
-    // Does the setup the person agreed to. Answers what they need to know next, or why it
-    // failed.
+    // Does the setup the person agreed to, or the smaller one. Answers what they need to know
+    // next, or why it failed.
     virtual std::string performSetup() { return {}; }
+    virtual std::string performAlternative() { return {}; }
 };
 
 class SystemSound {

@@ -12,7 +12,8 @@
 # The extension comes from the build folder QUANDREL_BUILD_DIR (default: build), in the
 # flavour the installed Shell loads. QUANDREL_GNOME_CALLERS names the executables, separated by
 # colons, the extension answers (its `callers` file; tests add themselves to it). --testing
-# installs the tests' own helper extension too: no top bar, no overview, the Shell's Eval open.
+# installs the tests' own helper extension too: no top bar, no overview, the Shell's Eval open;
+# and runs the media-keys part of GNOME's settings daemon, which runs custom keyboard shortcuts.
 set -euo pipefail
 testing=0
 while [ $# -gt 0 ] && [ "$1" != "--" ]; do
@@ -109,6 +110,11 @@ if [ "$QUANDREL_GNOME_TESTING" = 1 ]; then
     [[ $state == *false,false,false* ]] || { echo "GNOME Shell did not finish starting: $state" >&2; exit 1; }
 fi
 export WAYLAND_DISPLAY=$XDG_RUNTIME_DIR/quandrel-gnome QUANDREL_GNOME_EXTENSION_DIR=$XDG_DATA_HOME/gnome-shell/extensions/shell@quandrel.org
+if [ "$QUANDREL_GNOME_TESTING" = 1 ]; then
+    /usr/libexec/gsd-media-keys >"$QUANDREL_GNOME_WORKDIR/media-keys.log" 2>&1 &
+    media_keys=$!
+    trap "kill $media_keys 2>/dev/null; kill $shell 2>/dev/null; wait $shell 2>/dev/null" EXIT
+fi
 echo "Private headless GNOME Shell $(gnome-shell --version | cut -d" " -f3) at $WAYLAND_DISPLAY" >&2
 set +e
 "$@"

@@ -1291,6 +1291,10 @@
         <source>Quandrel needs two things from your desktop session.</source>
         <translation>Quandrel braucht zwei Dinge von Ihrer Desktop-Sitzung.</translation>
     </message>
+    <message>
+        <source>Install</source>
+        <translation>Installieren</translation>
+    </message>
 </context>
 <context>
     <name>quandrel::PinWindow</name>

@@ -103,10 +103,8 @@ void GnomeApplications::openAndActivate(const std::string& desktopId, std::funct
 
 std::optional<RunningApplication> GnomeApplications::frontmostApplication()
 {
-    for (const ShellWindow& w : m_windows.windows()) {
-        if (w.focused)
-            return RunningApplication{w.pid, desktopIdOf(w), true};
-    }
+    if (const auto w = m_windows.focused())
+        return RunningApplication{w->pid, desktopIdOf(*w), true};
     return std::nullopt;
 }
 

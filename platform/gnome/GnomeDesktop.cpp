@@ -2,6 +2,8 @@
 
 #include "GnomeApplications.h"
 #include "GnomeExtensionInstall.h"
+#include "GnomeKeybindings.h"
+#include "FreedesktopNotifier.h"
 #include "GnomeOwnWindows.h"
 #include "GnomeScreenFreezer.h"
 #include "GnomeShell.h"
@@ -11,7 +13,12 @@
 #include "SystemTilingRules.h"
 #include "Unavailable.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLoggingCategory>
+#include <QSaveFile>
+#include <QStandardPaths>
 
 Q_DECLARE_LOGGING_CATEGORY(lcGnome)
 
@@ -20,6 +27,17 @@ namespace quandrel::gnome {
 namespace {
 const std::string mutterName = "GNOME Shell";
 }
+
+GnomeSession::GnomeSession(GnomeShell& shell, GnomeHotKeys& hotKeys, std::string consent)
+    : m_shell(shell)
+    , m_hotKeys(hotKeys)
+    , m_consent(std::move(consent))
+    , m_notifier(std::make_unique<FreedesktopNotifier>())
+{
+    m_hotKeys.desktopShortcutsAllowed = [this] { return desktopShortcutsAllowed(); };
+}
+
+GnomeSession::~GnomeSession() { m_hotKeys.desktopShortcutsAllowed = nullptr; }
 
 bool GnomeSession::canControlWindows() { return m_shell.state() == ShellState::ready; }
 
@@ -32,6 +50,10 @@ void GnomeSession::showTrustPrompt()
         return;
     m_told = problem;
     qCWarning(lcGnome, "%s", problem.c_str());
+    const bool missing = m_shell.state() == ShellState::missing;
+    m_notifier->notify(QStringLiteral("Quandrel"),
+                       QString::fromStdString(problem)
+                           + (missing ? QStringLiteral(" The welcome window (open Quandrel again) installs it.") : QString()));
 }
 
 std::optional<AccessTrust::Setup> GnomeSession::setup()
@@ -43,7 +65,11 @@ std::optional<AccessTrust::Setup> GnomeSession::setup()
                  "On GNOME, only a GNOME Shell extension may arrange other apps' windows, take shortcuts and read the screen. "
                  "Quandrel installs its own extension into your home folder (~/.local/share/gnome-shell/extensions) and "
                  "enables it; the extension answers this copy of Quandrel and no other program. GNOME Shell loads it the "
-                 "next time you log in."};
+                 "next time you log in.\n\n"
+                 "Without the extension, Quandrel can instead add its shortcuts to GNOME's own keyboard shortcuts (Settings, "
+                 "Keyboard, Custom Shortcuts); window commands and screenshots then still need the extension. Quandrel "
+                 "removes those shortcuts again when it quits or the extension runs.",
+                 desktopShortcutsAllowed() ? std::string() : std::string("Use GNOME Shortcuts Only")};
 }
 
 std::string GnomeSession::performSetup()
@@ -51,6 +77,19 @@ std::string GnomeSession::performSetup()
     const InstallResult result = installExtensionForThisProgram();
     qCInfo(lcGnome, "%s", result.message.c_str());
     return result.message;
+}
+
+bool GnomeSession::desktopShortcutsAllowed() const { return !m_consent.empty() && QFile::exists(QString::fromStdString(m_consent)); }
+
+std::string GnomeSession::performAlternative()
+{
+    const QString path = QString::fromStdString(m_consent);
+    QSaveFile file(path);
+    if (path.isEmpty() || !QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly)
+        || file.write("GNOME's keyboard shortcuts may run Quandrel's shortcuts.\n") < 0 || !file.commit())
+        return "Quandrel could not note your choice in " + m_consent + ".";
+    m_hotKeys.rebind();
+    return "Quandrel's shortcuts are now in GNOME's keyboard shortcuts, as long as Quandrel runs.";
 }
 
 std::string acceleratorOf(const HotKeyRequest& request)
@@ -66,8 +105,9 @@ std::string acceleratorOf(const HotKeyRequest& request)
     return accelerator + request.keyName;
 }
 
-GnomeHotKeys::GnomeHotKeys(GnomeShell& shell)
+GnomeHotKeys::GnomeHotKeys(GnomeShell& shell, GnomeKeybindings& desktopShortcuts)
     : m_shell(shell)
+    , m_desktopShortcuts(desktopShortcuts)
 {
     m_shell.onShortcutPressed = [this](std::uint32_t id) {
         if (onPressed)
@@ -75,9 +115,17 @@ GnomeHotKeys::GnomeHotKeys(GnomeShell& shell)
     };
 }
 
+void GnomeHotKeys::rebind()
+{
+    if (m_answered)
+        bind(m_set, m_answered);
+}
+
 void GnomeHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)
 {
     const std::uint64_t generation = ++m_generation;
+    m_set = set;
+    m_answered = answered;
     HotKeyStatuses statuses;
     std::map<std::uint32_t, std::string> accelerators;
     for (const HotKeyRequest& request : set) {
@@ -88,12 +136,19 @@ void GnomeHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKe
             accelerators[request.id] = accelerator;
     }
     if (m_shell.state() != ShellState::ready) {
-        for (const auto& [id, accelerator] : accelerators)
-            statuses[id] = HotKeyStatus::unsupported;
+        if (!set.empty() && desktopShortcutsAllowed && desktopShortcutsAllowed()) {
+            m_desktopShortcuts.write(set, statuses);
+        } else {
+            m_desktopShortcuts.removeAll();
+            for (const auto& [id, accelerator] : accelerators)
+                statuses[id] = HotKeyStatus::unsupported;
+        }
         if (answered)
             answered(std::move(statuses));
         return;
     }
+    // The extension binds them now: entries left from a session without it go.
+    m_desktopShortcuts.removeAll();
     m_shell.setShortcuts(accelerators, [this, alive = std::weak_ptr<int>(m_alive), generation, statuses = std::move(statuses), accelerators,
                                         answered = std::move(answered)](std::optional<GnomeShell::ShortcutStatuses> bound) mutable {
         if (alive.expired() || generation != m_generation)
@@ -116,18 +171,36 @@ SystemTiling MutterTiling::read() { return freedesktop::systemTilingOf(mutterNam
 
 std::optional<TilingSettingsPage> MutterTiling::settingsPage() { return freedesktop::tilingSettingsPageOf(mutterName); }
 
-GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)
+namespace {
+
+std::string thisProgram() { return QFile::encodeName(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).toStdString(); }
+
+std::string consentFile()
+{
+    return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quandrel/gnome-keyboard-shortcuts"))
+        .toStdString();
+}
+
+} // namespace
+
+GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell, std::unique_ptr<GnomeKeybindings> keybindings)
     : m_shell(std::move(shell))
+    , m_keybindings(keybindings ? std::move(keybindings) : std::make_unique<GnomeKeybindings>(thisProgram()))
     , m_displays(std::make_unique<GnomeDisplays>(*m_shell))
     , m_windows(std::make_unique<GnomeWindows>(*m_shell, *m_displays))
     , m_applications(std::make_unique<GnomeApplications>(*m_windows))
-    , m_session(std::make_unique<GnomeSession>(*m_shell))
-    , m_hotKeys(std::make_unique<GnomeHotKeys>(*m_shell))
+    , m_hotKeys(std::make_unique<GnomeHotKeys>(*m_shell, *m_keybindings))
+    , m_session(std::make_unique<GnomeSession>(*m_shell, *m_hotKeys, consentFile()))
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("GNOME"))
     , m_screen(std::make_unique<GnomeScreenFreezer>(*m_shell))
     , m_ownWindows(std::make_unique<GnomeOwnWindows>(*m_shell))
     , m_tiling(std::make_unique<MutterTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
+{
+}
+
+GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)
+    : GnomeDesktop(std::move(shell), nullptr)
 {
 }
 

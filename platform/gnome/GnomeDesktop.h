@@ -13,6 +13,7 @@
 #include <string>
 
 namespace quandrel {
+class FreedesktopNotifier;
 class KeyboardLayout;
 class UnavailablePointerMonitor;
 }
@@ -20,40 +21,63 @@ class UnavailablePointerMonitor;
 namespace quandrel::gnome {
 
 class GnomeShell;
+class GnomeKeybindings;
 class GnomeDisplays;
 class GnomeWindows;
 class GnomeApplications;
 class GnomeScreenFreezer;
 class GnomeOwnWindows;
 
+class GnomeHotKeys;
+
 // Window control while the extension answers this Quandrel; no bell.
 class GnomeSession final : public AccessTrust, public SystemSound {
 public:
-    explicit GnomeSession(GnomeShell& shell) : m_shell(shell) {}
+    // `consent` is the file that records the person's agreement to shortcuts in GNOME's own
+    // keyboard shortcuts.
+    GnomeSession(GnomeShell& shell, GnomeHotKeys& hotKeys, std::string consent);
+    ~GnomeSession() override;
     bool canControlWindows() override;
-    // Says once why windows cannot be arranged: the extension is missing, refuses this copy,
-    // or one of the two sides needs an update.
+    // Says once, as a notification, why windows cannot be arranged: the extension is missing,
+    // refuses this copy, or one of the two sides needs an update.
     void showTrustPrompt() override;
     bool screenRecordingAllowed() override;
-    // Installing the extension, while it is missing, refuses this copy or is outdated.
+    // Installing the extension, while it is missing, refuses this copy or is outdated; or,
+    // instead, shortcuts in GNOME's own keyboard shortcuts.
     std::optional<Setup> setup() override;
     std::string performSetup() override;
+    std::string performAlternative() override;
     void beep() override {}
+
+    // Whether the person agreed to shortcuts in GNOME's keyboard shortcuts.
+    bool desktopShortcutsAllowed() const;
 
 private:
     GnomeShell& m_shell;
+    GnomeHotKeys& m_hotKeys;
+    std::string m_consent;
     std::string m_told;
+    std::unique_ptr<FreedesktopNotifier> m_notifier;
 };
 
 // Shortcuts bound by the extension in the Shell's own key bindings; each press comes back as
-// a signal. Without the extension they are unsupported.
+// a signal. Without the extension they are entries in GNOME's custom keyboard shortcuts that
+// run Quandrel's command line, where the person agreed to that, and unsupported otherwise.
 class GnomeHotKeys final : public GlobalHotKeys {
 public:
-    explicit GnomeHotKeys(GnomeShell& shell);
+    GnomeHotKeys(GnomeShell& shell, GnomeKeybindings& desktopShortcuts);
     void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
+    // Binds the last set again (the person agreed to GNOME's shortcuts meanwhile) and answers
+    // it again.
+    void rebind();
+    // Where GNOME's own shortcuts may be used without the extension.
+    std::function<bool()> desktopShortcutsAllowed;
 
 private:
     GnomeShell& m_shell;
+    GnomeKeybindings& m_desktopShortcuts;
+    std::vector<HotKeyRequest> m_set;
+    std::function<void(HotKeyStatuses)> m_answered;
     std::uint64_t m_generation = 0;
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
@@ -71,6 +95,10 @@ public:
 
 class GnomeDesktop final : public Desktop {
 public:
+    // `keybindings` are GNOME's own shortcuts used without the extension (by default in the
+    // desktop's settings, running this executable); the person's consent to them is kept in
+    // Quandrel's configuration folder.
+    GnomeDesktop(std::unique_ptr<GnomeShell> shell, std::unique_ptr<GnomeKeybindings> keybindings);
     explicit GnomeDesktop(std::unique_ptr<GnomeShell> shell);
     ~GnomeDesktop() override;
     GnomeDesktop(const GnomeDesktop&) = delete;
@@ -82,14 +110,16 @@ public:
     GnomeDisplays& displays() { return *m_displays; }
     GnomeWindows& windows() { return *m_windows; }
     GnomeApplications& applications() { return *m_applications; }
+    GnomeKeybindings& keybindings() { return *m_keybindings; }
 
 private:
     std::unique_ptr<GnomeShell> m_shell; // first: it goes last
+    std::unique_ptr<GnomeKeybindings> m_keybindings;
     std::unique_ptr<GnomeDisplays> m_displays;
     std::unique_ptr<GnomeWindows> m_windows;
     std::unique_ptr<GnomeApplications> m_applications;
-    std::unique_ptr<GnomeSession> m_session;
     std::unique_ptr<GnomeHotKeys> m_hotKeys;
+    std::unique_ptr<GnomeSession> m_session;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<GnomeScreenFreezer> m_screen;
     std::unique_ptr<GnomeOwnWindows> m_ownWindows;

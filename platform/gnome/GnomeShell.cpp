@@ -60,54 +60,65 @@ int shellSize(double value)
     return static_cast<int>(std::lround(std::clamp(value, 1.0, coordinateLimit)));
 }
 
+namespace {
+
+std::optional<ShellWindow> windowFromJson(const QJsonValue& value)
+{
+    const QJsonObject o = value.toObject();
+    const auto frame = rectOf(o.value(QLatin1String("frame")));
+    const double id = o.value(QLatin1String("id")).toDouble(0);
+    if (!frame || id <= 0)
+        return std::nullopt;
+    return ShellWindow{
+        .id = static_cast<std::uint64_t>(id),
+        .pid = o.value(QLatin1String("pid")).toInt(0),
+        .appId = text(o, "appId"),
+        .wmClass = text(o, "wmClass"),
+        .wmClassInstance = text(o, "wmClassInstance"),
+        .sandboxedAppId = text(o, "sandboxedAppId"),
+        .gtkAppId = text(o, "gtkAppId"),
+        .frame = *frame,
+        .focused = o.value(QLatin1String("focused")).toBool(),
+        .minimized = o.value(QLatin1String("minimized")).toBool(),
+        .normal = o.value(QLatin1String("normal")).toBool(),
+        .dialog = o.value(QLatin1String("dialog")).toBool(),
+        .visible = o.value(QLatin1String("visible")).toBool(),
+    };
+}
+
+} // namespace
+
 std::optional<std::vector<ShellWindow>> windowsFromJson(const QJsonDocument& document)
 {
     if (!document.isArray())
         return std::nullopt;
     std::vector<ShellWindow> windows;
     for (const QJsonValue& value : document.array()) {
-        const QJsonObject o = value.toObject();
-        const auto frame = rectOf(o.value(QLatin1String("frame")));
-        const double id = o.value(QLatin1String("id")).toDouble(0);
-        if (!frame || id <= 0)
-            continue;
-        windows.push_back({
-            .id = static_cast<std::uint64_t>(id),
-            .pid = o.value(QLatin1String("pid")).toInt(0),
-            .appId = text(o, "appId"),
-            .wmClass = text(o, "wmClass"),
-            .wmClassInstance = text(o, "wmClassInstance"),
-            .sandboxedAppId = text(o, "sandboxedAppId"),
-            .gtkAppId = text(o, "gtkAppId"),
-            .frame = *frame,
-            .focused = o.value(QLatin1String("focused")).toBool(),
-            .minimized = o.value(QLatin1String("minimized")).toBool(),
-            .normal = o.value(QLatin1String("normal")).toBool(),
-            .dialog = o.value(QLatin1String("dialog")).toBool(),
-            .visible = o.value(QLatin1String("visible")).toBool(),
-        });
+        if (auto window = windowFromJson(value))
+            windows.push_back(std::move(*window));
     }
     return windows;
 }
 
-std::optional<std::vector<ShellDisplay>> displaysFromJson(const QJsonDocument& document)
+std::optional<ShellFocus> focusFromJson(const QJsonDocument& document)
 {
-    if (!document.isArray())
+    if (!document.isObject() || !document.object().value(QLatin1String("displays")).isArray())
         return std::nullopt;
-    std::vector<ShellDisplay> displays;
-    for (const QJsonValue& value : document.array()) {
+    const QJsonObject root = document.object();
+    ShellFocus focus{windowFromJson(root.value(QLatin1String("focused"))), {}, windowFromJson(root.value(QLatin1String("window")))};
+    for (const QJsonValue& value : root.value(QLatin1String("displays")).toArray()) {
         const QJsonObject o = value.toObject();
         const auto frame = rectOf(o.value(QLatin1String("frame")));
         if (!frame || frame->isEmpty())
             continue;
         const auto work = rectOf(o.value(QLatin1String("workArea")));
         const double scale = o.value(QLatin1String("scale")).toDouble(1);
-        displays.push_back({o.value(QLatin1String("primary")).toBool(),
-                            *frame,
-                            work && !work->intersected(*frame).isEmpty() ? work->intersected(*frame) : *frame,
-                            scale > 0 ? scale : 1});
+        focus.displays.push_back({o.value(QLatin1String("primary")).toBool(),
+                                  *frame,
+                                  work && !work->intersected(*frame).isEmpty() ? work->intersected(*frame) : *frame,
+                                  scale > 0 ? scale : 1});
     }
-    return displays;
+    return focus;
 }
 
 ShortcutSignal::ShortcutSignal(GnomeShell& shell)
@@ -173,8 +184,25 @@ ShellState GnomeShell::state()
     return m_state;
 }
 
+void GnomeShell::keepForThisTurn()
+{
+    if (m_forgetQueued)
+        return;
+    m_forgetQueued = true;
+    QMetaObject::invokeMethod(m_context.get(), [this] { forget(); }, Qt::QueuedConnection);
+}
+
+void GnomeShell::forget()
+{
+    m_windows.reset();
+    m_focus.reset();
+    m_forgetQueued = false;
+}
+
 std::optional<std::vector<ShellWindow>> GnomeShell::windows()
 {
+    if (m_windows)
+        return m_windows;
     const QDBusMessage reply = m_bus.call(QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Windows")),
                                           QDBus::Block, callTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
@@ -182,43 +210,68 @@ std::optional<std::vector<ShellWindow>> GnomeShell::windows()
         m_asked = false;
         return std::nullopt;
     }
-    return windowsFromJson(QJsonDocument::fromJson(reply.arguments().front().toString().toUtf8()));
+    m_windows = windowsFromJson(QJsonDocument::fromJson(reply.arguments().front().toString().toUtf8()));
+    keepForThisTurn();
+    return m_windows;
 }
 
-std::optional<std::vector<ShellDisplay>> GnomeShell::displays()
+std::optional<ShellFocus> GnomeShell::focus()
 {
-    const QDBusMessage reply = m_bus.call(QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Displays")),
+    if (m_focus)
+        return m_focus;
+    const QDBusMessage reply = m_bus.call(QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Focus")),
                                           QDBus::Block, callTimeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        qCWarning(lcGnome, "Cannot read the Shell's displays: %s", qUtf8Printable(reply.errorMessage()));
+        qCWarning(lcGnome, "Cannot read the Shell's focus and displays: %s", qUtf8Printable(reply.errorMessage()));
         m_asked = false;
         return std::nullopt;
     }
-    return displaysFromJson(QJsonDocument::fromJson(reply.arguments().front().toString().toUtf8()));
+    m_focus = focusFromJson(QJsonDocument::fromJson(reply.arguments().front().toString().toUtf8()));
+    keepForThisTurn();
+    return m_focus;
 }
 
-void GnomeShell::moveResize(std::uint64_t id, const Rect& frame, std::function<void(std::optional<Rect>)> done)
+std::optional<ShellWindow> GnomeShell::knownWindow(std::uint64_t id) const
 {
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("MoveResize"));
-    call << QVariant::fromValue<qulonglong>(id) << shellCoordinate(frame.x) << shellCoordinate(frame.y)
-         << shellSize(frame.width) << shellSize(frame.height);
+    if (m_focus) {
+        for (const auto* w : {&m_focus->window, &m_focus->focused}) {
+            if (*w && (*w)->id == id)
+                return *w;
+        }
+    }
+    if (m_windows) {
+        for (const ShellWindow& w : *m_windows) {
+            if (w.id == id)
+                return w;
+        }
+    }
+    return std::nullopt;
+}
+
+void GnomeShell::place(std::uint64_t id, const Rect& frame, std::function<void(std::optional<ShellWindow>)> done)
+{
+    forget();
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Place"));
+    call << QVariant::fromValue<qulonglong>(id)
+         << QVariant::fromValue(ShellArea{shellCoordinate(frame.x), shellCoordinate(frame.y), shellSize(frame.width), shellSize(frame.height)});
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, placementTimeoutMs), m_context.get());
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [done = std::move(done)](QDBusPendingCallWatcher* w) {
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [this, done = std::move(done)](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusMessage reply = w->reply();
-        std::optional<Rect> taken;
+        std::optional<ShellWindow> placed;
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
-            const QDBusArgument arg = reply.arguments().front().value<QDBusArgument>();
-            int x = 0, y = 0, width = 0, height = 0;
-            arg.beginStructure();
-            arg >> x >> y >> width >> height;
-            arg.endStructure();
-            taken = Rect{double(x), double(y), double(width), double(height)};
+            // The answer is this turn's view of the focus and the displays as well.
+            forget();
+            m_focus = focusFromJson(QJsonDocument::fromJson(reply.arguments().front().toString().toUtf8()));
+            if (m_focus) {
+                placed = m_focus->window;
+                keepForThisTurn();
+            }
         } else if (reply.errorName() != QLatin1String("org.quandrel.Shell.Error.NoWindow")) {
             qCWarning(lcGnome, "The Shell did not place a window: %s", qUtf8Printable(reply.errorMessage()));
         }
         if (done)
-            done(taken);
+            done(std::move(placed));
     });
 }
 
@@ -308,6 +361,7 @@ void GnomeShell::arrangeOwnWindow(const std::string& mark, const std::string& ro
 
 bool GnomeShell::activate(std::uint64_t id)
 {
+    forget();
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Activate"));
     call << QVariant::fromValue<qulonglong>(id);
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, callTimeoutMs);
@@ -316,6 +370,7 @@ bool GnomeShell::activate(std::uint64_t id)
 
 bool GnomeShell::minimize(std::uint64_t id)
 {
+    forget();
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Minimize"));
     call << QVariant::fromValue<qulonglong>(id);
     const QDBusMessage reply = m_bus.call(call, QDBus::Block, callTimeoutMs);

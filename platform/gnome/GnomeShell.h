@@ -25,7 +25,7 @@ class QJsonDocument;
 namespace quandrel::gnome {
 
 // The version of the extension's interface this Quandrel speaks.
-inline constexpr std::uint32_t shellInterfaceVersion = 1;
+inline constexpr std::uint32_t shellInterfaceVersion = 2;
 
 struct ShellWindow {
     std::uint64_t id = 0;
@@ -55,9 +55,17 @@ struct ShellDisplay {
     double scale = 1;
 };
 
-// The windows and displays the extension lists; none for a document of another shape.
+// What a window command reads before it places: the focused window (none when nothing has
+// the focus) and every monitor; after a placement also the placed window as it is then.
+struct ShellFocus {
+    std::optional<ShellWindow> focused;
+    std::vector<ShellDisplay> displays;
+    std::optional<ShellWindow> window;
+};
+
+// The windows and the focus the extension lists; none for a document of another shape.
 std::optional<std::vector<ShellWindow>> windowsFromJson(const QJsonDocument& document);
-std::optional<std::vector<ShellDisplay>> displaysFromJson(const QJsonDocument& document);
+std::optional<ShellFocus> focusFromJson(const QJsonDocument& document);
 
 // How far the extension answers.
 enum class ShellState {
@@ -80,12 +88,15 @@ public:
     // What state() found, as a sentence for the user.
     std::string problem() const { return m_problem; }
 
-    // None when the extension does not answer.
+    // None when the extension does not answer. What the Shell answers is kept until the event
+    // loop turns or Quandrel changes a window, so the reads of one command ask once.
     std::optional<std::vector<ShellWindow>> windows();
-    std::optional<std::vector<ShellDisplay>> displays();
-    // Places a window's frame; `done` learns the frame the window took, none when it is gone
+    std::optional<ShellFocus> focus();
+    // A window as this turn's answers already have it; none when they do not name it.
+    std::optional<ShellWindow> knownWindow(std::uint64_t id) const;
+    // Places a window's frame; `done` learns the window as it is then, none when it is gone
     // or the extension did not answer. Called once, later, from the event loop.
-    void moveResize(std::uint64_t id, const Rect& frame, std::function<void(std::optional<Rect>)> done);
+    void place(std::uint64_t id, const Rect& frame, std::function<void(std::optional<ShellWindow>)> done);
     bool activate(std::uint64_t id);
     bool minimize(std::uint64_t id);
 
@@ -111,7 +122,14 @@ public:
     std::function<void(std::uint32_t id)> onShortcutPressed;
 
 private:
+    // Keeps an answer for the rest of this turn of the event loop.
+    void keepForThisTurn();
+    void forget();
+
     QDBusConnection m_bus;
+    std::optional<std::vector<ShellWindow>> m_windows; // this turn's answers
+    std::optional<ShellFocus> m_focus;
+    bool m_forgetQueued = false;
     std::unique_ptr<QObject> m_context; // pending answers die with it
     std::unique_ptr<QObject> m_presses; // receives the extension's signal
     ShellState m_state = ShellState::missing;

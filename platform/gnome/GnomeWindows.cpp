@@ -27,7 +27,11 @@ std::vector<Display> displaysOf(const std::vector<ShellDisplay>& monitors)
     return displays;
 }
 
-std::vector<Display> GnomeDisplays::displays() { return displaysOf(m_shell.displays().value_or(std::vector<ShellDisplay>{})); }
+std::vector<Display> GnomeDisplays::displays()
+{
+    const auto focus = m_shell.focus();
+    return focus ? displaysOf(focus->displays) : std::vector<Display>{};
+}
 
 std::vector<ShellWindow> GnomeWindows::windows()
 {
@@ -38,6 +42,8 @@ std::vector<ShellWindow> GnomeWindows::windows()
 
 std::optional<ShellWindow> GnomeWindows::window(WindowHandle handle)
 {
+    if (auto known = m_shell.knownWindow(handle.value()))
+        return known;
     for (ShellWindow& w : windows()) {
         if (w.id == handle.value())
             return std::move(w);
@@ -45,12 +51,17 @@ std::optional<ShellWindow> GnomeWindows::window(WindowHandle handle)
     return std::nullopt;
 }
 
+std::optional<ShellWindow> GnomeWindows::focused()
+{
+    auto focus = m_shell.focus();
+    m_lastError = focus ? WindowAccessError::none : WindowAccessError::refused;
+    return focus ? std::move(focus->focused) : std::nullopt;
+}
+
 std::optional<ClientWindow> GnomeWindows::focusedWindow()
 {
-    for (const ShellWindow& w : windows()) {
-        if (w.focused)
-            return ClientWindow{w.id, w.pid};
-    }
+    if (const auto w = focused())
+        return ClientWindow{w->id, w->pid};
     return std::nullopt;
 }
 
@@ -63,7 +74,7 @@ std::optional<Rect> GnomeWindows::readFrame(WindowHandle window)
 
 void GnomeWindows::setFrame(WindowHandle window, std::int32_t, const Rect& frame, FrameApplied applied)
 {
-    m_shell.moveResize(window.value(), frame, [applied = std::move(applied)](std::optional<Rect>) {
+    m_shell.place(window.value(), frame, [applied = std::move(applied)](std::optional<ShellWindow>) {
         if (applied)
             applied();
     });

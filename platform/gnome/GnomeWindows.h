@@ -30,6 +30,8 @@ public:
     // The windows front to back; empty (with the error set) when the extension does not answer.
     std::vector<ShellWindow> windows();
     std::optional<ShellWindow> window(WindowHandle handle);
+    // The focused window, read with the displays in one call.
+    std::optional<ShellWindow> focused();
 
     std::optional<ClientWindow> focusedWindow() override;
     WindowAccessError focusedWindowError() override { return m_lastError; }

@@ -74,14 +74,21 @@ OnboardingWindow::OnboardingWindow(SettingsContext context, QWidget* parent)
             auto* ask = new QMessageBox(QMessageBox::Question, QString::fromStdString(setup.action),
                                         QString::fromStdString(setup.explanation), QMessageBox::Cancel, this);
             ask->setAttribute(Qt::WA_DeleteOnClose);
-            QPushButton* install = ask->addButton(QStringLiteral("Install"), QMessageBox::AcceptRole);
+            QPushButton* install = ask->addButton(tr("Install"), QMessageBox::AcceptRole);
+            QPushButton* alternative = setup.alternative.empty()
+                                           ? nullptr
+                                           : ask->addButton(QString::fromStdString(setup.alternative), QMessageBox::ActionRole);
+            if (alternative)
+                alternative->setObjectName(QStringLiteral("setupAlternative"));
             ask->setDefaultButton(QMessageBox::Cancel);
-            connect(ask, &QMessageBox::finished, this, [this, ask, install, trust, outcome, button] {
-                if (ask->clickedButton() != install)
+            connect(ask, &QMessageBox::finished, this, [this, ask, install, alternative, trust, outcome, button] {
+                const QAbstractButton* clicked = ask->clickedButton();
+                if (clicked != install && (!alternative || clicked != alternative))
                     return;
-                outcome->setText(QString::fromStdString(trust->performSetup()));
+                outcome->setText(QString::fromStdString(clicked == install ? trust->performSetup() : trust->performAlternative()));
                 outcome->show();
-                button->setEnabled(false);
+                // Shortcuts only leave the extension to install later.
+                button->setEnabled(clicked != install);
                 m_context.permissions.refresh();
             });
             ask->open();

@@ -143,3 +143,29 @@ TEST_F(GnomeAppTest, TheOverlayCoversEveryDisplayAndEscapeGivesTheFocusBack)
     EXPECT_TRUE(shell.pressKeysUntil({escapeKey}, [&] { return covering() == QStringLiteral("\"\""); })) << covering().toStdString();
     EXPECT_TRUE(shell.waitUntil([&] { return shell.focusedWindow() == focused.id(); }));
 }
+
+TEST_F(GnomeAppTest, PinsAndThumbnailsStayAboveWindowsActivatedLaterOnEveryWorkspace)
+{
+    // For each panel: above, on every workspace and stacked over the window `over`.
+    const auto panels = [&](std::uint64_t over) {
+        return shell
+            .eval(QStringLiteral("(() => { const all = global.display.sort_windows_by_stacking(global.display.list_all_windows()); "
+                                 "const under = all.findIndex(w => w.get_id() == %1); "
+                                 "return ['Quandrel pin', 'Quandrel thumbnail'].map(t => all.filter(w => w.get_title().startsWith(t) && "
+                                 "w.is_above() && w.is_on_all_workspaces() && all.indexOf(w) > under).length).join(); })()")
+                      .arg(over))
+            .value_or(QString());
+    };
+    open("quandrel://capture/fullScreen?then=pin");
+    ASSERT_TRUE(shell.waitUntil([&] { return panels(0).startsWith(QStringLiteral("\"1,")); }, std::chrono::seconds(10))) << logText();
+    open("quandrel://capture/fullScreen?then=copyAndThumbnail");
+    ASSERT_TRUE(shell.waitUntil([&] { return panels(0) == QStringLiteral("\"1,1\""); }, std::chrono::seconds(10))) << panels(0).toStdString()
+                                                                                                             << logText();
+    // A window shown and activated afterwards (mutter keeps the focus on the pin for a window
+    // without an activation token, so the test activates it as a click would) stays below them.
+    GnomeClient other("quandrel-other");
+    EXPECT_EQ(shell.focusedWindow(), other.id());
+    EXPECT_EQ(panels(other.id()), QStringLiteral("\"1,1\""));
+    open("quandrel://pins/close");
+    EXPECT_TRUE(shell.waitUntil([&] { return panels(0).startsWith(QStringLiteral("\"0,")); })) << panels(0).toStdString();
+}

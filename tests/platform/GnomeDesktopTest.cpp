@@ -5,6 +5,7 @@
 #include "GnomeApplications.h"
 #include "GnomeDesktop.h"
 #include "GnomeExtensionInstall.h"
+#include "GnomeKeybindings.h"
 #include "GnomeShell.h"
 #include "GnomeTestSupport.h"
 #include "GnomeWindows.h"
@@ -19,10 +20,15 @@
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QLoggingCategory>
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#define G_SETTINGS_ENABLE_BACKEND
+#include <gio/gio.h>
+#include <gio/gsettingsbackend.h>
 
 using namespace quandrel;
 using quandrel::test::GnomeClient;
@@ -90,6 +96,7 @@ TEST_F(GnomeDesktopTest, MaximizedWindowsAreArrangedAndAppsHiddenAndShown)
     EXPECT_TRUE(shell.waitUntil([&] { return desktop->windows().isMinimized(w.handle()) == false && shell.focusedWindow() == w.id(); }));
     // A window that is gone is no crash and no frame.
     w.close();
+    QCoreApplication::processEvents(); // what the Shell answered before is kept for one turn
     EXPECT_FALSE(desktop->windows().readFrame(w.handle()));
     bool applied = false;
     desktop->windows().setFrame(w.handle(), 0, {0, 0, 100, 100}, [&] { applied = true; });
@@ -195,4 +202,117 @@ TEST_F(GnomeDesktopTest, AWindowsImageIsTheWindowAloneCoveredPartsIncluded)
     EXPECT_EQ(pixels.height, 300);
     const auto at = [&](int x, int y) { return reinterpret_cast<const std::uint32_t*>(pixels.data + y * pixels.bytesPerLine)[x]; };
     EXPECT_EQ(at(399, 299), 0xff306090u); // under the other window
+}
+
+TEST_F(GnomeDesktopTest, WithoutTheExtensionShortcutsAreGnomesOwnOnlyWithConsentAndGoCleanly)
+{
+    // A Quandrel the extension does not answer (no bus), with GNOME's settings in memory,
+    // beside a custom shortcut of the person's own.
+    GSettingsBackend* settings = g_memory_settings_backend_new();
+    gnome::GnomeDesktop without(std::make_unique<gnome::GnomeShell>(QDBusConnection(QStringLiteral("no bus"))),
+                                std::make_unique<gnome::GnomeKeybindings>("/opt/quandrel/quandrel", settings));
+    const std::string custom = "/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/";
+    GSettings* keys = g_settings_new_with_backend("org.gnome.settings-daemon.plugins.media-keys", settings);
+    const auto list = [&] {
+        gchar** paths = g_settings_get_strv(keys, "custom-keybindings");
+        std::vector<std::string> result(paths, paths + g_strv_length(paths));
+        g_strfreev(paths);
+        return result;
+    };
+    const auto entry = [&](const std::string& name, const char* key, const char* value = nullptr) {
+        GSettings* e = g_settings_new_with_backend_and_path("org.gnome.settings-daemon.plugins.media-keys.custom-keybinding", settings,
+                                                            (custom + name + "/").c_str());
+        if (value)
+            g_settings_set_string(e, key, value);
+        gchar* text = g_settings_get_string(e, key);
+        std::string result(text);
+        g_free(text);
+        g_object_unref(e);
+        return result;
+    };
+    const gchar* mine[] = {"/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/mine/", nullptr};
+    g_settings_set_strv(keys, "custom-keybindings", mine);
+    for (const auto& [key, value] : {std::pair{"name", "Mine"}, std::pair{"command", "gedit"}, std::pair{"binding", "<Primary><Alt>k"}})
+        entry("mine", key, value);
+
+    GlobalHotKeys& hotKeys = *without.services().hotKeys;
+    std::vector<HotKeyStatuses> answers;
+    using namespace modifier;
+    hotKeys.bind({{.id = 1, .modifierMask = control | alt, .keyName = "Left", .commandURL = "quandrel://window/leftHalf"},
+                  {.id = 2, .modifierMask = control | alt, .keyName = "u", .commandURL = "quandrel://window/leftHalf"},
+                  {.id = 3, .modifierMask = control | alt, .keyName = "k", .commandURL = "quandrel://capture/area"},
+                  {.id = 4, .modifierMask = control | super, .keyName = "", .commandURL = "quandrel://capture/area"}},
+                 [&](HotKeyStatuses s) { answers.push_back(std::move(s)); });
+    ASSERT_EQ(answers.size(), 1u); // no consent yet: nothing written
+    EXPECT_EQ(answers.back()[2], HotKeyStatus::unsupported);
+    EXPECT_TRUE(without.keybindings().entries().empty());
+
+    const auto setup = without.services().trust->setup();
+    ASSERT_TRUE(setup && !setup->alternative.empty());
+    without.services().trust->performAlternative();
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers.back(), (HotKeyStatuses{{1, HotKeyStatus::taken}, // GNOME's workspace key
+                                              {2, HotKeyStatus::boundByUser},
+                                              {3, HotKeyStatus::taken}, // the person's own
+                                              {4, HotKeyStatus::unsupported}}));
+    EXPECT_EQ(list(), (std::vector<std::string>{custom + "mine/", custom + "quandrel-0/"}));
+    EXPECT_EQ(entry("quandrel-0", "command"), "'/opt/quandrel/quandrel' 'quandrel://window/leftHalf'");
+    EXPECT_EQ(entry("quandrel-0", "binding"), "<Control><Alt>u");
+
+    // Released (at quit, or while a shortcut is recorded): Quandrel's entries go, the person's stay.
+    hotKeys.bind({}, {});
+    EXPECT_EQ(list(), (std::vector<std::string>{custom + "mine/"}));
+    EXPECT_EQ(entry("quandrel-0", "binding"), "");
+    EXPECT_EQ(entry("mine", "binding"), "<Primary><Alt>k");
+    g_object_unref(keys);
+    g_object_unref(settings);
+
+    // In the desktop's own settings, a press runs the command line, through GNOME's settings
+    // daemon; here the program notes the URL it is given.
+    QTemporaryDir folder;
+    QFile program(folder.filePath(QStringLiteral("quandrel")));
+    ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+    program.write("#!/bin/sh\nprintf '%s' \"$1\" >\"$0.url\"\n");
+    program.close();
+    program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    gnome::GnomeDesktop desktopSettings(std::make_unique<gnome::GnomeShell>(QDBusConnection(QStringLiteral("no bus"))),
+                                        std::make_unique<gnome::GnomeKeybindings>(program.fileName().toStdString()));
+    GlobalHotKeys& pressed = *desktopSettings.services().hotKeys;
+    answers.clear();
+    pressed.bind({{.id = 1, .modifierMask = control | alt, .keyName = "j", .commandURL = "quandrel://capture/area"}},
+                 [&](HotKeyStatuses s) { answers.push_back(std::move(s)); });
+    ASSERT_EQ(answers, (std::vector<HotKeyStatuses>{{{1, HotKeyStatus::boundByUser}}}));
+    constexpr std::uint32_t controlKey = 0xffe3, altKey = 0xffe9, jKey = 0x006a;
+    QFile url(program.fileName() + QStringLiteral(".url"));
+    EXPECT_TRUE(shell.pressKeysUntil({controlKey, altKey, jKey}, [&] { return url.exists(); }));
+    ASSERT_TRUE(url.open(QIODevice::ReadOnly));
+    EXPECT_EQ(url.readAll(), "quandrel://capture/area");
+    pressed.bind({}, {});
+    QFile::remove(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quandrel/gnome-keyboard-shortcuts"));
+}
+
+TEST_F(GnomeDesktopTest, XwaylandWindowsArePlacedPickedAndCapturedAsWaylandOnes)
+{
+    GnomeClient x("quandrel-x11", GnomeClient::Kind::xwayland);
+    WindowManager manager(desktop->services());
+    ASSERT_TRUE(manager.perform(WindowAction::leftHalf));
+    ASSERT_TRUE(shell.waitUntil([&] { return !manager.isInFlight(); }));
+    EXPECT_EQ(shell.frame(x.id()), (Rect{0, 0, 720, 900}));
+
+    const auto frozen = QCoro::waitFor(desktop->services().screen->freeze({{}, true}));
+    ASSERT_TRUE(std::holds_alternative<FrozenScreens>(frozen));
+    const auto& windows = std::get<FrozenScreens>(frozen).windows;
+    ASSERT_TRUE(windows && !windows->empty());
+    EXPECT_EQ(windows->front().handle, x.handle()); // in front, where window mode picks it
+    EXPECT_EQ(windows->front().frame, (Rect{0, 0, 720, 900}));
+    EXPECT_TRUE(windows->front().ordinary);
+
+    // Xwayland paints the resized window a little after the Shell has placed it.
+    std::optional<PixelBuffer> pixels;
+    EXPECT_TRUE(shell.waitUntil([&] {
+        auto image = QCoro::waitFor(desktop->services().screen->windowImage(x.handle()));
+        pixels = std::holds_alternative<PixelBuffer>(image) ? std::optional(std::get<PixelBuffer>(std::move(image))) : std::nullopt;
+        return pixels && pixels->width == 720 && pixels->height == 900
+            && reinterpret_cast<const std::uint32_t*>(pixels->data + 450 * pixels->bytesPerLine)[360] == 0xff336699u;
+    })) << (pixels ? pixels->width : 0) << "x" << (pixels ? pixels->height : 0);
 }

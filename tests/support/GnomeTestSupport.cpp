@@ -158,26 +158,55 @@ bool GnomeTestDesktop::waitUntil(const std::function<bool()>& condition, std::ch
     return true;
 }
 
-GnomeClient::GnomeClient(const std::string& appId)
+GnomeClient::GnomeClient(const std::string& appId, Kind kind)
 {
-    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDWINDOW), const_cast<char*>(appId.c_str()), nullptr};
+    GnomeTestDesktop& desktop = GnomeTestDesktop::instance();
+    std::vector<std::string> arguments{QUANDREL_WAYLANDWINDOW, appId};
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e)
+        environment.emplace_back(*e);
+    if (kind == Kind::xwayland) {
+        // The Shell starts its Xwayland when a client connects to the display it names, with
+        // the authority it names.
+        const auto shellVariable = [&](const char* name) {
+            const auto json = desktop.eval(QStringLiteral("GLib.getenv('%1')").arg(QLatin1String(name)));
+            return QJsonDocument::fromJson("[" + json.value_or(QString()).toUtf8() + "]").array().at(0).toString().toStdString();
+        };
+        const std::string display = shellVariable("DISPLAY");
+        if (display.empty())
+            throw std::runtime_error("GNOME Shell names no X display");
+        arguments = {QUANDREL_TESTWINDOW, "--class", appId, "--title", appId, "--geometry", "400x300+100+100"};
+        environment.push_back("DISPLAY=" + display);
+        environment.push_back("XAUTHORITY=" + shellVariable("XAUTHORITY"));
+    }
+    std::vector<char*> argv, envp;
+    for (std::string& a : arguments)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawn(&m_pid, QUANDREL_WAYLANDWINDOW, &actions, nullptr, argv, environ);
+    const int spawned = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
-        throw std::runtime_error("cannot start the Wayland test window");
-    GnomeTestDesktop& desktop = GnomeTestDesktop::instance();
+        throw std::runtime_error("cannot start the test window");
+    // Xwayland starts on the first X client, which takes a while.
     desktop.waitUntil([&] {
-        const auto json = desktop.eval(QStringLiteral("(w => w && w.get_pid() == %1 ? w.get_id() : 0)(global.display.focus_window)").arg(m_pid));
+        // Activated as a click would where the Shell keeps the focus elsewhere (on a window of
+        // Quandrel's that took it).
+        const auto json = desktop.eval(QStringLiteral("(w => w ? (w.has_focus() ? w.get_id() : (Main.activateWindow(w), 0)) : 0)"
+                                                      "(global.display.list_all_windows().find(w => w.get_pid() == %1))")
+                                           .arg(m_pid));
         m_id = json ? json->toULongLong() : 0;
         return m_id != 0;
-    });
+    }, std::chrono::seconds(kind == Kind::xwayland ? 20 : 5));
     if (!m_id) {
         close();
-        throw std::runtime_error("GNOME Shell did not show the Wayland test window with the focus");
+        throw std::runtime_error("GNOME Shell did not show the test window with the focus");
     }
 }
 

@@ -51,11 +51,14 @@ private:
     QString m_remoteSession; // mutter's remote desktop session, started on first use
 };
 
-// A quandrel-waylandwindow process with its own app_id; killed when the value goes.
+// A quandrel-waylandwindow process with its own app_id, or a quandrel-testwindow under the
+// Shell's Xwayland (painted 0x336699) with that WM_CLASS; killed when the value goes.
 class GnomeClient {
 public:
-    // Starts the client and waits until the Shell shows its window with the focus.
-    explicit GnomeClient(const std::string& appId = "quandrel-test");
+    enum class Kind { wayland, xwayland };
+    // Starts the client and waits until the Shell shows its window with the focus (activating
+    // it where the Shell gives the focus to no new window).
+    explicit GnomeClient(const std::string& appId = "quandrel-test", Kind kind = Kind::wayland);
     ~GnomeClient();
     GnomeClient(const GnomeClient&) = delete;
     GnomeClient& operator=(const GnomeClient&) = delete;

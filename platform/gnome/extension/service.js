@@ -8,7 +8,7 @@
 // executable of the process behind its bus connection, so another program of the user cannot
 // read windows or the screen through it.
 
-const QUANDREL_INTERFACE_VERSION = 1;
+const QUANDREL_INTERFACE_VERSION = 2;
 const QUANDREL_BUS_NAME = 'org.quandrel.Shell';
 const QUANDREL_OBJECT_PATH = '/org/quandrel/Shell';
 const QUANDREL_ERROR = 'org.quandrel.Shell.Error';
@@ -35,16 +35,13 @@ const QUANDREL_INTERFACE_XML = `
     <method name="Windows">
       <arg type="s" direction="out" name="json"/>
     </method>
-    <method name="Displays">
+    <method name="Focus">
       <arg type="s" direction="out" name="json"/>
     </method>
-    <method name="MoveResize">
+    <method name="Place">
       <arg type="t" direction="in" name="id"/>
-      <arg type="i" direction="in" name="x"/>
-      <arg type="i" direction="in" name="y"/>
-      <arg type="i" direction="in" name="width"/>
-      <arg type="i" direction="in" name="height"/>
-      <arg type="(iiii)" direction="out" name="frame"/>
+      <arg type="(iiii)" direction="in" name="frame"/>
+      <arg type="s" direction="out" name="json"/>
     </method>
     <method name="Activate">
       <arg type="t" direction="in" name="id"/>
@@ -172,6 +169,18 @@ function quandrelWindowInfo(window, focus, tracker, workspace) {
         monitor: window.get_monitor(),
         x11: window.get_client_type() === Meta.WindowClientType.X11,
     };
+}
+
+// The monitor that holds a point, the primary one when none does. (Rectangles are
+// Meta.Rectangle before GNOME 45 and Mtk.Rectangle after, so none is made here.)
+function quandrelMonitorAt(x, y) {
+    const display = global.display;
+    for (let i = 0; i < display.get_n_monitors(); i++) {
+        const g = display.get_monitor_geometry(i);
+        if (x >= g.x && x < g.x + g.width && y >= g.y && y < g.y + g.height)
+            return i;
+    }
+    return display.get_primary_monitor();
 }
 
 function quandrelSameFrame(window, frame) {
@@ -429,7 +438,7 @@ class QuandrelService {
             if (!window.is_on_all_workspaces())
                 window.stick();
             if (arrangement.role === 'overlay') {
-                const monitor = global.display.get_monitor_index_for_rect(new Meta.Rectangle({x, y, width, height}));
+                const monitor = quandrelMonitorAt(x + width / 2, y + height / 2);
                 if (window.get_monitor() !== monitor)
                     window.move_to_monitor(monitor);
                 if (!window.is_fullscreen())
@@ -507,16 +516,18 @@ class QuandrelService {
         invocation.return_value(new GLib.Variant('(s)', [json]));
     }
 
-    DisplaysAsync(params, invocation) {
-        if (!this._admit(invocation))
-            return;
+    // What a window command needs in one answer: the focused window and every monitor with
+    // its work area.
+    _focus(extra) {
         const display = global.display;
+        const tracker = Shell.WindowTracker.get_default();
         const workspace = global.workspace_manager.get_active_workspace();
-        const result = [];
+        const focus = display.focus_window;
+        const displays = [];
         for (let i = 0; i < display.get_n_monitors(); i++) {
             const g = display.get_monitor_geometry(i);
             const a = workspace.get_work_area_for_monitor(i);
-            result.push({
+            displays.push({
                 index: i,
                 primary: i === display.get_primary_monitor(),
                 frame: [g.x, g.y, g.width, g.height],
@@ -524,12 +535,19 @@ class QuandrelService {
                 scale: display.get_monitor_scale(i),
             });
         }
-        invocation.return_value(new GLib.Variant('(s)', [JSON.stringify(result)]));
+        const info = w => w ? quandrelWindowInfo(w, focus, tracker, workspace) : null;
+        return JSON.stringify({focused: info(focus), displays, ...extra ? {window: info(extra)} : {}});
+    }
+
+    FocusAsync(params, invocation) {
+        if (!this._admit(invocation))
+            return;
+        invocation.return_value(new GLib.Variant('(s)', [this._focus(null)]));
     }
 
     // Places a window's frame and answers once the client has taken it (or after a second,
-    // with the frame it has then).
-    MoveResizeAsync([id, x, y, width, height], invocation) {
+    // with the frame it has then): the window as it is then, beside what Focus answers.
+    PlaceAsync([id, [x, y, width, height]], invocation) {
         if (!this._admit(invocation))
             return;
         const window = this._window(id);
@@ -548,8 +566,7 @@ class QuandrelService {
         const target = [x, y, Math.max(1, width), Math.max(1, height)];
         window.move_resize_frame(true, ...target);
         this._await(window, target, () => {
-            const r = window.get_frame_rect();
-            invocation.return_value(new GLib.Variant('((iiii))', [[r.x, r.y, r.width, r.height]]));
+            invocation.return_value(new GLib.Variant('(s)', [this._focus(this._window(id))]));
         });
     }
 

@@ -8,9 +8,10 @@
 // --taken another program holds Ctrl+Alt+← and Ctrl+Alt+→, as GNOME's workspace keys do; with
 // --kwin the desktop is Plasma on Wayland, where KWin alone tiles dragged windows.
 //
-// With --setup the session offers to set up window control (GNOME without the extension).
+// With --setup the session offers to set up window control (GNOME without the extension), and
+// with --ask as well the question before it is done is open.
 //
-//   quandrel-settings-picture [--dark] [--missing] [--save-failed] [--taken] [--setup] [--kwin] (--tab N | --onboarding)
+//   quandrel-settings-picture [--dark] [--missing] [--save-failed] [--taken] [--setup [--ask]] [--kwin] (--tab N | --onboarding)
 
 #include "DarkPalette.h"
 #include "FileSizeLimit.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPalette>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QStyleFactory>
 #include <QTabWidget>
@@ -62,7 +64,11 @@ int main(int argc, char** argv)
         fixture.desktop.setScreenRecordingAllowed(false);
         fixture.desktop.setOwnsDragSnapping(true);
         fixture.desktop.offerSetup(AccessTrust::Setup{"Needs the Quandrel GNOME Shell extension.", "Install GNOME Shell Extension",
-                                                      "Quandrel installs its own extension into your home folder."},
+                                                      "Quandrel installs its own extension into your home folder (~/.local/share/gnome-shell/"
+                                                      "extensions) and enables it. GNOME Shell loads it the next time you log in.\n\n"
+                                                      "Without the extension, Quandrel can instead add its shortcuts to GNOME's own keyboard "
+                                                      "shortcuts; window commands then still need the extension.",
+                                                      "Use GNOME Shortcuts Only"},
                                    "The Quandrel GNOME Shell extension is installed and enabled. It is active after you log out and back in.");
     }
     fixture.controller->permissions().refresh();
@@ -97,6 +103,12 @@ int main(int argc, char** argv)
     }
     window->move(20, 20);
     window->show();
+    if (args.contains(QStringLiteral("--ask"))) {
+        QTimer::singleShot(100, [w = window.get()] {
+            if (auto* button = w->findChild<QPushButton*>(QStringLiteral("setupButton")))
+                button->click();
+        });
+    }
     QTimer::singleShot(300, [] {
         std::printf("READY\n");
         std::fflush(stdout);
