@@ -112,6 +112,14 @@ TEST_F(RecorderTest, ACombinationInUseIsRecordedAndBothRowsWarn)
     EXPECT_FALSE(recorder(WindowAction::topHalf)->warning()->isVisible());
     // The combination does Left Half's work.
     EXPECT_TRUE(desktop.press({123, ctrlOpt}));
+
+    // One the desktop holds, and names, is named where the row warns.
+    ShortcutRecorder* top = recorder(WindowAction::topHalf);
+    desktop.takeByOtherProgram({97, ctrlOpt}, "KWin: Maximize Window Vertically");
+    startRecording(top);
+    pressKey(top->button(), Qt::Key_F6, Qt::ControlModifier | Qt::AltModifier, xkey::f6);
+    EXPECT_EQ(top->helpText(), QStringLiteral("This shortcut is taken by KWin: Maximize Window Vertically."));
+    EXPECT_TRUE(top->warning()->isVisible());
 }
 
 // A bare key that types text beeps; F-keys, Print, Scroll Lock and the media keys are
