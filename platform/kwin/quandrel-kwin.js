@@ -171,6 +171,10 @@ function handle(request) {
         }
         return false;
     }
+    case "pointer": {
+        var at = workspace.cursorPos;
+        return at ? { x: at.x, y: at.y } : null;
+    }
     case "idle":
         return null;
     }

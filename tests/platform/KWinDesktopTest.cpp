@@ -275,6 +275,14 @@ TEST_F(KWinDesktopTest, FrozenOutputsShowTheWindowsPixelsAndWindowImagesAreTheir
     EXPECT_EQ(image.height, 400);
     EXPECT_EQ(pixel(image, 250, 200), 0x306090u);
     EXPECT_TRUE(std::holds_alternative<GrabFailure>(QCoro::waitFor(desktop->services().screen->windowImage(0x7ffffff0))));
+
+    // The pointer where the seat's pointer was moved, in KWin's layout.
+    test::KWinInput input;
+    ASSERT_TRUE(input.move({321, 123}));
+    EXPECT_EQ(desktop->services().screen->pointerPosition(), (Point{321, 123}));
+    const auto again = QCoro::waitFor(desktop->services().screen->freeze({{}, false}));
+    ASSERT_TRUE(std::holds_alternative<FrozenScreens>(again));
+    EXPECT_EQ(std::get<FrozenScreens>(again).pointer, (Point{321, 123}));
 }
 
 TEST_F(KWinDesktopTest, PanelsStayAboveOnEveryDesktopAndTheOverlayTakesTheFocusAndGivesItBack)
