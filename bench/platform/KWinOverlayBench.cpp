@@ -82,6 +82,7 @@ int main(int argc, char** argv)
         input.key("Escape");
         kwin.waitUntil([&] { return overlay(kwin, app)[QLatin1String("full")].toInt() == 0; });
         if (!up) {
+            std::fprintf(stderr, "press %d: no overlay\n", i);
             if (++failures == 3)
                 break; // the overlay does not come: no figure
             continue;
