@@ -196,20 +196,25 @@ void AppController::applySettings(const QuandrelSettings& settings)
 void AppController::updateFailedActions()
 {
     const std::set<Command>& failed = m_hotKeys.failed();
+    std::map<Command, QString> holders;
+    for (const auto& [command, holder] : m_hotKeys.holders())
+        holders[command] = QString::fromStdString(holder);
     if (m_notifyTaken && m_hotKeys.answered()) {
         m_notifyTaken = false;
         reportTakenShortcuts(failed, TakenNotice::notify);
-        m_failed.set(failed);
+        m_failed.set(failed, std::move(holders));
         return;
     }
-    if (failed == m_failed.commands())
+    if (failed == m_failed.commands()) {
+        m_failed.set(failed, std::move(holders));
         return;
+    }
     std::set<Command> newlyTaken;
     std::set_difference(failed.begin(), failed.end(), m_failed.commands().begin(), m_failed.commands().end(),
                         std::inserter(newlyTaken, newlyTaken.end()));
     if (m_started)
         reportTakenShortcuts(newlyTaken, TakenNotice::logOnly);
-    m_failed.set(failed);
+    m_failed.set(failed, std::move(holders));
 }
 
 DragSnapper* AppController::dragSnapper()

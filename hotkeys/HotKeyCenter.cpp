@@ -82,15 +82,18 @@ void HotKeyCenter::answer(const std::map<std::uint32_t, Command>& asked, const H
     m_registered.clear();
     m_statuses.clear();
     m_failed.clear();
+    m_holders.clear();
     for (const auto& [id, action] : asked) {
         const auto it = statuses.find(id);
         const HotKeyStatus status = it == statuses.end() ? HotKeyStatus::unsupported : it->second;
         // A command bound twice counts once: as failed if any of its shortcuts failed.
         if (!m_statuses.contains(action) || isFailed(status))
             m_statuses[action] = status;
-        if (isFailed(status))
+        if (isFailed(status)) {
             m_failed.insert(action);
-        else
+            if (std::string holder = status == HotKeyStatus::taken ? m_platform.holderOf(id) : std::string(); !holder.empty())
+                m_holders[action] = std::move(holder);
+        } else
             m_registered[id] = action;
     }
     if (onStatusChanged)

@@ -70,6 +70,8 @@ public:
     // press of does nothing (taken or unsupported). Unregistering keeps them.
     const std::map<Command, HotKeyStatus>& statuses() const { return m_statuses; }
     const std::set<Command>& failed() const { return m_failed; }
+    // Who holds a taken command's combination, where the desktop names it.
+    const std::map<Command, std::string>& holders() const { return m_holders; }
     // Whether the latest registration has been answered.
     bool answered() const { return m_answered; }
     const std::map<std::uint32_t, Command>& registered() const { return m_registered; }
@@ -85,6 +87,7 @@ private:
     std::map<std::uint32_t, Command> m_registered;
     std::map<Command, HotKeyStatus> m_statuses;
     std::set<Command> m_failed;
+    std::map<Command, std::string> m_holders;
     bool m_answered = true;
     std::uint32_t m_pass = 0; // the registration whose answer counts
     std::uint32_t m_nextID = 1;

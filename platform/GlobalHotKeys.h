@@ -43,6 +43,14 @@ public:
     // thread. An answer to a set that a newer bind has replaced is not given.
     virtual void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) = 0;
 
+    // Who holds the combination of an id the latest answer called taken, as the desktop names
+    // it ("KWin: Walk Through Windows"); empty where the session cannot say.
+    virtual std::string holderOf(std::uint32_t id) const
+    {
+        (void)id;
+        return {};
+    }
+
     // Called on the main thread once per press of a bound combination; key repeat while the
     // key is held does not call it again. Never called re-entrantly.
     std::function<void(std::uint32_t id)> onPressed;

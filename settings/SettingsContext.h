@@ -14,6 +14,7 @@
 #include <QObject>
 
 #include <functional>
+#include <map>
 #include <set>
 
 namespace quandrel {
@@ -36,12 +37,19 @@ public:
     using QObject::QObject;
     const std::set<Command>& commands() const { return m_commands; }
     bool contains(const Command& command) const { return m_commands.contains(command); }
-    // Announces a different set once.
-    void set(std::set<Command> commands)
+    // Who holds a failed command's combination, where the desktop names it; empty otherwise.
+    QString holderOf(const Command& command) const
     {
-        if (commands == m_commands)
+        const auto holder = m_holders.find(command);
+        return holder == m_holders.end() ? QString() : holder->second;
+    }
+    // Announces a different set once.
+    void set(std::set<Command> commands, std::map<Command, QString> holders = {})
+    {
+        if (commands == m_commands && holders == m_holders)
             return;
         m_commands = std::move(commands);
+        m_holders = std::move(holders);
         Q_EMIT changed();
     }
 
@@ -50,6 +58,7 @@ Q_SIGNALS:
 
 private:
     std::set<Command> m_commands;
+    std::map<Command, QString> m_holders;
 };
 
 struct SettingsContext {

@@ -182,10 +182,14 @@ void FakeDesktop::raise(WindowHandle window)
 void FakeDesktop::bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered)
 {
     m_hotKeys.clear();
+    m_holders.clear();
     HotKeyStatuses statuses;
     for (const HotKeyRequest& request : set) {
         const HotKey combination{request.keyCode, request.modifierMask};
-        const bool taken = m_foreignHotKeys.contains(combination)
+        const bool foreign = m_foreignHotKeys.contains(combination);
+        if (foreign && !m_foreignHolders[combination].empty())
+            m_holders[request.id] = m_foreignHolders[combination];
+        const bool taken = foreign
             || std::any_of(m_hotKeys.begin(), m_hotKeys.end(), [&](const auto& held) { return held.second == combination; });
         if (!taken)
             m_hotKeys[request.id] = combination;

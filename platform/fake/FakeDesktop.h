@@ -109,7 +109,12 @@ public:
 
     // Hot keys: combinations held by other programs are refused. With deferred answers a
     // bind is answered only by answerHotKeys(), as a desktop over D-Bus answers later.
-    void takeByOtherProgram(HotKey combination) { m_foreignHotKeys.insert(combination); }
+    // `holder`: how the desktop names the other program's use of it (holderOf).
+    void takeByOtherProgram(HotKey combination, std::string holder = {})
+    {
+        m_foreignHotKeys.insert(combination);
+        m_foreignHolders[combination] = std::move(holder);
+    }
     void releaseByOtherProgram(HotKey combination) { m_foreignHotKeys.erase(combination); }
     bool defersHotKeyAnswers = false;
     void answerHotKeys();
@@ -153,6 +158,11 @@ public:
 
     // GlobalHotKeys
     void bind(std::vector<HotKeyRequest> set, std::function<void(HotKeyStatuses)> answered) override;
+    std::string holderOf(std::uint32_t id) const override
+    {
+        const auto holder = m_holders.find(id);
+        return holder == m_holders.end() ? std::string() : holder->second;
+    }
 
     // PointerMonitor
     void setMonitoring(bool on) override { m_monitoring = on; }
@@ -222,6 +232,8 @@ private:
     int m_tilingReads = 0;
     std::map<std::uint32_t, HotKey> m_hotKeys;
     std::set<HotKey> m_foreignHotKeys;
+    std::map<HotKey, std::string> m_foreignHolders;
+    std::map<std::uint32_t, std::string> m_holders; // of the latest set's taken ids
     std::vector<HotKeyRequest> m_lastHotKeySet;
     std::function<void(HotKeyStatuses)> m_pendingAnswer;
     HotKeyStatuses m_pendingStatuses;

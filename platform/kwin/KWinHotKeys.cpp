@@ -109,6 +109,7 @@ void KWinHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKey
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     release();
+    m_holders.clear();
     HotKeyStatuses statuses;
     std::set<int> used;
     for (const HotKeyRequest& request : set) {
@@ -124,6 +125,7 @@ void KWinHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKey
         if (const QString owner = ownerOf(*key); !owner.isEmpty()) {
             qCInfo(lcKWin, "%s is Plasma's shortcut for %s", qUtf8Printable(QKeySequence(*key).toString()), qUtf8Printable(owner));
             statuses[request.id] = HotKeyStatus::taken;
+            m_holders[request.id] = owner.toStdString();
             continue;
         }
         const QString action = QString::fromStdString(request.commandURL);
@@ -147,6 +149,12 @@ void KWinHotKeys::bind(std::vector<HotKeyRequest> set, std::function<void(HotKey
     }
     if (answered)
         answered(std::move(statuses));
+}
+
+std::string KWinHotKeys::holderOf(std::uint32_t id) const
+{
+    const auto holder = m_holders.find(id);
+    return holder == m_holders.end() ? std::string() : holder->second;
 }
 
 void KWinHotKeys::pressed(const QString& pressedComponent, const QString& action, qlonglong)

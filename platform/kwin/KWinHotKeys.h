@@ -30,6 +30,7 @@ public:
     // The component and action holding a Qt key combination, as "Component: Action"; empty
     // when none does.
     QString ownerOf(int qtKey);
+    std::string holderOf(std::uint32_t id) const override;
 
     static inline const QString component = QStringLiteral("quandrel");
 
@@ -40,6 +41,7 @@ private:
     void release();
     bool m_connected = false;
     std::map<QString, std::uint32_t> m_actions; // bound action → id
+    std::map<std::uint32_t, std::string> m_holders; // taken id → who holds its combination
 };
 
 // The Qt key combination (key | modifiers, as KDE stores it) of a shortcut, from its key name

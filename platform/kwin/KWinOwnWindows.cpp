@@ -2,6 +2,7 @@
 
 #include "KWinBridge.h"
 
+#include <QJsonObject>
 #include <QWindow>
 
 #include <unistd.h>
@@ -19,9 +20,21 @@ QJsonObject ownRequest(const char* op, const QWindow& window)
 
 void KWinOwnWindows::markFloatingPanel(QWindow& window)
 {
-    if (window.title().isEmpty() || !m_panelCaptions.insert(window.title()).second)
+    if (window.title().isEmpty())
         return;
-    m_bridge.call(ownRequest("panelRole", window));
+    // Where Qt was asked to show it, which Qt on Wayland does not pass on.
+    QJsonObject request = ownRequest("panelRole", window);
+    request.insert(QStringLiteral("at"), QJsonObject{{QStringLiteral("x"), window.x()}, {QStringLiteral("y"), window.y()}});
+    request.insert(QStringLiteral("focus"), !(window.flags() & Qt::WindowDoesNotAcceptFocus));
+    m_bridge.call(request);
+}
+
+void KWinOwnWindows::markOverlay(QWindow& window)
+{
+    // Full screen on the window's own output, where KWin puts it when it maps.
+    window.setWindowStates(Qt::WindowFullScreen);
+    if (!window.title().isEmpty() && m_overlayCaptions.insert(window.title()).second)
+        m_bridge.call(ownRequest("overlayRole", window));
 }
 
 InputGrabError KWinOwnWindows::grabInput(QWindow& window)

@@ -188,9 +188,12 @@ bool KWinScreenFreezer::installPermission()
     return true;
 }
 
+std::optional<Point> KWinScreenFreezer::pointerPosition() { return m_windows.pointer(); }
+
 QCoro::Task<GrabResult<FrozenScreens>> KWinScreenFreezer::freeze(FreezeRequest request)
 {
     FrozenScreens frozen;
+    frozen.pointer = pointerPosition();
     if (request.windows) {
         std::vector<ScreenWindow> shown;
         for (const KWinWindow& w : m_windows.windows())

@@ -20,7 +20,7 @@ public:
 
     QCoro::Task<GrabResult<FrozenScreens>> freeze(FreezeRequest request) override;
     QCoro::Task<GrabResult<PixelBuffer>> windowImage(WindowHandle window) override;
-    std::optional<Point> pointerPosition() override { return std::nullopt; }
+    std::optional<Point> pointerPosition() override;
 
     // The desktop entry that lets the running program use the screenshot interface, written
     // (and KDE's service cache rebuilt) when it is not there as it should be. False when it

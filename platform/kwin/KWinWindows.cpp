@@ -236,6 +236,15 @@ std::optional<bool> KWinWindows::isMinimized(WindowHandle window)
     return std::nullopt;
 }
 
+std::optional<Point> KWinWindows::pointer()
+{
+    const auto at = m_bridge.call(op("pointer"));
+    if (!at || !at->isObject())
+        return std::nullopt;
+    const QJsonObject o = at->toObject();
+    return Point{o.value(QLatin1String("x")).toDouble(), o.value(QLatin1String("y")).toDouble()};
+}
+
 bool KWinWindows::setMinimized(WindowHandle window, bool minimized)
 {
     const QString uuid = uuidOf(window);

@@ -43,6 +43,9 @@ public:
     // KWin's UUID of a handle; empty for handles it never gave.
     QString uuidOf(WindowHandle handle) const;
 
+    // Where the pointer is, in KWin's layout (window space); none when KWin does not answer.
+    std::optional<Point> pointer();
+
     // Minimizes or unminimizes; false when the window is gone.
     bool setMinimized(WindowHandle window, bool minimized);
 

@@ -22,6 +22,9 @@ var shim = {
         else
             workspace.activeClient = w;
     },
+    // Calls `f(window)` for each window that appears, and for each that becomes active.
+    onAdded: function (f) { (workspace.windowAdded !== undefined ? workspace.windowAdded : workspace.clientAdded).connect(f); },
+    onActivated: function (f) { (workspace.windowActivated !== undefined ? workspace.windowActivated : workspace.clientActivated).connect(f); },
     // Each output with its full and usable area; KWin 5.27 names outputs by index only.
     outputs: function () {
         var result = [];
@@ -129,10 +132,19 @@ function handle(request) {
         return true;
     }
     // Quandrel's own windows, named by their process and caption: panels above everything on
-    // every desktop and outside the task bar and switchers, now and whenever one appears.
+    // every desktop and outside the task bar and switchers, now and whenever one appears. The
+    // next one to appear with the caption goes where Quandrel asked (Wayland clients cannot
+    // place their windows); one that must not take the focus hands it back.
     case "panelRole":
-        panelRules.push({ pid: request.pid, caption: request.caption });
-        shim.windows().forEach(applyPanelRules);
+        addRule({ pid: request.pid, caption: request.caption, focus: request.focus !== false, overlay: false });
+        if (request.at)
+            placements.push({ pid: request.pid, caption: request.caption, x: request.at.x, y: request.at.y, asked: Date.now() });
+        shim.windows().forEach(applyRules);
+        return true;
+    // The selection overlay's windows: above the panels, outside the task bar and switchers.
+    case "overlayRole":
+        addRule({ pid: request.pid, caption: request.caption, focus: true, overlay: true });
+        shim.windows().forEach(applyRules);
         return true;
     // The overlay's window takes the focus (when it appears, if it is not there yet); the
     // window active before gets it back on release.
@@ -159,42 +171,98 @@ function handle(request) {
         }
         return false;
     }
+    case "pointer": {
+        var at = workspace.cursorPos;
+        return at ? { x: at.x, y: at.y } : null;
+    }
     case "idle":
         return null;
     }
     return { error: "unknown request " + request.op };
 }
 
-var panelRules = [];
+var rules = [];
+var placements = [];
 var pendingActivation = null;
 var focusBefore = null;
+var lastOther = shim.active(); // the last active window that is no panel of Quandrel's that refuses the focus
+// A place asked for a panel that never appeared is forgotten after a while.
+var placementLifetimeMs = 10000;
 
 function isOwn(w, rule) { return w.pid === rule.pid && String(w.caption) === rule.caption; }
 
-function applyPanelRules(w) {
-    for (var i = 0; i < panelRules.length; ++i) {
-        if (isOwn(w, panelRules[i])) {
-            w.keepAbove = true;
-            w.onAllDesktops = true;
-            w.skipTaskbar = true;
-            w.skipSwitcher = true;
-            w.skipPager = true;
+function ruleOf(w) {
+    for (var i = 0; i < rules.length; ++i) {
+        if (isOwn(w, rules[i]))
+            return rules[i];
+    }
+    return null;
+}
+
+function addRule(rule) {
+    for (var i = 0; i < rules.length; ++i) {
+        if (rules[i].pid === rule.pid && rules[i].caption === rule.caption) {
+            rules[i] = rule;
+            return;
+        }
+    }
+    rules.push(rule);
+}
+
+function applyRules(w) {
+    if (!ruleOf(w))
+        return;
+    w.keepAbove = true;
+    w.onAllDesktops = true;
+    w.skipTaskbar = true;
+    w.skipSwitcher = true;
+    w.skipPager = true;
+}
+
+function place(w) {
+    var now = Date.now();
+    placements = placements.filter(function (p) { return now - p.asked < placementLifetimeMs; });
+    for (var i = 0; i < placements.length; ++i) {
+        if (isOwn(w, placements[i])) {
+            var frame = rect(w.frameGeometry);
+            w.frameGeometry = { x: placements[i].x, y: placements[i].y, width: frame.width, height: frame.height };
+            placements.splice(i, 1);
+            return;
         }
     }
 }
 
 function windowAdded(w) {
-    applyPanelRules(w);
+    applyRules(w);
+    place(w);
     if (pendingActivation && isOwn(w, pendingActivation)) {
         pendingActivation = null;
         shim.activate(w);
     }
 }
 
-if (workspace.windowAdded !== undefined)
-    workspace.windowAdded.connect(windowAdded);
-else
-    workspace.clientAdded.connect(windowAdded);
+function windowActivated(w) {
+    if (!w)
+        return;
+    var rule = ruleOf(w);
+    if (!rule || rule.focus) {
+        lastOther = w;
+        return;
+    }
+    // Not from within KWin's activation: once it is done.
+    var back = lastOther;
+    var timer = new QTimer();
+    timer.singleShot = true;
+    timer.interval = 0;
+    timer.timeout.connect(function () {
+        if (back && shim.active() === w && shim.windows().indexOf(back) >= 0 && !back.minimized)
+            shim.activate(back);
+    });
+    timer.start();
+}
+
+shim.onAdded(windowAdded);
+shim.onActivated(windowActivated);
 
 function answerLater(id, result) {
     callDBus(bridge.service, bridge.path, bridge.iface, "Answer", JSON.stringify({ id: id, result: result }));

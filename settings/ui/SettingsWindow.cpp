@@ -115,7 +115,7 @@ void SettingsWindow::refresh()
     for (const auto& [command, recorder] : m_recorders) {
         recorder->setShortcut(shortcutIn(s, command));
         recorder->setConflict(conflictText(command, s, lookupName));
-        recorder->setFailed(m_context.failed.contains(command));
+        recorder->setFailed(m_context.failed.contains(command), m_context.failed.holderOf(command));
     }
     refreshWindows(s);
     refreshScreenshots(s);

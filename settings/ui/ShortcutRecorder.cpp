@@ -136,15 +136,21 @@ void ShortcutRecorder::setConflict(const QString& text)
     updateLook();
 }
 
-void ShortcutRecorder::setFailed(bool failed)
+void ShortcutRecorder::setFailed(bool failed, const QString& holder)
 {
-    if (m_failed == failed)
+    if (m_failed == failed && m_holder == holder)
         return;
     m_failed = failed;
+    m_holder = holder;
     updateLook();
 }
 
-QString ShortcutRecorder::helpText() const { return m_failed ? failedText : m_conflict; }
+QString ShortcutRecorder::helpText() const
+{
+    if (!m_failed)
+        return m_conflict;
+    return m_holder.isEmpty() ? failedText : takenByText(m_holder);
+}
 
 void ShortcutRecorder::startRecording()
 {

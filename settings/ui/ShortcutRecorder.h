@@ -36,7 +36,7 @@ public:
     // The sharing warning ("Also used for …"); empty for none.
     void setConflict(const QString& text);
     // Another program holds the shortcut.
-    void setFailed(bool failed);
+    void setFailed(bool failed, const QString& holder = {});
 
     bool isRecording() const { return m_recording; }
     void startRecording();
@@ -49,6 +49,8 @@ public:
     QLabel* warning() const { return m_warning; }
 
     static inline const QString failedText = QStringLiteral("This shortcut is taken by another app or by the desktop.");
+    // Where the desktop names who holds it.
+    static QString takenByText(const QString& holder) { return QStringLiteral("This shortcut is taken by %1.").arg(holder); }
 
 Q_SIGNALS:
     // The person recorded a shortcut, or cleared it (none).
@@ -69,6 +71,7 @@ private:
     std::optional<Shortcut> m_shortcut;
     QString m_conflict;
     bool m_failed = false;
+    QString m_holder; // who holds the failed shortcut, where the desktop says
     bool m_recording = false;
     QPushButton* m_button;
     QToolButton* m_clear;

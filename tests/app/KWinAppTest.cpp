@@ -1,6 +1,8 @@
 // The quandrel application in a Plasma Wayland session, as a user runs it: it finds KWin by
-// itself, command URLs arrange the focused window, and its shortcuts are KDE shortcut-service
-// actions that arrange the window when the service fires them.
+// itself, command URLs arrange the focused window, its shortcuts are KDE shortcut-service
+// actions that arrange the window when the service fires them, screenshots are chosen on the
+// overlay with the seat's pointer and keyboard, and pins and thumbnails stay above where
+// Quandrel puts them.
 
 #include "KWinTestSupport.h"
 #include "LoggedProcess.h"
@@ -10,14 +12,19 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 using namespace quandrel;
 using quandrel::test::KWinClient;
+using quandrel::test::KWinInput;
 using quandrel::test::KWinTestDesktop;
 
 namespace {
@@ -71,6 +78,57 @@ protected:
         app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
         EXPECT_TRUE(app.started());
     }
+
+    static std::vector<fs::path> shots()
+    {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(root / "shots"))
+            if (entry.path().extension() == ".png")
+                found.push_back(entry.path());
+        std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
+            return fs::last_write_time(a) < fs::last_write_time(b);
+        });
+        return found;
+    }
+
+    static void ensureRunning()
+    {
+        if (!app.started())
+            open("quandrel://window/restore");
+    }
+
+    // Quandrel's windows of a caption as KWin has them: frame, keepAbove, fullScreen, active,
+    // stacking order.
+    std::vector<QJsonObject> ownWindows(const char* caption)
+    {
+        const QJsonValue v = kwin.evaluate(QStringLiteral(
+            "all.filter(function (w) { return w.pid === %1 && w.caption === \"%2\"; }).map(function (w) { return {frame: rect(w.frameGeometry), "
+            "above: w.keepAbove, full: w.fullScreen, active: w === active, stacking: w.stackingOrder}; })").arg(app.pid()).arg(QLatin1String(caption)));
+        std::vector<QJsonObject> found;
+        for (const QJsonValue& w : v.toArray())
+            found.push_back(w.toObject());
+        return found;
+    }
+
+    // Up means one full-screen window over each output, one of them active.
+    bool overlayShown()
+    {
+        const auto windows = ownWindows("Quandrel selection");
+        std::vector<QJsonValue> frames;
+        bool active = false;
+        for (const QJsonObject& w : windows) {
+            if (!w.value(QLatin1String("full")).toBool())
+                return false;
+            frames.push_back(w.value(QLatin1String("frame")));
+            active = active || w.value(QLatin1String("active")).toBool();
+        }
+        const QJsonObject first{{"x", 0}, {"y", 0}, {"width", 1440}, {"height", 900}};
+        const QJsonObject second{{"x", 1440}, {"y", 0}, {"width", 900}, {"height", 1440}};
+        return active && frames.size() == 2 && std::count(frames.begin(), frames.end(), first) == 1
+            && std::count(frames.begin(), frames.end(), second) == 1;
+    }
+
+    bool overlayGone() { return ownWindows("Quandrel selection").empty(); }
 
     bool landsAt(const KWinClient& w, const Rect& frame)
     {
@@ -128,4 +186,78 @@ TEST_F(KWinAppTest, FullScreenCapturesSaveTheOutputsRealPixels)
     EXPECT_EQ(colour(599, 519), 0x306090u);
     EXPECT_NE(colour(600, 520), 0x306090u);
     EXPECT_NE(colour(99, 119), 0x306090u);
+}
+
+TEST_F(KWinAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
+{
+    KWinClient coloured("quandrel-coloured");
+    ASSERT_TRUE(kwin.place(coloured.pid(), {200, 150, 300, 200}));
+    KWinClient focused("quandrel-focused");
+    ASSERT_TRUE(kwin.place(focused.pid(), {800, 500, 300, 200}));
+    KWinInput input;
+    ensureRunning();
+    struct Case {
+        std::string url;
+        std::function<bool()> choose; // none: no overlay
+        QSize size;                   // none: cancelled
+    };
+    const Case cases[] = {
+        {"area", [&] { return input.drag({230, 180}, {330, 230}); }, {100, 50}},
+        {"repeatArea", nullptr, {100, 50}},
+        {"window", [&] { return input.click({350, 250}); }, {300, 200}},
+        {"window", [&] { return input.click({600, 600}, KWinInput::rightButton); }, {}},
+        {"area", [&] { return input.move({600, 500}) && input.key("Escape"); }, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        const std::size_t before = shots().size();
+        open("quandrel://capture/" + c.url + "?then=save");
+        if (c.choose) {
+            ASSERT_TRUE(kwin.waitUntil([&] { return overlayShown(); })) << logText();
+            ASSERT_TRUE(c.choose());
+        }
+        if (c.size.isEmpty()) {
+            EXPECT_TRUE(kwin.waitUntil([&] { return overlayGone(); }));
+            EXPECT_EQ(shots().size(), before);
+        } else {
+            ASSERT_TRUE(kwin.waitUntil([&] { return shots().size() > before; }, std::chrono::seconds(10))) << logText();
+            QImage image;
+            EXPECT_TRUE(kwin.waitUntil([&] { return image.load(QString::fromStdString(shots().back().string())); }));
+            EXPECT_EQ(image.size(), c.size);
+            EXPECT_EQ(image.pixel(image.width() / 2, image.height() / 2) & 0xffffff, 0x306090u);
+        }
+        EXPECT_TRUE(kwin.waitUntil([&] { return overlayGone(); }));
+        EXPECT_TRUE(kwin.waitUntil([&] { return kwin.activePid() == focused.pid(); }));
+    }
+
+}
+
+TEST_F(KWinAppTest, PinsAndThumbnailsStayAboveWhereQuandrelPutsThem)
+{
+    KWinInput input;
+    ensureRunning();
+    open("quandrel://capture/area?then=pin");
+    ASSERT_TRUE(kwin.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({300, 300}, {500, 450}));
+    ASSERT_TRUE(kwin.waitUntil([&] { return overlayGone(); }));
+    open("quandrel://capture/repeatArea?then=copyAndThumbnail");
+    ASSERT_TRUE(kwin.waitUntil([&] { return ownWindows("Quandrel pin").size() == 1 && ownWindows("Quandrel thumbnail").size() == 1; }))
+        << logText();
+    // The thumbnail in the output's bottom right corner; it and the pin above a window
+    // activated after them.
+    KWinClient other("quandrel-other");
+    ASSERT_TRUE(kwin.place(other.pid(), {100, 100, 1300, 780}));
+    const QJsonObject pin = ownWindows("Quandrel pin").at(0);
+    const QJsonObject thumbnail = ownWindows("Quandrel thumbnail").at(0);
+    const QJsonObject frame = thumbnail.value(QLatin1String("frame")).toObject();
+    EXPECT_EQ(frame.value(QLatin1String("x")).toInt() + frame.value(QLatin1String("width")).toInt(), 1440 - 20) << logText();
+    EXPECT_EQ(frame.value(QLatin1String("y")).toInt() + frame.value(QLatin1String("height")).toInt(), 900 - 20) << logText();
+    EXPECT_EQ(kwin.activePid(), other.pid());
+    const int otherStacking = kwin.evaluate(QStringLiteral("byPid(%1).stackingOrder").arg(other.pid())).toInt();
+    for (const QJsonObject& panel : {pin, thumbnail}) {
+        EXPECT_TRUE(panel.value(QLatin1String("above")).toBool());
+        EXPECT_GT(panel.value(QLatin1String("stacking")).toInt(), otherStacking);
+    }
+    open("quandrel://pins/close");
+    EXPECT_TRUE(kwin.waitUntil([&] { return ownWindows("Quandrel pin").empty(); }));
 }

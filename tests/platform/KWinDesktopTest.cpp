@@ -18,6 +18,8 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRasterWindow>
 #include <QFile>
 #include <QLoggingCategory>
@@ -214,6 +216,8 @@ TEST_F(KWinDesktopTest, ShortcutsAreKGlobalAccelActionsAndTakenOnesSaySo)
                  [&](HotKeyStatuses s) { statuses = std::move(s); });
     EXPECT_EQ(statuses, (HotKeyStatuses{{1, HotKeyStatus::bound}, {2, HotKeyStatus::taken}, {3, HotKeyStatus::taken}, {4, HotKeyStatus::unsupported}}));
     EXPECT_TRUE(hotKeys.ownerOf((Qt::ALT | Qt::Key_Tab).toCombined()).startsWith("KWin"));
+    EXPECT_EQ(hotKeys.holderOf(2), "KWin: Walk Through Windows");
+    EXPECT_EQ(hotKeys.holderOf(3), "");
     EXPECT_EQ(hotKeys.ownerOf((Qt::CTRL | Qt::ALT | Qt::Key_Left).toCombined()), "Quandrel: quandrel://window/leftHalf");
 
     // A press, as Plasma's shortcut service hands it on.
@@ -271,6 +275,14 @@ TEST_F(KWinDesktopTest, FrozenOutputsShowTheWindowsPixelsAndWindowImagesAreTheir
     EXPECT_EQ(image.height, 400);
     EXPECT_EQ(pixel(image, 250, 200), 0x306090u);
     EXPECT_TRUE(std::holds_alternative<GrabFailure>(QCoro::waitFor(desktop->services().screen->windowImage(0x7ffffff0))));
+
+    // The pointer where the seat's pointer was moved, in KWin's layout.
+    test::KWinInput input;
+    ASSERT_TRUE(input.move({321, 123}));
+    EXPECT_EQ(desktop->services().screen->pointerPosition(), (Point{321, 123}));
+    const auto again = QCoro::waitFor(desktop->services().screen->freeze({{}, false}));
+    ASSERT_TRUE(std::holds_alternative<FrozenScreens>(again));
+    EXPECT_EQ(std::get<FrozenScreens>(again).pointer, (Point{321, 123}));
 }
 
 TEST_F(KWinDesktopTest, PanelsStayAboveOnEveryDesktopAndTheOverlayTakesTheFocusAndGivesItBack)
@@ -317,4 +329,65 @@ TEST_F(KWinDesktopTest, PanelsStayAboveOnEveryDesktopAndTheOverlayTakesTheFocusA
     own.releaseInput();
     EXPECT_FALSE(own.inputGrabbed());
     EXPECT_TRUE(kwin.waitUntil([&] { return kwin.activePid() == other.pid(); }));
+}
+
+// KWin 6 names what the script uses differently (windowList, activeWindow, screens,
+// windowAdded, windowActivated): the script runs in KWin's own engine against a small
+// workspace of those names, fed requests as Quandrel would send them.
+TEST_F(KWinDesktopTest, TheScriptSpeaksKWin6sNamesToo)
+{
+    const QString fake = QStringLiteral(R"js((function () {
+    var added = [];
+    function signal(list) { return { connect: function (f) { list.push(f); }, disconnect: function () {} }; }
+    function win(id, pid, caption) {
+        return { internalId: "{" + id + "}", pid: pid, caption: caption, frameGeometry: { x: id * 100, y: 0, width: 100, height: 80 },
+                 resourceClass: "c", resourceName: "n", desktopFileName: "d", minimized: false, normalWindow: true, specialWindow: false,
+                 stackingOrder: id, deleted: false, managed: true, keepAbove: false, frameGeometryChanged: signal([]) };
+    }
+    var a = win(1, 10, "a"), b = win(2, 11, "b"), panel = win(3, 12, "Quandrel thumbnail");
+    var windows = [a, b];
+    var workspace = {
+        windowList: function () { return windows; }, activeWindow: a, currentDesktop: {},
+        screens: [{ name: "DP-1", geometry: { x: 0, y: 0, width: 1920, height: 1080 }, devicePixelRatio: 1.5 }],
+        clientArea: function () { return { x: 0, y: 30, width: 1920, height: 1050 }; },
+        windowAdded: signal(added), windowActivated: signal([]),
+    };
+    var requests = [
+        { id: 1, op: "outputs" }, { id: 2, op: "windows" }, { id: 3, op: "activate", window: "{2}" },
+        { id: 4, op: "setFrame", window: "{1}", frame: { x: 5, y: 6, width: 300, height: 200 } },
+        { id: 5, op: "panelRole", pid: 12, caption: "Quandrel thumbnail", focus: false, at: { x: 1600, y: 900 } }, { id: 6, op: "quit" },
+    ];
+    var answers = [];
+    function callDBus(service, path, iface, method, text, callback) {
+        answers.push(JSON.parse(text));
+        if (callback)
+            callback(JSON.stringify(requests.shift()));
+    }
+    @SCRIPT@
+    windows.push(panel);
+    added.forEach(function (f) { f(panel); });
+    return { answers: answers, active: workspace.activeWindow.caption, frame: rect(a.frameGeometry), panel: rect(panel.frameGeometry),
+             above: panel.keepAbove && panel.onAllDesktops && panel.skipTaskbar };
+})())js");
+    const QJsonObject v = kwin.evaluate(QString(fake).replace(QLatin1String("@SCRIPT@"), kwin::KWinBridge::scriptText(QStringLiteral("org.example")))).toObject();
+    const QJsonArray answers = v.value(QLatin1String("answers")).toArray();
+    ASSERT_EQ(answers.size(), 6) << QJsonDocument(v).toJson().toStdString();
+    const auto result = [&](int i) { return answers.at(i).toObject().value(QLatin1String("result")); };
+    const QJsonObject outputs = result(1).toObject();
+    EXPECT_EQ(outputs.value(QLatin1String("version")).toInt(), 6);
+    const QJsonObject output = outputs.value(QLatin1String("outputs")).toArray().at(0).toObject();
+    EXPECT_EQ(output.value(QLatin1String("name")).toString(), QStringLiteral("DP-1"));
+    EXPECT_EQ(output.value(QLatin1String("scale")).toDouble(), 1.5);
+    EXPECT_EQ(output.value(QLatin1String("area")).toObject().value(QLatin1String("y")).toInt(), 30);
+    const QJsonArray listed = result(2).toArray();
+    ASSERT_EQ(listed.size(), 2);
+    EXPECT_EQ(listed.at(0).toObject().value(QLatin1String("id")).toString(), QStringLiteral("{2}")); // front first
+    EXPECT_TRUE(listed.at(1).toObject().value(QLatin1String("active")).toBool());
+    EXPECT_EQ(result(3), QJsonValue(true));
+    EXPECT_EQ(v.value(QLatin1String("active")).toString(), QStringLiteral("b"));
+    EXPECT_EQ(result(4).toObject().value(QLatin1String("frame")), v.value(QLatin1String("frame")));
+    EXPECT_EQ(v.value(QLatin1String("frame")).toObject().value(QLatin1String("width")).toInt(), 300);
+    // A panel that appears later takes its role and its place.
+    EXPECT_TRUE(v.value(QLatin1String("above")).toBool());
+    EXPECT_EQ(v.value(QLatin1String("panel")), (QJsonObject{{"x", 1600}, {"y", 900}, {"width", 100}, {"height", 80}}));
 }

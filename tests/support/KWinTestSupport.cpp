@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -42,7 +43,54 @@ Rect rectOf(const QJsonValue& v)
             o.value(QLatin1String("height")).toDouble()};
 }
 
+// KWin hands its fake input to programs whose desktop entry names it, found by their executable.
+bool allowFakeInput()
+{
+    const QString applications = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/applications");
+    QDir().mkpath(applications);
+    QFile entry(applications + QStringLiteral("/quandrel-test-input.desktop"));
+    if (!entry.open(QIODevice::WriteOnly))
+        return false;
+    entry.write("[Desktop Entry]\nType=Application\nName=Quandrel test input\nNoDisplay=true\nExec=" QUANDREL_WAYLANDINPUT
+                "\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input\n");
+    entry.close();
+    // In KWin's configuration folder (tools/kwin-desktop.sh's), which names the cache KWin reads.
+    QProcess sycoca;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::homePath() + QStringLiteral("/.config"));
+    sycoca.setProcessEnvironment(environment);
+    sycoca.setStandardOutputFile(QProcess::nullDevice());
+    sycoca.setStandardErrorFile(QProcess::nullDevice());
+    sycoca.start(QStringLiteral("kbuildsycoca5"), {QStringLiteral("--noincremental")});
+    if (!sycoca.waitForFinished(30000) || sycoca.exitCode() != 0)
+        return false;
+    // KWin looks at the cache again a moment after it last did: the driver is offered fake
+    // input once a run of it with no commands finds it and ends well.
+    return KWinTestDesktop::instance().waitUntil([] {
+        QProcess probe;
+        probe.setStandardInputFile(QProcess::nullDevice());
+        probe.setStandardOutputFile(QProcess::nullDevice());
+        probe.setStandardErrorFile(QProcess::nullDevice());
+        probe.start(QStringLiteral(QUANDREL_WAYLANDINPUT), {});
+        return probe.waitForFinished(5000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0;
+    }, std::chrono::seconds(15));
+}
+
 } // namespace
+
+// The layout's top left is the origin on KWin, where the fake pointer's positions are global.
+static std::function<Rect()> fakeInputLayout()
+{
+    static const bool allowed = allowFakeInput();
+    if (!allowed)
+        ADD_FAILURE() << "KWin's fake input was not allowed for the test input driver";
+    return [] { return Rect{}; };
+}
+
+KWinInput::KWinInput()
+    : WaylandInput(fakeInputLayout())
+{
+}
 
 KWinTestDesktop& KWinTestDesktop::instance()
 {
@@ -145,9 +193,10 @@ void KWinTestDesktop::useStandardOutputs()
         ADD_FAILURE() << "KWin did not take the standard outputs (start it with --size 1440x900)";
 }
 
-KWinClient::KWinClient(const std::string& appId)
+KWinClient::KWinClient(const std::string& appId, const std::string& text)
 {
-    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDWINDOW), const_cast<char*>(appId.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(QUANDREL_WAYLANDWINDOW), const_cast<char*>(appId.c_str()),
+                    text.empty() ? nullptr : const_cast<char*>(text.c_str()), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);

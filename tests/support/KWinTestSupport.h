@@ -5,6 +5,7 @@
 // script), the two outputs the tests use, and Wayland test windows in their own processes.
 
 #include "Geometry.h"
+#include "WaylandInput.h"
 
 #include <QJsonValue>
 #include <QObject>
@@ -56,9 +57,9 @@ private:
 // A quandrel-waylandwindow process with its own app id; killed when the value goes.
 class KWinClient {
 public:
-    // Starts the client and waits until KWin shows its window active, at the size the client
-    // drew.
-    explicit KWinClient(const std::string& appId = "quandrel-test");
+    // Starts the client and waits until KWin shows its window active. It is filled with one
+    // colour (0x306090), or shows `text` black on white.
+    explicit KWinClient(const std::string& appId = "quandrel-test", const std::string& text = {});
     ~KWinClient();
     KWinClient(const KWinClient&) = delete;
     KWinClient& operator=(const KWinClient&) = delete;
@@ -70,6 +71,13 @@ public:
 
 private:
     pid_t m_pid = -1;
+};
+
+// The seat's pointer and keyboard (WaylandInput.h) through KWin's fake input, which KWin
+// offers to the driver once a desktop entry of its program asks for it.
+class KWinInput final : public WaylandInput {
+public:
+    KWinInput();
 };
 
 } // namespace quandrel::test

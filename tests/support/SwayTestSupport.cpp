@@ -154,51 +154,9 @@ Rect SwayTestDesktop::layoutBounds()
 }
 
 SwayInput::SwayInput()
+    : WaylandInput([] { return SwayTestDesktop::instance().layoutBounds(); })
 {
-    m_pid = spawnPiped({QUANDREL_WAYLANDINPUT}, &m_out, &m_in);
-    if (m_pid <= 0 || readLine(m_out, m_pending, std::chrono::seconds(10)) != "ready")
-        throw std::runtime_error("the virtual pointer and keyboard did not start");
 }
-
-SwayInput::~SwayInput()
-{
-    ::close(m_in);
-    ::close(m_out);
-    if (m_pid > 0)
-        waitpid(m_pid, nullptr, 0); // ends with its input
-}
-
-bool SwayInput::send(const std::string& line)
-{
-    const std::string text = line + "\n";
-    const bool written = ::write(m_in, text.data(), text.size()) == ssize_t(text.size());
-    const std::string answer = written ? readLine(m_out, m_pending, std::chrono::seconds(10)) : std::string();
-    EXPECT_EQ(answer, "ok") << line;
-    return answer == "ok";
-}
-
-bool SwayInput::move(Point to)
-{
-    const Rect box = SwayTestDesktop::instance().layoutBounds();
-    return send("move " + std::to_string(int(to.x - box.x)) + " " + std::to_string(int(to.y - box.y)) + " "
-                + std::to_string(int(box.width)) + " " + std::to_string(int(box.height)));
-}
-
-bool SwayInput::button(int button, bool pressed) { return send("button " + std::to_string(button) + (pressed ? " 1" : " 0")); }
-
-bool SwayInput::click(Point at, int which) { return move(at) && button(which, true) && button(which, false); }
-
-bool SwayInput::drag(Point from, Point to)
-{
-    if (!move(from) || !button(leftButton, true))
-        return false;
-    for (int step = 1; step <= 4; ++step)
-        if (!move({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4}))
-            return false;
-    return button(leftButton, false);
-}
-
-bool SwayInput::key(const std::string& name) { return send("key " + name); }
 
 SwayClient::SwayClient(const std::string& appId, const std::string& text)
 {

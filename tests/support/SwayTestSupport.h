@@ -7,6 +7,7 @@
 // than sleeps, and test client windows (foot terminals) in their own processes.
 
 #include "Geometry.h"
+#include "WaylandInput.h"
 
 #include <QJsonObject>
 
@@ -88,34 +89,10 @@ private:
     std::uint32_t m_id = 0;
 };
 
-// The seat's pointer and keyboard, as from real devices: a quandrel-waylandinput process
-// gives the headless seat a virtual pointer and keyboard. Every call returns once sway has
-// handled the input; false (with a test failure) when the driver failed.
-class SwayInput {
+// The seat's pointer and keyboard (WaylandInput.h) in the layout of sway's outputs.
+class SwayInput final : public WaylandInput {
 public:
     SwayInput();
-    ~SwayInput();
-    SwayInput(const SwayInput&) = delete;
-    SwayInput& operator=(const SwayInput&) = delete;
-
-    static constexpr int leftButton = 272; // evdev BTN_LEFT
-    static constexpr int rightButton = 273;
-
-    bool move(Point to); // layout pixels
-    bool button(int button, bool pressed);
-    bool click(Point at, int button = leftButton);
-    // Pressed at `from`, moved in steps, released at `to`.
-    bool drag(Point from, Point to);
-    // Presses and releases the key of a keysym name ("Escape", "space").
-    bool key(const std::string& name);
-
-private:
-    bool send(const std::string& line);
-
-    pid_t m_pid = -1;
-    int m_in = -1;
-    int m_out = -1;
-    std::string m_pending;
 };
 
 } // namespace quandrel::test

@@ -194,3 +194,14 @@ TEST_F(RecorderTest, AWindowGoingWhileRecordingMeetsTheAnswerWhole)
     EXPECT_EQ(changes, 1);
     EXPECT_TRUE(controller->failedActions().contains(WindowCommand{WindowAction::restore}));
 }
+
+// A combination the desktop holds, and names, is named where the row warns.
+TEST_F(RecorderTest, ATakenCombinationNamesItsHolder)
+{
+    ShortcutRecorder* top = recorder(WindowAction::topHalf);
+    desktop.takeByOtherProgram({97, ctrlOpt}, "KWin: Maximize Window Vertically");
+    startRecording(top);
+    pressKey(top->button(), Qt::Key_F6, Qt::ControlModifier | Qt::AltModifier, xkey::f6);
+    EXPECT_EQ(top->helpText(), QStringLiteral("This shortcut is taken by KWin: Maximize Window Vertically."));
+    EXPECT_TRUE(top->warning()->isVisible());
+}
