@@ -9,6 +9,8 @@
 #undef explicit
 
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace quandrel::x11 {
@@ -173,12 +175,15 @@ HotKeyStatus X11HotKeys::grab(std::uint32_t id, std::uint32_t keyCode, std::uint
         std::free(error);
     }
     if (refused) {
-        // Leave nothing half grabbed behind.
+        // Leave nothing half grabbed behind, and answer once the server has let go, so that the
+        // program that holds the rest can take the whole combination at once.
+        std::optional<xcb_void_cookie_t> last;
         for (std::size_t i = 0; i < locks.size(); ++i) {
             if (granted[i])
-                xcb_ungrab_key(c, wanted.keycode, root, std::uint16_t(mask | locks[i]));
+                last = xcb_ungrab_key_checked(c, wanted.keycode, root, std::uint16_t(mask | locks[i]));
         }
-        m_connection.flush();
+        if (last)
+            std::free(xcb_request_check(c, *last));
         return HotKeyStatus::taken;
     }
     m_grabs[id] = wanted;
@@ -208,10 +213,13 @@ void X11HotKeys::unregisterHotKey(std::uint32_t id)
     const auto it = m_grabs.find(id);
     if (it == m_grabs.end())
         return;
+    // Answered once the server has let go: the combination is free for others when this returns.
     xcb_connection_t* c = m_connection.xcb();
+    std::optional<xcb_void_cookie_t> last;
     for (const std::uint16_t lock : lockCombinations())
-        xcb_ungrab_key(c, it->second.keycode, m_connection.root(), std::uint16_t(it->second.modifiers | lock));
-    m_connection.flush();
+        last = xcb_ungrab_key_checked(c, it->second.keycode, m_connection.root(), std::uint16_t(it->second.modifiers | lock));
+    if (last)
+        std::free(xcb_request_check(c, *last));
     m_down.erase(it->second.keycode);
     m_grabs.erase(it);
     m_combinations.erase(id);

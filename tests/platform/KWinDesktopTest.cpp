@@ -155,9 +155,20 @@ TEST_F(KWinDesktopTest, ApplicationsAreFoundByAppIdMinimizedAndShownAgain)
     ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
     entry.write("[Desktop Entry]\nType=Application\nName=Launched\nExec=sh -c \"exec " QUANDREL_WAYLANDWINDOW " quandrel-launched\"\n");
     entry.close();
+    // GIO notices a new entry through a file monitor of its own; until it has, the entry is not
+    // found and the launch fails. It is asked again until it works.
     bool launched = false;
-    apps.openAndActivate("quandrel-launched", [&](bool ok) { launched = ok; });
-    EXPECT_TRUE(launched);
+    int asked = 0, answered = 0;
+    EXPECT_TRUE(kwin.waitUntil([&] {
+        if (!launched && answered == asked) {
+            ++asked;
+            apps.openAndActivate("quandrel-launched", [&](bool ok) {
+                launched = ok;
+                ++answered;
+            });
+        }
+        return launched;
+    }));
     EXPECT_TRUE(kwin.waitUntil([&] {
         const auto front = apps.frontmostApplication();
         return front && front->desktopId == "quandrel-launched";
