@@ -145,12 +145,15 @@ TEST_F(X11DesktopTest, APanelOnTheShortMonitorLeavesThePortraitOneItsHeight)
         ASSERT_EQ(test::run("icesh -T unhide"), 0);
     else
         dock = std::make_unique<TestWindow>(std::vector<std::string>{"--geometry", "1440x26+0+874", "--dock-bottom", "26", "--plain-strut"});
-    const auto panelShown = [&] { return desktop->displays().displays().front().visibleFrame.height < primaryHeight; };
+    // Shown means at the bottom: icewm's task bar passes through other places while it unhides.
+    const auto panelShown = [&] {
+        const Display main = desktop->displays().displays().front();
+        return main.visibleFrame.height < primaryHeight && main.visibleFrame.y == main.frame.y + primaryHeight - main.visibleFrame.height;
+    };
     EXPECT_TRUE(x.waitUntil(panelShown));
     const auto displays = desktop->displays().displays();
     ASSERT_EQ(displays.size(), 2u);
     EXPECT_GE(displays[0].visibleFrame.height, primaryHeight - 40);
-    EXPECT_EQ(displays[0].visibleFrame.y, displays[0].frame.y + primaryHeight - displays[0].visibleFrame.height);
     EXPECT_EQ(displays[1].visibleFrame, displays[1].frame);
 
     auto w = activeWindow({"--geometry", "500x400+1600+200"});
