@@ -196,19 +196,7 @@ TEST_F(KWinAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
     ASSERT_TRUE(kwin.place(focused.pid(), {800, 500, 300, 200}));
     KWinInput input;
     ensureRunning();
-    struct Case {
-        std::string url;
-        std::function<bool()> choose; // none: no overlay
-        QSize size;                   // none: cancelled
-    };
-    const Case cases[] = {
-        {"area", [&] { return input.drag({230, 180}, {330, 230}); }, {100, 50}},
-        {"repeatArea", nullptr, {100, 50}},
-        {"window", [&] { return input.click({350, 250}); }, {300, 200}},
-        {"window", [&] { return input.click({600, 600}, KWinInput::rightButton); }, {}},
-        {"area", [&] { return input.move({600, 500}) && input.key("Escape"); }, {}},
-    };
-    for (const Case& c : cases) {
+    for (const test::OverlayCapture& c : test::overlayCaptures(input)) {
         SCOPED_TRACE(c.url);
         const std::size_t before = shots().size();
         open("quandrel://capture/" + c.url + "?then=save");

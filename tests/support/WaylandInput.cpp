@@ -94,4 +94,15 @@ bool WaylandInput::drag(Point from, Point to)
 
 bool WaylandInput::key(const std::string& name) { return send("key " + name); }
 
+std::vector<OverlayCapture> overlayCaptures(WaylandInput& input)
+{
+    return {
+        {"area", [&input] { return input.drag({230, 180}, {330, 230}); }, {100, 50}},
+        {"repeatArea", nullptr, {100, 50}},
+        {"window", [&input] { return input.click({350, 250}); }, {300, 200}},
+        {"window", [&input] { return input.click({600, 600}, WaylandInput::rightButton); }, {}},
+        {"area", [&input] { return input.move({600, 500}) && input.key("Escape"); }, {}},
+    };
+}
+
 } // namespace quandrel::test

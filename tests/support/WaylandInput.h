@@ -7,9 +7,12 @@
 
 #include "Geometry.h"
 
+#include <QSize>
+
 #include <functional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace quandrel::test {
 
@@ -42,5 +45,15 @@ private:
     int m_out = -1;
     std::string m_pending;
 };
+
+// The captures each compositor's overlay test takes through `input`, with a coloured window at
+// (200,150) 300×200 and another window elsewhere: how the capture is chosen on the overlay
+// (none: it shows no overlay) and the size of the saved image (empty: it is cancelled).
+struct OverlayCapture {
+    std::string url;
+    std::function<bool()> choose;
+    QSize size;
+};
+std::vector<OverlayCapture> overlayCaptures(WaylandInput& input);
 
 } // namespace quandrel::test
