@@ -40,6 +40,7 @@
 #include "UpdateWindow.h"
 #include "UpdatesSection.h"
 #include "FrontmostApplication.h"
+#include "ImageExport.h"
 
 #include "Translations.h"
 
@@ -395,6 +396,7 @@ int main(int argc, char** argv)
     }
     const PlatformServices platform = desktop->services();
     ui::FloatingPanel::useOwnWindows(platform.ownWindows);
+    useClipboardWriter(platform.clipboard);
 
     const PanelScreens screens{[&platform] { return platform.displays->displays(); }, {}};
     CaptureFeature capture(platform, screens);

@@ -1,5 +1,6 @@
 #include "ImageExport.h"
 
+#include "ClipboardWriter.h"
 #include "PngEncoder.h"
 
 #include <QCoreApplication>
@@ -142,6 +143,12 @@ quint64& copyGeneration()
     return generation;
 }
 
+ClipboardWriter*& sessionWriter()
+{
+    static ClipboardWriter* writer = nullptr;
+    return writer;
+}
+
 void watchForeignCopies(QClipboard* clipboard)
 {
     static QMetaObject::Connection watch;
@@ -266,6 +273,8 @@ QFuture<bool> copyImage(const QImage& image, double scale)
         return QtFuture::makeReadyFuture(false);
     watchForeignCopies(clipboard);
     const quint64 generation = ++copyGeneration();
+    ClipboardWriter* writer = sessionWriter();
+    const std::uint64_t takenBefore = writer ? writer->takenByOthers() : 0;
     // Marking the resolution copies the pixels, so that happens on the encoding thread too.
     struct Encoded {
         QImage image;
@@ -280,13 +289,40 @@ QFuture<bool> copyImage(const QImage& image, double scale)
         copyingPool());
     // The application carries the continuation, and the clipboard is checked for: Qt's
     // continuation may not outlive its context.
-    return encoded.then(QCoreApplication::instance(), [clipboard = QPointer<QClipboard>(clipboard), generation](const Encoded& result) {
+    return encoded.then(QCoreApplication::instance(), [clipboard = QPointer<QClipboard>(clipboard), generation, writer,
+                                                       takenBefore](const Encoded& result) {
         if (!clipboard || copyGeneration() != generation)
             return false; // a newer copy, ours or another program's, holds the clipboard
+        if (writer && !result.png.isEmpty()) {
+            if (writer->takenByOthers() != takenBefore)
+                return false;
+            if (writer->offer({{pngType.toStdString(), result.png}, {forceImageCopyType.toStdString(), QByteArrayLiteral("1")}}))
+                return true;
+        }
         clipboard->setMimeData(new ImageMimeData(result.image, result.png), QClipboard::Clipboard);
         return true;
     });
 }
+
+void copyText(const QString& text)
+{
+    ++copyGeneration(); // an image still being encoded is older
+    if (ClipboardWriter* writer = sessionWriter()) {
+        const QByteArray utf8 = text.toUtf8();
+        ClipboardContent content;
+        for (const char* type : {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "TEXT", "STRING"})
+            content.push_back({type, utf8});
+        if (writer->offer(std::move(content)))
+            return;
+    }
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        auto* data = new QMimeData;
+        data->setText(text);
+        clipboard->setMimeData(data);
+    }
+}
+
+void useClipboardWriter(ClipboardWriter* writer) { sessionWriter() = writer; }
 
 QString screenshotFileName(const QDateTime& when)
 {

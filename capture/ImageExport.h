@@ -27,6 +27,8 @@ class QMimeData;
 
 namespace quandrel {
 
+class ClipboardWriter;
+
 // PNG bytes carrying a physical resolution of 72 x scale DPI (a pHYs chunk); none when the
 // image cannot be encoded.
 std::optional<QByteArray> pngData(const QImage& image, double scale);
@@ -43,6 +45,16 @@ QMimeData* imageMimeData(const QImage& image, double scale);
 // Quandrel or by another program, wins: the future answers whether this image went on the
 // clipboard.
 QFuture<bool> copyImage(const QImage& image, double scale);
+
+// Replaces the clipboard's contents with the text alone, as "text/plain;charset=utf-8" and
+// the other text types Wayland and X programs ask for.
+void copyText(const QString& text);
+
+// Where copyImage and copyText put their copies before Qt's clipboard: the session's own
+// way (PlatformServices::clipboard), set once at start and valid while copies are made;
+// none, Qt's clipboard alone. An image goes there as "image/png" and
+// "x-kde-force-image-copy".
+void useClipboardWriter(ClipboardWriter* writer);
 
 // "Quandrel 2026-12-05 at 15.49.42.png" for that moment in the local time zone.
 QString screenshotFileName(const QDateTime& when);

@@ -14,6 +14,7 @@ class SystemTilingSource;
 class ScreenFreezer;
 class OwnWindows;
 class KeyboardLayout;
+class ClipboardWriter;
 
 // The platform seam handed to the logic above it: a session's desktop (Desktop.h) in the
 // application, the in-memory fake in tests. Every pointer is set: a service the session
@@ -34,6 +35,8 @@ struct PlatformServices {
     // The current keyboard layout, for the names of shortcut keys; it follows the user's
     // layout changes by itself.
     const KeyboardLayout* keyboardLayout = nullptr;
+    // Where copies go when the toolkit's clipboard cannot take them (ClipboardWriter.h).
+    ClipboardWriter* clipboard = nullptr;
 };
 
 } // namespace quandrel

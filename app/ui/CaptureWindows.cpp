@@ -6,11 +6,9 @@
 #include "Toast.h"
 
 #include <QCoreApplication>
-#include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QWidget>
 #include <QWindow>
 
@@ -104,12 +102,7 @@ std::unique_ptr<CaptureWindow> CaptureWindows::pinImage(const CapturedImage& ima
 
 void CaptureWindows::copyImage(const CapturedImage& image) { quandrel::copyImage(image.image, image.scale); }
 
-void CaptureWindows::copyText(const QString& text)
-{
-    auto* data = new QMimeData;
-    data->setText(text);
-    QGuiApplication::clipboard()->setMimeData(data);
-}
+void CaptureWindows::copyText(const QString& text) { quandrel::copyText(text); }
 
 bool CaptureWindows::modalDialogShown() const
 {

@@ -6,6 +6,7 @@
 // frame writes are deferred (defersFrames) to play a window manager that answers later.
 
 #include "Applications.h"
+#include "ClipboardWriter.h"
 #include "Display.h"
 #include "FakeScreenCapture.h"
 #include "GrabbingScreenFreezer.h"
@@ -85,7 +86,7 @@ public:
     int frameWrites() const { return m_frameWrites; }
     PlatformServices services()
     {
-        return {this, this, this, this, this, this, this, this, this, &freezer, &ownWindows, keyboardLayout};
+        return {this, this, this, this, this, this, this, this, this, &freezer, &ownWindows, keyboardLayout, &clipboard};
     }
 
     // The screen (frozen through `freezer`) and own windows that services() hands out, and the
@@ -94,6 +95,7 @@ public:
     GrabbingScreenFreezer freezer{screen};
     FakeOwnWindows ownWindows;
     const KeyboardLayout* keyboardLayout = nullptr;
+    PlainClipboard clipboard;
 
     // Pointer: moves change the location; events reach the monitor only while monitoring.
     void movePointer(Point screenPoint) { m_pointer = screenPoint; }

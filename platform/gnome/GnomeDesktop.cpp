@@ -221,6 +221,7 @@ PlatformServices GnomeDesktop::services()
         .screen = m_screen.get(),
         .ownWindows = m_ownWindows.get(),
         .keyboardLayout = m_keyboardLayout.get(),
+        .clipboard = &m_clipboard,
     };
 }
 

@@ -4,6 +4,7 @@
 // services built on it, handed out together as PlatformServices. Without the extension the
 // desktop still opens; window commands then say once what they need.
 
+#include "ClipboardWriter.h"
 #include "Desktop.h"
 #include "FrontmostApplication.h"
 #include "GlobalHotKeys.h"
@@ -125,6 +126,7 @@ private:
     std::unique_ptr<GnomeOwnWindows> m_ownWindows;
     std::unique_ptr<MutterTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
+    PlainClipboard m_clipboard;
 };
 
 // The application's desktop: GNOME Shell on the session bus. None without a session bus.

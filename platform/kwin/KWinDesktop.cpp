@@ -8,6 +8,7 @@
 #include "KWinWindows.h"
 #include "SystemTilingRules.h"
 #include "Unavailable.h"
+#include "WlrDataControl.h"
 
 #include <QLoggingCategory>
 
@@ -43,6 +44,7 @@ KWinDesktop::KWinDesktop(std::unique_ptr<KWinBridge> bridge)
     , m_ownWindows(std::make_unique<KWinOwnWindows>(*m_bridge))
     , m_tiling(std::make_unique<KWinSystemTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
+    , m_clipboard(wlroots::sessionClipboard())
 {
 }
 
@@ -71,6 +73,7 @@ PlatformServices KWinDesktop::services()
         .screen = m_screen.get(),
         .ownWindows = m_ownWindows.get(),
         .keyboardLayout = m_keyboardLayout.get(),
+        .clipboard = m_clipboard.get(),
     };
 }
 

@@ -5,6 +5,7 @@
 // client do (grab input, watch the pointer) is there as an unavailable service; drag
 // snapping is KWin's own quick tiling.
 
+#include "ClipboardWriter.h"
 #include "Desktop.h"
 #include "FrontmostApplication.h"
 #include "GlobalHotKeys.h"
@@ -75,6 +76,7 @@ private:
     std::unique_ptr<KWinOwnWindows> m_ownWindows;
     std::unique_ptr<KWinSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
+    std::unique_ptr<ClipboardWriter> m_clipboard;
 };
 
 std::unique_ptr<Desktop> openSessionDesktop(std::string* whyNot);

@@ -9,6 +9,7 @@
 #include "SwaySession.h"
 #include "SwayWindows.h"
 #include "Unavailable.h"
+#include "WlrDataControl.h"
 
 #include <QCoreApplication>
 
@@ -26,6 +27,7 @@ SwayDesktop::SwayDesktop(std::unique_ptr<SwayIpc> ipc)
     , m_ownWindows(std::make_unique<SwayOwnWindows>(*m_ipc))
     , m_tiling(std::make_unique<NoSystemTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
+    , m_clipboard(wlroots::sessionClipboard())
 {
 }
 
@@ -54,6 +56,7 @@ PlatformServices SwayDesktop::services()
         .screen = m_screen.get(),
         .ownWindows = m_ownWindows.get(),
         .keyboardLayout = m_keyboardLayout.get(),
+        .clipboard = m_clipboard.get(),
     };
 }
 

@@ -5,6 +5,7 @@
 // there as an unavailable service.
 
 #include "KeyboardLayout.h"
+#include "ClipboardWriter.h"
 #include "Desktop.h"
 
 #include <memory>
@@ -55,6 +56,7 @@ private:
     std::unique_ptr<SwayOwnWindows> m_ownWindows;
     std::unique_ptr<NoSystemTiling> m_tiling;
     std::unique_ptr<KeyboardLayout> m_keyboardLayout;
+    std::unique_ptr<ClipboardWriter> m_clipboard;
 };
 
 // The application's desktop: the sway that $SWAYSOCK names. None when it does not answer.

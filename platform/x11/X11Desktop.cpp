@@ -75,6 +75,7 @@ PlatformServices X11Desktop::services()
         .screen = m_freezer.get(),
         .ownWindows = m_ownWindows.get(),
         .keyboardLayout = m_keyboardLayout.get(),
+        .clipboard = &m_clipboard,
     };
 }
 

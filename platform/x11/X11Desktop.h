@@ -3,6 +3,7 @@
 // The platform seam on an X server with an EWMH window manager: one connection of Quandrel's
 // own and the X11 services built on it, handed out together as PlatformServices.
 
+#include "ClipboardWriter.h"
 #include "Desktop.h"
 
 #include <memory>
@@ -55,6 +56,7 @@ private:
     std::unique_ptr<X11Applications> m_applications;
     std::unique_ptr<X11Session> m_session;
     std::unique_ptr<ServerKeyboardLayout> m_keyboardLayout;
+    PlainClipboard m_clipboard;
     std::unique_ptr<X11HotKeys> m_hotKeys;
     std::unique_ptr<X11PointerMonitor> m_pointer;
     std::unique_ptr<X11SystemTiling> m_tiling;
