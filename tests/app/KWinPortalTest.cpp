@@ -16,7 +16,6 @@
 #include <fstream>
 
 using namespace quandrel;
-using quandrel::test::KWinInput;
 using quandrel::test::KWinTestDesktop;
 
 namespace {
@@ -47,8 +46,6 @@ TEST(KWinPortalTest, FullScreenCapturesComeThroughThePortalWhenKWinRefusesItsInt
                                                                 "org.freedesktop.DBus.NameHasOwner org.freedesktop.portal.Desktop") == "(true,)\n"; },
                                std::chrono::seconds(10)));
     test::LoggedProcess app = test::startQuandrel({.arguments = {}, .log = home.log(), .environment = {}});
-    KWinInput input;
-    ASSERT_TRUE(input.move({700, 450})); // on the first output
 
     struct Answer {
         const char* plan;    // what the portal does
@@ -81,7 +78,6 @@ TEST(KWinPortalTest, FullScreenCapturesComeThroughThePortalWhenKWinRefusesItsInt
             continue;
         QImage saved(QString::fromStdString(shots.front().string()));
         ASSERT_EQ(saved.size(), QSize(1440, 900));
-        EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32), whole.copy(0, 0, 1440, 900));
     }
     // KWin's refusal is in the log once, with the way out taken.
     EXPECT_EQ(app.occurrences("Screenshots go through the desktop portal instead."), 1) << app.logText();
