@@ -25,17 +25,17 @@ namespace fs = std::filesystem;
 TEST(KWinPortalTest, FullScreenCapturesComeThroughThePortalWhenKWinRefusesItsInterface)
 {
     KWinTestDesktop& kwin = KWinTestDesktop::instance();
-    kwin.useStandardOutputs(); // two 1440 × 900 outputs side by side
+    kwin.useStandardOutputs(); // 1440 × 900, and a turned 900 × 1440 to its right
     test::QuandrelHome home("kwin-portal");
     setenv("XDG_CACHE_HOME", (home.root / "cache").c_str(), 1); // KDE's service cache of this Quandrel alone
 
     // The whole desktop as the portal hands it over: the first output grey with a blue
-    // rectangle at 300,200 (400 × 300), the second one green.
+    // rectangle at 300,200 (400 × 300), the second one (turned, 900 × 1440) green.
     const fs::path desktop = home.root / "desktop.png";
-    QImage whole(2880, 900, QImage::Format_RGB32);
+    QImage whole(2340, 1440, QImage::Format_RGB32);
     whole.fill(qRgb(0x80, 0x80, 0x80));
     QPainter(&whole).fillRect(QRect(300, 200, 400, 300), qRgb(0x30, 0x60, 0x90));
-    QPainter(&whole).fillRect(QRect(1440, 0, 1440, 900), qRgb(0x20, 0xa0, 0x40));
+    QPainter(&whole).fillRect(QRect(1440, 0, 900, 1440), qRgb(0x20, 0xa0, 0x40));
     ASSERT_TRUE(whole.save(QString::fromStdString(desktop.string())));
     const fs::path plan = home.root / "plan";
     const fs::path pictures = fs::path(qEnvironmentVariable("HOME").toStdString()) / "Pictures";
@@ -78,6 +78,11 @@ TEST(KWinPortalTest, FullScreenCapturesComeThroughThePortalWhenKWinRefusesItsInt
             continue;
         QImage saved(QString::fromStdString(shots.front().string()));
         ASSERT_EQ(saved.size(), QSize(1440, 900));
+        // The first output, cut from the whole: the blue rectangle in place, none of the second.
+        for (const auto& [at, colour] : {std::pair{QPoint(299, 199), qRgb(0x80, 0x80, 0x80)}, {QPoint(300, 200), qRgb(0x30, 0x60, 0x90)},
+                                         {QPoint(699, 499), qRgb(0x30, 0x60, 0x90)}, {QPoint(700, 500), qRgb(0x80, 0x80, 0x80)},
+                                         {QPoint(1439, 899), qRgb(0x80, 0x80, 0x80)}})
+            EXPECT_EQ(saved.pixel(at) & 0xffffff, colour & 0xffffff) << at.x() << "," << at.y();
     }
     // KWin's refusal is in the log once, with the way out taken.
     EXPECT_EQ(app.occurrences("Screenshots go through the desktop portal instead."), 1) << app.logText();
