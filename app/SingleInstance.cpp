@@ -157,8 +157,8 @@ SingleInstance::Delivery SingleInstance::sendOnce(const QStringList& urls, QStri
     QByteArray reply;
     QElapsedTimer waited;
     waited.start();
-    while (!reply.contains('\n') && waited.elapsed() < answerTimeout
-           && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(int(answerTimeout - waited.elapsed()))))
+    while (!reply.contains('\n') && waited.elapsed() < m_answerTimeout
+           && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(int(m_answerTimeout - waited.elapsed()))))
         reply += socket.readAll();
     reply += socket.readAll();
     socket.disconnectFromServer();

@@ -78,14 +78,16 @@ public:
     bool listen(std::function<bool(const QString& url)> handle);
 
     QString socketPath() const { return m_path; }
-    // For tests: a shorter connection deadline (before listen()).
+    // For tests: a shorter connection deadline (before listen()), a shorter wait for an answer.
     void setConnectionDeadline(int ms) { m_deadline = ms; }
+    void setAnswerTimeout(int ms) { m_answerTimeout = ms; }
 
 private:
     Delivery sendOnce(const QStringList& urls, QString* answer);
 
     QString m_path;
     int m_deadline = connectionDeadline;
+    int m_answerTimeout = answerTimeout;
     int m_lockFile = -1;
     QLocalServer* m_server = nullptr;
     std::function<bool(const QString&)> m_handle;

@@ -1,4 +1,4 @@
-# quandrel_add_test(NAME LABEL unit|x11|sway|gnome [QT] SOURCES ... LIBS ...)
+# quandrel_add_test(NAME LABEL unit|x11|sway|gnome|portal|kwin [QT] SOURCES ... LIBS ...)
 #
 # QT gives the test a Qt application object and a private home folder (tests/support/QtTestMain.cpp).
 # Unit tests run without any display (QT_QPA_PLATFORM=offscreen); x11 tests run only on the
@@ -21,7 +21,7 @@ function(quandrel_add_test name)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
-    if(T_LABEL STREQUAL "x11" OR T_LABEL STREQUAL "sway" OR T_LABEL STREQUAL "gnome" OR T_LABEL STREQUAL "kwin")
+    if(T_LABEL STREQUAL "x11" OR T_LABEL STREQUAL "sway" OR T_LABEL STREQUAL "gnome" OR T_LABEL STREQUAL "portal" OR T_LABEL STREQUAL "kwin")
         set_tests_properties(${name} PROPERTIES RUN_SERIAL ON)
     else()
         set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

@@ -37,6 +37,8 @@ kwin_pid=""
 cleanup() {
     [ -n "$kwin_pid" ] && kill "$kwin_pid" 2>/dev/null || true
     [ -n "$kwin_pid" ] && wait "$kwin_pid" 2>/dev/null || true
+    # The desktop portal's document store, if it was started, is mounted there.
+    fusermount3 -u -z "$runtime/doc" 2>/dev/null || true
     rm -rf "$workdir"
 }
 trap cleanup EXIT INT TERM

@@ -21,6 +21,8 @@ run_suite() { # build-dir
     # client never gets the frame callback of its resize); such a run is repeated once.
     tools/sway-desktop.sh -- ctest --test-dir "$dir" -L sway --output-on-failure --repeat until-pass:2 || failed=1
     QUANDREL_BUILD_DIR=$dir tools/gnome-desktop.sh --testing -- ctest --test-dir "$dir" -L gnome --output-on-failure || failed=1
+    # GNOME without Quandrel's extension: screenshots through the desktop portal.
+    QUANDREL_BUILD_DIR=$dir tools/gnome-desktop.sh --testing --no-extension -- ctest --test-dir "$dir" -L portal --output-on-failure || failed=1
     tools/kwin-desktop.sh --size 1440x900 -- ctest --test-dir "$dir" -L kwin --output-on-failure || failed=1
 }
 

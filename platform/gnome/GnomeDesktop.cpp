@@ -9,6 +9,7 @@
 #include "GnomeShell.h"
 #include "GnomeWindows.h"
 #include "KeyCodes.h"
+#include "PortalScreenshot.h"
 #include "KeyboardLayout.h"
 #include "SystemTilingRules.h"
 #include "Unavailable.h"
@@ -28,10 +29,11 @@ namespace {
 const std::string mutterName = "GNOME Shell";
 }
 
-GnomeSession::GnomeSession(GnomeShell& shell, GnomeHotKeys& hotKeys, std::string consent)
+GnomeSession::GnomeSession(GnomeShell& shell, GnomeHotKeys& hotKeys, std::string consent, freedesktop::PortalScreenshot& portal)
     : m_shell(shell)
     , m_hotKeys(hotKeys)
     , m_consent(std::move(consent))
+    , m_portal(portal)
     , m_notifier(std::make_unique<FreedesktopNotifier>())
 {
     m_hotKeys.desktopShortcutsAllowed = [this] { return desktopShortcutsAllowed(); };
@@ -41,7 +43,23 @@ GnomeSession::~GnomeSession() { m_hotKeys.desktopShortcutsAllowed = nullptr; }
 
 bool GnomeSession::canControlWindows() { return m_shell.state() == ShellState::ready; }
 
-bool GnomeSession::screenRecordingAllowed() { return m_shell.state() == ShellState::ready; }
+bool GnomeSession::screenRecordingAllowed() { return m_shell.state() == ShellState::ready || m_portal.available(); }
+
+void GnomeSession::explainScreenshotPortal(const std::string& explained)
+{
+    const QString path = QString::fromStdString(explained);
+    if (path.isEmpty() || QFile::exists(path))
+        return;
+    const QString text = QStringLiteral(
+        "GNOME now asks once whether Quandrel may take screenshots: without the Quandrel GNOME Shell extension, "
+        "Quandrel takes them through GNOME's screenshot portal. Choose Allow. Quandrel removes the file GNOME "
+        "saves for each screenshot as soon as it has read it.");
+    qCInfo(lcGnome, "%s", qUtf8Printable(text));
+    m_notifier->notify(QStringLiteral("Quandrel"), text);
+    QSaveFile file(path);
+    if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly) || file.write(text.toUtf8() + '\n') < 0 || !file.commit())
+        qCWarning(lcGnome, "Quandrel could not note in %s that it explained GNOME's screenshot question.", qUtf8Printable(path));
+}
 
 void GnomeSession::showTrustPrompt()
 {
@@ -67,7 +85,8 @@ std::optional<AccessTrust::Setup> GnomeSession::setup()
                  "enables it; the extension answers this copy of Quandrel and no other program. GNOME Shell loads it the "
                  "next time you log in.\n\n"
                  "Without the extension, Quandrel can instead add its shortcuts to GNOME's own keyboard shortcuts (Settings, "
-                 "Keyboard, Custom Shortcuts); window commands and screenshots then still need the extension. Quandrel "
+                 "Keyboard, Custom Shortcuts); window commands then still need the extension, and screenshots go through "
+                 "GNOME's screenshot portal, which asks you once whether Quandrel may take them. Quandrel "
                  "removes those shortcuts again when it quits or the extension runs.",
                  desktopShortcutsAllowed() ? std::string() : std::string("Use GNOME Shortcuts Only")};
 }
@@ -175,9 +194,9 @@ namespace {
 
 std::string thisProgram() { return QFile::encodeName(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).toStdString(); }
 
-std::string consentFile()
+std::string configFile(const char* name)
 {
-    return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quandrel/gnome-keyboard-shortcuts"))
+    return (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/Quandrel/") + QLatin1String(name))
         .toStdString();
 }
 
@@ -190,13 +209,18 @@ GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell, std::unique_ptr<Gn
     , m_windows(std::make_unique<GnomeWindows>(*m_shell, *m_displays))
     , m_applications(std::make_unique<GnomeApplications>(*m_windows))
     , m_hotKeys(std::make_unique<GnomeHotKeys>(*m_shell, *m_keybindings))
-    , m_session(std::make_unique<GnomeSession>(*m_shell, *m_hotKeys, consentFile()))
+    , m_portal(std::make_unique<freedesktop::PortalScreenshot>())
+    , m_portalScreen(std::make_unique<freedesktop::PortalScreenFreezer>(*m_portal, *m_displays))
+    , m_session(std::make_unique<GnomeSession>(*m_shell, *m_hotKeys, configFile("gnome-keyboard-shortcuts"), *m_portal))
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("GNOME"))
-    , m_screen(std::make_unique<GnomeScreenFreezer>(*m_shell))
+    , m_screen(std::make_unique<GnomeScreenFreezer>(*m_shell, m_portalScreen.get()))
     , m_ownWindows(std::make_unique<GnomeOwnWindows>(*m_shell))
     , m_tiling(std::make_unique<MutterTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
 {
+    m_portalScreen->noWindows = "Picking a window on GNOME needs the Quandrel GNOME Shell extension; without it, Quandrel "
+                                "captures an area or the whole display.";
+    m_portalScreen->beforeFirstRequest = [this] { m_session->explainScreenshotPortal(configFile("gnome-screenshot-portal")); };
 }
 
 GnomeDesktop::GnomeDesktop(std::unique_ptr<GnomeShell> shell)

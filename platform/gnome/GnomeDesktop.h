@@ -14,6 +14,10 @@
 #include <string>
 
 namespace quandrel {
+namespace freedesktop {
+class PortalScreenshot;
+class PortalScreenFreezer;
+}
 class FreedesktopNotifier;
 class KeyboardLayout;
 class UnavailablePointerMonitor;
@@ -35,14 +39,18 @@ class GnomeHotKeys;
 class GnomeSession final : public AccessTrust, public SystemSound {
 public:
     // `consent` is the file that records the person's agreement to shortcuts in GNOME's own
-    // keyboard shortcuts.
-    GnomeSession(GnomeShell& shell, GnomeHotKeys& hotKeys, std::string consent);
+    // keyboard shortcuts; `portal` takes screenshots while the extension does not answer.
+    GnomeSession(GnomeShell& shell, GnomeHotKeys& hotKeys, std::string consent, freedesktop::PortalScreenshot& portal);
     ~GnomeSession() override;
     bool canControlWindows() override;
     // Says once, as a notification, why windows cannot be arranged: the extension is missing,
     // refuses this copy, or one of the two sides needs an update.
     void showTrustPrompt() override;
+    // With the extension, or else through the desktop portal.
     bool screenRecordingAllowed() override;
+    // Says, once for good (noted in `explained`), that GNOME is about to ask whether Quandrel
+    // may take screenshots, before the portal's first request.
+    void explainScreenshotPortal(const std::string& explained);
     // Installing the extension, while it is missing, refuses this copy or is outdated; or,
     // instead, shortcuts in GNOME's own keyboard shortcuts.
     std::optional<Setup> setup() override;
@@ -57,6 +65,7 @@ private:
     GnomeShell& m_shell;
     GnomeHotKeys& m_hotKeys;
     std::string m_consent;
+    freedesktop::PortalScreenshot& m_portal;
     std::string m_told;
     std::unique_ptr<FreedesktopNotifier> m_notifier;
 };
@@ -120,6 +129,8 @@ private:
     std::unique_ptr<GnomeWindows> m_windows;
     std::unique_ptr<GnomeApplications> m_applications;
     std::unique_ptr<GnomeHotKeys> m_hotKeys;
+    std::unique_ptr<freedesktop::PortalScreenshot> m_portal;
+    std::unique_ptr<freedesktop::PortalScreenFreezer> m_portalScreen;
     std::unique_ptr<GnomeSession> m_session;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
     std::unique_ptr<GnomeScreenFreezer> m_screen;

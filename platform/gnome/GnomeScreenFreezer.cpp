@@ -55,8 +55,15 @@ QFuture<GrabResult<std::vector<PixelBuffer>>> takeFiles(std::vector<std::string>
 
 } // namespace
 
+ScreenFreezer* GnomeScreenFreezer::fallback()
+{
+    return m_withoutShell && m_shell.state() != ShellState::ready ? m_withoutShell : nullptr;
+}
+
 QCoro::Task<GrabResult<FrozenScreens>> GnomeScreenFreezer::freeze(FreezeRequest request)
 {
+    if (ScreenFreezer* portal = fallback())
+        co_return co_await portal->freeze(std::move(request));
     FrozenScreens frozen;
     if (request.windows) {
         if (const auto windows = m_shell.windows()) {
@@ -87,6 +94,8 @@ QCoro::Task<GrabResult<FrozenScreens>> GnomeScreenFreezer::freeze(FreezeRequest 
 
 QCoro::Task<GrabResult<PixelBuffer>> GnomeScreenFreezer::windowImage(WindowHandle window)
 {
+    if (ScreenFreezer* portal = fallback())
+        co_return co_await portal->windowImage(window);
     auto shot = co_await m_shell.windowScreenshot(window.value());
     if (auto* refused = std::get_if<GrabFailure>(&shot))
         co_return *refused;
@@ -98,6 +107,11 @@ QCoro::Task<GrabResult<PixelBuffer>> GnomeScreenFreezer::windowImage(WindowHandl
     co_return std::move(std::get<std::vector<PixelBuffer>>(images).front());
 }
 
-std::optional<Point> GnomeScreenFreezer::pointerPosition() { return m_shell.pointer(); }
+std::optional<Point> GnomeScreenFreezer::pointerPosition()
+{
+    if (ScreenFreezer* portal = fallback())
+        return portal->pointerPosition();
+    return m_shell.pointer();
+}
 
 } // namespace quandrel::gnome

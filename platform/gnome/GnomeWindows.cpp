@@ -2,6 +2,9 @@
 
 #include "ScreenSpace.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+
 #include <unistd.h>
 
 namespace quandrel::gnome {
@@ -29,8 +32,19 @@ std::vector<Display> displaysOf(const std::vector<ShellDisplay>& monitors)
 
 std::vector<Display> GnomeDisplays::displays()
 {
-    const auto focus = m_shell.focus();
-    return focus ? displaysOf(focus->displays) : std::vector<Display>{};
+    if (m_shell.state() == ShellState::ready) {
+        const auto focus = m_shell.focus();
+        return focus ? displaysOf(focus->displays) : std::vector<Display>{};
+    }
+    // Without the extension, the outputs as the compositor shows them to Quandrel's own windows
+    // (logical pixels); they have no work areas then.
+    std::vector<ShellDisplay> monitors;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect g = screen->geometry();
+        const Rect frame{double(g.x()), double(g.y()), double(g.width()), double(g.height())};
+        monitors.push_back({screen == QGuiApplication::primaryScreen(), frame, frame, screen->devicePixelRatio()});
+    }
+    return displaysOf(monitors);
 }
 
 std::vector<ShellWindow> GnomeWindows::windows()

@@ -6,6 +6,7 @@
 #include "KWinOwnWindows.h"
 #include "KWinScreenFreezer.h"
 #include "KWinWindows.h"
+#include "PortalScreenshot.h"
 #include "SystemTilingRules.h"
 #include "Unavailable.h"
 #include "WlrDataControl.h"
@@ -40,12 +41,17 @@ KWinDesktop::KWinDesktop(std::unique_ptr<KWinBridge> bridge)
     , m_session(std::make_unique<KWinSession>(*m_bridge))
     , m_hotKeys(std::make_unique<KWinHotKeys>())
     , m_pointer(std::make_unique<UnavailablePointerMonitor>("KWin"))
-    , m_screen(std::make_unique<KWinScreenFreezer>(*m_windows))
+    , m_portal(std::make_unique<freedesktop::PortalScreenshot>())
+    , m_portalScreen(std::make_unique<freedesktop::PortalScreenFreezer>(*m_portal, *m_windows))
+    , m_screen(std::make_unique<KWinScreenFreezer>(*m_windows, m_portalScreen.get()))
     , m_ownWindows(std::make_unique<KWinOwnWindows>(*m_bridge))
     , m_tiling(std::make_unique<KWinSystemTiling>())
     , m_keyboardLayout(XkbKeyboardLayout::fromEnvironment())
     , m_clipboard(wlroots::sessionClipboard())
 {
+    // Window mode on the portal's image: KWin's own window list, the windows cut from it.
+    m_portalScreen->windows = [this] { return std::optional(m_screen->shownWindows()); };
+    m_portalScreen->pointer = [this] { return m_windows->pointer(); };
 }
 
 KWinDesktop::~KWinDesktop() = default;

@@ -17,6 +17,10 @@
 
 namespace quandrel {
 class UnavailablePointerMonitor;
+namespace freedesktop {
+class PortalScreenshot;
+class PortalScreenFreezer;
+}
 }
 
 namespace quandrel::kwin {
@@ -72,6 +76,8 @@ private:
     std::unique_ptr<KWinSession> m_session;
     std::unique_ptr<KWinHotKeys> m_hotKeys;
     std::unique_ptr<UnavailablePointerMonitor> m_pointer;
+    std::unique_ptr<freedesktop::PortalScreenshot> m_portal;
+    std::unique_ptr<freedesktop::PortalScreenFreezer> m_portalScreen;
     std::unique_ptr<KWinScreenFreezer> m_screen;
     std::unique_ptr<KWinOwnWindows> m_ownWindows;
     std::unique_ptr<KWinSystemTiling> m_tiling;

@@ -150,8 +150,9 @@ QFuture<T> onPool(std::function<T()> work)
 
 } // namespace
 
-KWinScreenFreezer::KWinScreenFreezer(KWinWindows& windows)
+KWinScreenFreezer::KWinScreenFreezer(KWinWindows& windows, ScreenFreezer* portal)
     : m_windows(windows)
+    , m_portal(portal)
 {
     installPermission();
 }
@@ -190,17 +191,23 @@ bool KWinScreenFreezer::installPermission()
 
 std::optional<Point> KWinScreenFreezer::pointerPosition() { return m_windows.pointer(); }
 
+std::vector<ScreenWindow> KWinScreenFreezer::shownWindows()
+{
+    std::vector<ScreenWindow> shown;
+    for (const KWinWindow& w : m_windows.windows())
+        if (!w.minimized)
+            shown.push_back({{w.handle, w.pid}, w.frame, w.normal});
+    return shown;
+}
+
 QCoro::Task<GrabResult<FrozenScreens>> KWinScreenFreezer::freeze(FreezeRequest request)
 {
+    if (m_refused && m_portal && !request.areas.empty())
+        co_return co_await m_portal->freeze(std::move(request));
     FrozenScreens frozen;
     frozen.pointer = pointerPosition();
-    if (request.windows) {
-        std::vector<ScreenWindow> shown;
-        for (const KWinWindow& w : m_windows.windows())
-            if (!w.minimized)
-                shown.push_back({{w.handle, w.pid}, w.frame, w.normal});
-        frozen.windows = std::move(shown);
-    }
+    if (request.windows)
+        frozen.windows = shownWindows();
     if (request.areas.empty())
         co_return frozen;
 
@@ -243,6 +250,11 @@ QCoro::Task<GrabResult<FrozenScreens>> KWinScreenFreezer::freeze(FreezeRequest r
     QFuture<GrabResult<std::vector<PixelBuffer>>> future = onPool(std::move(work));
     auto captured = co_await future;
     if (auto* refused = std::get_if<GrabFailure>(&captured)) {
+        if (m_portal) {
+            m_refused = true;
+            qCWarning(lcKWin, "%s Screenshots go through the desktop portal instead.", refused->message.c_str());
+            co_return co_await m_portal->freeze(std::move(request));
+        }
         static bool told = false;
         if (!std::exchange(told, true))
             qCWarning(lcKWin, "%s", refused->message.c_str());
@@ -256,6 +268,8 @@ QCoro::Task<GrabResult<FrozenScreens>> KWinScreenFreezer::freeze(FreezeRequest r
 
 QCoro::Task<GrabResult<PixelBuffer>> KWinScreenFreezer::windowImage(WindowHandle window)
 {
+    if (m_refused && m_portal)
+        co_return co_await m_portal->windowImage(window);
     const QString uuid = m_windows.uuidOf(window);
     if (uuid.isEmpty())
         co_return GrabFailure{"the window is gone", WindowAccessError::windowGone};

@@ -4,13 +4,11 @@
 
 #include "GnomeTestSupport.h"
 #include "LoggedProcess.h"
-#include "SettingsStore.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 using namespace quandrel;
@@ -25,54 +23,23 @@ class GnomeAppTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        root = fs::temp_directory_path() / ("quandrel-gnome-app-" + std::to_string(getpid()));
-        fs::create_directories(root / "config");
-        fs::create_directories(root / "runtime");
-        fs::create_directories(root / "shots");
-        fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-        // The command socket goes here; WAYLAND_DISPLAY is a full path, so the Shell stays reachable.
-        setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-        unsetenv("QUANDREL_SESSION");
+        quandrel = std::make_unique<test::SuiteQuandrel>("gnome-app");
         // Quandrel's own windows are Wayland windows of the Shell, not the tests' offscreen ones.
         setenv("QT_QPA_PLATFORM", "wayland", 1);
-        {
-            // Past the first launch: the welcome window would take the focus the commands act on.
-            SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
-            QuandrelSettings settings = store.settings();
-            settings.hasCompletedOnboarding = true;
-            settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
-            store.setSettings(settings);
-        }
         GnomeTestDesktop::instance().allowCaller(QUANDREL_EXECUTABLE);
     }
 
-    static void TearDownTestSuite()
-    {
-        app.stop();
-        fs::remove_all(root);
-    }
+    static void TearDownTestSuite() { quandrel.reset(); }
 
-    static std::string logText() { return test::readFile(root / "quandrel.log"); }
-
-    // The first call starts Quandrel with the URL; later ones hand it over and return.
-    static void open(const std::string& url)
-    {
-        if (app.started()) {
-            EXPECT_EQ(std::system((std::string(QUANDREL_EXECUTABLE) + " '" + url + "'").c_str()), 0);
-            return;
-        }
-        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
-        EXPECT_TRUE(app.started());
-    }
+    static void open(const std::string& url) { quandrel->open(url); }
+    static std::string logText() { return quandrel->logText(); }
 
     bool landsAt(const GnomeClient& w, const Rect& frame)
     {
         return shell.waitUntil([&] { return shell.frame(w.id()) == frame; });
     }
 
-    static inline fs::path root;
-    static inline test::LoggedProcess app;
+    static inline std::unique_ptr<test::SuiteQuandrel> quandrel;
     GnomeTestDesktop& shell = GnomeTestDesktop::instance();
 };
 
@@ -97,13 +64,7 @@ TEST_F(GnomeAppTest, FullScreenCaptureSavesTheDisplaysPixels)
     // The test window paints itself 0x306090 all over.
     GnomeClient w("quandrel-painted");
     ASSERT_TRUE(shell.place(w.id(), {300, 200, 400, 300}));
-    const auto pngs = [&] {
-        std::vector<fs::path> found;
-        for (const auto& entry : fs::directory_iterator(root / "shots"))
-            if (entry.path().extension() == ".png")
-                found.push_back(entry.path());
-        return found;
-    };
+    const auto pngs = [] { return quandrel->shots(); };
     // The client draws at its new size a little after the Shell has placed it: until it has, a
     // capture shows what was there before, so the capture is taken again (a few times at most)
     // until the window shows its colour.
@@ -138,7 +99,7 @@ TEST_F(GnomeAppTest, TheOverlayCoversEveryDisplayAndEscapeGivesTheFocusBack)
             .eval(QStringLiteral("global.display.list_all_windows().filter(w => w.get_pid() == %1 && w.is_fullscreen() && "
                                  "w.showing_on_its_workspace()).map(w => { const r = w.get_frame_rect(); "
                                  "return [r.x, r.y, r.width, r.height].join(); }).sort().join(' ')")
-                      .arg(app.started() ? app.pid() : 0))
+                      .arg(quandrel->app.started() ? quandrel->app.pid() : 0))
             .value_or(QString());
     };
     open("quandrel://capture/area");
@@ -146,7 +107,7 @@ TEST_F(GnomeAppTest, TheOverlayCoversEveryDisplayAndEscapeGivesTheFocusBack)
         << covering().toStdString() << "\n"
         << shell.eval(QStringLiteral("JSON.stringify(global.display.list_all_windows().map(w => [escape(w.get_title()), w.get_pid(), "
                                      "w.is_fullscreen(), w.showing_on_its_workspace()]))")).value_or(QString()).toStdString()
-        << app.pid() << "\n"
+        << quandrel->app.pid() << "\n"
         << logText();
     EXPECT_TRUE(shell.waitUntil([&] { return shell.focusedWindow() != focused.id(); }));
     constexpr std::uint32_t escapeKey = 0xff1b;

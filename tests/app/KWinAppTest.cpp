@@ -6,7 +6,6 @@
 
 #include "KWinTestSupport.h"
 #include "LoggedProcess.h"
-#include "SettingsStore.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -18,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -40,62 +38,19 @@ class KWinAppTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        root = fs::temp_directory_path() / ("quandrel-kwin-app-" + std::to_string(getpid()));
-        fs::create_directories(root / "config");
-        fs::create_directories(root / "runtime");
-        fs::create_directories(root / "shots");
-        fs::permissions(root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-        // The command socket goes here; WAYLAND_DISPLAY is a full path, so KWin stays reachable.
-        setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
-        unsetenv("QUANDREL_SESSION");
-        {
-            // Past the first launch: the welcome window would take the focus the commands act on.
-            SettingsStore store(QString::fromStdString((root / "config" / "Quandrel" / "settings.json").string()));
-            QuandrelSettings settings = store.settings();
-            settings.hasCompletedOnboarding = true;
-            settings.saveFolderBookmark = QByteArray::fromStdString((root / "shots").string());
-            store.setSettings(settings);
-        }
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        quandrel = std::make_unique<test::SuiteQuandrel>("kwin-app");
+        // KWin finds the desktop entries that give its screenshots and fake input to a program
+        // in its own data folder.
+        qputenv("XDG_DATA_HOME", dataHome);
         KWinTestDesktop::instance().useStandardOutputs();
     }
 
-    static void TearDownTestSuite()
-    {
-        app.stop();
-        fs::remove_all(root);
-    }
+    static void TearDownTestSuite() { quandrel.reset(); }
 
-    static std::string logText() { return test::readFile(root / "quandrel.log"); }
-
-    // The first call starts Quandrel with the URL; later ones hand it over and return.
-    static void open(const std::string& url)
-    {
-        if (app.started()) {
-            EXPECT_EQ(std::system((std::string(QUANDREL_EXECUTABLE) + " '" + url + "'").c_str()), 0);
-            return;
-        }
-        app = test::LoggedProcess({.arguments = {QUANDREL_EXECUTABLE, url}, .log = root / "quandrel.log", .environment = {}});
-        EXPECT_TRUE(app.started());
-    }
-
-    static std::vector<fs::path> shots()
-    {
-        std::vector<fs::path> found;
-        for (const auto& entry : fs::directory_iterator(root / "shots"))
-            if (entry.path().extension() == ".png")
-                found.push_back(entry.path());
-        std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
-            return fs::last_write_time(a) < fs::last_write_time(b);
-        });
-        return found;
-    }
-
-    static void ensureRunning()
-    {
-        if (!app.started())
-            open("quandrel://window/restore");
-    }
+    static void open(const std::string& url) { quandrel->open(url); }
+    static std::string logText() { return quandrel->logText(); }
+    static std::vector<fs::path> shots() { return quandrel->shots(); }
 
     // Quandrel's windows of a caption as KWin has them: frame, keepAbove, fullScreen, active,
     // stacking order.
@@ -103,7 +58,7 @@ protected:
     {
         const QJsonValue v = kwin.evaluate(QStringLiteral(
             "all.filter(function (w) { return w.pid === %1 && w.caption === \"%2\"; }).map(function (w) { return {frame: rect(w.frameGeometry), "
-            "above: w.keepAbove, full: w.fullScreen, active: w === active, stacking: w.stackingOrder}; })").arg(app.pid()).arg(QLatin1String(caption)));
+            "above: w.keepAbove, full: w.fullScreen, active: w === active, stacking: w.stackingOrder}; })").arg(quandrel->app.pid()).arg(QLatin1String(caption)));
         std::vector<QJsonObject> found;
         for (const QJsonValue& w : v.toArray())
             found.push_back(w.toObject());
@@ -135,8 +90,7 @@ protected:
         return kwin.waitUntil([&] { return w.frame() == frame; });
     }
 
-    static inline fs::path root;
-    static inline test::LoggedProcess app;
+    static inline std::unique_ptr<test::SuiteQuandrel> quandrel;
     KWinTestDesktop& kwin = KWinTestDesktop::instance();
 };
 
@@ -169,17 +123,10 @@ TEST_F(KWinAppTest, FullScreenCapturesSaveTheOutputsRealPixels)
     KWinClient w;
     ASSERT_TRUE(kwin.place(w.pid(), {100, 120, 500, 400}));
     open("quandrel://capture/fullScreen?then=save");
-    std::optional<fs::path> png;
-    EXPECT_TRUE(kwin.waitUntil([&] {
-        for (const auto& entry : fs::directory_iterator(root / "shots"))
-            if (entry.path().extension() == ".png")
-                png = entry.path();
-        return png.has_value();
-    }, std::chrono::seconds(15))) << logText();
-    ASSERT_TRUE(png);
+    ASSERT_TRUE(kwin.waitUntil([&] { return !shots().empty(); }, std::chrono::seconds(15))) << logText();
     QImage saved;
     // Complete once the encoder has written the whole file.
-    EXPECT_TRUE(kwin.waitUntil([&] { return saved.load(QString::fromStdString(png->string())); }));
+    EXPECT_TRUE(kwin.waitUntil([&] { return saved.load(QString::fromStdString(shots().front().string())); }));
     EXPECT_EQ(saved.size(), QSize(1440, 900)) << logText();
     const auto colour = [&](int x, int y) { return saved.pixel(x, y) & 0xffffffu; };
     EXPECT_EQ(colour(100, 120), 0x306090u);
@@ -195,7 +142,7 @@ TEST_F(KWinAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
     KWinClient focused("quandrel-focused");
     ASSERT_TRUE(kwin.place(focused.pid(), {800, 500, 300, 200}));
     KWinInput input;
-    ensureRunning();
+    quandrel->ensureRunning();
     for (const test::OverlayCapture& c : test::overlayCaptures(input)) {
         SCOPED_TRACE(c.url);
         const std::size_t before = shots().size();
@@ -223,7 +170,7 @@ TEST_F(KWinAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
 TEST_F(KWinAppTest, PinsAndThumbnailsStayAboveWhereQuandrelPutsThem)
 {
     KWinInput input;
-    ensureRunning();
+    quandrel->ensureRunning();
     open("quandrel://capture/area?then=pin");
     ASSERT_TRUE(kwin.waitUntil([&] { return overlayShown(); })) << logText();
     ASSERT_TRUE(input.drag({300, 300}, {500, 450}));

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <vector>
@@ -86,6 +87,7 @@ TEST_F(SingleInstanceTest, OverlongLinesAndIdleClientsAreCutOff)
 {
     SingleInstance instance(socketPath());
     ASSERT_TRUE(instance.acquire());
+    instance.setConnectionDeadline(500);
     int received = 0;
     ASSERT_TRUE(instance.listen([&](const QString&) { return ++received, true; }));
 
@@ -114,12 +116,12 @@ TEST_F(SingleInstanceTest, OverlongLinesAndIdleClientsAreCutOff)
             return -1.0;
         QElapsedTimer held;
         held.start();
-        socket.waitForDisconnected(SingleInstance::connectionDeadline * 3);
+        socket.waitForDisconnected(5000);
         return socket.state() == QLocalSocket::UnconnectedState ? double(held.elapsed()) : -1.0;
     });
     const double heldFor = serve(idle);
     EXPECT_GE(heldFor, 0);
-    EXPECT_LT(heldFor, SingleInstance::connectionDeadline * 2);
+    EXPECT_LT(heldFor, 2500);
 }
 
 TEST_F(SingleInstanceTest, SlowConnectionsDoNotKeepASecondLaunchOut)
@@ -134,8 +136,9 @@ TEST_F(SingleInstanceTest, SlowConnectionsDoNotKeepASecondLaunchOut)
     }));
 
     // As many peers as the instance takes, each sending a byte well within every idle time,
-    // for longer than the second launch waits.
+    // for as long as the second launch waits.
     std::promise<void> connected;
+    std::atomic<bool> launched = false;
     auto holders = std::async(std::launch::async, [&] {
         std::vector<std::unique_ptr<QLocalSocket>> sockets;
         for (int i = 0; i < SingleInstance::maxClients; ++i) {
@@ -146,7 +149,7 @@ TEST_F(SingleInstanceTest, SlowConnectionsDoNotKeepASecondLaunchOut)
         connected.set_value();
         QElapsedTimer held;
         held.start();
-        while (held.elapsed() < 4000) {
+        while (!launched && held.elapsed() < 20000) {
             for (auto& socket : sockets) {
                 if (socket->state() == QLocalSocket::ConnectedState) {
                     socket->write("q");
@@ -165,6 +168,7 @@ TEST_F(SingleInstanceTest, SlowConnectionsDoNotKeepASecondLaunchOut)
         return client.sendToRunningInstance({QStringLiteral("quandrel://settings")}, &answer, 3000);
     });
     EXPECT_EQ(serve(launch), SingleInstance::Delivery::delivered) << answer.toStdString();
+    launched = true;
     EXPECT_EQ(received, QStringList{QStringLiteral("quandrel://settings")});
     serve(holders);
 }
@@ -180,6 +184,7 @@ TEST_F(SingleInstanceTest, AWrittenURLIsNeverSentAgain)
         QObject::connect(socket, &QLocalSocket::readyRead, [&read, socket] { read += socket->readAll(); });
     });
     SingleInstance client(socketPath());
+    client.setAnswerTimeout(300);
     auto sent = std::async(std::launch::async, [&] { return client.sendToRunningInstance({QStringLiteral("quandrel://window/nextDisplay")}); });
     EXPECT_EQ(serve(sent), SingleInstance::Delivery::noAnswer);
     EXPECT_EQ(read, "quandrel://window/nextDisplay\n\n") << "sent exactly once";

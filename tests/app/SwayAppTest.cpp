@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -24,36 +23,19 @@ using quandrel::test::SwayTestDesktop;
 
 namespace {
 
-namespace fs = std::filesystem;
-
 class SwayAppTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        home = std::make_unique<test::QuandrelHome>("sway-app");
-        home->addApplication("quandrel-launched", QUANDREL_WAYLANDWINDOW " quandrel-launched");
+        quandrel = std::make_unique<test::SuiteQuandrel>("sway-app");
+        quandrel->home.addApplication("quandrel-launched", QUANDREL_WAYLANDWINDOW " quandrel-launched");
         SwayTestDesktop::instance().useStandardOutputs();
     }
 
-    static void TearDownTestSuite()
-    {
-        app.stop();
-        home.reset();
-    }
+    static void TearDownTestSuite() { quandrel.reset(); }
 
-    static std::string logText() { return app.logText(); }
-
-    // The first call starts Quandrel with the URL, running before the next URL is handed over
-    // (a second launch meanwhile would be the one); later ones hand it over and return.
-    static void open(const std::string& url)
-    {
-        if (app.started())
-            EXPECT_EQ(test::runQuandrel("'" + url + "'"), 0);
-        else
-            app = test::startQuandrel({.arguments = {url}, .log = home->log()});
-    }
-
-    static std::vector<fs::path> shots() { return test::QuandrelHome::files(home->shots, ".png"); }
+    static void open(const std::string& url) { quandrel->open(url); }
+    static std::string logText() { return quandrel->logText(); }
 
     // Up means one full-screen window on each output, one of them focused.
     bool overlayShown()
@@ -70,19 +52,12 @@ protected:
         return focused && outputs == std::set<QString>{QStringLiteral("HEADLESS-1"), QStringLiteral("HEADLESS-2")};
     }
 
-    static void ensureRunning()
-    {
-        if (!app.started())
-            open("quandrel://window/restore");
-    }
-
     bool landsAt(const SwayClient& w, const Rect& frame)
     {
         return sway.waitUntil([&] { return sway.outerFrame(w.id()) == frame; });
     }
 
-    static inline std::unique_ptr<test::QuandrelHome> home;
-    static inline test::LoggedProcess app;
+    static inline std::unique_ptr<test::SuiteQuandrel> quandrel;
     SwayTestDesktop& sway = SwayTestDesktop::instance();
 };
 
@@ -147,10 +122,10 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
     ASSERT_TRUE(coloured.settle());
     SwayClient focused("quandrel-focused");
     SwayInput input;
-    ensureRunning();
+    quandrel->ensureRunning();
     for (const test::OverlayCapture& c : test::overlayCaptures(input)) {
         SCOPED_TRACE(c.url);
-        const std::size_t before = shots().size();
+        const std::size_t before = quandrel->shots().size();
         open("quandrel://capture/" + c.url + "?then=save");
         if (c.choose) {
             ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
@@ -158,10 +133,10 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
         }
         if (c.size.isEmpty()) {
             EXPECT_TRUE(sway.waitUntil([&] { return sway.windowsTitled("Quandrel selection").empty(); }));
-            EXPECT_EQ(shots().size(), before);
+            EXPECT_EQ(quandrel->shots().size(), before);
         } else {
-            ASSERT_TRUE(sway.waitUntil([&] { return shots().size() > before; }, std::chrono::seconds(10))) << logText();
-            const QImage image(QString::fromStdString(shots().back().string()));
+            ASSERT_TRUE(sway.waitUntil([&] { return quandrel->shots().size() > before; }, std::chrono::seconds(10))) << logText();
+            const QImage image(QString::fromStdString(quandrel->shots().back().string()));
             EXPECT_EQ(image.size(), c.size);
             EXPECT_EQ(image.pixel(image.width() / 2, image.height() / 2) & 0xffffff, 0x306090u);
         }
@@ -186,7 +161,7 @@ TEST_F(SwayAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
 TEST_F(SwayAppTest, PinsAndThumbnailsFloatAboveOnEveryWorkspace)
 {
     SwayInput input;
-    ensureRunning();
+    quandrel->ensureRunning();
     open("quandrel://capture/area?then=pin");
     ASSERT_TRUE(sway.waitUntil([&] { return overlayShown(); })) << logText();
     ASSERT_TRUE(input.drag({300, 300}, {500, 450}));

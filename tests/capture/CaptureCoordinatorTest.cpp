@@ -275,7 +275,7 @@ TEST_F(CaptureCoordinatorTest, WindowSelectionUsesTheWindowImageElseTheDisplayCr
     EXPECT_EQ(coordinator.lastArea(), (Rect{10, 10, 30, 30}));
 }
 
-TEST_F(CaptureCoordinatorTest, FullScreenTakesTheDisplayUnderThePointer)
+TEST_F(CaptureCoordinatorTest, FullScreenTakesTheDisplayUnderThePointerAllDisplaysTakesThemAll)
 {
     desktop.screen.pointer = Point{1000, 100}; // window space: on the right display
     capture(CaptureMode::fullScreen, AfterCapture::copyOnly);
@@ -286,6 +286,17 @@ TEST_F(CaptureCoordinatorTest, FullScreenTakesTheDisplayUnderThePointer)
     desktop.screen.pointer = Point{5000, 5000}; // on no display: the primary one
     capture(CaptureMode::fullScreen, AfterCapture::copyOnly);
     EXPECT_EQ(views.copiedImages[1].image.size(), QSize(800, 600));
+
+    // All displays are one image placed as the displays are: 1200 × 600 points at the higher
+    // scale, 2; the right display is 300 high, so the part above it is a gap.
+    capture(CaptureMode::allDisplays, AfterCapture::copyOnly);
+    ASSERT_EQ(views.copiedImages.size(), 3u);
+    const CapturedImage& all = views.copiedImages[2];
+    EXPECT_EQ(all.scale, 2);
+    ASSERT_EQ(all.image.size(), QSize(2400, 1200));
+    EXPECT_EQ(qAlpha(all.image.pixel(2000, 100)), 0);
+    EXPECT_EQ(qAlpha(all.image.pixel(2000, 1100)), 255);
+    EXPECT_EQ(qAlpha(all.image.pixel(10, 10)), 255);
     EXPECT_EQ(overlay.calls, 0);
     EXPECT_FALSE(coordinator.lastArea());
 }
@@ -345,12 +356,6 @@ TEST_F(CaptureCoordinatorTest, TextIsRecognisedWithoutTheAfterCaptureChoice)
     EXPECT_EQ(recognizer.lastImage.size(), QSize(30, 20));
     EXPECT_EQ(views.copiedTexts.back(), QStringLiteral("pinned"));
     EXPECT_EQ(views.toasts.back(), std::make_pair(QStringLiteral("Copied text"), QStringLiteral("text.viewfinder")));
-}
-
-TEST(CopiedTextMessage, CountsNonEmptyLines)
-{
-    EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("one\n\n")), QStringLiteral("Copied text"));
-    EXPECT_EQ(CaptureCoordinator::copiedTextMessage(QStringLiteral("a\nb\n\nc")), QStringLiteral("Copied 3 lines of text"));
 }
 
 TEST_F(CaptureCoordinatorTest, AfterCaptureChoicesAndTheWindowsTheyLeave)
@@ -440,21 +445,6 @@ TEST_F(CaptureCoordinatorTest, ADelayedCaptureCountsDownAndTakesAwayItsCountdown
         EXPECT_EQ(waits, row.waits);
         EXPECT_EQ(views.copiedImages.size(), before + 1);
     }
-}
-
-TEST_F(CaptureCoordinatorTest, AllDisplaysAreOneImagePlacedAsTheDisplaysAre)
-{
-    capture(CaptureMode::allDisplays, AfterCapture::copyOnly);
-    ASSERT_EQ(views.copiedImages.size(), 1u);
-    // 1200 × 600 points at the higher scale, 2; the right display is 300 high, so the part
-    // above it is a gap.
-    const CapturedImage& all = views.copiedImages[0];
-    EXPECT_EQ(all.scale, 2);
-    ASSERT_EQ(all.image.size(), QSize(2400, 1200));
-    EXPECT_EQ(qAlpha(all.image.pixel(2000, 100)), 0);
-    EXPECT_EQ(qAlpha(all.image.pixel(2000, 1100)), 255);
-    EXPECT_EQ(qAlpha(all.image.pixel(10, 10)), 255);
-    EXPECT_EQ(overlay.calls, 0);
 }
 
 } // namespace quandrel

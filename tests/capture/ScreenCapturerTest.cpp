@@ -108,25 +108,28 @@ TEST_F(ScreenCapturerTest, FreezesEveryDisplayInOrderFromItsAreaOfTheScreen)
     EXPECT_EQ(result[1].image.image.size(), QSize(600, 400));
     EXPECT_EQ(positionOf(result[1].image.image.pixel(0, 0)), std::make_pair(1000, 200));
     EXPECT_EQ(result[1].image.scale, 1);
-}
 
-TEST_F(ScreenCapturerTest, ScaleIsMeasuredFromTheImage)
-{
+    // The scale is measured from the image: a platform that hands back more pixels than the
+    // display's scale promises wins.
     displays.list = {{"RETINA", {0, 0, 1512, 982}, {0, 0, 1512, 982}, 2}};
-    auto result = valueOf(QCoro::waitFor(capturer.freezeDisplays()));
-    ASSERT_EQ(result.size(), 1u);
-    EXPECT_EQ(result[0].image.image.size(), QSize(3024, 1964));
-    EXPECT_EQ(result[0].image.scale, 2);
-
-    // The platform hands back more pixels than the display's scale promises: the image wins.
-    screen.sizeFactor = 1.5;
-    result = valueOf(QCoro::waitFor(capturer.freezeDisplays()));
-    EXPECT_EQ(result[0].image.image.width(), 4536);
-    EXPECT_EQ(result[0].image.scale, 3);
+    for (const auto& [factor, width, scale] : {std::tuple{1.0, 3024, 2.0}, {1.5, 4536, 3.0}}) {
+        screen.sizeFactor = factor;
+        const auto retina = valueOf(QCoro::waitFor(capturer.freezeDisplays()));
+        ASSERT_EQ(retina.size(), 1u);
+        EXPECT_EQ(retina[0].image.image.width(), width);
+        EXPECT_EQ(retina[0].image.scale, scale);
+    }
 }
 
 TEST_F(ScreenCapturerTest, OwnWindowsAreHiddenForEveryGrabAndBackAfterwardsEvenOnFailure)
 {
+    // No displays is an error of its own, before any grab.
+    const auto none = QCoro::waitFor(capturer.freezeDisplays());
+    ASSERT_TRUE(std::holds_alternative<CaptureError>(none));
+    EXPECT_EQ(std::get<CaptureError>(none).code, CaptureError::Code::noDisplays);
+    EXPECT_EQ(std::get<CaptureError>(none).description(), "There's no display to capture.");
+    EXPECT_TRUE(screen.grabs.empty());
+
     displays.list = {{"A", {0, 0, 100, 100}, {0, 0, 100, 100}, 1}, {"B", {100, 0, 100, 100}, {100, 0, 100, 100}, 1}};
     screen.ownWindowsOnScreen = true;
     const auto result = valueOf(QCoro::waitFor(capturer.freezeDisplays()));
@@ -145,15 +148,6 @@ TEST_F(ScreenCapturerTest, OwnWindowsAreHiddenForEveryGrabAndBackAfterwardsEvenO
     EXPECT_EQ(std::get<CaptureError>(failed).code, CaptureError::Code::platform);
     EXPECT_EQ(std::get<CaptureError>(failed).description(), "grab refused");
     EXPECT_EQ(screen.hiddenNow, 0);
-}
-
-TEST_F(ScreenCapturerTest, NoDisplaysIsItsOwnError)
-{
-    const auto result = QCoro::waitFor(capturer.freezeDisplays());
-    ASSERT_TRUE(std::holds_alternative<CaptureError>(result));
-    EXPECT_EQ(std::get<CaptureError>(result).code, CaptureError::Code::noDisplays);
-    EXPECT_EQ(std::get<CaptureError>(result).description(), "There's no display to capture.");
-    EXPECT_TRUE(screen.grabs.empty());
 }
 
 TEST_F(ScreenCapturerTest, PickableWindowsAreOtherProgramsOrdinaryWindowsLargerThan40Points)

@@ -47,10 +47,14 @@ TEST(CommandURL, CaptureThenVocabulary)
     EXPECT_EQ(as<CaptureCommand>("quandrel://capture/repeatarea").mode, CaptureMode::repeatArea);
     EXPECT_EQ(as<CaptureCommand>("quandrel://capture/allDisplays").mode, CaptureMode::allDisplays);
     EXPECT_EQ(parse("quandrel://capture/screen"), std::nullopt);
-    // A delay in whole seconds, held to 10; anything else is none.
+    // A delay in whole seconds, held to 10; anything else is none. The command's own URL
+    // names the same command.
     for (const auto& [query, seconds] : std::vector<std::pair<const char*, int>>{
-             {"delay=5", 5}, {"delay=30", 10}, {"delay=0", 0}, {"delay=-2", 0}, {"delay=soon", 0}, {"delay=2.5", 0}, {"then=save&delay=1", 1}})
-        EXPECT_EQ(as<CaptureCommand>((std::string("quandrel://capture/fullScreen?") + query).c_str()).delaySeconds, seconds) << query;
+             {"delay=5", 5}, {"delay=30", 10}, {"delay=0", 0}, {"delay=-2", 0}, {"delay=soon", 0}, {"delay=2.5", 0}, {"then=save&delay=1", 1}}) {
+        const CaptureCommand command = as<CaptureCommand>((std::string("quandrel://capture/fullScreen?") + query).c_str());
+        EXPECT_EQ(command.delaySeconds, seconds) << query;
+        EXPECT_EQ(parseCommandURL(QUrl(commandURL(command))), Command{command}) << query;
+    }
 }
 
 TEST(CommandURL, AppSettingsAndPins)

@@ -214,6 +214,7 @@ TEST_F(DocumentTest, QueriesNextStepTopmostHitAndLineWidth)
     for (const int n : {1, 2, 5})
         document.add(Annotation::create(Kind::step(n), {50, 50}, {50, 50}, blue, 4));
     EXPECT_EQ(document.nextStepNumber(), 6);
+    EXPECT_TRUE(document.annotationAt({0, 5}, 6)); // 3.5 beside the line: within the tolerance only
     document.setSelectedID(document.annotations().last().id);
     document.deleteSelected();
     EXPECT_EQ(document.nextStepNumber(), 3);

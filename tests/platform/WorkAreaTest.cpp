@@ -67,6 +67,8 @@ TEST(WorkArea, StrutsShrinkTheMonitorsTheyReach)
          {partial({0, 0, 30, 0, 0, 0, 0, 0, 0, 1439, 0, 0})}, {}, {0, 30, 1440, 870}},
         {"the same bar leaves the right monitor alone", right,
          {partial({0, 0, 30, 0, 0, 0, 0, 0, 0, 1439, 0, 0})}, {}, right},
+        {"a bar starting where the left monitor ends leaves it alone", left,
+         {partial({0, 0, 30, 0, 0, 0, 0, 0, 1440, 2879, 0, 0})}, {}, left},
         {"a partial right strut along the portrait monitor's lower half only", portrait,
          {Strut{}, partial({0, 50, 0, 0, 0, 0, 1000, 1919, 0, 0, 0, 0})}, {},
          {2880, 0, 1030, 1920}},

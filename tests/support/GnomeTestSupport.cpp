@@ -5,6 +5,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QThread>
@@ -45,7 +46,10 @@ GnomeTestDesktop::GnomeTestDesktop()
 
 void GnomeTestDesktop::allowCaller(const std::string& executable)
 {
-    QFile callers(qEnvironmentVariable("QUANDREL_GNOME_EXTENSION_DIR") + QStringLiteral("/callers"));
+    const QString extension = qEnvironmentVariable("QUANDREL_GNOME_EXTENSION_DIR");
+    if (!QFileInfo::exists(extension))
+        return; // a session without the extension (gnome-desktop.sh --no-extension)
+    QFile callers(extension + QStringLiteral("/callers"));
     if (!callers.open(QIODevice::Append) || callers.write(QByteArray::fromStdString(executable) + '\n') < 0)
         throw std::runtime_error("cannot let a program call the extension");
 }

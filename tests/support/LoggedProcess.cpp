@@ -143,6 +143,20 @@ int runQuandrel(const std::string& words)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void SuiteQuandrel::open(const std::string& url)
+{
+    if (app.started())
+        EXPECT_EQ(runQuandrel("'" + url + "'"), 0);
+    else
+        app = startQuandrel({.arguments = {url}, .log = home.log()});
+}
+
+void SuiteQuandrel::ensureRunning()
+{
+    if (!app.started())
+        open("quandrel://window/restore");
+}
+
 namespace {
 
 std::filesystem::path homeRoot(const std::string& name)

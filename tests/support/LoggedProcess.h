@@ -82,6 +82,21 @@ public:
     static std::vector<std::filesystem::path> files(const std::filesystem::path& folder, const std::string& extension);
 };
 
+// One Quandrel a whole test suite shares, in its private home. The first URL starts it, and it
+// is running before the next one is handed over (a second launch meanwhile would be the one
+// instance); later URLs are handed to it.
+struct SuiteQuandrel {
+    explicit SuiteQuandrel(const std::string& name) : home(name) {}
+    void open(const std::string& url);
+    // Starts it (with a harmless URL) unless it runs.
+    void ensureRunning();
+    std::vector<std::filesystem::path> shots() const { return QuandrelHome::files(home.shots, ".png"); }
+    std::string logText() const { return app.logText(); }
+
+    QuandrelHome home;
+    LoggedProcess app;
+};
+
 std::string readFile(const std::filesystem::path& path);
 int occurrencesIn(const std::string& text, const std::string& part);
 // What a shell command prints on its standard output.

@@ -13,25 +13,26 @@ AppVersion v(const char* text)
     return version.value_or(AppVersion{});
 }
 
-TEST(AppVersion, ParsesDottedNumbersWithOptionalPrefixAndSpaces)
+TEST(AppVersion, ParsesDottedNumbersWithOptionalPrefixAndSpacesAndShowsThemPlain)
 {
-    struct Row { const char* text; std::vector<std::uint64_t> components; std::optional<QString> prerelease; };
+    struct Row { const char* text; std::vector<std::uint64_t> components; std::optional<QString> prerelease; const char* shown; };
     const Row rows[] = {
-        {"1.2", {1, 2}, std::nullopt},
-        {"v1.2", {1, 2}, std::nullopt},
-        {"V1.2", {1, 2}, std::nullopt},
-        {"  1.2\t", {1, 2}, std::nullopt},
-        {"1.2-", {1, 2}, std::nullopt},
-        {"1.4.2-beta.2", {1, 4, 2}, QStringLiteral("beta.2")},
-        {"2-rc-1", {2}, QStringLiteral("rc-1")},
-        {"18446744073709551615", {18446744073709551615ull}, std::nullopt},
-        {"007.0", {7, 0}, std::nullopt},
+        {"1.2", {1, 2}, std::nullopt, "1.2"},
+        {"v1.2", {1, 2}, std::nullopt, "1.2"},
+        {"V1.2", {1, 2}, std::nullopt, "1.2"},
+        {"  1.2\t", {1, 2}, std::nullopt, "1.2"},
+        {"1.2-", {1, 2}, std::nullopt, "1.2"},
+        {"v1.4.2-beta.2", {1, 4, 2}, QStringLiteral("beta.2"), "1.4.2-beta.2"},
+        {"2-rc-1", {2}, QStringLiteral("rc-1"), "2-rc-1"},
+        {"18446744073709551615", {18446744073709551615ull}, std::nullopt, "18446744073709551615"},
+        {" 007.0 ", {7, 0}, std::nullopt, "7.0"},
     };
     for (const Row& row : rows) {
         const auto version = AppVersion::parse(QString::fromLatin1(row.text));
         ASSERT_TRUE(version) << row.text;
         EXPECT_EQ(version->components, row.components) << row.text;
         EXPECT_EQ(version->prerelease, row.prerelease) << row.text;
+        EXPECT_EQ(version->text(), QString::fromLatin1(row.shown)) << row.text;
     }
 }
 
@@ -40,13 +41,6 @@ TEST(AppVersion, RejectsMalformedText)
     for (const char* text : {"", "v", "  ", "1..2", "1.-2", "1.a", ".1", "1.", "-1", "+1.2", "1.2 .3",
                              "18446744073709551616", "1.2\n", "vv1"})
         EXPECT_FALSE(AppVersion::parse(QString::fromLatin1(text))) << '"' << text << '"';
-}
-
-TEST(AppVersion, TextRoundTrips)
-{
-    EXPECT_EQ(v("v1.4.2-beta.2").text(), QStringLiteral("1.4.2-beta.2"));
-    EXPECT_EQ(v(" 007.0 ").text(), QStringLiteral("7.0"));
-    EXPECT_EQ(v("1.2-").text(), QStringLiteral("1.2"));
 }
 
 TEST(AppVersion, OrdersReleasesAndPrereleases)

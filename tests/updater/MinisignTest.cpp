@@ -96,25 +96,15 @@ TEST(Minisign, RejectsMalformedFiles)
     EXPECT_FALSE(decodeSecretKey(secret, {}, &error));
 }
 
-TEST(Minisign, TheMinisignToolAcceptsOurSignaturesAndWeAcceptItsOwn)
+// The release tool's tests check that minisign accepts our signatures and keys.
+TEST(Minisign, WeAcceptTheMinisignToolsKeysAndSignaturesAndItAcceptsOursMadeWithThem)
 {
     QTemporaryDir dir;
     const QString data = dir.filePath(QStringLiteral("Quandrel-2.0.zip"));
     test::writeFile(data, QByteArray(100000, 'z'));
 
-    // Ours, checked by minisign.
-    const SecretKey key = generateSecretKey();
-    test::writeFile(dir.filePath(QStringLiteral("ours.pub")), encodePublicKey(key.publicKey()));
-    test::writeFile(data + QLatin1String(".minisig"), sign(key, *prehashFile(data), "file:Quandrel-2.0.zip\tversion:2.0"));
-    ToolResult result = runMinisign({"-V", "-p", dir.filePath("ours.pub"), "-m", data});
-    EXPECT_EQ(result.status, 0) << result.output.constData();
-    EXPECT_TRUE(result.output.contains("version:2.0")) << result.output.constData();
-
-    test::writeFile(data, QByteArray(100000, 'y'));
-    EXPECT_NE(runMinisign({"-V", "-p", dir.filePath("ours.pub"), "-m", data}).status, 0);
-
     // minisign's key and signature, read and checked here.
-    result = runMinisign({"-G", "-W", "-p", dir.filePath("tool.pub"), "-s", dir.filePath("tool.key")});
+    ToolResult result = runMinisign({"-G", "-W", "-p", dir.filePath("tool.pub"), "-s", dir.filePath("tool.key")});
     ASSERT_EQ(result.status, 0) << result.output.constData();
     const auto toolSecret = decodeSecretKey(test::readFile(dir.filePath("tool.key")), {});
     const auto toolPublic = decodePublicKey(test::readFile(dir.filePath("tool.pub")));

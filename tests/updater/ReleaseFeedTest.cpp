@@ -179,21 +179,7 @@ protected:
     std::unique_ptr<GitHubReleaseFeed> feed;
 };
 
-TEST_F(FeedTest, SendsTheServiceHeaders)
-{
-    server.setResponse(path, Response{200, {}, "[]"});
-    EXPECT_FALSE(fetch());
-    ASSERT_EQ(server.requests().size(), 1);
-    const test::Request& request = server.requests()[0];
-    EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.target, path);
-    EXPECT_EQ(request.headers.value("accept"), "application/vnd.github+json");
-    EXPECT_EQ(request.headers.value("x-github-api-version"), "2022-11-28");
-    EXPECT_EQ(request.headers.value("user-agent"), "Quandrel/1.5 OstryUpdater");
-    EXPECT_FALSE(request.headers.contains("if-none-match"));
-}
-
-TEST_F(FeedTest, NotModifiedAnswerReusesTheCachedPage)
+TEST_F(FeedTest, SendsTheServiceHeadersAndReusesTheCachedPageWhenNotModified)
 {
     const QByteArray body = page({release("Quandrel/2.0", {asset("Quandrel-2.0.zip")})});
     server.setResponses(path, {Response{200, {{"ETag", "\"abc\""}}, body}, Response{304, {}, {}}});
@@ -202,32 +188,38 @@ TEST_F(FeedTest, NotModifiedAnswerReusesTheCachedPage)
     ASSERT_TRUE(first);
     EXPECT_EQ(first, second);
     ASSERT_EQ(server.requests().size(), 2);
+    const test::Request& request = server.requests()[0];
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.target, path);
+    EXPECT_EQ(request.headers.value("accept"), "application/vnd.github+json");
+    EXPECT_EQ(request.headers.value("x-github-api-version"), "2022-11-28");
+    EXPECT_EQ(request.headers.value("user-agent"), "Quandrel/1.5 OstryUpdater");
+    EXPECT_FALSE(request.headers.contains("if-none-match"));
     EXPECT_EQ(server.requests()[1].headers.value("if-none-match"), "\"abc\"");
 }
 
-TEST_F(FeedTest, NotModifiedWithoutCacheIsABadStatus)
-{
-    server.setResponse(path, Response{304, {}, {}});
-    const FeedError error = fetchError();
-    EXPECT_EQ(error.kind(), FeedError::Kind::badStatus);
-    EXPECT_EQ(error.message(), QStringLiteral("The update server responded with status 304."));
-}
-
-TEST_F(FeedTest, RateLimitNamesTheResetTime)
+TEST_F(FeedTest, RefusedAnswersSayWhy)
 {
     const qint64 reset = 1893456000; // 2030-01-01T00:00:00Z
-    server.setResponse(path, Response{429, {{"X-RateLimit-Reset", QByteArray::number(reset)}}, "slow down"});
-    const FeedError error = fetchError();
     const QString time = QLocale().toString(QDateTime::fromSecsSinceEpoch(reset).toLocalTime().time(), QLocale::ShortFormat);
-    EXPECT_EQ(error.kind(), FeedError::Kind::rateLimited);
-    EXPECT_EQ(error.message(), QStringLiteral("Too many update checks. Try again after ") + time + QLatin1Char('.'));
-}
-
-TEST_F(FeedTest, RateLimitWithoutResetTime)
-{
-    for (int status : {429, 403}) {
-        server.setResponse(path, Response{status, {{"X-RateLimit-Reset", "soon"}}, {}});
-        EXPECT_EQ(fetchError().message(), QStringLiteral("Too many update checks. Try again later.")) << status;
+    const struct {
+        Response response;
+        FeedError::Kind kind;
+        QString message;
+    } rows[] = {
+        // Not modified, with nothing cached to reuse.
+        {Response{304, {}, {}}, FeedError::Kind::badStatus, QStringLiteral("The update server responded with status 304.")},
+        {Response{429, {{"X-RateLimit-Reset", QByteArray::number(reset)}}, "slow down"}, FeedError::Kind::rateLimited,
+         QStringLiteral("Too many update checks. Try again after ") + time + QLatin1Char('.')},
+        {Response{429, {{"X-RateLimit-Reset", "soon"}}, {}}, FeedError::Kind::rateLimited, QStringLiteral("Too many update checks. Try again later.")},
+        {Response{403, {{"X-RateLimit-Reset", "soon"}}, {}}, FeedError::Kind::rateLimited, QStringLiteral("Too many update checks. Try again later.")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.response.status);
+        server.setResponse(path, row.response);
+        const FeedError error = fetchError();
+        EXPECT_EQ(error.kind(), row.kind);
+        EXPECT_EQ(error.message(), row.message);
     }
 }
 

@@ -198,7 +198,7 @@ TEST_F(UpdaterStateTest, TheNextCheckWaitsTheRestOfADay)
     EXPECT_EQ(feed->calls, 1);
 }
 
-TEST_F(UpdaterStateTest, AFailedBackgroundCheckIsSilentAndRetriedAnHourLater)
+TEST_F(UpdaterStateTest, AFailedBackgroundCheckIsSilentAndRetriedAnHourLaterAUserCheckSaysSo)
 {
     LogCapture log;
     feed->failure = "The network is down.";
@@ -212,17 +212,13 @@ TEST_F(UpdaterStateTest, AFailedBackgroundCheckIsSilentAndRetriedAnHourLater)
     EXPECT_EQ(nextWake(), hour);
     runFor(hour);
     EXPECT_EQ(feed->calls, 2);
-}
 
-TEST_F(UpdaterStateTest, AFailedUserCheckSaysCouldntUpdate)
-{
-    auto updater = make(Schedule::onStart);
     feed->failure = "The update server responded with status 500.";
     await(updater->checkForUpdates(ostry::Initiator::user));
     EXPECT_EQ(updater->state().kind, Kind::failed);
     EXPECT_EQ(updater->state().message, "The update server responded with status 500.");
-    EXPECT_EQ(presenter.errors, 1);
     EXPECT_EQ(presenter.lastError, "The update server responded with status 500.");
+    EXPECT_EQ(presenter.errors, 1);
     EXPECT_EQ(presenter.total(), 1);
 }
 
@@ -305,18 +301,28 @@ TEST_F(UpdaterStateTest, AutomaticInstallsStageSilentlyAndInstallAtQuit)
     EXPECT_EQ(terminations, 0);
 }
 
-TEST_F(UpdaterStateTest, AutomaticInstallsIntoAFolderNeedingRightsShowTheWindowInstead)
+// Automatic installs that can't stage: a failed download is silent; a folder needing
+// rights (or one whose mode can't be told) shows the window instead.
+TEST_F(UpdaterStateTest, AutomaticInstallsThatCannotStageOfferTheUpdateOrStaySilent)
 {
     store(UpdaterSettings::automaticallyInstalls, true);
-    installer->mode = InstallMode::needsAuthorization;
+    downloader->failure = "connection reset";
     auto updater = make(Schedule::onStart);
     await(updater->checkForUpdates(ostry::Initiator::background));
     EXPECT_EQ(updater->state().kind, Kind::available);
-    EXPECT_EQ(downloader->calls, 0);
+    EXPECT_EQ(presenter.total(), 0);
+    EXPECT_EQ(downloader->discards, 1);
+
+    downloader->failure.reset();
+    installer->mode = InstallMode::needsAuthorization;
+    auto needsRights = make(Schedule::onStart);
+    await(needsRights->checkForUpdates(ostry::Initiator::background));
+    EXPECT_EQ(needsRights->state().kind, Kind::available);
+    EXPECT_EQ(downloader->calls, 1);
     EXPECT_EQ(presenter.shows, 1);
     EXPECT_EQ(presenter.total(), 1);
     // Nothing staged: quitting installs nothing.
-    updater->applicationWillTerminate();
+    needsRights->applicationWillTerminate();
     EXPECT_EQ(installer->installs, 0);
 
     installer->modeFails = true;
@@ -383,17 +389,6 @@ TEST_F(UpdaterStateTest, FailuresOfAnUpdateTheUserStartedAreShownAndStepBack)
     ASSERT_TRUE(waitUntil([&] { return terminations == 1; }));
     EXPECT_EQ(downloader->calls, 2);
     EXPECT_EQ(installer->installs, 2);
-}
-
-TEST_F(UpdaterStateTest, AFailedBackgroundDownloadIsSilent)
-{
-    store(UpdaterSettings::automaticallyInstalls, true);
-    downloader->failure = "connection reset";
-    auto updater = make(Schedule::onStart);
-    await(updater->checkForUpdates(ostry::Initiator::background));
-    EXPECT_EQ(updater->state().kind, Kind::available);
-    EXPECT_EQ(presenter.total(), 0);
-    EXPECT_EQ(downloader->discards, 1);
 }
 
 TEST_F(UpdaterStateTest, AUserCheckDuringABackgroundCheckJoinsIt)

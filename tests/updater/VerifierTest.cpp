@@ -150,15 +150,18 @@ TEST_F(VerifierTest, TamperedBundlesAreRejected)
     EXPECT_FALSE(store->highest()) << "nothing was accepted";
 }
 
-TEST_F(VerifierTest, SymlinkChainsThatClimbOutAreRejectedEvenWhenSigned)
+// What no manifest makes safe: a symlink chain that climbs out, or a file other accounts can
+// change, refused even when the publisher signed it so.
+TEST_F(VerifierTest, UnsafeBundlesAreRejectedEvenWhenSigned)
 {
-    const AppBundle bundle = newBundle();
+    const AppBundle chain = newBundle();
     // Each link alone stays inside, but "top/.." through the chain resolves above the bundle.
-    QDir().mkpath(bundle.path() + "/a");
-    QFile::link("..", bundle.path() + "/a/up");
-    QFile::link("a/up", bundle.path() + "/top");
-    QFile::link("top/..", bundle.path() + "/escape");
-    auto manifest = BundleManifest::decode(readFile(bundle.file(AppBundle::manifestFile)));
+    QDir().mkpath(chain.path() + "/a");
+    ::chmod(QFile::encodeName(chain.path() + "/a"), 0755);
+    QFile::link("..", chain.path() + "/a/up");
+    QFile::link("a/up", chain.path() + "/top");
+    QFile::link("top/..", chain.path() + "/escape");
+    auto manifest = BundleManifest::decode(readFile(chain.file(AppBundle::manifestFile)));
     ASSERT_TRUE(manifest);
     manifest->entries.push_back({ManifestEntry::Type::directory, "a", 0755, 0, {}, {}});
     manifest->entries.push_back({ManifestEntry::Type::symlink, "a/up", 0, 0, {}, ".."});
@@ -166,32 +169,23 @@ TEST_F(VerifierTest, SymlinkChainsThatClimbOutAreRejectedEvenWhenSigned)
     manifest->entries.push_back({ManifestEntry::Type::symlink, "escape", 0, 0, {}, "top/.."});
     std::sort(manifest->entries.begin(), manifest->entries.end(),
               [](const ManifestEntry& x, const ManifestEntry& y) { return x.path < y.path; });
-    ::chmod(QFile::encodeName(bundle.path() + "/a"), 0755);
-    signManifest(bundle.path(), keys, *manifest);
-    const auto error = verify(bundle);
+    signManifest(chain.path(), keys, *manifest);
+    auto error = verify(chain);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->detail(), QStringLiteral("the symlink escape points outside the bundle"));
-}
 
-TEST_F(VerifierTest, ModesWritableByOthersAreRefusedEvenWhenSigned)
-{
-    // A publisher's manifest that lists a group-writable file still doesn't install.
-    const AppBundle bundle = newBundle();
-    ::chmod(QFile::encodeName(bundle.path() + "/usr/share/doc/README"), 0664);
-    auto manifest = BundleManifest::scan(bundle.path());
-    EXPECT_FALSE(manifest) << "the scan itself refuses it";
-    ::chmod(QFile::encodeName(bundle.path() + "/usr/share/doc/README"), 0644);
-    manifest = BundleManifest::scan(bundle.path());
+    const AppBundle writable = newBundle();
+    const QByteArray readme = QFile::encodeName(writable.path() + "/usr/share/doc/README");
+    ::chmod(readme, 0664);
+    EXPECT_FALSE(BundleManifest::scan(writable.path())) << "the scan itself refuses it";
+    manifest = BundleManifest::decode(readFile(writable.file(AppBundle::manifestFile)));
     ASSERT_TRUE(manifest);
     for (ManifestEntry& entry : manifest->entries) {
         if (entry.path == "usr/share/doc/README")
             entry.mode = 0664;
     }
-    manifest->identifier = testIdentifier;
-    manifest->version = QStringLiteral("2.0");
-    signManifest(bundle.path(), keys, *manifest);
-    ::chmod(QFile::encodeName(bundle.path() + "/usr/share/doc/README"), 0664);
-    const auto error = verify(bundle);
+    signManifest(writable.path(), keys, *manifest);
+    error = verify(writable);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->detail(), QStringLiteral("usr/share/doc/README is writable by other accounts"));
 }
@@ -269,6 +263,11 @@ TEST_F(VerifierTest, RefusedBundles)
              EXPECT_FALSE(verify(newBundle(QStringLiteral("3.0")))) << "the same version may be fetched again";
              return newBundle(QStringLiteral("2.0"));
          }, K::notNewer, QStringLiteral("The downloaded version (2.0) isn't newer than 3.0.")},
+        // One byte past the limit of a key file: not read at all.
+        {"running copy with an oversized key", [&] {
+             writeFile(installed.file(AppBundle::trustedKeyFile), keys.publicKeyText + QByteArray(4097 - keys.publicKeyText.size(), '\n'));
+             return newBundle();
+         }, K::currentAppUnsigned, QString()},
         {"running copy without a key", [&] {
              QFile::remove(installed.file(AppBundle::trustedKeyFile));
              return newBundle();

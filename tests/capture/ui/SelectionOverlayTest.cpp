@@ -1,7 +1,8 @@
 // The selection overlay as widgets without a display server (offscreen), driven by the
 // events a person makes: drags routed to and clamped on the display they began on, the
-// refusal of small drags, window picking with Space, clicks and Return, cancelling, the
-// grabs held exactly while the overlay is up, and repaints that cover only what changed.
+// refusal of small drags, window picking with Space and Return, cancelling, the grabs held
+// exactly while the overlay is up, and repaints that cover only what changed. The geometry
+// is OverlayGeometry's (tested on its own); picking by click is the X11 test's.
 
 #include "../CaptureTestSupport.h"
 #include "FakeOwnWindows.h"
@@ -116,7 +117,6 @@ TEST_F(SelectionOverlayTest, AreaDragIsClampedToItsDisplayAndEndsTheChoice)
     open(false);
     EXPECT_TRUE(presenter.grabbed());
     ASSERT_EQ(presenter.windows().size(), 2u);
-    EXPECT_EQ(presenter.windows()[1]->geometry(), QRect(1000, 200, 800, 600));
     EXPECT_EQ(grabs.grabbed, presenter.windows()[0]->windowHandle()); // for the window under the pointer
 
     // From (1010, 20) on the right display, out over the left one and beyond the right
@@ -125,7 +125,6 @@ TEST_F(SelectionOverlayTest, AreaDragIsClampedToItsDisplayAndEndsTheChoice)
     EXPECT_TRUE(view(1)->dragging());
     mouse(QEvent::MouseMove, 0, {900, 700}, Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(view(1)->dragCurrent(), (Point{0, 600}));
-    EXPECT_EQ(view(1)->scene().label, QString::fromUtf8("10 \u00d7 580"));
     mouse(QEvent::MouseButtonRelease, 0, {900, 700});
     const auto area = std::get<AreaSelection>(chosen().value());
     EXPECT_EQ(area.rect, (Rect{1000, 20, 10, 580}));
@@ -176,23 +175,6 @@ TEST_F(SelectionOverlayTest, ClicksAndSmallDragsKeepTheOverlayOpenAndLateEventsC
     EXPECT_FALSE(anyWindowVisible());
 }
 
-TEST_F(SelectionOverlayTest, WindowModePicksTheFrontmostWindowWithItsCentresDisplay)
-{
-    // A window across both displays, its centre on the right one, in front of a larger one.
-    const PickableWindow across{7, {900, 100, 400, 200}};
-    open(true, {across, PickableWindow{8, {50, 50, 900, 700}}});
-    EXPECT_EQ(presenter.current()->hovered()->window, 8u); // at once the one under the pointer
-    mouse(QEvent::MouseMove, 0, {950, 200});
-    EXPECT_EQ(presenter.current()->hovered()->window, 7u);
-    EXPECT_EQ(view(0)->scene().highlight, (Rect{900, 100, 400, 200})); // highlighted on both views
-    EXPECT_EQ(view(1)->scene().highlight, (Rect{-100, 100, 400, 200}));
-    EXPECT_TRUE(view(0)->scene().accentFill);
-    drag(0, {950, 200}, {950, 200});
-    const auto picked = std::get<WindowSelection>(chosen().value());
-    EXPECT_EQ(picked.window, across);
-    EXPECT_EQ(picked.display.screen, desk[1]);
-}
-
 TEST_F(SelectionOverlayTest, ReturnPicksAndSpaceTogglesBothWays)
 {
     const PickableWindow window{9, {100, 100, 300, 300}};
@@ -224,8 +206,6 @@ TEST_F(SelectionOverlayTest, OnADisplayOfScaleTwoTheLabelAndLoupeCountPixels)
     mouse(QEvent::MouseButtonPress, 0, {100, 100});
     mouse(QEvent::MouseMove, 0, {200, 150}, Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(view(0)->scene().label, QString::fromUtf8("200 \u00d7 100"));
-    // round(2 * 200 - 7.5) = 393 and round(2 * (800 - 150) - 7.5) = 1293, halves away from zero.
-    EXPECT_EQ(view(0)->scene().loupeSource, QRect(393, 1293, 15, 15));
     ASSERT_TRUE(spinUntil([&] { return view(0)->paintCount() > 0; }));
     mouse(QEvent::MouseButtonRelease, 0, {200, 150});
     const auto area = std::get<AreaSelection>(chosen().value());

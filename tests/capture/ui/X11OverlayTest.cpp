@@ -145,34 +145,31 @@ protected:
 
 } // namespace
 
-TEST_F(X11OverlayTest, AreaDraggedOnTheSecondMonitorGivesItsGlobalRectangleAndDisplay)
+// Root pixels on B, whose frame in screen space is (1280, 400, 1280, 1200): a drag inside it,
+// and one from B out over C and below B's bottom edge, clamped to B.
+TEST_F(X11OverlayTest, AreaDragsGiveTheirGlobalRectangleOnTheMonitorTheyBeganOn)
 {
-    open(false);
-    // Root (1380, 100) to (1580, 300): on B, whose frame in screen space is (1280, 400, 1280, 1200).
-    xdotool("mousemove 1380 100 mousedown 1 mousemove 1480 200 mousemove 1580 300 mouseup 1");
-    const auto chosen = selection();
-    ASSERT_TRUE(chosen);
-    const auto& area = std::get<AreaSelection>(*chosen);
-    EXPECT_EQ(area.rect, (Rect{1380, 1300, 200, 200}));
-    EXPECT_EQ(area.display.screen.name, frozen[1].screen.name);
-    EXPECT_EQ(area.display.screen.frame, (Rect{1280, 400, 1280, 1200}));
-    const auto cut = ScreenCapturer::crop(area.display, area.rect);
-    ASSERT_TRUE(cut);
-    EXPECT_EQ(cut->image.size(), QSize(200, 200));
-    expectNothingLeft();
-}
-
-TEST_F(X11OverlayTest, DragLeavingItsMonitorIsClampedToItsEdges)
-{
-    open(false);
-    // From B out over C and below B's bottom edge.
-    xdotool("mousemove 1380 100 mousedown 1 mousemove 2000 800 mousemove 2700 1500 mouseup 1");
-    const auto chosen = selection();
-    ASSERT_TRUE(chosen);
-    const auto& area = std::get<AreaSelection>(*chosen);
-    EXPECT_EQ(area.rect, (Rect{1380, 400, 1180, 1100}));
-    EXPECT_EQ(area.display.screen.frame, (Rect{1280, 400, 1280, 1200}));
-    expectNothingLeft();
+    const struct {
+        const char* moves;
+        Rect rect;
+    } rows[] = {
+        {"mousemove 1380 100 mousedown 1 mousemove 1480 200 mousemove 1580 300 mouseup 1", {1380, 1300, 200, 200}},
+        {"mousemove 1380 100 mousedown 1 mousemove 2000 800 mousemove 2700 1500 mouseup 1", {1380, 400, 1180, 1100}},
+    };
+    for (const auto& row : rows) {
+        open(false);
+        xdotool(row.moves);
+        const auto chosen = selection();
+        ASSERT_TRUE(chosen) << row.moves;
+        const auto& area = std::get<AreaSelection>(*chosen);
+        EXPECT_EQ(area.rect, row.rect);
+        EXPECT_EQ(area.display.screen.name, frozen[1].screen.name);
+        EXPECT_EQ(area.display.screen.frame, (Rect{1280, 400, 1280, 1200}));
+        const auto cut = ScreenCapturer::crop(area.display, area.rect);
+        ASSERT_TRUE(cut);
+        EXPECT_EQ(cut->image.size(), QSize(int(row.rect.width), int(row.rect.height)));
+        expectNothingLeft();
+    }
 }
 
 TEST_F(X11OverlayTest, EscapeAndRightClickCancel)
