@@ -155,6 +155,10 @@ void watchForeignCopies(QClipboard* clipboard)
     if (watch)
         return;
     watch = QObject::connect(clipboard, &QClipboard::dataChanged, clipboard, [clipboard] {
+        // Where the session's writer serves the copies, it counts other programs' copies
+        // itself; Qt's clipboard changes here whenever the keyboard moves between windows.
+        if (ClipboardWriter* writer = sessionWriter(); writer && writer->takesCopies())
+            return;
         if (!clipboard->ownsClipboard())
             ++copyGeneration();
     });

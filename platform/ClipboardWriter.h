@@ -32,6 +32,8 @@ public:
     // How often another program has taken the clipboard since this writer began: a copy
     // prepared meanwhile is older than the clipboard and is not offered.
     virtual std::uint64_t takenByOthers() const = 0;
+    // Whether copies go through this writer rather than the toolkit's clipboard.
+    virtual bool takesCopies() const = 0;
 };
 
 // The toolkit's clipboard serves (X11, where any client may own the selection; GNOME).
@@ -39,6 +41,7 @@ class PlainClipboard final : public ClipboardWriter {
 public:
     bool offer(ClipboardContent) override { return false; }
     std::uint64_t takenByOthers() const override { return 0; }
+    bool takesCopies() const override { return false; }
 };
 
 } // namespace quandrel

@@ -249,7 +249,17 @@ bool WlrDataControl::offer(ClipboardContent content)
     return true;
 }
 
-std::uint64_t WlrDataControl::takenByOthers() const { return m_connection->takenByOthers; }
+bool WlrDataControl::takesCopies() const { return m_connection->usable && m_connection->device; }
+
+std::uint64_t WlrDataControl::takenByOthers() const
+{
+    // A change another program made just before is counted before the copy that follows it
+    // starts: otherwise its late-read event would count against that copy and drop it.
+    Connection& c = *m_connection;
+    if (c.usable && wl_display_roundtrip(c.display) < 0)
+        c.end();
+    return c.takenByOthers;
+}
 
 std::unique_ptr<ClipboardWriter> sessionClipboard()
 {

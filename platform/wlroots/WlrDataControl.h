@@ -25,6 +25,7 @@ public:
     // false once the compositor has ended the connection or the seat's device.
     bool offer(ClipboardContent content) override;
     std::uint64_t takenByOthers() const override;
+    bool takesCopies() const override;
 
     struct Connection;
 

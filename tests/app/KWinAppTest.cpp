@@ -165,6 +165,26 @@ TEST_F(KWinAppTest, ScreenshotsAreChosenOnTheOverlayWithTheFocusGivenBack)
         EXPECT_TRUE(kwin.waitUntil([&] { return kwin.activePid() == focused.pid(); }));
     }
 
+    // Copies reach the clipboard although the overlay has given the keyboard back: an area
+    // as a PNG, and the words of a text capture.
+    KWinClient text("quandrel-text", "Screenshots become text\nin the blink of an eye");
+    ASSERT_TRUE(kwin.place(text.pid(), {700, 400, 420, 140}));
+    const auto clipboard = [](const char* type) { return test::commandOutput(std::string("wl-paste -n -t '") + type + "' 2>/dev/null"); };
+    ASSERT_EQ(std::system("printf before | wl-copy"), 0);
+    open("quandrel://capture/area?then=copyOnly");
+    ASSERT_TRUE(kwin.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({250, 200}, {450, 300}));
+    QImage copied;
+    EXPECT_TRUE(kwin.waitUntil([&] { return copied.loadFromData(QByteArray::fromStdString(clipboard("image/png")), "PNG"); }, std::chrono::seconds(10)))
+        << logText();
+    EXPECT_EQ(copied.size(), QSize(200, 100));
+    EXPECT_EQ(copied.pixel(100, 50) & 0xffffff, 0x306090u);
+    open("quandrel://capture/text");
+    ASSERT_TRUE(kwin.waitUntil([&] { return overlayShown(); })) << logText();
+    ASSERT_TRUE(input.drag({704, 404}, {1116, 536}));
+    EXPECT_TRUE(kwin.waitUntil([&] { return clipboard("text/plain") == "Screenshots become text\nin the blink of an eye"; }, std::chrono::seconds(20)))
+        << clipboard("text/plain") << logText();
+    EXPECT_TRUE(kwin.waitUntil([&] { return kwin.activePid() == text.pid(); }));
 }
 
 TEST_F(KWinAppTest, PinsAndThumbnailsStayAboveWhereQuandrelPutsThem)
