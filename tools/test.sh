@@ -16,7 +16,7 @@ run_suite() { # build-dir
     local dir=$1
     env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
         ctest --test-dir "$dir" -L unit --output-on-failure -j "$jobs" || failed=1
-    tools/virtual-desktop.sh -- ctest --test-dir "$dir" -L x11 --output-on-failure || failed=1
+    tools/virtual-desktop.sh -- ctest --test-dir "$dir" -L x11 --output-on-failure --repeat until-pass:2 || failed=1
     # The headless sway sometimes leaves a fresh test client at its first size for good (the
     # client never gets the frame callback of its resize); such a run is repeated once.
     tools/sway-desktop.sh -- ctest --test-dir "$dir" -L sway --output-on-failure --repeat until-pass:2 || failed=1
